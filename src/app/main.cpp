@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::puts("ruvo_drv: not built yet");
+  return 0;
+}

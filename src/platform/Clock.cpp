@@ -1,0 +1,78 @@
+#include "platform/Clock.h"
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+namespace ruvo {
+
+namespace {
+
+LocalDateTime FromMsSinceEpochUtc(std::int64_t ms) {
+  using namespace std::chrono;
+  const sys_time<milliseconds> tp{milliseconds{ms}};
+  const auto days = floor<std::chrono::days>(tp);
+  const year_month_day ymd{days};
+  const hh_mm_ss<milliseconds> tod{tp - days};
+  LocalDateTime dt;
+  dt.year = static_cast<int>(ymd.year());
+  dt.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
+  dt.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
+  dt.hour = static_cast<int>(tod.hours().count());
+  dt.minute = static_cast<int>(tod.minutes().count());
+  dt.second = static_cast<int>(tod.seconds().count());
+  dt.millisecond = static_cast<int>(tod.subseconds().count());
+  return dt;
+}
+
+std::int64_t ToMsSinceEpochUtc(const LocalDateTime& dt) {
+  using namespace std::chrono;
+  const sys_days days{year{dt.year} / month{static_cast<unsigned>(dt.month)} /
+                      day{static_cast<unsigned>(dt.day)}};
+  const auto ms = duration_cast<milliseconds>(days.time_since_epoch()) + hours{dt.hour} +
+                  minutes{dt.minute} + seconds{dt.second} + milliseconds{dt.millisecond};
+  return ms.count();
+}
+
+}  // namespace
+
+LocalDateTime SystemClock::Now() const {
+  using namespace std::chrono;
+  const auto now = system_clock::now();
+  const std::time_t t = system_clock::to_time_t(now);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  LocalDateTime dt;
+  dt.year = tm.tm_year + 1900;
+  dt.month = tm.tm_mon + 1;
+  dt.day = tm.tm_mday;
+  dt.hour = tm.tm_hour;
+  dt.minute = tm.tm_min;
+  dt.second = tm.tm_sec;
+  dt.millisecond =
+      static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+  return dt;
+}
+
+std::int64_t SystemClock::MonotonicMs() const {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void SystemClock::SleepMs(std::int64_t ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// The virtual clock keeps local time as if it were UTC: it needs calendar arithmetic only.
+VirtualClock::VirtualClock(LocalDateTime start) : startMsSinceEpoch_(ToMsSinceEpochUtc(start)) {}
+
+LocalDateTime VirtualClock::Now() const {
+  return FromMsSinceEpochUtc(startMsSinceEpoch_ + elapsedMs_);
+}
+
+IClock& DefaultClock() {
+  static SystemClock clock;
+  return clock;
+}
+
+}  // namespace ruvo

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+
+namespace ruvo {
+
+// A local calendar date and time of day, to the millisecond.
+struct LocalDateTime {
+  int year = 2000;
+  int month = 1;
+  int day = 1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int millisecond = 0;
+};
+
+// Every wait of the driver (answer time-outs, pauses, retries) goes through a clock,
+// so tests can run minutes of ECR waiting in milliseconds with a VirtualClock.
+class IClock {
+ public:
+  virtual ~IClock() = default;
+  virtual LocalDateTime Now() const = 0;
+  // Milliseconds since an arbitrary origin; never goes back.
+  virtual std::int64_t MonotonicMs() const = 0;
+  virtual void SleepMs(std::int64_t ms) = 0;
+};
+
+class SystemClock final : public IClock {
+ public:
+  LocalDateTime Now() const override;
+  std::int64_t MonotonicMs() const override;
+  void SleepMs(std::int64_t ms) override;
+};
+
+// Time that moves only when somebody sleeps or advances it.
+class VirtualClock final : public IClock {
+ public:
+  explicit VirtualClock(LocalDateTime start = LocalDateTime{2026, 1, 15, 12, 0, 0, 0});
+  LocalDateTime Now() const override;
+  std::int64_t MonotonicMs() const override { return elapsedMs_; }
+  void SleepMs(std::int64_t ms) override { Advance(ms); }
+  void Advance(std::int64_t ms) {
+    if (ms > 0) elapsedMs_ += ms;
+  }
+
+ private:
+  std::int64_t startMsSinceEpoch_;
+  std::int64_t elapsedMs_ = 0;
+};
+
+// The process-wide real clock, for code that has no clock handed to it.
+IClock& DefaultClock();
+
+}  // namespace ruvo

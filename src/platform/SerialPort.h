@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace ruvo {
+
+// The serial line to the ECR, as the link sees it. The real one is a termios device
+// (PosixSerialPort); tests plug in the simulator in-process through the same interface.
+class ISerialPort {
+ public:
+  virtual ~ISerialPort() = default;
+
+  // Opens "COM<n>". Any failure (no such port, in use, bad settings) gives false.
+  virtual bool Open(const std::string& portName) = 0;
+  virtual void Close() = 0;
+  virtual bool Connected() const = 0;
+
+  // Writes the whole buffer or fails.
+  virtual bool Write(const std::uint8_t* data, std::size_t count) = 0;
+
+  // Waits at most timeoutMs for received bytes, then reads what has arrived (at most
+  // capacity bytes). Returns the number of bytes read; 0 when nothing arrived in time.
+  // A device that has vanished also gives 0, after waiting the time out: to the link
+  // that is an ECR that does not answer.
+  virtual std::size_t Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) = 0;
+};
+
+}  // namespace ruvo
