@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 namespace ruvo {
 
@@ -50,6 +51,18 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
+// A settings file kept elsewhere and linked into the program's folder stays linked:
+// the file behind the link is replaced, not the link itself.
+std::string FollowLink(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;  // a dangling link is simply replaced
+  std::string target = resolved;
+  std::free(resolved);
+  return target;
+}
+
 }  // namespace
 
 std::string TemporaryNameFor(const std::string& path, unsigned sequence) {
@@ -62,9 +75,9 @@ std::string TemporaryNameFor(const std::string& path, unsigned sequence) {
   return result;
 }
 
-bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
-  if (path.empty() || path.back() == '/') return false;
-  const std::string temporary = TemporaryNameFor(path, nextSequence.fetch_add(1));
+bool WriteFileAtomic(const std::string& requestedPath, const std::string& bytes) {
+  if (requestedPath.empty() || requestedPath.back() == '/') return false;
+  const std::string path = FollowLink(requestedPath);
 
   // A replaced file keeps its permissions; a new one gets the usual ones under the umask.
   mode_t mode = 0666;
@@ -73,7 +86,14 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
     mode = existing.st_mode & 07777;
   }
 
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  // A left-over temporary file of a crashed run with the same process id only costs a retry.
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
+    temporary = TemporaryNameFor(path, nextSequence.fetch_add(1));
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
   if (fd < 0) return false;
   bool ok = WriteAll(fd, bytes);
   // The umask may have narrowed the mode of the replacement; a failure here is cosmetic.

@@ -93,8 +93,10 @@ bool PosixSerialPort::Configure() {
 
 void PosixSerialPort::Close() {
   if (fd_ < 0) return;
-  // Closing the last descriptor also ends the flock and the exclusive mode.
-  ::close(fd_);
+  // Some kernels keep a terminal's exclusive mode past the last close; give it up
+  // explicitly so that the next port object (or another program) can open the device.
+  static_cast<void>(::ioctl(fd_, TIOCNXCL));
+  ::close(fd_);  // also ends the flock
   fd_ = -1;
   devicePath_.clear();
 }
@@ -115,7 +117,11 @@ bool PosixSerialPort::Write(const std::uint8_t* data, std::size_t count) {
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;  // EIO: device gone
     // The output buffer is full (or the ECR holds CTS low): wait for room.
     const int left = RemainingMs(deadline);
-    if (left == 0) return false;
+    if (left == 0) {
+      // Half a frame must not go out later, glued to the next request.
+      static_cast<void>(::tcflush(fd_, TCOFLUSH));
+      return false;
+    }
     pollfd p{fd_, POLLOUT, 0};
     const int ready = ::poll(&p, 1, left);
     if (ready < 0 && errno != EINTR) return false;

@@ -193,6 +193,16 @@ TEST(AtomicWrite, ReplacedFileKeepsItsPermissions) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST(AtomicWrite, LinkedFileStaysLinked) {
+  TempFolder folder;
+  ASSERT_TRUE(CreateFolders(folder / "etc"));
+  ASSERT_TRUE(WriteFileAtomic(folder / "etc/XRUVODRV.INI", "old"));
+  ASSERT_EQ(::symlink((folder / "etc/XRUVODRV.INI").c_str(), (folder / "XRUVODRV.INI").c_str()), 0);
+  ASSERT_TRUE(WriteFileAtomic(folder / "XRUVODRV.INI", "new"));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "XRUVODRV.INI"));
+  EXPECT_EQ(ReadFileBytes(folder / "etc/XRUVODRV.INI"), "new");
+}
+
 TEST(AtomicWrite, ReaderNeverSeesHalfAFile) {
   TempFolder folder;
   const std::string path = folder / "ERROR.TXT";
