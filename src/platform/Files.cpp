@@ -188,4 +188,14 @@ bool CopyFile(const std::string& from, const std::string& to) {
   return WriteFileAtomic(to, *bytes);
 }
 
+std::optional<std::string> ExecutableFolder() {
+  std::string buffer(4096, '\0');
+  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size()) return std::nullopt;
+  buffer.resize(static_cast<std::size_t>(n));
+  const std::size_t slash = buffer.find_last_of('/');
+  if (slash == std::string::npos) return std::nullopt;
+  return buffer.substr(0, slash + 1);
+}
+
 }  // namespace ruvo

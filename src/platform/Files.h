@@ -57,4 +57,7 @@ std::optional<std::string> ResolveSubfolder(const std::string& parent, const std
 // Copies the whole file; the copy is written atomically.
 bool CopyFile(const std::string& from, const std::string& to);
 
+// The folder of the running executable, ending with "/": the driver's working folder.
+std::optional<std::string> ExecutableFolder();
+
 }  // namespace ruvo

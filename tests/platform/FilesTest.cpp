@@ -134,6 +134,13 @@ TEST(Files, FoldersAreCreatedAndFoundWithoutCase) {
   EXPECT_EQ(ResolveSubfolder(folder.Path(), "ExportXML"), std::nullopt);
 }
 
+TEST(Files, ExecutableFolderHoldsThisTest) {
+  const std::optional<std::string> folder = ExecutableFolder();
+  ASSERT_TRUE(folder.has_value());
+  EXPECT_EQ(folder->back(), '/');
+  EXPECT_TRUE(FileExists(*folder + "test_platform"));
+}
+
 TEST(Files, LastWriteTimeIsLocalTime) {
   TempFolder folder;
   const std::string path = folder / "log1.txt";

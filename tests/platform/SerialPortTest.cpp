@@ -218,6 +218,28 @@ TEST_F(SerialPortOnPty, VanishedDeviceIsSilenceWithoutSpinningAndCanBeReopened) 
   EXPECT_EQ(replugged.Receive(sizeof probe), std::vector<std::uint8_t>(probe, probe + 2));
 }
 
+TEST_F(SerialPortOnPty, WriteGivesUpWhenTheLineTakesNothingMore) {
+  PosixSerialPort port(ini_);
+  ASSERT_TRUE(port.Open("COM3"));
+  // Nobody reads the other end, so the line fills up; one-byte writes keep the deadline at
+  // 1100 ms so the failing write is quick.
+  const std::uint8_t byte = 0x55;
+  std::int64_t failedAfterMs = -1;
+  std::int64_t cpuDuringFailure = -1;
+  for (int i = 0; i < 1000000 && failedAfterMs < 0; ++i) {
+    const std::int64_t cpuStart = CpuMs();
+    const std::int64_t start = WallMs();
+    if (!port.Write(&byte, 1)) {
+      failedAfterMs = WallMs() - start;
+      cpuDuringFailure = CpuMs() - cpuStart;
+    }
+  }
+  ASSERT_GE(failedAfterMs, 0) << "the line never filled up";
+  EXPECT_GE(failedAfterMs, PosixSerialPort::WriteTimeoutMs(1) - 5);
+  EXPECT_LT(failedAfterMs, 5000);
+  EXPECT_LT(cpuDuringFailure, 200) << "waiting for room must not spin";
+}
+
 TEST(SerialPortFactory, MakesAClosedPort) {
   std::unique_ptr<ISerialPort> port = MakeSerialPort("/nonexistent/XRUVODRV.INI");
   ASSERT_NE(port, nullptr);
