@@ -165,7 +165,8 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
   // Names that cannot be written back as one line would damage the file: refuse them.
   const auto unusable = [](const std::string& name, const std::string& forbidden) {
-    return Trim(name).empty() || Trim(name) != name || name.find_first_of(forbidden) != std::string::npos;
+    return name.empty() || Trim(name) != name ||
+           name.find_first_of(forbidden) != std::string::npos;
   };
   if (unusable(section, "]\r\n") || unusable(key, "=\r\n") ||
       key.front() == '[' || key.front() == ';' || key.front() == '#') {
