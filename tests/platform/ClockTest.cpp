@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Locale.h"
+#include "platform/TimeFormat.h"
 
 namespace ruvo {
 namespace {
@@ -30,6 +31,16 @@ TEST(NumericText, SignsOnlyFirstAndSeparatorAllowed) {
   EXPECT_FALSE(IsNumericText("12a"));
   EXPECT_TRUE(IsAllDigits(""));
   EXPECT_FALSE(IsAllDigits("1 2"));
+}
+
+TEST(TimeFormat, DriverStampsArePaddedToTheirWidth) {
+  const LocalDateTime dt{2026, 3, 7, 9, 5, 4, 7};
+  EXPECT_EQ(FormatLogTime(dt), "09:05:04:007");
+  EXPECT_EQ(FormatFileStamp(dt), "2026_03_07_09_05_04");
+  EXPECT_EQ(LogTimeStamp(dt), "070326_09_05_04");
+  const LocalDateTime late{1999, 12, 31, 23, 59, 59, 999};
+  EXPECT_EQ(FormatLogTime(late), "23:59:59:999");
+  EXPECT_EQ(LogTimeStamp(late), "311299_23_59_59");
 }
 
 }  // namespace

@@ -1,0 +1,164 @@
+#include "platform/PosixSerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <utility>
+
+#include "platform/PortNames.h"
+
+namespace ruvo {
+
+namespace {
+
+std::int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int RemainingMs(std::int64_t deadline) {
+  const std::int64_t left = deadline - NowMs();
+  if (left <= 0) return 0;
+  return left > 0x7fffffff ? 0x7fffffff : static_cast<int>(left);
+}
+
+// A vanished device must look like a silent ECR to the link, which then retries on its
+// own schedule: so wait the time out away, sleeping rather than spinning on the dead fd.
+void SleepUntil(std::int64_t deadline) {
+  for (int left = RemainingMs(deadline); left > 0; left = RemainingMs(deadline)) {
+    ::poll(nullptr, 0, left);
+  }
+}
+
+}  // namespace
+
+PosixSerialPort::PosixSerialPort(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
+
+PosixSerialPort::~PosixSerialPort() { Close(); }
+
+std::int64_t PosixSerialPort::WriteTimeoutMs(std::size_t count) {
+  return 100 * static_cast<std::int64_t>(count) + 1000;
+}
+
+bool PosixSerialPort::Open(const std::string& portName) {
+  Close();
+  const std::optional<std::string> device = ResolvePortDevice(settingsPath_, portName);
+  if (!device) return false;
+
+  const int fd = ::open(device->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  // The lock first: a port in use by another program must not be reconfigured or flushed.
+  // TIOCEXCL keeps others from opening the device at all, but does not bind root; the
+  // flock does.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  devicePath_ = *device;
+  if (!Configure()) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+bool PosixSerialPort::Configure() {
+  termios tio{};
+  if (::tcgetattr(fd_, &tio) != 0) return false;  // not a terminal device
+  ::cfmakeraw(&tio);
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
+  tio.c_cflag |= CS8 | CREAD | CLOCAL | CRTSCTS;
+  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | IGNBRK | BRKINT | PARMRK |
+                                        ISTRIP | INLCR | IGNCR | ICRNL | INPCK);
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  if (::cfsetispeed(&tio, B115200) != 0 || ::cfsetospeed(&tio, B115200) != 0) return false;
+  if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
+
+  // A pseudo-terminal or a plain adapter may have no modem lines; that is not an error.
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  static_cast<void>(::ioctl(fd_, TIOCMBIS, &lines));
+
+  // Bytes left over from an earlier conversation would be taken for the next answer.
+  static_cast<void>(::tcflush(fd_, TCIOFLUSH));
+  return true;
+}
+
+void PosixSerialPort::Close() {
+  if (fd_ < 0) return;
+  // Some kernels keep a terminal's exclusive mode past the last close; give it up
+  // explicitly so that the next port object (or another program) can open the device.
+  static_cast<void>(::ioctl(fd_, TIOCNXCL));
+  ::close(fd_);  // also ends the flock
+  fd_ = -1;
+  devicePath_.clear();
+}
+
+bool PosixSerialPort::Write(const std::uint8_t* data, std::size_t count) {
+  if (fd_ < 0) return false;
+  if (count == 0) return true;
+  if (data == nullptr) return false;
+  const std::int64_t deadline = NowMs() + WriteTimeoutMs(count);
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(fd_, data + done, count - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;  // EIO: device gone
+    // The output buffer is full (or the ECR holds CTS low): wait for room.
+    const int left = RemainingMs(deadline);
+    if (left == 0) {
+      // Half a frame must not go out later, glued to the next request.
+      static_cast<void>(::tcflush(fd_, TCOFLUSH));
+      return false;
+    }
+    pollfd p{fd_, POLLOUT, 0};
+    const int ready = ::poll(&p, 1, left);
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return false;
+  }
+  return true;
+}
+
+std::size_t PosixSerialPort::Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) {
+  const std::int64_t deadline = NowMs() + (timeoutMs > 0 ? timeoutMs : 0);
+  if (fd_ < 0 || buffer == nullptr || capacity == 0) {
+    SleepUntil(deadline);
+    return 0;
+  }
+  for (;;) {
+    pollfd p{fd_, POLLIN, 0};
+    const int ready = ::poll(&p, 1, RemainingMs(deadline));
+    if (ready == 0) return 0;  // nothing arrived in time
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if ((p.revents & POLLIN) != 0) {
+      // Bytes still buffered are delivered even when the device has hung up meanwhile.
+      const ssize_t n = ::read(fd_, buffer, capacity);
+      if (n > 0) return static_cast<std::size_t>(n);
+      if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+      break;  // end of file or EIO: the device is gone
+    }
+    break;  // POLLHUP, POLLERR or POLLNVAL without data
+  }
+  SleepUntil(deadline);
+  return 0;
+}
+
+std::unique_ptr<ISerialPort> MakeSerialPort(const std::string& settingsPath) {
+  return std::make_unique<PosixSerialPort>(settingsPath);
+}
+
+}  // namespace ruvo
