@@ -44,11 +44,17 @@ bool IsMfType(const LineContext& context, std::size_t index) {
 
 // Day, month and two-digit year in three consecutive fields from `first`.
 bool IsDateInFields(const LineContext& context, std::size_t first) {
-  for (std::size_t i = first; i < first + 3; ++i) {
-    if (!IsNumeric(context, i)) return false;
+  std::int64_t values[3] = {};
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (!IsNumeric(context, first + i)) return false;
+    // A date part that is no integer ("1.5", or too long for one) makes the date
+    // invalid; read as 0 it would turn a garbled year into the year 2000.
+    const std::optional<std::int64_t> value = ParseInt64(FieldOrEmpty(context.fields, first + i));
+    if (!value) return false;
+    values[i] = *value;
   }
-  return IsValidDate(IntField(context, first), IntField(context, first + 1),
-                     static_cast<std::int64_t>(IntField(context, first + 2)) + 2000);
+  if (values[2] > 10000) return false;  // no calendar year, and no overflow below
+  return IsValidDate(values[0], values[1], values[2] + 2000);
 }
 
 }  // namespace
