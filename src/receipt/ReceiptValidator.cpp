@@ -32,6 +32,10 @@ CheckResult CheckLine(const LineContext& context, PresenceFlags& flags,
 ValidationResult ValidateReceiptLines(const std::vector<std::string>& lines,
                                       const ValidationOptions& options) {
   ValidationResult result;
+  if (lines.empty()) {
+    result.errorText = "8005;Fisierul de intrare nu contine date";
+    return result;
+  }
   result.port = PortOfFirstLine(lines);
   result.fields.reserve(lines.size());
   for (const std::string& line : lines) result.fields.push_back(SplitFields(line));

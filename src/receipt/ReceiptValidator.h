@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Locale.h"
 #include "receipt/Fields.h"
 #include "receipt/PresenceFlags.h"
 
@@ -12,9 +13,8 @@ namespace ruvo {
 struct ValidationOptions {
   // The connected state of the driver: no file passes while the ECR does not answer.
   bool connected = true;
-  // The decimal separator of the numeric-field rule; the caller passes
-  // ruvo::DecimalSeparator() (src/platform/Locale.h).
-  char decimalSeparator = '.';
+  // The decimal separator of the numeric-field rule: the user's regional setting.
+  char decimalSeparator = DecimalSeparator();
 };
 
 struct ValidationResult {
@@ -34,7 +34,8 @@ struct ValidationResult {
 
 // The validation pass: every line against the command table and its checker, in order,
 // stopping at the first refused line; then the rules on the file as a whole and the
-// check on returned articles. Talks to nothing; the caller writes errorText.
+// check on returned articles. A file without any line is refused with 8005. Talks to
+// nothing; the caller writes errorText.
 ValidationResult ValidateReceiptLines(const std::vector<std::string>& lines,
                                       const ValidationOptions& options);
 

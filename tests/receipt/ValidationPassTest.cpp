@@ -11,6 +11,7 @@ using ruvo::testing::Validate;
 
 const std::string kSale = "1;ITEM;PCS;1;1;250;200000";
 const std::string kPay = "5;500;1";
+const ValidationOptions kDotted{true, '.'};
 
 TEST(Dispatch, UnknownCodesAreRefusedByteForByte) {
   EXPECT_EQ(Validate({"01;1;TEXT"}), "8006;Comanda necunoscuta : 01;1;TEXT");
@@ -23,7 +24,7 @@ TEST(Dispatch, FirstRefusedLineStopsThePass) {
   // The second line is refused; the unknown third line is never looked at, nor the
   // file-level rules (there is a sale without payment).
   EXPECT_EQ(Validate({kSale, "5;500;2", "XYZ"}), "8014;Cod mod de plata eronat  : 5;500;2");
-  const ValidationResult result = ValidateReceiptLines({kSale, "5;x;1", kPay}, {});
+  const ValidationResult result = ValidateReceiptLines({kSale, "5;x;1", kPay}, kDotted);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.countedLines, 2);
   EXPECT_TRUE(result.flags.sale);
@@ -37,7 +38,7 @@ TEST(Dispatch, NeverRefusedCommands) {
 }
 
 TEST(Dispatch, ResultCarriesTheSplitFieldsOfEveryLine) {
-  const ValidationResult result = ValidateReceiptLines({"COM2", "", kSale, kPay + ";"}, {});
+  const ValidationResult result = ValidateReceiptLines({"COM2", "", kSale, kPay + ";"}, kDotted);
   ASSERT_TRUE(result.ok) << result.errorText;
   ASSERT_EQ(result.fields.size(), 4u);
   EXPECT_TRUE(result.fields[1].empty());
@@ -46,8 +47,13 @@ TEST(Dispatch, ResultCarriesTheSplitFieldsOfEveryLine) {
   EXPECT_EQ(result.port, 2);
 }
 
+TEST(EmptyFile, NoLinesAtAll) {
+  EXPECT_EQ(Validate({}), "8005;Fisierul de intrare nu contine date");
+  EXPECT_EQ(Validate({}, false), "8005;Fisierul de intrare nu contine date");
+}
+
 TEST(EmptyLines, NeitherCheckedNorCounted) {
-  const ValidationResult result = ValidateReceiptLines({"", "", ""}, {});
+  const ValidationResult result = ValidateReceiptLines({"", "", ""}, kDotted);
   EXPECT_TRUE(result.ok);
   EXPECT_EQ(result.countedLines, 0);
   EXPECT_FALSE(result.flags.fiscalGroup);
@@ -62,41 +68,41 @@ TEST(PortSelectionLines, CountButSetNothing) {
             "8027;Comanda de raport zilnic nu poate fi insotita de alte comenzi15");
   EXPECT_EQ(Validate({"COM3", "31;1", kSale, kPay}),
             "8046;Comanda de schimbare operator trebuie sa se afle pe prima linie a bonului: 31;1");
-  const ValidationResult result = ValidateReceiptLines({" com 7;x", kSale, "COM9", kPay}, {});
+  const ValidationResult result = ValidateReceiptLines({" com 7;x", kSale, "COM9", kPay}, kDotted);
   EXPECT_TRUE(result.ok) << result.errorText;
   EXPECT_EQ(result.port, 1);  // "7;X" is no number
-  EXPECT_EQ(ValidateReceiptLines({"COM9"}, {}).flags.fiscalGroup, false);
-  EXPECT_EQ(ValidateReceiptLines({kSale, "COM9", kPay}, {}).port, std::nullopt);
+  EXPECT_EQ(ValidateReceiptLines({"COM9"}, kDotted).flags.fiscalGroup, false);
+  EXPECT_EQ(ValidateReceiptLines({kSale, "COM9", kPay}, kDotted).port, std::nullopt);
 }
 
 TEST(PresenceFlags, SetByValidLines) {
   const ValidationResult sale =
-      ValidateReceiptLines({kSale, "7;0;1;1;100", "16;1;0;1;12345", "3"}, {});
+      ValidateReceiptLines({kSale, "7;0;1;1;100", "16;1;0;1;12345", "3"}, kDotted);
   ASSERT_TRUE(sale.ok) << sale.errorText;
   EXPECT_TRUE(sale.flags.fiscalGroup);
   EXPECT_FALSE(sale.flags.nonFiscalGroup);
   EXPECT_TRUE(sale.flags.sale);
   EXPECT_TRUE(sale.flags.payment);
 
-  const ValidationResult admin = ValidateReceiptLines({"21;1;HELLO", "25;D;100", "16;1;0;1;9"}, {});
+  const ValidationResult admin = ValidateReceiptLines({"21;1;HELLO", "25;D;100", "16;1;0;1;9"}, kDotted);
   ASSERT_TRUE(admin.ok) << admin.errorText;
   EXPECT_TRUE(admin.flags.nonFiscalGroup);
   EXPECT_FALSE(admin.flags.fiscalGroup);
   EXPECT_TRUE(admin.flags.cashInOut);
   EXPECT_FALSE(admin.flags.xmlExport);
 
-  EXPECT_TRUE(ValidateReceiptLines({"19"}, {}).flags.mfReport);
-  EXPECT_TRUE(ValidateReceiptLines({"79;1;1;1"}, {}).flags.jeReceiptsOfZ);
-  EXPECT_TRUE(ValidateReceiptLines({"9999"}, {}).flags.receiptStateQuery);
+  EXPECT_TRUE(ValidateReceiptLines({"19"}, kDotted).flags.mfReport);
+  EXPECT_TRUE(ValidateReceiptLines({"79;1;1;1"}, kDotted).flags.jeReceiptsOfZ);
+  EXPECT_TRUE(ValidateReceiptLines({"9999"}, kDotted).flags.receiptStateQuery);
 }
 
 TEST(LoneText, KeptOnlyForAOneLineFile) {
-  const ValidationResult alone = ValidateReceiptLines({"", "10;A;B", ""}, {});
+  const ValidationResult alone = ValidateReceiptLines({"", "10;A;B", ""}, kDotted);
   EXPECT_TRUE(alone.ok);
   EXPECT_TRUE(alone.flags.loneText);
   EXPECT_EQ(Validate({"10;A;B", "2;1;TEXT"}),
             "8029;Fisierul nu contine nici o linie de vanzare articol ");
-  const ValidationResult inReceipt = ValidateReceiptLines({kSale, "10;A;B", kPay}, {});
+  const ValidationResult inReceipt = ValidateReceiptLines({kSale, "10;A;B", kPay}, kDotted);
   EXPECT_TRUE(inReceipt.ok);
   EXPECT_FALSE(inReceipt.flags.loneText);
 }
