@@ -25,7 +25,9 @@ std::vector<std::string> MakeReceipt(std::int64_t lineCount) {
       case 3: lines.push_back("16;1;0;5;5941234567890"); break;
       case 4: lines.push_back("1;" + name + ";BUC;1;1;1250;300000;;+"); break;
       // A third of the article sold on the line before comes back.
-      case 5: lines.push_back("1;ARTICOL NR " + std::to_string(i - 1) + ";BUC;1;1;1250;100000;3;-"); break;
+      case 5:
+        lines.push_back("1;ARTICOL NR " + std::to_string(i - 1) + ";BUC;1;1;1250;100000;3;-");
+        break;
       default: lines.push_back("1;" + name + ";KG;12;2;899;1500;1"); break;
     }
   }

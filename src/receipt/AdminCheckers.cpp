@@ -9,6 +9,7 @@ namespace {
 
 // Two characters of a packed date or time field, when numeric: their value.
 bool TwoDigitValue(std::string_view packed, std::size_t offset, char separator, int& value) {
+  if (offset > packed.size()) return false;
   const std::string_view part = packed.substr(offset, 2);
   if (!IsNumericField(part, separator)) return false;
   value = IntValue(part);

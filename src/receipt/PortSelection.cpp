@@ -11,6 +11,7 @@ bool IsPortSelectionCode(std::string_view code) {
 
 int PortOfSelectionLine(std::string_view line) {
   const std::string upper = UpperCase1250(TrimBlanks(line));
+  if (upper.size() <= 3) return 1;
   const std::string_view digits = TrimBlanks(std::string_view(upper).substr(3, 10));
   const int port = IntValue(digits);
   // There is no port 0 and no negative port; those fall back to the first port.

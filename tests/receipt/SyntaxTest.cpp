@@ -97,6 +97,7 @@ TEST(PortSelection, NumberAfterCom) {
   EXPECT_EQ(PortOfSelectionLine("COM3"), 3);
   EXPECT_EQ(PortOfSelectionLine("com 12"), 12);
   EXPECT_EQ(PortOfSelectionLine("COM"), 1);
+  EXPECT_EQ(PortOfSelectionLine("C"), 1);
   EXPECT_EQ(PortOfSelectionLine("COM0"), 1);
   EXPECT_EQ(PortOfSelectionLine("COMx"), 1);
   EXPECT_EQ(PortOfSelectionLine("COM-4"), 1);
