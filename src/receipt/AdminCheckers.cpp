@@ -79,7 +79,8 @@ CheckResult CheckXmlExport(const LineContext& context) {
   const int month = IntField(context, 2);
   if (month < 1 || month > 12) return RefusedWithoutCode("Parametrul LUNA este eronat : ", line);
   if (fields[3] != "R" && fields[3] != "X") {
-    return RefusedWithoutCode("Parametrul TIP EXPORT este eronat. Valori admise (X sau R) : ", line);
+    return RefusedWithoutCode("Parametrul TIP EXPORT este eronat. Valori admise (X sau R) : ",
+                              line);
   }
   if (fields.size() >= 5 && !fields[4].empty() && fields[4] != "1" && fields[4] != "2") {
     return RefusedWithoutCode(

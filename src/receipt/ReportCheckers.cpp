@@ -167,10 +167,12 @@ CheckResult CheckJeReportByReceipts(const LineContext& context) {
   if (!IsFirstLine(context)) return RefusedWithCode("8027", kMfAlone, line);
   if (!IsDateInFields(context, 1)) return RefusedWithCode("8035", kStartDate, line);
   if (!InRange(IntField(context, 4), 1, 9999)) {
-    return RefusedWithCode("8035", "Numar bon inceput raport eronat. Valori admise 1..9999 : ", line);
+    return RefusedWithCode("8035", "Numar bon inceput raport eronat. Valori admise 1..9999 : ",
+                           line);
   }
   if (!InRange(IntField(context, 5), 1, 9999)) {
-    return RefusedWithCode("8036", "Numar bon sfarsit raport eronat. Valori admise 1..9999 : ", line);
+    return RefusedWithCode("8036", "Numar bon sfarsit raport eronat. Valori admise 1..9999 : ",
+                           line);
   }
   return Valid();
 }

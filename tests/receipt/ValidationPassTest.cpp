@@ -84,7 +84,8 @@ TEST(PresenceFlags, SetByValidLines) {
   EXPECT_TRUE(sale.flags.sale);
   EXPECT_TRUE(sale.flags.payment);
 
-  const ValidationResult admin = ValidateReceiptLines({"21;1;HELLO", "25;D;100", "16;1;0;1;9"}, kDotted);
+  const ValidationResult admin =
+      ValidateReceiptLines({"21;1;HELLO", "25;D;100", "16;1;0;1;9"}, kDotted);
   ASSERT_TRUE(admin.ok) << admin.errorText;
   EXPECT_TRUE(admin.flags.nonFiscalGroup);
   EXPECT_FALSE(admin.flags.fiscalGroup);
