@@ -1,0 +1,59 @@
+#include "receipt/NumericRules.h"
+
+#include <limits>
+
+namespace ruvo {
+
+bool IsNumericField(std::string_view text, char decimalSeparator) {
+  if (text.empty() || text.size() > 255) return false;
+  for (const char c : text) {
+    const bool digit = c >= '0' && c <= '9';
+    if (!digit && c != '+' && c != '-' && c != decimalSeparator) return false;
+  }
+  const std::size_t minus = text.find('-');
+  const std::size_t plus = text.find('+');
+  return (minus == std::string_view::npos || minus == 0) &&
+         (plus == std::string_view::npos || plus == 0);
+}
+
+std::optional<std::int64_t> ParseInt64(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  // Accumulated as a negative number so that the most negative value fits too.
+  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+  std::int64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const int digit = c - '0';
+    if (value < (kMin + digit) / 10) return std::nullopt;
+    value = value * 10 - digit;
+  }
+  if (!negative) {
+    if (value == kMin) return std::nullopt;
+    value = -value;
+  }
+  return value;
+}
+
+std::optional<std::int32_t> ParseInt32(std::string_view text) {
+  const std::optional<std::int64_t> wide = ParseInt64(text);
+  if (!wide || *wide < std::numeric_limits<std::int32_t>::min() ||
+      *wide > std::numeric_limits<std::int32_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(*wide);
+}
+
+std::int32_t IntValue(std::string_view text, std::int32_t fallback) {
+  return ParseInt32(text).value_or(fallback);
+}
+
+std::int64_t Int64Value(std::string_view text, std::int64_t fallback) {
+  return ParseInt64(text).value_or(fallback);
+}
+
+}  // namespace ruvo

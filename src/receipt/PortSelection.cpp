@@ -1,0 +1,28 @@
+#include "receipt/PortSelection.h"
+
+#include "receipt/NumericRules.h"
+#include "receipt/TextCase.h"
+
+namespace ruvo {
+
+bool IsPortSelectionCode(std::string_view code) {
+  return StartsWith(UpperCase1250(TrimBlanks(code)), "COM");
+}
+
+int PortOfSelectionLine(std::string_view line) {
+  const std::string upper = UpperCase1250(TrimBlanks(line));
+  if (upper.size() <= 3) return 1;
+  const std::string_view digits = TrimBlanks(std::string_view(upper).substr(3, 10));
+  const int port = IntValue(digits);
+  // There is no port 0 and no negative port; those fall back to the first port.
+  return port < 1 ? 1 : port;
+}
+
+std::optional<int> PortOfFirstLine(const std::vector<std::string>& lines) {
+  if (lines.empty()) return std::nullopt;
+  const std::string upper = UpperCase1250(TrimBlanks(lines.front()));
+  if (!StartsWith(upper, "COM")) return std::nullopt;
+  return PortOfSelectionLine(lines.front());
+}
+
+}  // namespace ruvo

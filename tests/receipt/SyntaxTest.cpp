@@ -1,0 +1,115 @@
+// The pieces every checker stands on: the split rule, the numeric-field rule, integer
+// values and calendar dates.
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "receipt/CalendarDate.h"
+#include "receipt/Fields.h"
+#include "receipt/NumericRules.h"
+#include "receipt/PortSelection.h"
+
+namespace ruvo {
+namespace {
+
+TEST(SplitFields, TrailingSeparatorAddsNoField) {
+  EXPECT_EQ(SplitFields("5;500;1"), (Fields{"5", "500", "1"}));
+  EXPECT_EQ(SplitFields("5;500;1;"), (Fields{"5", "500", "1"}));
+  EXPECT_EQ(SplitFields("2;1;"), (Fields{"2", "1"}));
+}
+
+TEST(SplitFields, EmptyPiecesBetweenSeparatorsAreFields) {
+  EXPECT_EQ(SplitFields(";"), (Fields{""}));
+  EXPECT_EQ(SplitFields(";;"), (Fields{"", ""}));
+  EXPECT_EQ(SplitFields("1;;x"), (Fields{"1", "", "x"}));
+  EXPECT_TRUE(SplitFields("").empty());
+}
+
+TEST(SplitFields, NothingIsTrimmedOrUnquoted) {
+  EXPECT_EQ(SplitFields(" 1 ;\"a;b\""), (Fields{" 1 ", "\"a", "b\""}));
+  EXPECT_EQ(SplitFields("2;1;\xe2\x96"), (Fields{"2", "1", "\xe2\x96"}));
+}
+
+TEST(NumericField, SignsOnlyAtTheStart) {
+  EXPECT_TRUE(IsNumericField("123", '.'));
+  EXPECT_TRUE(IsNumericField("-123", '.'));
+  EXPECT_TRUE(IsNumericField("+123", '.'));
+  EXPECT_TRUE(IsNumericField("-12-3", '.'));  // only the first "-" must lead
+  EXPECT_FALSE(IsNumericField("12-3", '.'));
+  EXPECT_FALSE(IsNumericField("1+2", '.'));
+  EXPECT_FALSE(IsNumericField("-+1", '.'));
+  EXPECT_FALSE(IsNumericField("+-1", '.'));
+}
+
+TEST(NumericField, RefusesEmptyBlanksLettersAndOverlongText) {
+  EXPECT_FALSE(IsNumericField("", '.'));
+  EXPECT_FALSE(IsNumericField(" 1", '.'));
+  EXPECT_FALSE(IsNumericField("1a", '.'));
+  EXPECT_TRUE(IsNumericField(std::string(255, '9'), '.'));
+  EXPECT_FALSE(IsNumericField(std::string(256, '9'), '.'));
+}
+
+TEST(NumericField, DecimalSeparatorComesFromTheCaller) {
+  EXPECT_TRUE(IsNumericField("12.50", '.'));
+  EXPECT_FALSE(IsNumericField("12,50", '.'));
+  EXPECT_TRUE(IsNumericField("12,50", ','));
+  EXPECT_FALSE(IsNumericField("12.50", ','));
+}
+
+TEST(IntegerValues, InvalidTextGivesTheDefault) {
+  EXPECT_EQ(IntValue("42"), 42);
+  EXPECT_EQ(IntValue("+7"), 7);
+  EXPECT_EQ(IntValue("-7"), -7);
+  EXPECT_EQ(IntValue("1.5"), 0);
+  EXPECT_EQ(IntValue("-"), 0);
+  EXPECT_EQ(IntValue(""), 0);
+  EXPECT_EQ(IntValue("-12-3"), 0);
+  EXPECT_EQ(IntValue("x", -1), -1);
+}
+
+TEST(IntegerValues, RangeLimitsOf32And64Bits) {
+  EXPECT_EQ(IntValue("2147483647"), std::numeric_limits<std::int32_t>::max());
+  EXPECT_EQ(IntValue("-2147483648"), std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(IntValue("2147483648"), 0);
+  EXPECT_EQ(Int64Value("2147483648"), 2147483648LL);
+  EXPECT_EQ(Int64Value("9223372036854775807"), std::numeric_limits<std::int64_t>::max());
+  EXPECT_EQ(Int64Value("-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
+  EXPECT_EQ(Int64Value("9223372036854775808"), 0);
+  EXPECT_EQ(Int64Value("99999999999999999999999"), 0);
+}
+
+TEST(CalendarDate, LeapYears) {
+  EXPECT_TRUE(IsValidDate(29, 2, 2020));
+  EXPECT_FALSE(IsValidDate(29, 2, 2019));
+  EXPECT_FALSE(IsValidDate(29, 2, 2100));
+  EXPECT_TRUE(IsValidDate(29, 2, 2000));
+  EXPECT_TRUE(IsValidDate(31, 12, 2099));
+  EXPECT_FALSE(IsValidDate(31, 4, 2021));
+  EXPECT_FALSE(IsValidDate(0, 1, 2021));
+  EXPECT_FALSE(IsValidDate(1, 13, 2021));
+  EXPECT_FALSE(IsValidDate(1, 1, 1000000));
+}
+
+TEST(PortSelection, NumberAfterCom) {
+  EXPECT_TRUE(IsPortSelectionCode("COM3"));
+  EXPECT_TRUE(IsPortSelectionCode("  com 12"));
+  EXPECT_FALSE(IsPortSelectionCode("CO"));
+  EXPECT_EQ(PortOfSelectionLine("COM3"), 3);
+  EXPECT_EQ(PortOfSelectionLine("com 12"), 12);
+  EXPECT_EQ(PortOfSelectionLine("COM"), 1);
+  EXPECT_EQ(PortOfSelectionLine("C"), 1);
+  EXPECT_EQ(PortOfSelectionLine("COM0"), 1);
+  EXPECT_EQ(PortOfSelectionLine("COMx"), 1);
+  EXPECT_EQ(PortOfSelectionLine("COM-4"), 1);
+  // Only characters 4 to 13 are read: ten characters of number at most.
+  EXPECT_EQ(PortOfSelectionLine("COM00000000051"), 5);
+}
+
+TEST(PortSelection, OnlyTheFirstLineOfTheFileChooses) {
+  EXPECT_EQ(PortOfFirstLine({"COM4", "15"}), 4);
+  EXPECT_EQ(PortOfFirstLine({"15", "COM4"}), std::nullopt);
+  EXPECT_EQ(PortOfFirstLine({}), std::nullopt);
+}
+
+}  // namespace
+}  // namespace ruvo
