@@ -32,6 +32,17 @@ bool IsAnswerStart(std::uint8_t b) {
   return b == TXruvoLinux::kAck || b == TXruvoLinux::kAltAck;
 }
 
+// An answer is complete at the first ETX that leaves it at least 11 bytes long. Looking at
+// every new byte (not only the last of a piece) keeps a good answer good when a stray byte
+// follows it in the same piece. Returns the answer's length, 0 while it is not complete.
+std::size_t FindAnswerEnd(const std::uint8_t* buf, std::size_t oldCount, std::size_t newCount) {
+  if (newCount == 0 || !IsAnswerStart(buf[0])) return 0;
+  for (std::size_t i = std::max<std::size_t>(oldCount, 10); i < newCount; ++i) {
+    if (buf[i] == TXruvoLinux::kEtx) return i + 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 TXruvoLinux::TXruvoLinux(std::unique_ptr<ISerialPort> port, IClock& clock, IEventPump& pump)
@@ -226,11 +237,18 @@ void TXruvoLinux::ComRxChar(const std::uint8_t* data, std::size_t count) {
     const std::size_t room = kPollBufferSize - pollCount_;
     const std::size_t stored = std::min(count, room);
     std::memcpy(pollBuffer_ + pollCount_, data, stored);
+    const std::size_t oldCount = pollCount_;
     pollCount_ += static_cast<std::uint32_t>(stored);
     // Bytes that no longer fit are noise; they must not keep the wait alive for ever.
     if (stored > 0) RestartTimer();
-    if (pollCount_ >= 11 && IsAnswerStart(pollBuffer_[0]) && pollBuffer_[pollCount_ - 1] == kEtx) {
-      pollComplete_ = true;
+    if (!pollComplete_) {
+      const std::size_t end = FindAnswerEnd(pollBuffer_, oldCount, pollCount_);
+      if (end > 0) {
+        // What follows the answer in the same piece is not part of it.
+        std::memset(pollBuffer_ + end, 0, pollCount_ - end);
+        pollCount_ = static_cast<std::uint32_t>(end);
+        pollComplete_ = true;
+      }
     }
     return;
   }
@@ -238,6 +256,7 @@ void TXruvoLinux::ComRxChar(const std::uint8_t* data, std::size_t count) {
   const std::size_t room = kRxBufferSize - static_cast<std::size_t>(rxCount_);
   const std::size_t stored = std::min(count, room);
   std::memcpy(rxBuffer_.get() + rxCount_, data, stored);
+  const std::size_t oldCount = static_cast<std::size_t>(rxCount_);
   rxCount_ += static_cast<std::int32_t>(stored);
   if (stored > 0) RestartTimer();
 
@@ -255,7 +274,13 @@ void TXruvoLinux::ComRxChar(const std::uint8_t* data, std::size_t count) {
     }
     return;
   }
-  if (rxCount_ >= 11 && IsAnswerStart(rx[0]) && rx[rxCount_ - 1] == kEtx) answerComplete_ = true;
+  if (answerComplete_) return;
+  const std::size_t end = FindAnswerEnd(rx, oldCount, static_cast<std::size_t>(rxCount_));
+  if (end > 0) {
+    std::memset(rxBuffer_.get() + end, 0, static_cast<std::size_t>(rxCount_) - end);
+    rxCount_ = static_cast<std::int32_t>(end);
+    answerComplete_ = true;
+  }
 }
 
 bool TXruvoLinux::StatusPoll() {
