@@ -151,10 +151,10 @@ constexpr CodeMessage kErrorMessages[] = {
     {8035, "Data de inceput raport MF este eronata"},
     {8036, "Data de sfarsit raport MF este eronata"},
     {8047, "NACK"},
+    {8048, "TIME OUT"},
 };
 
 constexpr CodeMessage kExtendedErrorMessages[] = {
-    {8048, "TIME OUT"},
     {100, "Eroare necunoscuta \x96"" contactati tehnicianul autorizat"},
     {101, "Memoria pentru clienti este plina."},
     {102, "Eroare depasire pret maxim"},
