@@ -53,12 +53,6 @@ TEST_F(LinkTest, LogShowsEveryByteIncludingZeroAndHighBytes) {
   EXPECT_NE(link->ExchangeLog().back().find("35 00 FF 96 30 30 03 "), std::string::npos);
 }
 
-TEST_F(LinkTest, PrinterResultLabelForThePaymentCommand) {
-  port->QueueAnswer(Answer(""), 1);
-  ASSERT_EQ(link->Transact("3007", -1, TXruvoLinux::kPrinterResultLabel), 0);
-  EXPECT_EQ(link->ExchangeLog().back(), "14:03:07:126-Imprimanta : 0");
-}
-
 TEST_F(LinkTest, TimeOutIntervalFallsBackToFiveSeconds) {
   link->SetTimeOut(-1);
   EXPECT_EQ(link->TimeOutMs(), 5000);

@@ -219,15 +219,6 @@ TEST_F(LinkTest, LengthPrefixedAnswerLongerThanTheBufferTimesOutSafely) {
   EXPECT_EQ(link->LengthPrefixedData(), "abc");  // cut to what arrived
 }
 
-TEST_F(LinkTest, SettingLengthPrefixedResetsTheAnnouncedLength) {
-  link->SetLengthPrefixed(true);
-  port->QueueAnswer(std::string("\x06") + BigEndian(1) + "D" + std::string(19, 'T'), 5);
-  ASSERT_EQ(link->SendCommand("7404"), 0);
-  EXPECT_EQ(link->AnswerLength(), 1);
-  link->SetLengthPrefixed(false);
-  EXPECT_EQ(link->AnswerLength(), 0);
-}
-
 // --- Hostile lines ---------------------------------------------------------------------
 
 TEST_F(LinkTest, FloodLargerThanTheReceiveBufferStaysInsideIt) {
