@@ -1,6 +1,2 @@
 #include <cstdio>
-
-int main() {
-  std::puts("xruvo_sim: not built yet");
-  return 0;
-}
+int main() { std::puts("xruvo_sim: not built yet"); return 0; }
