@@ -86,7 +86,8 @@ std::string ApplyControlCommand(Engine& engine, const std::string& line) {
   if (verb == "nak") return Count(words, faults.nakFrames);
   if (verb == "garbage") return Count(words, faults.garbageFrames);
   if (verb == "silence") {
-    if (words.size() == 2 && words[1] == "always") {
+    // Alone it is an ECR that is switched off; with a count, a few lost frames.
+    if (words.size() == 1 || (words.size() == 2 && words[1] == "always")) {
       faults.silentAlways = true;
       return {};
     }
@@ -161,7 +162,7 @@ std::string ApplyControlCommand(Engine& engine, const std::string& line) {
 
 const char* ControlCommandHelp() {
   return "  nak [N]                 NAK the next N frames (default 1)\n"
-         "  silence [N]|always|off  answer nothing to the next N frames, or always\n"
+         "  silence [N|always|off]  answer nothing to the next N frames, or (alone) always\n"
          "  garbage [N]             line noise instead of the next N answers\n"
          "  late MS [N]             a lone ACK, then the answer MS later (next N frames)\n"
          "  slow MS                 every answer byte MS after the one before (0: off)\n"

@@ -164,7 +164,6 @@ Answer Device::SetOperator(FieldReader& f) {
   if (!f.Amount(6, 3, quantity) || !f.Number(3, code) || !f.LengthText(2, name) ||
       !f.Amount(7, 2, amount) || !f.Digit(number) || !f.AtEnd())
     return Answer::Err(ecr_error::kBadLength);
-  if (code < 1) return Answer::Err(ecr_error::kInvalidValue);
   operator_ = static_cast<int>(code);
   return Answer::Ok();
 }

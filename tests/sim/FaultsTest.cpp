@@ -30,6 +30,10 @@ TEST(SimFaults, SilenceForSomeFramesOrAlways) {
   EXPECT_EQ(bench.Exchange("1012"), "");
   Control(bench, "silence off");
   EXPECT_EQ(bench.Data("1012"), "0");
+  Control(bench, "silence");  // alone: an ECR switched off, not even a NAK for a bad frame
+  EXPECT_EQ(bench.Exchange("1012"), "");
+  bench.port.Write(reinterpret_cast<const std::uint8_t*>("\x02" "00012" "00" "\x03"), 8);
+  EXPECT_EQ(bench.Collect(), "");
 }
 
 TEST(SimFaults, ErrorRulesOnceAndAlways) {
