@@ -1,6 +1,5 @@
 #include "Control.h"
 
-#include <functional>
 #include <map>
 #include <sstream>
 #include <vector>

@@ -122,7 +122,10 @@ TEST(SimFaults, SlowBytesGarbageAndVanish) {
   EXPECT_EQ(half.size(), 16u);
   EXPECT_TRUE(bench.engine.Vanished());
   EXPECT_EQ(bench.Exchange("1215", 1000), "");
+  bench.port.Close();
+  EXPECT_FALSE(bench.port.Open("COM1"));
   bench.engine.Revive();
+  EXPECT_TRUE(bench.port.Open("COM1"));
   EXPECT_EQ(bench.Exchange("1215").size(), 32u);
 }
 
