@@ -49,6 +49,13 @@ TEST(SimFaults, ErrorRulesOnceAndAlways) {
   Control(bench, "err off");
   EXPECT_EQ(bench.Data("1309"), "00000000");
 
+  // Paper runs out on the second sale, not the first.
+  Control(bench, "err 33021 16 once skip 1");
+  const std::string sale = "33021" "001" "000001000" "01" "01A" "04 BUC" "000100000" "0001";
+  EXPECT_EQ(bench.Data(sale), "");
+  EXPECT_EQ(bench.Data(sale), "ERR16");
+  EXPECT_EQ(bench.Data(sale), "");
+
   Control(bench, "err99 3007 150");
   EXPECT_EQ(bench.Data("3007030000000001000"), "ERR99");
   EXPECT_EQ(bench.Data("1015"), "ERR150");
@@ -161,6 +168,8 @@ TEST(SimFaults, BadControlCommandsAreRefusedWithAReason) {
   EXPECT_NE(ApplyControlCommand(bench.engine, "nak many"), "");
   EXPECT_NE(ApplyControlCommand(bench.engine, "err 2002 160"), "");
   EXPECT_NE(ApplyControlCommand(bench.engine, "err 2002 16 twice"), "");
+  EXPECT_NE(ApplyControlCommand(bench.engine, "err 2002 16 once skip x"), "");
+  EXPECT_NE(ApplyControlCommand(bench.engine, "err 2002"), "");
   EXPECT_NE(ApplyControlCommand(bench.engine, "status 21 1"), "");
   EXPECT_NE(ApplyControlCommand(bench.engine, "paper-out maybe"), "");
   EXPECT_EQ(ApplyControlCommand(bench.engine, ""), "");
