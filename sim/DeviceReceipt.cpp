@@ -184,6 +184,11 @@ Answer Device::Payment(FieldReader& f) {
   }
   if (amount < 0) return Answer::Err(ecr_error::kInvalidValue);
   if (receipt_.Total() < 0) return Answer::Err(ecr_error::kNegativeTotal);
+  // Change comes out of the drawer, so only cash may pay more than is due.
+  if (code != kCashCode && amount > receipt_.Due()) {
+    extendedError_ = extended_error::kOverpaid;
+    return Answer::Err(ecr_error::kExtended);
+  }
 
   receipt_.payments.push_back(PaymentLine{static_cast<int>(code), Trimmed(text), amount});
   if (code == kCashCode) receiptCash_ += amount;

@@ -132,6 +132,8 @@ TEST(SimReceipt, PaymentsNeedAnOpenReceiptAndAKnownForm) {
   EXPECT_EQ(bench.Data("1015"), "ERR137");
   bench.engine.GetDevice().GetConditions().refusedPayments.insert(1);
   EXPECT_EQ(bench.Data(Pay(1, 100)), "ERR99");
+  EXPECT_EQ(bench.Data(Pay(6, 1001)), "ERR99");  // a card cannot pay more than is due
+  EXPECT_EQ(bench.Data("1015"), "ERR141");
   EXPECT_EQ(bench.Data(Pay(3, 1000)), "-000000000");
   EXPECT_EQ(bench.engine.GetDevice().Receipt().payments.back().code, 3);
 }
