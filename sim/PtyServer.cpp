@@ -248,6 +248,7 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
     // The device vanished mid-answer: its line goes dead and a fresh one appears in its
     // place, as when a USB serial adapter is pulled and plugged back.
     if (engine.Vanished() && !engine.NextDueUs()) {
+      usleep(300000);  // let the driver read the half answer before its line goes dead
       // The fresh one is made before the old one closes, so that it gets another name.
       auto fresh = std::make_unique<Pty>();
       if (!fresh->Open(error)) {
@@ -256,7 +257,6 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
       }
       current = std::move(fresh);
       pty = current.get();
-      usleep(200000);
       if (!options.link.empty()) {
         RemoveLink(options.link, linkedTo);
         linkedTo = PlaceLink(options.link, pty->SlavePath(), error) ? pty->SlavePath() : std::string();

@@ -160,19 +160,30 @@ TEST(SimExecutable, FaultsFromOptionsAndControlFifoAndAFreshPtyAfterVanishing) {
     ASSERT_GE(fd, 0);
     EXPECT_EQ(Ask(fd, "1215", 1), "\x15");
 
-    const int controlFd = open(control.c_str(), O_WRONLY | O_NONBLOCK);
-    ASSERT_GE(controlFd, 0);
-    const std::string commands = "status 2 1\nvanish\n";
-    ASSERT_EQ(write(controlFd, commands.data(), commands.size()), static_cast<ssize_t>(commands.size()));
-    close(controlFd);
-    // The control line is read within the simulator's next poll round.
-    std::string half;
-    for (int tries = 0; tries < 100 && half.size() != 16; ++tries) {
+    const auto tell = [&control](const std::string& command) {
+      const int controlFd = open(control.c_str(), O_WRONLY | O_NONBLOCK);
+      if (controlFd < 0) return false;
+      const std::string line = command + "\n";
+      const bool written = write(controlFd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+      close(controlFd);
+      return written;
+    };
+    // Each control line takes hold within the simulator's next poll round: ask until it shows.
+    ASSERT_TRUE(tell("status 2 1"));
+    std::string status;
+    const auto paperOutShows = [&status] { return status.size() == 20 && status[1] == '1'; };
+    for (int tries = 0; tries < 250 && !paperOutShows(); ++tries) {
       usleep(20000);
-      half = Ask(fd, "1215", 16);
-      if (half.size() == 32) half.clear();  // answered before the commands took hold
+      status = DataOf(Ask(fd, "1215", 32));
     }
-    EXPECT_EQ(half.size(), 16u);
+    EXPECT_TRUE(paperOutShows());
+    ASSERT_TRUE(tell("vanish"));
+    std::string half;
+    for (int tries = 0; tries < 250 && (half.empty() || half.size() == 32); ++tries) {
+      usleep(20000);
+      half = Ask(fd, "1215", 32);
+    }
+    EXPECT_EQ(half.size(), 16u);  // half of the answer, then the line went dead
     close(fd);
 
     std::string fresh;
