@@ -100,7 +100,9 @@ TEST_F(CycleResponse, TheLastWriteWinsAlsoInTheHistoryCopy) {
   EXPECT_TRUE(writer.LastSaveSucceeded());
 }
 
-TEST_F(CycleResponse, ErrorDialogOnlyForErrors) {
+TEST_F(CycleResponse, ErrorDialogOnlyForErrorsAndOnlyWhenAskedFor) {
+  writer.WriteResponse("8005;Fisierul de intrare nu contine date");
+  EXPECT_TRUE(op.boxes.empty());
   state.settings.dialogMesajEroare = true;
   writer.WriteResponse("0 OK");
   EXPECT_TRUE(op.boxes.empty());
@@ -110,11 +112,6 @@ TEST_F(CycleResponse, ErrorDialogOnlyForErrors) {
   EXPECT_EQ(op.boxes[0].caption, "Eroare");
   EXPECT_EQ(op.boxes[0].kind, MsgKind::Warning);
   EXPECT_EQ(op.boxes[0].buttons, MsgButtons::Ok);
-}
-
-TEST_F(CycleResponse, NoDialogWhenTheSettingIsOff) {
-  writer.WriteResponse("8005;Fisierul de intrare nu contine date");
-  EXPECT_TRUE(op.boxes.empty());
 }
 
 TEST_F(CycleResponse, AResponseThatCannotBeSavedIsReported) {

@@ -128,7 +128,8 @@ class StubbornFileOperations final : public IFileOperations {
 
   bool IsStubborn(const std::string& path) const {
     for (const std::string& name : undeletable) {
-      if (path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0 &&
+      if (path.size() > name.size() &&
+          path.compare(path.size() - name.size(), name.size(), name) == 0 &&
           path[path.size() - name.size() - 1] == '/') {
         return true;
       }
