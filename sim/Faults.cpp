@@ -1,0 +1,15 @@
+#include "Faults.h"
+
+namespace xruvo_sim {
+
+std::optional<ErrorRule> LineFaults::TakeErrorRule(const std::string& text) {
+  for (auto it = errorRules.begin(); it != errorRules.end(); ++it) {
+    if (text.compare(0, it->command.size(), it->command) != 0) continue;
+    ErrorRule rule = *it;
+    if (rule.once) errorRules.erase(it);
+    return rule;
+  }
+  return std::nullopt;
+}
+
+}  // namespace xruvo_sim

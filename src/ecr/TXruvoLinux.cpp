@@ -1,0 +1,362 @@
+#include "ecr/TXruvoLinux.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "ecr/DecimalText.h"
+
+namespace ruvo {
+
+namespace {
+
+// Short slices keep the UI responsive and let a chunk restart the idle timer promptly.
+constexpr std::int64_t kWaitSliceMs = 50;
+constexpr int kMaxAttempts = 3;
+// The keep-alive the ECR answers while it is busy printing.
+constexpr std::string_view kPollCommand = "1010";
+constexpr std::size_t kPollAnswerLength = 11;
+
+// The data part of an answer frame held in buf (count bytes received, bytes past count are
+// zero and the buffer holds at least 10 bytes).
+std::string AnswerDataOf(const std::uint8_t* buf, std::size_t count) {
+  if (buf[5] == 'E' && buf[6] == 'R' && buf[7] == 'R') {
+    return std::string{'E', 'R', 'R', static_cast<char>(buf[8]), static_cast<char>(buf[9])};
+  }
+  if (count <= 12) return std::string();
+  return std::string(reinterpret_cast<const char*>(buf) + 9, count - 12);
+}
+
+bool IsAnswerStart(std::uint8_t b) {
+  return b == TXruvoLinux::kAck || b == TXruvoLinux::kAltAck;
+}
+
+// An answer is complete at the first ETX that leaves it at least 11 bytes long. Looking at
+// every new byte (not only the last of a piece) keeps a good answer good when a stray byte
+// follows it in the same piece. Returns the answer's length, 0 while it is not complete.
+std::size_t FindAnswerEnd(const std::uint8_t* buf, std::size_t oldCount, std::size_t newCount) {
+  if (newCount == 0 || !IsAnswerStart(buf[0])) return 0;
+  for (std::size_t i = std::max<std::size_t>(oldCount, 10); i < newCount; ++i) {
+    if (buf[i] == TXruvoLinux::kEtx) return i + 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+TXruvoLinux::TXruvoLinux(std::unique_ptr<ISerialPort> port, IClock& clock, IEventPump& pump)
+    : port_(std::move(port)),
+      clock_(clock),
+      pump_(pump),
+      // Allocated once per link; a failed allocation gives a link that never connects.
+      rxBuffer_(new (std::nothrow) std::uint8_t[kRxBufferSize]()) {}
+
+TXruvoLinux::~TXruvoLinux() {
+  try {
+    ClosePort();
+  } catch (...) {
+    // A port that fails while closing must not take the driver with it.
+  }
+}
+
+bool TXruvoLinux::OpenPort(int portNumber, int /*baudIndex*/) {
+  ClosePort();
+  connected_ = false;
+  if (!port_ || !rxBuffer_ || portNumber < 1) return false;
+  try {
+    const bool opened = port_->Open("COM" + std::to_string(portNumber));
+    connected_ = opened && port_->Connected();
+  } catch (...) {
+    connected_ = false;
+  }
+  return connected_;
+}
+
+void TXruvoLinux::ClosePort() {
+  if (port_ && port_->Connected()) port_->Close();
+  // A closed port must refuse commands instead of writing into nothing.
+  connected_ = false;
+}
+
+bool TXruvoLinux::IsReady() {
+  if (connected_) return true;
+  SetError(kErrNotConnected);
+  return false;
+}
+
+void TXruvoLinux::SetTimeOut(int seconds) {
+  timeOutMs_ = seconds > 0 ? static_cast<std::int64_t>(seconds) * 1000 : kDefaultTimeOutMs;
+  if (timeOutMs_ == 0) timeOutMs_ = kDefaultTimeOutMs;
+}
+
+void TXruvoLinux::SetLengthPrefixed(bool value) {
+  lengthPrefixed_ = value;
+  answerLength_ = 0;
+}
+
+std::string TXruvoLinux::CalcChecksum(std::string_view commandText) {
+  unsigned sum = 3 * static_cast<unsigned>('0');
+  for (char c : commandText) sum += static_cast<unsigned char>(c);
+  const unsigned rest = sum % 100;
+  return std::string{static_cast<char>('0' + rest / 10), static_cast<char>('0' + rest % 10)};
+}
+
+std::string TXruvoLinux::BuildFrame(std::string_view commandText) {
+  if (commandText.size() + 7 > kSendBufferSize) return std::string();
+  std::string frame;
+  frame.reserve(commandText.size() + 7);
+  frame += static_cast<char>(kStx);
+  frame += "000";
+  frame += commandText;
+  frame += CalcChecksum(commandText);
+  frame += static_cast<char>(kEtx);
+  return frame;
+}
+
+std::string TXruvoLinux::GetAnswerData() const {
+  if (!rxBuffer_) return std::string();
+  return AnswerDataOf(rxBuffer_.get(), static_cast<std::size_t>(rxCount_));
+}
+
+std::string_view TXruvoLinux::LengthPrefixedData() const {
+  if (!rxBuffer_ || answerLength_ <= 0 || rxCount_ <= 5) return std::string_view();
+  const std::int32_t available = std::min(answerLength_, rxCount_ - 5);
+  return std::string_view(reinterpret_cast<const char*>(rxBuffer_.get()) + 5,
+                          static_cast<std::size_t>(available));
+}
+
+// ---------------------------------------------------------------------------------------
+// Timer
+
+void TXruvoLinux::RestartTimer() {
+  timedOut_ = false;
+  timerRunning_ = true;
+  deadlineMs_ = clock_.MonotonicMs() + timeOutMs_;
+}
+
+void TXruvoLinux::StopTimer() { timerRunning_ = false; }
+
+void TXruvoLinux::CheckTimer() {
+  if (timerRunning_ && clock_.MonotonicMs() >= deadlineMs_) {
+    timedOut_ = true;
+    timerRunning_ = false;
+  }
+}
+
+void TXruvoLinux::ClearReceive() {
+  answerComplete_ = false;
+  if (rxBuffer_ && rxCount_ > 0) std::memset(rxBuffer_.get(), 0, static_cast<std::size_t>(rxCount_));
+  rxCount_ = 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Exchange
+
+int TXruvoLinux::SendCommand(const std::string& commandText) {
+  lastAnswer_.clear();
+  const std::string frame = BuildFrame(commandText);
+  if (frame.empty()) return kErrTextTooLong;
+  if (!rxBuffer_) return kErrTimeOut;
+
+  int attempt = 1;
+  for (;;) {
+    RestartTimer();
+    ClearReceive();
+    if (!WriteFrame(frame)) {
+      // Nothing can answer a frame that never left; waiting out the time-out would only
+      // stall the caller (and spin on a port that is not open).
+      timedOut_ = true;
+      break;
+    }
+    while (!answerComplete_ && !timedOut_) {
+      WaitSlice();
+      if (timedOut_ && !StatusPoll()) RestartTimer();
+    }
+    if (rxBuffer_[0] == kNak) {
+      ++attempt;
+      answerComplete_ = false;
+    }
+    if (attempt <= kMaxAttempts && !answerComplete_ && !timedOut_) continue;
+    break;
+  }
+  StopTimer();
+
+  int result = kOk;
+  if (rxBuffer_[0] == kNak) {
+    result = kErrNak;
+  } else if (timedOut_) {
+    result = kErrTimeOut;
+  }
+  const bool endsWithEtx = rxCount_ > 0 && rxBuffer_[rxCount_ - 1] == kEtx;
+  if ((rxBuffer_[0] == kAck || rxBuffer_[0] == kNak) && endsWithEtx) {
+    lastAnswer_ = GetAnswerData();
+    if (lastAnswer_.size() == 5 && lastAnswer_.compare(0, 3, "ERR") == 0) {
+      result = DecimalIntOr(std::string_view(lastAnswer_).substr(3, 2), kErrNak);
+    }
+  }
+  return result;
+}
+
+bool TXruvoLinux::WriteFrame(const std::string& frame) {
+  if (!connected_ || !port_) return false;
+  std::uint8_t sendBuffer[kSendBufferSize] = {};
+  const std::size_t count = std::min(frame.size(), kSendBufferSize);
+  std::memcpy(sendBuffer, frame.data(), count);
+  bool written = false;
+  try {
+    written = port_->Write(sendBuffer, count);
+  } catch (...) {
+    written = false;
+  }
+  if (written) LogBytes(kSentLabel, sendBuffer, count);
+  return written;
+}
+
+void TXruvoLinux::WaitSlice() {
+  std::int64_t slice = kWaitSliceMs;
+  if (timerRunning_) slice = std::clamp(deadlineMs_ - clock_.MonotonicMs(), std::int64_t{0}, kWaitSliceMs);
+  std::uint8_t piece[kRxPieceSize];
+  std::size_t count = 0;
+  if (port_) {
+    try {
+      count = port_->Read(piece, kRxPieceSize, static_cast<int>(slice));
+    } catch (...) {
+      count = 0;
+    }
+  }
+  count = std::min(count, kRxPieceSize);
+  if (count > 0) ComRxChar(piece, count);
+  CheckTimer();
+  pump_.Pump();
+}
+
+void TXruvoLinux::ComRxChar(const std::uint8_t* data, std::size_t count) {
+  LogBytes(kReceivedLabel, data, count);
+  if (pollActive_) {
+    const std::size_t room = kPollBufferSize - pollCount_;
+    const std::size_t stored = std::min(count, room);
+    std::memcpy(pollBuffer_ + pollCount_, data, stored);
+    const std::size_t oldCount = pollCount_;
+    pollCount_ += static_cast<std::uint32_t>(stored);
+    // Bytes that no longer fit are noise; they must not keep the wait alive for ever.
+    if (stored > 0) RestartTimer();
+    if (!pollComplete_) {
+      const std::size_t end = FindAnswerEnd(pollBuffer_, oldCount, pollCount_);
+      if (end > 0) {
+        // What follows the answer in the same piece is not part of it.
+        std::memset(pollBuffer_ + end, 0, pollCount_ - end);
+        pollCount_ = static_cast<std::uint32_t>(end);
+        pollComplete_ = true;
+      }
+    }
+    return;
+  }
+
+  const std::size_t room = kRxBufferSize - static_cast<std::size_t>(rxCount_);
+  const std::size_t stored = std::min(count, room);
+  std::memcpy(rxBuffer_.get() + rxCount_, data, stored);
+  const std::size_t oldCount = static_cast<std::size_t>(rxCount_);
+  rxCount_ += static_cast<std::int32_t>(stored);
+  if (stored > 0) RestartTimer();
+
+  const std::uint8_t* rx = rxBuffer_.get();
+  if (lengthPrefixed_) {
+    if (rxCount_ >= 5) {
+      const std::uint32_t announced = (std::uint32_t{rx[1]} << 24) | (std::uint32_t{rx[2]} << 16) |
+                                      (std::uint32_t{rx[3]} << 8) | std::uint32_t{rx[4]};
+      answerLength_ = static_cast<std::int32_t>(announced);
+    }
+    if (answerLength_ > 0) {
+      answerComplete_ =
+          static_cast<std::int64_t>(rxCount_) >= static_cast<std::int64_t>(answerLength_) + 20 &&
+          rx[0] == kAck;
+    }
+    return;
+  }
+  if (answerComplete_) return;
+  const std::size_t end = FindAnswerEnd(rx, oldCount, static_cast<std::size_t>(rxCount_));
+  if (end > 0) {
+    std::memset(rxBuffer_.get() + end, 0, static_cast<std::size_t>(rxCount_) - end);
+    rxCount_ = static_cast<std::int32_t>(end);
+    answerComplete_ = true;
+  }
+}
+
+bool TXruvoLinux::StatusPoll() {
+  bool result = true;
+  if (!statusPollEnabled_ || rxCount_ != 1 || rxBuffer_[0] != kAck) return result;
+
+  pollActive_ = true;
+  pollComplete_ = false;
+  std::memset(pollBuffer_, 0, sizeof pollBuffer_);
+  pollCount_ = 0;
+  if (WriteFrame(BuildFrame(kPollCommand))) {
+    RestartTimer();
+    while (!pollComplete_ && !timedOut_) WaitSlice();
+    if (pollComplete_) {
+      const std::string data = AnswerDataOf(pollBuffer_, pollCount_);
+      const bool stillBusy = data.size() == kPollAnswerLength && data.compare(7, 3, "100") == 0;
+      if (!stillBusy) {
+        RestartTimer();
+        result = false;
+      }
+    }
+  }
+  pollActive_ = false;
+  return result;
+}
+
+int TXruvoLinux::Transact(const std::string& commandText, int timeOutSeconds,
+                          std::string_view resultLabel) {
+  LogCommand(commandText);
+  SetTimeOut(timeOutSeconds);
+  const int result = SendCommand(commandText);
+  LogResult(result, resultLabel);
+  return result;
+}
+
+bool TXruvoLinux::RunCommand(const std::string& commandText, int timeOutSeconds,
+                             std::string_view resultLabel) {
+  const int result = Transact(commandText, timeOutSeconds, resultLabel);
+  if (result == kOk) return true;
+  SetError(result);
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------
+// Exchange log
+
+std::string TXruvoLinux::TimeStamp() const {
+  const LocalDateTime now = clock_.Now();
+  char text[24];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d:%03d", now.hour % 100, now.minute % 100,
+                now.second % 100, now.millisecond % 1000);
+  return text;
+}
+
+void TXruvoLinux::LogLine(std::string_view text) {
+  std::string line = TimeStamp();
+  line += text;
+  exchangeLog_.push_back(std::move(line));
+}
+
+void TXruvoLinux::LogResult(int result, std::string_view label) {
+  std::string text(label);
+  text += std::to_string(result);
+  LogLine(text);
+}
+
+void TXruvoLinux::LogBytes(std::string_view label, const std::uint8_t* data, std::size_t count) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string text(label);
+  text.reserve(label.size() + 3 * count);
+  for (std::size_t i = 0; i < count; ++i) {
+    text += kHex[data[i] >> 4];
+    text += kHex[data[i] & 0x0F];
+    text += ' ';
+  }
+  LogLine(text);
+}
+
+}  // namespace ruvo

@@ -1,0 +1,148 @@
+// Starts the real xruvo_sim and talks to it over its pseudo-terminal, the way the
+// driver's termios port does (raw mode, exclusive, locked).
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "SimTestSupport.h"
+
+namespace xruvo_sim::test {
+namespace {
+
+// Generous limits: they only stop a broken program from hanging the test.
+constexpr int kPatienceMs = 5000;
+
+class RunningSimulator {
+ public:
+  explicit RunningSimulator(const std::string& dir) {
+    link = dir + "/ecr";
+    const std::string paper = dir + "/paper.txt";
+    int out[2];
+    if (pipe(out) != 0) return;
+    pid = fork();
+    if (pid == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      close(out[0]);
+      close(out[1]);
+      execl(XRUVO_SIM_PATH, XRUVO_SIM_PATH, "--link", link.c_str(), "--paper", paper.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    stdoutFd = out[0];
+  }
+
+  ~RunningSimulator() {
+    if (pid > 0 && !reaped) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+    if (stdoutFd >= 0) close(stdoutFd);
+  }
+
+  std::string FirstLine() {
+    std::string line;
+    char c = 0;
+    while (true) {
+      pollfd p{stdoutFd, POLLIN, 0};
+      if (poll(&p, 1, kPatienceMs) <= 0 || read(stdoutFd, &c, 1) != 1 || c == '\n') return line;
+      line.push_back(c);
+    }
+  }
+
+  int Stop() {
+    kill(pid, SIGTERM);
+    int status = 0;
+    for (int waited = 0; waited < kPatienceMs; waited += 10) {
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        reaped = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      usleep(10000);
+    }
+    return -2;
+  }
+
+  pid_t pid = -1;
+  int stdoutFd = -1;
+  bool reaped = false;
+  std::string link;
+};
+
+int OpenLikeTheDriver(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return -1;
+  ioctl(fd, TIOCEXCL);
+  flock(fd, LOCK_EX | LOCK_NB);
+  termios tio{};
+  tcgetattr(fd, &tio);
+  cfmakeraw(&tio);
+  cfsetspeed(&tio, B115200);
+  tcsetattr(fd, TCSANOW, &tio);
+  return fd;
+}
+
+std::string Ask(int fd, const std::string& text, std::size_t expected) {
+  const std::string frame = Frame(text);
+  if (write(fd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) return {};
+  std::string got;
+  char buffer[256];
+  while (got.size() < expected) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, kPatienceMs) <= 0) break;
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    got.append(buffer, static_cast<std::size_t>(n));
+  }
+  return got;
+}
+
+TEST(SimExecutable, AnswersStatusOnItsPtyAcrossReconnectsAndStopsOnSigterm) {
+  char dirTemplate[] = "/tmp/xruvo_sim_test_XXXXXX";
+  ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+  const std::string dir = dirTemplate;
+  {
+    RunningSimulator sim(dir);
+    ASSERT_GT(sim.pid, 0);
+    const std::string slave = sim.FirstLine();
+    ASSERT_EQ(slave.rfind("/dev/pts/", 0), 0u) << slave;
+    char target[256] = {};
+    ASSERT_GT(readlink(sim.link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(slave, target);
+
+    for (int connection = 0; connection < 2; ++connection) {
+      const int fd = OpenLikeTheDriver(sim.link);
+      ASSERT_GE(fd, 0);
+      const std::string answer = Ask(fd, "1215", 32);
+      ASSERT_EQ(answer.size(), 32u) << "connection " << connection;
+      EXPECT_EQ(DataOf(answer), "00010011010010000000");
+      close(fd);
+    }
+    EXPECT_EQ(sim.Stop(), 0);
+    struct stat st {};
+    EXPECT_NE(lstat(sim.link.c_str(), &st), 0);  // the link is gone
+  }
+  unlink((dir + "/paper.txt").c_str());
+  rmdir(dir.c_str());
+}
+
+TEST(SimExecutable, HelpAndBadOptions) {
+  const std::string command = std::string(XRUVO_SIM_PATH);
+  EXPECT_EQ(std::system((command + " --help > /dev/null").c_str()), 0);
+  EXPECT_NE(std::system((command + " --frobnicate 2> /dev/null").c_str()), 0);
+  EXPECT_NE(std::system((command + " --je-free lots 2> /dev/null").c_str()), 0);
+}
+
+}  // namespace
+}  // namespace xruvo_sim::test
