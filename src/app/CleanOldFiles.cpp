@@ -1,6 +1,5 @@
 #include "app/CleanOldFiles.h"
 
-#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,15 +11,6 @@ namespace ruvo {
 namespace {
 
 constexpr std::int64_t kMsPerDay = 24LL * 60 * 60 * 1000;
-
-// Milliseconds since 1970-01-01 00:00 of the same calendar, for differences only.
-std::int64_t CalendarMs(const LocalDateTime& dt) {
-  using namespace std::chrono;
-  const sys_days days{year{dt.year} / month{static_cast<unsigned>(dt.month)} /
-                      day{static_cast<unsigned>(dt.day)}};
-  return duration_cast<milliseconds>(days.time_since_epoch()).count() +
-         ((dt.hour * 60LL + dt.minute) * 60LL + dt.second) * 1000LL + dt.millisecond;
-}
 
 // Deletes the files of folder matching one of masks whose age is above marginDays.
 void DeleteOlderThan(const std::string& folder, const std::vector<std::string>& masks,
@@ -47,7 +37,7 @@ void DeleteAll(const std::string& folder, const std::vector<std::string>& masks,
 int AgeInWholeDays(const LocalDateTime& now, const LocalDateTime& lastWrite) {
   LocalDateTime midnight = now;
   midnight.hour = midnight.minute = midnight.second = midnight.millisecond = 0;
-  const std::int64_t diff = CalendarMs(midnight) - CalendarMs(lastWrite);
+  const std::int64_t diff = CivilToMs(midnight) - CivilToMs(lastWrite);
   if (diff <= 0) return 0;
   const std::int64_t days = diff / kMsPerDay;
   return days > 1000000 ? 1000000 : static_cast<int>(days);
