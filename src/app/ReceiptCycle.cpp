@@ -98,6 +98,7 @@ bool ReceiptFileCycle::PickUpNext() {
   try {
     state_.fileSuffix = ReceiptSuffix(*name);
     response_.BeginFile();
+    ranIdentity_.reset();
     const std::string oldResponse =
         JoinPath(state_.workingFolder, ResponseFileName(state_.fileSuffix));
     // One that cannot be deleted is replaced when the new response is saved.
@@ -108,7 +109,7 @@ bool ReceiptFileCycle::PickUpNext() {
   }
 
   try {
-    if (guard_.Remove(state_.workingFolder, *name, state_.fileStamp) ==
+    if (guard_.Remove(state_.workingFolder, *name, state_.fileStamp, ranIdentity_) ==
         RemovalOutcome::Remembered) {
       RefreshWarnings();
     }
@@ -159,11 +160,11 @@ void ReceiptFileCycle::ProcessReceiptFile(const std::string& name) {
   if (failure) std::rethrow_exception(failure);
 }
 
-std::optional<std::vector<std::string>> ReceiptFileCycle::ReadWithRetry(const std::string& path) {
+std::optional<ReceiptFileContent> ReceiptFileCycle::ReadWithRetry(const std::string& path) {
   const std::int64_t start = clock_.MonotonicMs();
   for (;;) {
-    if (std::optional<std::vector<std::string>> lines = ReadCompleteReceipt(path, clock_)) {
-      return lines;
+    if (std::optional<ReceiptFileContent> content = ReadCompleteReceipt(path, clock_)) {
+      return content;
     }
     if (clock_.MonotonicMs() - start >= kReadRetryMs) return std::nullopt;
     clock_.SleepMs(kReadRetryPauseMs);
@@ -171,13 +172,13 @@ std::optional<std::vector<std::string>> ReceiptFileCycle::ReadWithRetry(const st
 }
 
 void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>& log) {
-  std::optional<std::vector<std::string>> read =
-      ReadWithRetry(JoinPath(state_.workingFolder, name));
+  std::optional<ReceiptFileContent> read = ReadWithRetry(JoinPath(state_.workingFolder, name));
   if (!read) {
     WriteResponse("Nu pot deschide fisierului " + name);
     return;
   }
-  std::vector<std::string> lines = std::move(*read);
+  ranIdentity_ = read->identity;
+  std::vector<std::string> lines = std::move(read->lines);
 
   if (state_.settings.sintaxa == 1) {
     // Read for every file, so that an edit of the settings file counts from the next one.

@@ -7,6 +7,7 @@
 #include "app/DriverState.h"
 #include "app/ReceiptExecution.h"
 #include "app/ReceiptFileGuard.h"
+#include "app/ReceiptFileReader.h"
 #include "app/ResponseFile.h"
 #include "console/Operator.h"
 #include "platform/Clock.h"
@@ -72,7 +73,7 @@ class ReceiptFileCycle {
   std::optional<std::string> FindNext();
   // Steps 2 to 6: read, convert, copy, check and execute; fills log.
   void RunFile(const std::string& name, std::vector<std::string>& log);
-  std::optional<std::vector<std::string>> ReadWithRetry(const std::string& path);
+  std::optional<ReceiptFileContent> ReadWithRetry(const std::string& path);
   void SaveLog(const std::vector<std::string>& log);
   void ClearResponseItems();
   void ReportException(const std::string& what);
@@ -86,6 +87,7 @@ class ReceiptFileCycle {
   IFileOperations* files_;
   ReceiptFileGuard guard_;
   ResponseWriter response_;
+  std::optional<FileIdentity> ranIdentity_;  // the version of the current file that was read
 };
 
 }  // namespace ruvo

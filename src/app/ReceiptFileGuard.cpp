@@ -51,8 +51,13 @@ bool ReceiptFileGuard::IsSkipped(const std::string& folder, const std::string& n
 }
 
 RemovalOutcome ReceiptFileGuard::Remove(const std::string& folder, const std::string& name,
-                                        const std::string& stamp) {
+                                        const std::string& stamp,
+                                        const std::optional<FileIdentity>& ran) {
   const std::string path = JoinPath(folder, name);
+  if (ran) {
+    const std::optional<FileIdentity> now = IdentityOf(path);
+    if (now && !(*now == *ran)) return RemovalOutcome::Replaced;
+  }
   const std::int64_t start = clock_.MonotonicMs();
   for (;;) {
     files_.Delete(path);

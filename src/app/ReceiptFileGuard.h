@@ -29,7 +29,8 @@ class PosixFileOperations final : public IFileOperations {
 };
 
 // How a receipt file left the working folder after its run.
-enum class RemovalOutcome { Deleted, RenamedAside, Remembered };
+// Replaced: the name holds a newer file than the one that ran, which is left to run next.
+enum class RemovalOutcome { Deleted, RenamedAside, Remembered, Replaced };
 
 // A receipt file is executed once: a second run would sell the same goods twice. The
 // guard removes each file after its run and, when the file cannot be removed, keeps it
@@ -47,8 +48,10 @@ class ReceiptFileGuard {
 
   // Deletes the file, retrying for 2 seconds. When it stays, renames it aside to a name
   // ONLINE*.TXT does not match; when even that fails, remembers its identity and warns.
+  // ran is the identity of the version that was read: when the name now holds another
+  // version (the sales application wrote its next receipt early), that one is kept.
   RemovalOutcome Remove(const std::string& folder, const std::string& name,
-                        const std::string& stamp);
+                        const std::string& stamp, const std::optional<FileIdentity>& ran);
 
   // The warning lines of the files remembered, for the warning box.
   const std::vector<std::string>& WarningLines() const { return warnings_; }

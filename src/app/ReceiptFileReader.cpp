@@ -90,7 +90,7 @@ bool IsOpenForWriting(const std::string& path) {
   });
 }
 
-std::optional<std::vector<std::string>> ReadCompleteReceipt(const std::string& path, IClock& clock) {
+std::optional<ReceiptFileContent> ReadCompleteReceipt(const std::string& path, IClock& clock) {
   const std::optional<FileIdentity> before = IdentityOf(path);
   if (!before || IsOpenForWriting(path)) return std::nullopt;
   clock.SleepMs(kStablePauseMs);
@@ -100,7 +100,7 @@ std::optional<std::vector<std::string>> ReadCompleteReceipt(const std::string& p
   if (!bytes) return std::nullopt;
   const std::optional<FileIdentity> after = IdentityOf(path);
   if (!after || !(*after == *settled)) return std::nullopt;
-  return SplitLines(*bytes);
+  return ReceiptFileContent{SplitLines(*bytes), *after};
 }
 
 }  // namespace ruvo

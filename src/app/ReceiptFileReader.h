@@ -28,11 +28,17 @@ std::optional<FileIdentity> IdentityOf(const std::string& path);
 // ReadCompleteReceipt covers them.
 bool IsOpenForWriting(const std::string& path);
 
+// A receipt file as read, with the identity of the version that was read.
+struct ReceiptFileContent {
+  std::vector<std::string> lines;
+  FileIdentity identity;
+};
+
 // One attempt at reading a receipt file the sales application has finished writing:
 // nobody holds it open for writing, and its size and last-write time stay the same across
-// a pause of stablePauseMs (through clock) and across the read itself. nullopt when the
+// a pause of kStablePauseMs (through clock) and across the read itself. nullopt when the
 // file is missing, unreadable or still being written; the caller retries.
 constexpr std::int64_t kStablePauseMs = 100;
-std::optional<std::vector<std::string>> ReadCompleteReceipt(const std::string& path, IClock& clock);
+std::optional<ReceiptFileContent> ReadCompleteReceipt(const std::string& path, IClock& clock);
 
 }  // namespace ruvo

@@ -83,6 +83,19 @@ TEST_F(CycleNeverTwice, AFileThatCanNeitherGoNorMoveIsSkippedUntilItChanges) {
   EXPECT_TRUE(cycle.Guard().WarningLines().empty());
 }
 
+// A sales application that writes its next receipt as soon as it has read the answer
+// must not lose it to the deletion of the previous one.
+TEST_F(CycleNeverTwice, AReceiptWrittenOverTheOneThatRanIsKeptForTheNextTick) {
+  Drop("ONLINE.TXT", kSale);
+  execution.onPrepare = [&](ReceiptRun&) { Drop("ONLINE.TXT", "\r\n" + kSale); };
+  EXPECT_TRUE(cycle.PickUpNext());
+  EXPECT_EQ(Read("ONLINE.TXT"), "\r\n" + kSale);
+  execution.onPrepare = nullptr;
+  EXPECT_TRUE(cycle.PickUpNext());
+  EXPECT_EQ(execution.Executions(), 2);
+  EXPECT_FALSE(Exists(PathOf("ONLINE.TXT")));
+}
+
 // Clears the immutable attribute again, so the temporary folder can be removed.
 class ImmutableFile {
  public:

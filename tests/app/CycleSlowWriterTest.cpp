@@ -128,9 +128,10 @@ TEST(CycleWriterDetection, AFileThatChangesDuringThePauseIsNotRead) {
   clock.onSleep = [&](int) { WriteBytes(path, kFirstHalf + kSecondHalf); };
   EXPECT_FALSE(ReadCompleteReceipt(path, clock).has_value());
   clock.onSleep = nullptr;
-  const auto lines = ReadCompleteReceipt(path, clock);
-  ASSERT_TRUE(lines.has_value());
-  EXPECT_EQ(lines->size(), 2u);
+  const auto content = ReadCompleteReceipt(path, clock);
+  ASSERT_TRUE(content.has_value());
+  EXPECT_EQ(content->lines.size(), 2u);
+  EXPECT_EQ(content->identity, IdentityOf(path));
 }
 
 }  // namespace
