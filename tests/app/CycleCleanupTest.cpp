@@ -97,13 +97,6 @@ TEST_F(CycleCleanup, OnlyTheLogAndCopyMasksOfEachFolderAreTouched) {
   EXPECT_TRUE(Exists(histOther));
 }
 
-TEST_F(CycleCleanup, SwitchedOffDeletesNothing) {
-  state.settings.stergereFisiereVechi = false;
-  const std::string old = Put("history/ONLINE_a.TXT", At(2020, 1, 1, 12));
-  Clean();
-  EXPECT_TRUE(Exists(old));
-}
-
 TEST_F(CycleCleanup, MissingFoldersAreNoError) {
   std::filesystem::remove_all(folder.Path() + "/LOG");
   std::filesystem::remove_all(folder.Path() + "/history");

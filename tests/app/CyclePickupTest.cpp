@@ -166,14 +166,6 @@ TEST_F(CyclePickup, HistoryAndLogCopiesShareOneStamp) {
   EXPECT_EQ(Read("ERROR_POS1.TXT"), "0 OK\r\n");
 }
 
-TEST_F(CyclePickup, LogWithoutHistoryLeavesNoHistoryFolder) {
-  state.settings.logFile = true;
-  Drop("ONLINE.TXT", kSale);
-  cycle.PickUpNext();
-  EXPECT_TRUE(Exists(state.logFolder + "Log_2026_01_15_12_00_00.TXT"));
-  EXPECT_FALSE(Exists(state.historyFolder));
-}
-
 TEST_F(CyclePickup, AnErrorInsideTheFileIsShownAnsweredLoggedAndTheFileStillDeleted) {
   state.settings.logFile = true;
   execution.throwText = "link broke";

@@ -114,14 +114,13 @@ TEST_F(CycleResponse, ErrorDialogOnlyForErrorsAndOnlyWhenAskedFor) {
   EXPECT_EQ(op.boxes[0].buttons, MsgButtons::Ok);
 }
 
-TEST_F(CycleResponse, AResponseThatCannotBeSavedIsReported) {
-  state.workingFolder = folder.Path() + "/missing/";
-  writer.WriteResponse("0 OK");
-  EXPECT_FALSE(writer.LastSaveSucceeded());
-}
-
-TEST(CycleWarnings, RebuildTheBoxAndShowTheWindow) {
+TEST(CycleWarnings, RebuildTheBoxAndShowTheWindowOnlyWhenThereIsOne) {
   DriverState state;
+  state.warningBox = {"old"};
+  RefreshWarnings(state);
+  EXPECT_TRUE(state.warningBox.empty());
+  EXPECT_FALSE(state.windowVisible);
+
   state.warningBox = {"Linii libere in memoria JE :900"};
   state.warnings.paperNearEnd = true;
   state.warnings.journalAlmostFull = true;
@@ -132,14 +131,6 @@ TEST(CycleWarnings, RebuildTheBoxAndShowTheWindow) {
                                       "Atentie ! Jurnal aproape plin!",
                                       "Atentie ! Imprimanta nefiscalizata !", "extra"}));
   EXPECT_TRUE(state.windowVisible);
-}
-
-TEST(CycleWarnings, NoWarningLeavesTheWindowHidden) {
-  DriverState state;
-  state.warningBox = {"old"};
-  RefreshWarnings(state);
-  EXPECT_TRUE(state.warningBox.empty());
-  EXPECT_FALSE(state.windowVisible);
 }
 
 TEST_F(CycleResponse, WritingAResponseRefreshesTheWarnings) {
