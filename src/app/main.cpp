@@ -54,8 +54,9 @@ class TerminalObserver final : public ruvo::IDriverObserver {
 
  private:
   const ruvo::Driver& driver_;
-  std::string label_;
-  std::string state_;
+  // What the driver looks like before it starts, so the first line says it started.
+  std::string label_ = "Neconectat la casa";
+  std::string state_ = "STOP PROCESARE";
 };
 
 std::string InstanceName(const ruvo::CommandLine& line) {
