@@ -208,5 +208,31 @@ TEST_F(SettingsTest, AnUnreadableSettingsFileIsReportedAndNeverOverwritten) {
   EXPECT_EQ(bench.op.errors.size(), 2u);
 }
 
+// The commented sample of examples/ names every key the driver reads, spelt as it reads
+// them, and loads as the defaults but for its log.
+TEST_F(SettingsTest, TheSampleSettingsFileSpellsEveryKeyRight) {
+  const std::string sample = ReadBytes(std::string(RUVO_SOURCE_DIR) + "/examples/XRUVODRV.INI");
+  IniFile ini;
+  ini.Parse(sample);
+  std::vector<std::string> keys;
+  for (const auto& entry : ini.SectionValues("Configurari")) keys.push_back(entry.first);
+  EXPECT_EQ(keys, (std::vector<std::string>{
+                      "Port", "BaudRate", "ModTaiere", "LiniiAvans", "LongTimeOut",
+                      "CodFormaPlata", "LogFile", "FaraVerificareConexiune", "History",
+                      "DialogMesajEroare", "MesajLaListareItem", "StergereFisierevechi",
+                      "MarjaZileStergere", "CuratareFolderLucru", "TratareEroareStare",
+                      "TratareBonInDerulare", "TratareFormaPlata", "Sintaxa", "Delay"}));
+  const Settings s = [&] {
+    bench.WriteSettings(sample);
+    bench.driver.LoadSettings();
+    return bench.driver.State().settings;
+  }();
+  EXPECT_TRUE(s.logFile);
+  EXPECT_EQ(s.port, 1);
+  EXPECT_EQ(s.longTimeOut, 5);
+  EXPECT_EQ(s.marjaZileStergere, 100);
+  EXPECT_FALSE(s.history);
+}
+
 }  // namespace
 }  // namespace ruvo::testing
