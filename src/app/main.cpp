@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 
 #include "app/CommandLine.h"
@@ -76,7 +77,7 @@ std::string WorkingFolder(const ruvo::CommandLine& line) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   ruvo::CommandLine line;
   std::string error;
   if (!ruvo::ParseCommandLine(argc, argv, line, error)) {
@@ -121,4 +122,17 @@ int main(int argc, char** argv) {
   ruvo::RunTimerLoop(driver, clock, [] { return g_stop != 0; });
   driver.Close();
   return 0;
+}
+
+int main(int argc, char** argv) {
+  // The driver reports its failures as values; this only keeps a stray error from ending
+  // the process without a word.
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "ruvo_drv: %s\n", e.what());
+  } catch (...) {
+    std::fputs("ruvo_drv: unexpected error\n", stderr);
+  }
+  return 1;
 }
