@@ -223,4 +223,27 @@ void Driver::Close() {
   Notify();
 }
 
+bool Driver::AskAndClose() {
+  const bool retrying = state_.checkComEnabled;
+  state_.checkComEnabled = false;
+  MsgResult answer = MsgResult::No;
+  try {
+    answer = context_.op.RomMessageDlg("Sigur inchizi programul ?", "Atentie",
+                                       MsgKind::Confirmation, MsgButtons::YesNo);
+  } catch (...) {
+    answer = MsgResult::No;
+  }
+  if (answer == MsgResult::Yes) {
+    Close();
+    return true;
+  }
+  state_.checkComEnabled = retrying;
+  Notify();
+  return false;
+}
+
+std::string Driver::ProcessingCaption() const {
+  return state_.processing ? "Stop procesare" : "Start procesare";
+}
+
 }  // namespace ruvo

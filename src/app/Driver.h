@@ -62,6 +62,15 @@ class Driver {
   // The close sequence: settings saved, "DRIVER INCHIS" written, timers stopped.
   void Close();
 
+  // The window's "Stop program" button: asks "Sigur inchizi programul ?" with TcheckCOM held
+  // meanwhile; Yes closes (true), No gives TcheckCOM back the state it had (false).
+  bool AskAndClose();
+
+  // The start/stop entry of the window and the tray menu: toggles processing.
+  void ToggleProcessing() { SetProcessing(!state_.processing); }
+  // Its caption: "Stop procesare" while processing, else "Start procesare".
+  std::string ProcessingCaption() const;
+
   // "Conectat la casa : COM " + the chosen port number, or "Neconectat la casa".
   std::string ConnectedLabel() const;
 

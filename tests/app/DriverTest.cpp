@@ -119,19 +119,6 @@ TEST(DriverConnection, APortThatDoesNotOpenLeavesTheDriverNotConnectedWithoutAMe
   EXPECT_EQ(bench.CommandsReceived("1215"), 0);
 }
 
-TEST(DriverConnection, NoPortAtAllIsNotConnected) {
-  TempFolder folder;
-  VirtualClock clock;
-  NullEventPump pump;
-  RecordingOperator op;
-  NoPorts ports;
-  Driver driver(DriverContext{clock, pump, op, ports}, folder.Path());
-  driver.Start();
-  EXPECT_FALSE(driver.State().connected);
-  EXPECT_TRUE(driver.State().checkComEnabled);
-  EXPECT_FALSE(driver.CheckingConnection());
-}
-
 struct JeCase {
   int freeLines;
   std::vector<std::string> warningBox;
@@ -276,6 +263,24 @@ TEST(DriverBusy, AStrayErrorFromTheCycleIsReportedAndClearsTheBusyFlag) {
   bench.files.throwOnPickUp = false;
   bench.Tick();
   EXPECT_EQ(bench.files.pickUps, 2);
+}
+
+TEST(DriverStopProgram, NoKeepsTheRetryAsItWasAndYesCloses) {
+  DriverBench bench;
+  bench.SetEcrSilent(true);
+  bench.driver.Start();
+  ASSERT_TRUE(bench.driver.State().checkComEnabled);
+  EXPECT_EQ(bench.driver.ProcessingCaption(), "Stop procesare");
+  EXPECT_FALSE(bench.driver.AskAndClose());  // the recording operator answers No
+  EXPECT_EQ(bench.op.boxes, std::vector<std::string>{"Sigur inchizi programul ?"});
+  EXPECT_TRUE(bench.driver.State().checkComEnabled);
+  EXPECT_EQ(bench.Status("Stare"), "START PROCESARE");
+
+  bench.op.answer = MsgResult::Yes;
+  EXPECT_TRUE(bench.driver.AskAndClose());
+  EXPECT_TRUE(bench.driver.Closed());
+  EXPECT_FALSE(bench.driver.State().checkComEnabled);
+  EXPECT_EQ(bench.Status("Stare"), "DRIVER INCHIS");
 }
 
 // Ticks and checks that arrive while a check waits for the ECR: what a window's message

@@ -42,11 +42,12 @@ class RecordingOperator final : public IOperator {
   MsgResult RomMessageDlg(const std::string& text, const std::string&, MsgKind,
                           MsgButtons buttons) override {
     boxes.push_back(text);
-    return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Ok;
+    return buttons == MsgButtons::YesNo ? answer : MsgResult::Ok;
   }
   void ShowDefaultError(const std::string& text) override { errors.push_back(text); }
   bool AskPaymentForm(int&) override { return false; }
 
+  MsgResult answer = MsgResult::No;  // to Yes/No questions
   std::vector<std::string> boxes;
   std::vector<std::string> errors;
 };
@@ -69,12 +70,6 @@ class SimPortFactory final : public IPortFactory {
  private:
   xruvo_sim::Engine& engine_;
   VirtualClock& clock_;
-};
-
-// No port at all: every link stays unconnected.
-class NoPorts final : public IPortFactory {
- public:
-  std::unique_ptr<ISerialPort> MakePort() override { return nullptr; }
 };
 
 // The receipt file cycle as the timers see it: counts calls and answers as told.
