@@ -1,0 +1,43 @@
+#include "app/CommandLine.h"
+
+namespace ruvo {
+
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& error) {
+  for (int k = 1; k < argc; ++k) {
+    const std::string arg = argv[k] != nullptr ? argv[k] : "";
+    if (arg == "--headless") {
+      line.headless = true;
+    } else if (arg == "--help" || arg == "-h") {
+      line.help = true;
+    } else if (arg == "--dir" || arg == "--instance") {
+      if (k + 1 >= argc || argv[k + 1] == nullptr || std::string(argv[k + 1]).empty()) {
+        error = arg + " needs a value";
+        return false;
+      }
+      (arg == "--dir" ? line.dir : line.instanceName) = argv[++k];
+    } else {
+      error = "unknown argument: " + arg;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string UsageText() {
+  return "Usage: ruvo_drv [--headless] [--dir DIR] [--instance NAME]\n"
+         "The Ruvo_Drv fiscal printer driver: picks up ONLINE*.TXT receipt files from its\n"
+         "working folder once a second, prints them on the XRuvo ECR named in XRUVODRV.INI\n"
+         "and answers in ERROR*.TXT. RUVODRV.INFO tells its state. Stops cleanly on SIGTERM\n"
+         "or SIGINT (settings saved, \"DRIVER INCHIS\" in RUVODRV.INFO).\n"
+         "\n"
+         "  --headless       run without window or tray; messages go to standard error and\n"
+         "                   every question gets the answer of an absent operator (No/Cancel)\n"
+         "  --dir DIR        working folder (default: the folder of the executable)\n"
+         "  --instance NAME  name of the run-once guard (default: $RUVO_DRV_INSTANCE, else\n"
+         "                   XRuvoDrv); a second driver under the same name refuses to start\n"
+         "  --help           this text\n"
+         "\n"
+         "The window is not built yet: without --headless the driver runs headless too.\n";
+}
+
+}  // namespace ruvo

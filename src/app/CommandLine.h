@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+namespace ruvo {
+
+// The ruvo_drv command line.
+struct CommandLine {
+  bool headless = false;
+  bool help = false;
+  std::string dir;          // working folder; empty: the executable's folder
+  std::string instanceName;  // single-instance name; empty: "XRuvoDrv" or $RUVO_DRV_INSTANCE
+};
+
+// False with a message in error for an unknown option or a missing value.
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& error);
+
+std::string UsageText();
+
+}  // namespace ruvo

@@ -1,0 +1,249 @@
+#include "app/Driver.h"
+
+#include <exception>
+#include <memory>
+
+#include "app/JeWarnings.h"
+#include "app/SettingsFile.h"
+#include "app/StatusFile.h"
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+
+namespace ruvo {
+
+namespace {
+
+// Sets a flag for the length of a scope and gives it back its previous value on every path,
+// also when the scope is left by an exception.
+class FlagGuard {
+ public:
+  explicit FlagGuard(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+  ~FlagGuard() { flag_ = previous_; }
+  FlagGuard(const FlagGuard&) = delete;
+  FlagGuard& operator=(const FlagGuard&) = delete;
+
+ private:
+  bool& flag_;
+  bool previous_;
+};
+
+std::string WithTrailingSlash(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder.push_back('/');
+  return folder;
+}
+
+}  // namespace
+
+Driver::Driver(DriverContext context, std::string workingFolder) : context_(context) {
+  state_.workingFolder = WithTrailingSlash(std::move(workingFolder));
+  state_.logFolder = state_.workingFolder + "Log/";
+  state_.historyFolder = state_.workingFolder + "History/";
+}
+
+std::string Driver::SettingsPath() const { return state_.workingFolder + kSettingsFileName; }
+
+std::string Driver::StatusPath() const { return state_.workingFolder + kStatusFileName; }
+
+void Driver::Notify() {
+  if (observer_ == nullptr) return;
+  try {
+    observer_->StateChanged();
+  } catch (...) {
+    // A window that fails to redraw must not stop the driver.
+  }
+}
+
+void Driver::ReportError(const std::string& text) {
+  try {
+    context_.op.ShowDefaultError(text);
+  } catch (...) {
+  }
+}
+
+void Driver::Start() {
+  state_.jeFreeLines = -1;
+  LoadSettings();
+  SetProcessing(true);
+}
+
+void Driver::LoadSettings() {
+  IniFile ini;
+  if (!ini.Load(SettingsPath())) {
+    ReportError("Nu pot citi fisierul de configurare " + SettingsPath());
+    return;
+  }
+  ReadSettings(ini, state_.settings);
+  if (state_.settings.logFile) CreateFolder(state_.logFolder);
+  if (state_.settings.history) CreateFolder(state_.historyFolder);
+  Notify();
+}
+
+void Driver::CreateFolder(const std::string& folder) {
+  if (!CreateFolders(folder)) ReportError("Nu pot crea folderul " + folder);
+}
+
+bool Driver::SaveSettings() {
+  // The file is read again, so that hand edits made since the last load are kept.
+  IniFile ini;
+  if (!ini.Load(SettingsPath())) {
+    ReportError("Nu pot citi fisierul de configurare " + SettingsPath());
+    return false;
+  }
+  WriteSettings(ini, state_.settings);
+  if (!ini.Save()) {
+    ReportError("Nu pot scrie fisierul de configurare " + SettingsPath());
+    return false;
+  }
+  return true;
+}
+
+bool Driver::WriteStatusFile(bool closing) {
+  const std::string& stare =
+      closing || closed_ ? kStateClosed : (state_.processing ? kStateProcessing : kStateStopped);
+  return WriteStatus(StatusPath(), stare, state_.connected);
+}
+
+void Driver::SetProcessing(bool on) {
+  if (!on) {
+    state_.checkComEnabled = false;
+    state_.jeFreeLines = -1;
+    context_.pump.Pump();
+    state_.processing = false;
+    WriteStatusFile(false);
+    state_.processorEnabled = false;
+    context_.pump.Pump();
+    Notify();
+    return;
+  }
+  state_.processing = true;
+  WriteStatusFile(false);
+  state_.processorEnabled = true;
+  Notify();
+  LoadSettings();
+  // The clean-up and the check run with the busy flag set, so that a processing tick that
+  // arrives while they wait cannot pick up a file they are about to delete, or open the
+  // port the check holds.
+  FlagGuard busy(state_.busy);
+  try {
+    files_->CleanOldFiles();
+  } catch (...) {
+    ReportError("Eroare la stergerea fisierelor vechi");
+  }
+  CheckConnection();
+  if (!state_.connected) state_.checkComEnabled = true;
+  Notify();
+}
+
+void Driver::CheckConnection() {
+  if (checkingConnection_) return;
+  FlagGuard reentry(checkingConnection_);
+  try {
+    RunConnectionCheck();
+  } catch (const std::exception& e) {
+    state_.connected = false;
+    ReportError(e.what());
+  } catch (...) {
+    state_.connected = false;
+    ReportError("Eroare la verificarea conexiunii cu casa de marcat");
+  }
+}
+
+void Driver::RunConnectionCheck() {
+  // The link and its port are freed when this scope ends, whichever way it ends.
+  const std::unique_ptr<TXruvoLinux> link = context_.MakeLink();
+  link->SetLongTimeOut(state_.settings.longTimeOut);
+  const bool connected =
+      link->OpenPort(state_.settings.PortToOpen(), state_.settings.baudRate) && link->ProbeStatus();
+  SetConnected(connected);
+  if (connected && state_.jeFreeLines == -1 && link->ReadJEFreeLines() &&
+      link->JEFreeLines() != -1) {
+    state_.jeFreeLines = link->JEFreeLines();
+    state_.warningBox = JeWarningLines(state_.jeFreeLines);
+    Notify();
+  }
+  link->ClosePort();
+}
+
+void Driver::SetConnected(bool connected) {
+  state_.connected = connected;
+  WriteStatusFile(false);
+  Notify();
+}
+
+std::string Driver::ConnectedLabel() const {
+  if (!state_.connected) return kNotConnectedLabel;
+  return kConnectedLabelPrefix + std::to_string(state_.settings.port);
+}
+
+void Driver::TcheckComTick() {
+  if (!state_.checkComEnabled || closed_ || state_.busy) return;
+  context_.pump.Pump();
+  {
+    FlagGuard busy(state_.busy);
+    CheckConnection();
+  }
+  if (state_.connected) state_.checkComEnabled = false;
+  Notify();
+}
+
+void Driver::TprocessorTick() {
+  if (!state_.processorEnabled || closed_) return;
+  if (state_.busy || state_.checkComEnabled) return;
+  bool pickedUp = false;
+  try {
+    pickedUp = files_->PickUpNext();
+  } catch (...) {
+    // The cycle catches its own errors; this only keeps a stray one from ending the driver
+    // with the busy flag stuck.
+    state_.busy = false;
+    ReportError("Eroare la procesarea fisierului de intrare");
+    return;
+  }
+  if (pickedUp) {
+    Notify();
+    return;
+  }
+  if (state_.settings.faraVerificareConexiune || state_.checkComEnabled) return;
+  {
+    FlagGuard busy(state_.busy);
+    CheckConnection();
+  }
+  if (!state_.connected) state_.checkComEnabled = true;
+  Notify();
+}
+
+void Driver::Close() {
+  if (closed_) return;
+  SaveSettings();
+  state_.response.extraLines.clear();
+  closed_ = true;
+  WriteStatusFile(true);
+  state_.checkComEnabled = false;
+  state_.processorEnabled = false;
+  Notify();
+}
+
+bool Driver::AskAndClose() {
+  const bool retrying = state_.checkComEnabled;
+  state_.checkComEnabled = false;
+  MsgResult answer = MsgResult::No;
+  try {
+    answer = context_.op.RomMessageDlg("Sigur inchizi programul ?", "Atentie",
+                                       MsgKind::Confirmation, MsgButtons::YesNo);
+  } catch (...) {
+    answer = MsgResult::No;
+  }
+  if (answer == MsgResult::Yes) {
+    Close();
+    return true;
+  }
+  state_.checkComEnabled = retrying;
+  Notify();
+  return false;
+}
+
+std::string Driver::ProcessingCaption() const {
+  return state_.processing ? "Stop procesare" : "Start procesare";
+}
+
+}  // namespace ruvo

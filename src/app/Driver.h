@@ -1,0 +1,101 @@
+#pragma once
+
+#include <string>
+
+#include "app/DriverContext.h"
+#include "app/DriverObserver.h"
+#include "app/DriverState.h"
+#include "app/ReceiptFiles.h"
+
+namespace ruvo {
+
+inline const std::string kConnectedLabelPrefix = "Conectat la casa : COM ";
+inline const std::string kNotConnectedLabel = "Neconectat la casa";
+
+// The driver core behind the main window: owns the state, the settings and the status file,
+// starts and stops processing, checks the connection to the ECR and runs the two 1000 ms
+// timers' ticks. It is UI-neutral: a window (or the headless loop) calls the ticks and the
+// operations, observes the changes and answers questions through the context's operator.
+// Nothing here throws.
+class Driver {
+ public:
+  static constexpr int kTimerIntervalMs = 1000;
+
+  // workingFolder gets a trailing "/" when it lacks one; the settings and status files,
+  // the log and history folders all live there.
+  Driver(DriverContext context, std::string workingFolder);
+  Driver(const Driver&) = delete;
+  Driver& operator=(const Driver&) = delete;
+
+  // The receipt file cycle the processing timer drives (none by default).
+  void SetReceiptFiles(IReceiptFiles& files) { files_ = &files; }
+  void SetObserver(IDriverObserver* observer) { observer_ = observer; }
+
+  // What creating the main window does: free JE lines unknown, settings loaded, processing
+  // started (which checks the connection once).
+  void Start();
+
+  // Reads XRUVODRV.INI into the settings and creates the log and history folders when
+  // their keys are on. A missing file gives the defaults.
+  void LoadSettings();
+  // Writes the nine keys the operator can change into XRUVODRV.INI, keeping every other
+  // line of it byte for byte. False (and the file untouched) when it cannot be read or
+  // written.
+  bool SaveSettings();
+
+  void SetProcessing(bool on);
+
+  // One connection check: open the port of the settings, ask for the ECR's status, and
+  // on success read the free JE lines once per start of processing. Returns at once when
+  // a check is already running (a tick that arrived during the wait).
+  void CheckConnection();
+
+  // The status file with the current state, or "DRIVER INCHIS" when closing.
+  bool WriteStatusFile(bool closing);
+
+  // The connection retry timer's tick (does nothing while TcheckCOM is disabled).
+  void TcheckComTick();
+  // The processing timer's tick: one receipt file, or when there is none the idle
+  // connection check (does nothing while Tprocessor is disabled).
+  void TprocessorTick();
+
+  // The close sequence: settings saved, "DRIVER INCHIS" written, timers stopped.
+  void Close();
+
+  // The window's "Stop program" button: asks "Sigur inchizi programul ?" with TcheckCOM held
+  // meanwhile; Yes closes (true), No gives TcheckCOM back the state it had (false).
+  bool AskAndClose();
+
+  // The start/stop entry of the window and the tray menu: toggles processing.
+  void ToggleProcessing() { SetProcessing(!state_.processing); }
+  // Its caption: "Stop procesare" while processing, else "Start procesare".
+  std::string ProcessingCaption() const;
+
+  // "Conectat la casa : COM " + the chosen port number, or "Neconectat la casa".
+  std::string ConnectedLabel() const;
+
+  DriverState& State() { return state_; }
+  const DriverState& State() const { return state_; }
+  const DriverContext& Context() const { return context_; }
+  std::string SettingsPath() const;
+  std::string StatusPath() const;
+  bool CheckingConnection() const { return checkingConnection_; }
+  bool Closed() const { return closed_; }
+
+ private:
+  void SetConnected(bool connected);
+  void CreateFolder(const std::string& folder);
+  void RunConnectionCheck();
+  void Notify();
+  void ReportError(const std::string& text);
+
+  DriverContext context_;
+  DriverState state_;
+  NoReceiptFiles noFiles_;
+  IReceiptFiles* files_ = &noFiles_;
+  IDriverObserver* observer_ = nullptr;
+  bool checkingConnection_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace ruvo

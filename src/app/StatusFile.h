@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace ruvo {
+
+inline const std::string kStatusFileName = "RUVODRV.INFO";
+inline const std::string kStatusSection = "INFO";
+
+inline const std::string kStateProcessing = "START PROCESARE";
+inline const std::string kStateStopped = "STOP PROCESARE";
+inline const std::string kStateClosed = "DRIVER INCHIS";
+
+// The executable's version record as "%d.%d.%d.%d": "2.3.3.0".
+std::string VersionText();
+
+// Replaces "Versiune", "Stare" and "ConectatLaCasa" in section "INFO" of the status file at
+// path and keeps everything else; the file is written atomically, so the sales application
+// never reads half of it. A status file that exists but cannot be read is left alone rather
+// than replaced by one without its other content: false. False also when writing fails.
+bool WriteStatus(const std::string& path, const std::string& stare, bool connected);
+
+}  // namespace ruvo

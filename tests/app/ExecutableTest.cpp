@@ -1,0 +1,167 @@
+// ruvo_drv as a real process: the run-once guard between two drivers, the clean stop on a
+// signal, and a connection to the xruvo_sim program over its pseudo-terminal.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "DriverTestSupport.h"
+#include "platform/Files.h"
+
+namespace ruvo::testing {
+namespace {
+
+// Generous limits: they only keep a broken program from hanging the test.
+constexpr int kPatienceMs = 5000;
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs = kPatienceMs) {
+  for (int waited = 0; waited < timeoutMs; waited += 20) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return condition();
+}
+
+// A name of the run-once guard that no other test, and no real driver, uses.
+std::string UniqueInstanceName() {
+  static int counter = 0;
+  return "ruvo-drv-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+}
+
+// A child process with its standard error in a file; killed if the test leaves it running.
+class Process {
+ public:
+  Process(const std::vector<std::string>& args, const std::string& errPath,
+          const std::string& instanceName = "") {
+    pid_ = fork();
+    if (pid_ == 0) {
+      const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int devNull = open("/dev/null", O_WRONLY);
+      if (err >= 0) dup2(err, STDERR_FILENO);
+      if (devNull >= 0) dup2(devNull, STDOUT_FILENO);
+      if (!instanceName.empty()) setenv("RUVO_DRV_INSTANCE", instanceName.c_str(), 1);
+      std::vector<char*> argv;
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+  }
+  ~Process() {
+    if (pid_ > 0 && !reaped_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  bool Running() { return pid_ > 0 && !reaped_ && !Reap(WNOHANG); }
+
+  // The exit code once the process has ended (-1 for a signal, -2 when it did not end).
+  int Wait() {
+    if (WaitFor([&] { return reaped_ || Reap(WNOHANG); })) return exitCode_;
+    return -2;
+  }
+  int Stop(int signal) {
+    kill(pid_, signal);
+    return Wait();
+  }
+
+ private:
+  bool Reap(int options) {
+    int status = 0;
+    if (waitpid(pid_, &status, options) != pid_) return false;
+    reaped_ = true;
+    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+  int exitCode_ = -2;
+};
+
+std::vector<std::string> DriverArgs(const std::string& dir) {
+  return {RUVO_DRV_PATH, "--headless", "--dir", dir};
+}
+
+TEST(DriverExecutable, ASecondStartIsRefusedAndTheFirstStopsCleanlyOnSigterm) {
+  TempFolder dir;
+  // COM1 leads nowhere: the driver runs, not connected, retrying.
+  WriteBytes(dir / "XRUVODRV.INI",
+             "[Porturi]\r\nCOM1=" + (dir / "no-such-tty") + "\r\n[Configurari]\r\nDelay=3\r\n");
+  const std::string name = UniqueInstanceName();
+  Process first(DriverArgs(dir.Path()), dir / "first.err", name);
+  const std::string status = dir / "RUVODRV.INFO";
+  ASSERT_TRUE(WaitFor([&] { return StatusValue(status, "Stare") == "START PROCESARE"; }));
+  EXPECT_EQ(StatusValue(status, "ConectatLaCasa"), "NU");
+
+  Process second(DriverArgs(dir.Path()), dir / "second.err", name);
+  const int secondExit = second.Wait();
+  EXPECT_NE(secondExit, 0);
+  EXPECT_NE(secondExit, -2);
+  EXPECT_NE(ReadBytes(dir / "second.err").find("Aplicatia deja lucreaza"), std::string::npos);
+  EXPECT_TRUE(first.Running());
+  EXPECT_EQ(StatusValue(status, "Stare"), "START PROCESARE");
+
+  EXPECT_EQ(first.Stop(SIGTERM), 0);
+  EXPECT_EQ(StatusValue(status, "Stare"), "DRIVER INCHIS");
+  IniFile ini;
+  ASSERT_TRUE(ini.Load(dir / "XRUVODRV.INI"));
+  EXPECT_EQ(ini.ReadString("Configurari", "TratareBonInDerulare"), "2");
+  EXPECT_EQ(ini.ReadString("Configurari", "Delay"), "3");
+  EXPECT_EQ(ini.ReadString("Porturi", "COM1"), dir / "no-such-tty");
+
+  // The guard went with the first driver: a new one starts.
+  Process third(DriverArgs(dir.Path()), dir / "third.err", name);
+  ASSERT_TRUE(WaitFor([&] { return StatusValue(status, "Stare") == "START PROCESARE"; }));
+  EXPECT_EQ(third.Stop(SIGINT), 0);
+}
+
+TEST(DriverExecutable, HelpBadOptionsAndAMissingFolder) {
+  TempFolder dir;
+  const std::string name = UniqueInstanceName();
+  Process help({RUVO_DRV_PATH, "--help"}, dir / "help.err", name);
+  EXPECT_EQ(help.Wait(), 0);
+  Process bad({RUVO_DRV_PATH, "--frobnicate"}, dir / "bad.err", name);
+  EXPECT_EQ(bad.Wait(), 2);
+  EXPECT_NE(ReadBytes(dir / "bad.err").find("unknown argument: --frobnicate"), std::string::npos);
+  Process missing(DriverArgs(dir / "nowhere"), dir / "missing.err", name);
+  EXPECT_EQ(missing.Wait(), 2);
+  EXPECT_FALSE(FileExists(dir / "nowhere"));
+}
+
+TEST(DriverExecutable, ConnectsToTheSimulatorAndNoticesWhenItGoes) {
+  TempFolder dir;
+  const std::string tty = dir / "ttyXRUVO";
+  Process sim({XRUVO_SIM_PATH, "--link", tty, "--paper", dir / "paper.txt"}, dir / "sim.err");
+  struct stat st {};
+  ASSERT_TRUE(WaitFor([&] { return lstat(tty.c_str(), &st) == 0; }));
+  WriteBytes(dir / "XRUVODRV.INI", "[Porturi]\r\nCOM1=" + tty + "\r\n");
+
+  Process driver(DriverArgs(dir.Path()), dir / "driver.err", UniqueInstanceName());
+  const std::string status = dir / "RUVODRV.INFO";
+  ASSERT_TRUE(WaitFor([&] { return StatusValue(status, "ConectatLaCasa") == "DA"; }))
+      << ReadBytes(dir / "driver.err");
+  EXPECT_EQ(StatusValue(status, "Stare"), "START PROCESARE");
+
+  EXPECT_EQ(sim.Stop(SIGTERM), 0);
+  EXPECT_TRUE(WaitFor([&] { return StatusValue(status, "ConectatLaCasa") == "NU"; }));
+  EXPECT_EQ(driver.Stop(SIGINT), 0);
+  EXPECT_EQ(StatusValue(status, "Stare"), "DRIVER INCHIS");
+  EXPECT_EQ(StatusValue(status, "ConectatLaCasa"), "NU");
+}
+
+}  // namespace
+}  // namespace ruvo::testing

@@ -1,0 +1,92 @@
+// The headless timer loop in virtual time, and the command line of ruvo_drv.
+#include <gtest/gtest.h>
+
+#include "DriverTestSupport.h"
+#include "app/CommandLine.h"
+#include "app/TimerLoop.h"
+
+namespace ruvo::testing {
+namespace {
+
+// Advances the clock by the length of the work it stands for.
+class SlowReceiptFiles final : public IReceiptFiles {
+ public:
+  explicit SlowReceiptFiles(VirtualClock& clock) : clock_(clock) {}
+  bool PickUpNext() override {
+    ++pickUps;
+    if (pickUps != slowPickUp) return false;
+    clock_.Advance(5500);
+    return true;
+  }
+  void CleanOldFiles() override {}
+  int pickUps = 0;
+  int slowPickUp = -1;
+
+ private:
+  VirtualClock& clock_;
+};
+
+TEST(TimerLoop, FiresBothTimersOnceASecondUntilStopped) {
+  DriverBench bench;
+  SlowReceiptFiles files(bench.clock);
+  bench.driver.SetReceiptFiles(files);
+  bench.WriteSettings("[Configurari]\r\nFaraVerificareConexiune=DA\r\n");
+  bench.driver.Start();
+  const std::int64_t start = bench.clock.MonotonicMs();
+  RunTimerLoop(bench.driver, bench.clock,
+               [&] { return bench.clock.MonotonicMs() - start >= 10'000; });
+  EXPECT_EQ(files.pickUps, 9);  // at 1 s .. 9 s; the loop stops at 10 s before ticking
+}
+
+TEST(TimerLoop, TicksDueDuringALongFileAreNotQueuedUp) {
+  DriverBench bench;
+  SlowReceiptFiles files(bench.clock);
+  files.slowPickUp = 2;
+  bench.driver.SetReceiptFiles(files);
+  bench.WriteSettings("[Configurari]\r\nFaraVerificareConexiune=DA\r\n");
+  bench.driver.Start();
+  const std::int64_t start = bench.clock.MonotonicMs();
+  std::vector<std::int64_t> pickUpTimes;  // when each pick-up had ended
+  RunTimerLoop(bench.driver, bench.clock, [&] {
+    if (static_cast<int>(pickUpTimes.size()) < files.pickUps)
+      pickUpTimes.push_back(bench.clock.MonotonicMs() - start);
+    return files.pickUps >= 4;
+  });
+  // 1 s; 2 s, which takes until 7.5 s; one tick at once; then the rhythm again.
+  EXPECT_EQ(pickUpTimes, (std::vector<std::int64_t>{1000, 7500, 7500, 8500}));
+}
+
+TEST(CommandLine, OptionsAndMistakes) {
+  {
+    const char* argv[] = {"ruvo_drv", "--headless", "--dir", "/tmp/x", "--instance", "t"};
+    CommandLine line;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine(6, argv, line, error));
+    EXPECT_TRUE(line.headless);
+    EXPECT_EQ(line.dir, "/tmp/x");
+    EXPECT_EQ(line.instanceName, "t");
+  }
+  {
+    const char* argv[] = {"ruvo_drv", "--dir"};
+    CommandLine line;
+    std::string error;
+    EXPECT_FALSE(ParseCommandLine(2, argv, line, error));
+    EXPECT_EQ(error, "--dir needs a value");
+  }
+  {
+    const char* argv[] = {"ruvo_drv", "--dir", ""};
+    CommandLine line;
+    std::string error;
+    EXPECT_FALSE(ParseCommandLine(3, argv, line, error));
+  }
+  {
+    const char* argv[] = {"ruvo_drv", "--frobnicate"};
+    CommandLine line;
+    std::string error;
+    EXPECT_FALSE(ParseCommandLine(2, argv, line, error));
+    EXPECT_EQ(error, "unknown argument: --frobnicate");
+  }
+}
+
+}  // namespace
+}  // namespace ruvo::testing
