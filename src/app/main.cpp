@@ -10,6 +10,8 @@
 
 #include "app/CommandLine.h"
 #include "app/Driver.h"
+#include "app/ReceiptCycle.h"
+#include "app/ReceiptFiles.h"
 #include "app/SettingsFile.h"
 #include "app/TimerLoop.h"
 #include "console/Operator.h"
@@ -115,8 +117,9 @@ int Run(int argc, char** argv) {
   TerminalObserver observer(driver);
   driver.SetObserver(&observer);
 
-  // The receipt file cycle plugs in here (ruvo::ReceiptFilesOf<ReceiptFileCycle>); until
-  // then no receipt file is picked up.
+  ruvo::ReceiptFileCycle cycle(driver.State(), op, clock);
+  ruvo::ReceiptFilesOf<ruvo::ReceiptFileCycle> files(cycle);
+  driver.SetReceiptFiles(files);
   std::fprintf(stderr, "ruvo_drv: working folder %s\n", folder.c_str());
   driver.Start();
   ruvo::RunTimerLoop(driver, clock, [] { return g_stop != 0; });

@@ -17,6 +17,7 @@
 #include "console/Operator.h"
 #include "platform/Clock.h"
 #include "platform/TempFolder.h"
+#include "support/RecordingOperator.h"
 
 namespace ruvo::testing {
 
@@ -50,27 +51,6 @@ inline void SetLastWrite(const std::string& path, const LocalDateTime& dt) {
   const timespec times[2] = {{std::mktime(&tm), 0}, {std::mktime(&tm), 0}};
   ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
-
-// An operator that answers OK and remembers what it was shown.
-class RecordingOperator final : public IOperator {
- public:
-  struct Box {
-    std::string text;
-    std::string caption;
-    MsgKind kind;
-    MsgButtons buttons;
-  };
-  MsgResult RomMessageDlg(const std::string& text, const std::string& caption, MsgKind kind,
-                          MsgButtons buttons) override {
-    boxes.push_back({text, caption, kind, buttons});
-    return MsgResult::Ok;
-  }
-  void ShowDefaultError(const std::string& text) override { errors.push_back(text); }
-  bool AskPaymentForm(int&) override { return false; }
-
-  std::vector<Box> boxes;
-  std::vector<std::string> errors;
-};
 
 // The executors as the cycle sees them: records each call with the lines it was given
 // and answers as told.

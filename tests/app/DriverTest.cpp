@@ -272,7 +272,7 @@ TEST(DriverStopProgram, NoKeepsTheRetryAsItWasAndYesCloses) {
   ASSERT_TRUE(bench.driver.State().checkComEnabled);
   EXPECT_EQ(bench.driver.ProcessingCaption(), "Stop procesare");
   EXPECT_FALSE(bench.driver.AskAndClose());  // the recording operator answers No
-  EXPECT_EQ(bench.op.boxes, std::vector<std::string>{"Sigur inchizi programul ?"});
+  EXPECT_EQ(bench.op.BoxTexts(), std::vector<std::string>{"Sigur inchizi programul ?"});
   EXPECT_TRUE(bench.driver.State().checkComEnabled);
   EXPECT_EQ(bench.Status("Stare"), "START PROCESARE");
 

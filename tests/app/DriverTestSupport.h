@@ -15,6 +15,7 @@
 #include "platform/EventPump.h"
 #include "platform/IniFile.h"
 #include "platform/TempFolder.h"
+#include "support/RecordingOperator.h"
 
 namespace ruvo::testing {
 
@@ -35,22 +36,6 @@ inline std::string StatusValue(const std::string& statusPath, const std::string&
   ini.Load(statusPath);
   return ini.ReadString("INFO", key, "<missing>");
 }
-
-// Remembers what the driver showed; answers like an absent operator.
-class RecordingOperator final : public IOperator {
- public:
-  MsgResult RomMessageDlg(const std::string& text, const std::string&, MsgKind,
-                          MsgButtons buttons) override {
-    boxes.push_back(text);
-    return buttons == MsgButtons::YesNo ? answer : MsgResult::Ok;
-  }
-  void ShowDefaultError(const std::string& text) override { errors.push_back(text); }
-  bool AskPaymentForm(int&) override { return false; }
-
-  MsgResult answer = MsgResult::No;  // to Yes/No questions
-  std::vector<std::string> boxes;
-  std::vector<std::string> errors;
-};
 
 // In-process simulator ports, each link its own, all on the one simulated ECR.
 class SimPortFactory final : public IPortFactory {
