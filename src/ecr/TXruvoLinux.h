@@ -278,7 +278,8 @@ class TXruvoLinux {
   void SetLongTimeOut(std::int32_t seconds) { longTimeOut_ = seconds; }
   bool StatusPollEnabled() const { return statusPollEnabled_; }
   void SetStatusPollEnabled(bool value) { statusPollEnabled_ = value; }
-  // Setting LengthPrefixed also resets AnswerLength, as the command that uses it must.
+  // Turning LengthPrefixed on resets AnswerLength; turning it off keeps it, so that the
+  // data of the answer can still be read once the command has ended.
   bool LengthPrefixed() const { return lengthPrefixed_; }
   void SetLengthPrefixed(bool value);
   std::int32_t AnswerLength() const { return answerLength_; }
