@@ -77,6 +77,7 @@ namespace extended_error {
 inline constexpr int kNone = 0;
 inline constexpr int kCashShort = 136;
 inline constexpr int kBadPayment = 137;
+inline constexpr int kOverpaid = 141;
 }  // namespace extended_error
 
 }  // namespace xruvo_sim

@@ -1,6 +1,5 @@
 #include "Control.h"
 
-#include <functional>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -44,13 +43,16 @@ std::string Count(const std::vector<std::string>& words, int& target) {
 }
 
 std::string ErrorRuleCommand(Engine& engine, const std::vector<std::string>& words, bool extended) {
-  std::int64_t code = 0;
-  if (words.size() < 3 || words.size() > 4 || !ParseInt(words[2], code))
-    return extended ? "expected: err99 COMMAND EXTENDED [once|always]"
-                    : "expected: err COMMAND CODE [once|always]";
-  const std::string mode = words.size() == 4 ? words[3] : "once";
-  if (mode != "once" && mode != "always") return "the last word is once or always";
+  std::int64_t code = 0, skip = 0;
+  const bool skipGiven = words.size() == 6 && words[4] == "skip";
+  const bool shapeOk = words.size() == 3 || words.size() == 4 || skipGiven;
+  if (!shapeOk || !ParseInt(words[2], code) || (skipGiven && (!ParseInt(words[5], skip) || skip < 0)))
+    return extended ? "expected: err99 COMMAND EXTENDED [once|always] [skip N]"
+                    : "expected: err COMMAND CODE [once|always] [skip N]";
+  const std::string mode = words.size() >= 4 ? words[3] : "once";
+  if (mode != "once" && mode != "always") return "expected once or always after the code";
   ErrorRule rule;
+  rule.skip = static_cast<int>(skip);
   rule.command = words[1];
   rule.once = mode == "once";
   if (extended) {
@@ -86,7 +88,8 @@ std::string ApplyControlCommand(Engine& engine, const std::string& line) {
   if (verb == "nak") return Count(words, faults.nakFrames);
   if (verb == "garbage") return Count(words, faults.garbageFrames);
   if (verb == "silence") {
-    if (words.size() == 2 && words[1] == "always") {
+    // Alone it is an ECR that is switched off; with a count, a few lost frames.
+    if (words.size() == 1 || (words.size() == 2 && words[1] == "always")) {
       faults.silentAlways = true;
       return {};
     }
@@ -161,15 +164,16 @@ std::string ApplyControlCommand(Engine& engine, const std::string& line) {
 
 const char* ControlCommandHelp() {
   return "  nak [N]                 NAK the next N frames (default 1)\n"
-         "  silence [N]|always|off  answer nothing to the next N frames, or always\n"
+         "  silence [N|always|off]  answer nothing to the next N frames, or (alone) always\n"
          "  garbage [N]             line noise instead of the next N answers\n"
          "  late MS [N]             a lone ACK, then the answer MS later (next N frames)\n"
          "  slow MS                 every answer byte MS after the one before (0: off)\n"
          "  pace on|off|US          wire time per byte (on: 87 us, 115,200 bit/s)\n"
          "  delay MS                wait MS before every answer\n"
          "  vanish                  half of the next answer, then the device is gone\n"
-         "  err CMD CODE [once|always]    answer ERR CODE to commands starting with CMD\n"
-         "  err99 CMD EXT [once|always]   ERR 99; then \"1015\" answers ERR EXT\n"
+         "  err CMD CODE [once|always] [skip N]   answer ERR CODE to commands starting\n"
+         "                          with CMD (after letting N of them through)\n"
+         "  err99 CMD EXT [once|always] [skip N]  ERR 99; then \"1015\" answers ERR EXT\n"
          "  err off                 forget the err rules\n"
          "  status POS CHAR | status clear   force a \"1215\" status character\n"
          "  paper-out, paper-near-end, cover-open, cutter-error, mf-absent, mf-full,\n"

@@ -36,7 +36,7 @@ const std::vector<Device::Command>& Device::Table() {
       {"2202", &Device::TypedReport},
       {"2203", &Device::TypedReport},
       {"3002", &Device::Text3002},
-      {"3003", &Device::Command3003},
+      {"3003", &Device::Subtotal},
       {"3007", &Device::Payment},
       {"3008", &Device::Text3008},
       {"3010", &Device::Text3010},

@@ -149,7 +149,6 @@ class Device {
   Answer Text3010(FieldReader& f) { return TextLine(f, false); }
   Answer Text3012(FieldReader& f) { return TextLine(f, true); }
   Answer Barcode(FieldReader& f);
-  Answer Command3003(FieldReader& f) { return Subtotal(f); }
   Answer OpenNonFiscal(FieldReader& f);
   Answer NonFiscalText(FieldReader& f);
   Answer CloseNonFiscal(FieldReader& f);

@@ -21,17 +21,27 @@ void Device::RefreshExport() {
     export_.phase = ExportState::Phase::kReady;
 }
 
+// The year is sent as the operator typed it, so its width is not fixed: the fields are
+// found from the type letter, which is followed by nothing or by two N4 report numbers.
 Answer Device::StartExport(FieldReader& f) {
-  std::string year, type;
-  std::int64_t month = 0;
-  if (!f.Text(4, year) || !f.Number(2, month) || !f.Text(1, type)) return Answer::Err(ecr_error::kBadLength);
-  if (!f.AtEnd()) {
-    std::int64_t first = 0, last = 0;
-    if (!f.Number(4, first) || !f.Number(4, last) || !f.AtEnd()) return Answer::Err(ecr_error::kBadLength);
-    if (first > last) return Answer::Err(ecr_error::kInvalidValue);
+  const std::string rest = f.Rest();
+  std::size_t typeAt = std::string::npos;
+  for (std::size_t k = rest.size(); k-- > 0;) {
+    const std::string tail = rest.substr(k + 1);
+    if ((rest[k] == 'R' || rest[k] == 'X') && (tail.empty() || (tail.size() == 8 && AllDigits(tail)))) {
+      typeAt = k;
+      break;
+    }
   }
-  if (!AllDigits(year) || month < 1 || month > 12 || (type != "R" && type != "X"))
-    return Answer::Err(ecr_error::kInvalidValue);
+  if (typeAt == std::string::npos || typeAt < 3) return Answer::Err(ecr_error::kBadLength);
+  const std::string year = rest.substr(0, typeAt - 2);
+  const std::string monthText = rest.substr(typeAt - 2, 2);
+  const char type = rest[typeAt];
+  if (!AllDigits(year) || year.size() > 8 || !AllDigits(monthText)) return Answer::Err(ecr_error::kInvalidValue);
+  const int month = std::stoi(monthText);
+  if (month < 1 || month > 12) return Answer::Err(ecr_error::kInvalidValue);
+  if (typeAt + 1 < rest.size() && rest.substr(typeAt + 1, 4) > rest.substr(typeAt + 5, 4))
+    return Answer::Err(ecr_error::kInvalidValue);  // first report after the last
   if (conditions_.export87Once) {
     conditions_.export87Once = false;
     return Answer::Err(ecr_error::kExportOpen);
@@ -43,7 +53,7 @@ Answer Device::StartExport(FieldReader& f) {
   export_.phase = ExportState::Phase::kPreparing;
   export_.readyAtMs = clock_.MonotonicMs() + config_.exportPrepareMs;
   export_.archive = config_.exportArchive.empty()
-                        ? MakeExportArchive(year, static_cast<int>(month), type[0], config_.fiscalSeries)
+                        ? MakeExportArchive(year, month, type, config_.fiscalSeries)
                         : config_.exportArchive;
   RefreshExport();
   return Answer::Ok();

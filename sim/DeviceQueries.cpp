@@ -94,9 +94,15 @@ Answer Device::Beep(FieldReader& f) {
   return Answer::Ok();
 }
 
+// The customer display; on an open fiscal receipt the text is printed as well.
 Answer Device::Display(FieldReader& f) {
   if (f.Remaining() > 40) return Answer::Err(ecr_error::kBadLength);
   display_ = f.Rest();
+  if (receipt_.Open()) {
+    if (const int fault = PrinterFault()) return Answer::Err(fault);
+    const auto last = display_.find_last_not_of(' ');
+    Print(last == std::string::npos ? std::string() : display_.substr(0, last + 1));
+  }
   return Answer::Ok();
 }
 

@@ -164,7 +164,6 @@ Answer Device::SetOperator(FieldReader& f) {
   if (!f.Amount(6, 3, quantity) || !f.Number(3, code) || !f.LengthText(2, name) ||
       !f.Amount(7, 2, amount) || !f.Digit(number) || !f.AtEnd())
     return Answer::Err(ecr_error::kBadLength);
-  if (code < 1) return Answer::Err(ecr_error::kInvalidValue);
   operator_ = static_cast<int>(code);
   return Answer::Ok();
 }
@@ -185,6 +184,11 @@ Answer Device::Payment(FieldReader& f) {
   }
   if (amount < 0) return Answer::Err(ecr_error::kInvalidValue);
   if (receipt_.Total() < 0) return Answer::Err(ecr_error::kNegativeTotal);
+  // Change comes out of the drawer, so only cash may pay more than is due.
+  if (code != kCashCode && amount > receipt_.Due()) {
+    extendedError_ = extended_error::kOverpaid;
+    return Answer::Err(ecr_error::kExtended);
+  }
 
   receipt_.payments.push_back(PaymentLine{static_cast<int>(code), Trimmed(text), amount});
   if (code == kCashCode) receiptCash_ += amount;

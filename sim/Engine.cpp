@@ -52,6 +52,12 @@ void Engine::Receive(const std::uint8_t* data, std::size_t count) {
 
 void Engine::OnFrame(const RequestFrame& frame) {
   const std::int64_t start = NowUs() + answerDelayMs_ * 1000;
+  // A silent ECR says nothing at all, not even NAK to a damaged frame.
+  if (faults_.silentAlways) return;
+  if (faults_.silentFrames > 0) {
+    --faults_.silentFrames;
+    return;
+  }
   if (!frame.valid) {
     // A frame damaged on the line: the ECR asks for it again.
     ++badFrames_;
@@ -60,12 +66,6 @@ void Engine::OnFrame(const RequestFrame& frame) {
   }
   received_.push_back(frame.text);
   if (received_.size() > kRememberedCommands) received_.pop_front();
-
-  if (faults_.silentAlways) return;
-  if (faults_.silentFrames > 0) {
-    --faults_.silentFrames;
-    return;
-  }
   if (faults_.nakFrames > 0) {
     --faults_.nakFrames;
     Schedule(std::string(1, kNak), start);

@@ -5,6 +5,10 @@ namespace xruvo_sim {
 std::optional<ErrorRule> LineFaults::TakeErrorRule(const std::string& text) {
   for (auto it = errorRules.begin(); it != errorRules.end(); ++it) {
     if (text.compare(0, it->command.size(), it->command) != 0) continue;
+    if (it->skip > 0) {
+      --it->skip;
+      continue;
+    }
     ErrorRule rule = *it;
     if (rule.once) errorRules.erase(it);
     return rule;

@@ -13,6 +13,7 @@ struct ErrorRule {
   int code = 0;
   int extended = 0;  // with code 99: what "1015" reports afterwards
   bool once = true;
+  int skip = 0;      // matching commands let through before the rule bites
 };
 
 // Faults of the line and of the ECR's firmware, injected by tests or the control channel.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 
 #include "Control.h"
 #include "Engine.h"
@@ -110,21 +111,28 @@ class ControlChannel {
   std::string pending_;
 };
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t count) {
-  while (count > 0) {
+// The master is non-blocking: when nobody reads the slave and its buffer is full, the
+// rest of the answer is dropped after a while, as a line with no listener loses it,
+// instead of hanging the simulator.
+constexpr int kStalledWriteMs = 2000;
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t count, volatile std::sig_atomic_t& stop) {
+  int stalledMs = 0;
+  while (count > 0 && stop == 0) {
     const ssize_t n = write(fd, data, count);
     if (n < 0) {
       if (errno == EINTR) continue;
-      if (errno == EAGAIN) {
-        usleep(1000);
-        continue;
-      }
-      return false;
+      if (errno != EAGAIN || stalledMs >= kStalledWriteMs) return false;
+      pollfd p{fd, POLLOUT, 0};
+      poll(&p, 1, 10);
+      stalledMs += 10;
+      continue;
     }
+    stalledMs = 0;
     data += n;
     count -= static_cast<std::size_t>(n);
   }
-  return true;
+  return count == 0;
 }
 
 }  // namespace
@@ -136,6 +144,7 @@ bool Pty::Open(std::string& error) {
     error = LastError("posix_openpt");
     return false;
   }
+  fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
   if (grantpt(master_) != 0 || unlockpt(master_) != 0) {
     error = LastError("grantpt/unlockpt");
     Close();
@@ -186,18 +195,19 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
     }
   }
   std::string error;
-  Pty pty;
-  if (!pty.Open(error)) {
+  auto current = std::make_unique<Pty>();
+  Pty* pty = current.get();
+  if (!pty->Open(error)) {
     log << "xruvo_sim: " << error << std::endl;
     return 1;
   }
   std::string linkedTo;
   if (!options.link.empty()) {
-    if (!PlaceLink(options.link, pty.SlavePath(), error)) {
+    if (!PlaceLink(options.link, pty->SlavePath(), error)) {
       log << "xruvo_sim: " << error << std::endl;
       return 1;
     }
-    linkedTo = pty.SlavePath();
+    linkedTo = pty->SlavePath();
   }
   ControlChannel control;
   const bool hasControl = !options.control.empty();
@@ -206,7 +216,7 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
     if (!linkedTo.empty()) RemoveLink(options.link, linkedTo);
     return 1;
   }
-  std::cout << pty.SlavePath() << std::endl;
+  std::cout << pty->SlavePath() << std::endl;
 
   std::uint8_t buffer[4096];
   while (stop == 0) {
@@ -215,14 +225,14 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
       const std::int64_t waitMs = (*due + 999) / 1000 - clock.MonotonicMs();
       timeoutMs = static_cast<int>(waitMs < 0 ? 0 : (waitMs < 100 ? waitMs : 100));
     }
-    pollfd fds[2] = {{pty.Master(), POLLIN, 0}, {control.Fd(), POLLIN, 0}};
+    pollfd fds[2] = {{pty->Master(), POLLIN, 0}, {control.Fd(), POLLIN, 0}};
     const int ready = poll(fds, hasControl ? 2 : 1, timeoutMs);
     if (ready < 0 && errno != EINTR) {
       log << "xruvo_sim: " << LastError("poll") << std::endl;
       break;
     }
     if (ready > 0 && (fds[0].revents & POLLIN) != 0) {
-      const ssize_t n = read(pty.Master(), buffer, sizeof buffer);
+      const ssize_t n = read(pty->Master(), buffer, sizeof buffer);
       if (n > 0) engine.Receive(buffer, static_cast<std::size_t>(n));
     } else if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)) != 0) {
       usleep(20000);  // nobody on the slave side; wait for the next connection
@@ -230,22 +240,29 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
     if (hasControl && ready > 0 && (fds[1].revents & POLLIN) != 0) control.ReadLines(engine, log);
 
     for (std::size_t n; (n = engine.TakeDue(buffer, sizeof buffer)) > 0;) {
-      if (!WriteAll(pty.Master(), buffer, n)) break;
+      if (!WriteAll(pty->Master(), buffer, n, stop)) {
+        engine.DropPendingOutput();
+        break;
+      }
     }
     // The device vanished mid-answer: its line goes dead and a fresh one appears in its
     // place, as when a USB serial adapter is pulled and plugged back.
     if (engine.Vanished() && !engine.NextDueUs()) {
-      usleep(200000);
-      if (!pty.Open(error)) {
+      usleep(300000);  // let the driver read the half answer before its line goes dead
+      // The fresh one is made before the old one closes, so that it gets another name.
+      auto fresh = std::make_unique<Pty>();
+      if (!fresh->Open(error)) {
         log << "xruvo_sim: " << error << std::endl;
         break;
       }
+      current = std::move(fresh);
+      pty = current.get();
       if (!options.link.empty()) {
         RemoveLink(options.link, linkedTo);
-        linkedTo = PlaceLink(options.link, pty.SlavePath(), error) ? pty.SlavePath() : std::string();
+        linkedTo = PlaceLink(options.link, pty->SlavePath(), error) ? pty->SlavePath() : std::string();
       }
       engine.Revive();
-      log << "xruvo_sim: vanished; now on " << pty.SlavePath() << std::endl;
+      log << "xruvo_sim: vanished; now on " << pty->SlavePath() << std::endl;
     }
   }
   if (!linkedTo.empty()) RemoveLink(options.link, linkedTo);

@@ -22,7 +22,8 @@ void SimSerialPort::SetPortRange(int first, int last) {
 
 bool SimSerialPort::Open(const std::string& portName) {
   const int number = ComPortNumber(portName);
-  if (open_ || number < first_ || number > last_ || number == 0) return false;
+  // A vanished device is an adapter pulled from its socket: there is no port to open.
+  if (open_ || number < first_ || number > last_ || number == 0 || engine_.Vanished()) return false;
   // Whatever the ECR sent while nobody listened is gone, as on a real line.
   engine_.DropPendingOutput();
   open_ = true;

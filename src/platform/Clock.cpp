@@ -6,9 +6,7 @@
 
 namespace ruvo {
 
-namespace {
-
-LocalDateTime FromMsSinceEpochUtc(std::int64_t ms) {
+LocalDateTime CivilFromMs(std::int64_t ms) {
   using namespace std::chrono;
   const sys_time<milliseconds> tp{milliseconds{ms}};
   const auto days = floor<std::chrono::days>(tp);
@@ -25,7 +23,7 @@ LocalDateTime FromMsSinceEpochUtc(std::int64_t ms) {
   return dt;
 }
 
-std::int64_t ToMsSinceEpochUtc(const LocalDateTime& dt) {
+std::int64_t CivilToMs(const LocalDateTime& dt) {
   using namespace std::chrono;
   const sys_days days{year{dt.year} / month{static_cast<unsigned>(dt.month)} /
                       day{static_cast<unsigned>(dt.day)}};
@@ -34,14 +32,9 @@ std::int64_t ToMsSinceEpochUtc(const LocalDateTime& dt) {
   return ms.count();
 }
 
-}  // namespace
-
-LocalDateTime SystemClock::Now() const {
-  using namespace std::chrono;
-  const auto now = system_clock::now();
-  const std::time_t t = system_clock::to_time_t(now);
+LocalDateTime LocalFromTimeT(std::time_t seconds, int millisecond) {
   std::tm tm{};
-  localtime_r(&t, &tm);
+  localtime_r(&seconds, &tm);
   LocalDateTime dt;
   dt.year = tm.tm_year + 1900;
   dt.month = tm.tm_mon + 1;
@@ -49,9 +42,15 @@ LocalDateTime SystemClock::Now() const {
   dt.hour = tm.tm_hour;
   dt.minute = tm.tm_min;
   dt.second = tm.tm_sec;
-  dt.millisecond =
-      static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+  dt.millisecond = millisecond;
   return dt;
+}
+
+LocalDateTime SystemClock::Now() const {
+  using namespace std::chrono;
+  const auto now = system_clock::now();
+  const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count();
+  return LocalFromTimeT(system_clock::to_time_t(now), static_cast<int>(ms % 1000));
 }
 
 std::int64_t SystemClock::MonotonicMs() const {
@@ -64,10 +63,10 @@ void SystemClock::SleepMs(std::int64_t ms) {
 }
 
 // The virtual clock keeps local time as if it were UTC: it needs calendar arithmetic only.
-VirtualClock::VirtualClock(LocalDateTime start) : startMsSinceEpoch_(ToMsSinceEpochUtc(start)) {}
+VirtualClock::VirtualClock(LocalDateTime start) : startMsSinceEpoch_(CivilToMs(start)) {}
 
 LocalDateTime VirtualClock::Now() const {
-  return FromMsSinceEpochUtc(startMsSinceEpoch_ + elapsedMs_);
+  return CivilFromMs(startMsSinceEpoch_ + elapsedMs_);
 }
 
 IClock& DefaultClock() {

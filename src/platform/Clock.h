@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 namespace ruvo {
 
@@ -51,5 +52,13 @@ class VirtualClock final : public IClock {
 
 // The process-wide real clock, for code that has no clock handed to it.
 IClock& DefaultClock();
+
+// Calendar arithmetic on a date and time taken as plain civil time (no time zone):
+// milliseconds since 1970-01-01 00:00:00.000 and back.
+std::int64_t CivilToMs(const LocalDateTime& dt);
+LocalDateTime CivilFromMs(std::int64_t ms);
+
+// A time_t in the local time zone, with the given milliseconds.
+LocalDateTime LocalFromTimeT(std::time_t seconds, int millisecond);
 
 }  // namespace ruvo

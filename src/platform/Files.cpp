@@ -142,18 +142,7 @@ bool FolderExists(const std::string& path) {
 std::optional<LocalDateTime> LastWriteTime(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  std::tm tm{};
-  const std::time_t seconds = st.st_mtim.tv_sec;
-  if (::localtime_r(&seconds, &tm) == nullptr) return std::nullopt;
-  LocalDateTime dt;
-  dt.year = tm.tm_year + 1900;
-  dt.month = tm.tm_mon + 1;
-  dt.day = tm.tm_mday;
-  dt.hour = tm.tm_hour;
-  dt.minute = tm.tm_min;
-  dt.second = tm.tm_sec;
-  dt.millisecond = static_cast<int>(st.st_mtim.tv_nsec / 1000000);
-  return dt;
+  return LocalFromTimeT(st.st_mtim.tv_sec, static_cast<int>(st.st_mtim.tv_nsec / 1000000));
 }
 
 bool CreateFolders(const std::string& path) {

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -25,9 +26,11 @@ constexpr int kPatienceMs = 5000;
 
 class RunningSimulator {
  public:
-  explicit RunningSimulator(const std::string& dir) {
+  explicit RunningSimulator(const std::string& dir, const std::vector<std::string>& extra = {}) {
     link = dir + "/ecr";
     const std::string paper = dir + "/paper.txt";
+    std::vector<std::string> args = {XRUVO_SIM_PATH, "--link", link, "--paper", paper};
+    args.insert(args.end(), extra.begin(), extra.end());
     int out[2];
     if (pipe(out) != 0) return;
     pid = fork();
@@ -35,8 +38,10 @@ class RunningSimulator {
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
       close(out[1]);
-      execl(XRUVO_SIM_PATH, XRUVO_SIM_PATH, "--link", link.c_str(), "--paper", paper.c_str(),
-            static_cast<char*>(nullptr));
+      std::vector<char*> argv;
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(XRUVO_SIM_PATH, argv.data());
       _exit(127);
     }
     close(out[1]);
@@ -132,6 +137,70 @@ TEST(SimExecutable, AnswersStatusOnItsPtyAcrossReconnectsAndStopsOnSigterm) {
     EXPECT_EQ(sim.Stop(), 0);
     struct stat st {};
     EXPECT_NE(lstat(sim.link.c_str(), &st), 0);  // the link is gone
+  }
+  unlink((dir + "/paper.txt").c_str());
+  rmdir(dir.c_str());
+}
+
+std::string LinkTarget(const std::string& link) {
+  char target[256] = {};
+  return readlink(link.c_str(), target, sizeof target - 1) > 0 ? std::string(target) : std::string();
+}
+
+TEST(SimExecutable, FaultsFromOptionsAndControlFifoAndAFreshPtyAfterVanishing) {
+  char dirTemplate[] = "/tmp/xruvo_sim_test_XXXXXX";
+  ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+  const std::string dir = dirTemplate;
+  const std::string control = dir + "/control";
+  {
+    RunningSimulator sim(dir, {"--control", control, "--fault", "nak 1"});
+    const std::string slave = sim.FirstLine();
+    ASSERT_FALSE(slave.empty());
+    int fd = OpenLikeTheDriver(sim.link);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(Ask(fd, "1215", 1), "\x15");
+
+    const auto tell = [&control](const std::string& command) {
+      const int controlFd = open(control.c_str(), O_WRONLY | O_NONBLOCK);
+      if (controlFd < 0) return false;
+      const std::string line = command + "\n";
+      const bool written = write(controlFd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+      close(controlFd);
+      return written;
+    };
+    // Each control line takes hold within the simulator's next poll round: ask until it shows.
+    ASSERT_TRUE(tell("status 2 1"));
+    std::string status;
+    const auto paperOutShows = [&status] { return status.size() == 20 && status[1] == '1'; };
+    for (int tries = 0; tries < 250 && !paperOutShows(); ++tries) {
+      usleep(20000);
+      status = DataOf(Ask(fd, "1215", 32));
+    }
+    EXPECT_TRUE(paperOutShows());
+    ASSERT_TRUE(tell("vanish"));
+    std::string half;
+    for (int tries = 0; tries < 250 && (half.empty() || half.size() == 32); ++tries) {
+      usleep(20000);
+      half = Ask(fd, "1215", 32);
+    }
+    EXPECT_EQ(half.size(), 16u);  // half of the answer, then the line went dead
+    close(fd);
+
+    std::string fresh;
+    for (int waited = 0; waited < kPatienceMs && (fresh.empty() || fresh == slave); waited += 20) {
+      usleep(20000);
+      fresh = LinkTarget(sim.link);
+    }
+    ASSERT_FALSE(fresh.empty());
+    fd = OpenLikeTheDriver(sim.link);
+    ASSERT_GE(fd, 0);
+    const std::string answer = Ask(fd, "1215", 32);
+    ASSERT_EQ(answer.size(), 32u);
+    EXPECT_EQ(DataOf(answer).substr(1, 1), "1");  // the device kept its state
+    close(fd);
+    EXPECT_EQ(sim.Stop(), 0);
+    struct stat st {};
+    EXPECT_NE(stat(control.c_str(), &st), 0);  // the FIFO it made is gone
   }
   unlink((dir + "/paper.txt").c_str());
   rmdir(dir.c_str());

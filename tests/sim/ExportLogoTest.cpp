@@ -104,7 +104,10 @@ TEST_F(SimExport, ExportStillOpenOrInjectedFaultAnswers87) {
   EXPECT_EQ(bench.Data("6416" "2024" "07" "R"), "ERR87");
   EXPECT_EQ(bench.Data("6416" "2024" "07" "R"), "");
   EXPECT_EQ(bench.Data("6416" "2024" "13" "R"), "ERR03");
-  EXPECT_EQ(bench.Data("6416" "2024" "07" "Q"), "ERR03");
+  EXPECT_EQ(bench.Data("6416" "2024" "07" "Q"), "ERR24");
+  EXPECT_EQ(bench.Data("6416" "02024" "07" "R"), "");  // the year as typed, leading zero and all
+  EXPECT_EQ(bench.Data("7408"), "");
+  EXPECT_EQ(bench.Data("6416" "2024" "07" "R" "00090001"), "ERR03");
 }
 
 TEST(SimArchive, ZipEntryCarriesTheRightChecksum) {

@@ -30,6 +30,10 @@ TEST(SimFaults, SilenceForSomeFramesOrAlways) {
   EXPECT_EQ(bench.Exchange("1012"), "");
   Control(bench, "silence off");
   EXPECT_EQ(bench.Data("1012"), "0");
+  Control(bench, "silence");  // alone: an ECR switched off, not even a NAK for a bad frame
+  EXPECT_EQ(bench.Exchange("1012"), "");
+  bench.port.Write(reinterpret_cast<const std::uint8_t*>("\x02" "00012" "00" "\x03"), 8);
+  EXPECT_EQ(bench.Collect(), "");
 }
 
 TEST(SimFaults, ErrorRulesOnceAndAlways) {
@@ -44,6 +48,13 @@ TEST(SimFaults, ErrorRulesOnceAndAlways) {
   EXPECT_EQ(bench.Data("1309"), "ERR30");
   Control(bench, "err off");
   EXPECT_EQ(bench.Data("1309"), "00000000");
+
+  // Paper runs out on the second sale, not the first.
+  Control(bench, "err 33021 16 once skip 1");
+  const std::string sale = "33021" "001" "000001000" "01" "01A" "04 BUC" "000100000" "0001";
+  EXPECT_EQ(bench.Data(sale), "");
+  EXPECT_EQ(bench.Data(sale), "ERR16");
+  EXPECT_EQ(bench.Data(sale), "");
 
   Control(bench, "err99 3007 150");
   EXPECT_EQ(bench.Data("3007030000000001000"), "ERR99");
@@ -118,7 +129,10 @@ TEST(SimFaults, SlowBytesGarbageAndVanish) {
   EXPECT_EQ(half.size(), 16u);
   EXPECT_TRUE(bench.engine.Vanished());
   EXPECT_EQ(bench.Exchange("1215", 1000), "");
+  bench.port.Close();
+  EXPECT_FALSE(bench.port.Open("COM1"));
   bench.engine.Revive();
+  EXPECT_TRUE(bench.port.Open("COM1"));
   EXPECT_EQ(bench.Exchange("1215").size(), 32u);
 }
 
@@ -154,6 +168,8 @@ TEST(SimFaults, BadControlCommandsAreRefusedWithAReason) {
   EXPECT_NE(ApplyControlCommand(bench.engine, "nak many"), "");
   EXPECT_NE(ApplyControlCommand(bench.engine, "err 2002 160"), "");
   EXPECT_NE(ApplyControlCommand(bench.engine, "err 2002 16 twice"), "");
+  EXPECT_NE(ApplyControlCommand(bench.engine, "err 2002 16 once skip x"), "");
+  EXPECT_NE(ApplyControlCommand(bench.engine, "err 2002"), "");
   EXPECT_NE(ApplyControlCommand(bench.engine, "status 21 1"), "");
   EXPECT_NE(ApplyControlCommand(bench.engine, "paper-out maybe"), "");
   EXPECT_EQ(ApplyControlCommand(bench.engine, ""), "");

@@ -132,6 +132,8 @@ TEST(SimReceipt, PaymentsNeedAnOpenReceiptAndAKnownForm) {
   EXPECT_EQ(bench.Data("1015"), "ERR137");
   bench.engine.GetDevice().GetConditions().refusedPayments.insert(1);
   EXPECT_EQ(bench.Data(Pay(1, 100)), "ERR99");
+  EXPECT_EQ(bench.Data(Pay(6, 1001)), "ERR99");  // a card cannot pay more than is due
+  EXPECT_EQ(bench.Data("1015"), "ERR141");
   EXPECT_EQ(bench.Data(Pay(3, 1000)), "-000000000");
   EXPECT_EQ(bench.engine.GetDevice().Receipt().payments.back().code, 3);
 }
@@ -143,8 +145,10 @@ TEST(SimReceipt, TextsMayNotFakeTheTotalOnAFiscalReceipt) {
   EXPECT_EQ(bench.Data("3008" "1" "09" "SUB TOTAL"), "ERR07");
   EXPECT_EQ(bench.Data("3010" "E" "02" "AB"), "ERR03");  // no such font
   EXPECT_EQ(bench.Data("3010" "5" "23" + std::string(23, 'x')), "ERR24");  // font 5 holds 22
-  EXPECT_EQ(bench.Data("7007" + std::string(40, 'D')), "");
-  EXPECT_EQ(bench.engine.GetDevice().DisplayText(), std::string(40, 'D'));
+  EXPECT_EQ(bench.Data("7007" "VA MULTUMIM" + std::string(29, ' ')), "");
+  EXPECT_EQ(bench.engine.GetDevice().DisplayText(), "VA MULTUMIM" + std::string(29, ' '));
+  EXPECT_EQ(bench.engine.GetPaper().Lines().back(), "VA MULTUMIM");  // printed on the receipt too
+  EXPECT_EQ(bench.Data("7007" + std::string(41, 'D')), "ERR24");
 }
 
 TEST(SimReceipt, NonFiscalReceiptAndCash) {

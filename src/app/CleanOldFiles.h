@@ -1,0 +1,21 @@
+#pragma once
+
+#include "app/DriverState.h"
+#include "app/ReceiptFileGuard.h"
+#include "platform/Clock.h"
+
+namespace ruvo {
+
+// The age of a file as the clean-up counts it: today's date at midnight minus the
+// last-write date and time, cut to whole days. So a file written yesterday at noon is
+// 0 days old and one written the day before yesterday at noon is 1 day old; a file from
+// the future is 0 days old.
+int AgeInWholeDays(const LocalDateTime& now, const LocalDateTime& lastWrite);
+
+// The clean-up at each start of processing: with "StergereFisierevechi", the log files of
+// the working and log folders and the log, receipt and response copies of the history
+// folder older than "MarjaZileStergere" days; with "CuratareFolderLucru", every log,
+// receipt and response file of the working folder. Never throws.
+void CleanOldFiles(const DriverState& state, IClock& clock, IFileOperations& files);
+
+}  // namespace ruvo

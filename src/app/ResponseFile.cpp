@@ -1,0 +1,73 @@
+#include "app/ResponseFile.h"
+
+#include <iostream>
+
+#include "app/DrawerCash.h"
+#include "app/ResponseWarnings.h"
+#include "platform/AtomicFile.h"
+#include "platform/Files.h"
+
+namespace ruvo {
+
+std::string ResponseFileName(const std::string& suffix) { return "ERROR" + suffix + ".TXT"; }
+
+std::vector<std::string> BuildResponseLines(const std::string& text, const DriverState& state) {
+  const ResponseItems& r = state.response;
+  std::vector<std::string> lines;
+  if (text != kResponseOk) lines.push_back("1 ERROR");
+  lines.push_back(text);
+  if (r.fiscalReceiptNumber) lines.push_back("BON FISCAL NR. " + *r.fiscalReceiptNumber);
+  if (r.fiscalSeries) lines.push_back("Serie Fiscala : " + *r.fiscalSeries);
+  if (r.nonFiscalReceiptNumber) lines.push_back("BON NEFISCAL NR. " + *r.nonFiscalReceiptNumber);
+  if (r.extraMessage) lines.push_back(*r.extraMessage);
+  if (r.pendingReceiptState) lines.push_back(*r.pendingReceiptState);
+  if (r.drawerCash) lines.push_back("NUMERAR SERTAR : " + FormatDrawerCash(*r.drawerCash));
+  if (r.administrativeAnswer) lines.push_back(*r.administrativeAnswer);
+  if (r.autoFinishedReceipt) lines.push_back("A FOST FINALIZAT AUTOMAT BONUL " + *r.autoFinishedReceipt);
+  for (const std::string& line : r.extraLines) lines.push_back(line);
+  if (state.warnings.paperNearEnd) lines.push_back("8024;ATENTIE ! SE TERMINA HARTIA");
+  if (state.warnings.journalAlmostFull) lines.push_back("8024;ATENTIE ! JURNAL APROAPE PLIN");
+  if (state.jeFreeLines > 500 && state.jeFreeLines < 100000) {
+    lines.push_back("NUMARUL DE LINII LIBERE IN JE = " + std::to_string(state.jeFreeLines) +
+                    "/  CHEMATI TEHNICIANUL AUTORIZAT PENTRU INLOCUIREA MEMORIEI JE");
+  }
+  return lines;
+}
+
+ResponseWriter::ResponseWriter(DriverState& state, IOperator& op,
+                               const std::vector<std::string>& extraWarnings)
+    : state_(state), op_(op), extraWarnings_(extraWarnings) {}
+
+void ResponseWriter::BeginFile() {
+  written_ = false;
+  lastSaveOk_ = true;
+}
+
+void ResponseWriter::WriteResponse(const std::string& text) {
+  const std::vector<std::string> lines = BuildResponseLines(text, state_);
+  state_.response.pendingReceiptState.reset();
+  written_ = true;
+
+  RefreshWarnings(state_, extraWarnings_);
+
+  // Written to a temporary name and renamed into place: the sales application may read
+  // the response the moment it appears and must never see half of it.
+  const std::string name = ResponseFileName(state_.fileSuffix);
+  lastSaveOk_ = WriteLinesAtomic(JoinPath(state_.workingFolder, name), lines);
+  if (!lastSaveOk_) std::cerr << "Ruvo_Drv: cannot write the response file " << name << '\n';
+
+  if (state_.settings.history) {
+    const std::string copy =
+        "ERROR" + state_.fileSuffix + "_" + state_.fileStamp + ".TXT";
+    CreateFolders(state_.historyFolder);
+    if (!WriteLinesAtomic(JoinPath(state_.historyFolder, copy), lines)) {
+      std::cerr << "Ruvo_Drv: cannot write the history copy " << copy << '\n';
+    }
+  }
+
+  if (state_.settings.dialogMesajEroare && text != kResponseOk) {
+    op_.RomMessageDlg(text, "Eroare", MsgKind::Warning, MsgButtons::Ok);
+  }
+}
+
+}  // namespace ruvo

@@ -1,0 +1,16 @@
+#include "app/ResponseWarnings.h"
+
+namespace ruvo {
+
+void RefreshWarnings(DriverState& state, const std::vector<std::string>& extraLines) {
+  state.warningBox.clear();
+  if (state.warnings.paperNearEnd) state.warningBox.push_back("Atentie ! Se termina hartia !");
+  if (state.warnings.journalAlmostFull) state.warningBox.push_back("Atentie ! Jurnal aproape plin!");
+  if (state.warnings.notFiscalized) {
+    state.warningBox.push_back("Atentie ! Imprimanta nefiscalizata !");
+  }
+  for (const std::string& line : extraLines) state.warningBox.push_back(line);
+  if (!state.warningBox.empty() && !state.windowVisible) state.windowVisible = true;
+}
+
+}  // namespace ruvo

@@ -1,0 +1,182 @@
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "CycleTestSupport.h"
+#include "app/DrawerCash.h"
+#include "app/ResponseFile.h"
+#include "app/ResponseWarnings.h"
+
+namespace ruvo::testing {
+namespace {
+
+TEST(CycleDrawerCash, FormatsTheEcrsTenCharacters) {
+  EXPECT_EQ(FormatDrawerCash("+000123456"), "1234.56");
+  EXPECT_EQ(FormatDrawerCash("-000000050"), "-0.50");
+  EXPECT_EQ(FormatDrawerCash("+000000000"), "0.00");
+  EXPECT_EQ(FormatDrawerCash("+999999999"), "9999999.99");
+  EXPECT_EQ(FormatDrawerCash(" 000000100"), " 1.00");
+}
+
+TEST(CycleDrawerCash, OtherLengthsPassUnchanged) {
+  EXPECT_EQ(FormatDrawerCash(""), "");
+  EXPECT_EQ(FormatDrawerCash("+00012345"), "+00012345");
+  EXPECT_EQ(FormatDrawerCash("+0001234567"), "+0001234567");
+}
+
+class CycleResponse : public ::testing::Test, public CycleFixtureBase {
+ protected:
+  std::vector<std::string> noExtra;
+  ResponseWriter writer{state, op, noExtra};
+};
+
+TEST_F(CycleResponse, AllFourteenLinesInTheirOrder) {
+  ResponseItems& r = state.response;
+  r.fiscalReceiptNumber = "0042";
+  r.fiscalSeries = "AB1234";
+  r.nonFiscalReceiptNumber = "0043";
+  r.extraMessage = "EXTRA";
+  r.pendingReceiptState = "STARE BON";
+  r.drawerCash = "+000123456";
+  r.administrativeAnswer = "RASPUNS";
+  r.autoFinishedReceipt = "0041";
+  r.extraLines = {"TOTAL 1", "TOTAL 2"};
+  state.warnings.paperNearEnd = true;
+  state.warnings.journalAlmostFull = true;
+  state.jeFreeLines = 501;
+  EXPECT_EQ(BuildResponseLines("8007;Eroare : x", state),
+            (std::vector<std::string>{
+                "1 ERROR", "8007;Eroare : x", "BON FISCAL NR. 0042", "Serie Fiscala : AB1234",
+                "BON NEFISCAL NR. 0043", "EXTRA", "STARE BON", "NUMERAR SERTAR : 1234.56",
+                "RASPUNS", "A FOST FINALIZAT AUTOMAT BONUL 0041", "TOTAL 1", "TOTAL 2",
+                "8024;ATENTIE ! SE TERMINA HARTIA", "8024;ATENTIE ! JURNAL APROAPE PLIN",
+                "NUMARUL DE LINII LIBERE IN JE = 501/  CHEMATI TEHNICIANUL AUTORIZAT PENTRU "
+                "INLOCUIREA MEMORIEI JE"}));
+}
+
+TEST_F(CycleResponse, SuccessHasNoErrorLine) {
+  state.response.fiscalReceiptNumber = "12";
+  EXPECT_EQ(BuildResponseLines("0 OK", state),
+            (std::vector<std::string>{"0 OK", "BON FISCAL NR. 12"}));
+  // Only the exact text counts as success.
+  EXPECT_EQ(BuildResponseLines("0 OK ", state)[0], "1 ERROR");
+}
+
+TEST_F(CycleResponse, FreeJournalLinesAreReportedFrom501To99999) {
+  const auto hasJeLine = [&](int freeLines) {
+    state.jeFreeLines = freeLines;
+    const std::vector<std::string> lines = BuildResponseLines("0 OK", state);
+    return lines.size() == 2 && lines[1].rfind("NUMARUL DE LINII LIBERE IN JE = " +
+                                                   std::to_string(freeLines) + "/",
+                                               0) == 0;
+  };
+  EXPECT_FALSE(hasJeLine(-1));
+  EXPECT_FALSE(hasJeLine(500));
+  EXPECT_TRUE(hasJeLine(501));
+  EXPECT_TRUE(hasJeLine(99999));
+  EXPECT_FALSE(hasJeLine(100000));
+}
+
+TEST_F(CycleResponse, PendingReceiptStateIsWrittenOnce) {
+  state.response.pendingReceiptState = "BON DESCHIS";
+  writer.WriteResponse("0 OK");
+  EXPECT_EQ(Read("ERROR.TXT"), "0 OK\r\nBON DESCHIS\r\n");
+  writer.WriteResponse("0 OK");
+  EXPECT_EQ(Read("ERROR.TXT"), "0 OK\r\n");
+}
+
+TEST_F(CycleResponse, TheLastWriteWinsAlsoInTheHistoryCopy) {
+  state.settings.history = true;
+  state.fileSuffix = "3";
+  state.fileStamp = "2026_01_15_12_00_00";
+  writer.WriteResponse("8001;Eroare");
+  writer.WriteResponse("0 OK");
+  EXPECT_EQ(Read("ERROR3.TXT"), "0 OK\r\n");
+  EXPECT_EQ(ReadBytes(state.historyFolder + "ERROR3_2026_01_15_12_00_00.TXT"), "0 OK\r\n");
+  EXPECT_TRUE(writer.Written());
+  EXPECT_TRUE(writer.LastSaveSucceeded());
+}
+
+TEST_F(CycleResponse, ErrorDialogOnlyForErrorsAndOnlyWhenAskedFor) {
+  writer.WriteResponse("8005;Fisierul de intrare nu contine date");
+  EXPECT_TRUE(op.boxes.empty());
+  state.settings.dialogMesajEroare = true;
+  writer.WriteResponse("0 OK");
+  EXPECT_TRUE(op.boxes.empty());
+  writer.WriteResponse("8005;Fisierul de intrare nu contine date");
+  ASSERT_EQ(op.boxes.size(), 1u);
+  EXPECT_EQ(op.boxes[0].text, "8005;Fisierul de intrare nu contine date");
+  EXPECT_EQ(op.boxes[0].caption, "Eroare");
+  EXPECT_EQ(op.boxes[0].kind, MsgKind::Warning);
+  EXPECT_EQ(op.boxes[0].buttons, MsgButtons::Ok);
+}
+
+TEST(CycleWarnings, RebuildTheBoxAndShowTheWindowOnlyWhenThereIsOne) {
+  DriverState state;
+  state.warningBox = {"old"};
+  RefreshWarnings(state);
+  EXPECT_TRUE(state.warningBox.empty());
+  EXPECT_FALSE(state.windowVisible);
+
+  state.warningBox = {"Linii libere in memoria JE :900"};
+  state.warnings.paperNearEnd = true;
+  state.warnings.journalAlmostFull = true;
+  state.warnings.notFiscalized = true;
+  RefreshWarnings(state, {"extra"});
+  EXPECT_EQ(state.warningBox,
+            (std::vector<std::string>{"Atentie ! Se termina hartia !",
+                                      "Atentie ! Jurnal aproape plin!",
+                                      "Atentie ! Imprimanta nefiscalizata !", "extra"}));
+  EXPECT_TRUE(state.windowVisible);
+}
+
+TEST_F(CycleResponse, WritingAResponseRefreshesTheWarnings) {
+  state.warnings.notFiscalized = true;
+  writer.WriteResponse("0 OK");
+  EXPECT_EQ(state.warningBox, std::vector<std::string>{"Atentie ! Imprimanta nefiscalizata !"});
+  EXPECT_TRUE(state.windowVisible);
+}
+
+// A sales application polls for its answer and reads it the moment it appears; it must
+// only ever see one of the whole answers, never a part of one.
+TEST_F(CycleResponse, APollingReaderNeverSeesHalfAResponse) {
+  // Two answers of different sizes, written in turn: about 250 and 500 KB.
+  const auto fillExtraLines = [&](std::size_t n) {
+    state.response.extraLines.assign(4000 * (n + 1), std::string(60, static_cast<char>('A' + n)));
+  };
+  std::vector<std::string> wholeAnswers;
+  for (std::size_t n : {0u, 1u}) {
+    fillExtraLines(n);
+    std::string bytes;
+    for (const std::string& line : BuildResponseLines("0 OK", state)) bytes += line + "\r\n";
+    wholeAnswers.push_back(bytes);
+  }
+
+  std::atomic<bool> done{false};
+  std::atomic<int> reads{0};
+  std::atomic<int> torn{0};
+  std::thread reader([&] {
+    while (!done) {
+      if (!Exists(PathOf("ERROR.TXT"))) continue;
+      const std::string seen = Read("ERROR.TXT");
+      if (seen.empty() && !Exists(PathOf("ERROR.TXT"))) continue;  // deleted meanwhile
+      ++reads;
+      if (seen != wholeAnswers[0] && seen != wholeAnswers[1]) ++torn;
+    }
+  });
+  for (int i = 0; i < 60; ++i) {
+    fillExtraLines(static_cast<std::size_t>(i % 2));
+    writer.WriteResponse("0 OK");
+    if (i % 10 == 9) ::unlink(PathOf("ERROR.TXT").c_str());
+  }
+  done = true;
+  reader.join();
+  EXPECT_EQ(torn.load(), 0);
+  EXPECT_GT(reads.load(), 0);
+}
+
+}  // namespace
+}  // namespace ruvo::testing

@@ -1,0 +1,138 @@
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "CycleTestSupport.h"
+#include "app/ReceiptFileReader.h"
+
+namespace ruvo::testing {
+namespace {
+
+const std::string kFirstHalf = "1;ITEM;PCS;1;1;250;200000\r\n";
+const std::string kSecondHalf = "5;500;1\r\n";
+
+// Virtual time that lets the test act at a chosen sleep of the code under test.
+class HookedClock final : public IClock {
+ public:
+  LocalDateTime Now() const override { return time_.Now(); }
+  std::int64_t MonotonicMs() const override { return time_.MonotonicMs(); }
+  void SleepMs(std::int64_t ms) override {
+    ++sleeps;
+    if (onSleep) onSleep(sleeps);
+    time_.SleepMs(ms);
+  }
+  std::function<void(int)> onSleep;
+  int sleeps = 0;
+
+ private:
+  VirtualClock time_;
+};
+
+// Another process writing a receipt file in two steps: the first half at once, the rest
+// when told through a pipe; it closes the file and ends after the second half.
+class SlowWriter {
+ public:
+  explicit SlowWriter(const std::string& path) {
+    int go[2];
+    int ready[2];
+    if (::pipe(go) != 0 || ::pipe(ready) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(go[1]);
+      ::close(ready[0]);
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd < 0) ::_exit(1);
+      if (::write(fd, kFirstHalf.data(), kFirstHalf.size()) < 0) ::_exit(1);
+      char c = 'r';
+      if (::write(ready[1], &c, 1) < 0) ::_exit(1);
+      if (::read(go[0], &c, 1) != 1) ::_exit(1);  // "sleeps" until told to go on
+      if (::write(fd, kSecondHalf.data(), kSecondHalf.size()) < 0) ::_exit(1);
+      ::close(fd);
+      ::_exit(0);
+    }
+    ::close(go[0]);
+    ::close(ready[1]);
+    goFd_ = go[1];
+    char c = 0;
+    started_ = pid_ > 0 && ::read(ready[0], &c, 1) == 1;
+    ::close(ready[0]);
+  }
+  ~SlowWriter() { Finish(); }
+  SlowWriter(const SlowWriter&) = delete;
+  SlowWriter& operator=(const SlowWriter&) = delete;
+
+  bool Started() const { return started_; }
+
+  // Lets the writer write the rest and waits until it has closed the file and ended.
+  void Finish() {
+    if (goFd_ >= 0) {
+      const char c = 'g';
+      [[maybe_unused]] const ssize_t sent = ::write(goFd_, &c, 1);  // a dead writer reads nothing
+      ::close(goFd_);
+      goFd_ = -1;
+    }
+    if (pid_ > 0) {
+      int status = 0;
+      ::waitpid(pid_, &status, 0);
+      pid_ = -1;
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int goFd_ = -1;
+  bool started_ = false;
+};
+
+TEST(CycleSlowWriter, AReceiptFileIsReadOnlyOnceItIsWhole) {
+  CycleFixtureBase f;
+  HookedClock clock;
+  ReceiptFileCycle cycle(f.state, f.op, clock, f.execution);
+  SlowWriter writer(f.PathOf("ONLINE.TXT"));
+  ASSERT_TRUE(writer.Started());
+  clock.onSleep = [&](int sleep) {
+    if (sleep == 5) writer.Finish();
+  };
+  EXPECT_TRUE(cycle.PickUpNext());
+  ASSERT_EQ(f.execution.executedLines.size(), 1u);
+  EXPECT_EQ(f.execution.executedLines[0],
+            (std::vector<std::string>{"1;ITEM;PCS;1;1;250;200000", "5;500;1"}));
+  EXPECT_EQ(f.Read("ERROR.TXT"), "0 OK\r\n");
+  EXPECT_FALSE(Exists(f.PathOf("ONLINE.TXT")));
+}
+
+TEST(CycleWriterDetection, SeesWritersButNotReaders) {
+  TempFolder folder;
+  const std::string path = folder / "ONLINE.TXT";
+  WriteBytes(path, kFirstHalf);
+  EXPECT_FALSE(IsOpenForWriting(path));
+  const int reader = ::open(path.c_str(), O_RDONLY);
+  EXPECT_FALSE(IsOpenForWriting(path));
+  const int writer = ::open(path.c_str(), O_RDWR);
+  EXPECT_TRUE(IsOpenForWriting(path));
+  ::close(writer);
+  EXPECT_FALSE(IsOpenForWriting(path));
+  ::close(reader);
+  EXPECT_FALSE(IsOpenForWriting(folder / "missing.txt"));
+}
+
+TEST(CycleWriterDetection, AFileThatChangesDuringThePauseIsNotRead) {
+  TempFolder folder;
+  const std::string path = folder / "ONLINE.TXT";
+  WriteBytes(path, kFirstHalf);
+  HookedClock clock;
+  clock.onSleep = [&](int) { WriteBytes(path, kFirstHalf + kSecondHalf); };
+  EXPECT_FALSE(ReadCompleteReceipt(path, clock).has_value());
+  clock.onSleep = nullptr;
+  const auto content = ReadCompleteReceipt(path, clock);
+  ASSERT_TRUE(content.has_value());
+  EXPECT_EQ(content->lines.size(), 2u);
+  EXPECT_EQ(content->identity, IdentityOf(path));
+}
+
+}  // namespace
+}  // namespace ruvo::testing

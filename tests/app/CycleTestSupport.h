@@ -1,0 +1,166 @@
+#pragma once
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/DriverState.h"
+#include "app/ReceiptCycle.h"
+#include "app/ReceiptExecution.h"
+#include "app/ReceiptFileGuard.h"
+#include "console/Operator.h"
+#include "platform/Clock.h"
+#include "platform/TempFolder.h"
+
+namespace ruvo::testing {
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+inline bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// Sets the file's last-write time to a local date and time.
+inline void SetLastWrite(const std::string& path, const LocalDateTime& dt) {
+  std::tm tm{};
+  tm.tm_year = dt.year - 1900;
+  tm.tm_mon = dt.month - 1;
+  tm.tm_mday = dt.day;
+  tm.tm_hour = dt.hour;
+  tm.tm_min = dt.minute;
+  tm.tm_sec = dt.second;
+  tm.tm_isdst = -1;
+  const timespec times[2] = {{std::mktime(&tm), 0}, {std::mktime(&tm), 0}};
+  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// An operator that answers OK and remembers what it was shown.
+class RecordingOperator final : public IOperator {
+ public:
+  struct Box {
+    std::string text;
+    std::string caption;
+    MsgKind kind;
+    MsgButtons buttons;
+  };
+  MsgResult RomMessageDlg(const std::string& text, const std::string& caption, MsgKind kind,
+                          MsgButtons buttons) override {
+    boxes.push_back({text, caption, kind, buttons});
+    return MsgResult::Ok;
+  }
+  void ShowDefaultError(const std::string& text) override { errors.push_back(text); }
+  bool AskPaymentForm(int&) override { return false; }
+
+  std::vector<Box> boxes;
+  std::vector<std::string> errors;
+};
+
+// The executors as the cycle sees them: records each call with the lines it was given
+// and answers as told.
+class FakeExecution final : public IReceiptExecution {
+ public:
+  bool PrepareEcrLink(ReceiptRun& run) override {
+    ++prepares;
+    busyDuringRun = run.state.busy;
+    if (onPrepare) onPrepare(run);
+    if (!prepareResult) run.response.WriteResponse("8020;Bon in derulare ");
+    return prepareResult;
+  }
+  bool ExecuteReceipt(ReceiptRun& run) override {
+    ++receipts;
+    executedLines.push_back(run.lines);
+    run.log.push_back("12:00:00:000 receipt");
+    if (throwText) throw std::runtime_error(*throwText);
+    run.response.WriteResponse(answer);
+    return answer == kResponseOk;
+  }
+  void ExecuteAdministrative(ReceiptRun& run) override {
+    ++administrative;
+    executedLines.push_back(run.lines);
+    run.log.push_back("12:00:00:000 administrative");
+    if (throwText) throw std::runtime_error(*throwText);
+    run.response.WriteResponse(answer);
+  }
+  void EndFile(ReceiptRun&) override { ++ends; }
+
+  int Executions() const { return receipts + administrative; }
+
+  bool prepareResult = true;
+  std::string answer = kResponseOk;
+  std::optional<std::string> throwText;
+  std::function<void(ReceiptRun&)> onPrepare;
+  int prepares = 0, receipts = 0, administrative = 0, ends = 0;
+  bool busyDuringRun = false;
+  std::vector<std::vector<std::string>> executedLines;
+};
+
+// The real file system, except that the files named in undeletable resist deletion
+// (and renaming when renameFails): as root, folder permissions stop neither.
+class StubbornFileOperations final : public IFileOperations {
+ public:
+  bool Delete(const std::string& path) override {
+    ++deleteCalls;
+    if (IsStubborn(path)) return false;
+    return real.Delete(path);
+  }
+  bool Rename(const std::string& from, const std::string& to) override {
+    if (renameFails && IsStubborn(from)) return false;
+    return real.Rename(from, to);
+  }
+  bool Exists(const std::string& path) override { return real.Exists(path); }
+
+  bool IsStubborn(const std::string& path) const {
+    for (const std::string& name : undeletable) {
+      if (path.size() > name.size() &&
+          path.compare(path.size() - name.size(), name.size(), name) == 0 &&
+          path[path.size() - name.size() - 1] == '/') {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  PosixFileOperations real;
+  std::vector<std::string> undeletable;
+  bool renameFails = false;
+  int deleteCalls = 0;
+};
+
+// A working folder with a driver state pointing at it; connected, processing on.
+struct CycleFixtureBase {
+  CycleFixtureBase() {
+    state.workingFolder = folder.Path() + "/";
+    state.logFolder = state.workingFolder + "Log/";
+    state.historyFolder = state.workingFolder + "History/";
+    state.connected = true;
+    state.processing = true;
+  }
+  std::string PathOf(const std::string& name) const { return state.workingFolder + name; }
+  std::string Read(const std::string& name) const { return ReadBytes(PathOf(name)); }
+  void Drop(const std::string& name, const std::string& bytes) { WriteBytes(PathOf(name), bytes); }
+
+  TempFolder folder;
+  DriverState state;
+  VirtualClock clock;
+  RecordingOperator op;
+  FakeExecution execution;
+};
+
+}  // namespace ruvo::testing
