@@ -235,23 +235,14 @@ TEST_F(CommandTest, RefusedArgumentsWriteNothingToPortOrLog) {
       {[&] { return link->PrintJEReportByDate(1, 1, 0, 1, 1, 1); }, start},
       {[&] { return link->PrintJEReportByDate(1, 1, 1, 31, 4, 26); }, end},
       {[&] { return link->PrintJEReportByReceipts(0, 1, 26, 1, 2); }, start},
+      {[&] { return link->PrintText3002("01", "", 0); }, length},
+      {[&] { return link->PrintBarcode(1, -1, 3, "1"); },
+       "8033;Flagul privind modul de tiparire al cifrelor la codul de bare este eronat"},
   };
   for (std::size_t k = 0; k < cases.size(); ++k) {
     EXPECT_FALSE(cases[k].first()) << "case " << k;
     EXPECT_EQ(link->LastError(), cases[k].second) << "case " << k;
   }
-  ExpectNothingSentOrLogged();
-}
-
-TEST_F(CommandTest, EachRefusalSetsItsOwnError) {
-  EXPECT_FALSE(link->PrintText3002("01", "", 0));
-  EXPECT_EQ(link->LastError().substr(0, 5), "8004;");
-  EXPECT_FALSE(link->PrintBarcode(1, -1, 3, "1"));
-  EXPECT_EQ(link->LastError().substr(0, 5), "8033;");
-  EXPECT_FALSE(link->PrintMFReportByDate(1, 31, 2, 24, 31, 2, 24));
-  EXPECT_EQ(link->LastError().substr(0, 5), "8035;");
-  EXPECT_FALSE(link->PrintMFReportByDate(1, 29, 2, 24, 29, 2, 25));
-  EXPECT_EQ(link->LastError().substr(0, 5), "8036;");
   ExpectNothingSentOrLogged();
 }
 
