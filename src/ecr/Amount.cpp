@@ -106,4 +106,8 @@ std::string LengthText(const std::string& text, std::size_t k) {
   return PadNumber(static_cast<std::int64_t>(text.size()), k) + text;
 }
 
+bool FitsLengthField(const std::string& text, std::size_t k) {
+  return std::to_string(text.size()).size() <= k;
+}
+
 }  // namespace ruvo

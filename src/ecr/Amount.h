@@ -30,4 +30,8 @@ std::string AmountField(double value, std::size_t i, int f);
 // Lk(T): the length of text as Nk, then the text.
 std::string LengthText(const std::string& text, std::size_t k);
 
+// True when the length of text can be written in k digits. A longer length would not be
+// cut but would shift every field after it, so commands refuse such a text.
+bool FitsLengthField(const std::string& text, std::size_t k);
+
 }  // namespace ruvo

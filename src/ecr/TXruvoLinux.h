@@ -116,7 +116,8 @@ class TXruvoLinux {
   // --- ECR commands -----------------------------------------------------------------------
   // Each returns true on success; on failure LastError holds the reason. Argument errors
   // (8003, 8004, 8032 to 8036) are refused before anything is written to the port or the
-  // log. Amounts are in currency units (12.5 is 12.50); quantities in units.
+  // log; 8004 also refuses a text whose length does not fit its length field. Amounts are
+  // in currency units (12.5 is 12.50); quantities in units.
 
   // Queries (TXruvoLinux_Queries.cpp).
   bool SwitchOver(std::string& answer);                          // "1001"
@@ -325,6 +326,8 @@ class TXruvoLinux {
   bool CheckReportDates(int startDay, int startMonth, int startYear, int endDay, int endMonth,
                         int endYear);
   bool SellFollowUp(double followUpAmount);
+  // "33023", "3302B", "3302C": code "001" Amt(7,2) "00" L2(label).
+  bool SendAdjustment(const char* code, const std::string& text, double value);
 
   std::unique_ptr<ISerialPort> port_;
   IClock& clock_;

@@ -56,9 +56,14 @@ bool TXruvoLinux::SellItem(const std::string& name, int department, double price
   if (!IsReady()) return false;
   std::string itemName = name;
   if (itemName.size() < kShortestItemName) itemName.insert(0, kShortestItemName - itemName.size(), ' ');
+  const std::string wireUnit = " " + unit;
+  if (!FitsLengthField(itemName, 2) || !FitsLengthField(wireUnit, 2)) {
+    SetError(kErrTextTooLong);
+    return false;
+  }
   const std::string text = std::string(variant ? "33024" : "33021") + PadNumber(department, 3) +
                            AmountField(price, 7, 2) + PadNumber(vatCode, 2) +
-                           LengthText(itemName, 2) + LengthText(" " + unit, 2) +
+                           LengthText(itemName, 2) + LengthText(wireUnit, 2) +
                            AmountField(quantity, 4, 5) + PadNumber(quantityDenominator, 4);
   if (!RunCommand(text, kDefaultTimeOut)) return false;
   return SellFollowUp(followUpAmount);
@@ -66,7 +71,12 @@ bool TXruvoLinux::SellItem(const std::string& name, int department, double price
 
 bool TXruvoLinux::Command3301C(const std::string& name, double amount) {
   if (!IsReady()) return false;
-  return RunCommand("3301C000000000000" + LengthText(RightPadded(name, kNameWidth), 2) +
+  const std::string padded = RightPadded(name, kNameWidth);
+  if (!FitsLengthField(padded, 2)) {
+    SetError(kErrTextTooLong);
+    return false;
+  }
+  return RunCommand("3301C000000000000" + LengthText(padded, 2) +
                         AmountField(amount, 7, 2) + "0",
                     kDefaultTimeOut);
 }
@@ -83,6 +93,10 @@ bool TXruvoLinux::SetOperator(double quantity, int operatorCode, double amount, 
 
 bool TXruvoLinux::Payment(int paymentType, const std::string& text, double amount) {
   if (!IsReady()) return false;
+  if (!FitsLengthField(text, 2)) {
+    SetError(kErrTextTooLong);
+    return false;
+  }
   const std::string command = "3007" + PadNumber(WirePaymentType(paymentType), 2) + "00" +
                               LengthText(text, 2) + AmountField(amount, 7, 2);
   if (!RunCommand(command, kDefaultTimeOut, kPrinterResultLabel)) return false;
@@ -124,23 +138,26 @@ bool TXruvoLinux::AdjustValueKind0(const std::string& /*text*/, double value) {
 }
 
 bool TXruvoLinux::AdjustValueKind1(const std::string& text, double value) {
-  if (!IsReady()) return false;
-  return RunCommand("33023001" + AmountField(value, 7, 2) + "00" + LengthText(AdjustmentLabel(text), 2),
-                    kDefaultTimeOut);
+  return SendAdjustment("33023", text, value);
 }
 
 bool TXruvoLinux::AdjustPercentKind0(const std::string& text, double percentage) {
-  if (!IsReady()) return false;
-  return RunCommand(
-      "3302B001" + AmountField(percentage, 7, 2) + "00" + LengthText(AdjustmentLabel(text), 2),
-      kDefaultTimeOut);
+  return SendAdjustment("3302B", text, percentage);
 }
 
 bool TXruvoLinux::AdjustPercentKind1(const std::string& text, double percentage) {
+  return SendAdjustment("3302C", text, percentage);
+}
+
+bool TXruvoLinux::SendAdjustment(const char* code, const std::string& text, double value) {
   if (!IsReady()) return false;
-  return RunCommand(
-      "3302C001" + AmountField(percentage, 7, 2) + "00" + LengthText(AdjustmentLabel(text), 2),
-      kDefaultTimeOut);
+  const std::string label = AdjustmentLabel(text);
+  if (!FitsLengthField(label, 2)) {
+    SetError(kErrTextTooLong);
+    return false;
+  }
+  return RunCommand(code + std::string("001") + AmountField(value, 7, 2) + "00" + LengthText(label, 2),
+                    kDefaultTimeOut);
 }
 
 bool TXruvoLinux::CancelReceipt() {

@@ -108,6 +108,10 @@ bool TXruvoLinux::PrintBarcode(int barcodeType, int digitsFlag, int height, cons
     SetError(kErrBarcodeDigits);
     return false;
   }
+  if (!FitsLengthField(data, 3)) {
+    SetError(kErrTextTooLong);
+    return false;
+  }
   return RunCommand("3023" + PadNumber(barcodeType, 2) + std::to_string(digitsFlag) +
                         std::to_string(height) + LengthText(data, 3),
                     kDefaultTimeOut);

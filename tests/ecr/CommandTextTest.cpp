@@ -236,6 +236,13 @@ TEST_F(CommandTest, RefusedArgumentsWriteNothingToPortOrLog) {
       {[&] { return link->PrintJEReportByDate(1, 1, 1, 31, 4, 26); }, end},
       {[&] { return link->PrintJEReportByReceipts(0, 1, 26, 1, 2); }, start},
       {[&] { return link->PrintText3002("01", "", 0); }, length},
+      // Lengths that do not fit their length field would shift every field after them.
+      {[&] { return link->SellItem(std::string(100, 'n'), 1, 1, 1, "BUC", 1, 1, false); }, length},
+      {[&] { return link->SellItem("PAINE", 1, 1, 1, std::string(99, 'u'), 1, 1, false); }, length},
+      {[&] { return link->Payment(1, std::string(100, 't'), 1); }, length},
+      {[&] { return link->Command3301C(std::string(100, 'n'), 1); }, length},
+      {[&] { return link->AdjustPercentKind1(std::string(100, 'l'), 1); }, length},
+      {[&] { return link->PrintBarcode(1, 1, 3, std::string(1000, '1')); }, length},
       {[&] { return link->PrintBarcode(1, -1, 3, "1"); },
        "8033;Flagul privind modul de tiparire al cifrelor la codul de bare este eronat"},
   };
@@ -244,6 +251,15 @@ TEST_F(CommandTest, RefusedArgumentsWriteNothingToPortOrLog) {
     EXPECT_EQ(link->LastError(), cases[k].second) << "case " << k;
   }
   ExpectNothingSentOrLogged();
+}
+
+TEST_F(CommandTest, LongestTextsThatFitTheirLengthField) {
+  Ok();
+  Ok();
+  ASSERT_TRUE(link->SellItem(std::string(99, 'n'), 1, 1, 1, std::string(98, 'u'), 1, 1, false));
+  ASSERT_TRUE(link->Payment(1, std::string(99, 't'), 1));
+  EXPECT_EQ(Sent()[0].substr(0, 22), "33021" "001" "0000001" "00" "01" "99" "n");
+  EXPECT_EQ(Sent()[1].substr(0, 12), "3007" "03" "00" "99" "tt");
 }
 
 TEST(CalendarDate, YearValueAsGiven) {
