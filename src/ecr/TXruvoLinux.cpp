@@ -92,7 +92,8 @@ void TXruvoLinux::SetTimeOut(int seconds) {
 
 void TXruvoLinux::SetLengthPrefixed(bool value) {
   lengthPrefixed_ = value;
-  answerLength_ = 0;
+  // The announced length must outlive the command: callers read the data after it ends.
+  if (value) answerLength_ = 0;
 }
 
 std::string TXruvoLinux::CalcChecksum(std::string_view commandText) {

@@ -43,7 +43,16 @@ class TXruvoLinux {
   static constexpr int kOk = 0;
   static constexpr int kErrNotConnected = 8001;
   static constexpr int kErrAnswerLength = 8002;
+  static constexpr int kErrBadFont = 8003;
   static constexpr int kErrTextTooLong = 8004;
+  static constexpr int kErrNotAllDigits = 8031;
+  static constexpr int kErrBarcodeType = 8032;
+  static constexpr int kErrBarcodeDigits = 8033;
+  static constexpr int kErrReportKind = 8034;
+  static constexpr int kErrStartDate = 8035;
+  static constexpr int kErrEndDate = 8036;
+  // The ECR's answer to an export request while an earlier export is still open.
+  static constexpr int kErrExportOpen = 87;
   static constexpr int kErrNak = 8047;
   static constexpr int kErrTimeOut = 8048;
   static constexpr int kErrExtended = 99;
@@ -104,6 +113,154 @@ class TXruvoLinux {
   // "1015": the ECR's extended error, answered "ERR" plus a number.
   bool ReadExtendedError();
 
+  // --- ECR commands -----------------------------------------------------------------------
+  // Each returns true on success; on failure LastError holds the reason. Argument errors
+  // (8003, 8004, 8032 to 8036) are refused before anything is written to the port or the
+  // log; 8004 also refuses a text whose length does not fit its length field. Amounts are
+  // in currency units (12.5 is 12.50); quantities in units.
+
+  // Queries (TXruvoLinux_Queries.cpp).
+  bool SwitchOver(std::string& answer);                          // "1001"
+  bool ReadDailyTotals();                                        // "1004" -> DailyTotalsBlock
+  bool ReadFiscalSeries(std::string& series, int& resultCode);   // "1008"
+  bool ReadReceiptState();                                       // "1012" -> ReceiptStateText
+  bool ReadDocumentState(std::string& answer);                   // "1111"
+  bool ReadLastReceiptNumber(std::string& answer);               // "1112"
+  bool ReadTotalizer(int number, std::string& answer);           // "1113"
+  bool ReadStatus();                                             // "1215" -> StatusText
+  bool ReadPrinterState(std::string& answer);                    // "1309" -> PrinterStateText
+  bool SetDateTime(int day, int month, int year, int hour, int minute);  // "2001"
+  bool ReadTotalizers();                                         // "7008"
+  bool Beep(int beeps, int tone);                                // "3116"
+  // "7007": the part after the first ";" on the display, 40 characters.
+  bool SendTwoPartText(const std::string& text);
+
+  // Reports (TXruvoLinux_Reports.cpp).
+  bool PrintZReport();                                           // "2002"
+  bool PrintXReport();                                           // "2003"
+  bool PrintDepartmentReport();                                  // "2103"
+  bool PrintTypedReportA(int reportType);                        // "2202", with status poll
+  bool PrintTypedReportB(int reportType);                        // "2203", with status poll
+  bool PrintMFReportByNumber(int first, int last);               // "5001"
+  // kind 1 "5002", kind 2 "5003" (with both dates), kind 3 "5004" (no dates).
+  bool PrintMFReportByDate(int kind, int startDay, int startMonth, int startYear, int endDay,
+                           int endMonth, int endYear);
+  // "5005". The report dialog's Stop button sends it without the ready check and waits
+  // 30 seconds; the receipt command "105" checks readiness and waits 5.
+  bool StopReport(bool fromReportDialog = false);
+  bool PrintJEReportByDate(int startDay, int startMonth, int startYear, int endDay, int endMonth,
+                           int endYear);                         // "8001"
+  bool PrintJEReportByReceipts(int day, int month, int year, int first, int last);  // "8002"
+  bool PrintJEReportByZ(int first, int last);                    // "8003"
+  bool PrintJEReportFromLine(std::int64_t line);                 // "8004"
+  bool PrintJEReceiptsOfZ(int z, int first, int last);           // "8006" -> ReportAnswer
+
+  // The fiscal receipt (TXruvoLinux_Receipt.cpp).
+  // "33021", or "33024" for a return (variant) line; a non-zero follow-up amount is then
+  // sent with Command3301C and decides the result.
+  bool SellItem(const std::string& name, int department, double price, int vatCode,
+                const std::string& unit, double quantity, int quantityDenominator, bool variant,
+                double followUpAmount = 0);
+  bool Command3301C(const std::string& name, double amount);
+  // "3301O"; the driver passes only the operator code, everything else zero.
+  bool SetOperator(double quantity, int operatorCode, double amount, int number,
+                   double followUpAmount = 0);
+  // "3007": payment types 1 and 3 are exchanged on the wire.
+  bool Payment(int paymentType, const std::string& text, double amount);
+  // "3011", after paying in cash what the last payment left due.
+  bool CloseReceipt();
+  bool Command3003();                                            // "3003"
+  bool AdjustValueKind0(const std::string& text, double value);  // "33022", text not sent
+  bool AdjustValueKind1(const std::string& text, double value);  // "33023"
+  bool AdjustPercentKind0(const std::string& text, double percentage);  // "3302B"
+  bool AdjustPercentKind1(const std::string& text, double percentage);  // "3302C"
+  bool CancelReceipt();                                          // "33028"
+  bool PartialCut(int advanceLines);                             // "3014", 0..9
+  bool FullCut();                                                // "3015"
+
+  // Text lines, barcodes, the non-fiscal receipt, cash (TXruvoLinux_Text.cpp).
+  bool PrintText3002(const std::string& font, const std::string& text, int alignment);
+  bool PrintText3008(const std::string& font, const std::string& text);
+  bool PrintText3010(const std::string& font, const std::string& text);
+  bool PrintText3012(const std::string& font, const std::string& text, int alignment);
+  bool PrintNonFiscalText(const std::string& font, const std::string& text);  // "4003"
+  bool OpenNonFiscalReceipt();                                   // "40011"
+  bool CloseNonFiscalReceipt();                                  // "1111" (ignored), "4004"
+  bool PrintBarcode(int barcodeType, int digitsFlag, int height, const std::string& data);
+  // "7106": operation "D" cash in, "P" cash out (with the amount), "R" (without).
+  bool CashInOut(const std::string& operation, double amount);
+
+  // The text-line rules: 0 when font and text may be sent, else 8003 or 8004.
+  static int CheckTextLine(const std::string& font, const std::string& text);
+  // Centres (mode 1) or right-aligns (mode 2) text on the line width of fonts "1" to "6".
+  static std::string AlignText(const std::string& font, const std::string& text, int mode);
+  // A calendar date with the year value exactly as given (24 is the year 24).
+  static bool IsCalendarDate(int day, int month, int year);
+
+  // The monthly XML export (TXruvoLinux_Export.cpp).
+  // "6416"; the two report numbers are sent only when one of them is not empty. After
+  // error 87 (an export still open) it closes the transfer and asks once more.
+  bool StartXmlExport(const std::string& year, int month, const std::string& exportType,
+                      const std::string& firstReport = std::string(),
+                      const std::string& lastReport = std::string());
+  bool BeginExportTransfer(bool typeX);                          // "7400"
+  bool ReadExportChunk();                                        // "7403060"
+  bool ReadExportData();                                         // "7404", length-prefixed
+  bool EndExportTransfer();                                      // "7408"
+
+  // The graphic logo (TXruvoLinux_Logo.cpp).
+  bool BeginLogoUpload(int size);                                // "9100"
+  bool SendLogoPiece(int length, const std::string& hexText);    // "9101"
+  bool EndLogoUpload();                                          // "9102"
+
+  // Given by the receipt executor: the cut at the end of a receipt (0 full cut, 1 partial
+  // cut) and the lines to advance with a partial cut.
+  int ModTaiere = 0;
+  int LiniiAvans = 0;
+
+  // --- Values kept by the commands --------------------------------------------------------
+  const std::string& LastPaymentAnswer() const { return lastPaymentAnswer_; }
+  const std::string& ReceiptStateText() const { return receiptStateText_; }
+  // 8 characters of the last "1309", zero bytes when none was read.
+  const std::string& PrinterStateText() const { return printerStateText_; }
+  // 253 bytes of the last "1004", zero bytes when none was read.
+  const std::string& DailyTotalsBlock() const { return dailyTotalsBlock_; }
+  // "1111": characters 1 and 2 of its answer were "1"; characters 3 to 6.
+  bool DocumentFlagA() const { return documentFlagA_; }
+  bool DocumentFlagB() const { return documentFlagB_; }
+  const std::string& DocumentNumberText() const { return documentNumberText_; }
+  // "1112": the document type character (" " when unknown), a fiscal receipt open and
+  // accepting lines (types 1 to 4), one fully paid and not yet finished (5, 6), its number.
+  char DocumentType() const { return documentType_; }
+  bool ReceiptOpen() const { return receiptOpen_; }
+  bool ReceiptPaid() const { return receiptPaid_; }
+  const std::string& ReceiptNumberText() const { return receiptNumberText_; }
+  // "1113": the number asked for and its answer ("000000000" until one arrives).
+  int TotalizerNumber() const { return totalizerNumber_; }
+  const std::string& TotalizerText() const { return totalizerText_; }
+  // "8006" with numbers: its answer.
+  const std::string& ReportAnswer() const { return reportAnswer_; }
+
+  // The status characters of the last "1215", one test per position the driver acts on.
+  bool StatusPaperOut() const { return StatusIs(2, '1'); }
+  bool StatusPaperNearEnd() const { return StatusIs(3, '1'); }
+  bool StatusCoverOpen() const { return StatusIs(4, '0'); }
+  bool StatusCutterError() const { return StatusIs(5, '1'); }
+  bool StatusFiscalMemoryAbsent() const { return StatusIs(7, '0'); }
+  bool StatusNotFiscalized() const { return StatusIs(8, '0'); }
+  bool StatusFiscalMemoryFull() const { return StatusIs(9, '1'); }
+  bool StatusJournalAbsent() const { return StatusIs(10, '0'); }
+  bool StatusJournalFull() const { return StatusIs(12, '1'); }
+  bool StatusDisplayAbsent() const { return StatusIs(13, '0'); }
+  bool StatusJournalAlmostFull() const { return StatusIs(14, '1'); }
+  bool StatusFiscalReceiptOpen() const { return StatusIs(15, '1'); }
+  bool StatusNonFiscalReceiptOpen() const { return StatusIs(17, '1'); }
+  // "1309" position 2: the printer still reports an error.
+  bool PrinterStateError() const { return printerStateText_[1] == '1'; }
+
+  static constexpr std::size_t kPrinterStateLength = 8;
+  static constexpr std::size_t kDailyTotalsLength = 253;
+
   // --- State ------------------------------------------------------------------------------
   bool Connected() const { return connected_; }
   const std::string& LastAnswer() const { return lastAnswer_; }
@@ -122,7 +279,8 @@ class TXruvoLinux {
   void SetLongTimeOut(std::int32_t seconds) { longTimeOut_ = seconds; }
   bool StatusPollEnabled() const { return statusPollEnabled_; }
   void SetStatusPollEnabled(bool value) { statusPollEnabled_ = value; }
-  // Setting LengthPrefixed also resets AnswerLength, as the command that uses it must.
+  // Turning LengthPrefixed on resets AnswerLength; turning it off keeps it, so that the
+  // data of the answer can still be read once the command has ended.
   bool LengthPrefixed() const { return lengthPrefixed_; }
   void SetLengthPrefixed(bool value);
   std::int32_t AnswerLength() const { return answerLength_; }
@@ -158,6 +316,18 @@ class TXruvoLinux {
   bool WriteFrame(const std::string& frame);
   bool StatusPoll();
   std::string TimeStamp() const;
+  bool StatusIs(std::size_t position, char value) const { return statusText_[position - 1] == value; }
+  // A text line command: checks font and text, aligns, sends code + font + L2(text).
+  bool SendTextLine(const char* code, const std::string& font, const std::string& text,
+                    int timeOutSeconds, int alignment = 0);
+  // A command sent until it succeeds, at most maxSends times; SetError on the last failure.
+  bool RunRepeated(const std::string& commandText, int maxSends);
+  // A date check of the reports: 8035 for the start, 8036 for the end date.
+  bool CheckReportDates(int startDay, int startMonth, int startYear, int endDay, int endMonth,
+                        int endYear);
+  bool SellFollowUp(double followUpAmount);
+  // "33023", "3302B", "3302C": code "001" Amt(7,2) "00" L2(label).
+  bool SendAdjustment(const char* code, const std::string& text, double value);
 
   std::unique_ptr<ISerialPort> port_;
   IClock& clock_;
@@ -193,6 +363,21 @@ class TXruvoLinux {
   std::vector<std::string> exchangeLog_;
   std::string statusText_ = std::string(kStatusTextLength, '\0');
   std::int32_t jeFreeLines_ = -1;
+
+  std::string lastPaymentAnswer_;
+  std::string receiptStateText_;
+  std::string printerStateText_ = std::string(kPrinterStateLength, '\0');
+  std::string dailyTotalsBlock_ = std::string(kDailyTotalsLength, '\0');
+  bool documentFlagA_ = false;
+  bool documentFlagB_ = false;
+  std::string documentNumberText_;
+  char documentType_ = ' ';
+  bool receiptOpen_ = false;
+  bool receiptPaid_ = false;
+  std::string receiptNumberText_;
+  int totalizerNumber_ = 0;
+  std::string totalizerText_ = "000000000";
+  std::string reportAnswer_;
 };
 
 }  // namespace ruvo
