@@ -245,6 +245,18 @@ TEST(ExecRefusedBeforeTheLines, StateCheckRefusalAndWarnings) {
   EXPECT_FALSE(bench.state.warnings.journalAlmostFull);
 }
 
+TEST(ExecRefusedBeforeTheLines, RefusedFileKeepsTheExchangeInItsLog) {
+  ExecBench bench;
+  bench.state.settings.logFile = true;
+  ASSERT_TRUE(bench.Fault("mf-full"));
+  EXPECT_EQ(First(bench.Run(kSale), 1).substr(0, 3), "51;");
+  std::string log;
+  for (const auto& entry : std::filesystem::directory_iterator(bench.state.logFolder)) {
+    log += bench.Read("Log/" + entry.path().filename().string());
+  }
+  EXPECT_NE(log.find("-Calculator : 1215"), std::string::npos);
+}
+
 TEST(ExecRefusedBeforeTheLines, CancelFileNeedsAnOpenReceipt) {
   ExecBench bench;
   EXPECT_EQ(bench.Run({"14"}), (Lines{"1 ERROR", "8030;Nu exista nici un bon in derulare "}));

@@ -12,6 +12,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 const std::string kCut(40, '-');
+const Lines kSaleFile = {"1;PAINE;BUC;1;1;250;100000", "5;250;1"};
 
 TEST(ExecSale, SaleAndPaymentAnswerTheReceiptNumberAndCutAsConfigured) {
   ExecBench bench;
@@ -150,8 +151,16 @@ TEST(ExecSale, PortLineChoosesThePortAndIsNotSent) {
   bench.firstPort = 2;
   bench.lastPort = 2;
   EXPECT_EQ(bench.Run({"COM2", "1;PAINE;BUC;1;1;250;100000", "5;250;1"})[0], "0 OK");
-  EXPECT_EQ(bench.LastPortName(), "COM2");
+  EXPECT_EQ(bench.openedPorts, Lines{"COM2"});
   for (const std::string& command : bench.Commands()) EXPECT_NE(command.rfind("COM", 0), 0u);
+
+  // A port of 0, in the file or the settings, is COM1.
+  bench.firstPort = 1;
+  bench.openedPorts.clear();
+  EXPECT_EQ(bench.Run({"COM0", "1;PAINE;BUC;1;1;250;100000", "5;250;1"})[0], "0 OK");
+  bench.state.settings.port = 0;
+  EXPECT_EQ(bench.Run(kSaleFile)[0], "0 OK");
+  EXPECT_EQ(bench.openedPorts, (Lines{"COM1", "COM1"}));
 }
 
 TEST(ExecSale, EachLineIsAnnouncedAndFollowedByTheDelay) {

@@ -21,6 +21,28 @@
 
 namespace ruvo::exec_testing {
 
+// A simulator port that tells the bench which port names were opened.
+class RecordingSimPort final : public ISerialPort {
+ public:
+  RecordingSimPort(xruvo_sim::Engine& engine, VirtualClock& clock, std::vector<std::string>& opened)
+      : inner_(engine, clock), opened_(opened) {}
+  void SetPortRange(int first, int last) { inner_.SetPortRange(first, last); }
+  bool Open(const std::string& portName) override {
+    opened_.push_back(portName);
+    return inner_.Open(portName);
+  }
+  void Close() override { inner_.Close(); }
+  bool Connected() const override { return inner_.Connected(); }
+  bool Write(const std::uint8_t* data, std::size_t count) override { return inner_.Write(data, count); }
+  std::size_t Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) override {
+    return inner_.Read(buffer, capacity, timeoutMs);
+  }
+
+ private:
+  xruvo_sim::SimSerialPort inner_;
+  std::vector<std::string>& opened_;
+};
+
 // The real receipt file cycle with the ECR executors on the in-process simulator, in a
 // temporary working folder, in virtual time. Connected, processing on, free JE lines not
 // read (so the JE re-read is skipped unless a test sets them).
@@ -38,9 +60,8 @@ struct ExecBench {
 
   std::unique_ptr<TXruvoLinux> MakeLink() {
     ++linksMade;
-    auto port = std::make_unique<xruvo_sim::SimSerialPort>(engine, clock);
+    auto port = std::make_unique<RecordingSimPort>(engine, clock, openedPorts);
     port->SetPortRange(firstPort, lastPort);
-    lastPort_ = port.get();
     return std::make_unique<TXruvoLinux>(std::move(port), clock, pump);
   }
 
@@ -129,13 +150,7 @@ struct ExecBench {
   int linksMade = 0;
   std::size_t commandsBefore = 0;
   std::size_t paperBefore = 0;
-
- private:
-  xruvo_sim::SimSerialPort* lastPort_ = nullptr;
-
- public:
-  // The port of the last link made (alive while its file runs).
-  const std::string& LastPortName() const { return lastPort_->PortName(); }
+  std::vector<std::string> openedPorts;  // every port name a link asked for, in order
 };
 
 }  // namespace ruvo::exec_testing
