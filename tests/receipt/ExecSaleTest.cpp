@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "receipt/ReceiptExecutorTotals.h"
 #include "support/ExecBench.h"
 
 namespace ruvo::exec_testing {
@@ -192,6 +193,41 @@ TEST(ExecSale, TheExchangeLogReachesTheFileLog) {
   EXPECT_NE(log.find("-Calculator : 1215"), std::string::npos);
   EXPECT_NE(log.find("-Calculator : 3011"), std::string::npos);
   EXPECT_NE(log.find("-Calculator : 3015"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ruvo::exec_testing
+
+namespace ruvo::exec_testing {
+namespace {
+
+TEST(ExecSaleLines, OperatorAndTextLinesGoOutAsTheirCommands) {
+  ExecBench bench;
+  const std::vector<std::string> response =
+      bench.Run({"31;7", "1;PAINE;BUC;1;1;250;100000", "2;1;TEXT LIBER;1", "11;B;CIF RO123",
+                 "111;1;NOTA", "5;250;1"});
+  EXPECT_EQ(response[0], "0 OK");
+  EXPECT_EQ(bench.Sent("3301O000000000007"), 1);
+  EXPECT_EQ(bench.engine.GetDevice().OperatorCode(), 7);
+  EXPECT_EQ(bench.Sent("3002121           TEXT LIBER"), 1);  // centred on 32
+  EXPECT_EQ(bench.Sent("3010B09CIF RO123"), 1);
+  EXPECT_EQ(bench.Sent("3008104NOTA"), 1);
+}
+
+TEST(ExecSaleLines, FinishLineCutsWithoutAClose) {
+  ExecBench bench;
+  EXPECT_EQ(bench.Run({"0"}), std::vector<std::string>{"0 OK"});
+  EXPECT_EQ(bench.Sent("30140"), 1);
+  EXPECT_EQ(bench.Sent("3011"), 0);
+}
+
+TEST(DailyTotalsBlock, ShortAnswerGivesLabelsWithoutFigures) {
+  const std::vector<std::string> lines = DailyTotalsLines(std::string(253, '\0'));
+  ASSERT_EQ(lines.size(), 32u);
+  EXPECT_EQ(lines[0], "Numar Bonuri Fiscale efectuate\t");
+  EXPECT_FALSE(TotalizerLine(0, "1").has_value());
+  EXPECT_FALSE(TotalizerLine(33, "1").has_value());
+  EXPECT_EQ(TotalizerLine(32, "000000123"), "Total Adaosuri                \t000000123");
 }
 
 }  // namespace
