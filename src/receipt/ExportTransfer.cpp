@@ -82,7 +82,7 @@ struct Received {
   std::string bytes;
 };
 
-Received ReceiveHexPieces(TXruvoLinux& link, const ExportTransferHooks& hooks) {
+Received ReceiveHexPieces(TXruvoLinux& link, std::size_t maxBytes, const ExportTransferHooks& hooks) {
   std::string hex;
   for (;;) {
     if (!link.ReadExportChunk()) {
@@ -92,20 +92,20 @@ Received ReceiveHexPieces(TXruvoLinux& link, const ExportTransferHooks& hooks) {
     const std::string& answer = link.LastAnswer();
     if (answer.size() <= kPiecePrefixChars) break;  // an empty piece: nothing more to come
     hex.append(answer, kPiecePrefixChars, kExportPieceChars);
-    if (hex.size() / 2 > kMaxExportBytes) return {ExportOutcome::kTooLarge, {}};
+    if (hex.size() / 2 > maxBytes) return {ExportOutcome::kTooLarge, {}};
   }
   if (hex.size() < 2) return {ExportOutcome::kNoData, {}};
   return {ExportOutcome::kSaved, DecodeHexPairs(hex, hooks.beep)};
 }
 
-Received ReceiveBinary(TXruvoLinux& link, const ExportTransferHooks& hooks) {
+Received ReceiveBinary(TXruvoLinux& link, std::size_t maxBytes, const ExportTransferHooks& hooks) {
   Notify(hooks, "Comanda 7404");
   if (!link.ReadExportData()) {
     return {LastErrorCode(link) >= kFirstDriverCode ? ExportOutcome::kBrokenOff : ExportOutcome::kNoData, {}};
   }
   const std::int32_t announced = link.AnswerLength();
   if (announced <= 0) return {ExportOutcome::kNoData, {}};
-  if (static_cast<std::size_t>(announced) > kMaxExportBytes) return {ExportOutcome::kTooLarge, {}};
+  if (static_cast<std::size_t>(announced) > maxBytes) return {ExportOutcome::kTooLarge, {}};
   const std::string_view data = link.LengthPrefixedData();
   if (data.size() != static_cast<std::size_t>(announced)) return {ExportOutcome::kBrokenOff, {}};
   Notify(hooks, "Salvez fisier ZIP. Total bytes : " + std::to_string(announced));
@@ -191,7 +191,8 @@ ExportTransferResult TransferMonthlyExport(TXruvoLinux& link, IClock& clock,
     return Finish(link, result);
   }
 
-  const Received received = binary ? ReceiveBinary(link, hooks) : ReceiveHexPieces(link, hooks);
+  const Received received = binary ? ReceiveBinary(link, request.maxBytes, hooks)
+                                    : ReceiveHexPieces(link, request.maxBytes, hooks);
   result.outcome = received.outcome;
   if (received.outcome == ExportOutcome::kSaved) {
     result.archivePath = ExportArchivePath(workingFolder, request.year, request.month, series);

@@ -38,6 +38,8 @@ struct ExportTransferRequest {
   int mode = kExportModeHexPieces;
   // "wait.txt" in the working folder while the transfer runs, for the sales application.
   bool busyMarker = true;
+  // The largest archive taken; a longer one is refused whole.
+  std::size_t maxBytes = kMaxExportBytes;
 };
 
 // What the transfer tells the person at the machine. Empty hooks do nothing.

@@ -102,6 +102,30 @@ TEST_F(ExportTransferTest, ArchiveFarAbove200000BytesIsWrittenWholeInBothModes) 
   EXPECT_EQ(ReadBytes(ArchivePath("202604_" + kSeries + ".ZIP")), config.exportArchive);
 }
 
+// The bound is the receive buffer of the link; a smaller one keeps the test quick.
+TEST_F(ExportTransferTest, ArchiveAboveTheBoundIsRefusedWholeInBothModes) {
+  config.exportArchive = NoisyArchive(30500);
+  config.exportChunkBytes = 500;
+  OpenLink();
+  for (const int mode : {kExportModeHexPieces, kExportModeBinary}) {
+    SCOPED_TRACE(mode);
+    ASSERT_TRUE(link->StartXmlExport("2026", 2, "R")) << link->LastError();
+    ExportTransferRequest request;
+    request.year = "2026";
+    request.month = 2;
+    request.mode = mode;
+    request.maxBytes = 30000;
+    firstCommand = engine->ReceivedCommands().size();
+    const ExportTransferResult result = TransferMonthlyExport(*link, clock, state.workingFolder, request);
+    EXPECT_EQ(result.outcome, ExportOutcome::kTooLarge);
+    EXPECT_FALSE(std::filesystem::exists(state.workingFolder + "ExportXML"));
+    EXPECT_EQ(Sent().back(), "7408");
+    if (mode == kExportModeHexPieces) {
+      EXPECT_EQ(CountSent("7403060"), 61);  // stops at the bound
+    }
+  }
+}
+
 TEST_F(ExportTransferTest, ReadinessAfterAMinuteIsWaitedFor) {
   config.exportPrepareMs = 67000;  // 7 s of settling, then 60 s of polling
   Run({"416;2026;5;R;1"});
