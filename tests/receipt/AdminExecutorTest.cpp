@@ -49,12 +49,6 @@ TEST_F(AdminExecutorTest, CashLinesOpenNoReceiptAndReportTheDrawer) {
   EXPECT_FALSE(state.response.nonFiscalReceiptNumber.has_value());
 }
 
-TEST_F(AdminExecutorTest, DrawerReadOnItsOwn) {
-  Run({"25;R"});
-  EXPECT_EQ(Sent(), Lines{"7106R"});
-  EXPECT_EQ(response.lines, (Lines{"0 OK", "NUMERAR SERTAR : 0.00"}));
-}
-
 TEST_F(AdminExecutorTest, JournalReceiptsOfZGiveTheirReplyLine) {
   Run({"79;1;1;3"});
   EXPECT_EQ(Sent(), Lines{"8006" "0001" "0001" "0003"});
@@ -98,8 +92,6 @@ TEST_F(AdminExecutorTest, ExportWithoutTransferOnlyAsksTheEcr) {
   Run({"416;2026;1;R;"});
   EXPECT_EQ(Sent(), Lines{"6416" "2026" "01" "R"});
   EXPECT_EQ(response.lines, Lines{"0 OK"});
-  Run({"416;2026;11;X;;3;7"});
-  EXPECT_EQ(Sent(), Lines{"6416" "2026" "11" "X" "0003" "0007"});
 }
 
 TEST_F(AdminExecutorTest, FailingCommandStopsTheFileWithItsError) {
