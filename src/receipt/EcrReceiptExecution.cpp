@@ -1,5 +1,6 @@
 #include "receipt/EcrReceiptExecution.h"
 
+#include "receipt/AdminExecutor.h"
 #include "receipt/ReceiptExecutor.h"
 
 namespace ruvo {
@@ -36,8 +37,7 @@ void EcrReceiptExecution::ExecuteAdministrative(ReceiptRun& run) {
     run.response.WriteResponse(kExecutionUnavailable);
     return;
   }
-  // The non-fiscal and report executor is not part of this build yet.
-  run.response.WriteResponse(kExecutionUnavailable);
+  ExecuteNonFiscalAndReports(run, *link_);
   ReleaseLink(run);
 }
 

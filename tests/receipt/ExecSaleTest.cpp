@@ -232,3 +232,21 @@ TEST(DailyTotalsBlock, ShortAnswerGivesLabelsWithoutFigures) {
 
 }  // namespace
 }  // namespace ruvo::exec_testing
+
+namespace ruvo::exec_testing {
+namespace {
+
+TEST(ExecAdministrative, RunsOnTheCheckedLinkAfterAnOpenReceiptIsCleared) {
+  ExecBench bench;
+  const std::unique_ptr<TXruvoLinux> link = bench.MakeLink();
+  ASSERT_TRUE(link->OpenPort(1));
+  ASSERT_TRUE(link->SellItem("VECHI", 1, 2.5, 1, "BUC", 1, 1, false));
+  EXPECT_EQ(bench.Run({"116;3;2"})[0], "0 OK");
+  EXPECT_LT(bench.IndexOf("1215"), bench.IndexOf("33028"));
+  EXPECT_LT(bench.IndexOf("33028"), bench.IndexOf("3116"));
+  EXPECT_EQ(bench.Sent("3116"), 1);
+  EXPECT_FALSE(bench.engine.GetDevice().Receipt().Open());
+}
+
+}  // namespace
+}  // namespace ruvo::exec_testing
