@@ -1,0 +1,96 @@
+// The ECR in trouble, end to end: faults injected through the simulator's control FIFO
+// while the driver works. Every file gets an answer, the driver keeps running, and the
+// sale the sales application sends again prints whole.
+#include <gtest/gtest.h>
+
+#include "DriverRig.h"
+#include "E2eFiles.h"
+
+namespace ruvo::e2e {
+namespace {
+
+const std::vector<std::string> kTwoArticles = {"1;PAINE ALBA;BUC;1;1;250;100000",
+                                               "1;LAPTE UHT;L;1;2;675;100000", "5;925;1"};
+const std::string kPaperOut = "16;Eroare lipsa hartie \x96 inlocuiti rola de hartie";
+
+using EcrFaultTest = DriverTest;
+
+TEST_F(EcrFaultTest, PaperOutBeforeTheFileIsAnsweredAndTheSameFilePrintsOnceThePaperIsBack) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  ASSERT_TRUE(rig.Ecr().Control("paper-out"));
+  const std::vector<std::string> refused = rig.Run("ONLINE.TXT", kTwoArticles);
+  if (AwaitsExecutor(refused)) GTEST_SKIP() << "waits for the receipt executor";
+  EXPECT_EQ(refused, (std::vector<std::string>{"1 ERROR", kPaperOut}));
+  EXPECT_EQ(rig.Ecr().Paper(), "");
+  EXPECT_TRUE(rig.DriverRunning());
+
+  ASSERT_TRUE(rig.Ecr().Control("paper-out off"));
+  EXPECT_EQ(rig.Run("ONLINE.TXT", kTwoArticles),
+            (std::vector<std::string>{"0 OK", "BON FISCAL NR. 0001"}));
+  const std::string paper = rig.Ecr().Paper();
+  EXPECT_EQ(CountOf(paper, "PAINE ALBA"), 1) << paper;
+  EXPECT_EQ(CountOf(paper, "LAPTE UHT"), 1) << paper;
+}
+
+TEST_F(EcrFaultTest, PaperOutInTheMiddleLeavesAReceiptThatTheNextFileCancelsFirst) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  // The first article prints, the second finds the paper gone.
+  ASSERT_TRUE(rig.Ecr().Control("err 33021 16 once skip 1"));
+  const std::vector<std::string> refused = rig.Run("ONLINE.TXT", kTwoArticles);
+  if (AwaitsExecutor(refused)) GTEST_SKIP() << "waits for the receipt executor";
+  EXPECT_EQ(refused, (std::vector<std::string>{"1 ERROR", kPaperOut}));
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "LAPTE UHT"), 0) << rig.Ecr().Paper();
+
+  const std::vector<std::string> printed = rig.Run("ONLINE.TXT", kTwoArticles);
+  ASSERT_EQ(printed.size(), 2u);
+  EXPECT_EQ(printed[0], "0 OK");
+  EXPECT_EQ(printed[1].rfind("BON FISCAL NR. ", 0), 0u) << printed[1];
+  const std::string paper = rig.Ecr().Paper();
+  const std::size_t cancelled = paper.find("BON ANULAT NR. 0001");
+  ASSERT_NE(cancelled, std::string::npos) << paper;
+  const std::size_t receipt = paper.find(printed[1], cancelled);
+  ASSERT_NE(receipt, std::string::npos) << paper;
+  EXPECT_EQ(CountOf(paper.substr(cancelled), "PAINE ALBA"), 1) << paper;
+  EXPECT_EQ(CountOf(paper.substr(cancelled), "LAPTE UHT"), 1) << paper;
+}
+
+TEST_F(EcrFaultTest, TheEcrVanishingMidAnswerIsAnsweredAndTheNextFilePrintsOnItsNewLine) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  // Slow answers, so that the receipt is still running when the device goes.
+  ASSERT_TRUE(rig.Ecr().Control("delay 100"));
+  const std::string firstLine = rig.Ecr().LinkTarget();
+  std::vector<std::string> longSale;
+  for (int k = 1; k <= 6; ++k) longSale.push_back("1;ARTICOL " + std::to_string(k) + ";BUC;1;1;100;100000");
+  longSale.push_back("5;600;1");
+  ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(longSale)));
+  const bool started = WaitUntil(
+      [&] {
+        return rig.Ecr().Paper().find("ARTICOL 1") != std::string::npos ||
+               !PathExists(rig.PathOf("ONLINE.TXT"));
+      },
+      DriverRig::kAnswerMs);
+  if (!PathExists(rig.PathOf("ONLINE.TXT"))) {
+    const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
+    if (response && AwaitsExecutor(ResponseLines(*response)))
+      GTEST_SKIP() << "waits for the receipt executor";
+  }
+  ASSERT_TRUE(started) << "the receipt never started printing";
+  ASSERT_TRUE(rig.Ecr().Control("vanish"));
+  const std::optional<std::string> failed = rig.AwaitResponse("ONLINE.TXT");
+  ASSERT_TRUE(failed) << rig.DriverMessages();
+  EXPECT_EQ(ResponseLines(*failed).front(), "1 ERROR") << *failed;
+  EXPECT_TRUE(rig.DriverRunning());
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "ARTICOL 6"), 0);
+
+  // The simulator is back on a fresh pseudo-terminal behind the same link.
+  ASSERT_TRUE(rig.Ecr().Control("delay 0"));
+  EXPECT_TRUE(WaitUntil([&] { return rig.Ecr().LinkTarget() != firstLine; }, 3000));
+  const std::vector<std::string> printed = rig.Run("ONLINE.TXT", kTwoArticles);
+  ASSERT_EQ(printed.size(), 2u) << ::testing::PrintToString(printed) << rig.DriverMessages();
+  EXPECT_EQ(printed[0], "0 OK");
+  EXPECT_EQ(printed[1].rfind("BON FISCAL NR. ", 0), 0u) << printed[1];
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "LAPTE UHT"), 1) << rig.Ecr().Paper();
+}
+
+}  // namespace
+}  // namespace ruvo::e2e
