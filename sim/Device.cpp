@@ -174,31 +174,9 @@ ruvo::LocalDateTime Device::DeviceTime() const {
   return FromEpochMs(ToEpochMs(clock_.Now()) + clockOffsetMs_);
 }
 
-std::int64_t ToEpochMs(const ruvo::LocalDateTime& dt) {
-  using namespace std::chrono;
-  const sys_days days{year{dt.year} / month{static_cast<unsigned>(dt.month)} /
-                      day{static_cast<unsigned>(dt.day)}};
-  return (duration_cast<milliseconds>(days.time_since_epoch()) + hours{dt.hour} +
-          minutes{dt.minute} + seconds{dt.second} + milliseconds{dt.millisecond})
-      .count();
-}
+std::int64_t ToEpochMs(const ruvo::LocalDateTime& dt) { return ruvo::CivilToMs(dt); }
 
-ruvo::LocalDateTime FromEpochMs(std::int64_t ms) {
-  using namespace std::chrono;
-  const sys_time<milliseconds> tp{milliseconds{ms}};
-  const auto days = floor<std::chrono::days>(tp);
-  const year_month_day ymd{days};
-  const hh_mm_ss<milliseconds> tod{tp - days};
-  ruvo::LocalDateTime dt;
-  dt.year = static_cast<int>(ymd.year());
-  dt.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
-  dt.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
-  dt.hour = static_cast<int>(tod.hours().count());
-  dt.minute = static_cast<int>(tod.minutes().count());
-  dt.second = static_cast<int>(tod.seconds().count());
-  dt.millisecond = static_cast<int>(tod.subseconds().count());
-  return dt;
-}
+ruvo::LocalDateTime FromEpochMs(std::int64_t ms) { return ruvo::CivilFromMs(ms); }
 
 bool ValidDate(int day, int month, int year) {
   using namespace std::chrono;

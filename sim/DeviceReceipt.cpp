@@ -138,7 +138,7 @@ Answer Device::FollowUpAmount(FieldReader& f) {
   std::int64_t amount = 0;
   std::string name;
   if (!f.Literal("000000") || !f.Literal("000") || !f.Literal("000") ||
-      !f.LengthText(2, name) || !f.Amount(7, 2, amount) || !f.Literal("0") || !f.AtEnd())
+      !f.LengthText(2, name) || !f.Amount(7, 2, amount, 1) || !f.Literal("0") || !f.AtEnd())
     return Answer::Err(ecr_error::kBadLength);
   if (!receipt_.Open() || !receipt_.AcceptsLines()) return LineRefusal();
   if (receipt_.lines.empty()) return Answer::Err(ecr_error::kImpossible);
@@ -162,7 +162,7 @@ Answer Device::SetOperator(FieldReader& f) {
   std::string name;
   int number = 0;
   if (!f.Amount(6, 3, quantity) || !f.Number(3, code) || !f.LengthText(2, name) ||
-      !f.Amount(7, 2, amount) || !f.Digit(number) || !f.AtEnd())
+      !f.Amount(7, 2, amount, 1) || !f.Digit(number) || !f.AtEnd())
     return Answer::Err(ecr_error::kBadLength);
   operator_ = static_cast<int>(code);
   return Answer::Ok();
@@ -172,7 +172,7 @@ Answer Device::Payment(FieldReader& f) {
   std::int64_t code = 0, amount = 0;
   std::string text;
   if (!f.Number(2, code) || !f.Literal("00") || !f.LengthText(2, text) ||
-      !f.Amount(7, 2, amount) || !f.AtEnd())
+      !f.Amount(7, 2, amount, 0) || !f.AtEnd())
     return Answer::Err(ecr_error::kBadLength);
   if (!receipt_.Open() || receipt_.state >= ReceiptState::kPaid)
     return Answer::Err(ecr_error::kImpossible);

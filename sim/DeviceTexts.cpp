@@ -113,7 +113,7 @@ Answer Device::CashInOut(FieldReader& f) {
   }
   if (operation != "D" && operation != "P") return Answer::Err(ecr_error::kInvalidValue);
   std::int64_t amount = 0;
-  if (!f.Amount(7, 2, amount) || !f.AtEnd()) return Answer::Err(ecr_error::kBadLength);
+  if (!f.Amount(7, 2, amount, 0) || !f.AtEnd()) return Answer::Err(ecr_error::kBadLength);
   if (amount <= 0) return Answer::Err(ecr_error::kInvalidValue);
   if (receipt_.Open() || nonFiscalOpen_) return Answer::Err(ecr_error::kDocumentOpen);
   if (const int fault = PrinterFault()) return Answer::Err(fault);

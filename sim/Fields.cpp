@@ -56,13 +56,20 @@ bool FieldReader::Digit(int& out) {
   return true;
 }
 
-bool FieldReader::Amount(std::size_t i, std::size_t f, std::int64_t& out) {
+bool FieldReader::Amount(std::size_t i, std::size_t f, std::int64_t& out,
+                         std::optional<std::size_t> tailLength) {
   if (Remaining() < i + f || i > 12 || f > 6) return false;
   std::int64_t whole = 0;
   bool wholeNegative = false;
   if (!ParseSignedField(text_.substr(pos_, i), whole, wholeNegative)) return false;
   std::size_t decimalsWidth = f;
-  if (f > 0 && text_[pos_ + i] == '-') decimalsWidth = f + 1;
+  if (f > 0 && text_[pos_ + i] == '-') {
+    decimalsWidth = f + 1;
+    if (tailLength && Remaining() >= i + *tailLength) {
+      const std::size_t width = Remaining() - i - *tailLength;
+      if (width == f || width == f + 1) decimalsWidth = width;
+    }
+  }
   if (Remaining() < i + decimalsWidth) return false;
   std::int64_t decimals = 0;
   bool decimalsNegative = false;

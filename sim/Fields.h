@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace xruvo_sim {
@@ -19,7 +20,11 @@ class FieldReader {
   // Amt(i,f): i characters of whole units and f of decimals; a negative value carries
   // its minus sign inside the whole part and possibly before the decimals (then they
   // are f + 1 characters). The result is in units of 10^-f.
-  bool Amount(std::size_t i, std::size_t f, std::int64_t& out);
+  // A negative amount keeps its sign inside both parts, so "-5" and "-25" are both
+  // possible decimals of Amt(i,2). When the caller knows how many characters follow the
+  // field (tailLength), that settles the width; otherwise a "-" takes f + 1 characters.
+  bool Amount(std::size_t i, std::size_t f, std::int64_t& out,
+              std::optional<std::size_t> tailLength = std::nullopt);
   // Lk(T): k digits of length, then that many characters.
   bool LengthText(std::size_t k, std::string& out);
   // Exactly these characters.

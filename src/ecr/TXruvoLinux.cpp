@@ -11,8 +11,6 @@ namespace ruvo {
 
 namespace {
 
-// Short slices keep the UI responsive and let a chunk restart the idle timer promptly.
-constexpr std::int64_t kWaitSliceMs = 50;
 constexpr int kMaxAttempts = 3;
 // The keep-alive the ECR answers while it is busy printing.
 constexpr std::string_view kPollCommand = "1010";
@@ -215,8 +213,10 @@ bool TXruvoLinux::WriteFrame(const std::string& frame) {
 }
 
 void TXruvoLinux::WaitSlice() {
-  std::int64_t slice = kWaitSliceMs;
-  if (timerRunning_) slice = std::clamp(deadlineMs_ - clock_.MonotonicMs(), std::int64_t{0}, kWaitSliceMs);
+  // The event pump says how long one slice may block; a chunk that arrives ends it at once.
+  const std::int64_t maxSlice = std::max(1, pump_.SliceMs());
+  std::int64_t slice = maxSlice;
+  if (timerRunning_) slice = std::clamp(deadlineMs_ - clock_.MonotonicMs(), std::int64_t{0}, maxSlice);
   std::uint8_t piece[kRxPieceSize];
   std::size_t count = 0;
   if (port_) {

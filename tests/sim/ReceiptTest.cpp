@@ -122,6 +122,11 @@ TEST(SimReceipt, DiscountsAndMarkupsChangeTheTotal) {
   EXPECT_EQ(bench.Data("3302B" "001" "000010001" "00" "00"), "ERR03");  // over 100 %
   EXPECT_EQ(bench.Data("3301C" "000000" "000" "000" "00" "000000100" "0"), "");
   EXPECT_EQ(bench.engine.GetDevice().Receipt().Total(), 9400);
+  // Negative amounts carry the sign in both parts: -1.05 is "00000-1" "-5", -1.25 "-25".
+  EXPECT_EQ(bench.Data("3301C" "000000" "000" "000" "00" "00000-1" "-5" "0"), "");
+  EXPECT_EQ(bench.engine.GetDevice().Receipt().Total(), 9505);
+  EXPECT_EQ(bench.Data("3301C" "000000" "000" "000" "00" "00000-1" "-25" "0"), "");
+  EXPECT_EQ(bench.engine.GetDevice().Receipt().Total(), 9630);
 }
 
 TEST(SimReceipt, PaymentsNeedAnOpenReceiptAndAKnownForm) {
