@@ -28,7 +28,9 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::Start(const std::vector<std::string>& args, const std::string& outPath,
                          const std::string& errPath) {
-  if (pid_ > 0 || args.empty()) return false;
+  if ((pid_ > 0 && !reaped_) || args.empty()) return false;
+  reaped_ = false;
+  exitCode_ = -2;
   // Everything the child needs is prepared before fork: after it only async-signal-safe
   // calls are allowed.
   std::vector<char*> argv;

@@ -21,7 +21,8 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  // False when the program could not be started (the process exits 127 when exec fails).
+  // False when the program could not be started (the process exits 127 when exec fails)
+  // or is still running; a stopped one may be started again.
   bool Start(const std::vector<std::string>& args, const std::string& outPath,
              const std::string& errPath);
 

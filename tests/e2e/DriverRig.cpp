@@ -84,6 +84,10 @@ std::vector<std::string> DriverRig::Run(const std::string& name,
   return ResponseLines(*response);
 }
 
+std::string DriverRig::Status(const std::string& key) const {
+  return StatusValue(PathOf("RUVODRV.INFO"), key);
+}
+
 int DriverRig::StopDriver() { return driver_.Stop(SIGTERM); }
 
 std::string DriverRig::DriverMessages() const { return ReadBytes(PathOf("driver.err")); }

@@ -51,6 +51,8 @@ class DriverRig {
   std::vector<std::string> Run(const std::string& name, const std::vector<std::string>& lines);
 
   bool DriverRunning() { return driver_.Running(); }
+  // A value of the status file RUVODRV.INFO ("" when it cannot be read).
+  std::string Status(const std::string& key) const;
   // SIGTERM to the driver; its exit code.
   int StopDriver();
   // What the driver said on its standard error (message boxes go there headless).

@@ -1,6 +1,9 @@
 // The ECR in trouble, end to end: faults injected through the simulator's control FIFO
 // while the driver works. Every file gets an answer, the driver keeps running, and the
 // sale the sales application sends again prints whole.
+#include <chrono>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "DriverRig.h"
@@ -52,6 +55,24 @@ TEST_F(EcrFaultTest, PaperOutInTheMiddleLeavesAReceiptThatTheNextFileCancelsFirs
   ASSERT_NE(receipt, std::string::npos) << paper;
   EXPECT_EQ(CountOf(paper.substr(cancelled), "PAINE ALBA"), 1) << paper;
   EXPECT_EQ(CountOf(paper.substr(cancelled), "LAPTE UHT"), 1) << paper;
+}
+
+TEST_F(EcrFaultTest, AFileWaitsWhileTheEcrIsOffAndIsAnsweredOnceItIsBack) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  ASSERT_EQ(rig.Ecr().Stop(), 0);
+  ASSERT_TRUE(WaitUntil([&] { return rig.Status("ConectatLaCasa") == "NU"; }, 5000));
+  ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(kTwoArticles)));
+  // Not refused for want of an ECR: it waits in the folder.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_TRUE(PathExists(rig.PathOf("ONLINE.TXT")));
+  EXPECT_FALSE(PathExists(rig.PathOf("ERROR.TXT")));
+
+  ASSERT_TRUE(rig.Ecr().Start()) << rig.Ecr().Messages();
+  const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
+  ASSERT_TRUE(response) << rig.DriverMessages();
+  if (AwaitsExecutor(ResponseLines(*response))) GTEST_SKIP() << "waits for the receipt executor";
+  EXPECT_EQ(*response, "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "LAPTE UHT"), 1) << rig.Ecr().Paper();
 }
 
 TEST_F(EcrFaultTest, TheEcrVanishingMidAnswerIsAnsweredAndTheNextFilePrintsOnItsNewLine) {

@@ -14,7 +14,8 @@ class SimulatedEcr {
   SimulatedEcr(const std::string& folder, const std::string& name);
 
   // Starts the program with extra options and waits until its link leads to the slave
-  // it announced and its control FIFO is there.
+  // it announced and its control FIFO is there. After Stop it starts afresh: a new
+  // device (numbers from 1 again) behind the same link.
   bool Start(const std::vector<std::string>& extraArgs = {});
   // SIGTERM; the exit code (0 for a clean stop).
   int Stop();
