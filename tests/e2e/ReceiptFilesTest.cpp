@@ -36,11 +36,12 @@ TEST_F(ReceiptFilesTest, AnEmptyFileIsAnsweredWith8005) {
 
 TEST_F(ReceiptFilesTest, EachSuffixIsAnsweredInItsOwnResponseFile) {
   ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
-  // Both wait in the folder before the driver gets to them.
+  // Both wait in the folder before the driver gets to them; the name is matched whatever
+  // its case, and online7.txt is answered in ERROR7.TXT.
   ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText({"1;PAINE ALBA;BUC;1;1;250;100000", "5;250;1"})));
-  ASSERT_TRUE(rig.Drop("ONLINE7.TXT", ReceiptText({"1;LAPTE UHT;L;1;2;675;100000", "5;675;1"})));
+  ASSERT_TRUE(rig.Drop("online7.txt", ReceiptText({"1;LAPTE UHT;L;1;2;675;100000", "5;675;1"})));
   const std::optional<std::string> plain = rig.AwaitResponse("ONLINE.TXT");
-  const std::optional<std::string> seven = rig.AwaitResponse("ONLINE7.TXT");
+  const std::optional<std::string> seven = rig.AwaitResponse("online7.txt");
   ASSERT_TRUE(plain) << rig.DriverMessages();
   ASSERT_TRUE(seven) << rig.DriverMessages();
   const std::vector<std::string> plainLines = ResponseLines(*plain);
