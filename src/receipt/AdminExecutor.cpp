@@ -1,0 +1,156 @@
+#include "receipt/AdminExecutor.h"
+
+#include <cstdio>
+#include <string>
+
+#include "receipt/ExportTransfer.h"
+#include "receipt/Fields.h"
+#include "receipt/NumericRules.h"
+
+namespace ruvo {
+
+namespace {
+
+// A garbled export could beep for every byte; standard error gets the first few.
+constexpr int kBeepLinesShown = 10;
+
+int IntField(const Fields& fields, std::size_t index, std::int32_t fallback = 0) {
+  return IntValue(FieldOrEmpty(fields, index), fallback);
+}
+
+// Characters `from`, `from + 1` of a packed field ("42": DDMMYY and HHMM) as an integer.
+int PackedPart(const Fields& fields, std::size_t index, std::size_t from) {
+  const std::string& text = FieldOrEmpty(fields, index);
+  return from < text.size() ? IntValue(text.substr(from, 2)) : 0;
+}
+
+// A file of only "20", "21", "16" and port lines is a non-fiscal receipt of its own;
+// any report, cash or clock command means the lines go to the ECR without one.
+bool NeedsNonFiscalReceipt(const PresenceFlags& f) {
+  return !(f.typedReportA || f.typedReportB || f.jeReportByDate || f.jeReportByReceipts ||
+           f.jeReportByZ || f.jeReportFromLine || f.jeReceiptsOfZ || f.stopReport || f.beep ||
+           f.cashInOut || f.setDateTime || f.xmlExport);
+}
+
+class AdminLines {
+ public:
+  AdminLines(ReceiptRun& run, TXruvoLinux& link) : run_(run), link_(link) {}
+
+  // One line by its code; false when its ECR operation failed.
+  bool Run(const Fields& f) {
+    const std::string& code = f[0];
+    if (code == "16") {
+      return link_.PrintBarcode(IntField(f, 1), IntField(f, 2), IntField(f, 3), FieldOrEmpty(f, 4));
+    }
+    if (code == "21") return link_.PrintNonFiscalText(FieldOrEmpty(f, 1), FieldOrEmpty(f, 2));
+    if (code == "25") return CashInOut(f);
+    if (code == "102") return link_.PrintTypedReportA(IntField(f, 1, -1));
+    if (code == "103") return link_.PrintTypedReportB(IntField(f, 1, -1));
+    if (code == "81") {
+      return link_.PrintJEReportByDate(IntField(f, 1), IntField(f, 2), IntField(f, 3), IntField(f, 4),
+                                       IntField(f, 5), IntField(f, 6));
+    }
+    if (code == "82") {
+      return link_.PrintJEReportByReceipts(IntField(f, 1), IntField(f, 2), IntField(f, 3),
+                                           IntField(f, 4), IntField(f, 5));
+    }
+    if (code == "76") return link_.PrintJEReportByZ(IntField(f, 1), IntField(f, 2));
+    if (code == "78") return link_.PrintJEReportFromLine(Int64Value(FieldOrEmpty(f, 1)));
+    if (code == "79") {
+      if (!link_.PrintJEReceiptsOfZ(IntField(f, 1), IntField(f, 2), IntField(f, 3))) return false;
+      reportAnswer_ = link_.ReportAnswer();
+      return true;
+    }
+    if (code == "105") return link_.StopReport();
+    if (code == "116") return link_.Beep(IntField(f, 1), IntField(f, 2));
+    if (code == "42") {
+      return link_.SetDateTime(PackedPart(f, 1, 0), PackedPart(f, 1, 2), PackedPart(f, 1, 4),
+                               PackedPart(f, 2, 0), PackedPart(f, 2, 2));
+    }
+    if (code == "416") return XmlExport(f);
+    return true;  // "20", port lines and anything the validation let through without an action
+  }
+
+  const std::optional<std::string>& DrawerCash() const { return drawerCash_; }
+  const std::optional<std::string>& ReportAnswer() const { return reportAnswer_; }
+
+ private:
+  bool CashInOut(const Fields& f) {
+    const std::string& operation = FieldOrEmpty(f, 1);
+    const double amount =
+        operation == "R" ? 0.0 : static_cast<double>(Int64Value(FieldOrEmpty(f, 2))) / 100.0;
+    if (!link_.CashInOut(operation, amount)) return false;
+    drawerCash_ = link_.LastAnswer();
+    return true;
+  }
+
+  bool XmlExport(const Fields& f) {
+    const bool withReportNumbers = f.size() >= 7;
+    const int month = IntField(f, 2);
+    if (!link_.StartXmlExport(FieldOrEmpty(f, 1), month, FieldOrEmpty(f, 3),
+                              withReportNumbers ? f[5] : std::string(),
+                              withReportNumbers ? f[6] : std::string())) {
+      return false;
+    }
+    const std::string& mode = FieldOrEmpty(f, 4);
+    if (f.size() < 5 || (mode != "1" && mode != "2")) return true;
+
+    ExportTransferRequest request;
+    request.year = f[1];
+    request.month = month;
+    request.typeX = FieldOrEmpty(f, 3) == "X";
+    request.mode = mode == "2" ? kExportModeBinary : kExportModeHexPieces;
+    int beeps = 0;
+    ExportTransferHooks hooks;
+    hooks.beep = [&beeps] {
+      if (++beeps <= kBeepLinesShown) std::fputs("\aExport XML: pereche nehexazecimala\n", stderr);
+    };
+    const ExportTransferResult result =
+        TransferMonthlyExport(link_, run_.clock, run_.state.workingFolder, request, hooks);
+    run_.state.response.fiscalSeries = result.fiscalSeries;
+    // The transfer's own failures are in the log; the file goes on as the ECR ran it.
+    return true;
+  }
+
+  ReceiptRun& run_;
+  TXruvoLinux& link_;
+  std::optional<std::string> drawerCash_;
+  std::optional<std::string> reportAnswer_;
+};
+
+// The number of the non-fiscal receipt just closed: the "4004" answer, or when that
+// carried none, the document number of the "1111" sent just before it.
+std::string ClosedNonFiscalNumber(const TXruvoLinux& link) {
+  return link.LastAnswer().empty() ? link.DocumentNumberText() : link.LastAnswer();
+}
+
+}  // namespace
+
+void ExecuteNonFiscalAndReports(ReceiptRun& run, TXruvoLinux& link) {
+  ResponseItems& response = run.state.response;
+  auto fail = [&] { run.response.WriteResponse(link.LastError()); };
+
+  // Texts and barcodes skip the ready check of their own; without a line they would
+  // only wait for their time-outs.
+  if (!link.IsReady()) return fail();
+
+  const bool nonFiscalReceipt = NeedsNonFiscalReceipt(run.validation.flags);
+  if (nonFiscalReceipt && !link.OpenNonFiscalReceipt()) return fail();
+
+  AdminLines lines(run, link);
+  for (const std::string& line : run.lines) {
+    const Fields fields = SplitFields(line);
+    if (fields.empty()) continue;
+    if (!lines.Run(fields)) return fail();
+  }
+
+  if (nonFiscalReceipt) {
+    if (!link.CloseNonFiscalReceipt()) return fail();
+    response.nonFiscalReceiptNumber = ClosedNonFiscalNumber(link);
+  }
+  if (lines.DrawerCash()) response.drawerCash = lines.DrawerCash();
+  if (lines.ReportAnswer()) response.administrativeAnswer = lines.ReportAnswer();
+  run.response.WriteResponse(kResponseOk);
+}
+
+}  // namespace ruvo
