@@ -19,6 +19,7 @@
 #include "platform/EventPump.h"
 #include "platform/Files.h"
 #include "platform/SingleInstance.h"
+#include "receipt/EcrReceiptExecution.h"
 
 namespace {
 
@@ -117,7 +118,8 @@ int Run(int argc, char** argv) {
   TerminalObserver observer(driver);
   driver.SetObserver(&observer);
 
-  ruvo::ReceiptFileCycle cycle(driver.State(), op, clock);
+  ruvo::EcrReceiptExecution execution(driver.Context());
+  ruvo::ReceiptFileCycle cycle(driver.State(), op, clock, execution);
   ruvo::ReceiptFilesOf<ruvo::ReceiptFileCycle> files(cycle);
   driver.SetReceiptFiles(files);
   std::fprintf(stderr, "ruvo_drv: working folder %s\n", folder.c_str());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,8 @@ namespace ruvo::testing {
 
 // An operator that remembers every box it was shown and answers as told: OK to messages,
 // `answer` to Yes/No questions (No by default, like an absent operator), and the payment
-// form `paymentForm` when one is set (0 = cancel the receipt).
+// form `paymentForm` when one is set (0 = cancel the receipt). Answers queued in `answers`
+// are given first, one per question, before `answer` takes over.
 class RecordingOperator final : public IOperator {
  public:
   struct Box {
@@ -22,7 +24,11 @@ class RecordingOperator final : public IOperator {
   MsgResult RomMessageDlg(const std::string& text, const std::string& caption, MsgKind kind,
                           MsgButtons buttons) override {
     boxes.push_back({text, caption, kind, buttons});
-    return buttons == MsgButtons::YesNo ? answer : MsgResult::Ok;
+    if (buttons != MsgButtons::YesNo) return MsgResult::Ok;
+    if (answers.empty()) return answer;
+    const MsgResult next = answers.front();
+    answers.pop_front();
+    return next;
   }
   void ShowDefaultError(const std::string& text) override { errors.push_back(text); }
   bool AskPaymentForm(int& form) override {
@@ -39,6 +45,7 @@ class RecordingOperator final : public IOperator {
   }
 
   MsgResult answer = MsgResult::No;
+  std::deque<MsgResult> answers;
   int paymentForm = 0;
   int paymentFormQuestions = 0;
   std::vector<Box> boxes;

@@ -1,0 +1,53 @@
+#include "receipt/EcrReceiptExecution.h"
+
+#include "receipt/AdminExecutor.h"
+#include "receipt/ReceiptExecutor.h"
+
+namespace ruvo {
+
+EcrReceiptExecution::EcrReceiptExecution(LinkFactory makeLink) : makeLink_(std::move(makeLink)) {}
+
+EcrReceiptExecution::EcrReceiptExecution(const DriverContext& context)
+    : makeLink_([context] { return context.MakeLink(); }) {}
+
+bool EcrReceiptExecution::PrepareEcrLink(ReceiptRun& run) {
+  ReleaseLink(run);  // a link a previous file somehow left behind
+  link_ = makeLink_ ? makeLink_() : nullptr;
+  if (!link_) {
+    run.response.WriteResponse(kExecutionUnavailable);
+    return false;
+  }
+  if (ruvo::PrepareEcrLink(run, *link_)) return true;
+  ReleaseLink(run);
+  return false;
+}
+
+bool EcrReceiptExecution::ExecuteReceipt(ReceiptRun& run) {
+  if (!link_) {
+    run.response.WriteResponse(kExecutionUnavailable);
+    return false;
+  }
+  const bool ok = ruvo::ExecuteReceipt(run, *link_);
+  ReleaseLink(run);
+  return ok;
+}
+
+void EcrReceiptExecution::ExecuteAdministrative(ReceiptRun& run) {
+  if (!link_) {
+    run.response.WriteResponse(kExecutionUnavailable);
+    return;
+  }
+  ExecuteNonFiscalAndReports(run, *link_);
+  ReleaseLink(run);
+}
+
+void EcrReceiptExecution::EndFile(ReceiptRun& run) { ReleaseLink(run); }
+
+void EcrReceiptExecution::ReleaseLink(ReceiptRun& run) {
+  if (!link_) return;
+  const std::unique_ptr<TXruvoLinux> link = std::move(link_);
+  link->ClosePort();
+  run.log.insert(run.log.end(), link->ExchangeLog().begin(), link->ExchangeLog().end());
+}
+
+}  // namespace ruvo

@@ -1,0 +1,179 @@
+// A receipt file on the ECR: the passes over its lines, the close of the receipt, what
+// follows the close and the final response.
+#include "receipt/ReceiptExecutor.h"
+
+#include <string>
+
+#include "app/ResponseFile.h"
+#include "receipt/NumericRules.h"
+#include "receipt/ReceiptExecutorFile.h"
+#include "receipt/ReceiptExecutorTotals.h"
+
+namespace ruvo {
+
+namespace {
+
+constexpr std::int64_t kPaidStateWaitMs = 2000;
+constexpr std::int64_t kPaidStatePollMs = 100;
+
+}  // namespace
+
+bool ExecuteReceipt(ReceiptRun& run, TXruvoLinux& link) {
+  FileExecution execution(run, link);
+  return execution.Run();
+}
+
+FileExecution::FileExecution(ReceiptRun& run, TXruvoLinux& link)
+    : run_(run), link_(link), settings_(run.state.settings) {}
+
+FileExecution::LineResult FileExecution::Fail(const std::string& error) {
+  run_.response.WriteResponse(error);
+  return LineResult::Failed;
+}
+
+bool FileExecution::Ask(const std::string& text, const std::string& caption) {
+  return run_.op.RomMessageDlg(text, caption, MsgKind::Confirmation, MsgButtons::YesNo) ==
+         MsgResult::Yes;
+}
+
+bool FileExecution::Run() {
+  ResponseItems& response = run_.state.response;
+  response.fiscalSeries.reset();
+  response.pendingReceiptState.reset();
+
+  for (;;) {
+    deferredTexts_.clear();
+    deferredBarcodes_.clear();
+    deferredTexts12_.clear();
+    paymentNotes_.clear();
+    lineCount_ = 0;
+    const LineResult pass = RunPass();
+    if (pass == LineResult::Failed) return false;
+    if (pass == LineResult::Done) break;
+  }
+
+  // A receipt the state check finished before this file stays reported whatever the file
+  // is, so that the sales application learns of it also from a report or query file.
+  const std::optional<std::string> autoFinished = response.autoFinishedReceipt;
+  response.fiscalReceiptNumber.reset();
+  response.nonFiscalReceiptNumber.reset();
+  response.extraMessage.reset();
+  response.autoFinishedReceipt = autoFinished;
+
+  bool result = true;
+  if (ClosesReceipt()) {
+    if (run_.validation.flags.payment) {
+      for (const std::string& text : deferredTexts_) {
+        if (!link_.SendTwoPartText(text)) {
+          run_.response.WriteResponse(link_.LastError());
+          return false;
+        }
+      }
+    }
+    result = CloseReceipt();
+  }
+
+  response.extraLines.clear();
+  if (!result) {
+    run_.response.WriteResponse(link_.LastError());
+    return false;
+  }
+  if (run_.validation.flags.dailyTotals) {
+    for (std::string& line : DailyTotalsLines(link_.DailyTotalsBlock())) {
+      response.extraLines.push_back(std::move(line));
+    }
+  }
+  if (run_.validation.flags.totalizerRead) {
+    if (std::optional<std::string> line = TotalizerLine(link_.TotalizerNumber(), link_.TotalizerText())) {
+      response.extraLines.push_back(std::move(*line));
+    }
+  }
+  for (const std::string& note : paymentNotes_) response.extraLines.push_back(note);
+  run_.response.WriteResponse(kResponseOk);
+  return true;
+}
+
+FileExecution::LineResult FileExecution::RunPass() {
+  const std::int64_t delayMs = settings_.delay < 0 ? 0 : settings_.delay;
+  for (const std::string& line : run_.lines) {
+    const Fields fields = SplitFields(line);
+    if (!fields.empty()) {
+      ++lineCount_;
+      if (settings_.mesajLaListareItem) {
+        run_.op.RomMessageDlg("Listez Linia " + std::to_string(lineCount_) + " : " + line, "",
+                              MsgKind::Information, MsgButtons::Ok);
+      }
+      const LineResult result = ExecuteLine(fields);
+      if (result != LineResult::Done) return result;
+    }
+    run_.clock.SleepMs(delayMs);
+  }
+  return LineResult::Done;
+}
+
+// A file of reports, queries or receipt commands that stand alone, or a lone text line,
+// has no receipt of its own to close.
+bool FileExecution::ClosesReceipt() const {
+  const PresenceFlags& f = run_.validation.flags;
+  const bool standAlone = f.finishReceipt || f.receiptStateQuery || f.cancelReceipt ||
+                          f.dailyReport || f.dailyTotals || f.mfReport || f.fiscalSeriesRead ||
+                          f.totalizerRead || f.totalizersRead || f.xReport || f.departmentReport;
+  return !standAlone && !f.loneText;
+}
+
+bool FileExecution::CloseReceipt() {
+  if (link_.CloseReceipt()) {
+    if (!AfterClose()) {
+      // The receipt is closed and counted: the sale stands, only what follows it is lost.
+      run_.state.response.extraMessage = link_.LastError() + kAfterCloseHint;
+    }
+    return true;
+  }
+  const std::string error = link_.LastError();
+  run_.response.WriteResponse(error);
+  if (!link_.ErrorPaperOut() || settings_.tratareEroareStare != 1) return false;
+  if (!PrinterErrorCleared(error)) return false;
+  return AfterClose();
+}
+
+bool FileExecution::AfterClose() {
+  for (const Fields& barcode : deferredBarcodes_) {
+    if (!link_.PrintBarcode(IntValue(FieldOrEmpty(barcode, 1)), IntValue(FieldOrEmpty(barcode, 2)),
+                            IntValue(FieldOrEmpty(barcode, 3)), FieldOrEmpty(barcode, 4))) {
+      run_.response.WriteResponse(link_.LastError());
+      return false;
+    }
+  }
+
+  std::string answer;
+  link_.ReadLastReceiptNumber(answer);
+  if (!link_.ReceiptNumberText().empty()) {
+    run_.state.response.fiscalReceiptNumber = link_.ReceiptNumberText();
+  }
+
+  if (!deferredTexts12_.empty() && WaitForPaidState()) {
+    // Lines after the close are a courtesy of the receipt; their failure changes nothing.
+    for (const DeferredText12& text : deferredTexts12_) {
+      link_.PrintText3012(text.font, text.text, text.alignment);
+    }
+  }
+  return Cut();
+}
+
+bool FileExecution::WaitForPaidState() {
+  const std::int64_t start = run_.clock.MonotonicMs();
+  std::string answer;
+  while (!link_.ReceiptPaid()) {
+    if (run_.clock.MonotonicMs() - start >= kPaidStateWaitMs) return false;
+    run_.clock.SleepMs(kPaidStatePollMs);
+    link_.ReadLastReceiptNumber(answer);
+  }
+  return true;
+}
+
+bool FileExecution::Cut() {
+  if (link_.ModTaiere == 1) return link_.PartialCut(link_.LiniiAvans);
+  return link_.FullCut();
+}
+
+}  // namespace ruvo

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/ReceiptExecution.h"
+#include "ecr/TXruvoLinux.h"
+#include "receipt/Fields.h"
+
+namespace ruvo {
+
+inline const std::string kZReportQuestion = "24 ore de la primul bon. \rLansez automat raportul zilnic ?";
+inline const std::string kAfterCloseHint =
+    " transmiteti un bon nou sau verificati stare bon precedent cu comanda 9999";
+inline const std::string kPendingPaid = "#2;BONUL FISCAL A FOST FINALIZAT. PRELUCRATI BONUL IN APLICATIE.";
+inline const std::string kPendingCancelled = "#1;BONUL FISCAL A FOST ANULAT. RETRANSMITETI BONUL FISCAL.";
+inline const std::string kPendingNone = "#0;NU EXISTA BON IN DERULARE";
+
+// One receipt file on its ECR link, from the first line to the final response. Used by
+// ExecuteReceipt only; split over ReceiptExecutor*.cpp by step.
+class FileExecution {
+ public:
+  FileExecution(ReceiptRun& run, TXruvoLinux& link);
+  bool Run();
+
+ private:
+  enum class LineResult { Done, Failed, Restart };
+
+  struct DeferredText12 {
+    std::string font;
+    std::string text;
+    int alignment = 0;
+  };
+
+  // ReceiptExecutor.cpp: the passes over the lines, the close and the final response.
+  LineResult RunPass();
+  bool ClosesReceipt() const;
+  bool CloseReceipt();
+  bool AfterClose();
+  bool WaitForPaidState();
+  bool Cut();
+
+  // ReceiptExecutorLines.cpp: one line by its code.
+  LineResult ExecuteLine(const Fields& fields);
+  LineResult Sale(const Fields& fields);
+  LineResult Payment(const Fields& fields);
+  bool Discount(const Fields& fields);
+  bool PendingReceiptCheck();
+  bool TextLine10(const Fields& fields);
+  bool ResendPayment(int paymentForm, double amount);
+
+  // ReceiptExecutorRetry.cpp: the printer-error dialog and the cancel after it.
+  bool PrinterErrorCleared(const std::string& error);
+  bool CancelAfterPrinterError();
+
+  LineResult Fail(const std::string& error);
+  bool Ask(const std::string& text, const std::string& caption);
+
+  ReceiptRun& run_;
+  TXruvoLinux& link_;
+  const Settings& settings_;
+  std::vector<std::string> deferredTexts_;
+  std::vector<Fields> deferredBarcodes_;
+  std::vector<DeferredText12> deferredTexts12_;
+  // Payments the ECR refused again after the operator's or the settings' second form.
+  std::vector<std::string> paymentNotes_;
+  int lineCount_ = 0;
+};
+
+}  // namespace ruvo
