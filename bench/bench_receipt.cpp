@@ -5,7 +5,7 @@
 // divided by the wire time of the file's ECR exchanges: every byte sent and received,
 // 10 bits each at 115,200 bit/s, counted from the exchange log ("LogFile" on). A driver
 // that added nothing to the line would score 1 or a little less (requests travel the pty
-// unpaced). Target: below 1.05.
+// unpaced, so the ratio to the answer bytes alone is printed as well). Target: below 1.05.
 //
 // Pickup is the moment the driver deletes the old response file; the response is the
 // moment the new one appears. The only fixed pause between them is the read's check that
@@ -116,7 +116,17 @@ struct WireCount {
   long long sent = 0;
   long long received = 0;
   int requests = 0;
+  long long firstStampMs = -1;  // the log's first and last time stamps
+  long long lastStampMs = -1;
 };
+
+// "hh:mm:ss:zzz" in milliseconds since midnight; -1 when the line does not start so.
+long long StampMs(const std::string& line) {
+  int h = 0, m = 0, s = 0, ms = 0;
+  if (line.size() < 12 || std::sscanf(line.c_str(), "%2d:%2d:%2d:%3d", &h, &m, &s, &ms) != 4)
+    return -1;
+  return ((h * 60LL + m) * 60 + s) * 1000 + ms;
+}
 
 long long HexBytes(const std::string& rest) {
   if (rest.empty() || rest.size() % 3 != 0) return -1;
@@ -137,6 +147,11 @@ WireCount CountWire(const std::string& logPath) {
   constexpr std::size_t kStamp = 12;  // "hh:mm:ss:zzz"
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    const long long stamp = StampMs(line);
+    if (stamp >= 0) {
+      if (count.firstStampMs < 0) count.firstStampMs = stamp;
+      count.lastStampMs = stamp;
+    }
     if (line.size() <= kStamp + sent.size()) continue;
     const std::string direction = line.substr(kStamp, sent.size());
     const long long bytes = HexBytes(line.substr(kStamp + sent.size()));
@@ -168,7 +183,8 @@ std::string ReceiptFile() {
 
 struct Run {
   double pickupToResponseMs = 0;
-  double wireMs = 0;
+  double wireMs = 0;    // bytes sent and received
+  double answerMs = 0;  // bytes received: the only ones the simulator paces
   WireCount wire;
 };
 
@@ -209,6 +225,7 @@ bool RunOnce(const std::string& folder, Run& run) {
   run.wire = CountWire(logPath);
   run.wireMs = static_cast<double>(run.wire.sent + run.wire.received) * kBitsPerByte /
                kBitsPerSecond * 1000.0;
+  run.answerMs = static_cast<double>(run.wire.received) * kBitsPerByte / kBitsPerSecond * 1000.0;
   run.pickupToResponseMs = answered - pickup - static_cast<double>(ruvo::kStablePauseMs);
   // The driver's pause after a file, before it looks for the next one.
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
@@ -250,11 +267,15 @@ int main(int argc, char** argv) {
       for (int k = 0; k < runs; ++k) {
         Run run;
         if (!RunOnce(folder, run)) break;
-        std::printf("run %d: %d requests, %lld bytes sent, %lld received; wire %.1f ms; "
-                    "pickup to response %.1f ms (less %lld ms of fixed pause); ratio %.3f\n",
+        std::printf("run %d: %d requests, %lld bytes sent, %lld received; wire %.1f ms "
+                    "(answers %.1f ms); pickup to response %.1f ms (less %lld ms of fixed "
+                    "pause), of which the exchange log spans %lld ms; ratio %.3f "
+                    "(to the answers alone %.3f)\n",
                     k + 1, run.wire.requests, run.wire.sent, run.wire.received, run.wireMs,
-                    run.pickupToResponseMs, static_cast<long long>(ruvo::kStablePauseMs),
-                    run.pickupToResponseMs / run.wireMs);
+                    run.answerMs, run.pickupToResponseMs,
+                    static_cast<long long>(ruvo::kStablePauseMs),
+                    run.wire.lastStampMs - run.wire.firstStampMs,
+                    run.pickupToResponseMs / run.wireMs, run.pickupToResponseMs / run.answerMs);
         done.push_back(run);
       }
       if (static_cast<int>(done.size()) == runs) {
