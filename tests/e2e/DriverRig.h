@@ -75,10 +75,6 @@ std::vector<std::string> ResponseLines(const std::string& response);
 // The simulator's paper cut: a line of dashes.
 inline const std::string kCutLine = std::string(40, '-') + "\n";
 
-// True while the driver on main still lacks the ECR executors and refuses every valid file.
-inline bool AwaitsExecutor(const std::vector<std::string>& response) {
-  return response.size() >= 2 && response[1].rfind("8099;", 0) == 0;
-}
 
 // A test with a rig; at its end the driver must stop cleanly (exit status 0) on SIGTERM,
 // and so must the simulators.
