@@ -86,7 +86,8 @@ TEST_F(EcrFaultTest, TheEcrVanishingMidAnswerIsAnsweredAndTheNextFilePrintsOnIts
                         DriverRig::kAnswerMs))
       << "the receipt never started printing\n" << ReadBytes(rig.PathOf("ERROR.TXT"));
   ASSERT_TRUE(rig.Ecr().Control("vanish"));
-  const std::optional<std::string> failed = rig.AwaitResponse("ONLINE.TXT");
+  // The answer comes after the link's 5-second time-out.
+  const std::optional<std::string> failed = rig.AwaitResponse("ONLINE.TXT", 12000);
   ASSERT_TRUE(failed) << rig.DriverMessages();
   const std::vector<std::string> failedLines = ResponseLines(*failed);
   ASSERT_EQ(failedLines.size(), 2u) << *failed;
