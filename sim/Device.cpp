@@ -1,5 +1,7 @@
 #include "Device.h"
 
+#include "platform/CalendarDate.h"
+
 #include <chrono>
 
 namespace xruvo_sim {
@@ -178,13 +180,7 @@ std::int64_t ToEpochMs(const ruvo::LocalDateTime& dt) { return ruvo::CivilToMs(d
 
 ruvo::LocalDateTime FromEpochMs(std::int64_t ms) { return ruvo::CivilFromMs(ms); }
 
-bool ValidDate(int day, int month, int year) {
-  using namespace std::chrono;
-  if (day < 1 || day > 31 || month < 1 || month > 12 || year < 1) return false;
-  return year_month_day{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
-                        std::chrono::day{static_cast<unsigned>(day)}}
-      .ok();
-}
+bool ValidDate(int day, int month, int year) { return ruvo::IsValidDate(day, month, year); }
 
 std::string DateText(const ruvo::LocalDateTime& dt) {
   return PadNumber(dt.day, 2) + "-" + PadNumber(dt.month, 2) + "-" + PadNumber(dt.year, 4) +

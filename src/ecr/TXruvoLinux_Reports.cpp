@@ -1,6 +1,7 @@
 // Daily, typed, fiscal memory (MF) and electronic journal (JE) reports.
 #include "ecr/Amount.h"
 #include "ecr/TXruvoLinux.h"
+#include "platform/CalendarDate.h"
 
 namespace ruvo {
 
@@ -29,13 +30,8 @@ std::string DateFields(int day, int month, int year) {
 
 }  // namespace
 
-bool TXruvoLinux::IsCalendarDate(int day, int month, int year) {
-  static constexpr int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (year < 1 || month < 1 || month > 12 || day < 1) return false;
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  const int days = month == 2 && leap ? 29 : kDaysInMonth[month - 1];
-  return day <= days;
-}
+// The two-digit year goes to the ECR as it is, so it is checked as the year itself.
+bool TXruvoLinux::IsCalendarDate(int day, int month, int year) { return IsValidDate(day, month, year); }
 
 bool TXruvoLinux::CheckReportDates(int startDay, int startMonth, int startYear, int endDay,
                                    int endMonth, int endYear) {

@@ -1,6 +1,6 @@
 #include "receipt/AdminCheckers.h"
 
-#include "receipt/CalendarDate.h"
+#include "platform/CalendarDate.h"
 #include "receipt/NumericRules.h"
 
 namespace ruvo {

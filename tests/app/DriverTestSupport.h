@@ -15,21 +15,10 @@
 #include "platform/EventPump.h"
 #include "platform/IniFile.h"
 #include "platform/TempFolder.h"
+#include "support/FileBytes.h"
 #include "support/RecordingOperator.h"
 
 namespace ruvo::testing {
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-inline std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 inline std::string StatusValue(const std::string& statusPath, const std::string& key) {
   IniFile ini;

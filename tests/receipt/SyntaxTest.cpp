@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "receipt/CalendarDate.h"
+#include "platform/CalendarDate.h"
 #include "receipt/Fields.h"
 #include "receipt/NumericRules.h"
 #include "receipt/PortSelection.h"

@@ -1,4 +1,4 @@
-#include "receipt/CalendarDate.h"
+#include "platform/CalendarDate.h"
 
 namespace ruvo {
 
