@@ -46,7 +46,8 @@ bool DriverRig::Start() {
   if (folder_.Path().empty()) return false;
   if (!ecr1_->Start(options_.simArgs)) return false;
   if (ecr2_ && !ecr2_->Start()) return false;
-  if (!WriteBytes(PathOf("XRUVODRV.INI"), SettingsText())) return false;
+  WriteBytes(PathOf("XRUVODRV.INI"), SettingsText());
+  if (ReadBytes(PathOf("XRUVODRV.INI")) != SettingsText()) return false;
   driverStarted_ = driver_.Start(
       {RUVO_DRV_PATH, "--headless", "--dir", folder_.Path(), "--instance", UniqueInstanceName()},
       PathOf("driver.out"), PathOf("driver.err"));
@@ -62,7 +63,8 @@ bool DriverRig::Start() {
 
 bool DriverRig::Drop(const std::string& name, const std::string& content) {
   const std::string temporary = PathOf("ONLINE.TMP");
-  return WriteBytes(temporary, content) && rename(temporary.c_str(), PathOf(name).c_str()) == 0;
+  WriteBytes(temporary, content);
+  return ReadBytes(temporary) == content && rename(temporary.c_str(), PathOf(name).c_str()) == 0;
 }
 
 std::optional<std::string> DriverRig::AwaitResponse(const std::string& receiptName,

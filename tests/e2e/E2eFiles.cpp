@@ -2,24 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <fstream>
-#include <sstream>
-
 namespace ruvo::e2e {
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  out.close();
-  return static_cast<bool>(out);
-}
 
 bool PathExists(const std::string& path) {
   struct stat st {};

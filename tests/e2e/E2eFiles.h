@@ -3,11 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "support/FileBytes.h"
+
 namespace ruvo::e2e {
 
-// Whole files as bytes; "" when the file cannot be read.
-std::string ReadBytes(const std::string& path);
-bool WriteBytes(const std::string& path, const std::string& bytes);
+using ruvo::testing::ReadBytes;
+using ruvo::testing::WriteBytes;
+
+// True when there is an entry of that name (a dangling link counts).
 bool PathExists(const std::string& path);
 
 // The lines of a receipt file as the sales application writes them: each ended by CR LF.
