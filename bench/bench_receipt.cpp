@@ -11,6 +11,10 @@
 // moment the new one appears. The only fixed pause between them is the read's check that
 // the sales application has finished writing (kStablePauseMs); "Delay" is 0.
 //
+// Also printed, to tell the driver's share from the simulator's: the span of the exchange
+// log (the rest is reading, checking and answering the file) and the gaps between one
+// exchange's result and the next request (the driver's own time between exchanges).
+//
 // Usage: bench_receipt [runs]   (default 3; the median is reported)
 #include <signal.h>
 #include <sys/stat.h>
@@ -118,6 +122,9 @@ struct WireCount {
   int requests = 0;
   long long firstStampMs = -1;  // the log's first and last time stamps
   long long lastStampMs = -1;
+  // The driver's own time between two exchanges: from the result of one to the bytes of
+  // the next.
+  long long betweenMs = 0;
 };
 
 // "hh:mm:ss:zzz" in milliseconds since midnight; -1 when the line does not start so.
@@ -145,6 +152,7 @@ WireCount CountWire(const std::string& logPath) {
   const std::string sent = "-Calculator : ";
   const std::string received = "-Ecr        : ";
   constexpr std::size_t kStamp = 12;  // "hh:mm:ss:zzz"
+  long long lastResult = -1;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const long long stamp = StampMs(line);
@@ -152,11 +160,16 @@ WireCount CountWire(const std::string& logPath) {
       if (count.firstStampMs < 0) count.firstStampMs = stamp;
       count.lastStampMs = stamp;
     }
+    if (line.compare(kStamp, 14, "-Ecr result : ") == 0 ||
+        line.compare(kStamp, 14, "-Imprimanta : ") == 0)
+      lastResult = stamp;
     if (line.size() <= kStamp + sent.size()) continue;
     const std::string direction = line.substr(kStamp, sent.size());
     const long long bytes = HexBytes(line.substr(kStamp + sent.size()));
     if (bytes < 0) continue;  // a command text or a result, not bytes on the line
     if (direction == sent) {
+      if (lastResult >= 0) count.betweenMs += stamp - lastResult;
+      lastResult = -1;
       count.sent += bytes;
       ++count.requests;
     } else if (direction == received) {
@@ -269,12 +282,12 @@ int main(int argc, char** argv) {
         if (!RunOnce(folder, run)) break;
         std::printf("run %d: %d requests, %lld bytes sent, %lld received; wire %.1f ms "
                     "(answers %.1f ms); pickup to response %.1f ms (less %lld ms of fixed "
-                    "pause), of which the exchange log spans %lld ms; ratio %.3f "
-                    "(to the answers alone %.3f)\n",
+                    "pause), of which the exchange log spans %lld ms and the gaps between "
+                    "exchanges %lld ms; ratio %.3f (to the answers alone %.3f)\n",
                     k + 1, run.wire.requests, run.wire.sent, run.wire.received, run.wireMs,
                     run.answerMs, run.pickupToResponseMs,
                     static_cast<long long>(ruvo::kStablePauseMs),
-                    run.wire.lastStampMs - run.wire.firstStampMs,
+                    run.wire.lastStampMs - run.wire.firstStampMs, run.wire.betweenMs,
                     run.pickupToResponseMs / run.wireMs, run.pickupToResponseMs / run.answerMs);
         done.push_back(run);
       }
