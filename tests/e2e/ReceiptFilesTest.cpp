@@ -34,6 +34,18 @@ TEST_F(ReceiptFilesTest, AnEmptyFileIsAnsweredWith8005) {
   EXPECT_EQ(rig.Ecr().Paper(), "");
 }
 
+TEST_F(ReceiptFilesTest, BinaryGarbageIsRefusedByteForByteAndTheDriverGoesOn) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  std::string garbage("\x00\x01\xff;\x96;;", 7);
+  garbage += std::string(20000, 'X');
+  ASSERT_TRUE(rig.Drop("ONLINE.TXT", garbage + "\r\n5;100;1\r\n"));
+  const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
+  ASSERT_TRUE(response) << rig.DriverMessages();
+  EXPECT_EQ(*response, "1 ERROR\r\n8006;Comanda necunoscuta : " + garbage + "\r\n");
+  EXPECT_EQ(rig.Ecr().Paper(), "");
+  EXPECT_TRUE(rig.DriverRunning());
+}
+
 TEST_F(ReceiptFilesTest, EachSuffixIsAnsweredInItsOwnResponseFile) {
   ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
   // Both wait in the folder before the driver gets to them; the name is matched whatever
