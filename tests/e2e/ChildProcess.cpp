@@ -1,6 +1,7 @@
 #include "ChildProcess.h"
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,6 +40,9 @@ bool ChildProcess::Start(const std::vector<std::string>& args, const std::string
   pid_ = fork();
   if (pid_ < 0) return false;
   if (pid_ == 0) {
+    // A test process that dies without its destructors (a crash, a closed pipe) takes
+    // its programs with it instead of leaving them serving.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out >= 0) dup2(out, STDOUT_FILENO);
