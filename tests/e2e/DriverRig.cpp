@@ -1,0 +1,120 @@
+#include "DriverRig.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "E2eFiles.h"
+#include "app/ReceiptCycle.h"
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+
+namespace ruvo::e2e {
+
+namespace {
+
+// Unique among the tests of this run and among runs side by side (ctest -j).
+std::string UniqueInstanceName() {
+  static std::atomic<int> counter{0};
+  return "ruvo-e2e-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+}
+
+std::string StatusValue(const std::string& path, const std::string& key) {
+  IniFile ini;
+  if (!ini.Load(path)) return "";
+  return ini.ReadString("INFO", key, "");
+}
+
+}  // namespace
+
+DriverRig::DriverRig(RigOptions options) : options_(std::move(options)) {
+  ecr1_ = std::make_unique<SimulatedEcr>(folder_.Path(), "ecr1");
+  if (options_.secondEcr) ecr2_ = std::make_unique<SimulatedEcr>(folder_.Path(), "ecr2");
+}
+
+std::string DriverRig::SettingsText() const {
+  std::string text = "[Porturi]\r\nCOM1=" + ecr1_->Link() + "\r\n";
+  if (ecr2_) text += "COM2=" + ecr2_->Link() + "\r\n";
+  text += "[Configurari]\r\nPort=1\r\nLogFile=DA\r\n";
+  for (const std::string& line : options_.settings) text += line + "\r\n";
+  return text;
+}
+
+bool DriverRig::Start() {
+  if (folder_.Path().empty()) return false;
+  if (!ecr1_->Start(options_.simArgs)) return false;
+  if (ecr2_ && !ecr2_->Start()) return false;
+  WriteBytes(PathOf("XRUVODRV.INI"), SettingsText());
+  if (ReadBytes(PathOf("XRUVODRV.INI")) != SettingsText()) return false;
+  driverStarted_ = driver_.Start(
+      {RUVO_DRV_PATH, "--headless", "--dir", folder_.Path(), "--instance", UniqueInstanceName()},
+      PathOf("driver.out"), PathOf("driver.err"));
+  if (!driverStarted_) return false;
+  const std::string status = PathOf("RUVODRV.INFO");
+  return WaitUntil(
+      [&] {
+        return StatusValue(status, "Stare") == "START PROCESARE" &&
+               StatusValue(status, "ConectatLaCasa") == "DA";
+      },
+      kAnswerMs);
+}
+
+bool DriverRig::Drop(const std::string& name, const std::string& content) {
+  const std::string temporary = PathOf("ONLINE.TMP");
+  WriteBytes(temporary, content);
+  return ReadBytes(temporary) == content && rename(temporary.c_str(), PathOf(name).c_str()) == 0;
+}
+
+std::optional<std::string> DriverRig::AwaitResponse(const std::string& receiptName,
+                                                    int timeoutMs) {
+  const std::string receipt = PathOf(receiptName);
+  const std::string response = PathOf("ERROR" + ReceiptSuffix(receiptName) + ".TXT");
+  // The response may be written more than once for one file; it is final once the
+  // receipt file has been removed.
+  if (!WaitUntil([&] { return !PathExists(receipt) && PathExists(response); }, timeoutMs))
+    return std::nullopt;
+  return ReadBytes(response);
+}
+
+std::vector<std::string> DriverRig::Run(const std::string& name,
+                                        const std::vector<std::string>& lines) {
+  if (!Drop(name, ReceiptText(lines))) return {"<receipt file not written>"};
+  const std::optional<std::string> response = AwaitResponse(name);
+  if (!response) return {"<no response>"};
+  return ResponseLines(*response);
+}
+
+std::string DriverRig::Status(const std::string& key) const {
+  return StatusValue(PathOf("RUVODRV.INFO"), key);
+}
+
+int DriverRig::StopDriver() { return driver_.Stop(SIGTERM); }
+
+std::string DriverRig::DriverMessages() const { return ReadBytes(PathOf("driver.err")); }
+
+std::vector<std::string> ResponseLines(const std::string& response) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < response.size()) {
+    std::size_t end = response.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(response.substr(start) + "<no CR LF>");
+      break;
+    }
+    lines.push_back(response.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+void DriverTest::TearDown() {
+  EXPECT_EQ(rig.StopDriver(), 0) << rig.DriverMessages();
+  EXPECT_EQ(rig.Ecr().Stop(), 0) << rig.Ecr().Messages();
+  if (rig.HasSecondEcr()) {
+    EXPECT_EQ(rig.SecondEcr().Stop(), 0) << rig.SecondEcr().Messages();
+  }
+}
+
+}  // namespace ruvo::e2e

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ChildProcess.h"
+#include "SimulatedEcr.h"
+#include "platform/TempFolder.h"
+
+namespace ruvo::e2e {
+
+struct RigOptions {
+  // A second simulator behind COM2, for files whose first line chooses it.
+  bool secondEcr = false;
+  // Extra options of the simulator behind COM1.
+  std::vector<std::string> simArgs;
+  // Extra "Key=Value" lines of section "Configurari".
+  std::vector<std::string> settings;
+};
+
+// One working folder with ruvo_drv running headless on it and xruvo_sim behind COM1
+// (and COM2), as a shop would have them: files in, files out, paper on the simulator.
+class DriverRig {
+ public:
+  // Generous: a working driver answers a small file within about two seconds.
+  static constexpr int kAnswerMs = 8000;
+
+  explicit DriverRig(RigOptions options = {});
+
+  // The simulators, the settings file and the driver, until the driver is connected.
+  bool Start();
+
+  SimulatedEcr& Ecr() { return *ecr1_; }
+  SimulatedEcr& SecondEcr() { return *ecr2_; }
+  bool HasSecondEcr() const { return ecr2_ != nullptr; }
+  const std::string& Folder() const { return folder_.Path(); }
+  std::string PathOf(const std::string& name) const { return folder_ / name; }
+
+  // Puts a receipt file into the folder the way a careful sales application does: written
+  // under a name the driver does not look at, then renamed into place.
+  bool Drop(const std::string& name, const std::string& content);
+  // The response to the receipt file name: waits until the file is gone and its
+  // response is there, then reads the response. nullopt when that does not happen in time.
+  std::optional<std::string> AwaitResponse(const std::string& receiptName,
+                                           int timeoutMs = kAnswerMs);
+  // Drop and AwaitResponse in one, the response split into its lines.
+  std::vector<std::string> Run(const std::string& name, const std::vector<std::string>& lines);
+
+  bool DriverRunning() { return driver_.Running(); }
+  // A value of the status file RUVODRV.INFO ("" when it cannot be read).
+  std::string Status(const std::string& key) const;
+  // SIGTERM to the driver; its exit code.
+  int StopDriver();
+  // What the driver said on its standard error (message boxes go there headless).
+  std::string DriverMessages() const;
+
+ private:
+  std::string SettingsText() const;
+
+  RigOptions options_;
+  ruvo::testing::TempFolder folder_;
+  std::unique_ptr<SimulatedEcr> ecr1_;
+  std::unique_ptr<SimulatedEcr> ecr2_;
+  ChildProcess driver_;
+  bool driverStarted_ = false;
+};
+
+// The response file's lines without their CR LF ends.
+std::vector<std::string> ResponseLines(const std::string& response);
+
+// The simulator's paper cut: a line of dashes.
+inline const std::string kCutLine = std::string(40, '-') + "\n";
+
+
+// A test with a rig; at its end the driver must stop cleanly (exit status 0) on SIGTERM,
+// and so must the simulators.
+class DriverTest : public ::testing::Test {
+ protected:
+  explicit DriverTest(RigOptions options = {}) : rig(std::move(options)) {}
+  void TearDown() override;
+
+  DriverRig rig;
+};
+
+}  // namespace ruvo::e2e
