@@ -46,12 +46,13 @@ void Engine::Receive(const std::string& bytes) {
 void Engine::Receive(const std::uint8_t* data, std::size_t count) {
   for (std::size_t k = 0; k < count; ++k) {
     if (vanished_) return;
+    if (byteTimeUs_ > 0) rxWireUs_ = std::max(rxWireUs_, NowUs()) + byteTimeUs_;
     if (auto frame = parser_.Feed(data[k])) OnFrame(*frame);
   }
 }
 
 void Engine::OnFrame(const RequestFrame& frame) {
-  const std::int64_t start = NowUs() + answerDelayMs_ * 1000;
+  const std::int64_t start = AnswerStartUs();
   // A silent ECR says nothing at all, not even NAK to a damaged frame.
   if (faults_.silentAlways) return;
   if (faults_.silentFrames > 0) {
@@ -86,7 +87,7 @@ void Engine::OnFrame(const RequestFrame& frame) {
 
 // While a long command runs the ECR answers only the poll and the stop.
 void Engine::AnswerWhileBusy(const std::string& text) {
-  const std::int64_t start = NowUs() + answerDelayMs_ * 1000;
+  const std::int64_t start = AnswerStartUs();
   if (text == "1010") {
     Schedule(BuildAnswer("1010", kPollBusy), start);
     return;
@@ -104,7 +105,7 @@ void Engine::AnswerWhileBusy(const std::string& text) {
 }
 
 void Engine::Emit(const std::string& text, const Answer& answer) {
-  const std::int64_t start = NowUs() + answerDelayMs_ * 1000;
+  const std::int64_t start = AnswerStartUs();
   std::string bytes = FrameFor(text, answer);
   if (faults_.garbageFrames > 0) {
     --faults_.garbageFrames;
@@ -138,6 +139,10 @@ void Engine::Emit(const std::string& text, const Answer& answer) {
     later.bytes = bytes;
   }
   deferred_ = later;
+}
+
+std::int64_t Engine::AnswerStartUs() const {
+  return std::max(NowUs(), rxWireUs_) + answerDelayMs_ * 1000;
 }
 
 void Engine::Schedule(const std::string& bytes, std::int64_t startUs) {

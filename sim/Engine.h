@@ -63,7 +63,10 @@ class Engine {
     bool ackSent = false;
   };
 
-  std::int64_t NowUs() const { return clock_.MonotonicMs() * 1000; }
+  std::int64_t NowUs() const { return clock_.MonotonicUs(); }
+  // When the answer to the frame just received may start: after the answer delay, and with
+  // pacing on, not before the request itself would have crossed the wire.
+  std::int64_t AnswerStartUs() const;
   std::int64_t ByteTimeUs() const;
   void OnFrame(const RequestFrame& frame);
   void AnswerWhileBusy(const std::string& text);
@@ -78,6 +81,8 @@ class Engine {
   FrameParser parser_;
   std::deque<std::pair<std::int64_t, std::uint8_t>> output_;
   std::int64_t nextFreeUs_ = 0;
+  // With pacing on: when the last received byte would have arrived on a real line.
+  std::int64_t rxWireUs_ = 0;
   std::optional<Deferred> deferred_;
   bool vanished_ = false;
   std::int64_t answerDelayMs_;

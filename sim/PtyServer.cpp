@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -220,13 +221,15 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
 
   std::uint8_t buffer[4096];
   while (stop == 0) {
-    int timeoutMs = 100;
+    // Wake for the next byte to the microsecond: paced answers go out at their wire time,
+    // not rounded up to whole milliseconds.
+    std::int64_t waitUs = 100000;
     if (const auto due = engine.NextDueUs()) {
-      const std::int64_t waitMs = (*due + 999) / 1000 - clock.MonotonicMs();
-      timeoutMs = static_cast<int>(waitMs < 0 ? 0 : (waitMs < 100 ? waitMs : 100));
+      waitUs = std::clamp<std::int64_t>(*due - clock.MonotonicUs(), 0, 100000);
     }
+    const timespec timeout{0, static_cast<long>(waitUs * 1000)};
     pollfd fds[2] = {{pty->Master(), POLLIN, 0}, {control.Fd(), POLLIN, 0}};
-    const int ready = poll(fds, hasControl ? 2 : 1, timeoutMs);
+    const int ready = ppoll(fds, hasControl ? 2 : 1, &timeout, nullptr);
     if (ready < 0 && errno != EINTR) {
       log << "xruvo_sim: " << LastError("poll") << std::endl;
       break;

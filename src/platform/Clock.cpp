@@ -58,6 +58,11 @@ std::int64_t SystemClock::MonotonicMs() const {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+std::int64_t SystemClock::MonotonicUs() const {
+  using namespace std::chrono;
+  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 void SystemClock::SleepMs(std::int64_t ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }

@@ -24,6 +24,8 @@ class IClock {
   virtual LocalDateTime Now() const = 0;
   // Milliseconds since an arbitrary origin; never goes back.
   virtual std::int64_t MonotonicMs() const = 0;
+  // The same time in microseconds, for what must be timed finer than a millisecond.
+  virtual std::int64_t MonotonicUs() const { return MonotonicMs() * 1000; }
   virtual void SleepMs(std::int64_t ms) = 0;
 };
 
@@ -31,6 +33,7 @@ class SystemClock final : public IClock {
  public:
   LocalDateTime Now() const override;
   std::int64_t MonotonicMs() const override;
+  std::int64_t MonotonicUs() const override;
   void SleepMs(std::int64_t ms) override;
 };
 

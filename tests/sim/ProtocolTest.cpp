@@ -83,8 +83,9 @@ TEST(SimProtocol, PacingSpreadsTheAnswerOverVirtualTime) {
   const std::int64_t before = bench.clock.MonotonicMs();
   const std::string answer = bench.Exchange("1215");
   EXPECT_EQ(answer.size(), 32u);
-  // 20 ms of thinking, then 32 bytes of 87 us each.
-  EXPECT_EQ(bench.clock.MonotonicMs() - before, 23);
+  // The 11 request bytes cross the wire (0.96 ms), 20 ms of thinking, then 32 answer
+  // bytes of 87 us each.
+  EXPECT_EQ(bench.clock.MonotonicMs() - before, 24);
 }
 
 TEST(SimProtocol, PortOpensOnlyTheConfiguredNames) {
