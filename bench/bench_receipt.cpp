@@ -3,9 +3,10 @@
 //
 // Reports the time from pickup to response, less the driver's fixed pauses in between,
 // divided by the wire time of the file's ECR exchanges: every byte sent and received,
-// 10 bits each at 115,200 bit/s, counted from the exchange log ("LogFile" on). A driver
-// that added nothing to the line would score 1 or a little less (requests travel the pty
-// unpaced, so the ratio to the answer bytes alone is printed as well). Target: below 1.05.
+// 10 bits each at 115,200 bit/s, counted from the exchange log ("LogFile" on). The paced
+// simulator holds a request until its bytes would have crossed the wire and sends its
+// answer byte by byte at wire time, so a driver that added nothing to the line would score
+// 1. (The ratio to the answer bytes alone is printed as well.) Target: below 1.05.
 //
 // Pickup is the moment the driver deletes the old response file; the response is the
 // moment the new one appears. The only fixed pause between them is the read's check that
