@@ -21,6 +21,10 @@ bool TXruvoLinux::ProbeStatus() {
     SetError(result);
     return false;
   }
+  return KeepStatusText();
+}
+
+bool TXruvoLinux::KeepStatusText() {
   statusText_.assign(kStatusTextLength, '\0');
   if (lastAnswer_.size() != kStatusTextLength) {
     SetError(kErrAnswerLength);

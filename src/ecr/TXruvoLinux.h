@@ -316,6 +316,8 @@ class TXruvoLinux {
   bool WriteFrame(const std::string& frame);
   bool StatusPoll();
   std::string TimeStamp() const;
+  // Zeroes StatusText and fills it from a 20-character status answer; 8002 otherwise.
+  bool KeepStatusText();
   bool StatusIs(std::size_t position, char value) const { return statusText_[position - 1] == value; }
   // A text line command: checks font and text, aligns, sends code + font + L2(text).
   bool SendTextLine(const char* code, const std::string& font, const std::string& text,

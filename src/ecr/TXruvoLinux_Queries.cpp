@@ -126,13 +126,7 @@ bool TXruvoLinux::ReadTotalizer(int number, std::string& answer) {
 bool TXruvoLinux::ReadStatus() {
   if (!IsReady()) return false;
   if (!RunRepeated("1215", kStateQuerySends)) return false;
-  statusText_.assign(kStatusTextLength, '\0');
-  if (lastAnswer_.size() != kStatusTextLength) {
-    SetError(kErrAnswerLength);
-    return false;
-  }
-  statusText_ = lastAnswer_;
-  return true;
+  return KeepStatusText();
 }
 
 bool TXruvoLinux::ReadPrinterState(std::string& answer) {
