@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make ninja-build libgtest-dev libgmock-dev libbenchmark-dev
-          clang libclang-rt-14-dev python3 procps)
+          clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
