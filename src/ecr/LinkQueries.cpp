@@ -37,7 +37,7 @@ bool TXruvoLinux::KeepStatusText() {
 bool TXruvoLinux::ReadJEFreeLines() {
   if (!IsReady()) return false;
   jeFreeLines_ = -1;
-  const int result = Transact("8006000000000000", -1);
+  const int result = Transact("8006000000000000", kDefaultTimeOut);
   if (result != kOk) {
     SetError(result);
     return false;

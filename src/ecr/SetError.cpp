@@ -62,7 +62,7 @@ void TXruvoLinux::SetError(std::int32_t code) {
 
 bool TXruvoLinux::ReadExtendedError() {
   if (!IsReady()) return false;
-  return RunCommand("1015", -1);
+  return RunCommand("1015", kDefaultTimeOut);
 }
 
 }  // namespace ruvo

@@ -31,6 +31,8 @@ class TXruvoLinux {
   // What one read from the port may hand over at a time.
   static constexpr std::size_t kRxPieceSize = 1000;
   static constexpr std::int64_t kDefaultTimeOutMs = 5000;
+  // The SetTimeOut argument of most commands: no time-out of its own, so 5 seconds.
+  static constexpr int kDefaultTimeOut = -1;
   static constexpr std::size_t kStatusTextLength = 20;
 
   static constexpr std::uint8_t kStx = 0x02;

@@ -8,7 +8,6 @@ namespace ruvo {
 
 namespace {
 
-constexpr int kDefaultTimeOut = -1;
 constexpr std::int64_t kExportRetryPauseMs = 200;
 
 // A report number as N4; a text that is no integer goes as it is, zero-padded, and the

@@ -4,12 +4,6 @@
 
 namespace ruvo {
 
-namespace {
-
-constexpr int kDefaultTimeOut = -1;
-
-}  // namespace
-
 bool TXruvoLinux::BeginLogoUpload(int size) {
   if (!IsReady()) return false;
   return RunCommand("9100" + PadNumber(size, 6), kDefaultTimeOut);

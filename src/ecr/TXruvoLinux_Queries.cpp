@@ -7,7 +7,6 @@ namespace ruvo {
 
 namespace {
 
-constexpr int kDefaultTimeOut = -1;
 constexpr int kStateQuerySends = 3;
 constexpr int kDocumentStateSends = 4;
 constexpr int kSetDateTimeSends = 3;

@@ -8,7 +8,6 @@ namespace ruvo {
 
 namespace {
 
-constexpr int kDefaultTimeOut = -1;
 constexpr int kCloseTimeOut = 30;
 constexpr std::size_t kNameWidth = 22;
 constexpr std::size_t kShortestItemName = 3;

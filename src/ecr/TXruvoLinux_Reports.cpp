@@ -7,7 +7,6 @@ namespace ruvo {
 
 namespace {
 
-constexpr int kDefaultTimeOut = -1;
 constexpr int kReportTimeOut = 180;
 constexpr int kStopFromDialogTimeOut = 30;
 

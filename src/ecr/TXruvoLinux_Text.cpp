@@ -8,7 +8,6 @@ namespace ruvo {
 
 namespace {
 
-constexpr int kDefaultTimeOut = -1;
 constexpr int kNonFiscalTextTimeOut = 10;
 constexpr std::size_t kNarrowFontLength = 22;
 constexpr std::size_t kNormalFontLength = 44;

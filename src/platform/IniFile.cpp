@@ -127,8 +127,9 @@ bool IniFile::HasKey(const std::string& section, const std::string& key) const {
   return FindKey(section, key).has_value();
 }
 
-std::optional<std::size_t> IniFile::FindKey(const std::string& section,
-                                            const std::string& key) const {
+std::optional<std::size_t> IniFile::ForEachKeyIn(
+    const std::string& section,
+    const std::function<bool(std::size_t, std::pair<std::string, std::string>&)>& visit) const {
   bool inSection = false;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const std::string text = i == 0 ? WithoutBom(lines_[i].text) : lines_[i].text;
@@ -137,10 +138,18 @@ std::optional<std::size_t> IniFile::FindKey(const std::string& section,
       continue;
     }
     if (!inSection) continue;
-    const auto kv = KeyValue(text);
-    if (kv && EqualsIgnoreCase(kv->first, key)) return i;
+    if (auto kv = KeyValue(text)) {
+      if (!visit(i, *kv)) return i;
+    }
   }
   return std::nullopt;
+}
+
+std::optional<std::size_t> IniFile::FindKey(const std::string& section,
+                                            const std::string& key) const {
+  return ForEachKeyIn(section, [&](std::size_t, std::pair<std::string, std::string>& kv) {
+    return !EqualsIgnoreCase(kv.first, key);
+  });
 }
 
 std::string IniFile::ReadString(const std::string& section, const std::string& key,
@@ -230,16 +239,10 @@ void IniFile::WriteInteger(const std::string& section, const std::string& key, i
 std::vector<std::pair<std::string, std::string>> IniFile::SectionValues(
     const std::string& section) const {
   std::vector<std::pair<std::string, std::string>> values;
-  bool inSection = false;
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    const std::string text = i == 0 ? WithoutBom(lines_[i].text) : lines_[i].text;
-    if (const auto name = SectionName(text)) {
-      inSection = EqualsIgnoreCase(*name, section);
-      continue;
-    }
-    if (!inSection) continue;
-    if (auto kv = KeyValue(text)) values.push_back(std::move(*kv));
-  }
+  ForEachKeyIn(section, [&](std::size_t, std::pair<std::string, std::string>& kv) {
+    values.push_back(std::move(kv));
+    return true;
+  });
   return values;
 }
 

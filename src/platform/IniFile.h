@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -63,6 +64,11 @@ class IniFile {
 
   // Position of the key's line, or nullopt.
   std::optional<std::size_t> FindKey(const std::string& section, const std::string& key) const;
+  // Calls visit with the line index and the key/value of every key line of section, in
+  // file order, until visit returns false; then gives that line's index.
+  std::optional<std::size_t> ForEachKeyIn(
+      const std::string& section,
+      const std::function<bool(std::size_t, std::pair<std::string, std::string>&)>& visit) const;
 
   std::string path_;
   std::vector<Line> lines_;

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "DriverTestSupport.h"
+#include "support/ChildProcess.h"
 #include "platform/Files.h"
 
 namespace ruvo::testing {
@@ -24,13 +25,7 @@ namespace {
 // Generous limits: they only keep a broken program from hanging the test.
 constexpr int kPatienceMs = 5000;
 
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = kPatienceMs) {
-  for (int waited = 0; waited < timeoutMs; waited += 20) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return condition();
-}
+bool WaitFor(const std::function<bool()>& condition) { return WaitUntil(condition, kPatienceMs); }
 
 // A name of the run-once guard that no other test, and no real driver, uses.
 std::string UniqueInstanceName() {
@@ -39,57 +34,21 @@ std::string UniqueInstanceName() {
 }
 
 // A child process with its standard error in a file; killed if the test leaves it running.
+// The run-once guard's name goes in through the environment, as a shop's script would set it.
 class Process {
  public:
   Process(const std::vector<std::string>& args, const std::string& errPath,
           const std::string& instanceName = "") {
-    pid_ = fork();
-    if (pid_ == 0) {
-      const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int devNull = open("/dev/null", O_WRONLY);
-      if (err >= 0) dup2(err, STDERR_FILENO);
-      if (devNull >= 0) dup2(devNull, STDOUT_FILENO);
-      if (!instanceName.empty()) setenv("RUVO_DRV_INSTANCE", instanceName.c_str(), 1);
-      std::vector<char*> argv;
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
+    std::vector<std::string> environment;
+    if (!instanceName.empty()) environment.push_back("RUVO_DRV_INSTANCE=" + instanceName);
+    child_.Start(args, "/dev/null", errPath, environment);
   }
-  ~Process() {
-    if (pid_ > 0 && !reaped_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-
-  bool Running() { return pid_ > 0 && !reaped_ && !Reap(WNOHANG); }
-
-  // The exit code once the process has ended (-1 for a signal, -2 when it did not end).
-  int Wait() {
-    if (WaitFor([&] { return reaped_ || Reap(WNOHANG); })) return exitCode_;
-    return -2;
-  }
-  int Stop(int signal) {
-    kill(pid_, signal);
-    return Wait();
-  }
+  bool Running() { return child_.Running(); }
+  int Wait() { return child_.Wait(kPatienceMs); }
+  int Stop(int signal) { return child_.Stop(signal, kPatienceMs); }
 
  private:
-  bool Reap(int options) {
-    int status = 0;
-    if (waitpid(pid_, &status, options) != pid_) return false;
-    reaped_ = true;
-    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return true;
-  }
-
-  pid_t pid_ = -1;
-  bool reaped_ = false;
-  int exitCode_ = -2;
+  ruvo::testing::ChildProcess child_;
 };
 
 std::vector<std::string> DriverArgs(const std::string& dir) {

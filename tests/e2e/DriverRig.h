@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "SimulatedEcr.h"
 #include "platform/TempFolder.h"
 

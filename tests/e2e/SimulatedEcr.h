@@ -3,9 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 
 namespace ruvo::e2e {
+
+using ruvo::testing::ChildProcess;
+using ruvo::testing::WaitUntil;
 
 // The xruvo_sim program on a pseudo-terminal: its link, paper and control FIFO live in
 // folder under names that start with name, so two simulators can share a folder.

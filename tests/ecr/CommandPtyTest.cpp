@@ -1,7 +1,6 @@
 // Every ECR command once, against the real xruvo_sim program on a pseudo-terminal, through
 // the driver's termios port and a real clock.
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,7 +8,6 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/PosixSerialPort.h"
+#include "support/ChildProcess.h"
 
 namespace ruvo::test {
 namespace {
@@ -35,19 +34,12 @@ class SimulatorProcess {
     settings = dir + "/XRUVODRV.INI";
     std::ofstream(settings) << "[Porturi]\r\nCOM1=" << link << "\r\n";
     const std::string paper = dir + "/paper.txt";
-    pid = fork();
-    if (pid == 0) {
-      execl(XRUVO_SIM_PATH, XRUVO_SIM_PATH, "--link", link.c_str(), "--paper", paper.c_str(),
-            "--typed-report-ms", "300", "--export-ms", "300", "--fault", "export-87",
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
+    process.Start({XRUVO_SIM_PATH, "--link", link, "--paper", paper, "--typed-report-ms", "300",
+                   "--export-ms", "300", "--fault", "export-87"},
+                  "/dev/null", dir + "/sim.err");
   }
   ~SimulatorProcess() {
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-    }
+    process.Stop(SIGTERM);
     if (!dir.empty()) {
       std::error_code ignored;
       fs::remove_all(dir, ignored);
@@ -55,15 +47,15 @@ class SimulatorProcess {
   }
   // The link appears once the simulator serves.
   bool WaitUntilServing() const {
-    for (int k = 0; k < 500; ++k) {
-      std::error_code ignored;
-      if (fs::is_symlink(link, ignored)) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return ruvo::testing::WaitUntil(
+        [&] {
+          std::error_code ignored;
+          return fs::is_symlink(link, ignored);
+        },
+        5000);
   }
 
-  pid_t pid = -1;
+  ruvo::testing::ChildProcess process;
   std::string dir;
   std::string link;
   std::string settings;
@@ -72,7 +64,7 @@ class SimulatorProcess {
 class PtyCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_GT(sim.pid, 0);
+    ASSERT_TRUE(sim.process.Running());
     ASSERT_TRUE(sim.WaitUntilServing());
     ecr = std::make_unique<TXruvoLinux>(std::make_unique<PosixSerialPort>(sim.settings), clock, pump);
     ASSERT_TRUE(ecr->OpenPort(1));
