@@ -11,7 +11,7 @@ namespace ruvo::e2e {
 namespace {
 
 constexpr int kStartMs = 5000;
-constexpr int kControlMs = 3000;
+constexpr int kControlMs = 5000;
 
 }  // namespace
 
