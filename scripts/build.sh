@@ -3,5 +3,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="$1"; shift
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+launcher=()
+# ccache, when a developer has it, makes rebuilds and second checkouts cheap; paths below the
+# checkout are taken relative, so several checkouts share one cache.
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="$PWD"
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
