@@ -1,5 +1,6 @@
 #include "app/ReceiptCycle.h"
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 
@@ -10,7 +11,9 @@
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/TimeFormat.h"
+#include "platform/WriteProbe.h"
 #include "receipt/LegacyConversion.h"
+#include "receipt/ReceiptExecutor.h"
 
 namespace ruvo {
 
@@ -53,8 +56,9 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       ownedFiles_(std::make_unique<PosixFileOperations>()),
       execution_(&execution),
       files_(ownedFiles_.get()),
-      guard_(*files_, clock),
-      response_(state, op, guard_.WarningLines()) {}
+      journal_(state.workingFolder),
+      guard_(*files_, clock, journal_),
+      response_(state, op, warningLines_) {}
 
 ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock,
                                    IReceiptExecution& execution, IFileOperations& files)
@@ -63,8 +67,9 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       clock_(clock),
       execution_(&execution),
       files_(&files),
-      guard_(files, clock),
-      response_(state, op, guard_.WarningLines()) {}
+      journal_(state.workingFolder),
+      guard_(files, clock, journal_),
+      response_(state, op, warningLines_) {}
 
 ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock)
     : state_(state),
@@ -74,11 +79,28 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       ownedFiles_(std::make_unique<PosixFileOperations>()),
       execution_(ownedExecution_.get()),
       files_(ownedFiles_.get()),
-      guard_(*files_, clock),
-      response_(state, op, guard_.WarningLines()) {}
+      journal_(state.workingFolder),
+      guard_(*files_, clock, journal_),
+      response_(state, op, warningLines_) {}
 
 std::optional<std::string> ReceiptFileCycle::FindNext() {
-  for (const std::string& name : ListMatching(state_.workingFolder, kReceiptMask)) {
+  const std::vector<std::string> waiting = ListMatching(state_.workingFolder, kReceiptMask);
+  auto isWaiting = [&](const std::string& name) {
+    return std::find(waiting.begin(), waiting.end(), name) != waiting.end();
+  };
+  // A record whose file is gone belongs to a run that was answered (or given up by the
+  // sales application): there is nobody left to answer.
+  std::vector<std::string> gone;
+  for (const InFlightRecord& record : journal_.Records()) {
+    if (!isWaiting(record.name)) gone.push_back(record.name);
+  }
+  for (const std::string& name : gone) journal_.Remove(name);
+  // An interrupted file goes first: another file's state check would settle the receipt
+  // it left open without knowing whose it is.
+  for (const InFlightRecord& record : journal_.Records()) {
+    if (!guard_.IsSkipped(state_.workingFolder, record.name)) return record.name;
+  }
+  for (const std::string& name : waiting) {
     if (!guard_.IsSkipped(state_.workingFolder, name)) return name;
   }
   return std::nullopt;
@@ -95,29 +117,67 @@ bool ReceiptFileCycle::PickUpNext() {
   if (!name) return false;
 
   BusyScope busy(state_.busy);
+  // Nothing is sent to the ECR for a file that could not be answered.
+  if (!AnswerPlaceReady()) return true;
   try {
     state_.fileSuffix = ReceiptSuffix(*name);
     response_.BeginFile();
-    ranIdentity_.reset();
-    const std::string oldResponse =
-        JoinPath(state_.workingFolder, ResponseFileName(state_.fileSuffix));
-    // One that cannot be deleted is replaced when the new response is saved.
-    if (files_->Exists(oldResponse)) files_->Delete(oldResponse);
-    ProcessReceiptFile(*name);
-  } catch (...) {
-    ReportException(WhatOf(std::current_exception()));
-  }
-
-  try {
-    if (guard_.Remove(state_.workingFolder, *name, state_.fileStamp, ranIdentity_) ==
-        RemovalOutcome::Remembered) {
-      RefreshWarnings();
+    ranSha256_.reset();
+    record_.reset();
+    recoveryLog_.clear();
+    const RecoveryStep step = RecoverInterrupted(*name);
+    if (step == RecoveryStep::Wait) return true;
+    if (step == RecoveryStep::RunNormally) {
+      const std::string oldResponse =
+          JoinPath(state_.workingFolder, ResponseFileName(state_.fileSuffix));
+      // One that cannot be deleted is replaced when the new response is saved.
+      if (files_->Exists(oldResponse)) files_->Delete(oldResponse);
+      ProcessReceiptFile(*name);
     }
   } catch (...) {
     ReportException(WhatOf(std::current_exception()));
   }
+  FinishFile(*name);
   clock_.SleepMs(kPauseAfterFileMs);
   return true;
+}
+
+bool ReceiptFileCycle::AnswerPlaceReady() {
+  const bool writable = CanWriteFileIn(state_.workingFolder);
+  if (writable == !folderUnwritable_) return writable;
+  folderUnwritable_ = !writable;
+  if (!writable) {
+    std::cerr << "Ruvo_Drv: no response file can be written in " << state_.workingFolder
+              << "; receipt files wait there until one can\n";
+  }
+  RefreshWarnings();
+  return writable;
+}
+
+void ReceiptFileCycle::FinishFile(const std::string& name) {
+  try {
+    if (!response_.Written() || !response_.LastSaveSucceeded()) {
+      // A file nobody was answered for stays, with its record, so that a later tick (or
+      // a restart) answers it; a resend by the sales application could print it twice.
+      std::cerr << "Ruvo_Drv: the response to " << name
+                << " could not be saved; the file stays for a later answer\n";
+      return;
+    }
+    const RemovalOutcome outcome =
+        guard_.Remove(state_.workingFolder, name, state_.fileStamp, ranSha256_);
+    journal_.Remove(name);
+    if (outcome == RemovalOutcome::Remembered) RefreshWarnings();
+  } catch (...) {
+    ReportException(WhatOf(std::current_exception()));
+  }
+}
+
+void ReceiptFileCycle::WriteRecord(RunPhase phase, const std::string& receiptNumber) {
+  if (!record_) return;
+  record_->phase = phase;
+  record_->receiptNumber = receiptNumber;
+  // A run already under way goes on: stopping half-way through a receipt helps nobody.
+  journal_.Put(*record_);
 }
 
 void ReceiptFileCycle::ReportException(const std::string& what) {
@@ -148,7 +208,8 @@ void ReceiptFileCycle::ProcessReceiptFile(const std::string& name) {
   state_.fileSuffix = ReceiptSuffix(name);
   ClearResponseItems();
 
-  std::vector<std::string> log;
+  std::vector<std::string> log = std::move(recoveryLog_);
+  recoveryLog_.clear();
   std::exception_ptr failure;
   try {
     RunFile(name, log);
@@ -177,7 +238,7 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
     WriteResponse("Nu pot deschide fisierului " + name);
     return;
   }
-  ranIdentity_ = read->identity;
+  ranSha256_ = read->sha256;
   std::vector<std::string> lines = std::move(read->lines);
 
   if (state_.settings.sintaxa == 1) {
@@ -211,10 +272,27 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
     return;
   }
 
-  ReceiptRun run{state_, op_, clock_, response_, lines, validation, log};
+  ReceiptRun run{state_, op_, clock_, response_, lines, validation, log, &phases_};
+  const int port = validation.port.value_or(state_.settings.port);
+  record_ = InFlightRecord{name,
+                           read->sha256,
+                           state_.fileStamp,
+                           SaleClosesReceipt(validation.flags) && validation.flags.fiscalGroup
+                               ? FileKind::Sale
+                               : FileKind::Other,
+                           RunPhase::Preparing,
+                           port == 0 ? 1 : port,
+                           {}};
+  if (!journal_.Put(*record_)) {
+    // Without its record a crash could print the file twice; it waits unanswered, as
+    // when no response can be written.
+    record_.reset();
+    return;
+  }
   std::exception_ptr failure;
   try {
     if (execution_->PrepareEcrLink(run)) {
+      run.Reached(RunPhase::Lines);
       if (validation.flags.fiscalGroup) {
         execution_->ExecuteReceipt(run);
       } else {
@@ -250,8 +328,25 @@ void ReceiptFileCycle::SaveLog(const std::vector<std::string>& log) {
 
 void ReceiptFileCycle::WriteResponse(const std::string& text) { response_.WriteResponse(text); }
 
-void ReceiptFileCycle::RefreshWarnings() { ruvo::RefreshWarnings(state_, guard_.WarningLines()); }
+void ReceiptFileCycle::RefreshWarnings() {
+  RebuildWarningLines();
+  ruvo::RefreshWarnings(state_, warningLines_);
+}
 
-void ReceiptFileCycle::CleanOldFiles() { ruvo::CleanOldFiles(state_, clock_, *files_); }
+void ReceiptFileCycle::RebuildWarningLines() {
+  warningLines_ = guard_.WarningLines();
+  warningLines_.insert(warningLines_.end(), recoveryNotes_.begin(), recoveryNotes_.end());
+  if (folderUnwritable_) warningLines_.push_back(kFolderUnwritableWarning);
+}
+
+void ReceiptFileCycle::CleanOldFiles() {
+  ruvo::CleanOldFiles(state_, clock_, *files_);
+  try {
+    // What the journal remembers from before a restart is shown from the start.
+    guard_.RebuildWarnings();
+    RefreshWarnings();
+  } catch (...) {
+  }
+}
 
 }  // namespace ruvo

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/DriverState.h"
+#include "app/InFlightJournal.h"
 #include "app/ReceiptExecution.h"
 #include "app/ReceiptFileGuard.h"
 #include "app/ReceiptFileReader.h"
@@ -24,6 +25,15 @@ std::string ReceiptSuffix(const std::string& name);
 // The answer of a file whose processing was cut short by an unexpected error, so that the
 // sales application is never left without an answer (or with the previous one).
 inline const std::string kProcessingFailedPrefix = "8098;Eroare la procesarea fisierului : ";
+
+// The answer of a file other than a sale whose run a crash or a power cut interrupted: it
+// is not run again, since what it had done cannot be told from the ECR.
+inline const std::string kInterruptedRun =
+    "8097;Executia fisierului a fost intrerupta. Verificati casa de marcat";
+
+// The warning while no response file can be written in the working folder.
+inline const std::string kFolderUnwritableWarning =
+    "Atentie ! Nu pot scrie raspunsul in folderul de lucru ! Bonurile asteapta.";
 
 // The receipt file cycle: one receipt file per call of PickUpNext, from pickup to the
 // response, the log and history copies and the removal of the file. Runs on the driver's
@@ -68,9 +78,26 @@ class ReceiptFileCycle {
   // The guard that keeps a file from being executed twice (for the window and tests).
   const ReceiptFileGuard& Guard() const { return guard_; }
 
+  // What was found of the runs a crash interrupted, newest last (also in the warning box).
+  const std::vector<std::string>& RecoveryNotes() const { return recoveryNotes_; }
+
  private:
-  // The first waiting receipt file that is not a remembered undeletable one.
+  enum class RecoveryStep { RunNormally, Answered, Wait };
+
+  // The first waiting receipt file that is not a remembered undeletable one; a file whose
+  // run was interrupted goes first.
   std::optional<std::string> FindNext();
+  // False, with a warning, when no response could be written now.
+  bool AnswerPlaceReady();
+  // Removes the file once it has been answered; keeps it and its record otherwise.
+  void FinishFile(const std::string& name);
+  void WriteRecord(RunPhase phase, const std::string& receiptNumber);
+  // ReceiptCycleRecovery.cpp: the file has a record of an interrupted run.
+  RecoveryStep RecoverInterrupted(const std::string& name);
+  void AnswerRecovered(const std::string& name, const std::string& text,
+                       std::vector<std::string>& log);
+  void Note(const std::string& name, const std::string& text, std::vector<std::string>& log);
+  void RebuildWarningLines();
   // Steps 2 to 6: read, convert, copy, check and execute; fills log.
   void RunFile(const std::string& name, std::vector<std::string>& log);
   std::optional<ReceiptFileContent> ReadWithRetry(const std::string& path);
@@ -85,9 +112,28 @@ class ReceiptFileCycle {
   std::unique_ptr<IFileOperations> ownedFiles_;
   IReceiptExecution* execution_;  // the owned one or the caller's, never null
   IFileOperations* files_;
+  InFlightJournal journal_;
   ReceiptFileGuard guard_;
+  std::vector<std::string> warningLines_;  // the cycle's lines of the warning box
   ResponseWriter response_;
-  std::optional<FileIdentity> ranIdentity_;  // the version of the current file that was read
+  std::optional<std::string> ranSha256_;   // of the bytes of the current file that ran
+  std::optional<InFlightRecord> record_;   // of the current file, once it reaches the ECR
+  std::vector<std::string> recoveryNotes_;
+  std::vector<std::string> recoveryLog_;   // goes before the log of a file run again
+  bool folderUnwritable_ = false;
+
+  // Moves the current file's record on as the executors report their progress.
+  class RecordPhases final : public IRunPhases {
+   public:
+    explicit RecordPhases(ReceiptFileCycle& cycle) : cycle_(cycle) {}
+    void Reached(RunPhase phase, const std::string& receiptNumber) override {
+      cycle_.WriteRecord(phase, receiptNumber);
+    }
+
+   private:
+    ReceiptFileCycle& cycle_;
+  };
+  RecordPhases phases_{*this};
 };
 
 }  // namespace ruvo

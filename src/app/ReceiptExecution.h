@@ -4,12 +4,21 @@
 #include <vector>
 
 #include "app/DriverState.h"
+#include "app/InFlightJournal.h"
 #include "app/ResponseFile.h"
 #include "console/Operator.h"
 #include "platform/Clock.h"
 #include "receipt/ReceiptValidator.h"
 
 namespace ruvo {
+
+// Told where a run has come to, so that a crash can be answered truthfully after a restart.
+class IRunPhases {
+ public:
+  virtual ~IRunPhases() = default;
+  // receiptNumber: the fiscal receipt's number, once phase is Closed.
+  virtual void Reached(RunPhase phase, const std::string& receiptNumber) = 0;
+};
 
 // Everything the executors get for one receipt file.
 struct ReceiptRun {
@@ -20,6 +29,23 @@ struct ReceiptRun {
   const std::vector<std::string>& lines;  // after the legacy conversion
   const ValidationResult& validation;     // presence flags, port of a first "COM" line
   std::vector<std::string>& log;          // the file's log: append the link's exchange log
+  IRunPhases* phases = nullptr;           // none in tests that need no journal
+
+  void Reached(RunPhase phase, const std::string& receiptNumber = {}) const {
+    if (phases != nullptr) phases->Reached(phase, receiptNumber);
+  }
+};
+
+// What the ECR said about a sale whose run was cut short, and what was done about it.
+struct SaleSettlement {
+  enum class Outcome {
+    EcrSilent,  // no answer: nothing was done, ask again later
+    RunAgain,   // nothing fiscal was completed; what was open is cancelled
+    Finished,   // the sale's receipt is paid or closed, and now finished
+  };
+  Outcome outcome = Outcome::EcrSilent;
+  std::string receiptNumber;       // for Finished
+  std::vector<std::string> notes;  // what was found and done, for the log and the operator
 };
 
 // The ECR side of a receipt file. PrepareEcrLink opens the link for the file and checks
@@ -34,6 +60,13 @@ class IReceiptExecution {
   virtual bool ExecuteReceipt(ReceiptRun& run) = 0;
   virtual void ExecuteAdministrative(ReceiptRun& run) = 0;
   virtual void EndFile(ReceiptRun& /*run*/) {}
+  // Asks the ECR on port what became of the sale interrupted in phase (Lines or
+  // Closing) and settles it; appends the link's exchange log to log.
+  virtual SaleSettlement SettleInterruptedSale(const Settings& /*settings*/, int /*port*/,
+                                               RunPhase /*phase*/,
+                                               std::vector<std::string>& /*log*/) {
+    return {};
+  }
 };
 
 // The answer of a driver built without the ECR executors: a receipt file is refused

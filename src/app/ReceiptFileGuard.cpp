@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "platform/Files.h"
+#include "platform/Sha256.h"
 
 namespace ruvo {
 
@@ -35,16 +36,21 @@ std::string AsideName(const std::string& name, const std::string& stamp, int att
   return aside;
 }
 
-ReceiptFileGuard::ReceiptFileGuard(IFileOperations& files, IClock& clock)
-    : files_(files), clock_(clock) {}
+std::optional<std::string> FileSha256(const std::string& path) {
+  const std::optional<std::string> bytes = ReadFileBytes(path);
+  if (!bytes) return std::nullopt;
+  return Sha256Hex(*bytes);
+}
+
+ReceiptFileGuard::ReceiptFileGuard(IFileOperations& files, IClock& clock, InFlightJournal& journal)
+    : files_(files), clock_(clock), journal_(journal) {}
 
 bool ReceiptFileGuard::IsSkipped(const std::string& folder, const std::string& name) {
-  const std::string path = JoinPath(folder, name);
-  for (std::size_t i = 0; i < remembered_.size(); ++i) {
-    if (remembered_[i].path != path) continue;
-    const std::optional<FileIdentity> now = IdentityOf(path);
-    if (now && *now == remembered_[i].identity) return true;
-    Forget(i);
+  for (const ExecutedFile& executed : journal_.Executed()) {
+    if (executed.name != name) continue;
+    if (FileSha256(JoinPath(folder, name)) == executed.sha256) return true;
+    journal_.RemoveExecuted(name);
+    RebuildWarnings();
     return false;
   }
   return false;
@@ -52,11 +58,11 @@ bool ReceiptFileGuard::IsSkipped(const std::string& folder, const std::string& n
 
 RemovalOutcome ReceiptFileGuard::Remove(const std::string& folder, const std::string& name,
                                         const std::string& stamp,
-                                        const std::optional<FileIdentity>& ran) {
+                                        const std::optional<std::string>& ranSha256) {
   const std::string path = JoinPath(folder, name);
-  if (ran) {
-    const std::optional<FileIdentity> now = IdentityOf(path);
-    if (now && !(*now == *ran)) return RemovalOutcome::Replaced;
+  if (ranSha256) {
+    const std::optional<std::string> now = FileSha256(path);
+    if (now && *now != *ranSha256) return RemovalOutcome::Replaced;
   }
   const std::int64_t start = clock_.MonotonicMs();
   for (;;) {
@@ -77,32 +83,20 @@ RemovalOutcome ReceiptFileGuard::Remove(const std::string& folder, const std::st
     break;
   }
 
-  Remembered entry;
-  entry.path = path;
-  entry.identity = IdentityOf(path).value_or(FileIdentity{});
-  entry.warning = "Atentie ! Fisierul " + name + " a fost executat dar nu poate fi sters !";
   std::cerr << "Ruvo_Drv: " << name
             << " was executed but can be neither deleted nor renamed; it will not run again"
-               " until it changes\n";
-  for (std::size_t i = 0; i < remembered_.size(); ++i) {
-    if (remembered_[i].path == path) {
-      Forget(i);
-      break;
-    }
-  }
-  remembered_.push_back(entry);
+               " until its content changes\n";
+  const std::optional<std::string> now = FileSha256(path);
+  journal_.AddExecuted(ExecutedFile{name, now.value_or(ranSha256.value_or(std::string(64, '0')))});
   RebuildWarnings();
   return RemovalOutcome::Remembered;
 }
 
-void ReceiptFileGuard::Forget(std::size_t index) {
-  remembered_.erase(remembered_.begin() + static_cast<std::ptrdiff_t>(index));
-  RebuildWarnings();
-}
-
 void ReceiptFileGuard::RebuildWarnings() {
   warnings_.clear();
-  for (const Remembered& r : remembered_) warnings_.push_back(r.warning);
+  for (const ExecutedFile& e : journal_.Executed()) {
+    warnings_.push_back("Atentie ! Fisierul " + e.name + " a fost executat dar nu poate fi sters !");
+  }
 }
 
 }  // namespace ruvo

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ReceiptFileReader.h"
+#include "app/InFlightJournal.h"
 #include "platform/Clock.h"
 
 namespace ruvo {
@@ -29,48 +29,47 @@ class PosixFileOperations final : public IFileOperations {
 };
 
 // How a receipt file left the working folder after its run.
-// Replaced: the name holds a newer file than the one that ran, which is left to run next.
+// Replaced: the name holds other bytes than the ones that ran, left to run next.
 enum class RemovalOutcome { Deleted, RenamedAside, Remembered, Replaced };
 
 // A receipt file is executed once: a second run would sell the same goods twice. The
 // guard removes each file after its run and, when the file cannot be removed, keeps it
-// from being picked up again.
+// from being picked up again while it holds the bytes that ran. A file is told from
+// another by its bytes (SHA-256) only: a copy tool or a network share may change its time
+// stamp or inode without changing the receipt. What it remembers is kept in the journal,
+// so it survives a restart.
 class ReceiptFileGuard {
  public:
   static constexpr std::int64_t kDeleteRetryMs = 2000;
   static constexpr std::int64_t kDeleteRetryPauseMs = 50;
 
-  ReceiptFileGuard(IFileOperations& files, IClock& clock);
+  ReceiptFileGuard(IFileOperations& files, IClock& clock, InFlightJournal& journal);
 
-  // True when the file is one that ran but could not be removed and has not changed
-  // since. A changed or vanished file is forgotten (and its warning withdrawn).
+  // True when the file is one that ran but could not be removed and still holds the same
+  // bytes. A changed or vanished file is forgotten (and its warning withdrawn).
   bool IsSkipped(const std::string& folder, const std::string& name);
 
   // Deletes the file, retrying for 2 seconds. When it stays, renames it aside to a name
-  // ONLINE*.TXT does not match; when even that fails, remembers its identity and warns.
-  // ran is the identity of the version that was read: when the name now holds another
-  // version (the sales application wrote its next receipt early), that one is kept.
+  // ONLINE*.TXT does not match; when even that fails, remembers its bytes and warns.
+  // ranSha256 is the digest of the bytes that ran: when the name now holds other bytes
+  // (the sales application wrote its next receipt early), that file is kept.
   RemovalOutcome Remove(const std::string& folder, const std::string& name,
-                        const std::string& stamp, const std::optional<FileIdentity>& ran);
+                        const std::string& stamp, const std::optional<std::string>& ranSha256);
 
   // The warning lines of the files remembered, for the warning box.
   const std::vector<std::string>& WarningLines() const { return warnings_; }
-
- private:
-  struct Remembered {
-    std::string path;
-    FileIdentity identity;
-    std::string warning;
-  };
-
-  void Forget(std::size_t index);
+  // Rebuilds them from the journal (after a restart).
   void RebuildWarnings();
 
+ private:
   IFileOperations& files_;
   IClock& clock_;
-  std::vector<Remembered> remembered_;
+  InFlightJournal& journal_;
   std::vector<std::string> warnings_;
 };
+
+// The SHA-256 of the file's bytes now; nullopt when it cannot be read.
+std::optional<std::string> FileSha256(const std::string& path);
 
 // The name a receipt file that could not be deleted is renamed to:
 // "EXECUTAT_" + stamp + "_" + name (+ "_" + n when taken). It begins with neither

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/Files.h"
+#include "platform/Sha256.h"
 
 namespace ruvo {
 
@@ -100,7 +101,7 @@ std::optional<ReceiptFileContent> ReadCompleteReceipt(const std::string& path, I
   if (!bytes) return std::nullopt;
   const std::optional<FileIdentity> after = IdentityOf(path);
   if (!after || !(*after == *settled)) return std::nullopt;
-  return ReceiptFileContent{SplitLines(*bytes), *after};
+  return ReceiptFileContent{SplitLines(*bytes), *after, Sha256Hex(*bytes)};
 }
 
 }  // namespace ruvo

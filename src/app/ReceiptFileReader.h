@@ -32,6 +32,7 @@ bool IsOpenForWriting(const std::string& path);
 struct ReceiptFileContent {
   std::vector<std::string> lines;
   FileIdentity identity;
+  std::string sha256;  // of the bytes that were read
 };
 
 // One attempt at reading a receipt file the sales application has finished writing:

@@ -2,6 +2,7 @@
 
 #include "receipt/AdminExecutor.h"
 #include "receipt/ReceiptExecutor.h"
+#include "receipt/SaleSettlement.h"
 
 namespace ruvo {
 
@@ -42,6 +43,26 @@ void EcrReceiptExecution::ExecuteAdministrative(ReceiptRun& run) {
 }
 
 void EcrReceiptExecution::EndFile(ReceiptRun& run) { ReleaseLink(run); }
+
+SaleSettlement EcrReceiptExecution::SettleInterruptedSale(const Settings& settings, int port,
+                                                          RunPhase phase,
+                                                          std::vector<std::string>& log) {
+  const std::unique_ptr<TXruvoLinux> link = makeLink_ ? makeLink_() : nullptr;
+  if (!link) return {};
+  link->ModTaiere = settings.modTaiere;
+  link->LiniiAvans = settings.liniiAvans;
+  link->SetLongTimeOut(settings.longTimeOut);
+  SaleSettlement settlement;
+  if (link->OpenPort(port)) {
+    settlement = ruvo::SettleInterruptedSale(*link, phase);
+  } else {
+    link->IsReady();  // puts the port error into LastError
+    settlement.notes.push_back("Portul casei de marcat nu se deschide : " + link->LastError());
+  }
+  link->ClosePort();
+  log.insert(log.end(), link->ExchangeLog().begin(), link->ExchangeLog().end());
+  return settlement;
+}
 
 void EcrReceiptExecution::ReleaseLink(ReceiptRun& run) {
   if (!link_) return;

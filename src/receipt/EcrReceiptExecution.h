@@ -24,6 +24,8 @@ class EcrReceiptExecution final : public IReceiptExecution {
   bool ExecuteReceipt(ReceiptRun& run) override;
   void ExecuteAdministrative(ReceiptRun& run) override;
   void EndFile(ReceiptRun& run) override;
+  SaleSettlement SettleInterruptedSale(const Settings& settings, int port, RunPhase phase,
+                                       std::vector<std::string>& log) override;
 
  private:
   void ReleaseLink(ReceiptRun& run);

@@ -62,6 +62,7 @@ bool FileExecution::Run() {
 
   bool result = true;
   if (ClosesReceipt()) {
+    run_.Reached(RunPhase::Closing);
     if (run_.validation.flags.payment) {
       for (const std::string& text : deferredTexts_) {
         if (!link_.SendTwoPartText(text)) {
@@ -75,7 +76,7 @@ bool FileExecution::Run() {
 
   response.extraLines.clear();
   if (!result) {
-    run_.response.WriteResponse(link_.LastError());
+    run_.response.WriteResponse(closeError_.value_or(link_.LastError()));
     return false;
   }
   if (run_.validation.flags.dailyTotals) {
@@ -113,8 +114,9 @@ FileExecution::LineResult FileExecution::RunPass() {
 
 // A file of reports, queries or receipt commands that stand alone, or a lone text line,
 // has no receipt of its own to close.
-bool FileExecution::ClosesReceipt() const {
-  const PresenceFlags& f = run_.validation.flags;
+bool FileExecution::ClosesReceipt() const { return SaleClosesReceipt(run_.validation.flags); }
+
+bool SaleClosesReceipt(const PresenceFlags& f) {
   const bool standAlone = f.finishReceipt || f.receiptStateQuery || f.cancelReceipt ||
                           f.dailyReport || f.dailyTotals || f.mfReport || f.fiscalSeriesRead ||
                           f.totalizerRead || f.totalizersRead || f.xReport || f.departmentReport;
@@ -122,18 +124,25 @@ bool FileExecution::ClosesReceipt() const {
 }
 
 bool FileExecution::CloseReceipt() {
-  if (link_.CloseReceipt()) {
-    if (!AfterClose()) {
-      // The receipt is closed and counted: the sale stands, only what follows it is lost.
-      run_.state.response.extraMessage = link_.LastError() + kAfterCloseHint;
-    }
-    return true;
-  }
+  if (link_.CloseReceipt()) return FinishClosedReceipt();
   const std::string error = link_.LastError();
+  // Never closed again blindly: a receipt the ECR shows paid or closed goes on to its cut.
+  if (AnswerLost(error) && ClosedAfterLostAnswer()) return FinishClosedReceipt();
+  closeError_ = error;
   run_.response.WriteResponse(error);
   if (!link_.ErrorPaperOut() || settings_.tratareEroareStare != 1) return false;
   if (!PrinterErrorCleared(error)) return false;
+  closeError_.reset();
   return AfterClose();
+}
+
+bool FileExecution::FinishClosedReceipt() {
+  if (!AfterClose()) {
+    // The receipt is closed and counted: the sale stands, only what follows it is lost.
+    run_.state.response.extraMessage = closeError_.value_or(link_.LastError()) + kAfterCloseHint;
+    closeError_.reset();
+  }
+  return true;
 }
 
 bool FileExecution::AfterClose() {
@@ -145,11 +154,10 @@ bool FileExecution::AfterClose() {
     }
   }
 
-  std::string answer;
-  link_.ReadLastReceiptNumber(answer);
-  if (!link_.ReceiptNumberText().empty()) {
-    run_.state.response.fiscalReceiptNumber = link_.ReceiptNumberText();
-  }
+  // A lost answer is asked for once more: the number is what the sale is answered with.
+  if (!ReadReceiptNumber() && AnswerLost(link_.LastError())) ReadReceiptNumber();
+  const std::optional<std::string> numberError =
+      run_.state.response.fiscalReceiptNumber ? std::nullopt : std::optional(link_.LastError());
 
   if (!deferredTexts12_.empty() && WaitForPaidState()) {
     // Lines after the close are a courtesy of the receipt; their failure changes nothing.
@@ -157,7 +165,20 @@ bool FileExecution::AfterClose() {
       link_.PrintText3012(text.font, text.text, text.alignment);
     }
   }
-  return Cut();
+  bool cut = Cut();
+  if (!cut) {
+    const std::string error = link_.LastError();
+    cut = AnswerLost(error) && CutAfterLostAnswer();
+    if (!cut) closeError_ = error;
+  }
+  if (!run_.state.response.fiscalReceiptNumber && cut) ReadReceiptNumber();
+  if (const std::optional<std::string>& number = run_.state.response.fiscalReceiptNumber) {
+    run_.Reached(RunPhase::Closed, *number);
+  } else if (cut && numberError) {
+    closeError_ = numberError;
+    return false;
+  }
+  return cut;
 }
 
 bool FileExecution::WaitForPaidState() {

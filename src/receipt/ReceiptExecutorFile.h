@@ -36,6 +36,7 @@ class FileExecution {
   LineResult RunPass();
   bool ClosesReceipt() const;
   bool CloseReceipt();
+  bool FinishClosedReceipt();
   bool AfterClose();
   bool WaitForPaidState();
   bool Cut();
@@ -48,6 +49,12 @@ class FileExecution {
   bool PendingReceiptCheck();
   bool TextLine10(const Fields& fields);
   bool ResendPayment(int paymentForm, double amount);
+
+  // ReceiptExecutorLostAnswer.cpp: what the ECR did with a command whose answer was lost.
+  bool PaidAfterLostAnswer();
+  bool ClosedAfterLostAnswer();
+  bool CutAfterLostAnswer();
+  bool ReadReceiptNumber();
 
   // ReceiptExecutorRetry.cpp: the printer-error dialog and the cancel after it.
   bool PrinterErrorCleared(const std::string& error);
@@ -65,6 +72,13 @@ class FileExecution {
   // Payments the ECR refused again after the operator's or the settings' second form.
   std::vector<std::string> paymentNotes_;
   int lineCount_ = 0;
+  // The error of a close whose lost answer the ECR was asked about (the questions put
+  // their own errors into the link).
+  std::optional<std::string> closeError_;
 };
+
+// An error of the link's own (a time-out, a garbled or half answer, a vanished port),
+// not a refusal by the ECR: the ECR may have done the command all the same.
+bool AnswerLost(const std::string& error);
 
 }  // namespace ruvo

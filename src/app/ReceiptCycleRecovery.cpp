@@ -1,0 +1,100 @@
+// A receipt file whose run a crash or a power cut interrupted: its record in the journal
+// says how far the run had come, the ECR says what became of its receipt, and the file is
+// answered or run again accordingly, never printed twice.
+#include <algorithm>
+#include <iostream>
+
+#include "app/ReceiptCycle.h"
+#include "app/ReceiptFileGuard.h"
+#include "platform/Files.h"
+#include "platform/TimeFormat.h"
+
+namespace ruvo {
+
+namespace {
+
+// The warning box keeps the latest few; the log files keep everything.
+constexpr std::size_t kRecoveryNotesShown = 5;
+
+const char* PhaseText(RunPhase phase) {
+  switch (phase) {
+    case RunPhase::Preparing:
+      return "la verificarea casei de marcat";
+    case RunPhase::Lines:
+      return "in timpul liniilor bonului";
+    case RunPhase::Closing:
+      return "la inchiderea bonului";
+    case RunPhase::Closed:
+      return "dupa inchiderea bonului";
+  }
+  return "";
+}
+
+}  // namespace
+
+void ReceiptFileCycle::Note(const std::string& name, const std::string& text,
+                            std::vector<std::string>& log) {
+  log.push_back(FormatLogTime(clock_.Now()) + " " + text);
+  std::cerr << "Ruvo_Drv: " << name << ": " << text << '\n';
+  const std::string line = "Atentie ! Fisierul " + name + " : " + text;
+  // A silent ECR is asked again every tick: its notes are shown once.
+  if (std::find(recoveryNotes_.begin(), recoveryNotes_.end(), line) != recoveryNotes_.end()) return;
+  recoveryNotes_.push_back(line);
+  if (recoveryNotes_.size() > kRecoveryNotesShown) recoveryNotes_.erase(recoveryNotes_.begin());
+  RefreshWarnings();
+}
+
+void ReceiptFileCycle::AnswerRecovered(const std::string& name, const std::string& text,
+                                       std::vector<std::string>& log) {
+  Note(name, "raspuns " + text, log);
+  WriteResponse(text);
+  SaveLog(log);
+}
+
+ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::string& name) {
+  const std::optional<InFlightRecord> record = journal_.Find(name);
+  if (!record) return RecoveryStep::RunNormally;
+  const std::optional<std::string> sha = FileSha256(JoinPath(state_.workingFolder, name));
+  if (sha != record->sha256) {
+    // Other bytes under the same name: a new receipt, which runs like any other.
+    journal_.Remove(name);
+    return RecoveryStep::RunNormally;
+  }
+  // Nothing of the file had reached the ECR.
+  if (record->phase == RunPhase::Preparing) return RecoveryStep::RunNormally;
+
+  state_.fileStamp = FormatFileStamp(clock_.Now());
+  ClearResponseItems();
+  ranSha256_ = sha;
+  std::vector<std::string> log;
+  Note(name, std::string("executie intrerupta ") + PhaseText(record->phase), log);
+
+  if (record->kind == FileKind::Other) {
+    AnswerRecovered(name, kInterruptedRun, log);
+    return RecoveryStep::Answered;
+  }
+  if (record->phase == RunPhase::Closed && !record->receiptNumber.empty()) {
+    state_.response.fiscalReceiptNumber = record->receiptNumber;
+    AnswerRecovered(name, kResponseOk, log);
+    return RecoveryStep::Answered;
+  }
+
+  const SaleSettlement settled =
+      execution_->SettleInterruptedSale(state_.settings, record->port, record->phase, log);
+  for (const std::string& note : settled.notes) Note(name, note, log);
+  switch (settled.outcome) {
+    case SaleSettlement::Outcome::EcrSilent:
+      // The file and its record wait; the next tick asks again.
+      return RecoveryStep::Wait;
+    case SaleSettlement::Outcome::RunAgain:
+      recoveryLog_ = std::move(log);
+      return RecoveryStep::RunNormally;
+    case SaleSettlement::Outcome::Finished:
+      if (!settled.receiptNumber.empty()) state_.response.fiscalReceiptNumber = settled.receiptNumber;
+      AnswerRecovered(name, kResponseOk, log);
+      return RecoveryStep::Answered;
+  }
+  return RecoveryStep::Wait;
+}
+
+}  // namespace ruvo
