@@ -132,6 +132,27 @@ std::string ApplyControlCommand(Engine& engine, const std::string& line) {
   }
   if (verb == "err") return ErrorRuleCommand(engine, words, false);
   if (verb == "err99") return ErrorRuleCommand(engine, words, true);
+  if (verb == "lose") {
+    // lose CMD before|after|garble [skip N]
+    std::int64_t skip = 0;
+    const bool skipGiven = words.size() == 5 && words[3] == "skip";
+    if ((words.size() != 3 && !skipGiven) || (skipGiven && (!ParseInt(words[4], skip) || skip < 0)))
+      return "expected: lose COMMAND before|after|garble [skip N]";
+    LostAnswerRule rule;
+    rule.command = words[1];
+    rule.skip = static_cast<int>(skip);
+    if (words[2] == "before") {
+      rule.mode = LostAnswerRule::Mode::HoldBefore;
+    } else if (words[2] == "after") {
+      rule.mode = LostAnswerRule::Mode::HoldAfter;
+    } else if (words[2] == "garble") {
+      rule.mode = LostAnswerRule::Mode::Garble;
+    } else {
+      return "expected before, after or garble after the command";
+    }
+    faults.lostAnswerRules.push_back(rule);
+    return {};
+  }
   if (verb == "status") {
     if (words.size() == 2 && words[1] == "clear") {
       conditions.statusOverride.clear();
@@ -175,6 +196,10 @@ const char* ControlCommandHelp() {
          "                          with CMD (after letting N of them through)\n"
          "  err99 CMD EXT [once|always] [skip N]  ERR 99; then \"1015\" answers ERR EXT\n"
          "  err off                 forget the err rules\n"
+         "  lose CMD before|after|garble [skip N]   the next command starting with CMD\n"
+         "                          (after N of them) is not answered: not run (before),\n"
+         "                          run (after), or run and answered with noise (garble);\n"
+         "                          says \"xruvo_sim: lost ...\" on standard error\n"
          "  status POS CHAR | status clear   force a \"1215\" status character\n"
          "  paper-out, paper-near-end, cover-open, cutter-error, mf-absent, mf-full,\n"
          "  je-absent, je-full, je-almost-full, display-absent, not-fiscalized,\n"

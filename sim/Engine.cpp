@@ -82,7 +82,25 @@ void Engine::OnFrame(const RequestFrame& frame) {
     Emit(frame.text, Answer::Err(rule->code));
     return;
   }
+  if (auto lost = faults_.TakeLostAnswerRule(frame.text)) {
+    LoseAnswer(frame.text, *lost);
+    return;
+  }
   Emit(frame.text, device_.Execute(frame.text));
+}
+
+void Engine::LoseAnswer(const std::string& text, const LostAnswerRule& rule) {
+  const char* how = "held after running";
+  if (rule.mode == LostAnswerRule::Mode::HoldBefore) {
+    how = "held without running";
+  } else {
+    device_.Execute(text);
+    if (rule.mode == LostAnswerRule::Mode::Garble) {
+      how = "garbled after running";
+      Schedule(kGarbage, AnswerStartUs());
+    }
+  }
+  if (messages_ != nullptr) *messages_ << "xruvo_sim: lost " << text << " " << how << std::endl;
 }
 
 // While a long command runs the ECR answers only the poll and the stop.

@@ -49,6 +49,9 @@ class Engine {
   void SetByteTimeUs(std::int64_t us) { byteTimeUs_ = us < 0 ? 0 : us; }
 
   LineFaults& Faults() { return faults_; }
+  // Where the engine says that a lost-answer rule bit ("xruvo_sim: lost CMD ..."); none
+  // in-process.
+  void SetMessages(std::ostream* messages) { messages_ = messages; }
   Device& GetDevice() { return device_; }
   const Device& GetDevice() const { return device_; }
   Paper& GetPaper() { return paper_; }
@@ -70,6 +73,7 @@ class Engine {
   std::int64_t ByteTimeUs() const;
   void OnFrame(const RequestFrame& frame);
   void AnswerWhileBusy(const std::string& text);
+  void LoseAnswer(const std::string& text, const LostAnswerRule& rule);
   void Emit(const std::string& text, const Answer& answer);
   void Schedule(const std::string& bytes, std::int64_t startUs);
   void PromoteDeferred();
@@ -78,6 +82,7 @@ class Engine {
   Paper paper_;
   Device device_;
   LineFaults faults_;
+  std::ostream* messages_ = nullptr;
   FrameParser parser_;
   std::deque<std::pair<std::int64_t, std::uint8_t>> output_;
   std::int64_t nextFreeUs_ = 0;

@@ -16,6 +16,16 @@ struct ErrorRule {
   int skip = 0;      // matching commands let through before the rule bites
 };
 
+// The answer to one command lost on its way back: the ECR runs the command (or, with
+// hold before, does not) and the driver never hears about it. Held answers are never
+// sent, so that a test can kill the driver while it waits; garbled ones arrive as noise.
+struct LostAnswerRule {
+  enum class Mode { HoldBefore, HoldAfter, Garble };
+  std::string command;
+  Mode mode = Mode::HoldAfter;
+  int skip = 0;  // matching commands let through before the rule bites
+};
+
 // Faults of the line and of the ECR's firmware, injected by tests or the control channel.
 // Counters count request frames and go down as frames arrive.
 struct LineFaults {
@@ -28,9 +38,12 @@ struct LineFaults {
   bool vanishNextAnswer = false;  // send half an answer, then the device is gone
   std::int64_t byteDelayMs = 0;   // every answer byte this long after the one before
   std::vector<ErrorRule> errorRules;
+  std::vector<LostAnswerRule> lostAnswerRules;
 
   // The rule for this command text, consumed when it holds only once.
   std::optional<ErrorRule> TakeErrorRule(const std::string& text);
+  // The lost-answer rule for this command text, consumed (each bites once).
+  std::optional<LostAnswerRule> TakeLostAnswerRule(const std::string& text);
 };
 
 }  // namespace xruvo_sim

@@ -188,6 +188,7 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
           volatile std::sig_atomic_t& stop) {
   ruvo::SystemClock clock;
   Engine engine(clock, &paper, options.config);
+  engine.SetMessages(&log);
   for (const std::string& fault : options.faults) {
     const std::string problem = ApplyControlCommand(engine, fault);
     if (!problem.empty()) {

@@ -48,6 +48,10 @@ bool DriverRig::Start() {
   if (ecr2_ && !ecr2_->Start()) return false;
   WriteBytes(PathOf("XRUVODRV.INI"), SettingsText());
   if (ReadBytes(PathOf("XRUVODRV.INI")) != SettingsText()) return false;
+  return StartDriver();
+}
+
+bool DriverRig::StartDriver() {
   driverStarted_ = driver_.Start(
       {RUVO_DRV_PATH, "--headless", "--dir", folder_.Path(), "--instance", UniqueInstanceName()},
       PathOf("driver.out"), PathOf("driver.err"));
@@ -91,6 +95,14 @@ std::string DriverRig::Status(const std::string& key) const {
 }
 
 int DriverRig::StopDriver() { return driver_.Stop(SIGTERM); }
+
+bool DriverRig::KillDriver() { return driver_.Stop(SIGKILL) == -1; }
+
+bool DriverRig::RestartDriver() {
+  // The killed driver's status file would pass for the new one's.
+  std::remove(PathOf("RUVODRV.INFO").c_str());
+  return StartDriver();
+}
 
 std::string DriverRig::DriverMessages() const { return ReadBytes(PathOf("driver.err")); }
 

@@ -55,11 +55,16 @@ class DriverRig {
   std::string Status(const std::string& key) const;
   // SIGTERM to the driver; its exit code.
   int StopDriver();
+  // SIGKILL to the driver, as a crash or a power cut leaves it; true once it is gone.
+  bool KillDriver();
+  // Starts the driver again on the same folder and ECR, until it has started processing.
+  bool RestartDriver();
   // What the driver said on its standard error (message boxes go there headless).
   std::string DriverMessages() const;
 
  private:
   std::string SettingsText() const;
+  bool StartDriver();
 
   RigOptions options_;
   ruvo::testing::TempFolder folder_;

@@ -1,0 +1,206 @@
+// The driver killed (SIGKILL) in the middle of a sale and started again, as after a crash
+// or a power cut at the till: the sale is on the paper exactly once and its answer is true.
+// The simulator holds back the answer to a chosen command, so the kill lands exactly
+// there; the random loop kills wherever it happens to be.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <random>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "DriverRig.h"
+#include "E2eFiles.h"
+
+namespace ruvo::e2e {
+namespace {
+
+const std::vector<std::string> kTwoArticles = {"1;PAINE ALBA;BUC;1;1;250;100000",
+                                               "1;LAPTE UHT;L;1;2;675;100000", "5;925;1"};
+
+// The pieces of paper between two cuts that are fiscal receipts (not cancelled ones).
+std::vector<std::string> FiscalReceipts(const std::string& paper) {
+  std::vector<std::string> receipts;
+  std::size_t start = 0;
+  while (start < paper.size()) {
+    std::size_t end = paper.find(kCutLine, start);
+    if (end == std::string::npos) end = paper.size();
+    const std::string piece = paper.substr(start, end - start);
+    if (piece.find("BON FISCAL NR. ") != std::string::npos) receipts.push_back(piece);
+    start = end + kCutLine.size();
+  }
+  return receipts;
+}
+
+// The fiscal receipts that hold article.
+std::vector<std::string> ReceiptsWith(const std::string& paper, const std::string& article) {
+  std::vector<std::string> found;
+  for (const std::string& receipt : FiscalReceipts(paper)) {
+    if (receipt.find(article) != std::string::npos) found.push_back(receipt);
+  }
+  return found;
+}
+
+// Waits until the simulator says it has lost the answer it was told to lose.
+bool AwaitLostAnswer(SimulatedEcr& ecr) {
+  return WaitUntil([&] { return ecr.Messages().find("xruvo_sim: lost ") != std::string::npos; },
+                   DriverRig::kAnswerMs);
+}
+
+class CrashRecoveryTest : public DriverTest {
+ protected:
+  // Kills the driver once the simulator has lost the answer of rule, starts it again,
+  // and checks that the sale is answered once with the number of its one receipt.
+  void KillWhereAndRecover(const std::string& rule) {
+    ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+    ASSERT_TRUE(rig.Ecr().Control(rule));
+    ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(kTwoArticles)));
+    ASSERT_TRUE(AwaitLostAnswer(rig.Ecr())) << rig.Ecr().Messages() << rig.DriverMessages();
+    ASSERT_TRUE(rig.KillDriver());
+    ASSERT_TRUE(rig.RestartDriver()) << rig.DriverMessages();
+
+    const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
+    ASSERT_TRUE(response) << rig.DriverMessages();
+    const std::vector<std::string> lines = ResponseLines(*response);
+    ASSERT_GE(lines.size(), 2u) << *response;
+    EXPECT_EQ(lines[0], "0 OK") << *response;
+    ASSERT_EQ(lines[1].rfind("BON FISCAL NR. ", 0), 0u) << *response;
+
+    const std::string paper = rig.Ecr().Paper();
+    const std::vector<std::string> receipts = ReceiptsWith(paper, "LAPTE UHT");
+    ASSERT_EQ(receipts.size(), 1u) << paper;
+    EXPECT_NE(receipts[0].find(lines[1]), std::string::npos) << paper << *response;
+    EXPECT_EQ(CountOf(receipts[0], "PAINE ALBA"), 1) << paper;
+    EXPECT_EQ(FiscalReceipts(paper).size(), 1u) << paper;
+  }
+};
+
+TEST_F(CrashRecoveryTest, KilledBetweenTheSaleLines) { KillWhereAndRecover("lose 33021 after skip 1"); }
+TEST_F(CrashRecoveryTest, KilledAfterThePayment) { KillWhereAndRecover("lose 3007 after"); }
+TEST_F(CrashRecoveryTest, KilledJustBeforeTheClose) { KillWhereAndRecover("lose 3011 before"); }
+TEST_F(CrashRecoveryTest, KilledJustAfterTheClose) { KillWhereAndRecover("lose 3011 after"); }
+TEST_F(CrashRecoveryTest, KilledWhileReadingTheNumber) { KillWhereAndRecover("lose 1112 after"); }
+TEST_F(CrashRecoveryTest, KilledJustBeforeTheCut) { KillWhereAndRecover("lose 3015 before"); }
+TEST_F(CrashRecoveryTest, KilledJustAfterTheCut) { KillWhereAndRecover("lose 3015 after"); }
+
+// The kill lands as soon as the answer is there: before the receipt file is deleted, or
+// just after, or before the record is gone; whichever, the answer stays the same.
+TEST_F(CrashRecoveryTest, KilledOnceTheAnswerIsWritten) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(kTwoArticles)));
+  ASSERT_TRUE(WaitUntil([&] { return PathExists(rig.PathOf("ERROR.TXT")); }, DriverRig::kAnswerMs));
+  ASSERT_TRUE(rig.KillDriver());
+  ASSERT_TRUE(rig.RestartDriver()) << rig.DriverMessages();
+  const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
+  ASSERT_TRUE(response) << rig.DriverMessages();
+  EXPECT_EQ(*response, "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  EXPECT_EQ(FiscalReceipts(rig.Ecr().Paper()).size(), 1u) << rig.Ecr().Paper();
+  // Nothing is left for a later start to answer again.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_FALSE(PathExists(rig.PathOf(".ruvodrv-journal")));
+}
+
+TEST_F(CrashRecoveryTest, ALostCloseAnswerOfAClosedReceiptIsAnsweredWithItsNumber) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  ASSERT_TRUE(rig.Ecr().Control("lose 3011 garble"));
+  ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(kTwoArticles)));
+  // The close has 30 seconds for its answer; noise is not one.
+  const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT", 45000);
+  ASSERT_TRUE(response) << rig.DriverMessages();
+  EXPECT_EQ(*response, "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  EXPECT_EQ(FiscalReceipts(rig.Ecr().Paper()).size(), 1u) << rig.Ecr().Paper();
+  // The receipt was finished by this file: the next one has nothing to finish.
+  EXPECT_EQ(rig.Run("ONLINE.TXT", kTwoArticles),
+            (std::vector<std::string>{"0 OK", "BON FISCAL NR. 0002"}));
+}
+
+TEST_F(CrashRecoveryTest, ATouchDuringTheRunLeavesOneReceipt) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  ASSERT_TRUE(rig.Ecr().Control("delay 150"));
+  ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(kTwoArticles)));
+  ASSERT_TRUE(WaitUntil([&] { return rig.Ecr().Paper().find("PAINE ALBA") != std::string::npos; },
+                        DriverRig::kAnswerMs));
+  // What `touch` does: a new time stamp, the same bytes.
+  ASSERT_EQ(utimensat(AT_FDCWD, rig.PathOf("ONLINE.TXT").c_str(), nullptr, 0), 0);
+  const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
+  ASSERT_TRUE(response) << rig.DriverMessages();
+  EXPECT_EQ(*response, "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(FiscalReceipts(rig.Ecr().Paper()).size(), 1u) << rig.Ecr().Paper();
+}
+
+TEST_F(CrashRecoveryTest, AReadOnlyFolderPrintsNothingAndIsAnsweredOnceWritable) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(kTwoArticles)));
+  ASSERT_EQ(chmod(rig.Folder().c_str(), 0555), 0);
+  // Root writes into a read-only folder all the same.
+  if (access(rig.Folder().c_str(), W_OK) == 0) {
+    chmod(rig.Folder().c_str(), 0755);
+    GTEST_SKIP() << "the folder's permissions do not bind this user";
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  const std::string paperWhileReadOnly = rig.Ecr().Paper();
+  const bool waiting = PathExists(rig.PathOf("ONLINE.TXT"));
+  const bool answered = PathExists(rig.PathOf("ERROR.TXT"));
+  ASSERT_EQ(chmod(rig.Folder().c_str(), 0755), 0);
+  EXPECT_EQ(CountOf(paperWhileReadOnly, "LAPTE UHT"), 0) << paperWhileReadOnly;
+  EXPECT_TRUE(waiting);
+  EXPECT_FALSE(answered);
+  EXPECT_NE(rig.DriverMessages().find("no response file can be written"), std::string::npos)
+      << rig.DriverMessages();
+
+  const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
+  ASSERT_TRUE(response) << rig.DriverMessages();
+  EXPECT_EQ(*response, "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  EXPECT_EQ(FiscalReceipts(rig.Ecr().Paper()).size(), 1u) << rig.Ecr().Paper();
+}
+
+// How many kills the loop makes: RUVO_KILL_LOOP, 50 when unset.
+int KillLoopCount() {
+  const char* text = std::getenv("RUVO_KILL_LOOP");
+  const int n = text != nullptr ? std::atoi(text) : 0;
+  return n > 0 ? n : 50;
+}
+
+TEST_F(CrashRecoveryTest, RandomKillsDuringSalesLeaveEverySaleOnThePaperOnceWithItsOwnNumber) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  // Slower answers spread the kills over the whole of a sale.
+  ASSERT_TRUE(rig.Ecr().Control("delay 15"));
+  std::mt19937 random(static_cast<unsigned>(std::random_device{}()));
+  std::uniform_int_distribution<int> killAfterMs(0, 700);
+  const int kills = KillLoopCount();
+  std::vector<std::string> numbers;
+  for (int k = 0; k < kills; ++k) {
+    char article[32];
+    std::snprintf(article, sizeof article, "ARTICOL-%03d", k);
+    std::remove(rig.PathOf("ERROR.TXT").c_str());
+    ASSERT_TRUE(rig.Drop("ONLINE.TXT",
+                         ReceiptText({"1;" + std::string(article) + ";BUC;1;1;250;100000",
+                                      "1;LAPTE UHT;L;1;2;675;100000", "5;925;1"})));
+    const int delayMs = killAfterMs(random);
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    ASSERT_TRUE(rig.KillDriver());
+    ASSERT_TRUE(rig.RestartDriver()) << "kill " << k << "\n" << rig.DriverMessages();
+    const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
+    ASSERT_TRUE(response) << "kill " << k << " after " << delayMs << " ms\n" << rig.DriverMessages();
+    const std::vector<std::string> lines = ResponseLines(*response);
+    ASSERT_GE(lines.size(), 2u) << *response;
+    ASSERT_EQ(lines[0], "0 OK") << "kill " << k << " after " << delayMs << " ms\n" << *response;
+
+    const std::vector<std::string> receipts = ReceiptsWith(rig.Ecr().Paper(), article);
+    ASSERT_EQ(receipts.size(), 1u) << "kill " << k << " after " << delayMs << " ms\n"
+                                   << rig.Ecr().Paper();
+    ASSERT_NE(receipts[0].find(lines[1]), std::string::npos)
+        << "kill " << k << " after " << delayMs << " ms: " << lines[1] << "\n" << receipts[0];
+    numbers.push_back(lines[1]);
+  }
+  EXPECT_EQ(FiscalReceipts(rig.Ecr().Paper()).size(), static_cast<std::size_t>(kills));
+  std::sort(numbers.begin(), numbers.end());
+  EXPECT_EQ(std::unique(numbers.begin(), numbers.end()), numbers.end());
+}
+
+}  // namespace
+}  // namespace ruvo::e2e
