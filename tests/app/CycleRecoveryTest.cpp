@@ -1,0 +1,195 @@
+// A driver killed during a file leaves the file, its record in the journal and the ECR as
+// far as it got; the next start answers it from what the ECR says, on the in-process
+// simulator in virtual time.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "app/InFlightJournal.h"
+#include "platform/Files.h"
+#include "platform/Sha256.h"
+#include "support/ExecBench.h"
+
+namespace ruvo::exec_testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kSaleFile = "1;PAINE;BUC;1;1;250;100000\r\n5;250;1\r\n";
+
+// What the ECR had done with the sale when the driver died.
+enum class Done { Nothing, Sale, Payment, Close, Cut };
+
+// One killed driver and its restart on the same folder and ECR.
+struct Crash {
+  void BringEcrTo(Done done) {
+    if (done == Done::Nothing) return;
+    const std::unique_ptr<TXruvoLinux> link = bench.MakeLink();
+    ASSERT_TRUE(link->OpenPort(1));
+    ASSERT_TRUE(link->SellItem("PAINE", 1, 2.5, 1, "BUC", 1, 1, false));
+    if (done >= Done::Payment) {
+      ASSERT_TRUE(link->Payment(1, "", 2.5));
+    }
+    if (done >= Done::Close) {
+      ASSERT_TRUE(link->CloseReceipt());
+    }
+    if (done >= Done::Cut) {
+      ASSERT_TRUE(link->FullCut());
+    }
+  }
+
+  void Leave(RunPhase phase, Done done, FileKind kind = FileKind::Sale, const std::string& number = "") {
+    BringEcrTo(done);
+    bench.Write("ONLINE.TXT", kSaleFile);
+    InFlightJournal journal(bench.state.workingFolder);
+    ASSERT_TRUE(journal.Put(InFlightRecord{"ONLINE.TXT", Sha256Hex(kSaleFile), "2026_01_15_12_00_00",
+                                           kind, phase, 1, number}));
+  }
+
+  // The restarted driver's first tick; the response's lines.
+  Lines Restart() {
+    ReceiptFileCycle restarted(bench.state, bench.op, bench.clock, bench.execution);
+    bench.commandsBefore = bench.engine.ReceivedCommands().size();
+    restarted.PickUpNext();
+    notes = restarted.RecoveryNotes();
+    return bench.Response();
+  }
+
+  int FiscalReceipts() const {
+    int n = 0;
+    for (const std::string& line : const_cast<ExecBench&>(bench).engine.GetPaper().Lines()) {
+      n += line.find("BON FISCAL NR. ") != std::string::npos ? 1 : 0;
+    }
+    return n;
+  }
+  bool Settled() const {
+    return !FileExists(bench.Path("ONLINE.TXT")) && !FileExists(bench.Path(InFlightJournal::kFileName));
+  }
+
+  ExecBench bench;
+  std::vector<std::string> notes;
+};
+
+TEST(CycleRecovery, AnUnpaidReceiptIsCancelledAndTheFileRunsAgain) {
+  for (const RunPhase phase : {RunPhase::Lines, RunPhase::Closing}) {
+    SCOPED_TRACE(static_cast<int>(phase));
+    Crash crash;
+    crash.Leave(phase, Done::Sale);
+    EXPECT_EQ(crash.Restart(), (Lines{"0 OK", "BON FISCAL NR. 0002"}));
+    EXPECT_EQ(crash.bench.PaperLinesWith("BON ANULAT NR. 0001"), 1);
+    EXPECT_EQ(crash.FiscalReceipts(), 1);
+    EXPECT_LT(crash.bench.IndexOf("33028"), crash.bench.IndexOf("33021"));
+    EXPECT_TRUE(crash.Settled());
+    // The operator sees what happened, and so does the file's log.
+    ASSERT_FALSE(crash.notes.empty());
+    EXPECT_NE(crash.bench.state.warningBox.back().find("ONLINE.TXT"), std::string::npos);
+  }
+}
+
+TEST(CycleRecovery, APaidOrClosedReceiptIsFinishedAndAnsweredWithoutRunningTheFileAgain) {
+  struct Case {
+    RunPhase phase;
+    Done done;
+    int cuts;  // sent by the recovery
+  };
+  for (const Case c : {Case{RunPhase::Lines, Done::Payment, 1}, Case{RunPhase::Closing, Done::Payment, 1},
+                       Case{RunPhase::Closing, Done::Close, 1}, Case{RunPhase::Closing, Done::Cut, 0}}) {
+    SCOPED_TRACE(::testing::Message() << static_cast<int>(c.phase) << " " << static_cast<int>(c.done));
+    Crash crash;
+    crash.Leave(c.phase, c.done);
+    EXPECT_EQ(crash.Restart(), (Lines{"0 OK", "BON FISCAL NR. 0001"}));
+    EXPECT_EQ(crash.bench.Sent("33021"), 0);
+    EXPECT_EQ(crash.bench.Sent("3007"), 0);
+    EXPECT_EQ(crash.bench.Sent("3011"), 0);
+    EXPECT_EQ(crash.bench.Sent("33028"), 0);
+    EXPECT_EQ(crash.bench.Sent("3014") + crash.bench.Sent("3015"), c.cuts);
+    EXPECT_EQ(crash.FiscalReceipts(), 1);
+    EXPECT_TRUE(crash.Settled());
+  }
+}
+
+TEST(CycleRecovery, ASaleThatNeverOpenedAReceiptRunsAgain) {
+  for (const RunPhase phase : {RunPhase::Preparing, RunPhase::Lines}) {
+    SCOPED_TRACE(static_cast<int>(phase));
+    Crash crash;
+    crash.Leave(phase, Done::Nothing);
+    EXPECT_EQ(crash.Restart(), (Lines{"0 OK", "BON FISCAL NR. 0001"}));
+    EXPECT_EQ(crash.bench.Sent("33021"), 1);
+    EXPECT_EQ(crash.FiscalReceipts(), 1);
+    EXPECT_TRUE(crash.Settled());
+  }
+}
+
+TEST(CycleRecovery, AClosedSaleIsAnsweredFromTheJournalAlone) {
+  Crash crash;
+  crash.Leave(RunPhase::Closed, Done::Cut, FileKind::Sale, "0001");
+  EXPECT_EQ(crash.Restart(), (Lines{"0 OK", "BON FISCAL NR. 0001"}));
+  EXPECT_TRUE(crash.bench.Commands().empty());
+  EXPECT_TRUE(crash.Settled());
+}
+
+TEST(CycleRecovery, AnotherKindOfFileThatHadBegunIsNotRunAgain) {
+  Crash crash;
+  crash.Leave(RunPhase::Lines, Done::Nothing, FileKind::Other);
+  EXPECT_EQ(crash.Restart(),
+            (Lines{"1 ERROR", "8097;Executia fisierului a fost intrerupta. Verificati casa de marcat"}));
+  EXPECT_TRUE(crash.bench.Commands().empty());
+  EXPECT_TRUE(crash.Settled());
+}
+
+TEST(CycleRecovery, ASilentEcrLeavesFileAndRecordForALaterTick) {
+  Crash crash;
+  crash.Leave(RunPhase::Lines, Done::Payment);
+  ASSERT_TRUE(crash.bench.Fault("silence always"));
+  EXPECT_EQ(crash.Restart(), Lines{});
+  EXPECT_TRUE(FileExists(crash.bench.Path("ONLINE.TXT")));
+  EXPECT_TRUE(FileExists(crash.bench.Path(InFlightJournal::kFileName)));
+  EXPECT_EQ(crash.FiscalReceipts(), 0);
+
+  ASSERT_TRUE(crash.bench.Fault("silence off"));
+  EXPECT_EQ(crash.Restart(), (Lines{"0 OK", "BON FISCAL NR. 0001"}));
+  EXPECT_EQ(crash.FiscalReceipts(), 1);
+  EXPECT_TRUE(crash.Settled());
+}
+
+TEST(CycleRecovery, OtherBytesUnderTheSameNameAreANewReceipt) {
+  Crash crash;
+  crash.Leave(RunPhase::Lines, Done::Payment);
+  crash.bench.Write("ONLINE.TXT", "1;LAPTE;L;1;1;500;100000\r\n5;500;1\r\n");
+  const Lines response = crash.Restart();
+  // The new sale runs; the receipt the old run left paid is finished first and reported.
+  EXPECT_EQ(response, (Lines{"0 OK", "BON FISCAL NR. 0002", "A FOST FINALIZAT AUTOMAT BONUL 0001"}));
+  EXPECT_EQ(crash.bench.PaperLinesWith("LAPTE"), 1);
+  EXPECT_TRUE(crash.Settled());
+}
+
+// A response that cannot be saved keeps the file and its record; the next tick answers
+// it without printing it again.
+TEST(CycleRecovery, AnAnswerThatCouldNotBeSavedIsGivenLaterWithoutPrintingAgain) {
+  ExecBench bench;
+  ASSERT_TRUE(CreateFolders(bench.Path("ERROR.TXT")));  // nothing can be renamed over it
+  bench.Write("ONLINE.TXT", kSaleFile);
+  bench.cycle.PickUpNext();
+  EXPECT_TRUE(FileExists(bench.Path("ONLINE.TXT")));
+  EXPECT_TRUE(FileExists(bench.Path(InFlightJournal::kFileName)));
+  EXPECT_EQ(bench.PaperLinesWith("BON FISCAL NR. 0001"), 1);
+
+  ASSERT_EQ(::rmdir(bench.Path("ERROR.TXT").c_str()), 0);
+  bench.commandsBefore = bench.engine.ReceivedCommands().size();
+  bench.cycle.PickUpNext();
+  EXPECT_EQ(bench.Response(), (Lines{"0 OK", "BON FISCAL NR. 0001"}));
+  EXPECT_TRUE(bench.Commands().empty());
+  EXPECT_FALSE(FileExists(bench.Path("ONLINE.TXT")));
+  EXPECT_FALSE(FileExists(bench.Path(InFlightJournal::kFileName)));
+}
+
+TEST(CycleRecovery, ARunLeavesTheJournalAsItFoundIt) {
+  ExecBench bench;
+  EXPECT_EQ(bench.Run({"1;PAINE;BUC;1;1;250;100000", "5;250;1"}), (Lines{"0 OK", "BON FISCAL NR. 0001"}));
+  EXPECT_FALSE(FileExists(bench.Path(InFlightJournal::kFileName)));
+  // Nothing but the answer, the settings' folders and the log are left.
+  EXPECT_EQ(ListMatching(bench.state.workingFolder, ".*"), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace ruvo::exec_testing
