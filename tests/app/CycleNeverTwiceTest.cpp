@@ -3,6 +3,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "CycleTestSupport.h"
@@ -94,6 +96,42 @@ TEST_F(CycleNeverTwice, AReceiptWrittenOverTheOneThatRanIsKeptForTheNextTick) {
   EXPECT_TRUE(cycle.PickUpNext());
   EXPECT_EQ(execution.Executions(), 2);
   EXPECT_FALSE(Exists(PathOf("ONLINE.TXT")));
+}
+
+// A copy tool or a network share may give the file a new time stamp or inode while it
+// runs; only other bytes make another receipt.
+TEST_F(CycleNeverTwice, ANewTimeStampOrInodeWithTheSameBytesIsTheSameReceipt) {
+  Drop("ONLINE.TXT", kSale);
+  execution.onPrepare = [&](ReceiptRun&) {
+    SetLastWrite(PathOf("ONLINE.TXT"), LocalDateTime{2030, 1, 1, 0, 0, 0, 0});
+    Drop("ONLINE.TMP", kSale);
+    ASSERT_EQ(std::rename(PathOf("ONLINE.TMP").c_str(), PathOf("ONLINE.TXT").c_str()), 0);
+  };
+  EXPECT_TRUE(cycle.PickUpNext());
+  EXPECT_FALSE(Exists(PathOf("ONLINE.TXT")));
+  EXPECT_FALSE(cycle.PickUpNext());
+  EXPECT_EQ(execution.Executions(), 1);
+}
+
+TEST_F(CycleNeverTwice, AFileThatCouldNotBeRemovedStaysSkippedAfterARestart) {
+  files.undeletable = {"ONLINE.TXT"};
+  files.renameFails = true;
+  Drop("ONLINE.TXT", kSale);
+  EXPECT_TRUE(cycle.PickUpNext());
+
+  ReceiptFileCycle restarted{state, op, clock, execution, files};
+  restarted.CleanOldFiles();
+  EXPECT_FALSE(restarted.PickUpNext());
+  EXPECT_EQ(execution.Executions(), 1);
+  EXPECT_EQ(state.warningBox,
+            std::vector<std::string>{"Atentie ! Fisierul ONLINE.TXT a fost executat dar nu poate fi sters !"});
+
+  // Until its bytes change.
+  Drop("ONLINE.TXT", kSale + kSale);
+  files.undeletable.clear();
+  EXPECT_TRUE(restarted.PickUpNext());
+  EXPECT_EQ(execution.Executions(), 2);
+  EXPECT_TRUE(restarted.Guard().WarningLines().empty());
 }
 
 // Clears the immutable attribute again, so the temporary folder can be removed.
