@@ -172,6 +172,9 @@ TEST(SimFaults, BadControlCommandsAreRefusedWithAReason) {
   EXPECT_NE(ApplyControlCommand(bench.engine, "err 2002"), "");
   EXPECT_NE(ApplyControlCommand(bench.engine, "status 21 1"), "");
   EXPECT_NE(ApplyControlCommand(bench.engine, "paper-out maybe"), "");
+  EXPECT_NE(ApplyControlCommand(bench.engine, "lose 3011"), "");
+  EXPECT_NE(ApplyControlCommand(bench.engine, "lose 3011 sideways"), "");
+  EXPECT_NE(ApplyControlCommand(bench.engine, "lose 3011 after skip -1"), "");
   EXPECT_EQ(ApplyControlCommand(bench.engine, ""), "");
   EXPECT_EQ(ApplyControlCommand(bench.engine, "# a comment"), "");
 }
