@@ -79,8 +79,9 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
     return RecoveryStep::Answered;
   }
 
-  const SaleSettlement settled =
-      execution_->SettleInterruptedSale(state_.settings, record->port, record->phase, log);
+  record_ = record;
+  const SaleSettlement settled = execution_->SettleInterruptedSale(
+      state_.settings, record->port, record->phase, phases_, log);
   for (const std::string& note : settled.notes) Note(name, note, log);
   switch (settled.outcome) {
     case SaleSettlement::Outcome::EcrSilent:

@@ -61,9 +61,10 @@ class IReceiptExecution {
   virtual void ExecuteAdministrative(ReceiptRun& run) = 0;
   virtual void EndFile(ReceiptRun& /*run*/) {}
   // Asks the ECR on port what became of the sale interrupted in phase (Lines or
-  // Closing) and settles it; appends the link's exchange log to log.
+  // Closing) and settles it, telling phases when it finishes the receipt; appends the
+  // link's exchange log to log.
   virtual SaleSettlement SettleInterruptedSale(const Settings& /*settings*/, int /*port*/,
-                                               RunPhase /*phase*/,
+                                               RunPhase /*phase*/, IRunPhases& /*phases*/,
                                                std::vector<std::string>& /*log*/) {
     return {};
   }

@@ -45,7 +45,7 @@ void EcrReceiptExecution::ExecuteAdministrative(ReceiptRun& run) {
 void EcrReceiptExecution::EndFile(ReceiptRun& run) { ReleaseLink(run); }
 
 SaleSettlement EcrReceiptExecution::SettleInterruptedSale(const Settings& settings, int port,
-                                                          RunPhase phase,
+                                                          RunPhase phase, IRunPhases& phases,
                                                           std::vector<std::string>& log) {
   const std::unique_ptr<TXruvoLinux> link = makeLink_ ? makeLink_() : nullptr;
   if (!link) return {};
@@ -54,7 +54,7 @@ SaleSettlement EcrReceiptExecution::SettleInterruptedSale(const Settings& settin
   link->SetLongTimeOut(settings.longTimeOut);
   SaleSettlement settlement;
   if (link->OpenPort(port)) {
-    settlement = ruvo::SettleInterruptedSale(*link, phase);
+    settlement = ruvo::SettleInterruptedSale(*link, phase, phases);
   } else {
     link->IsReady();  // puts the port error into LastError
     settlement.notes.push_back("Portul casei de marcat nu se deschide : " + link->LastError());

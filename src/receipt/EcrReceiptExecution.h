@@ -25,7 +25,7 @@ class EcrReceiptExecution final : public IReceiptExecution {
   void ExecuteAdministrative(ReceiptRun& run) override;
   void EndFile(ReceiptRun& run) override;
   SaleSettlement SettleInterruptedSale(const Settings& settings, int port, RunPhase phase,
-                                       std::vector<std::string>& log) override;
+                                       IRunPhases& phases, std::vector<std::string>& log) override;
 
  private:
   void ReleaseLink(ReceiptRun& run);

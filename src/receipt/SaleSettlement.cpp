@@ -13,7 +13,7 @@ SaleSettlement Silent(const TXruvoLinux& link, const std::string& what) {
 
 }  // namespace
 
-SaleSettlement SettleInterruptedSale(TXruvoLinux& link, RunPhase phase) {
+SaleSettlement SettleInterruptedSale(TXruvoLinux& link, RunPhase phase, IRunPhases& phases) {
   std::string answer;
   if (!link.ReadLastReceiptNumber(answer)) {
     return Silent(link, "Casa de marcat nu raspunde la citirea starii bonului");
@@ -21,7 +21,9 @@ SaleSettlement SettleInterruptedSale(TXruvoLinux& link, RunPhase phase) {
   const std::string number = link.ReceiptNumberText();
   SaleSettlement s;
   if (link.ReceiptOpen()) {
-    // Nothing fiscal was completed: the sale is cancelled and printed again whole.
+    // Nothing fiscal was completed: the sale is cancelled and printed again whole. A
+    // cancelled receipt's number is the last one too: it must not pass for a closed sale.
+    phases.Reached(RunPhase::Lines, "");
     if (!link.CancelReceipt() || !link.PartialCut(0)) {
       return Silent(link, "Bonul " + number + " neplatit nu a putut fi anulat");
     }
@@ -30,7 +32,9 @@ SaleSettlement SettleInterruptedSale(TXruvoLinux& link, RunPhase phase) {
     return s;
   }
   if (link.ReceiptPaid()) {
+    phases.Reached(RunPhase::Closing, "");
     if (!link.PartialCut(0)) return Silent(link, "Bonul " + number + " platit nu a putut fi finalizat");
+    phases.Reached(RunPhase::Closed, number);
     s.outcome = SaleSettlement::Outcome::Finished;
     s.receiptNumber = number;
     s.notes.push_back("Bonul " + number + " era platit si a fost finalizat");

@@ -10,6 +10,8 @@ namespace ruvo {
 // payments is cancelled and the file may run again; a paid or closed one is finished with
 // a cut and its number is the sale's; with no receipt open, a sale whose close had begun
 // was closed (its number is the last one), any other never completed anything fiscal.
-SaleSettlement SettleInterruptedSale(TXruvoLinux& link, RunPhase phase);
+// phases hears of the finishing cut before and after it, so that a crash during it is
+// not taken for a sale that never began.
+SaleSettlement SettleInterruptedSale(TXruvoLinux& link, RunPhase phase, IRunPhases& phases);
 
 }  // namespace ruvo

@@ -152,6 +152,31 @@ TEST(CycleRecovery, ASilentEcrLeavesFileAndRecordForALaterTick) {
   EXPECT_TRUE(crash.Settled());
 }
 
+// The recovery's own cancel or cut may be cut short in turn: the record moves with it, so
+// that a cancelled receipt never passes for a closed sale, nor a finished one for a sale
+// that never began.
+TEST(CycleRecovery, ARecoveryCutShortIsRecoveredInTurn) {
+  {
+    Crash crash;
+    crash.Leave(RunPhase::Closing, Done::Sale);
+    ASSERT_TRUE(crash.bench.Fault("lose 3014 before"));
+    EXPECT_EQ(crash.Restart(), Lines{});
+    EXPECT_EQ(crash.bench.PaperLinesWith("BON ANULAT NR. 0001"), 1);
+    EXPECT_EQ(crash.Restart(), (Lines{"0 OK", "BON FISCAL NR. 0002"}));
+    EXPECT_EQ(crash.FiscalReceipts(), 1);
+  }
+  {
+    Crash crash;
+    crash.Leave(RunPhase::Lines, Done::Payment);
+    ASSERT_TRUE(crash.bench.Fault("lose 3014 after"));
+    EXPECT_EQ(crash.Restart(), Lines{});
+    EXPECT_EQ(crash.FiscalReceipts(), 1);
+    EXPECT_EQ(crash.Restart(), (Lines{"0 OK", "BON FISCAL NR. 0001"}));
+    EXPECT_EQ(crash.bench.Sent("33021"), 0);
+    EXPECT_EQ(crash.FiscalReceipts(), 1);
+  }
+}
+
 TEST(CycleRecovery, OtherBytesUnderTheSameNameAreANewReceipt) {
   Crash crash;
   crash.Leave(RunPhase::Lines, Done::Payment);
