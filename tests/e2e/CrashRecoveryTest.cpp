@@ -2,6 +2,8 @@
 // or a power cut at the till: the sale is on the paper exactly once and its answer is true.
 // The simulator holds back the answer to a chosen command, so the kill lands exactly
 // there; the random loop kills wherever it happens to be.
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -152,6 +154,53 @@ TEST_F(CrashRecoveryTest, AReadOnlyFolderPrintsNothingAndIsAnsweredOnceWritable)
   EXPECT_NE(rig.DriverMessages().find("no response file can be written"), std::string::npos)
       << rig.DriverMessages();
 
+  const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
+  ASSERT_TRUE(response) << rig.DriverMessages();
+  EXPECT_EQ(*response, "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  EXPECT_EQ(FiscalReceipts(rig.Ecr().Paper()).size(), 1u) << rig.Ecr().Paper();
+}
+
+// The working folder on a small file system of its own, filled up to the last page.
+class FullDiskTest : public DriverTest {
+ protected:
+  void SetUp() override {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+    if (mount("tmpfs", rig.Folder().c_str(), "tmpfs", 0, "size=512k") != 0) {
+      GTEST_SKIP() << "tmpfs cannot be mounted here";
+    }
+    mounted_ = true;
+  }
+  void TearDown() override {
+    if (!mounted_) return;
+    DriverTest::TearDown();
+    umount2(rig.Folder().c_str(), MNT_DETACH);
+  }
+
+  // Fills the file system, leaving one page for the receipt file.
+  bool Fill() {
+    WriteBytes(rig.PathOf("pad"), std::string(4096, 'p'));
+    const int fd = open(rig.PathOf("filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return false;
+    const std::string block(4096, 'f');
+    while (write(fd, block.data(), block.size()) > 0) {
+    }
+    close(fd);
+    return std::remove(rig.PathOf("pad").c_str()) == 0;
+  }
+
+  bool mounted_ = false;
+};
+
+TEST_F(FullDiskTest, AFullDiskPrintsNothingAndTheFileIsAnsweredOnceThereIsRoom) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  ASSERT_TRUE(Fill());
+  ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(kTwoArticles)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "LAPTE UHT"), 0) << rig.Ecr().Paper();
+  EXPECT_TRUE(PathExists(rig.PathOf("ONLINE.TXT")));
+  EXPECT_FALSE(PathExists(rig.PathOf("ERROR.TXT")));
+
+  ASSERT_EQ(std::remove(rig.PathOf("filler").c_str()), 0);
   const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
   ASSERT_TRUE(response) << rig.DriverMessages();
   EXPECT_EQ(*response, "0 OK\r\nBON FISCAL NR. 0001\r\n");
