@@ -91,6 +91,12 @@ std::optional<InFlightRecord> ParseRecord(const std::vector<std::string>& f) {
   return r;
 }
 
+// True when an entry of that name was there.
+template <class Entry>
+bool EraseNamed(std::vector<Entry>& entries, const std::string& name) {
+  return std::erase_if(entries, [&](const Entry& e) { return e.name == name; }) > 0;
+}
+
 }  // namespace
 
 std::string FormatJournal(const std::vector<InFlightRecord>& records,
@@ -174,9 +180,7 @@ bool InFlightJournal::Put(const InFlightRecord& record) {
 
 bool InFlightJournal::Remove(const std::string& name) {
   EnsureLoaded();
-  const std::size_t before = records_.size();
-  std::erase_if(records_, [&](const InFlightRecord& r) { return r.name == name; });
-  return records_.size() == before || Save();
+  return !EraseNamed(records_, name) || Save();
 }
 
 const std::vector<ExecutedFile>& InFlightJournal::Executed() {
@@ -186,16 +190,14 @@ const std::vector<ExecutedFile>& InFlightJournal::Executed() {
 
 bool InFlightJournal::AddExecuted(const ExecutedFile& file) {
   EnsureLoaded();
-  std::erase_if(executed_, [&](const ExecutedFile& e) { return e.name == file.name; });
+  EraseNamed(executed_, file.name);
   executed_.push_back(file);
   return Save();
 }
 
 bool InFlightJournal::RemoveExecuted(const std::string& name) {
   EnsureLoaded();
-  const std::size_t before = executed_.size();
-  std::erase_if(executed_, [&](const ExecutedFile& e) { return e.name == name; });
-  return executed_.size() == before || Save();
+  return !EraseNamed(executed_, name) || Save();
 }
 
 }  // namespace ruvo
