@@ -206,7 +206,9 @@ const char* ControlCommandHelp() {
          "  z-due (24 hours since the last Z), export-87 (next \"6416\")   [on|off]\n"
          "  refuse-payment CODE [off]   refuse a payment form with ERR 99\n"
          "  je-free N               free lines of the electronic journal\n"
-         "  clear                   all faults and conditions off\n";
+         "  clear                   all faults and conditions off\n"
+         "  release                 (executable) end the exclusive hold a killed driver left\n"
+         "                          on the port, as its last close would on a real port\n";
 }
 
 }  // namespace xruvo_sim

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -82,7 +83,7 @@ class ControlChannel {
   int Fd() const { return reader_; }
 
   // Complete lines read so far.
-  void ReadLines(Engine& engine, std::ostream& log) {
+  void ReadLines(Engine& engine, const Pty& pty, std::ostream& log) {
     char buffer[1024];
     for (;;) {
       const ssize_t n = read(reader_, buffer, sizeof buffer);
@@ -95,6 +96,11 @@ class ControlChannel {
       std::string line = pending_.substr(0, end);
       pending_.erase(0, end + 1);
       if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line == "release") {
+        pty.ReleaseExclusiveHold();
+        log << "xruvo_sim: control: " << line << std::endl;
+        continue;
+      }
       const std::string problem = ApplyControlCommand(engine, line);
       if (!problem.empty()) {
         log << "xruvo_sim: control: " << problem << std::endl;
@@ -177,6 +183,10 @@ bool Pty::Open(std::string& error) {
   return true;
 }
 
+void Pty::ReleaseExclusiveHold() const {
+  if (slaveHold_ >= 0) ioctl(slaveHold_, TIOCNXCL);
+}
+
 void Pty::Close() {
   if (slaveHold_ >= 0) close(slaveHold_);
   if (master_ >= 0) close(master_);
@@ -241,7 +251,7 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
     } else if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)) != 0) {
       usleep(20000);  // nobody on the slave side; wait for the next connection
     }
-    if (hasControl && ready > 0 && (fds[1].revents & POLLIN) != 0) control.ReadLines(engine, log);
+    if (hasControl && ready > 0 && (fds[1].revents & POLLIN) != 0) control.ReadLines(engine, *pty, log);
 
     for (std::size_t n; (n = engine.TakeDue(buffer, sizeof buffer)) > 0;) {
       if (!WriteAll(pty->Master(), buffer, n, stop)) {

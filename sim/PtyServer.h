@@ -23,6 +23,10 @@ class Pty {
   void Close();
   int Master() const { return master_; }
   const std::string& SlavePath() const { return slavePath_; }
+  // Ends the exclusive hold a driver took on the port (TIOCEXCL). A real port loses it
+  // with its user's last close; the simulator's own slave descriptor keeps the pty open,
+  // so a driver killed with the port open would leave it held for good.
+  void ReleaseExclusiveHold() const;
 
  private:
   int master_ = -1;

@@ -96,7 +96,11 @@ std::string DriverRig::Status(const std::string& key) const {
 
 int DriverRig::StopDriver() { return driver_.Stop(SIGTERM); }
 
-bool DriverRig::KillDriver() { return driver_.Stop(SIGKILL) == -1; }
+bool DriverRig::KillDriver() {
+  if (driver_.Stop(SIGKILL) != -1) return false;
+  // The killed driver's hold on the port would outlive it on the pseudo-terminal.
+  return ecr1_->Control("release") && (!ecr2_ || ecr2_->Control("release"));
+}
 
 bool DriverRig::RestartDriver() {
   // The killed driver's status file would pass for the new one's.
