@@ -159,8 +159,8 @@ void ReceiptFileCycle::FinishFile(const std::string& name) {
     if (!response_.Written() || !response_.LastSaveSucceeded()) {
       // A file nobody was answered for stays, with its record, so that a later tick (or
       // a restart) answers it; a resend by the sales application could print it twice.
-      std::cerr << "Ruvo_Drv: the response to " << name
-                << " could not be saved; the file stays for a later answer\n";
+      std::vector<std::string> unsaved;
+      Note(name, "raspunsul nu a putut fi scris; fisierul asteapta", unsaved);
       return;
     }
     const RemovalOutcome outcome =

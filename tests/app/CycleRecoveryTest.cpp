@@ -198,6 +198,9 @@ TEST(CycleRecovery, AnAnswerThatCouldNotBeSavedIsGivenLaterWithoutPrintingAgain)
   EXPECT_TRUE(FileExists(bench.Path("ONLINE.TXT")));
   EXPECT_TRUE(FileExists(bench.Path(InFlightJournal::kFileName)));
   EXPECT_EQ(bench.PaperLinesWith("BON FISCAL NR. 0001"), 1);
+  ASSERT_FALSE(bench.state.warningBox.empty());
+  EXPECT_EQ(bench.state.warningBox.back(),
+            "Atentie ! Fisierul ONLINE.TXT : raspunsul nu a putut fi scris; fisierul asteapta");
 
   ASSERT_EQ(::rmdir(bench.Path("ERROR.TXT").c_str()), 0);
   bench.commandsBefore = bench.engine.ReceivedCommands().size();
