@@ -211,13 +211,5 @@ TEST(CycleRecovery, AnAnswerThatCouldNotBeSavedIsGivenLaterWithoutPrintingAgain)
   EXPECT_FALSE(FileExists(bench.Path(InFlightJournal::kFileName)));
 }
 
-TEST(CycleRecovery, ARunLeavesTheJournalAsItFoundIt) {
-  ExecBench bench;
-  EXPECT_EQ(bench.Run({"1;PAINE;BUC;1;1;250;100000", "5;250;1"}), (Lines{"0 OK", "BON FISCAL NR. 0001"}));
-  EXPECT_FALSE(FileExists(bench.Path(InFlightJournal::kFileName)));
-  // Nothing but the answer, the settings' folders and the log are left.
-  EXPECT_EQ(ListMatching(bench.state.workingFolder, ".*"), std::vector<std::string>{});
-}
-
 }  // namespace
 }  // namespace ruvo::exec_testing
