@@ -1,0 +1,133 @@
+#include "console/OperationFrame.h"
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "platform/AtomicFile.h"
+#include "platform/Files.h"
+#include "platform/TimeFormat.h"
+
+namespace ruvo {
+
+namespace {
+
+std::string WhatOf(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+  }
+  return "eroare necunoscuta";
+}
+
+// A log that cannot be written is told with the system's own reason; the operation itself
+// has already run, so nothing else changes.
+void SaveLogCopy(const ConsoleContext& context, const std::string& folder, const std::string& name,
+                 const std::vector<std::string>& lines) {
+  CreateFolders(folder);
+  const std::string path = JoinPath(folder, name);
+  errno = 0;
+  if (WriteLinesAtomic(path, lines)) return;
+  const int error = errno;
+  std::string text = "Nu pot salva fisierul " + path;
+  if (error != 0) text += " : " + std::string(std::strerror(error));
+  context.driver.op.ShowDefaultError(text);
+}
+
+std::string LogFolderOf(const ConsoleContext& context, OperationLogPlace place) {
+  return place == OperationLogPlace::LogFolder ? context.state.logFolder
+                                               : context.state.workingFolder;
+}
+
+void SaveOperationLog(const ConsoleContext& context, const OperationKind& kind,
+                      const TXruvoLinux& link) {
+  const Settings& settings = context.state.settings;
+  if (!settings.logFile || kind.logPlace == OperationLogPlace::None) return;
+  const std::vector<std::string>& lines = link.ExchangeLog();
+  const std::string count = std::to_string(lines.size());
+  const bool announce = kind.announceLogSave && settings.mesajLaListareItem;
+  const std::string name =
+      "Log_" + kind.word + "_" + LogTimeStamp(context.driver.clock.Now()) + ".TXT";
+
+  if (announce) ShowPlainMessage(context, "Salvez in fisierul de LOG " + count + " linii");
+  SaveLogCopy(context, LogFolderOf(context, kind.logPlace), name, lines);
+  if (kind.historyCopy && settings.history) {
+    if (announce) {
+      ShowPlainMessage(context, "Salvez in History fisierul de LOG cu " + count + " linii");
+    }
+    SaveLogCopy(context, context.state.historyFolder, name, lines);
+  }
+}
+
+bool OpenAndRun(const ConsoleContext& context, TXruvoLinux& link,
+                const std::function<bool(TXruvoLinux&)>& body) {
+  if (!link.OpenPort(context.state.settings.port)) {
+    // The link sets no error of its own when the port fails to open; asking whether it is
+    // ready gives the operator the port error to read after the message.
+    link.IsReady();
+    ShowOperationFailure(context, kPortNotOpenMessage + link.LastError());
+    return false;
+  }
+  return body(link);
+}
+
+}  // namespace
+
+void ShowOperationFailure(const ConsoleContext& context, const std::string& text) {
+  context.driver.op.RomMessageDlg(text, kOperationErrorCaption, MsgKind::Warning, MsgButtons::Ok);
+}
+
+void ShowPlainMessage(const ConsoleContext& context, const std::string& text) {
+  context.driver.op.RomMessageDlg(text, kProgramTitle, MsgKind::Information, MsgButtons::Ok);
+}
+
+EcrCheckResult CheckEcrStateFor(const ConsoleContext& context, TXruvoLinux& link,
+                                EcrCheckKind kind) {
+  const std::vector<std::string> noExtraWarnings;
+  ResponseWriter ownWriter(context.state, context.driver.op, noExtraWarnings);
+  IResponseWriter& response = context.response != nullptr ? *context.response : ownWriter;
+  return CheckEcrState(link, kind,
+                       EcrCheckContext{context.state.settings.tratareEroareStare,
+                                       context.driver.op, response});
+}
+
+bool RunOperation(const ConsoleContext& context, const OperationKind& kind,
+                  const std::function<bool(TXruvoLinux&)>& body) {
+  std::exception_ptr failure;
+  bool result = false;
+  try {
+    const std::unique_ptr<TXruvoLinux> link = context.driver.MakeLink();
+    if (kind.longTimeOut) link->SetLongTimeOut(context.state.settings.longTimeOut);
+    try {
+      result = OpenAndRun(context, *link, body);
+    } catch (...) {
+      failure = std::current_exception();
+      result = false;
+    }
+    // The log tells what happened up to the failure, so it is saved on that path too.
+    try {
+      SaveOperationLog(context, kind, *link);
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+    link->ClosePort();
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
+    result = false;
+  }
+  if (failure) {
+    try {
+      context.driver.op.ShowDefaultError(WhatOf(failure));
+    } catch (...) {
+      // The operator's box itself failed; the operation is over and reported as failed.
+    }
+    return false;
+  }
+  return result;
+}
+
+}  // namespace ruvo
