@@ -45,6 +45,8 @@ TEST_F(OperationFrameTest, LongTimeOutOnlyWhereTheKindAsksForIt) {
   EXPECT_EQ(seenTimeOut, 77);
   Run(kCancelOperation);
   EXPECT_EQ(seenTimeOut, 77);
+  Run(kCloseOperation);
+  EXPECT_EQ(seenTimeOut, 77);
   Run(kCashOperation);
   EXPECT_EQ(seenTimeOut, 0);
   Run(kLogoOperation);

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Control.h"
 #include "Engine.h"
+#include "SimConfig.h"
 #include "SimSerialPort.h"
 #include "app/DriverContext.h"
 #include "app/DriverState.h"
@@ -78,7 +80,7 @@ class CountedSimPorts final : public IPortFactory {
 // manual operation needs, as the main window would hand it over.
 class ConsoleRig : public ::testing::Test {
  protected:
-  ConsoleRig() {
+  explicit ConsoleRig(xruvo_sim::SimConfig config = {}) : engine(clock, nullptr, std::move(config)) {
     state.workingFolder = folder.Path() + "/";
     state.logFolder = state.workingFolder + "Log/";
     state.historyFolder = state.workingFolder + "History/";
@@ -98,6 +100,28 @@ class ConsoleRig : public ::testing::Test {
     seen_ = all.size();
     return since;
   }
+  // Brings the ECR into a state through a link of the test's own (a receipt left open...).
+  void Prepare(const std::function<void(TXruvoLinux&)>& steps) {
+    TXruvoLinux link(std::make_unique<xruvo_sim::SimSerialPort>(engine, clock), clock, pump);
+    ASSERT_TRUE(link.OpenPort(1));
+    steps(link);
+    Sent();
+  }
+  // A fiscal receipt open in the ECR, in the receipt state given: 1 sale lines, 2 after a
+  // subtotal, 3 after a discount, 4 partly paid, 5 fully paid.
+  void OpenReceipt(int receiptState) {
+    Prepare([&](TXruvoLinux& link) {
+      ASSERT_TRUE(link.SellItem("PAINE", 1, 2.5, 1, "BUC", 1, 1, false));
+      bool ok = true;
+      if (receiptState == 2) ok = link.Command3003();
+      if (receiptState == 3) ok = link.AdjustValueKind1("REDUCERE", 0.5);
+      if (receiptState == 4) ok = link.Payment(1, "", 1);
+      if (receiptState == 5) ok = link.Payment(1, "", 2.5);
+      ASSERT_TRUE(ok) << link.LastError();
+      ASSERT_TRUE(link.ReadReceiptState());
+      ASSERT_EQ(link.ReceiptStateText(), std::to_string(receiptState));
+    });
+  }
   // The files of a folder of the working folder matching mask ("" for the folder itself).
   std::vector<std::string> Files(const std::string& sub, const std::string& mask) const {
     return ListMatching(state.workingFolder + sub, mask);
@@ -106,7 +130,7 @@ class ConsoleRig : public ::testing::Test {
   TempFolder folder;
   VirtualClock clock;
   NullEventPump pump;
-  xruvo_sim::Engine engine{clock};
+  xruvo_sim::Engine engine;
   CountedSimPorts ports{engine, clock};
   RecordingOperator op;
   DriverState state;
