@@ -89,7 +89,7 @@ TEST_F(CashInOutTest, LogInTheWorkingFolderKeepsTheReasonOnALineOfItsOwn) {
   ASSERT_EQ(logs.size(), 1u);
   const Texts lines = *ReadLines(state.workingFolder + logs[0]);
   ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[0].substr(12), "Motivul efectuarii operatiei : SOLD INITIAL");
+  EXPECT_EQ(lines[0].substr(12), "-Motivul operatiei : SOLD INITIAL");
   EXPECT_EQ(lines[1].substr(12), "-Calculator : 7106D000015050");
 }
 

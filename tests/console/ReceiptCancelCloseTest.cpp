@@ -32,6 +32,14 @@ TEST_F(ReceiptCancelCloseTest, CancelWithoutAnOpenReceiptSaysSoAndAnswersTheSale
   EXPECT_EQ(op.boxes[0].kind, MsgKind::Warning);
   EXPECT_EQ(ReadLines(state.workingFolder + "ERROR7.TXT"),
             (Texts{"1 ERROR", "8030;Nu exista nici un bon in derulare "}));
+
+  // With "DialogMesajEroare" the response writer shows the error once more, first.
+  op.boxes.clear();
+  state.settings.dialogMesajEroare = true;
+  RunReceiptCancel(Context());
+  EXPECT_EQ(op.BoxTexts(), (Texts{"8030;Nu exista nici un bon in derulare ",
+                                  "Operatie anulare nereusita  !\r8030;Nu exista nici un bon in "
+                                  "derulare "}));
 }
 
 TEST_F(ReceiptCancelCloseTest, CancelSendsOnlyTheCancelAndWritesBothLogs) {
