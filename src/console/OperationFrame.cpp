@@ -7,22 +7,13 @@
 #include <vector>
 
 #include "platform/AtomicFile.h"
+#include "platform/ExceptionText.h"
 #include "platform/Files.h"
 #include "platform/TimeFormat.h"
 
 namespace ruvo {
 
 namespace {
-
-std::string WhatOf(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-  }
-  return "eroare necunoscuta";
-}
 
 // A log that cannot be written is told with the system's own reason; the operation itself
 // has already run, so nothing else changes.
