@@ -54,6 +54,31 @@ void SaveOperationLog(const ConsoleContext& context, const OperationKind& kind,
   }
 }
 
+// The response file a manual operation writes answers no receipt file, so its history copy
+// is stamped with the operation's own time: under the stamp of the last receipt file it
+// would replace that file's recorded answer.
+class OwnStampResponse final : public IResponseWriter {
+ public:
+  OwnStampResponse(const ConsoleContext& context, IResponseWriter& writer)
+      : context_(context), writer_(writer) {}
+  void WriteResponse(const std::string& text) override {
+    std::string& stamp = context_.state.fileStamp;
+    const std::string fileStamp = stamp;
+    stamp = FormatFileStamp(context_.driver.clock.Now());
+    try {
+      writer_.WriteResponse(text);
+    } catch (...) {
+      stamp = fileStamp;
+      throw;
+    }
+    stamp = fileStamp;
+  }
+
+ private:
+  const ConsoleContext& context_;
+  IResponseWriter& writer_;
+};
+
 bool OpenAndRun(const ConsoleContext& context, TXruvoLinux& link,
                 const std::function<bool(TXruvoLinux&)>& body) {
   if (!link.OpenPort(context.state.settings.port)) {
@@ -80,7 +105,8 @@ EcrCheckResult CheckEcrStateFor(const ConsoleContext& context, TXruvoLinux& link
                                 EcrCheckKind kind) {
   const std::vector<std::string> noExtraWarnings;
   ResponseWriter ownWriter(context.state, context.driver.op, noExtraWarnings);
-  IResponseWriter& response = context.response != nullptr ? *context.response : ownWriter;
+  OwnStampResponse response(context,
+                            context.response != nullptr ? *context.response : ownWriter);
   return CheckEcrState(link, kind,
                        EcrCheckContext{context.state.settings.tratareEroareStare,
                                        context.driver.op, response});

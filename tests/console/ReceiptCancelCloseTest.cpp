@@ -42,6 +42,19 @@ TEST_F(ReceiptCancelCloseTest, CancelWithoutAnOpenReceiptSaysSoAndAnswersTheSale
                                   "derulare "}));
 }
 
+TEST_F(ReceiptCancelCloseTest, RefusalKeepsTheHistoryOfTheLastReceiptFilesAnswer) {
+  state.settings.history = true;
+  state.fileStamp = "2026_01_15_11_00_00";
+  const std::string earlier = state.historyFolder + "ERROR_2026_01_15_11_00_00.TXT";
+  CreateFolders(state.historyFolder);
+  testing::WriteBytes(earlier, "0 OK\r\nBON FISCAL NR. 0007\r\n");
+  RunReceiptCancel(Context());
+  EXPECT_EQ(testing::ReadBytes(earlier), "0 OK\r\nBON FISCAL NR. 0007\r\n");
+  EXPECT_EQ(ReadLines(state.historyFolder + "ERROR_2026_01_15_12_00_00.TXT")->at(1).substr(0, 5),
+            "8030;");
+  EXPECT_EQ(state.fileStamp, "2026_01_15_11_00_00");
+}
+
 TEST_F(ReceiptCancelCloseTest, CancelSendsOnlyTheCancelAndWritesBothLogs) {
   state.settings.logFile = true;
   state.settings.history = true;
