@@ -16,13 +16,17 @@ namespace ruvo {
 namespace {
 
 // A log that cannot be written is told with the system's own reason; the operation itself
-// has already run, so nothing else changes.
+// has already run, so nothing else changes. The name counts whole seconds, so a second
+// operation within the same second adds its lines to the log of the first instead of
+// replacing them.
 void SaveLogCopy(const ConsoleContext& context, const std::string& folder, const std::string& name,
                  const std::vector<std::string>& lines) {
   CreateFolders(folder);
   const std::string path = JoinPath(folder, name);
+  std::vector<std::string> content = ReadLines(path).value_or(std::vector<std::string>{});
+  content.insert(content.end(), lines.begin(), lines.end());
   errno = 0;
-  if (WriteLinesAtomic(path, lines)) return;
+  if (WriteLinesAtomic(path, content)) return;
   const int error = errno;
   std::string text = "Nu pot salva fisierul " + path;
   if (error != 0) text += " : " + std::string(std::strerror(error));

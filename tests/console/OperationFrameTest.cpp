@@ -107,6 +107,16 @@ TEST_F(OperationFrameTest, LogNameAndPlaceFollowTheKind) {
   EXPECT_NE(log.find("-Calculator : 1215\r\n"), std::string::npos);
 }
 
+TEST_F(OperationFrameTest, TwoOperationsInOneSecondKeepBothLogs) {
+  state.settings.logFile = true;
+  Run(kCashOperation);
+  Run(kCashOperation);
+  const Texts logs = Files("", "Log_InOutNumerar_*.TXT");
+  ASSERT_EQ(logs.size(), 1u);
+  const std::string log = testing::ReadBytes(state.workingFolder + logs[0]);
+  EXPECT_NE(log.find("1215"), log.rfind("1215"));
+}
+
 TEST_F(OperationFrameTest, NoLogWithoutTheSettingAndHistoryCopiesOnlyWhereMarked) {
   state.settings.history = true;
   Run(kCancelOperation);
