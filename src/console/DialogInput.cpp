@@ -17,6 +17,12 @@ void ShowInputProblem(IOperator& op, const InputCheck& check) {
   op.RomMessageDlg(check.message, check.caption, check.kind, MsgButtons::Ok);
 }
 
+bool IsNumberEditKey(char key) { return (key >= '0' && key <= '9') || key == kBackspaceKey; }
+
+bool IsAmountEditKey(char key, char decimalSeparator) {
+  return IsNumberEditKey(key) || key == decimalSeparator;
+}
+
 std::optional<int> DigitsValue(const std::string& text) {
   if (text.empty() || !IsAllDigits(text)) return std::nullopt;
   int value = 0;

@@ -40,6 +40,12 @@ InputCheck InputRefused(std::string message, DialogField focus);
 // Shows a failed check's message with OK; does nothing for an accepted one.
 void ShowInputProblem(IOperator& op, const InputCheck& check);
 
+// The keys the number edits take from the keyboard: the digits and Backspace; the amount
+// edit also takes the decimal separator. Pasted text is not filtered: the checks refuse it.
+constexpr char kBackspaceKey = '\b';
+bool IsNumberEditKey(char key);
+bool IsAmountEditKey(char key, char decimalSeparator);
+
 // The value of a text of digits only (at least one), when it fits an int.
 std::optional<int> DigitsValue(const std::string& text);
 

@@ -40,6 +40,13 @@ TEST(CashInputTest, AmountThatIsNotAPositiveNumberIsRefused) {
   EXPECT_TRUE(CheckCashInput(Cash(CashOperation::CashIn, "1.5", '.')).ok);
 }
 
+TEST(CashInputTest, AmountEditTakesDigitsBackspaceAndTheSeparatorOnly) {
+  for (const char key : {'0', '9', '\b', ','}) EXPECT_TRUE(IsAmountEditKey(key, ',')) << key;
+  for (const char key : {'.', '-', '+', 'a', ' ', 'e'}) EXPECT_FALSE(IsAmountEditKey(key, ',')) << key;
+  EXPECT_TRUE(IsAmountEditKey('.', '.'));
+  EXPECT_FALSE(IsNumberEditKey(','));
+}
+
 TEST(CashInputTest, ReasonFollowsTheOperationAndMustFitTheField) {
   EXPECT_EQ(CashReasonFor(CashOperation::CashIn), "SOLD INITIAL");
   EXPECT_EQ(CashReasonFor(CashOperation::CashOut), "");
