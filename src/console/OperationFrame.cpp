@@ -66,19 +66,27 @@ class OwnStampResponse final : public IResponseWriter {
   OwnStampResponse(const ConsoleContext& context, IResponseWriter& writer)
       : context_(context), writer_(writer) {}
   void WriteResponse(const std::string& text) override {
-    std::string& stamp = context_.state.fileStamp;
-    const std::string fileStamp = stamp;
-    stamp = FormatFileStamp(context_.driver.clock.Now());
-    try {
-      writer_.WriteResponse(text);
-    } catch (...) {
-      stamp = fileStamp;
-      throw;
-    }
-    stamp = fileStamp;
+    const StampScope scope(context_.state.fileStamp,
+                           FormatFileStamp(context_.driver.clock.Now()));
+    writer_.WriteResponse(text);
   }
 
  private:
+  // Gives the stamp its operation time for as long as it lives, the old one back after.
+  class StampScope {
+   public:
+    StampScope(std::string& stamp, std::string now) : stamp_(stamp), saved_(stamp) {
+      stamp_ = std::move(now);
+    }
+    ~StampScope() { stamp_ = saved_; }
+    StampScope(const StampScope&) = delete;
+    StampScope& operator=(const StampScope&) = delete;
+
+   private:
+    std::string& stamp_;
+    std::string saved_;
+  };
+
   const ConsoleContext& context_;
   IResponseWriter& writer_;
 };
