@@ -1,0 +1,396 @@
+#include "console/gui/TXR_MAIN.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "console/gui/StatePictures.h"
+#include "console/gui/WinText.h"
+
+namespace ruvo::gui {
+
+namespace {
+
+constexpr int kQuietAfterReportMs = 500;
+const char* const kTitle = "Ruvo_Drv vers.2.3.3";
+
+}  // namespace
+
+class TXR_MAIN::Activity {
+ public:
+  explicit Activity(TXR_MAIN& window) : window_(window) { ++window_.activities_; }
+  ~Activity() {
+    --window_.activities_;
+    // Later, from the event loop: the close must not pull the window from under a caller.
+    QTimer::singleShot(0, &window_, [w = &window_] { w->CloseIfRequested(); });
+  }
+  Activity(const Activity&) = delete;
+  Activity& operator=(const Activity&) = delete;
+
+ private:
+  TXR_MAIN& window_;
+};
+
+TXR_MAIN::TXR_MAIN(Driver& driver, std::function<bool()> trayAvailable,
+                   IDriverObserver* alsoTell)
+    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::WindowMinimizeButtonHint),
+      driver_(driver),
+      trayAvailable_(trayAvailable ? std::move(trayAvailable)
+                                   : [] { return QSystemTrayIcon::isSystemTrayAvailable(); }),
+      alsoTell_(alsoTell) {
+  setObjectName("TXR_MAIN");
+  setWindowTitle(kTitle);
+  setWindowIcon(StateIcon(true));
+
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(10, 10, 10, 10);
+  layout->setSpacing(12);
+  BuildLeftColumn();
+  BuildManualPanel();
+  BuildSettingsPanel();
+  // The two panels share one place; only one of them shows at a time.
+  auto* right = new QGridLayout;
+  right->addWidget(pinfo_, 0, 0);
+  right->addWidget(pconfig_, 0, 0);
+  layout->addLayout(right, 1);
+
+  connect(bstare_, &QPushButton::clicked, this, &TXR_MAIN::OnBstare);
+  connect(bconfig2_, &QPushButton::clicked, this, &TXR_MAIN::OnBConfig2);
+  connect(biesire_, &QPushButton::clicked, this, &TXR_MAIN::PutAway);
+  connect(jetButton1_, &QPushButton::clicked, this, &TXR_MAIN::OnJetButton1);
+  ConnectSettingsControls();
+
+  popup_ = new QMenu(this);
+  popup_->setObjectName("MessPopup");
+  menuConfigurari_ = popup_->addAction("Configurari", this, &TXR_MAIN::OnMenuConfigurari);
+  menuProcessing_ = popup_->addAction("Stop procesare mesaje", this, &TXR_MAIN::OnMenuToggleProcessing);
+  menuStop_ = popup_->addAction("Stop program", this, &TXR_MAIN::RequestClose);
+
+  ticks_ = new QTimer(this);
+  ticks_->setInterval(Driver::kTimerIntervalMs);
+  connect(ticks_, &QTimer::timeout, this, &TXR_MAIN::Tick);
+  trayWatch_ = new QTimer(this);
+  trayWatch_->setInterval(1000);
+  connect(trayWatch_, &QTimer::timeout, this, &TXR_MAIN::FollowTray);
+
+  setFixedSize(700, 440);
+  if (const QScreen* screen = QApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  driver_.SetObserver(this);
+  ShowState();
+}
+
+TXR_MAIN::~TXR_MAIN() { driver_.SetObserver(alsoTell_); }
+
+void TXR_MAIN::Start() {
+  FollowTray();
+  {
+    Activity starting(*this);
+    driver_.Start();
+  }
+  ticks_->start();
+  trayWatch_->start();
+}
+
+void TXR_MAIN::StateChanged() {
+  ShowState();
+  if (alsoTell_ != nullptr) alsoTell_->StateChanged();
+}
+
+bool TXR_MAIN::Working() const {
+  const DriverState& state = driver_.State();
+  return activities_ > 0 || asking_ || state.busy || driver_.CheckingConnection();
+}
+
+// ---- what the window shows --------------------------------------------------------------
+
+void TXR_MAIN::ShowState() {
+  const DriverState& state = driver_.State();
+  const bool processing = state.processing;
+  bstare_->setText(QString::fromStdString(driver_.ProcessingCaption()));
+  i1_->setVisible(processing);
+  i2_->setVisible(!processing);
+  bconfig2_->setEnabled(!processing);
+  if (processing) pconfig_->hide();
+  pinfo_->setVisible(pconfig_->isHidden());
+  pinfo_->setEnabled(!processing);
+
+  lcomunicatie_->setText(FromWinText(driver_.ConnectedLabel()));
+  lcomunicatie_->setStyleSheet(state.connected ? "color: green;" : "color: red;");
+
+  QStringList lines;
+  for (const std::string& line : state.warningBox) lines << FromWinText(line);
+  const QString text = lines.join('\n');
+  if (malarma_->toPlainText() != text) malarma_->setPlainText(text);
+
+  ShowSettings();
+  ShowTrayState();
+  SyncWindowVisibility();
+}
+
+void TXR_MAIN::ShowTrayState() {
+  const bool processing = driver_.State().processing;
+  menuConfigurari_->setEnabled(!processing);
+  menuProcessing_->setText(QString::fromStdString(driver_.ProcessingCaption()));
+  if (tray_ != nullptr) tray_->setIcon(StateIcon(processing));
+}
+
+// The warning box asks for the window when it gets lines while the window is hidden.
+void TXR_MAIN::SyncWindowVisibility() {
+  if (driver_.State().windowVisible && !isVisible() && !closeDone_) {
+    showNormal();
+    raise();
+    activateWindow();
+  }
+}
+
+void TXR_MAIN::showEvent(QShowEvent* event) {
+  driver_.State().windowVisible = true;
+  QWidget::showEvent(event);
+}
+
+void TXR_MAIN::hideEvent(QHideEvent* event) {
+  if (!isVisible()) driver_.State().windowVisible = false;
+  QWidget::hideEvent(event);
+}
+
+// ---- the settings panel ------------------------------------------------------------------
+
+void TXR_MAIN::ShowSettings() {
+  const Settings& s = driver_.State().settings;
+  updatingControls_ = true;
+  cport_->setCurrentIndex(s.port >= 1 && s.port <= 16 ? s.port - 1 : -1);
+  if (QAbstractButton* b = rrata_->button(s.baudRate)) b->setChecked(true);
+  if (QAbstractButton* b = rg_->button(s.modTaiere)) b->setChecked(true);
+  liniiAvans_->setValue(s.liniiAvans);
+  csintaxa_->setCurrentIndex(s.sintaxa);
+  if (QAbstractButton* b = rgErImpr_->button(s.tratareEroareStare)) b->setChecked(true);
+  if (QAbstractButton* b = rgErAnulare_->button(s.tratareBonInDerulare)) b->setChecked(true);
+  if (QAbstractButton* b = rgErModPlata_->button(s.tratareFormaPlata)) b->setChecked(true);
+  sforma_->setValue(s.codFormaPlata);
+  sforma_->setVisible(s.tratareFormaPlata == 0);
+  updatingControls_ = false;
+}
+
+// Every change in the panel goes straight into the driver's settings, which the next save
+// writes.
+void TXR_MAIN::ConnectSettingsControls() {
+  auto edit = [this](auto change) {
+    return [this, change](int value) {
+      if (updatingControls_) return;
+      change(driver_.State().settings, value);
+    };
+  };
+  connect(cport_, &QComboBox::currentIndexChanged, this,
+          edit([](Settings& s, int index) { s.port = index + 1; }));
+  connect(rrata_, &QButtonGroup::idClicked, this,
+          edit([](Settings& s, int id) { s.baudRate = id; }));
+  connect(rg_, &QButtonGroup::idClicked, this, edit([](Settings& s, int id) { s.modTaiere = id; }));
+  connect(liniiAvans_, &QSpinBox::valueChanged, this,
+          edit([](Settings& s, int value) { s.liniiAvans = value; }));
+  connect(csintaxa_, &QComboBox::currentIndexChanged, this,
+          edit([](Settings& s, int index) { s.sintaxa = index < 0 ? 0 : index; }));
+  connect(rgErImpr_, &QButtonGroup::idClicked, this,
+          edit([](Settings& s, int id) { s.tratareEroareStare = id; }));
+  connect(rgErModPlata_, &QButtonGroup::idClicked, this, [this](int id) {
+    if (updatingControls_) return;
+    driver_.State().settings.tratareFormaPlata = id;
+    sforma_->setVisible(id == 0);
+  });
+  connect(sforma_, &QSpinBox::valueChanged, this,
+          edit([](Settings& s, int value) { s.codFormaPlata = value; }));
+}
+
+void TXR_MAIN::ToggleSettingsPanel() {
+  if (!bconfig2_->isEnabled()) return;
+  pconfig_->setVisible(pconfig_->isHidden());
+  pinfo_->setVisible(pconfig_->isHidden());
+  if (!pconfig_->isHidden()) showingSettings_ = true;
+}
+
+// ---- the buttons -------------------------------------------------------------------------
+
+void TXR_MAIN::OnBstare() {
+  if (Working()) return;
+  Activity toggling(*this);
+  if (showingSettings_) {
+    driver_.SaveSettings();
+    showingSettings_ = false;
+  }
+  driver_.ToggleProcessing();
+}
+
+void TXR_MAIN::OnBConfig2() {
+  if (Working()) return;
+  ToggleSettingsPanel();
+}
+
+void TXR_MAIN::OnJetButton1() {
+  if (Working()) return;
+  // The processing timer keeps ticking under the question; only TcheckCOM is held.
+  asking_ = true;
+  const bool closed = driver_.AskAndClose();
+  asking_ = false;
+  if (closed) {
+    RemoveTray();
+    FinishClose();
+  } else {
+    QTimer::singleShot(0, this, &TXR_MAIN::CloseIfRequested);
+  }
+}
+
+void TXR_MAIN::RunManualOperation(ManualOperation which) {
+  // A click that arrives during an ECR wait, or while processing runs, starts nothing.
+  if (Working() || driver_.State().processing || closeRequested_) return;
+  IClock& clock = driver_.Context().clock;
+  const auto quiet = quietUntilMs_.find(which);
+  if (quiet != quietUntilMs_.end() && clock.MonotonicMs() < quiet->second) return;
+  {
+    Activity running(*this);
+    const ConsoleContext context{driver_.Context(), driver_.State()};
+    RunManualOperationBody(which, context);
+  }
+  // Clicks made on the Z or X button while its report printed must not print it again.
+  if (DiscardsQueuedClicks(which)) quietUntilMs_[which] = clock.MonotonicMs() + kQuietAfterReportMs;
+}
+
+void TXR_MAIN::ShowPage(const QString& page) {
+  if (driver_.State().processing) OnBstare();
+  ShowFromTray();
+  const bool settings = page == "Setari" || page == "Erori";
+  if (settings == pconfig_->isHidden()) ToggleSettingsPanel();
+  auto* manualPages = findChild<QTabWidget*>("PageControl1");
+  auto* settingsPages = findChild<QTabWidget*>("PageControl2");
+  manualPages->setCurrentIndex(page == "Rapoarte" ? 1 : 0);
+  settingsPages->setCurrentIndex(page == "Erori" ? 1 : 0);
+}
+
+// ---- timers ------------------------------------------------------------------------------
+
+void TXR_MAIN::Tick() {
+  // A tick that falls due during an ECR wait (the wait lets the window run) waits its turn;
+  // the driver's busy flag holds off what the driver itself runs.
+  if (activities_ > 0 || closeDone_) return;
+  Activity ticking(*this);
+  driver_.TcheckComTick();
+  if (closeRequested_) return;
+  driver_.TprocessorTick();
+}
+
+// ---- the tray ----------------------------------------------------------------------------
+
+void TXR_MAIN::FollowTray() {
+  if (closeDone_) return;
+  const bool available = trayAvailable_();
+  if (available && tray_ == nullptr) {
+    tray_ = new QSystemTrayIcon(StateIcon(driver_.State().processing), this);
+    tray_->setToolTip(kTitle);
+    tray_->setContextMenu(popup_);
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); });
+    tray_->show();
+  } else if (!available && tray_ != nullptr) {
+    delete tray_;
+    tray_ = nullptr;
+  }
+  // Without a tray the window is the only way to the driver: it never stays hidden.
+  if (tray_ == nullptr && !isVisible()) {
+    showNormal();
+    raise();
+  }
+}
+
+void TXR_MAIN::OnTrayActivated(int reason) {
+  if (reason != QSystemTrayIcon::Trigger) return;
+  if (isVisible() && !isMinimized()) {
+    hide();
+  } else {
+    ShowFromTray();
+  }
+}
+
+void TXR_MAIN::ShowFromTray() {
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+void TXR_MAIN::OnMenuConfigurari() {
+  if (Working() || driver_.State().processing) return;
+  ShowFromTray();
+  if (pconfig_->isHidden()) ToggleSettingsPanel();
+}
+
+void TXR_MAIN::OnMenuToggleProcessing() {
+  if (Working()) return;
+  Activity toggling(*this);
+  driver_.ToggleProcessing();
+}
+
+// ---- closing -----------------------------------------------------------------------------
+
+void TXR_MAIN::closeEvent(QCloseEvent* event) {
+  if (closeDone_) {
+    event->accept();
+    return;
+  }
+  // Only "Stop program" ends the driver: the close box puts the window away, into the tray
+  // or, with no tray to come back from, onto the task bar.
+  event->ignore();
+  PutAway();
+}
+
+void TXR_MAIN::PutAway() {
+  if (tray_ != nullptr) {
+    hide();
+  } else {
+    showMinimized();
+  }
+}
+
+void TXR_MAIN::RequestClose() {
+  closeRequested_ = true;
+  // A question left open must not hold the driver: closing it answers No / Cancel.
+  if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+  CloseIfRequested();
+}
+
+void TXR_MAIN::CloseIfRequested() {
+  if (!closeRequested_ || closeDone_ || Working()) return;
+  RemoveTray();
+  driver_.Close();
+  FinishClose();
+}
+
+void TXR_MAIN::RemoveTray() {
+  delete tray_;
+  tray_ = nullptr;
+}
+
+void TXR_MAIN::FinishClose() {
+  if (closeDone_) return;
+  closeDone_ = true;
+  ticks_->stop();
+  trayWatch_->stop();
+  RemoveTray();
+  close();
+  emit Closed();
+}
+
+}  // namespace ruvo::gui
