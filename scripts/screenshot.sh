@@ -27,6 +27,8 @@ xvfb=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n 1 "$work/display")"
 export QT_QPA_PLATFORM=xcb
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR=$work/runtime
 
 link=$work/ttyXRUVO
 build/xruvo_sim --link "$link" --paper "$work/paper.txt" > "$work/sim.out" 2> "$work/sim.err" &

@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -23,6 +24,23 @@ namespace ruvo::gui {
 namespace {
 
 constexpr int kPictureSize = 32;
+
+// The port and syntax lists take no typing but Enter: a key that would jump to another
+// entry by its first letter changes nothing.
+class PickOnly final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+      if (!enter && !key->text().isEmpty() && key->text()[0].isPrint()) return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
 
 QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
   auto* button = new QPushButton(caption, parent);
@@ -184,6 +202,7 @@ QWidget* TXR_MAIN::BuildGeneralPage() {
   cport_ = new QComboBox(page);
   cport_->setObjectName("CPORT");
   for (int port = 1; port <= 16; ++port) cport_->addItem(QString(" %1").arg(port));
+  cport_->installEventFilter(new PickOnly(cport_));
   portRow->addWidget(cport_);
   portRow->addStretch(1);
   layout->addLayout(portRow);
@@ -221,6 +240,7 @@ QWidget* TXR_MAIN::BuildGeneralPage() {
   csintaxa_ = new QComboBox(page);
   csintaxa_->setObjectName("CSintaxa");
   csintaxa_->addItems({"Ruvo_Drv", "XRuvoDrv (driver vechi)"});
+  csintaxa_->installEventFilter(new PickOnly(csintaxa_));
   syntaxRow->addWidget(csintaxa_);
   syntaxRow->addStretch(1);
   layout->addLayout(syntaxRow);
