@@ -132,7 +132,8 @@ void TXR_MAIN::ShowState() {
   pinfo_->setEnabled(!processing);
 
   lcomunicatie_->setText(FromWinText(driver_.ConnectedLabel()));
-  lcomunicatie_->setStyleSheet(state.connected ? "color: green;" : "color: red;");
+  const QString colour = state.connected ? "color: green;" : "color: red;";
+  if (lcomunicatie_->styleSheet() != colour) lcomunicatie_->setStyleSheet(colour);
 
   QStringList lines;
   for (const std::string& line : state.warningBox) lines << FromWinText(line);
