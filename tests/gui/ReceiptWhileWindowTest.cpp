@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
+#include <QTest>
 #include <csignal>
 
 #include "GuiBench.h"
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
+#include "console/gui/QtOperator.h"
 #include "console/gui/StopSignals.h"
 #include "e2e/DriverRig.h"
 #include "platform/Files.h"
@@ -53,6 +56,36 @@ TEST(WindowAndReceipts, AStopRequestWaitsForTheWorkInHandToEnd) {
   bench.driver.State().busy = false;
   EXPECT_TRUE(RunUntil([&] { return bench.window.CloseDone(); }, 3000));
   EXPECT_EQ(bench.Status("Stare"), "DRIVER INCHIS");
+}
+
+// The window with the real dialogs behind the driver's questions.
+TEST(WindowAndReceipts, TheStopQuestionIsTheRealBoxAndDaClosesTheDriver) {
+  TempFolder folder;
+  VirtualClock clock;
+  gui::QtEventPump pump;
+  gui::QtOperator op;
+  xruvo_sim::Engine engine(clock);
+  SimPortFactory ports(engine, clock);
+  Driver driver(DriverContext{clock, pump, op, ports}, folder.Path());
+  gui::TXR_MAIN window(driver, [] { return false; });
+  window.Start();
+
+  QString question;
+  QString caption;
+  WhenModal([&](QWidget* box) {
+    question = box->findChild<QLabel*>("Text")->text();
+    caption = box->windowTitle();
+    QTest::keyClick(box, Qt::Key_Escape);
+  });
+  window.findChild<QAbstractButton*>("JetButton1")->click();
+  EXPECT_EQ(question, "Sigur inchizi programul ?");
+  EXPECT_EQ(caption, "Atentie");
+  EXPECT_FALSE(window.CloseDone());
+
+  WhenModal([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+  window.findChild<QAbstractButton*>("JetButton1")->click();
+  EXPECT_TRUE(window.CloseDone());
+  EXPECT_EQ(StatusValue(driver.StatusPath(), "Stare"), "DRIVER INCHIS");
 }
 
 class WindowedExecutable : public e2e::DriverTest {
