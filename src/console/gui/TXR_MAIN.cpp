@@ -2,9 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QHBoxLayout>
 #include <QGridLayout>
 #include <QLabel>
@@ -12,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSpinBox>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
@@ -25,7 +22,6 @@ namespace ruvo::gui {
 namespace {
 
 constexpr int kQuietAfterReportMs = 500;
-const char* const kTitle = "Ruvo_Drv vers.2.3.3";
 
 }  // namespace
 
@@ -171,60 +167,6 @@ void TXR_MAIN::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
 }
 
-// ---- the settings panel ------------------------------------------------------------------
-
-void TXR_MAIN::ShowSettings() {
-  const Settings& s = driver_.State().settings;
-  updatingControls_ = true;
-  cport_->setCurrentIndex(s.port >= 1 && s.port <= 16 ? s.port - 1 : -1);
-  if (QAbstractButton* b = rrata_->button(s.baudRate)) b->setChecked(true);
-  if (QAbstractButton* b = rg_->button(s.modTaiere)) b->setChecked(true);
-  liniiAvans_->setValue(s.liniiAvans);
-  csintaxa_->setCurrentIndex(s.sintaxa);
-  if (QAbstractButton* b = rgErImpr_->button(s.tratareEroareStare)) b->setChecked(true);
-  if (QAbstractButton* b = rgErAnulare_->button(s.tratareBonInDerulare)) b->setChecked(true);
-  if (QAbstractButton* b = rgErModPlata_->button(s.tratareFormaPlata)) b->setChecked(true);
-  sforma_->setValue(s.codFormaPlata);
-  sforma_->setVisible(s.tratareFormaPlata == 0);
-  updatingControls_ = false;
-}
-
-// Every change in the panel goes straight into the driver's settings, which the next save
-// writes.
-void TXR_MAIN::ConnectSettingsControls() {
-  auto edit = [this](auto change) {
-    return [this, change](int value) {
-      if (updatingControls_) return;
-      change(driver_.State().settings, value);
-    };
-  };
-  connect(cport_, &QComboBox::currentIndexChanged, this,
-          edit([](Settings& s, int index) { s.port = index + 1; }));
-  connect(rrata_, &QButtonGroup::idClicked, this,
-          edit([](Settings& s, int id) { s.baudRate = id; }));
-  connect(rg_, &QButtonGroup::idClicked, this, edit([](Settings& s, int id) { s.modTaiere = id; }));
-  connect(liniiAvans_, &QSpinBox::valueChanged, this,
-          edit([](Settings& s, int value) { s.liniiAvans = value; }));
-  connect(csintaxa_, &QComboBox::currentIndexChanged, this,
-          edit([](Settings& s, int index) { s.sintaxa = index < 0 ? 0 : index; }));
-  connect(rgErImpr_, &QButtonGroup::idClicked, this,
-          edit([](Settings& s, int id) { s.tratareEroareStare = id; }));
-  connect(rgErModPlata_, &QButtonGroup::idClicked, this, [this](int id) {
-    if (updatingControls_) return;
-    driver_.State().settings.tratareFormaPlata = id;
-    sforma_->setVisible(id == 0);
-  });
-  connect(sforma_, &QSpinBox::valueChanged, this,
-          edit([](Settings& s, int value) { s.codFormaPlata = value; }));
-}
-
-void TXR_MAIN::ToggleSettingsPanel() {
-  if (!bconfig2_->isEnabled()) return;
-  pconfig_->setVisible(pconfig_->isHidden());
-  pinfo_->setVisible(pconfig_->isHidden());
-  if (!pconfig_->isHidden()) showingSettings_ = true;
-}
-
 // ---- the buttons -------------------------------------------------------------------------
 
 void TXR_MAIN::OnBstare() {
@@ -294,49 +236,7 @@ void TXR_MAIN::Tick() {
   driver_.TprocessorTick();
 }
 
-// ---- the tray ----------------------------------------------------------------------------
-
-void TXR_MAIN::FollowTray() {
-  if (closeDone_) return;
-  const bool available = trayAvailable_();
-  if (available && tray_ == nullptr) {
-    tray_ = new QSystemTrayIcon(StateIcon(driver_.State().processing), this);
-    tray_->setToolTip(kTitle);
-    tray_->setContextMenu(popup_);
-    connect(tray_, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); });
-    tray_->show();
-  } else if (!available && tray_ != nullptr) {
-    delete tray_;
-    tray_ = nullptr;
-  }
-  // Without a tray the window is the only way to the driver: it never stays hidden.
-  if (tray_ == nullptr && !isVisible()) {
-    showNormal();
-    raise();
-  }
-}
-
-void TXR_MAIN::OnTrayActivated(int reason) {
-  if (reason != QSystemTrayIcon::Trigger) return;
-  if (isVisible() && !isMinimized()) {
-    hide();
-  } else {
-    ShowFromTray();
-  }
-}
-
-void TXR_MAIN::ShowFromTray() {
-  showNormal();
-  raise();
-  activateWindow();
-}
-
-void TXR_MAIN::OnMenuConfigurari() {
-  if (Working() || driver_.State().processing) return;
-  ShowFromTray();
-  if (pconfig_->isHidden()) ToggleSettingsPanel();
-}
+// ---- the pop-up menu ------------------------------------------------------------------
 
 void TXR_MAIN::OnMenuToggleProcessing() {
   if (Working()) return;
@@ -357,14 +257,6 @@ void TXR_MAIN::closeEvent(QCloseEvent* event) {
   PutAway();
 }
 
-void TXR_MAIN::PutAway() {
-  if (tray_ != nullptr) {
-    hide();
-  } else {
-    showMinimized();
-  }
-}
-
 void TXR_MAIN::RequestClose() {
   closeRequested_ = true;
   // A question left open must not hold the driver: closing it answers No / Cancel.
@@ -377,11 +269,6 @@ void TXR_MAIN::CloseIfRequested() {
   RemoveTray();
   driver_.Close();
   FinishClose();
-}
-
-void TXR_MAIN::RemoveTray() {
-  delete tray_;
-  tray_ = nullptr;
 }
 
 void TXR_MAIN::FinishClose() {

@@ -32,6 +32,9 @@ namespace ruvo::gui {
 class TXR_MAIN final : public QWidget, public IDriverObserver {
   Q_OBJECT
  public:
+  // The window's caption and the tray icon's tip.
+  static constexpr const char* kTitle = "Ruvo_Drv vers.2.3.3";
+
   // trayAvailable tells whether the desktop has a notification area (asked again every
   // second); alsoTell hears every state change too.
   explicit TXR_MAIN(Driver& driver, std::function<bool()> trayAvailable = {},
