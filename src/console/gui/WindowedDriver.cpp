@@ -52,12 +52,14 @@ IOperator& WindowedDriver::Operator() { return parts_->op; }
 
 IEventPump& WindowedDriver::Pump() { return parts_->pump; }
 
-int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell) {
+int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell,
+                        const std::function<bool()>& stoppedBefore) {
   TXR_MAIN window(driver, {}, alsoTell);
   QObject::connect(&window, &TXR_MAIN::Closed, &parts_->application, &QApplication::quit,
                    Qt::QueuedConnection);
   StopSignals stopSignals([&window] { window.RequestClose(); });
   window.Start();
+  if (stoppedBefore && stoppedBefore()) window.RequestClose();
   // Only for taking pictures of the window; a shop never sets it.
   if (const char* page = std::getenv("RUVO_DRV_SHOW_PAGE")) window.ShowPage(page);
   const int status = window.CloseDone() ? 0 : QApplication::exec();

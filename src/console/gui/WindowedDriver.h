@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -33,8 +34,9 @@ class WindowedDriver {
 
   // Builds the main window on the driver, starts the driver and runs until "Stop program",
   // SIGTERM or SIGINT; the close sequence has run when this returns. alsoTell hears every
-  // change of the driver's state as well.
-  int Run(Driver& driver, IDriverObserver* alsoTell);
+  // change of the driver's state as well; stoppedBefore tells whether a stop signal came
+  // before the window took the signals over.
+  int Run(Driver& driver, IDriverObserver* alsoTell, const std::function<bool()>& stoppedBefore);
 
  private:
   struct Parts;
