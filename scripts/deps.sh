@@ -3,7 +3,9 @@
 set -euo pipefail
 
 packages=(cmake g++ make ninja-build libgtest-dev libgmock-dev libbenchmark-dev
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev
+          qt6-base-dev                       # the operator window
+          xvfb xauth imagemagick x11-utils)  # scripts/screenshot.sh: virtual display, capture
 
 missing=()
 for p in "${packages[@]}"; do

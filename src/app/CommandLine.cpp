@@ -37,7 +37,8 @@ std::string UsageText() {
          "                   XRuvoDrv); a second driver under the same name refuses to start\n"
          "  --help           this text\n"
          "\n"
-         "The window is not built yet: without --headless the driver runs headless too.\n";
+         "Without --headless the driver shows its window and tray icon when there is a\n"
+         "display (and runs headless when there is none).\n";
 }
 
 }  // namespace ruvo

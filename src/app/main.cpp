@@ -1,12 +1,16 @@
-// ruvo_drv: the driver's entry. Until the window exists, the driver runs headless: the two
-// 1000 ms timers are fired by a loop on the system clock, message boxes go to standard
-// error, and every question gets the answer of an absent operator.
+// ruvo_drv: the driver's entry. With a display (and a build with the window) the driver
+// runs as the desktop program with its window and tray icon. Headless, the two 1000 ms
+// timers are fired by a loop on the system clock, message boxes go to standard error, and
+// every question gets the answer of an absent operator.
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <string>
+
+#include <unistd.h>
 
 #include "app/CommandLine.h"
 #include "app/Driver.h"
@@ -20,6 +24,10 @@
 #include "platform/Files.h"
 #include "platform/SingleInstance.h"
 #include "receipt/EcrReceiptExecution.h"
+
+#ifdef RUVO_WITH_GUI
+#include "console/gui/WindowedDriver.h"
+#endif
 
 namespace {
 
@@ -91,15 +99,23 @@ int Run(int argc, char** argv) {
     std::fputs(ruvo::UsageText().c_str(), stdout);
     return 0;
   }
+#ifdef RUVO_WITH_GUI
+  const bool windowed = !line.headless && ruvo::gui::DisplayAvailable();
+  if (!line.headless && !windowed) std::fputs("ruvo_drv: no display; running headless\n", stderr);
+#else
   if (!line.headless) {
-    std::fputs("ruvo_drv: the window is not available yet; running headless\n", stderr);
+    std::fputs("ruvo_drv: built without the window; running headless\n", stderr);
   }
+#endif
 
   ruvo::HeadlessOperator op;
   const ruvo::SingleInstance instance(InstanceName(line));
   if (!instance.Acquired()) {
     op.RomMessageDlg("Aplicatia deja lucreaza", "Ruvo_Drv", ruvo::MsgKind::Information,
                      ruvo::MsgButtons::Ok);
+#ifdef RUVO_WITH_GUI
+    if (windowed) ruvo::gui::ShowSimpleMessage(argc, argv, "Aplicatia deja lucreaza");
+#endif
     return 1;
   }
 
@@ -110,19 +126,37 @@ int Run(int argc, char** argv) {
     return 2;
   }
 
+  // Logs that carry no folder land in the current one, which must be the working folder.
+  if (::chdir(folder.c_str()) != 0) {
+    std::fprintf(stderr, "ruvo_drv: cannot enter the working folder %s\n", folder.c_str());
+    return 2;
+  }
+
   InstallSignals();
   ruvo::SystemClock clock;
   ruvo::NullEventPump pump;
+#ifdef RUVO_WITH_GUI
+  std::unique_ptr<ruvo::gui::WindowedDriver> window;
+  if (windowed) window = std::make_unique<ruvo::gui::WindowedDriver>(argc, argv);
+  ruvo::IOperator& shownTo = window ? window->Operator() : op;
+  ruvo::IEventPump& pumped = window ? window->Pump() : pump;
+#else
+  ruvo::IOperator& shownTo = op;
+  ruvo::IEventPump& pumped = pump;
+#endif
   ruvo::PosixPortFactory ports(ruvo::JoinPath(folder, ruvo::kSettingsFileName));
-  ruvo::Driver driver(ruvo::DriverContext{clock, pump, op, ports}, folder);
+  ruvo::Driver driver(ruvo::DriverContext{clock, pumped, shownTo, ports}, folder);
   TerminalObserver observer(driver);
   driver.SetObserver(&observer);
 
   ruvo::EcrReceiptExecution execution(driver.Context());
-  ruvo::ReceiptFileCycle cycle(driver.State(), op, clock, execution);
+  ruvo::ReceiptFileCycle cycle(driver.State(), shownTo, clock, execution);
   ruvo::ReceiptFilesOf<ruvo::ReceiptFileCycle> files(cycle);
   driver.SetReceiptFiles(files);
   std::fprintf(stderr, "ruvo_drv: working folder %s\n", folder.c_str());
+#ifdef RUVO_WITH_GUI
+  if (window) return window->Run(driver, &observer, [] { return g_stop != 0; });
+#endif
   driver.Start();
   ruvo::RunTimerLoop(driver, clock, [] { return g_stop != 0; });
   driver.Close();

@@ -52,9 +52,12 @@ bool DriverRig::Start() {
 }
 
 bool DriverRig::StartDriver() {
-  driverStarted_ = driver_.Start(
-      {RUVO_DRV_PATH, "--headless", "--dir", folder_.Path(), "--instance", UniqueInstanceName()},
-      PathOf("driver.out"), PathOf("driver.err"));
+  std::vector<std::string> args = {RUVO_DRV_PATH, "--dir", folder_.Path(), "--instance",
+                                   UniqueInstanceName()};
+  if (!options_.window) args.insert(args.begin() + 1, "--headless");
+  std::vector<std::string> environment;
+  if (options_.window) environment.push_back("QT_QPA_PLATFORM=offscreen");
+  driverStarted_ = driver_.Start(args, PathOf("driver.out"), PathOf("driver.err"), environment);
   if (!driverStarted_) return false;
   const std::string status = PathOf("RUVODRV.INFO");
   return WaitUntil(

@@ -20,6 +20,8 @@ struct RigOptions {
   std::vector<std::string> simArgs;
   // Extra "Key=Value" lines of section "Configurari".
   std::vector<std::string> settings;
+  // The driver with its window (on Qt's offscreen platform) instead of headless.
+  bool window = false;
 };
 
 // One working folder with ruvo_drv running headless on it and xruvo_sim behind COM1

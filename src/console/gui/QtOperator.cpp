@@ -1,0 +1,34 @@
+#include "console/gui/QtOperator.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <cstdio>
+
+#include "console/gui/RomMessageDlg.h"
+#include "console/gui/TEGetFormaPlata.h"
+#include "console/gui/WinText.h"
+
+namespace ruvo::gui {
+
+MsgResult QtOperator::RomMessageDlg(const std::string& text, const std::string& caption,
+                                    MsgKind kind, MsgButtons buttons) {
+  return gui::RomMessageDlg(text, caption, kind, buttons);
+}
+
+void QtOperator::ShowDefaultError(const std::string& text) {
+  std::fprintf(stderr, "[Eroare] %s\n", text.c_str());
+  std::fflush(stderr);
+  QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), FromWinText(text),
+                  QMessageBox::Ok);
+  box.setObjectName("DefaultError");
+  QApplication::setOverrideCursor(Qt::ArrowCursor);
+  box.exec();
+  QApplication::restoreOverrideCursor();
+}
+
+bool QtOperator::AskPaymentForm(int& paymentForm) { return gui::AskPaymentForm(paymentForm); }
+
+void QtEventPump::Pump() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+}  // namespace ruvo::gui

@@ -1,0 +1,284 @@
+#include "console/gui/TXR_MAIN.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "console/gui/StatePictures.h"
+#include "console/gui/WinText.h"
+
+namespace ruvo::gui {
+
+namespace {
+
+constexpr int kQuietAfterReportMs = 500;
+
+}  // namespace
+
+class TXR_MAIN::Activity {
+ public:
+  explicit Activity(TXR_MAIN& window) : window_(window) { ++window_.activities_; }
+  ~Activity() {
+    --window_.activities_;
+    // Later, from the event loop: the close must not pull the window from under a caller.
+    QTimer::singleShot(0, &window_, [w = &window_] { w->CloseIfRequested(); });
+  }
+  Activity(const Activity&) = delete;
+  Activity& operator=(const Activity&) = delete;
+
+ private:
+  TXR_MAIN& window_;
+};
+
+TXR_MAIN::TXR_MAIN(Driver& driver, std::function<bool()> trayAvailable,
+                   IDriverObserver* alsoTell)
+    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::WindowMinimizeButtonHint),
+      driver_(driver),
+      trayAvailable_(trayAvailable ? std::move(trayAvailable)
+                                   : [] { return QSystemTrayIcon::isSystemTrayAvailable(); }),
+      alsoTell_(alsoTell) {
+  setObjectName("TXR_MAIN");
+  setWindowTitle(kTitle);
+  setWindowIcon(StateIcon(true));
+
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(10, 10, 10, 10);
+  layout->setSpacing(12);
+  BuildLeftColumn();
+  BuildManualPanel();
+  BuildSettingsPanel();
+  // The two panels share one place; only one of them shows at a time.
+  auto* right = new QGridLayout;
+  right->addWidget(pinfo_, 0, 0);
+  right->addWidget(pconfig_, 0, 0);
+  layout->addLayout(right, 1);
+
+  connect(bstare_, &QPushButton::clicked, this, &TXR_MAIN::OnBstare);
+  connect(bconfig2_, &QPushButton::clicked, this, &TXR_MAIN::OnBConfig2);
+  connect(biesire_, &QPushButton::clicked, this, &TXR_MAIN::PutAway);
+  connect(jetButton1_, &QPushButton::clicked, this, &TXR_MAIN::OnJetButton1);
+  ConnectSettingsControls();
+
+  popup_ = new QMenu(this);
+  popup_->setObjectName("MessPopup");
+  menuConfigurari_ = popup_->addAction("Configurari", this, &TXR_MAIN::OnMenuConfigurari);
+  menuProcessing_ = popup_->addAction("Stop procesare mesaje", this, &TXR_MAIN::OnMenuToggleProcessing);
+  menuStop_ = popup_->addAction("Stop program", this, &TXR_MAIN::RequestClose);
+
+  ticks_ = new QTimer(this);
+  ticks_->setInterval(Driver::kTimerIntervalMs);
+  connect(ticks_, &QTimer::timeout, this, &TXR_MAIN::Tick);
+  trayWatch_ = new QTimer(this);
+  trayWatch_->setInterval(1000);
+  connect(trayWatch_, &QTimer::timeout, this, &TXR_MAIN::FollowTray);
+
+  setFixedSize(700, 440);
+  if (const QScreen* screen = QApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  driver_.SetObserver(this);
+  ShowState();
+}
+
+TXR_MAIN::~TXR_MAIN() { driver_.SetObserver(alsoTell_); }
+
+void TXR_MAIN::Start() {
+  FollowTray();
+  {
+    Activity starting(*this);
+    driver_.Start();
+  }
+  ticks_->start();
+  trayWatch_->start();
+}
+
+void TXR_MAIN::StateChanged() {
+  ShowState();
+  if (alsoTell_ != nullptr) alsoTell_->StateChanged();
+}
+
+bool TXR_MAIN::Working() const {
+  const DriverState& state = driver_.State();
+  return activities_ > 0 || asking_ || state.busy || driver_.CheckingConnection();
+}
+
+// ---- what the window shows --------------------------------------------------------------
+
+void TXR_MAIN::ShowState() {
+  const DriverState& state = driver_.State();
+  const bool processing = state.processing;
+  bstare_->setText(QString::fromStdString(driver_.ProcessingCaption()));
+  i1_->setVisible(processing);
+  i2_->setVisible(!processing);
+  bconfig2_->setEnabled(!processing);
+  if (processing) pconfig_->hide();
+  pinfo_->setVisible(pconfig_->isHidden());
+  pinfo_->setEnabled(!processing);
+
+  lcomunicatie_->setText(FromWinText(driver_.ConnectedLabel()));
+  const QString colour = state.connected ? "color: green;" : "color: red;";
+  if (lcomunicatie_->styleSheet() != colour) lcomunicatie_->setStyleSheet(colour);
+
+  QStringList lines;
+  for (const std::string& line : state.warningBox) lines << FromWinText(line);
+  const QString text = lines.join('\n');
+  if (malarma_->toPlainText() != text) malarma_->setPlainText(text);
+
+  ShowSettings();
+  ShowTrayState();
+  SyncWindowVisibility();
+}
+
+void TXR_MAIN::ShowTrayState() {
+  const bool processing = driver_.State().processing;
+  menuConfigurari_->setEnabled(!processing);
+  menuProcessing_->setText(QString::fromStdString(driver_.ProcessingCaption()));
+  if (tray_ != nullptr) tray_->setIcon(StateIcon(processing));
+}
+
+// The warning box asks for the window when it gets lines while the window is hidden.
+void TXR_MAIN::SyncWindowVisibility() {
+  if (driver_.State().windowVisible && !isVisible() && !closeDone_) {
+    showNormal();
+    raise();
+    activateWindow();
+  }
+}
+
+void TXR_MAIN::showEvent(QShowEvent* event) {
+  driver_.State().windowVisible = true;
+  QWidget::showEvent(event);
+}
+
+void TXR_MAIN::hideEvent(QHideEvent* event) {
+  if (!isVisible()) driver_.State().windowVisible = false;
+  QWidget::hideEvent(event);
+}
+
+// ---- the buttons -------------------------------------------------------------------------
+
+void TXR_MAIN::OnBstare() {
+  if (Working()) return;
+  Activity toggling(*this);
+  if (showingSettings_) {
+    driver_.SaveSettings();
+    showingSettings_ = false;
+  }
+  driver_.ToggleProcessing();
+}
+
+void TXR_MAIN::OnBConfig2() {
+  if (Working()) return;
+  ToggleSettingsPanel();
+}
+
+void TXR_MAIN::OnJetButton1() {
+  if (Working()) return;
+  // The processing timer keeps ticking under the question; only TcheckCOM is held.
+  asking_ = true;
+  const bool closed = driver_.AskAndClose();
+  asking_ = false;
+  if (closed) {
+    RemoveTray();
+    FinishClose();
+  } else {
+    QTimer::singleShot(0, this, &TXR_MAIN::CloseIfRequested);
+  }
+}
+
+void TXR_MAIN::RunManualOperation(ManualOperation which) {
+  // A click that arrives during an ECR wait, or while processing runs, starts nothing.
+  if (Working() || driver_.State().processing || closeRequested_) return;
+  IClock& clock = driver_.Context().clock;
+  const auto quiet = quietUntilMs_.find(which);
+  if (quiet != quietUntilMs_.end() && clock.MonotonicMs() < quiet->second) return;
+  {
+    Activity running(*this);
+    const ConsoleContext context{driver_.Context(), driver_.State()};
+    RunManualOperationBody(which, context);
+  }
+  // Clicks made on the Z or X button while its report printed must not print it again.
+  if (DiscardsQueuedClicks(which)) quietUntilMs_[which] = clock.MonotonicMs() + kQuietAfterReportMs;
+}
+
+void TXR_MAIN::ShowPage(const QString& page) {
+  if (driver_.State().processing) OnBstare();
+  ShowFromTray();
+  const bool settings = page == "Setari" || page == "Erori";
+  if (settings == pconfig_->isHidden()) ToggleSettingsPanel();
+  auto* manualPages = findChild<QTabWidget*>("PageControl1");
+  auto* settingsPages = findChild<QTabWidget*>("PageControl2");
+  manualPages->setCurrentIndex(page == "Rapoarte" ? 1 : 0);
+  settingsPages->setCurrentIndex(page == "Erori" ? 1 : 0);
+}
+
+// ---- timers ------------------------------------------------------------------------------
+
+void TXR_MAIN::Tick() {
+  // A tick that falls due during an ECR wait (the wait lets the window run) waits its turn;
+  // the driver's busy flag holds off what the driver itself runs.
+  if (activities_ > 0 || closeDone_) return;
+  Activity ticking(*this);
+  driver_.TcheckComTick();
+  if (closeRequested_) return;
+  driver_.TprocessorTick();
+}
+
+// ---- the pop-up menu ------------------------------------------------------------------
+
+void TXR_MAIN::OnMenuToggleProcessing() {
+  if (Working()) return;
+  Activity toggling(*this);
+  driver_.ToggleProcessing();
+}
+
+// ---- closing -----------------------------------------------------------------------------
+
+void TXR_MAIN::closeEvent(QCloseEvent* event) {
+  if (closeDone_) {
+    event->accept();
+    return;
+  }
+  // Only "Stop program" ends the driver: the close box puts the window away, into the tray
+  // or, with no tray to come back from, onto the task bar.
+  event->ignore();
+  PutAway();
+}
+
+void TXR_MAIN::RequestClose() {
+  closeRequested_ = true;
+  // A question left open must not hold the driver: closing it answers No / Cancel.
+  if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+  CloseIfRequested();
+}
+
+void TXR_MAIN::CloseIfRequested() {
+  if (!closeRequested_ || closeDone_ || Working()) return;
+  RemoveTray();
+  driver_.Close();
+  FinishClose();
+}
+
+void TXR_MAIN::FinishClose() {
+  if (closeDone_) return;
+  closeDone_ = true;
+  ticks_->stop();
+  trayWatch_->stop();
+  RemoveTray();
+  close();
+  emit Closed();
+}
+
+}  // namespace ruvo::gui

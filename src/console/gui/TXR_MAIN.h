@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <map>
+
+#include "app/Driver.h"
+#include "app/DriverObserver.h"
+#include "console/gui/ManualOperation.h"
+
+class QAction;
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QSystemTrayIcon;
+class QTabWidget;
+class QTimer;
+
+namespace ruvo::gui {
+
+// The operator's window on the driver: start and stop processing, the settings panel, the
+// manual operations, the warning box and the tray icon with its pop-up menu. Everything it
+// does goes through the Driver; it only draws and routes clicks. Clicks that arrive while
+// the driver works (the ECR wait keeps the window responsive) are refused, so no second
+// operation starts under a running one.
+class TXR_MAIN final : public QWidget, public IDriverObserver {
+  Q_OBJECT
+ public:
+  // The window's caption and the tray icon's tip.
+  static constexpr const char* kTitle = "Ruvo_Drv vers.2.3.3";
+
+  // trayAvailable tells whether the desktop has a notification area (asked again every
+  // second); alsoTell hears every state change too.
+  explicit TXR_MAIN(Driver& driver, std::function<bool()> trayAvailable = {},
+                    IDriverObserver* alsoTell = nullptr);
+  ~TXR_MAIN() override;
+
+  // Start-up: tray icon, settings loaded, processing started, timers running. Without a
+  // tray the window shows itself, so the operator can always reach it.
+  void Start();
+
+  void StateChanged() override;
+
+  // The one road of every manual operation button.
+  void RunManualOperation(ManualOperation which);
+
+  // "Stop program" without a question (menu entry, SIGTERM, SIGINT): the close sequence,
+  // at once, or as soon as what runs now has ended.
+  void RequestClose();
+  bool CloseDone() const { return closeDone_; }
+
+  // One beat of the two 1000 ms timers: TcheckCOM's tick, then Tprocessor's.
+  void Tick();
+  // Looks again whether the desktop has a tray and follows it.
+  void FollowTray();
+
+  // For pictures of the window (scripts/screenshot.sh): processing stopped, the window up,
+  // one page in front: "Comenzi", "Rapoarte", "Setari" or "Erori".
+  void ShowPage(const QString& page);
+
+  QSystemTrayIcon* TrayIcon() const { return tray_; }
+  QMenu* MessPopup() const { return popup_; }
+
+ signals:
+  // The close sequence has run; the program may end.
+  void Closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  // Marks a click's work or a tick as running; when it ends, a close asked for meanwhile
+  // goes ahead.
+  class Activity;
+
+  void BuildLeftColumn();
+  void BuildManualPanel();
+  void BuildSettingsPanel();
+  QWidget* BuildGeneralPage();
+  QWidget* BuildErrorPage();
+  QGroupBox* RadioGroup(const char* name, const QString& title, const QStringList& items,
+                        QButtonGroup*& group, QWidget* parent);
+  void ConnectSettingsControls();
+  void ShowSettings();
+  void ShowState();
+  void ShowTrayState();
+  void SyncWindowVisibility();
+
+  bool Working() const;
+  void OnBstare();
+  void OnBConfig2();
+  void OnJetButton1();
+  void OnTrayActivated(int reason);
+  void OnMenuConfigurari();
+  void OnMenuToggleProcessing();
+  void ToggleSettingsPanel();
+  void ShowFromTray();
+  // Out of the way: into the tray, or minimised when there is no tray to come back from.
+  void PutAway();
+  void RemoveTray();
+  void FinishClose();
+  void CloseIfRequested();
+
+  Driver& driver_;
+  std::function<bool()> trayAvailable_;
+  IDriverObserver* alsoTell_;
+
+  QPushButton* bstare_ = nullptr;
+  QLabel* i1_ = nullptr;
+  QLabel* i2_ = nullptr;
+  QPushButton* bconfig2_ = nullptr;
+  QPushButton* biesire_ = nullptr;
+  QPushButton* jetButton1_ = nullptr;
+  QLabel* lcomunicatie_ = nullptr;
+  QWidget* pinfo_ = nullptr;
+  QWidget* pconfig_ = nullptr;
+  QPlainTextEdit* malarma_ = nullptr;
+
+  QComboBox* cport_ = nullptr;
+  QButtonGroup* rrata_ = nullptr;
+  QButtonGroup* rg_ = nullptr;
+  QSpinBox* liniiAvans_ = nullptr;
+  QComboBox* csintaxa_ = nullptr;
+  QButtonGroup* rgErImpr_ = nullptr;
+  QButtonGroup* rgErAnulare_ = nullptr;
+  QButtonGroup* rgErModPlata_ = nullptr;
+  QSpinBox* sforma_ = nullptr;
+
+  QSystemTrayIcon* tray_ = nullptr;
+  QMenu* popup_ = nullptr;
+  QAction* menuConfigurari_ = nullptr;
+  QAction* menuProcessing_ = nullptr;
+  QAction* menuStop_ = nullptr;
+  QTimer* ticks_ = nullptr;
+  QTimer* trayWatch_ = nullptr;
+
+  bool showingSettings_ = false;  // settings shown since the last save
+  bool updatingControls_ = false;
+  int activities_ = 0;
+  bool asking_ = false;  // "Sigur inchizi programul ?" is open
+  bool closeRequested_ = false;
+  bool closeDone_ = false;
+  // Z and X: when clicks on their button count again (the driver's monotonic clock).
+  std::map<ManualOperation, std::int64_t> quietUntilMs_;
+};
+
+}  // namespace ruvo::gui

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/Driver.h"
+#include "app/DriverObserver.h"
+#include "console/Operator.h"
+#include "platform/EventPump.h"
+
+namespace ruvo::gui {
+
+// True when a window can be shown: an X11 or Wayland display, or a Qt platform chosen
+// explicitly (QT_QPA_PLATFORM, e.g. offscreen).
+bool DisplayAvailable();
+
+// The platform's simple message box, for the few notices that come before any window
+// (the second start's "Aplicatia deja lucreaza").
+void ShowSimpleMessage(int& argc, char** argv, const std::string& text);
+
+// The driver as a desktop program: the Qt application, the operator's dialogs and an event
+// pump that keeps the window alive during ECR waits. Make it before the driver (the driver
+// takes its operator and pump), then Run.
+class WindowedDriver {
+ public:
+  WindowedDriver(int& argc, char** argv);
+  ~WindowedDriver();
+  WindowedDriver(const WindowedDriver&) = delete;
+  WindowedDriver& operator=(const WindowedDriver&) = delete;
+
+  IOperator& Operator();
+  IEventPump& Pump();
+
+  // Builds the main window on the driver, starts the driver and runs until "Stop program",
+  // SIGTERM or SIGINT; the close sequence has run when this returns. alsoTell hears every
+  // change of the driver's state as well; stoppedBefore tells whether a stop signal came
+  // before the window took the signals over.
+  int Run(Driver& driver, IDriverObserver* alsoTell, const std::function<bool()>& stoppedBefore);
+
+ private:
+  struct Parts;
+  std::unique_ptr<Parts> parts_;
+};
+
+}  // namespace ruvo::gui

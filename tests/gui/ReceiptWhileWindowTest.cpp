@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTest>
+#include <csignal>
+
+#include "GuiBench.h"
+#include "app/ReceiptCycle.h"
+#include "app/ReceiptFiles.h"
+#include "console/gui/QtOperator.h"
+#include "console/gui/StopSignals.h"
+#include "e2e/DriverRig.h"
+#include "platform/Files.h"
+#include "receipt/EcrReceiptExecution.h"
+
+namespace ruvo::testing {
+namespace {
+
+std::string ExampleSale() { return ReadBytes(std::string(RUVO_SOURCE_DIR) + "/examples/ONLINE.TXT"); }
+
+TEST(WindowAndReceipts, AFileDroppedWhileTheWindowIsOpenIsAnswered) {
+  WindowBench bench;
+  EcrReceiptExecution execution(bench.driver.Context());
+  ReceiptFileCycle cycle(bench.driver.State(), bench.op, bench.clock, execution);
+  ReceiptFilesOf<ReceiptFileCycle> files(cycle);
+  bench.driver.SetReceiptFiles(files);
+  bench.window.Start();
+
+  WriteBytes(bench.Path("ONLINE.TXT"), ExampleSale());
+  ASSERT_TRUE(RunUntil([&] { return !FileExists(bench.Path("ONLINE.TXT")); }, 10000));
+  EXPECT_EQ(ReadBytes(bench.Path("ERROR.TXT")), "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  EXPECT_TRUE(bench.op.boxes.empty());
+}
+
+TEST(WindowAndReceipts, StopSignalsReachTheEventLoop) {
+  int stops = 0;
+  {
+    gui::StopSignals stopSignals([&] { ++stops; });
+    std::raise(SIGTERM);
+    EXPECT_TRUE(RunUntil([&] { return stops == 1; }, 2000));
+    std::raise(SIGINT);
+    EXPECT_TRUE(RunUntil([&] { return stops == 2; }, 2000));
+  }
+  struct sigaction now {};
+  sigaction(SIGTERM, nullptr, &now);
+  EXPECT_EQ(now.sa_handler, SIG_DFL);
+}
+
+TEST(WindowAndReceipts, AStopRequestWaitsForTheWorkInHandToEnd) {
+  WindowBench bench;
+  bench.window.Start();
+  bench.driver.State().busy = true;
+  bench.window.RequestClose();
+  EXPECT_FALSE(bench.window.CloseDone());
+  EXPECT_EQ(bench.Status("Stare"), "START PROCESARE");
+  bench.driver.State().busy = false;
+  EXPECT_TRUE(RunUntil([&] { return bench.window.CloseDone(); }, 3000));
+  EXPECT_EQ(bench.Status("Stare"), "DRIVER INCHIS");
+}
+
+// The window with the real dialogs behind the driver's questions.
+TEST(WindowAndReceipts, TheStopQuestionIsTheRealBoxAndDaClosesTheDriver) {
+  TempFolder folder;
+  VirtualClock clock;
+  gui::QtEventPump pump;
+  gui::QtOperator op;
+  xruvo_sim::Engine engine(clock);
+  SimPortFactory ports(engine, clock);
+  Driver driver(DriverContext{clock, pump, op, ports}, folder.Path());
+  gui::TXR_MAIN window(driver, [] { return false; });
+  window.Start();
+
+  QString question;
+  QString caption;
+  WhenModal([&](QWidget* box) {
+    question = box->findChild<QLabel*>("Text")->text();
+    caption = box->windowTitle();
+    QTest::keyClick(box, Qt::Key_Escape);
+  });
+  window.findChild<QAbstractButton*>("JetButton1")->click();
+  EXPECT_EQ(question, "Sigur inchizi programul ?");
+  EXPECT_EQ(caption, "Atentie");
+  EXPECT_FALSE(window.CloseDone());
+
+  WhenModal([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+  window.findChild<QAbstractButton*>("JetButton1")->click();
+  EXPECT_TRUE(window.CloseDone());
+  EXPECT_EQ(StatusValue(driver.StatusPath(), "Stare"), "DRIVER INCHIS");
+}
+
+class WindowedExecutable : public e2e::DriverTest {
+ protected:
+  WindowedExecutable() : e2e::DriverTest(e2e::RigOptions{false, {}, {}, true}) {}
+};
+
+TEST_F(WindowedExecutable, AnswersAReceiptAndClosesCleanlyOnSigterm) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  ASSERT_TRUE(rig.Drop("ONLINE.TXT", ExampleSale()));
+  const auto response = rig.AwaitResponse("ONLINE.TXT");
+  ASSERT_TRUE(response.has_value()) << rig.DriverMessages();
+  EXPECT_EQ(response->substr(0, 21), "0 OK\r\nBON FISCAL NR. ");
+  EXPECT_EQ(rig.StopDriver(), 0) << rig.DriverMessages();
+  EXPECT_EQ(rig.Status("Stare"), "DRIVER INCHIS");
+  EXPECT_NE(rig.DriverMessages().find("DRIVER INCHIS"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ruvo::testing
