@@ -4,12 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-scripts/deps.sh
+scripts/deps.sh test
 
 jobs=$(nproc)
 
 echo "== build/ (RelWithDebInfo)"
-scripts/build.sh build
+scripts/build.sh build -DRUVO_TESTS=ON -DRUVO_BENCH=ON
 (cd build && ctest --output-on-failure -j "$jobs")
 
 echo "== build-asan/ (AddressSanitizer + UndefinedBehaviorSanitizer)"

@@ -1,11 +1,11 @@
 // ruvo_drv: the driver's entry. Until the window exists, the driver runs headless: the two
 // 1000 ms timers are fired by a loop on the system clock, message boxes go to standard
 // error, and every question gets the answer of an absent operator.
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "app/CommandLine.h"
@@ -13,11 +13,15 @@
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
 #include "app/SettingsFile.h"
+#include "app/StatusFile.h"
+#include "app/PortCheck.h"
 #include "app/TimerLoop.h"
+#include "app/WorkingFolder.h"
 #include "console/Operator.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/SingleInstance.h"
 #include "receipt/EcrReceiptExecution.h"
 
@@ -52,8 +56,7 @@ class TerminalObserver final : public ruvo::IDriverObserver {
     if (label == label_ && state == state_) return;
     label_ = label;
     state_ = state;
-    std::fprintf(stderr, "ruvo_drv: %s, %s\n", state.c_str(), label.c_str());
-    std::fflush(stderr);
+    ruvo::Log(ruvo::LogLevel::Info, state + ", " + label);
   }
 
  private:
@@ -70,12 +73,20 @@ std::string InstanceName(const ruvo::CommandLine& line) {
   return ruvo::SingleInstance::kDefaultName;
 }
 
-// The working folder as an absolute path, or empty when it is no folder.
-std::string WorkingFolder(const ruvo::CommandLine& line) {
-  if (line.dir.empty()) return ruvo::ExecutableFolder().value_or("");
-  char resolved[PATH_MAX];
-  if (realpath(line.dir.c_str(), resolved) == nullptr || !ruvo::FolderExists(resolved)) return "";
-  return resolved;
+// The working folder as an absolute path (made when missing), or empty with a message.
+std::string WorkingFolder(const ruvo::CommandLine& line, std::string& error) {
+  const auto environment = [](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string(value != nullptr ? value : "");
+  };
+  const std::optional<std::string> chosen = ruvo::ChooseWorkingFolder(
+      {line.dir, ruvo::ExecutableFolder().value_or(""), environment("HOME"),
+       environment("XDG_DATA_HOME")});
+  if (!chosen) {
+    error = "no working folder: give --dir DIR";
+    return "";
+  }
+  return ruvo::PrepareWorkingFolder(*chosen, error);
 }
 
 }  // namespace
@@ -91,8 +102,24 @@ int Run(int argc, char** argv) {
     std::fputs(ruvo::UsageText().c_str(), stdout);
     return 0;
   }
+  if (line.version) {
+    std::printf("Ruvo_Drv %s\n", ruvo::VersionText().c_str());
+    return 0;
+  }
+  std::string folderError;
+  const std::string folder = WorkingFolder(line, folderError);
+  if (folder.empty()) {
+    ruvo::Log(ruvo::LogLevel::Error, folderError);
+    return 2;
+  }
+  if (line.checkPort) {
+    std::string answer;
+    const bool named = ruvo::SettingsNamePort(ruvo::JoinPath(folder, ruvo::kSettingsFileName), answer);
+    std::fprintf(named ? stdout : stderr, "%s\n", answer.c_str());
+    return named ? 0 : 1;
+  }
   if (!line.headless) {
-    std::fputs("ruvo_drv: the window is not available yet; running headless\n", stderr);
+    ruvo::Log(ruvo::LogLevel::Info, "the window is not available yet; running headless");
   }
 
   ruvo::HeadlessOperator op;
@@ -101,13 +128,6 @@ int Run(int argc, char** argv) {
     op.RomMessageDlg("Aplicatia deja lucreaza", "Ruvo_Drv", ruvo::MsgKind::Information,
                      ruvo::MsgButtons::Ok);
     return 1;
-  }
-
-  const std::string folder = WorkingFolder(line);
-  if (folder.empty()) {
-    std::fprintf(stderr, "ruvo_drv: no working folder %s\n",
-                 line.dir.empty() ? "(the executable's folder is unknown)" : line.dir.c_str());
-    return 2;
   }
 
   InstallSignals();
@@ -122,7 +142,7 @@ int Run(int argc, char** argv) {
   ruvo::ReceiptFileCycle cycle(driver.State(), op, clock, execution);
   ruvo::ReceiptFilesOf<ruvo::ReceiptFileCycle> files(cycle);
   driver.SetReceiptFiles(files);
-  std::fprintf(stderr, "ruvo_drv: working folder %s\n", folder.c_str());
+  ruvo::Log(ruvo::LogLevel::Info, "working folder " + folder);
   driver.Start();
   ruvo::RunTimerLoop(driver, clock, [] { return g_stop != 0; });
   driver.Close();
@@ -135,9 +155,9 @@ int main(int argc, char** argv) {
   try {
     return Run(argc, argv);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "ruvo_drv: %s\n", e.what());
+    ruvo::Log(ruvo::LogLevel::Error, e.what());
   } catch (...) {
-    std::fputs("ruvo_drv: unexpected error\n", stderr);
+    ruvo::Log(ruvo::LogLevel::Error, "unexpected error");
   }
   return 1;
 }
