@@ -14,9 +14,6 @@ find_program(RUVO_GZIP gzip REQUIRED)
 set(RUVO_COMPRESSED)
 foreach(source man/ruvo_drv.1 man/xruvo_sim.1 debian/changelog)
   get_filename_component(name ${source} NAME)
-  if(name STREQUAL "changelog")
-    set(name changelog.Debian)
-  endif()
   add_custom_command(OUTPUT ${RUVO_STAGE}/${name}.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${RUVO_STAGE}
     COMMAND ${RUVO_GZIP} -9n -c ${CMAKE_CURRENT_SOURCE_DIR}/packaging/${source} > ${RUVO_STAGE}/${name}.gz
@@ -26,7 +23,7 @@ endforeach()
 add_custom_target(ruvo_compressed_docs ALL DEPENDS ${RUVO_COMPRESSED})
 install(FILES ${RUVO_STAGE}/ruvo_drv.1.gz ${RUVO_STAGE}/xruvo_sim.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${RUVO_STAGE}/changelog.Debian.gz packaging/debian/copyright
+install(FILES ${RUVO_STAGE}/changelog.gz packaging/debian/copyright
         DESTINATION ${RUVO_DOC_DIR})
 
 install(FILES README.md docs/receipt-files.md DESTINATION ${RUVO_DOC_DIR})
@@ -55,8 +52,8 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Ruvo_Drv developers")
 set(CPACK_PACKAGE_CONTACT "Ruvo_Drv developers <ruvo-drv@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fiscal printer driver for the XRuvo cash register")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "fiscal printer driver for the XRuvo cash register
-Ruvo_Drv runs beside a shop's sales application and drives one XRuvo cash
+# CPack puts the summary in front as the synopsis; this is the long description.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Ruvo_Drv runs beside a shop's sales application and drives one XRuvo cash
 register on a serial port. The sales application drops receipt files into the
 driver's working folder; the driver checks every line, prints the receipt and
 answers in a response file.
@@ -74,7 +71,8 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/prerm
   ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# Stripped programs; their debug information goes into ruvo-drv-dbgsym (a .ddeb).
-set(CPACK_STRIP_FILES ON)
+# The programs go in stripped; CPack splits their debug information off into
+# ruvo-drv-dbgsym (a .ddeb) and links them to it (CPACK_STRIP_FILES would strip it away first).
+set(CPACK_STRIP_FILES OFF)
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 include(CPack)
