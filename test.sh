@@ -17,6 +17,9 @@ scripts/build.sh build-asan -DRUVO_SANITIZE=ON -DRUVO_BENCH=OFF
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
    ctest --output-on-failure -j "$jobs")
 
+echo "== package (build, contents, lintian, unpacked programs, systemd units)"
+scripts/check-package.sh
+
 if [ -x scripts/fuzz.sh ]; then
   echo "== fuzz"
   scripts/fuzz.sh

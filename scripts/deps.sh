@@ -8,7 +8,7 @@ set -euo pipefail
 run_packages=(cmake g++ make ninja-build)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
 # file and binutils: dpkg-shlibdeps and the debug-information split; systemd: the unit check.
-package_packages=(dpkg-dev fakeroot file binutils lintian systemd)
+package_packages=(dpkg-dev file binutils lintian systemd)
 
 packages=("${run_packages[@]}")
 case "${1:-run}" in
