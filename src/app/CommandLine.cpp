@@ -37,7 +37,7 @@ std::string UsageText() {
          "\n"
          "  --headless       run without window or tray; messages go to standard error and\n"
          "                   every question gets the answer of an absent operator (No/Cancel)\n"
-         "  --dir DIR        working folder, made when missing; a leading ~/ is $HOME/\n"
+         "  --dir DIR        working folder; a leading ~/ is $HOME/ (made when missing)\n"
          "                   (default: the executable's folder when XRUVODRV.INI or\n"
          "                   CMakeCache.txt is there, else $XDG_DATA_HOME/ruvo-drv, that is\n"
          "                   ~/.local/share/ruvo-drv)\n"

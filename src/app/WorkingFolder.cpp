@@ -8,6 +8,10 @@
 
 namespace ruvo {
 
+bool MadeWhenMissing(const WorkingFolderInputs& inputs) {
+  return inputs.dir.empty() || inputs.dir == "~" || inputs.dir.rfind("~/", 0) == 0;
+}
+
 std::optional<std::string> ChooseWorkingFolder(const WorkingFolderInputs& inputs) {
   if (!inputs.dir.empty()) {
     if (inputs.dir == "~" || inputs.dir.rfind("~/", 0) == 0) {
@@ -29,7 +33,11 @@ std::optional<std::string> ChooseWorkingFolder(const WorkingFolderInputs& inputs
   return JoinPath(inputs.home, ".local/share/ruvo-drv");
 }
 
-std::string PrepareWorkingFolder(const std::string& folder, std::string& error) {
+std::string PrepareWorkingFolder(const std::string& folder, bool create, std::string& error) {
+  if (!create && !FolderExists(folder)) {
+    error = "no working folder " + folder;
+    return "";
+  }
   if (!FolderExists(folder) && !CreateFolders(folder)) {
     error = "cannot create the working folder " + folder;
     return "";

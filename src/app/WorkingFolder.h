@@ -25,8 +25,13 @@ struct WorkingFolderInputs {
 // nullopt when none can be named (no --dir, no usable executable folder and no $HOME).
 std::optional<std::string> ChooseWorkingFolder(const WorkingFolderInputs& inputs);
 
-// The chosen folder, created (with parents) when missing, as an absolute path; empty with a
-// message in error when it cannot be made or is no folder.
-std::string PrepareWorkingFolder(const std::string& folder, std::string& error);
+// Whether the chosen folder is made when it is missing: the user's data folder and a folder
+// under "~/" (a desktop entry's) are made on the first start; any other --dir must exist, so
+// that a mistyped folder is refused rather than silently started on.
+bool MadeWhenMissing(const WorkingFolderInputs& inputs);
+
+// The chosen folder as an absolute path, made (with parents) when missing and create is
+// set; empty with a message in error when it is missing, cannot be made or is no folder.
+std::string PrepareWorkingFolder(const std::string& folder, bool create, std::string& error);
 
 }  // namespace ruvo

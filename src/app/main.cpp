@@ -73,20 +73,20 @@ std::string InstanceName(const ruvo::CommandLine& line) {
   return ruvo::SingleInstance::kDefaultName;
 }
 
-// The working folder as an absolute path (made when missing), or empty with a message.
+// The working folder as an absolute path, or empty with a message.
 std::string WorkingFolder(const ruvo::CommandLine& line, std::string& error) {
   const auto environment = [](const char* name) {
     const char* value = std::getenv(name);
     return std::string(value != nullptr ? value : "");
   };
-  const std::optional<std::string> chosen = ruvo::ChooseWorkingFolder(
-      {line.dir, ruvo::ExecutableFolder().value_or(""), environment("HOME"),
-       environment("XDG_DATA_HOME")});
+  const ruvo::WorkingFolderInputs inputs{line.dir, ruvo::ExecutableFolder().value_or(""),
+                                         environment("HOME"), environment("XDG_DATA_HOME")};
+  const std::optional<std::string> chosen = ruvo::ChooseWorkingFolder(inputs);
   if (!chosen) {
     error = "no working folder: give --dir DIR";
     return "";
   }
-  return ruvo::PrepareWorkingFolder(*chosen, error);
+  return ruvo::PrepareWorkingFolder(*chosen, ruvo::MadeWhenMissing(inputs), error);
 }
 
 }  // namespace

@@ -52,14 +52,20 @@ TEST(WorkingFolder, DirWinsAndATildeIsTheHomeFolder) {
   EXPECT_EQ(ChooseWorkingFolder(in), std::nullopt);
 }
 
-TEST(WorkingFolder, AMissingFolderIsMadeAndAFileIsRefused) {
+TEST(WorkingFolder, OnlyTheUsersOwnFolderIsMadeAMistypedDirIsRefused) {
+  EXPECT_TRUE(MadeWhenMissing({"", "/usr/bin/", "/home/casier", ""}));
+  EXPECT_TRUE(MadeWhenMissing({"~/.local/share/ruvo-drv", "/usr/bin/", "/home/casier", ""}));
+  EXPECT_FALSE(MadeWhenMissing({"/var/lib/ruvo-drv/tiil2", "/usr/bin/", "/home/casier", ""}));
+
   TempFolder tree;
   std::string error;
-  const std::string made = PrepareWorkingFolder(tree / "a/b/ruvo-drv", error);
+  EXPECT_EQ(PrepareWorkingFolder(tree / "typo", false, error), "");
+  EXPECT_FALSE(FolderExists(tree / "typo"));
+  const std::string made = PrepareWorkingFolder(tree / "a/b/ruvo-drv", true, error);
   EXPECT_EQ(made, tree / "a/b/ruvo-drv");
   EXPECT_TRUE(FolderExists(made));
   WriteBytes(tree / "file", "x");
-  EXPECT_EQ(PrepareWorkingFolder(tree / "file", error), "");
+  EXPECT_EQ(PrepareWorkingFolder(tree / "file", true, error), "");
   EXPECT_NE(error.find(tree / "file"), std::string::npos);
 }
 
