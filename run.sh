@@ -11,7 +11,7 @@ settings=$demo/XRUVODRV.INI
 
 scripts/deps.sh run
 # Only the two programs: the tests and benchmarks are ./test.sh's business.
-scripts/build.sh build -DRUVO_TESTS=OFF -DRUVO_BENCH=OFF
+RUVO_BUILD_TARGETS="ruvo_drv xruvo_sim" scripts/build.sh build
 
 mkdir -p "$demo"
 # The demo's settings: the sample file with COM1 on the simulator. An existing file keeps
