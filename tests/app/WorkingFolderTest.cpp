@@ -1,5 +1,6 @@
 // Where the driver works when installed, unpacked or built, and whether its settings name
 // the ECR's port (the service waits until they do).
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include "app/WorkingFolder.h"
 #include "platform/Files.h"
 #include "platform/TempFolder.h"
+#include "support/ChildProcess.h"
 #include "support/FileBytes.h"
 
 namespace ruvo::testing {
@@ -67,6 +69,31 @@ TEST(WorkingFolder, OnlyTheUsersOwnFolderIsMadeAMistypedDirIsRefused) {
   WriteBytes(tree / "file", "x");
   EXPECT_EQ(PrepareWorkingFolder(tree / "file", true, error), "");
   EXPECT_NE(error.find(tree / "file"), std::string::npos);
+}
+
+// The program copied where a package puts it: nothing beside it, so it works in the user's
+// data folder, made on the first start; and it tells its version.
+TEST(WorkingFolder, AnInstalledCopyOfTheProgramMakesAndUsesTheDataFolder) {
+  TempFolder root;
+  ASSERT_TRUE(CreateFolders(root / "usr/bin"));
+  const std::string program = root / "usr/bin/ruvo_drv";
+  std::filesystem::copy_file(RUVO_DRV_PATH, program);
+  const std::vector<std::string> environment = {"HOME=" + root.Path(),
+                                                "XDG_DATA_HOME=" + root / "data"};
+  ChildProcess version;
+  ASSERT_TRUE(version.Start({program, "--version"}, root / "version.out", root / "version.err",
+                            environment));
+  EXPECT_EQ(version.Wait(), 0);
+  EXPECT_EQ(ReadBytes(root / "version.out"), "Ruvo_Drv 2.3.3.0\n");
+
+  ChildProcess check;
+  ASSERT_TRUE(check.Start({program, "--check-port"}, root / "check.out", root / "check.err",
+                          environment));
+  EXPECT_EQ(check.Wait(), 1) << "no settings yet, so no port";
+  EXPECT_TRUE(FolderExists(root / "data/ruvo-drv"));
+  EXPECT_FALSE(FileExists(root / "usr/bin/RUVODRV.INFO"));
+  EXPECT_NE(ReadBytes(root / "check.err").find(root / "data/ruvo-drv/XRUVODRV.INI"),
+            std::string::npos);
 }
 
 TEST(PortCheck, TheSettingsMustMapThePortTheyChoose) {
