@@ -40,6 +40,22 @@ class PtyDevice {
   std::string path_;
 };
 
+// Kills and reaps a forked child on every way out of a test, failed assertions included.
+class ChildGuard {
+ public:
+  explicit ChildGuard(pid_t pid) : pid_(pid) {}
+  ~ChildGuard() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  ChildGuard(const ChildGuard&) = delete;
+  ChildGuard& operator=(const ChildGuard&) = delete;
+
+ private:
+  pid_t pid_;
+};
+
 class PortOpenFailures : public ::testing::Test {
  protected:
   void MapCom1To(const std::string& device) {
@@ -141,15 +157,14 @@ TEST_F(PortOpenFailures, ADeviceHeldByAnotherProgramNamesThatProgram) {
     static_cast<void>(::write(ready[1], &answer, 1));
     for (;;) ::pause();
   }
+  const ChildGuard guard(holder);
   ::close(ready[1]);
   char answer = 0;
   ASSERT_EQ(::read(ready[0], &answer, 1), 1);
   ::close(ready[0]);
 
-  const std::optional<PortOpenFailure> failure = OpenCom1();
-  ::kill(holder, SIGKILL);
-  ::waitpid(holder, nullptr, 0);
   ASSERT_EQ(answer, 'y');
+  const std::optional<PortOpenFailure> failure = OpenCom1();
   ASSERT_TRUE(failure.has_value());
   EXPECT_EQ(failure->error, EBUSY);
   EXPECT_EQ(failure->holder.rfind("pid " + std::to_string(holder) + " (", 0), 0u) << failure->holder;
