@@ -9,8 +9,9 @@ link=$demo/ttyXRUVO
 paper=$demo/paper.txt
 settings=$demo/XRUVODRV.INI
 
-scripts/deps.sh
-scripts/build.sh build
+scripts/deps.sh run
+# Only the two programs: the tests and benchmarks are ./test.sh's business.
+RUVO_BUILD_TARGETS="ruvo_drv xruvo_sim" scripts/build.sh build
 
 mkdir -p "$demo"
 # The demo's settings: the sample file with COM1 on the simulator. An existing file keeps

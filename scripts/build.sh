@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds one build tree: scripts/build.sh DIR [cmake options...]
+# RUVO_BUILD_TARGETS="a b" builds only those targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="$1"; shift
@@ -11,4 +12,6 @@ if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
-cmake --build "$dir" -j "$(nproc)"
+targets=()
+if [ -n "${RUVO_BUILD_TARGETS:-}" ]; then read -r -a targets <<<"$RUVO_BUILD_TARGETS"; targets=(--target "${targets[@]}"); fi
+cmake --build "$dir" -j "$(nproc)" "${targets[@]}"

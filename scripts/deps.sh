@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only those that are missing.
+# Installs the Debian packages one job needs, only those that are missing.
+#   scripts/deps.sh          what building and running the driver and the simulator need
+#   scripts/deps.sh test     that, plus the test, benchmark, sanitizer and fuzzing tools
+#   scripts/deps.sh package  that, plus what building and checking the .deb needs
 set -euo pipefail
 
-packages=(cmake g++ make ninja-build libgtest-dev libgmock-dev libbenchmark-dev
-          clang libclang-rt-14-dev
-          qt6-base-dev                       # the operator window
-          xvfb xauth imagemagick x11-utils)  # scripts/screenshot.sh: virtual display, capture
+run_packages=(cmake g++ make ninja-build qt6-base-dev)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+               xvfb xauth imagemagick x11-utils)  # scripts/screenshot.sh: virtual display, capture
+# file and binutils: dpkg-shlibdeps and the debug-information split; systemd: the unit check.
+package_packages=(dpkg-dev file binutils lintian systemd)
+
+packages=("${run_packages[@]}")
+case "${1:-run}" in
+  run) ;;
+  test) packages+=("${test_packages[@]}") ;;
+  package) packages+=("${package_packages[@]}") ;;
+  *) echo "usage: scripts/deps.sh [run|test|package]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,7 +8,9 @@ namespace ruvo {
 struct CommandLine {
   bool headless = false;
   bool help = false;
-  std::string dir;          // working folder; empty: the executable's folder
+  bool version = false;
+  bool checkPort = false;   // only tell whether the settings name the ECR's port
+  std::string dir;          // working folder; empty: see ChooseWorkingFolder
   std::string instanceName;  // single-instance name; empty: "XRuvoDrv" or $RUVO_DRV_INSTANCE
 };
 

@@ -5,6 +5,7 @@
 #include "app/DriverContext.h"
 #include "app/DriverObserver.h"
 #include "app/DriverState.h"
+#include "app/PortFailureReport.h"
 #include "app/ReceiptFiles.h"
 
 namespace ruvo {
@@ -94,6 +95,7 @@ class Driver {
   NoReceiptFiles noFiles_;
   IReceiptFiles* files_ = &noFiles_;
   IDriverObserver* observer_ = nullptr;
+  PortFailureReport portFailure_;
   bool checkingConnection_ = false;
   bool closed_ = false;
 };

@@ -2,12 +2,12 @@
 // runs as the desktop program with its window and tray icon. Headless, the two 1000 ms
 // timers are fired by a loop on the system clock, message boxes go to standard error, and
 // every question gets the answer of an absent operator.
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <unistd.h>
@@ -17,11 +17,15 @@
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
 #include "app/SettingsFile.h"
+#include "app/StatusFile.h"
+#include "app/PortCheck.h"
 #include "app/TimerLoop.h"
+#include "app/WorkingFolder.h"
 #include "console/Operator.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/SingleInstance.h"
 #include "receipt/EcrReceiptExecution.h"
 
@@ -60,8 +64,7 @@ class TerminalObserver final : public ruvo::IDriverObserver {
     if (label == label_ && state == state_) return;
     label_ = label;
     state_ = state;
-    std::fprintf(stderr, "ruvo_drv: %s, %s\n", state.c_str(), label.c_str());
-    std::fflush(stderr);
+    ruvo::Log(ruvo::LogLevel::Info, state + ", " + label);
   }
 
  private:
@@ -78,12 +81,20 @@ std::string InstanceName(const ruvo::CommandLine& line) {
   return ruvo::SingleInstance::kDefaultName;
 }
 
-// The working folder as an absolute path, or empty when it is no folder.
-std::string WorkingFolder(const ruvo::CommandLine& line) {
-  if (line.dir.empty()) return ruvo::ExecutableFolder().value_or("");
-  char resolved[PATH_MAX];
-  if (realpath(line.dir.c_str(), resolved) == nullptr || !ruvo::FolderExists(resolved)) return "";
-  return resolved;
+// The working folder as an absolute path, or empty with a message.
+std::string WorkingFolder(const ruvo::CommandLine& line, std::string& error) {
+  const auto environment = [](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string(value != nullptr ? value : "");
+  };
+  const ruvo::WorkingFolderInputs inputs{line.dir, ruvo::ExecutableFolder().value_or(""),
+                                         environment("HOME"), environment("XDG_DATA_HOME")};
+  const std::optional<std::string> chosen = ruvo::ChooseWorkingFolder(inputs);
+  if (!chosen) {
+    error = "no working folder: give --dir DIR";
+    return "";
+  }
+  return ruvo::PrepareWorkingFolder(*chosen, ruvo::MadeWhenMissing(inputs), error);
 }
 
 }  // namespace
@@ -99,12 +110,28 @@ int Run(int argc, char** argv) {
     std::fputs(ruvo::UsageText().c_str(), stdout);
     return 0;
   }
+  if (line.version) {
+    std::printf("Ruvo_Drv %s\n", ruvo::VersionText().c_str());
+    return 0;
+  }
+  std::string folderError;
+  const std::string folder = WorkingFolder(line, folderError);
+  if (folder.empty()) {
+    ruvo::Log(ruvo::LogLevel::Error, folderError);
+    return 2;
+  }
+  if (line.checkPort) {
+    std::string answer;
+    const bool named = ruvo::SettingsNamePort(ruvo::JoinPath(folder, ruvo::kSettingsFileName), answer);
+    std::fprintf(named ? stdout : stderr, "%s\n", answer.c_str());
+    return named ? 0 : 1;
+  }
 #ifdef RUVO_WITH_GUI
   const bool windowed = !line.headless && ruvo::gui::DisplayAvailable();
-  if (!line.headless && !windowed) std::fputs("ruvo_drv: no display; running headless\n", stderr);
+  if (!line.headless && !windowed) ruvo::Log(ruvo::LogLevel::Info, "no display; running headless");
 #else
   if (!line.headless) {
-    std::fputs("ruvo_drv: built without the window; running headless\n", stderr);
+    ruvo::Log(ruvo::LogLevel::Info, "built without the window; running headless");
   }
 #endif
 
@@ -119,16 +146,9 @@ int Run(int argc, char** argv) {
     return 1;
   }
 
-  const std::string folder = WorkingFolder(line);
-  if (folder.empty()) {
-    std::fprintf(stderr, "ruvo_drv: no working folder %s\n",
-                 line.dir.empty() ? "(the executable's folder is unknown)" : line.dir.c_str());
-    return 2;
-  }
-
   // Logs that carry no folder land in the current one, which must be the working folder.
   if (::chdir(folder.c_str()) != 0) {
-    std::fprintf(stderr, "ruvo_drv: cannot enter the working folder %s\n", folder.c_str());
+    ruvo::Log(ruvo::LogLevel::Error, "cannot enter the working folder " + folder);
     return 2;
   }
 
@@ -153,7 +173,7 @@ int Run(int argc, char** argv) {
   ruvo::ReceiptFileCycle cycle(driver.State(), shownTo, clock, execution);
   ruvo::ReceiptFilesOf<ruvo::ReceiptFileCycle> files(cycle);
   driver.SetReceiptFiles(files);
-  std::fprintf(stderr, "ruvo_drv: working folder %s\n", folder.c_str());
+  ruvo::Log(ruvo::LogLevel::Info, "working folder " + folder);
 #ifdef RUVO_WITH_GUI
   if (window) return window->Run(driver, &observer, [] { return g_stop != 0; });
 #endif
@@ -169,9 +189,9 @@ int main(int argc, char** argv) {
   try {
     return Run(argc, argv);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "ruvo_drv: %s\n", e.what());
+    ruvo::Log(ruvo::LogLevel::Error, e.what());
   } catch (...) {
-    std::fputs("ruvo_drv: unexpected error\n", stderr);
+    ruvo::Log(ruvo::LogLevel::Error, "unexpected error");
   }
   return 1;
 }

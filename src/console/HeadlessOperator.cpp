@@ -1,6 +1,5 @@
-#include <cstdio>
-
 #include "console/Operator.h"
+#include "platform/Log.h"
 
 namespace ruvo {
 
@@ -22,13 +21,15 @@ std::string DefaultCaption(MsgKind kind) {
 
 namespace {
 
-// Message boxes carry "\r" as their line break; on a terminal a newline reads better.
-std::string ForTerminal(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (c == '\r') c = '\n';
+LogLevel LevelOf(MsgKind kind) {
+  switch (kind) {
+    case MsgKind::Error:
+      return LogLevel::Error;
+    case MsgKind::Warning:
+      return LogLevel::Warning;
+    default:
+      return LogLevel::Info;
   }
-  return out;
 }
 
 }  // namespace
@@ -36,14 +37,12 @@ std::string ForTerminal(const std::string& text) {
 MsgResult HeadlessOperator::RomMessageDlg(const std::string& text, const std::string& caption,
                                           MsgKind kind, MsgButtons buttons) {
   const std::string shown = caption.empty() ? DefaultCaption(kind) : caption;
-  std::fprintf(stderr, "[%s] %s\n", shown.c_str(), ForTerminal(text).c_str());
-  std::fflush(stderr);
+  Log(LevelOf(kind), "[" + shown + "] " + text);
   return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Ok;
 }
 
 void HeadlessOperator::ShowDefaultError(const std::string& text) {
-  std::fprintf(stderr, "[Eroare] %s\n", ForTerminal(text).c_str());
-  std::fflush(stderr);
+  Log(LogLevel::Error, "[Eroare] " + text);
 }
 
 bool HeadlessOperator::AskPaymentForm(int& /*paymentForm*/) { return false; }

@@ -7,11 +7,6 @@ namespace ruvo {
 
 namespace {
 
-struct CodeMessage {
-  std::int32_t code;
-  const char* message;
-};
-
 // Adjacent literals split "\x96" from a following letter that would otherwise be read as
 // another hex digit of the escape.
 constexpr CodeMessage kErrorMessages[] = {
@@ -192,6 +187,10 @@ std::string_view Find(const CodeMessage (&table)[N], std::int32_t code) {
 }
 
 }  // namespace
+
+std::span<const CodeMessage> EcrErrorMessages() { return kErrorMessages; }
+
+std::span<const CodeMessage> ExtendedErrorMessages() { return kExtendedErrorMessages; }
 
 std::string_view EcrErrorMessage(std::int32_t code) { return Find(kErrorMessages, code); }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,15 @@ namespace ruvo {
 
 // The messages behind the numeric error codes of the ECR and of the driver. Texts are the
 // single bytes the operator sees (Windows-1250, the dash is 0x96); they are never converted.
+
+struct CodeMessage {
+  std::int32_t code;
+  const char* message;
+};
+
+// The whole tables, in their order, for the integrators' reference.
+std::span<const CodeMessage> EcrErrorMessages();
+std::span<const CodeMessage> ExtendedErrorMessages();
 
 // Message of an error code; empty when the code has none.
 std::string_view EcrErrorMessage(std::int32_t code);

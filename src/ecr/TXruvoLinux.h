@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,10 @@ class TXruvoLinux {
   // accepted for callers that still pass their hidden choice and is not applied.
   bool OpenPort(int portNumber, int baudIndex = 0);
   void ClosePort();
+  // Why the last OpenPort failed, when the port can tell.
+  std::optional<PortOpenFailure> PortFailure() const {
+    return port_ ? port_->OpenFailure() : std::nullopt;
+  }
   // True when connected; otherwise error 8001.
   bool IsReady();
 

@@ -48,25 +48,33 @@ std::int64_t PosixSerialPort::WriteTimeoutMs(std::size_t count) {
 
 bool PosixSerialPort::Open(const std::string& portName) {
   Close();
+  openFailure_.reset();
   const std::optional<std::string> device = ResolvePortDevice(settingsPath_, portName);
-  if (!device) return false;
+  if (!device) return Failed(portName, "", EINVAL);
 
   const int fd = ::open(device->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return Failed(portName, *device, errno);
   // The lock first: a port in use by another program must not be reconfigured or flushed.
   // TIOCEXCL keeps others from opening the device at all, but does not bind root; the
   // flock does.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    const int error = errno;
     ::close(fd);
-    return false;
+    return Failed(portName, *device, error);
   }
   fd_ = fd;
   devicePath_ = *device;
   if (!Configure()) {
+    const int error = errno;
     Close();
-    return false;
+    return Failed(portName, *device, error);
   }
   return true;
+}
+
+bool PosixSerialPort::Failed(const std::string& portName, const std::string& device, int error) {
+  openFailure_ = DescribePortOpenFailure(portName, device, error);
+  return false;
 }
 
 bool PosixSerialPort::Configure() {

@@ -24,6 +24,7 @@ class PosixSerialPort final : public ISerialPort {
   bool Open(const std::string& portName) override;
   void Close() override;
   bool Connected() const override { return fd_ >= 0; }
+  std::optional<PortOpenFailure> OpenFailure() const override { return openFailure_; }
   bool Write(const std::uint8_t* data, std::size_t count) override;
   std::size_t Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) override;
 
@@ -35,10 +36,13 @@ class PosixSerialPort final : public ISerialPort {
 
  private:
   bool Configure();
+  // Notes why Open failed; always false.
+  bool Failed(const std::string& portName, const std::string& device, int error);
 
   std::string settingsPath_;
   std::string devicePath_;
   int fd_ = -1;
+  std::optional<PortOpenFailure> openFailure_;
 };
 
 // The port the driver uses, for code that only knows ISerialPort.

@@ -3,7 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "platform/PortOpenFailure.h"
 
 namespace ruvo {
 
@@ -17,6 +20,8 @@ class ISerialPort {
   virtual bool Open(const std::string& portName) = 0;
   virtual void Close() = 0;
   virtual bool Connected() const = 0;
+  // Why the last Open failed, when the port can tell; nullopt after a successful Open.
+  virtual std::optional<PortOpenFailure> OpenFailure() const { return std::nullopt; }
 
   // Writes the whole buffer or fails.
   virtual bool Write(const std::uint8_t* data, std::size_t count) = 0;

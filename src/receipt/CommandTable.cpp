@@ -66,4 +66,6 @@ const CommandInfo* FindCommand(std::string_view code) {
   return nullptr;
 }
 
+std::span<const CommandInfo> AllCommands() { return kCommands; }
+
 }  // namespace ruvo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "receipt/LineCheck.h"
@@ -19,5 +20,8 @@ struct CommandInfo {
 // The command with exactly this code (byte for byte: "01" or " 1" are no codes), or
 // nullptr when there is none.
 const CommandInfo* FindCommand(std::string_view code);
+
+// Every command, in the order the dispatcher tests them.
+std::span<const CommandInfo> AllCommands();
 
 }  // namespace ruvo

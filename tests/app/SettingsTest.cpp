@@ -195,7 +195,7 @@ TEST_F(SettingsTest, AnUnreadableSettingsFileIsReportedAndNeverOverwritten) {
 }
 
 // The commented sample of examples/ names every key the driver reads, spelt as it reads
-// them, and loads as the defaults but for its log.
+// them, and loads as the defaults but for its log and its clean-up of old files.
 TEST_F(SettingsTest, TheSampleSettingsFileSpellsEveryKeyRight) {
   const std::string sample = ReadBytes(std::string(RUVO_SOURCE_DIR) + "/examples/XRUVODRV.INI");
   IniFile ini;
@@ -216,7 +216,9 @@ TEST_F(SettingsTest, TheSampleSettingsFileSpellsEveryKeyRight) {
   EXPECT_TRUE(s.logFile);
   EXPECT_EQ(s.port, 1);
   EXPECT_EQ(s.longTimeOut, 5);
-  EXPECT_EQ(s.marjaZileStergere, 100);
+  // The sample keeps Log/ and History/ bounded.
+  EXPECT_TRUE(s.stergereFisiereVechi);
+  EXPECT_EQ(s.marjaZileStergere, 30);
   EXPECT_FALSE(s.history);
 }
 

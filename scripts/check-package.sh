@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Builds the Debian package and checks it as a technician would meet it: its contents and
+# dependencies, lintian, the programs run from an unpacked copy, and the systemd units.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/package.sh
+deb=$(ls ruvo-drv_*_*.deb)
+version=$(dpkg-deb -f "$deb" Version)
+
+fail() { echo "check-package: $*" >&2; exit 1; }
+
+echo "== contents"
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for path in ./usr/bin/ruvo_drv ./usr/bin/xruvo_sim \
+            ./lib/systemd/system/ruvo-drv.service ./lib/systemd/system/ruvo-drv@.service \
+            ./usr/share/applications/ruvo-drv.desktop \
+            ./usr/share/ruvo-drv/autostart/ruvo-drv.desktop \
+            ./usr/share/icons/hicolor/scalable/apps/ruvo-drv.svg \
+            ./usr/share/man/man1/ruvo_drv.1.gz ./usr/share/man/man1/xruvo_sim.1.gz \
+            ./usr/share/doc/ruvo-drv/README.md ./usr/share/doc/ruvo-drv/receipt-files.md \
+            ./usr/share/doc/ruvo-drv/copyright ./usr/share/doc/ruvo-drv/examples/XRUVODRV.INI \
+            ./usr/share/ruvo-drv/XRUVODRV.INI; do
+  grep -qxF "$path" <<<"$contents" || fail "$path is missing from $deb"
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for dep in libc6 libstdc++6 adduser; do
+  grep -q "$dep" <<<"$depends" || fail "Depends lacks $dep: $depends"
+done
+ls ruvo-drv-dbgsym_"$version"_*.ddeb >/dev/null || fail "no debug symbols package"
+
+echo "== lintian"
+lintian --fail-on error "$deb"
+
+echo "== unpacked programs"
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg -x "$deb" "$root"
+for program in ruvo_drv xruvo_sim; do
+  file "$root/usr/bin/$program" | grep -q ", stripped" || fail "$program is not stripped"
+  readelf --string-dump=.gnu_debuglink "$root/usr/bin/$program" | grep -q "\.debug" ||
+    fail "$program does not point at its debug symbols"
+done
+[ "$("$root/usr/bin/ruvo_drv" --version)" = "Ruvo_Drv 2.3.3.0" ] || fail "ruvo_drv --version"
+"$root/usr/bin/ruvo_drv" --help | grep -q -- "--headless" || fail "ruvo_drv --help"
+"$root/usr/bin/xruvo_sim" --help | grep -q -- "--link" || fail "xruvo_sim --help"
+# The settings a service folder starts from name no port: the service waits for one.
+folder="$root/till"
+mkdir "$folder"
+cp "$root/usr/share/ruvo-drv/XRUVODRV.INI" "$folder/"
+if "$root/usr/bin/ruvo_drv" --dir "$folder" --check-port 2>/dev/null; then
+  fail "the shipped settings already name a port"
+fi
+printf '[Porturi]\r\nCOM1=/dev/serial/by-id/usb-test\r\n' >> "$folder/XRUVODRV.INI"
+"$root/usr/bin/ruvo_drv" --dir "$folder" --check-port >/dev/null || fail "--check-port misses the port"
+
+echo "== systemd units"
+# verify wants the programs where the units name them: point the units at the unpacked copy.
+mkdir "$root/units"
+for unit in "$root"/lib/systemd/system/*.service; do
+  sed "s|/usr/bin/ruvo_drv|$root/usr/bin/ruvo_drv|g" "$unit" > "$root/units/$(basename "$unit")"
+done
+cp "$root/units/ruvo-drv@.service" "$root/units/ruvo-drv@till2.service"
+for unit in ruvo-drv.service ruvo-drv@till2.service; do
+  # It warns and still exits 0 on an unknown key: any word from it is a failure.
+  out=$(systemd-analyze verify --man=no "$root/units/$unit" 2>&1) || fail "$unit: $out"
+  [ -z "$out" ] || fail "$unit: $out"
+done
+for entry in "$root"/usr/share/applications/ruvo-drv.desktop "$root"/usr/share/ruvo-drv/autostart/ruvo-drv.desktop; do
+  if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$entry"; fi
+done
+
+echo "check-package: $deb is fine"

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+namespace ruvo {
+
+// Why a serial port did not open, in terms a technician can act on: the device is missing
+// (adapter unplugged, wrong name), the user may not open it (not in the group dialout), or
+// another program holds it (and which one, when /proc tells).
+struct PortOpenFailure {
+  std::string portName;  // "COM1"
+  std::string device;    // the device the settings map it to; empty for a name that is no port
+  int error = 0;         // errno of the failing step; EBUSY also for a lock held elsewhere
+  std::string holder;    // "pid 1234 (minicom)" when another process holds the device
+
+  // One English line for standard error or the journal.
+  std::string ForLog() const;
+  // One Romanian line for the operator's warning box.
+  std::string ForOperator() const;
+
+  bool operator==(const PortOpenFailure&) const = default;
+};
+
+// The failure of opening device for portName with this errno. A lock held elsewhere
+// (EWOULDBLOCK from flock) counts as busy; for a busy device the holder is looked up.
+PortOpenFailure DescribePortOpenFailure(const std::string& portName, const std::string& device,
+                                        int error);
+
+// "pid <n> (<command>)" of the first other process that has device open, or empty when
+// none can be seen (processes of other users are not visible to an ordinary user).
+std::string FindDeviceHolder(const std::string& device);
+
+}  // namespace ruvo
