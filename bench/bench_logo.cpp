@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <random>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -43,13 +44,8 @@ constexpr double kTarget = 1.05;
 // Bytes of every value, in no simple order.
 std::string Picture() {
   std::string bytes(kPictureBytes, '\0');
-  std::uint32_t x = 2463534242u;
-  for (char& c : bytes) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x & 0xFF);
-  }
+  std::mt19937 random(20261208);
+  for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
   return bytes;
 }
 
