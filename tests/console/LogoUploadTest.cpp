@@ -224,11 +224,5 @@ TEST_F(LogoUploadTest, ErrorRaisedByTheProgressWindowClosesItAndThePort) {
   EXPECT_FALSE(engine.GetDevice().Logo() == Picture(120));
 }
 
-TEST_F(LogoUploadTest, HeadlessUploadNeedsNoProgressWindow) {
-  EXPECT_TRUE(LoadLogo(Context(), Put("logo.bmp", Picture(51)), nullptr,
-                       LogoConfirmation::AlreadyConfirmed));
-  EXPECT_EQ(engine.GetDevice().Logo(), Picture(51));
-}
-
 }  // namespace
 }  // namespace ruvo
