@@ -6,14 +6,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <iostream>
 #include <string>
 
 #include "app/CommandLine.h"
+#include "app/ControlClient.h"
 #include "app/Driver.h"
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
 #include "app/SettingsFile.h"
 #include "app/TimerLoop.h"
+#include "console/ControlCommands.h"
+#include "console/ControlServer.h"
 #include "console/Operator.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
@@ -91,6 +95,10 @@ int Run(int argc, char** argv) {
     std::fputs(ruvo::UsageText().c_str(), stdout);
     return 0;
   }
+  if (line.control) {
+    return ruvo::RunControlClient(InstanceName(line), line.dir, line.controlCommand, std::cout,
+                                  std::cerr);
+  }
   if (!line.headless) {
     std::fputs("ruvo_drv: the window is not available yet; running headless\n", stderr);
   }
@@ -123,8 +131,16 @@ int Run(int argc, char** argv) {
   ruvo::ReceiptFilesOf<ruvo::ReceiptFileCycle> files(cycle);
   driver.SetReceiptFiles(files);
   std::fprintf(stderr, "ruvo_drv: working folder %s\n", folder.c_str());
+  ruvo::ControlServer control(InstanceName(line), clock,
+                              [&](const std::vector<std::string>& arguments) {
+                                return ruvo::RunControlCommand(driver, arguments);
+                              });
+  if (!control.Listening()) {
+    std::fprintf(stderr, "ruvo_drv: no control socket (%s); ruvo_drv ctl will not reach this driver\n",
+                 control.Problem().c_str());
+  }
   driver.Start();
-  ruvo::RunTimerLoop(driver, clock, [] { return g_stop != 0; });
+  ruvo::RunTimerLoop(driver, clock, [] { return g_stop != 0; }, [&] { control.ServeOne(); });
   driver.Close();
   return 0;
 }

@@ -20,6 +20,12 @@ std::string DefaultCaption(MsgKind kind) {
   return "";
 }
 
+std::string MessageBoxText(const std::string& text, const std::string& caption, MsgKind kind) {
+  return "[" + (caption.empty() ? DefaultCaption(kind) : caption) + "] " + text;
+}
+
+std::string DefaultErrorText(const std::string& text) { return "[Eroare] " + text; }
+
 namespace {
 
 // Message boxes carry "\r" as their line break; on a terminal a newline reads better.
@@ -35,14 +41,13 @@ std::string ForTerminal(const std::string& text) {
 
 MsgResult HeadlessOperator::RomMessageDlg(const std::string& text, const std::string& caption,
                                           MsgKind kind, MsgButtons buttons) {
-  const std::string shown = caption.empty() ? DefaultCaption(kind) : caption;
-  std::fprintf(stderr, "[%s] %s\n", shown.c_str(), ForTerminal(text).c_str());
+  std::fprintf(stderr, "%s\n", ForTerminal(MessageBoxText(text, caption, kind)).c_str());
   std::fflush(stderr);
   return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Ok;
 }
 
 void HeadlessOperator::ShowDefaultError(const std::string& text) {
-  std::fprintf(stderr, "[Eroare] %s\n", ForTerminal(text).c_str());
+  std::fprintf(stderr, "%s\n", ForTerminal(DefaultErrorText(text)).c_str());
   std::fflush(stderr);
 }
 

@@ -29,7 +29,8 @@ std::string StatusValue(const std::string& path, const std::string& key) {
 
 }  // namespace
 
-DriverRig::DriverRig(RigOptions options) : options_(std::move(options)) {
+DriverRig::DriverRig(RigOptions options)
+    : options_(std::move(options)), instance_(UniqueInstanceName()) {
   ecr1_ = std::make_unique<SimulatedEcr>(folder_.Path(), "ecr1");
   if (options_.secondEcr) ecr2_ = std::make_unique<SimulatedEcr>(folder_.Path(), "ecr2");
 }
@@ -49,7 +50,7 @@ bool DriverRig::Start() {
   WriteBytes(PathOf("XRUVODRV.INI"), SettingsText());
   if (ReadBytes(PathOf("XRUVODRV.INI")) != SettingsText()) return false;
   driverStarted_ = driver_.Start(
-      {RUVO_DRV_PATH, "--headless", "--dir", folder_.Path(), "--instance", UniqueInstanceName()},
+      {RUVO_DRV_PATH, "--headless", "--dir", folder_.Path(), "--instance", instance_},
       PathOf("driver.out"), PathOf("driver.err"));
   if (!driverStarted_) return false;
   const std::string status = PathOf("RUVODRV.INFO");
