@@ -89,7 +89,8 @@ int Run(int argc, char** argv) {
   std::string error;
   if (!ruvo::ParseCommandLine(argc, argv, line, error)) {
     std::fprintf(stderr, "ruvo_drv: %s\n\n%s", error.c_str(), ruvo::UsageText().c_str());
-    return 2;
+    // ctl fails with 1 whatever went wrong, so scripts test one status.
+    return line.control ? 1 : 2;
   }
   if (line.help) {
     std::fputs(ruvo::UsageText().c_str(), stdout);
