@@ -3,7 +3,6 @@
 #include <errno.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <climits>
@@ -27,7 +26,7 @@ constexpr int kAnswerWaitMs = 10 * 60 * 1000;
 // Closes the socket on every path.
 class Socket {
  public:
-  Socket() : fd_(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
+  explicit Socket(int fd) : fd_(fd) {}
   ~Socket() {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -79,18 +78,8 @@ std::optional<std::vector<std::string>> RequestArguments(const std::string& dir,
   return arguments;
 }
 
-bool Connect(const Socket& socket, const std::string& instance, std::string& problem) {
-  const std::string name = ControlSocketName(instance);
-  if (name.empty()) {
-    problem = "the instance name is too long";
-    return false;
-  }
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, name.data(), name.size());
-  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
-  if (socket.Fd() < 0 ||
-      ::connect(socket.Fd(), reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+bool ConnectedToOwnDriver(const Socket& socket, const std::string& instance, std::string& problem) {
+  if (socket.Fd() < 0) {
     problem = "no driver answers as instance " + instance + " (" + std::strerror(errno) + ")";
     return false;
   }
@@ -141,8 +130,12 @@ int RunControlClient(const std::string& instance, const std::string& dir,
                      std::ostream& err) {
   std::string problem;
   const std::optional<std::vector<std::string>> arguments = RequestArguments(dir, command, problem);
-  const Socket socket;
-  if (!arguments || !Connect(socket, instance, problem)) {
+  if (!arguments) {
+    err << "ruvo_drv ctl: " << problem << "\n";
+    return 1;
+  }
+  const Socket socket(ConnectControlSocket(instance));
+  if (!ConnectedToOwnDriver(socket, instance, problem)) {
     err << "ruvo_drv ctl: " << problem << "\n";
     return 1;
   }

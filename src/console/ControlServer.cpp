@@ -39,19 +39,49 @@ std::string ControlSocketName(const std::string& instance) {
   return std::string(1, '\0') + name;
 }
 
+namespace {
+
+// The address of the instance's socket; false when the name does not fit one.
+bool ControlAddress(const std::string& instance, sockaddr_un& address, socklen_t& length) {
+  const std::string name = ControlSocketName(instance);
+  if (name.empty()) return false;
+  address = sockaddr_un{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, name.data(), name.size());
+  length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
+  return true;
+}
+
+}  // namespace
+
+int ConnectControlSocket(const std::string& instance) {
+  sockaddr_un address{};
+  socklen_t length = 0;
+  if (!ControlAddress(instance, address, length)) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
 bool ControlPeerAllowed(uid_t peer, uid_t ownUser) { return peer == ownUser || peer == 0; }
 
 ControlServer::ControlServer(const std::string& instance, IClock& clock, Handler handler)
     : clock_(clock), handler_(std::move(handler)) {
-  const std::string name = ControlSocketName(instance);
-  if (name.empty()) {
+  sockaddr_un address{};
+  socklen_t length = 0;
+  if (!ControlAddress(instance, address, length)) {
     problem_ = "the instance name is too long for a control socket";
     return;
   }
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, name.data(), name.size());
-  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) {
     problem_ = std::strerror(errno);

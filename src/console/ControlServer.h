@@ -15,6 +15,10 @@ namespace ruvo {
 // Empty when the name does not fit a socket address.
 std::string ControlSocketName(const std::string& instance);
 
+// A new socket connected to the instance's control socket (blocking, close-on-exec), or
+// -1 with errno set. The caller owns it.
+int ConnectControlSocket(const std::string& instance);
+
 // Whether a peer of the given user may talk to a driver running as ownUser: only the
 // same user and root.
 bool ControlPeerAllowed(uid_t peer, uid_t ownUser);

@@ -26,12 +26,16 @@ class SlowReceiptFiles final : public IReceiptFiles {
   VirtualClock& clock_;
 };
 
-TEST(TimerLoop, FiresBothTimersOnceASecondUntilStopped) {
-  DriverBench bench;
-  SlowReceiptFiles files(bench.clock);
+void StartWithoutConnectionChecks(DriverBench& bench, SlowReceiptFiles& files) {
   bench.driver.SetReceiptFiles(files);
   bench.WriteSettings("[Configurari]\r\nFaraVerificareConexiune=DA\r\n");
   bench.driver.Start();
+}
+
+TEST(TimerLoop, FiresBothTimersOnceASecondUntilStopped) {
+  DriverBench bench;
+  SlowReceiptFiles files(bench.clock);
+  StartWithoutConnectionChecks(bench, files);
   const std::int64_t start = bench.clock.MonotonicMs();
   RunTimerLoop(bench.driver, bench.clock,
                [&] { return bench.clock.MonotonicMs() - start >= 10'000; });
@@ -42,9 +46,7 @@ TEST(TimerLoop, TicksDueDuringALongFileAreNotQueuedUp) {
   DriverBench bench;
   SlowReceiptFiles files(bench.clock);
   files.slowPickUp = 2;
-  bench.driver.SetReceiptFiles(files);
-  bench.WriteSettings("[Configurari]\r\nFaraVerificareConexiune=DA\r\n");
-  bench.driver.Start();
+  StartWithoutConnectionChecks(bench, files);
   const std::int64_t start = bench.clock.MonotonicMs();
   std::vector<std::int64_t> pickUpTimes;  // when each pick-up had ended
   RunTimerLoop(bench.driver, bench.clock, [&] {
@@ -59,9 +61,7 @@ TEST(TimerLoop, TicksDueDuringALongFileAreNotQueuedUp) {
 TEST(TimerLoop, ControlRequestsAreServedBetweenTicksWithinFiftyMilliseconds) {
   DriverBench bench;
   SlowReceiptFiles files(bench.clock);
-  bench.driver.SetReceiptFiles(files);
-  bench.WriteSettings("[Configurari]\r\nFaraVerificareConexiune=DA\r\n");
-  bench.driver.Start();
+  StartWithoutConnectionChecks(bench, files);
   const std::int64_t start = bench.clock.MonotonicMs();
   std::vector<std::int64_t> served;
   RunTimerLoop(

@@ -4,11 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -28,16 +26,9 @@ std::string UniqueInstance() {
 // server accepts), closed when the object goes.
 class Client {
  public:
-  explicit Client(const std::string& instance) : fd_(::socket(AF_UNIX, SOCK_STREAM, 0)) {
-    const std::string name = ControlSocketName(instance);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, name.data(), name.size());
-    connected_ = ::connect(fd_, reinterpret_cast<const sockaddr*>(&address),
-                           static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size())) == 0;
-  }
+  explicit Client(const std::string& instance) : fd_(ConnectControlSocket(instance)) {}
   ~Client() { ::close(fd_); }
-  bool Connected() const { return connected_; }
+  bool Connected() const { return fd_ >= 0; }
   void Send(const std::string& bytes, bool done = true) {
     ASSERT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL),
               static_cast<ssize_t>(bytes.size()));
@@ -54,7 +45,6 @@ class Client {
 
  private:
   int fd_;
-  bool connected_ = false;
 };
 
 class ControlServerTest : public ::testing::Test {

@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
 
 #include "DriverRig.h"
 #include "E2eFiles.h"
@@ -54,21 +52,16 @@ class ControlTest : public DriverTest {
 
   // Raw bytes to the driver's control socket; what came back.
   std::string SendRaw(const std::string& bytes) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    const std::string name = ControlSocketName(rig.Instance());
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, name.data(), name.size());
+    const int fd = ConnectControlSocket(rig.Instance());
     std::string answer;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address),
-                  static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size())) == 0) {
+    if (fd >= 0) {
       ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
       ::shutdown(fd, SHUT_WR);
       char buffer[1024];
       ssize_t n = 0;
       while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0) answer.append(buffer, static_cast<std::size_t>(n));
+      ::close(fd);
     }
-    ::close(fd);
     return answer;
   }
 };
