@@ -31,8 +31,14 @@ class ControlTest : public DriverTest {
  protected:
   ControlTest() : DriverTest(WithZNumbers()) {}
 
-  CtlResult Ctl(const std::vector<std::string>& command) {
-    std::vector<std::string> args = {RUVO_DRV_PATH, "ctl", "--instance", rig.Instance()};
+  // `ruvo_drv ctl` with the command; prefix runs it through another program (runuser).
+  CtlResult Ctl(const std::vector<std::string>& command,
+                const std::vector<std::string>& prefix = {}) {
+    std::vector<std::string> args = prefix;
+    for (const std::string& arg : {std::string(RUVO_DRV_PATH), std::string("ctl"),
+                                   std::string("--instance"), rig.Instance()}) {
+      args.push_back(arg);
+    }
     args.insert(args.end(), command.begin(), command.end());
     ChildProcess ctl;
     CtlResult result;
@@ -138,6 +144,21 @@ TEST_F(ControlTest, MalformedRequestsGetAClearErrorAndTheDriverServesOn) {
   EXPECT_EQ(badNumber.err, "[Eroare] Suma eronata !\n");
   EXPECT_EQ(Ctl({}).exitCode, 1);
   EXPECT_TRUE(rig.DriverRunning());
+  EXPECT_EQ(Ctl({"status"}).exitCode, 0);
+}
+
+TEST_F(ControlTest, AnotherUserIsRefusedAndChangesNothing) {
+  const std::string runuser = "/usr/sbin/runuser";
+  if (::geteuid() != 0 || ::access(runuser.c_str(), X_OK) != 0) {
+    GTEST_SKIP() << "needs root and runuser to call as another user; ControlPeer and "
+                    "ControlServerTest cover the rule";
+  }
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  const CtlResult foreign = Ctl({"stop"}, {runuser, "-u", "nobody", "--"});
+  EXPECT_EQ(foreign.exitCode, 1);
+  EXPECT_EQ(foreign.err,
+            "Permission denied: the driver takes requests only from its own user and root\n");
+  EXPECT_EQ(rig.Status("Stare"), "START PROCESARE");
   EXPECT_EQ(Ctl({"status"}).exitCode, 0);
 }
 
