@@ -19,9 +19,10 @@ namespace ruvo {
 
 namespace {
 
-// The longest an operation may keep the caller waiting: the Z report's 180 s and the
-// export's 120 s readiness wait, with room to spare. Only a hung driver reaches it.
-constexpr int kAnswerWaitMs = 10 * 60 * 1000;
+// The longest the driver may stay silent: an operation answers only when it is done, and
+// the Z report's 180 s wait or an export's readiness wait and transfer take minutes.
+// Only a hung driver reaches it.
+constexpr int kAnswerWaitMs = 60 * 60 * 1000;
 
 // Closes the socket on every path.
 class Socket {
@@ -74,6 +75,11 @@ std::optional<std::vector<std::string>> RequestArguments(const std::string& dir,
       return std::nullopt;
     }
     arguments.push_back(*argument);
+  }
+  if (EncodeRequest(arguments).size() > kMaxRequestBytes ||
+      arguments.size() > kMaxRequestArguments) {
+    problem = "the command is too long";
+    return std::nullopt;
   }
   return arguments;
 }
