@@ -50,11 +50,16 @@ ControlAnswer Status(const Driver& driver) {
   const DriverState& state = driver.State();
   Arguments lines = {state.processing ? "START PROCESARE" : "STOP PROCESARE",
                      driver.ConnectedLabel()};
-  lines.push_back(kJeFreeLinesLine +
-                  (state.jeFreeLines < 0 ? std::string(" necitit") : std::to_string(state.jeFreeLines)));
-  if (!state.warningBox.empty()) {
+  lines.push_back(kJeFreeLinesLine + (state.jeFreeLines < 0 ? std::string(" necitit")
+                                                            : std::to_string(state.jeFreeLines)));
+  // The window's warning box starts with the count of free lines, told just above.
+  Arguments warnings;
+  for (const std::string& line : state.warningBox) {
+    if (line.rfind(kJeFreeLinesLine, 0) != 0) warnings.push_back(line);
+  }
+  if (!warnings.empty()) {
     lines.push_back("Mesaje avertizare:");
-    lines.insert(lines.end(), state.warningBox.begin(), state.warningBox.end());
+    lines.insert(lines.end(), warnings.begin(), warnings.end());
   }
   return Succeeded(lines);
 }
