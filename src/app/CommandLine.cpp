@@ -3,9 +3,19 @@
 namespace ruvo {
 
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& error) {
-  for (int k = 1; k < argc; ++k) {
+  int k = 1;
+  if (argc > 1 && argv[1] != nullptr && std::string(argv[1]) == "ctl") {
+    line.control = true;
+    k = 2;
+  }
+  for (; k < argc; ++k) {
     const std::string arg = argv[k] != nullptr ? argv[k] : "";
-    if (arg == "--headless") {
+    if (line.control && arg.rfind("--", 0) != 0 && arg != "-h") {
+      // The command and its own arguments (which may look like options) follow.
+      for (; k < argc; ++k) line.controlCommand.emplace_back(argv[k] != nullptr ? argv[k] : "");
+      return true;
+    }
+    if (arg == "--headless" && !line.control) {
       line.headless = true;
     } else if (arg == "--help" || arg == "-h") {
       line.help = true;
@@ -23,6 +33,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
       error = "unknown argument: " + arg;
       return false;
     }
+  }
+  if (line.control && !line.help) {
+    error = "ctl needs a command";
+    return false;
   }
   return true;
 }
@@ -49,7 +63,31 @@ std::string UsageText() {
          "  --help           this text\n"
          "\n"
          "Without --headless the driver shows its window and tray icon when there is a\n"
-         "display (and runs headless when there is none).\n";
+         "display (and runs headless when there is none).\n"
+         "\n"
+         "Usage: ruvo_drv ctl [--dir DIR] [--instance NAME] COMMAND [ARGUMENTS]\n"
+         "Runs a command in the running driver (the one started with the same --instance or\n"
+         "$RUVO_DRV_INSTANCE) through its control socket, and prints what the window would\n"
+         "show. Exit status 0 when the command succeeded, 1 when it failed. Only the driver's\n"
+         "own user and root are served. With --dir, a driver working in another folder\n"
+         "refuses the command.\n"
+         "  status                      processing, connection and port, free JE lines,\n"
+         "                              warning lines\n"
+         "  stop, start                 stop or start processing receipt files (the settings\n"
+         "                              are not saved)\n"
+         "The manual operations run only while processing is stopped (ruvo_drv ctl stop):\n"
+         "  z-report, x-report          the daily Z report, the X report\n"
+         "  mf-report --by-z START END | --by-date DD.MM.YY DD.MM.YY [--je] [--summary]\n"
+         "                              MF report (JE with --je; --summary: MF by date only)\n"
+         "  stop-report                 stop a report the ECR is printing\n"
+         "  cash-in AMOUNT [REASON]     cash into the drawer (reason: SOLD INITIAL)\n"
+         "  cash-out AMOUNT [REASON]    cash out of the drawer; AMOUNT with \".\" or \",\"\n"
+         "  cancel-receipt              cancel the receipt open in the ECR\n"
+         "  close-receipt               close the receipt open in the ECR\n"
+         "  logo FILE                   load a BMP logo into the ECR (no question asked)\n"
+         "  export YEAR MONTH R|X [--binary]\n"
+         "                              the monthly XML export into ExportXML/ (--binary:\n"
+         "                              the 7404 transfer)\n";
 }
 
 }  // namespace ruvo

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include "app/CommandLine.h"
+#include "app/ControlClient.h"
 #include "app/Driver.h"
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
@@ -21,6 +23,8 @@
 #include "app/PortCheck.h"
 #include "app/TimerLoop.h"
 #include "app/WorkingFolder.h"
+#include "console/ControlCommands.h"
+#include "console/ControlServer.h"
 #include "console/Operator.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
@@ -104,11 +108,16 @@ int Run(int argc, char** argv) {
   std::string error;
   if (!ruvo::ParseCommandLine(argc, argv, line, error)) {
     std::fprintf(stderr, "ruvo_drv: %s\n\n%s", error.c_str(), ruvo::UsageText().c_str());
-    return 2;
+    // ctl fails with 1 whatever went wrong, so scripts test one status.
+    return line.control ? 1 : 2;
   }
   if (line.help) {
     std::fputs(ruvo::UsageText().c_str(), stdout);
     return 0;
+  }
+  if (line.control) {
+    return ruvo::RunControlClient(InstanceName(line), line.dir, line.controlCommand, std::cout,
+                                  std::cerr);
   }
   if (line.version) {
     std::printf("Ruvo_Drv %s\n", ruvo::VersionText().c_str());
@@ -174,11 +183,19 @@ int Run(int argc, char** argv) {
   ruvo::ReceiptFilesOf<ruvo::ReceiptFileCycle> files(cycle);
   driver.SetReceiptFiles(files);
   ruvo::Log(ruvo::LogLevel::Info, "working folder " + folder);
+  ruvo::ControlServer control(InstanceName(line), clock,
+                              [&](const std::vector<std::string>& arguments) {
+                                return ruvo::RunControlCommand(driver, arguments);
+                              });
+  if (!control.Listening()) {
+    ruvo::Log(ruvo::LogLevel::Warning, "no control socket (" + control.Problem() +
+                                           "); ruvo_drv ctl will not reach this driver");
+  }
 #ifdef RUVO_WITH_GUI
   if (window) return window->Run(driver, &observer, [] { return g_stop != 0; });
 #endif
   driver.Start();
-  ruvo::RunTimerLoop(driver, clock, [] { return g_stop != 0; });
+  ruvo::RunTimerLoop(driver, clock, [] { return g_stop != 0; }, [&] { control.ServeOne(); });
   driver.Close();
   return 0;
 }

@@ -19,6 +19,12 @@ std::string DefaultCaption(MsgKind kind) {
   return "";
 }
 
+std::string MessageBoxText(const std::string& text, const std::string& caption, MsgKind kind) {
+  return "[" + (caption.empty() ? DefaultCaption(kind) : caption) + "] " + text;
+}
+
+std::string DefaultErrorText(const std::string& text) { return "[Eroare] " + text; }
+
 namespace {
 
 LogLevel LevelOf(MsgKind kind) {
@@ -36,13 +42,12 @@ LogLevel LevelOf(MsgKind kind) {
 
 MsgResult HeadlessOperator::RomMessageDlg(const std::string& text, const std::string& caption,
                                           MsgKind kind, MsgButtons buttons) {
-  const std::string shown = caption.empty() ? DefaultCaption(kind) : caption;
-  Log(LevelOf(kind), "[" + shown + "] " + text);
+  Log(LevelOf(kind), MessageBoxText(text, caption, kind));
   return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Ok;
 }
 
 void HeadlessOperator::ShowDefaultError(const std::string& text) {
-  Log(LogLevel::Error, "[Eroare] " + text);
+  Log(LogLevel::Error, DefaultErrorText(text));
 }
 
 bool HeadlessOperator::AskPaymentForm(int& /*paymentForm*/) { return false; }

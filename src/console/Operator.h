@@ -27,6 +27,12 @@ enum class MsgResult : std::uint16_t {
 // The caption RomMessageDlg shows for a kind when its caption argument is empty.
 std::string DefaultCaption(MsgKind kind);
 
+// A message box as one text for a terminal or a log: "[caption] text", the caption of the
+// kind when none is given; the text's "\r" line breaks are kept.
+std::string MessageBoxText(const std::string& text, const std::string& caption, MsgKind kind);
+// The default error box the same way: "[Eroare] text".
+std::string DefaultErrorText(const std::string& text);
+
 // Everything the driver core asks of, or tells to, the person at the machine. The window
 // answers through its dialogs; headless, an absent operator answers No or Cancel.
 class IOperator {

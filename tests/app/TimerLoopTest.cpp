@@ -26,12 +26,16 @@ class SlowReceiptFiles final : public IReceiptFiles {
   VirtualClock& clock_;
 };
 
-TEST(TimerLoop, FiresBothTimersOnceASecondUntilStopped) {
-  DriverBench bench;
-  SlowReceiptFiles files(bench.clock);
+void StartWithoutConnectionChecks(DriverBench& bench, SlowReceiptFiles& files) {
   bench.driver.SetReceiptFiles(files);
   bench.WriteSettings("[Configurari]\r\nFaraVerificareConexiune=DA\r\n");
   bench.driver.Start();
+}
+
+TEST(TimerLoop, FiresBothTimersOnceASecondUntilStopped) {
+  DriverBench bench;
+  SlowReceiptFiles files(bench.clock);
+  StartWithoutConnectionChecks(bench, files);
   const std::int64_t start = bench.clock.MonotonicMs();
   RunTimerLoop(bench.driver, bench.clock,
                [&] { return bench.clock.MonotonicMs() - start >= 10'000; });
@@ -42,9 +46,7 @@ TEST(TimerLoop, TicksDueDuringALongFileAreNotQueuedUp) {
   DriverBench bench;
   SlowReceiptFiles files(bench.clock);
   files.slowPickUp = 2;
-  bench.driver.SetReceiptFiles(files);
-  bench.WriteSettings("[Configurari]\r\nFaraVerificareConexiune=DA\r\n");
-  bench.driver.Start();
+  StartWithoutConnectionChecks(bench, files);
   const std::int64_t start = bench.clock.MonotonicMs();
   std::vector<std::int64_t> pickUpTimes;  // when each pick-up had ended
   RunTimerLoop(bench.driver, bench.clock, [&] {
@@ -54,6 +56,21 @@ TEST(TimerLoop, TicksDueDuringALongFileAreNotQueuedUp) {
   });
   // 1 s; 2 s, which takes until 7.5 s; one tick at once; then the rhythm again.
   EXPECT_EQ(pickUpTimes, (std::vector<std::int64_t>{1000, 7500, 7500, 8500}));
+}
+
+TEST(TimerLoop, ControlRequestsAreServedBetweenTicksWithinFiftyMilliseconds) {
+  DriverBench bench;
+  SlowReceiptFiles files(bench.clock);
+  StartWithoutConnectionChecks(bench, files);
+  const std::int64_t start = bench.clock.MonotonicMs();
+  std::vector<std::int64_t> served;
+  RunTimerLoop(
+      bench.driver, bench.clock, [&] { return bench.clock.MonotonicMs() - start >= 3000; },
+      [&] { served.push_back(bench.clock.MonotonicMs() - start); });
+  ASSERT_GE(served.size(), 60U);
+  EXPECT_EQ(served.front(), 0);
+  for (std::size_t k = 1; k < served.size(); ++k) EXPECT_LE(served[k] - served[k - 1], 50) << k;
+  EXPECT_EQ(files.pickUps, 2);
 }
 
 TEST(CommandLine, OptionsAndMistakes) {
@@ -85,6 +102,40 @@ TEST(CommandLine, OptionsAndMistakes) {
     std::string error;
     EXPECT_FALSE(ParseCommandLine(2, argv, line, error));
     EXPECT_EQ(error, "unknown argument: --frobnicate");
+  }
+}
+
+TEST(CommandLine, ControlCommandKeepsItsArgumentsEvenWhenTheyLookLikeOptions) {
+  {
+    const char* argv[] = {"ruvo_drv", "ctl", "--instance", "t", "mf-report", "--by-z", "7", "7", "--je"};
+    CommandLine line;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine(9, argv, line, error)) << error;
+    EXPECT_TRUE(line.control);
+    EXPECT_EQ(line.instanceName, "t");
+    EXPECT_EQ(line.controlCommand,
+              (std::vector<std::string>{"mf-report", "--by-z", "7", "7", "--je"}));
+  }
+  {
+    const char* argv[] = {"ruvo_drv", "ctl", "cash-out", "-5"};
+    CommandLine line;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine(4, argv, line, error));
+    EXPECT_EQ(line.controlCommand, (std::vector<std::string>{"cash-out", "-5"}));
+  }
+  for (const std::vector<const char*>& bad :
+       {std::vector<const char*>{"ruvo_drv", "ctl"}, {"ruvo_drv", "ctl", "--dir", "/tmp"},
+        {"ruvo_drv", "ctl", "--headless", "status"}}) {
+    CommandLine line;
+    std::string error;
+    EXPECT_FALSE(ParseCommandLine(static_cast<int>(bad.size()), bad.data(), line, error)) << bad.size();
+  }
+  {
+    const char* argv[] = {"ruvo_drv", "--help"};
+    CommandLine line;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine(2, argv, line, error));
+    EXPECT_NE(UsageText().find("ruvo_drv ctl [--dir DIR] [--instance NAME] COMMAND"), std::string::npos);
   }
 }
 

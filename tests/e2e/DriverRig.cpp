@@ -29,7 +29,8 @@ std::string StatusValue(const std::string& path, const std::string& key) {
 
 }  // namespace
 
-DriverRig::DriverRig(RigOptions options) : options_(std::move(options)) {
+DriverRig::DriverRig(RigOptions options)
+    : options_(std::move(options)), instance_(UniqueInstanceName()) {
   ecr1_ = std::make_unique<SimulatedEcr>(folder_.Path(), "ecr1");
   if (options_.secondEcr) ecr2_ = std::make_unique<SimulatedEcr>(folder_.Path(), "ecr2");
 }
@@ -53,7 +54,7 @@ bool DriverRig::Start() {
 
 bool DriverRig::StartDriver() {
   std::vector<std::string> args = {RUVO_DRV_PATH, "--dir", folder_.Path(), "--instance",
-                                   UniqueInstanceName()};
+                                   instance_};
   if (!options_.window) args.insert(args.begin() + 1, "--headless");
   std::vector<std::string> environment;
   if (options_.window) environment.push_back("QT_QPA_PLATFORM=offscreen");

@@ -40,6 +40,8 @@ class DriverRig {
   SimulatedEcr& SecondEcr() { return *ecr2_; }
   bool HasSecondEcr() const { return ecr2_ != nullptr; }
   const std::string& Folder() const { return folder_.Path(); }
+  // The driver's --instance name, which `ruvo_drv ctl` needs to find it.
+  const std::string& Instance() const { return instance_; }
   std::string PathOf(const std::string& name) const { return folder_ / name; }
 
   // Puts a receipt file into the folder the way a careful sales application does: written
@@ -73,6 +75,7 @@ class DriverRig {
   std::unique_ptr<SimulatedEcr> ecr1_;
   std::unique_ptr<SimulatedEcr> ecr2_;
   ChildProcess driver_;
+  std::string instance_;
   bool driverStarted_ = false;
 };
 

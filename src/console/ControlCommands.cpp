@@ -1,0 +1,202 @@
+#include "console/ControlCommands.h"
+
+#include <exception>
+#include <functional>
+
+#include "app/Driver.h"
+#include "app/JeWarnings.h"
+#include "console/ControlOperator.h"
+#include "console/ManualOperations.h"
+
+namespace ruvo {
+
+namespace {
+
+using Arguments = std::vector<std::string>;
+using Operation = std::function<bool(const ConsoleContext&)>;
+
+const std::string kUsageHint = "See: ruvo_drv --help";
+
+ControlAnswer UsageError(const std::string& text) { return Failed({text, kUsageHint}); }
+
+ControlAnswer Refused(const InputCheck& check) {
+  return Failed({MessageBoxText(check.message, check.caption, check.kind)});
+}
+
+// The operation on the driver's own state and ports, its messages and questions going to
+// the answer instead of the driver's own operator.
+ControlAnswer RunManual(Driver& driver, const Operation& operation) {
+  const DriverState& state = driver.State();
+  if (state.processing) return Failed({kStopProcessingFirst});
+  // Reachable only when a window serves the socket from inside a wait of its own.
+  if (state.busy || driver.CheckingConnection()) {
+    return Failed({"The driver is busy; try again in a moment."});
+  }
+  ControlOperator op;
+  const DriverContext& own = driver.Context();
+  const ConsoleContext context{DriverContext{own.clock, own.pump, op, own.ports}, driver.State()};
+  bool done = false;
+  try {
+    done = operation(context);
+  } catch (const std::exception& e) {
+    op.ShowDefaultError(e.what());
+  } catch (...) {
+    op.ShowDefaultError("Eroare neasteptata");
+  }
+  return {done, op.Shown()};
+}
+
+ControlAnswer Status(const Driver& driver) {
+  const DriverState& state = driver.State();
+  Arguments lines = {state.processing ? "START PROCESARE" : "STOP PROCESARE",
+                     driver.ConnectedLabel()};
+  lines.push_back(kJeFreeLinesLine + (state.jeFreeLines < 0 ? std::string(" necitit")
+                                                            : std::to_string(state.jeFreeLines)));
+  // The window's warning box starts with the count of free lines, told just above.
+  Arguments warnings;
+  for (const std::string& line : state.warningBox) {
+    if (line.rfind(kJeFreeLinesLine, 0) != 0) warnings.push_back(line);
+  }
+  if (!warnings.empty()) {
+    lines.push_back("Mesaje avertizare:");
+    lines.insert(lines.end(), warnings.begin(), warnings.end());
+  }
+  return Succeeded(lines);
+}
+
+// "stop" and "start" are the tray menu's "Stop procesare mesaje": the settings are not
+// saved.
+ControlAnswer SetProcessing(Driver& driver, bool on) {
+  if (driver.State().processing != on) driver.SetProcessing(on);
+  if (driver.State().processing != on) return Failed({on ? "STOP PROCESARE" : "START PROCESARE"});
+  if (!on) return Succeeded({"STOP PROCESARE"});
+  return Succeeded({"START PROCESARE", driver.ConnectedLabel()});
+}
+
+ControlAnswer MfReport(Driver& driver, const Arguments& args) {
+  MfReportRequest request;
+  bool rangeGiven = false;
+  bool je = false;
+  bool summary = false;
+  for (std::size_t k = 1; k < args.size(); ++k) {
+    const std::string& arg = args[k];
+    if (arg == "--by-z" || arg == "--by-date") {
+      if (rangeGiven) return UsageError("mf-report: give --by-z or --by-date once");
+      if (k + 2 >= args.size()) return UsageError("mf-report: " + arg + " needs two values");
+      rangeGiven = true;
+      if (arg == "--by-z") {
+        request.mode = MfReportMode::ByZNumber;
+        request.startNumber = args[k + 1];
+        request.endNumber = args[k + 2];
+      } else {
+        request.mode = MfReportMode::ByPeriod;
+        request.startDate = args[k + 1];
+        request.endDate = args[k + 2];
+      }
+      k += 2;
+    } else if (arg == "--je" && !je) {
+      je = true;
+    } else if (arg == "--summary" && !summary) {
+      summary = true;
+    } else {
+      return UsageError("mf-report: unexpected argument " + arg);
+    }
+  }
+  if (!rangeGiven) return UsageError("mf-report: --by-z START END or --by-date DD.MM.YY DD.MM.YY");
+  if (summary && (je || request.mode != MfReportMode::ByPeriod)) {
+    return UsageError("mf-report: --summary is for MF reports --by-date only");
+  }
+  request.source = je ? MfJeSource::JE : MfJeSource::MF;
+  request.detail = summary ? MfReportDetail::Summary : MfReportDetail::Detailed;
+  const InputCheck check = CheckMfReportInput(request);
+  if (!check.ok) return Refused(check);
+  return RunManual(driver, [&](const ConsoleContext& c) { return RunMfReport(c, request); });
+}
+
+// The amount as typed on a command line: "." or "," as its decimal separator.
+ControlAnswer Cash(Driver& driver, const Arguments& args, CashOperation operation) {
+  if (args.size() < 2 || args.size() > 3) return UsageError(args[0] + ": AMOUNT [REASON]");
+  CashRequest request;
+  request.operation = operation;
+  request.amountText = args[1];
+  request.decimalSeparator = args[1].find(',') != std::string::npos ? ',' : '.';
+  request.reason = args.size() == 3 ? args[2] : CashReasonFor(operation);
+  const InputCheck check = CheckCashInput(request);
+  if (!check.ok) return Refused(check);
+  return RunManual(driver, [&](const ConsoleContext& c) { return RunCashInOut(c, request); });
+}
+
+ControlAnswer Export(Driver& driver, const Arguments& args) {
+  if (args.size() < 4 || args.size() > 5 || (args.size() == 5 && args[4] != "--binary") ||
+      (args[3] != "R" && args[3] != "X")) {
+    return UsageError("export: YEAR MONTH R|X [--binary]");
+  }
+  ExportXmlRequest request;
+  request.yearText = args[1];
+  request.monthText = args[2];
+  request.type = args[3] == "R" ? ExportType::R : ExportType::X;
+  request.binaryTransfer = args.size() == 5;
+  const InputCheck check = CheckExportXmlInput(request);
+  if (!check.ok) return Refused(check);
+  return RunManual(driver, [&](const ConsoleContext& c) { return ExportXml(c, request); });
+}
+
+// A command without arguments that runs one operation.
+ControlAnswer Plain(Driver& driver, const Arguments& args, bool (*operation)(const ConsoleContext&)) {
+  if (args.size() != 1) return UsageError(args[0] + " takes no arguments");
+  return RunManual(driver, operation);
+}
+
+ControlAnswer Dispatch(Driver& driver, const Arguments& args) {
+  const std::string& command = args[0];
+  if (command == "status" || command == "stop" || command == "start") {
+    if (args.size() != 1) return UsageError(command + " takes no arguments");
+    if (command == "status") return Status(driver);
+    return SetProcessing(driver, command == "start");
+  }
+  if (command == "z-report") return Plain(driver, args, RunZReport);
+  if (command == "x-report") return Plain(driver, args, RunXReport);
+  if (command == "stop-report") return Plain(driver, args, StopMfReport);
+  if (command == "cancel-receipt") return Plain(driver, args, RunReceiptCancel);
+  if (command == "close-receipt") return Plain(driver, args, RunReceiptClose);
+  if (command == "mf-report") return MfReport(driver, args);
+  if (command == "cash-in") return Cash(driver, args, CashOperation::CashIn);
+  if (command == "cash-out") return Cash(driver, args, CashOperation::CashOut);
+  if (command == "export") return Export(driver, args);
+  if (command == "logo") {
+    if (args.size() != 2) return UsageError("logo: FILE");
+    return RunManual(driver, [&](const ConsoleContext& c) {
+      return LoadLogo(c, args[1], nullptr, LogoConfirmation::AlreadyConfirmed);
+    });
+  }
+  return UsageError("unknown command: " + command);
+}
+
+std::string WithTrailingSlash(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder.push_back('/');
+  return folder;
+}
+
+}  // namespace
+
+ControlAnswer RunControlCommand(Driver& driver, const std::vector<std::string>& arguments) {
+  Arguments args = arguments;
+  // --dir names the folder the caller means; a driver on another folder refuses, so a
+  // command never reaches the wrong till.
+  if (!args.empty() && args[0] == "--dir") {
+    if (args.size() < 2) return UsageError("--dir needs a value");
+    if (WithTrailingSlash(args[1]) != driver.State().workingFolder) {
+      return Failed({"This driver works in " + driver.State().workingFolder + ", not in " + args[1]});
+    }
+    args.erase(args.begin(), args.begin() + 2);
+  }
+  if (args.empty()) return UsageError("no command");
+  try {
+    return Dispatch(driver, args);
+  } catch (...) {
+    // Only memory can run out here; the driver goes on.
+    return Failed({"The request could not be run."});
+  }
+}
+
+}  // namespace ruvo

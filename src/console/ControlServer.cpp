@@ -1,0 +1,179 @@
+#include "console/ControlServer.h"
+
+#include <errno.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstring>
+
+namespace ruvo {
+
+namespace {
+
+// Closes the client's connection on every path out of a request.
+class ClientConnection {
+ public:
+  explicit ClientConnection(int fd) : fd_(fd) {}
+  ~ClientConnection() { ::close(fd_); }
+  ClientConnection(const ClientConnection&) = delete;
+  ClientConnection& operator=(const ClientConnection&) = delete;
+  int Fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Between two looks at a silent client; short beside the deadlines.
+constexpr std::int64_t kPollMs = 10;
+
+const std::string kForbidden =
+    "Permission denied: the driver takes requests only from its own user and root";
+
+}  // namespace
+
+std::string ControlSocketName(const std::string& instance) {
+  const std::string name = instance + ".ctl";
+  if (instance.empty() || name.size() + 1 > sizeof(sockaddr_un{}.sun_path)) return "";
+  return std::string(1, '\0') + name;
+}
+
+namespace {
+
+// The address of the instance's socket; false when the name does not fit one.
+bool ControlAddress(const std::string& instance, sockaddr_un& address, socklen_t& length) {
+  const std::string name = ControlSocketName(instance);
+  if (name.empty()) return false;
+  address = sockaddr_un{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, name.data(), name.size());
+  length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
+  return true;
+}
+
+}  // namespace
+
+int ConnectControlSocket(const std::string& instance) {
+  sockaddr_un address{};
+  socklen_t length = 0;
+  if (!ControlAddress(instance, address, length)) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
+bool ControlPeerAllowed(uid_t peer, uid_t ownUser) { return peer == ownUser || peer == 0; }
+
+ControlServer::ControlServer(const std::string& instance, IClock& clock, Handler handler)
+    : clock_(clock), handler_(std::move(handler)) {
+  sockaddr_un address{};
+  socklen_t length = 0;
+  if (!ControlAddress(instance, address, length)) {
+    problem_ = "the instance name is too long for a control socket";
+    return;
+  }
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) {
+    problem_ = std::strerror(errno);
+    return;
+  }
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
+      ::listen(fd, 8) != 0) {
+    problem_ = std::strerror(errno);
+    ::close(fd);
+    return;
+  }
+  fd_ = fd;
+}
+
+ControlServer::~ControlServer() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void ControlServer::ServeOne() {
+  if (fd_ < 0 || serving_) return;
+  const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  if (client < 0) return;
+  serving_ = true;
+  try {
+    Serve(client);
+  } catch (...) {
+    // The connection is closed below; the driver goes on.
+  }
+  serving_ = false;
+}
+
+void ControlServer::Serve(int client) {
+  const ClientConnection connection(client);
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  if (::getsockopt(client, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
+      !ControlPeerAllowed(peer.uid, ::geteuid())) {
+    WriteAnswer(client, Failed({kForbidden}));
+    return;
+  }
+  std::string received;
+  if (!ReadRequest(client, received)) return;
+  const RequestParse parse = ParseRequest(received);
+  if (parse.status == RequestStatus::Malformed) {
+    WriteAnswer(client, Failed({"Malformed request: " + parse.error}));
+  } else if (parse.status == RequestStatus::Incomplete) {
+    WriteAnswer(client, Failed({received.size() > kMaxRequestBytes
+                                    ? "Malformed request: longer than " +
+                                          std::to_string(kMaxRequestBytes) + " bytes"
+                                    : "Malformed request: truncated"}));
+  } else {
+    WriteAnswer(client, handler_(parse.arguments));
+  }
+}
+
+// Reads until the request is whole, malformed, over-long or ended by the client; false
+// when the client stalled past the deadline or the connection failed (it is dropped).
+bool ControlServer::ReadRequest(int client, std::string& received) {
+  const std::int64_t deadline = clock_.MonotonicMs() + kRequestDeadlineMs;
+  char buffer[1024];
+  while (received.size() <= kMaxRequestBytes) {
+    const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+    if (n > 0) {
+      received.append(buffer, static_cast<std::size_t>(n));
+      if (ParseRequest(received).status != RequestStatus::Incomplete) return true;
+      continue;
+    }
+    if (n == 0) return true;  // the client is done sending
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+    if (clock_.MonotonicMs() >= deadline) return false;
+    clock_.SleepMs(kPollMs);
+  }
+  return true;
+}
+
+// Writes the answer as far as the client takes it before the deadline.
+void ControlServer::WriteAnswer(int client, const ControlAnswer& answer) {
+  const std::string bytes = EncodeAnswer(answer);
+  const std::int64_t deadline = clock_.MonotonicMs() + kAnswerDeadlineMs;
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t n = ::send(client, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return;
+    if (clock_.MonotonicMs() >= deadline) return;
+    clock_.SleepMs(kPollMs);
+  }
+}
+
+}  // namespace ruvo

@@ -1,0 +1,111 @@
+#include "platform/Text1250.h"
+
+#include <array>
+#include <cstdint>
+
+namespace ruvo {
+
+namespace {
+
+// The characters of the bytes 0x80..0xFF; 0 where the code page has none.
+constexpr std::array<char32_t, 128> kUpperHalf = {
+    0x20AC, 0x0000, 0x201A, 0x0000, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80
+    0x0000, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,  // 0x88
+    0x0000, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
+    0x0000, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A,  // 0x98
+    0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7,  // 0xA0
+    0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,  // 0xA8
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,  // 0xB0
+    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C,  // 0xB8
+    0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,  // 0xC0
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E,  // 0xC8
+    0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7,  // 0xD0
+    0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,  // 0xD8
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,  // 0xE0
+    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,  // 0xE8
+    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,  // 0xF0
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,  // 0xF8
+};
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// The next character of UTF-8 text at position at (moved past it); nullopt when the
+// bytes there are no valid UTF-8 character (overlong forms and surrogates included).
+std::optional<char32_t> NextUtf8(std::string_view text, std::size_t& at) {
+  const auto lead = static_cast<std::uint8_t>(text[at]);
+  std::size_t extra = 0;
+  char32_t c = 0;
+  char32_t least = 0;
+  if (lead < 0x80) {
+    ++at;
+    return lead;
+  } else if ((lead & 0xE0) == 0xC0) {
+    extra = 1, c = lead & 0x1F, least = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2, c = lead & 0x0F, least = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3, c = lead & 0x07, least = 0x10000;
+  } else {
+    return std::nullopt;
+  }
+  if (at + extra >= text.size()) return std::nullopt;
+  for (std::size_t k = 1; k <= extra; ++k) {
+    const auto next = static_cast<std::uint8_t>(text[at + k]);
+    if ((next & 0xC0) != 0x80) return std::nullopt;
+    c = (c << 6) | (next & 0x3F);
+  }
+  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+  at += extra + 1;
+  return c;
+}
+
+}  // namespace
+
+std::string Utf8From1250(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char byte : text) {
+    const auto b = static_cast<std::uint8_t>(byte);
+    if (b < 0x80) {
+      out.push_back(byte);
+      continue;
+    }
+    const char32_t c = kUpperHalf[b - 0x80];
+    AppendUtf8(out, c == 0 ? kReplacement : c);
+  }
+  return out;
+}
+
+std::optional<std::string> Utf8To1250(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::optional<char32_t> c = NextUtf8(text, at);
+    if (!c) return std::nullopt;
+    if (*c < 0x80) {
+      out.push_back(static_cast<char>(*c));
+      continue;
+    }
+    std::size_t index = 0;
+    while (index < kUpperHalf.size() && kUpperHalf[index] != *c) ++index;
+    if (index == kUpperHalf.size()) return std::nullopt;
+    out.push_back(static_cast<char>(0x80 + index));
+  }
+  return out;
+}
+
+}  // namespace ruvo

@@ -1,0 +1,169 @@
+// The control socket: one request at a time on the driver's thread, clients that send
+// garbage, too much, too little or nothing at all get an answer or are dropped, and the
+// socket serves on; only the driver's own user and root are served.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "console/ControlServer.h"
+
+namespace ruvo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string UniqueInstance() {
+  static int counter = 0;
+  return "ruvo-ctl-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+}
+
+// A client's end, connected at once (the listening socket's backlog takes it before the
+// server accepts), closed when the object goes.
+class Client {
+ public:
+  explicit Client(const std::string& instance) : fd_(ConnectControlSocket(instance)) {}
+  ~Client() { ::close(fd_); }
+  bool Connected() const { return fd_ >= 0; }
+  void Send(const std::string& bytes, bool done = true) {
+    ASSERT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(bytes.size()));
+    if (done) ::shutdown(fd_, SHUT_WR);
+  }
+  // Everything until the server closes.
+  std::string Answer() {
+    std::string all;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = ::recv(fd_, buffer, sizeof buffer, 0)) > 0) all.append(buffer, static_cast<std::size_t>(n));
+    return all;
+  }
+
+ private:
+  int fd_;
+};
+
+class ControlServerTest : public ::testing::Test {
+ protected:
+  ControlServerTest()
+      : server(instance, clock, [this](const Lines& arguments) {
+          handled.push_back(arguments);
+          return Succeeded({"served " + arguments[0]});
+        }) {}
+
+  std::string instance = UniqueInstance();
+  VirtualClock clock;
+  std::vector<Lines> handled;
+  ControlServer server;
+};
+
+TEST_F(ControlServerTest, AWholeRequestReachesTheHandlerAndItsAnswerTheClient) {
+  ASSERT_TRUE(server.Listening()) << server.Problem();
+  EXPECT_GE(server.Fd(), 0);
+  server.ServeOne();  // nobody waiting: returns at once
+  EXPECT_TRUE(handled.empty());
+
+  Client client(instance);
+  ASSERT_TRUE(client.Connected());
+  client.Send(EncodeRequest({"cash-in", "150,50", "SOLD INITIAL"}));
+  server.ServeOne();
+  EXPECT_EQ(client.Answer(), "RUVOCTL 1 OK 1\nserved cash-in\n");
+  EXPECT_EQ(handled, (std::vector<Lines>{{"cash-in", "150,50", "SOLD INITIAL"}}));
+
+  // A second server for the same instance cannot take the name.
+  ControlServer second(instance, clock, [](const Lines&) { return Succeeded(); });
+  EXPECT_FALSE(second.Listening());
+  EXPECT_FALSE(second.Problem().empty());
+}
+
+TEST_F(ControlServerTest, BadClientsAreAnsweredOrDroppedAndTheNextOneIsServed) {
+  ASSERT_TRUE(server.Listening()) << server.Problem();
+  struct Case {
+    std::string sent;
+    bool finished;  // the client says it is done (or stalls)
+    std::string answer;
+  };
+  const std::string tooLong = "RUVOCTL 1 1\n" + std::string(kMaxRequestBytes + 100, 'x');
+  for (const Case& c : std::vector<Case>{
+           {"GET / HTTP/1.0\r\n\r\n", true, "RUVOCTL 1 FAIL 1\nMalformed request: not a control request\n"},
+           {"RUVOCTL 1 2\nstatus\n", true, "RUVOCTL 1 FAIL 1\nMalformed request: truncated\n"},
+           {"", true, "RUVOCTL 1 FAIL 1\nMalformed request: truncated\n"},
+           {tooLong, false, "RUVOCTL 1 FAIL 1\nMalformed request: longer than 4096 bytes\n"},
+           {"RUVOCTL 1 1\nsta", false, ""},  // stalls: dropped without an answer
+       }) {
+    const std::int64_t before = clock.MonotonicMs();
+    Client client(instance);
+    ASSERT_TRUE(client.Connected());
+    client.Send(c.sent, c.finished);
+    server.ServeOne();
+    EXPECT_EQ(client.Answer(), c.answer) << c.sent.substr(0, 40);
+    EXPECT_LE(clock.MonotonicMs() - before, ControlServer::kRequestDeadlineMs + 50);
+  }
+  EXPECT_TRUE(handled.empty());
+
+  Client good(instance);
+  good.Send(EncodeRequest({"status"}));
+  server.ServeOne();
+  EXPECT_EQ(good.Answer(), "RUVOCTL 1 OK 1\nserved status\n");
+}
+
+TEST(ControlPeer, OnlyTheDriversOwnUserAndRootAreServed) {
+  EXPECT_TRUE(ControlPeerAllowed(1000, 1000));
+  EXPECT_TRUE(ControlPeerAllowed(0, 1000));
+  EXPECT_TRUE(ControlPeerAllowed(0, 0));
+  EXPECT_FALSE(ControlPeerAllowed(1001, 1000));
+  EXPECT_FALSE(ControlPeerAllowed(65534, 0));
+  EXPECT_EQ(ControlSocketName("XRuvoDrv"), std::string("\0XRuvoDrv.ctl", 13));
+  EXPECT_EQ(ControlSocketName(std::string(200, 'n')), "");
+}
+
+TEST_F(ControlServerTest, ARequestFromAnotherUserIsRefused) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "needs root to connect as another user; ControlPeer covers the rule";
+  }
+  ASSERT_TRUE(server.Listening()) << server.Problem();
+  int toParent[2];
+  ASSERT_EQ(::pipe(toParent), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Drops to "nobody" before it connects, then hands its answer to the parent.
+    ::close(toParent[0]);
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    Client client(instance);
+    if (!client.Connected()) ::_exit(3);
+    client.Send(EncodeRequest({"z-report"}));
+    const std::string answer = client.Answer();
+    const bool written = ::write(toParent[1], answer.data(), answer.size()) ==
+                         static_cast<ssize_t>(answer.size());
+    ::_exit(written ? 0 : 4);
+  }
+  ::close(toParent[1]);
+  // The child connects on its own time; serve until it has been.
+  for (int k = 0; k < 500 && handled.empty(); ++k) {
+    server.ServeOne();
+    int status = 0;
+    if (::waitpid(child, &status, WNOHANG) == child) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+      break;
+    }
+    ::usleep(10000);
+  }
+  std::string answer;
+  char buffer[512];
+  ssize_t n = 0;
+  while ((n = ::read(toParent[0], buffer, sizeof buffer)) > 0) answer.append(buffer, static_cast<std::size_t>(n));
+  ::close(toParent[0]);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_EQ(answer,
+            "RUVOCTL 1 FAIL 1\nPermission denied: the driver takes requests only from its own "
+            "user and root\n");
+  EXPECT_TRUE(handled.empty());
+}
+
+}  // namespace
+}  // namespace ruvo

@@ -1,0 +1,166 @@
+// `ruvo_drv ctl` against a running headless driver: the state, the operations that wait
+// for processing to stop, the commands as they reach the ECR, and requests that are no
+// requests, after which the driver still serves.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+
+#include "DriverRig.h"
+#include "E2eFiles.h"
+#include "console/ControlServer.h"
+#include "platform/Files.h"
+
+namespace ruvo::e2e {
+namespace {
+
+struct CtlResult {
+  int exitCode = -2;
+  std::string out;
+  std::string err;
+};
+
+RigOptions WithZNumbers() {
+  RigOptions options;
+  options.simArgs = {"--z", "10"};
+  return options;
+}
+
+class ControlTest : public DriverTest {
+ protected:
+  ControlTest() : DriverTest(WithZNumbers()) {}
+
+  // `ruvo_drv ctl` with the command; prefix runs it through another program (runuser).
+  CtlResult Ctl(const std::vector<std::string>& command,
+                const std::vector<std::string>& prefix = {}) {
+    std::vector<std::string> args = prefix;
+    for (const std::string& arg : {std::string(RUVO_DRV_PATH), std::string("ctl"),
+                                   std::string("--instance"), rig.Instance()}) {
+      args.push_back(arg);
+    }
+    args.insert(args.end(), command.begin(), command.end());
+    ChildProcess ctl;
+    CtlResult result;
+    if (!ctl.Start(args, rig.PathOf("ctl.out"), rig.PathOf("ctl.err"))) return result;
+    result.exitCode = ctl.Wait(DriverRig::kAnswerMs);
+    result.out = ReadBytes(rig.PathOf("ctl.out"));
+    result.err = ReadBytes(rig.PathOf("ctl.err"));
+    return result;
+  }
+
+  // The exchange logs of the operations run so far that the working folder holds.
+  std::string Logs(const std::string& mask) {
+    std::string all;
+    for (const std::string& name : ListMatching(rig.Folder(), mask)) all += ReadBytes(rig.PathOf(name));
+    return all;
+  }
+
+  // Raw bytes to the driver's control socket; what came back.
+  std::string SendRaw(const std::string& bytes) {
+    const int fd = ConnectControlSocket(rig.Instance());
+    std::string answer;
+    if (fd >= 0) {
+      ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      ::shutdown(fd, SHUT_WR);
+      char buffer[1024];
+      ssize_t n = 0;
+      while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0) answer.append(buffer, static_cast<std::size_t>(n));
+      ::close(fd);
+    }
+    return answer;
+  }
+};
+
+TEST_F(ControlTest, StatusStopAndStartAsTheTrayMenuDoes) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  CtlResult status = Ctl({"status"});
+  EXPECT_EQ(status.exitCode, 0) << status.err;
+  EXPECT_EQ(status.out.rfind("START PROCESARE\nConectat la casa : COM 1\nLinii libere in memoria JE :", 0), 0U)
+      << status.out;
+
+  EXPECT_EQ(Ctl({"stop"}).out, "STOP PROCESARE\n");
+  EXPECT_EQ(rig.Status("Stare"), "STOP PROCESARE");
+  EXPECT_EQ(Ctl({"status"}).out.rfind("STOP PROCESARE\n", 0), 0U);
+  const CtlResult started = Ctl({"start"});
+  EXPECT_EQ(started.exitCode, 0) << started.err;
+  EXPECT_EQ(started.out, "START PROCESARE\nConectat la casa : COM 1\n");
+  EXPECT_EQ(rig.Status("Stare"), "START PROCESARE");
+
+  const CtlResult elsewhere = Ctl({"--dir", "/", "status"});
+  EXPECT_EQ(elsewhere.exitCode, 1);
+  EXPECT_NE(elsewhere.err.find("This driver works in "), std::string::npos) << elsewhere.err;
+  EXPECT_EQ(Ctl({"--dir", rig.Folder(), "status"}).exitCode, 0);
+}
+
+TEST_F(ControlTest, AZReportWaitsUntilProcessingIsStoppedThenRunsAsFromTheWindow) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  const std::string paperBefore = rig.Ecr().Paper();
+  const CtlResult refused = Ctl({"z-report"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.err, "Opriti procesarea: ruvo_drv ctl stop\n");
+  EXPECT_EQ(rig.Ecr().Paper(), paperBefore);
+  EXPECT_TRUE(Logs("Log_RapZ_*").empty() && ListMatching(rig.Folder() + "/Log", "Log_RapZ_*").empty());
+
+  ASSERT_EQ(Ctl({"stop"}).exitCode, 0);
+  const CtlResult mf = Ctl({"mf-report", "--by-z", "7", "7"});
+  EXPECT_EQ(mf.exitCode, 0) << mf.out << mf.err;
+  EXPECT_NE(Logs("Log_RapMF_*.TXT").find("500100070007"), std::string::npos) << Logs("Log_RapMF_*");
+
+  const CtlResult cash = Ctl({"cash-in", "150.50"});
+  EXPECT_EQ(cash.exitCode, 0) << cash.out << cash.err;
+  EXPECT_NE(Logs("Log_InOutNumerar_*.TXT").find("7106D000015050"), std::string::npos);
+
+  const CtlResult z = Ctl({"z-report"});
+  EXPECT_EQ(z.exitCode, 0) << z.out << z.err;
+  EXPECT_EQ(ListMatching(rig.Folder() + "/Log", "Log_RapZ_*.TXT").size(), 1U);
+}
+
+TEST_F(ControlTest, ErrorsComeBackConvertedForTheTerminal) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  ASSERT_EQ(Ctl({"stop"}).exitCode, 0);
+  ASSERT_TRUE(rig.Ecr().Control("err 7106 16 once"));
+  const CtlResult cash = Ctl({"cash-out", "20,00", "PLATĂ"});
+  EXPECT_EQ(cash.exitCode, 1);
+  EXPECT_NE(cash.err.find("16;Eroare lipsa hartie – inlocuiti rola de hartie"), std::string::npos)
+      << cash.err;
+  const CtlResult unicode = Ctl({"cash-out", "5", "日本"});
+  EXPECT_EQ(unicode.exitCode, 1);
+  EXPECT_NE(unicode.err.find("Windows-1250"), std::string::npos) << unicode.err;
+}
+
+TEST_F(ControlTest, MalformedRequestsGetAClearErrorAndTheDriverServesOn) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  for (const std::string& bad :
+       {std::string("\xFF\xFE garbage\n"), std::string("RUVOCTL 1 3\nstatus\n"),
+        "RUVOCTL 1 1\n" + std::string(10000, 'a') + "\n"}) {
+    const std::string answer = SendRaw(bad);
+    EXPECT_EQ(answer.rfind("RUVOCTL 1 FAIL 1\nMalformed request: ", 0), 0U) << answer;
+  }
+  EXPECT_EQ(SendRaw(EncodeRequest({"frobnicate"})),
+            "RUVOCTL 1 FAIL 2\nunknown command: frobnicate\nSee: ruvo_drv --help\n");
+  const CtlResult badNumber = Ctl({"cash-in", "1,2,3"});
+  EXPECT_EQ(badNumber.exitCode, 1);
+  EXPECT_EQ(badNumber.err, "[Eroare] Suma eronata !\n");
+  EXPECT_EQ(Ctl({}).exitCode, 1);
+  EXPECT_TRUE(rig.DriverRunning());
+  EXPECT_EQ(Ctl({"status"}).exitCode, 0);
+}
+
+TEST_F(ControlTest, AnotherUserIsRefusedAndChangesNothing) {
+  const std::string runuser = "/usr/sbin/runuser";
+  if (::geteuid() != 0 || ::access(runuser.c_str(), X_OK) != 0) {
+    GTEST_SKIP() << "needs root and runuser to call as another user; ControlPeer and "
+                    "ControlServerTest cover the rule";
+  }
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  const CtlResult foreign = Ctl({"stop"}, {runuser, "-u", "nobody", "--"});
+  EXPECT_EQ(foreign.exitCode, 1);
+  EXPECT_EQ(foreign.err,
+            "Permission denied: the driver takes requests only from its own user and root\n");
+  EXPECT_EQ(rig.Status("Stare"), "START PROCESARE");
+  EXPECT_EQ(Ctl({"status"}).exitCode, 0);
+}
+
+}  // namespace
+}  // namespace ruvo::e2e
