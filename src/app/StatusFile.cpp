@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "Version.h"
+#include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
 
 namespace ruvo {
@@ -17,10 +18,15 @@ std::string VersionText() {
 bool WriteStatus(const std::string& path, const std::string& stare, bool connected) {
   IniFile ini;
   if (!ini.Load(path)) return false;
+  const std::string before = ini.Text();
   ini.WriteString(kStatusSection, "Versiune", VersionText());
   ini.WriteString(kStatusSection, "Stare", stare);
   ini.WriteString(kStatusSection, "ConectatLaCasa", connected ? "DA" : "NU");
-  return ini.Save();
+  const std::string after = ini.Text();
+  // Rewritten all the same, since a sales application may watch the file's time; only a
+  // change is worth flushing to the disk.
+  return WriteFileAtomic(path, after,
+                         after == before ? Durability::RenameOnly : Durability::Flushed);
 }
 
 }  // namespace ruvo

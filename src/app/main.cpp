@@ -1,8 +1,8 @@
 // ruvo_drv: the driver's entry. Until the window exists, the driver runs headless: the two
-// 1000 ms timers are fired by a loop on the system clock, message boxes go to standard
-// error, and every question gets the answer of an absent operator.
+// 1000 ms timers are fired by a loop on the system clock (which also wakes for receipt files
+// when immediate pickup is on), message boxes go to standard error, and every question gets
+// the answer of an absent operator.
 #include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -19,25 +19,11 @@
 #include "platform/EventPump.h"
 #include "platform/Files.h"
 #include "platform/SingleInstance.h"
+#include "platform/StopSignals.h"
+#include "platform/WaitReadable.h"
 #include "receipt/EcrReceiptExecution.h"
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void OnStopSignal(int) { g_stop = 1; }
-
-void InstallSignals() {
-  struct sigaction stop {};
-  stop.sa_handler = OnStopSignal;
-  sigemptyset(&stop.sa_mask);
-  sigaction(SIGTERM, &stop, nullptr);
-  sigaction(SIGINT, &stop, nullptr);
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  sigaction(SIGPIPE, &ignore, nullptr);
-}
 
 // Tells the terminal when the connected label or the processing state changes, which is
 // what the window would show.
@@ -110,7 +96,7 @@ int Run(int argc, char** argv) {
     return 2;
   }
 
-  InstallSignals();
+  ruvo::StopSignals stopSignals;
   ruvo::SystemClock clock;
   ruvo::NullEventPump pump;
   ruvo::PosixPortFactory ports(ruvo::JoinPath(folder, ruvo::kSettingsFileName));
@@ -124,7 +110,11 @@ int Run(int argc, char** argv) {
   driver.SetReceiptFiles(files);
   std::fprintf(stderr, "ruvo_drv: working folder %s\n", folder.c_str());
   driver.Start();
-  ruvo::RunTimerLoop(driver, clock, [] { return g_stop != 0; });
+  // Idle, the driver sleeps until the next tick, a receipt file or a stop signal.
+  const int arrivals = driver.ArrivalWatch().Fd();
+  ruvo::RunTimerLoop(
+      driver, clock, [&] { return stopSignals.Requested(); },
+      [&](std::int64_t ms) { ruvo::WaitReadable({stopSignals.Fd(), arrivals}, ms); });
   driver.Close();
   return 0;
 }

@@ -75,7 +75,8 @@ std::string TemporaryNameFor(const std::string& path, unsigned sequence) {
   return result;
 }
 
-bool WriteFileAtomic(const std::string& requestedPath, const std::string& bytes) {
+bool WriteFileAtomic(const std::string& requestedPath, const std::string& bytes,
+                     Durability durability) {
   if (requestedPath.empty() || requestedPath.back() == '/') return false;
   const std::string path = FollowLink(requestedPath);
 
@@ -98,14 +99,15 @@ bool WriteFileAtomic(const std::string& requestedPath, const std::string& bytes)
   bool ok = WriteAll(fd, bytes);
   // The umask may have narrowed the mode of the replacement; a failure here is cosmetic.
   if (ok && S_ISREG(existing.st_mode)) static_cast<void>(::fchmod(fd, mode));
-  if (ok) ok = ::fsync(fd) == 0;
+  const bool flushed = durability == Durability::Flushed;
+  if (ok && flushed) ok = ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
   if (ok) ok = ::rename(temporary.c_str(), path.c_str()) == 0;
   if (!ok) {
     ::unlink(temporary.c_str());
     return false;
   }
-  SyncFolder(FolderOf(path));
+  if (flushed) SyncFolder(FolderOf(path));
   return true;
 }
 
