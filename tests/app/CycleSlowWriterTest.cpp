@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,6 +133,55 @@ TEST(CycleWriterDetection, AFileThatChangesDuringThePauseIsNotRead) {
   ASSERT_TRUE(content.has_value());
   EXPECT_EQ(content->lines.size(), 2u);
   EXPECT_EQ(content->identity, IdentityOf(path));
+}
+
+// Sets the file's last-write time to a moment long past, with a fraction of a second, as a
+// file written minutes ago has.
+void MakeOld(const std::string& path) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const timespec old{now.tv_sec - 600, 123456789};
+  const timespec times[2] = {old, old};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+TEST(CycleWriterDetection, OnlyAFileWrittenWithinTheWindowWaitsForIt) {
+  constexpr std::int64_t kMs = 1000000;
+  const std::int64_t now = 1'700'000'000'123'000'000;
+  EXPECT_EQ(RemainingStablePauseMs(now - 600'000 * kMs, now), 0);    // long ago
+  EXPECT_EQ(RemainingStablePauseMs(now - 120 * kMs, now), 0);        // window and margin
+  EXPECT_EQ(RemainingStablePauseMs(now - 70 * kMs, now), 50);        // the rest of it
+  EXPECT_EQ(RemainingStablePauseMs(now, now), kStablePauseMs);       // just written
+  EXPECT_EQ(RemainingStablePauseMs(now + 5000 * kMs, now), kStablePauseMs);  // future
+  // Whole seconds: a file system that keeps no finer time says nothing of the last 100 ms.
+  EXPECT_EQ(RemainingStablePauseMs(1'699'999'000'000'000'000, now), kStablePauseMs);
+
+  TempFolder folder;
+  const std::string path = folder / "ONLINE.TXT";
+  WriteBytes(path, kFirstHalf);
+  MakeOld(path);
+  HookedClock clock;
+  const auto content = ReadCompleteReceipt(path, clock);
+  ASSERT_TRUE(content.has_value());
+  EXPECT_EQ(content->lines.size(), 1u);
+  EXPECT_EQ(clock.sleeps, 0);  // read at once
+}
+
+TEST(CycleSlowWriter, AnOldTimeDoesNotLetAFileStillOpenForWritingBeRead) {
+  CycleFixtureBase f;
+  HookedClock clock;
+  ReceiptFileCycle cycle(f.state, f.op, clock, f.execution);
+  SlowWriter writer(f.PathOf("ONLINE.TXT"));
+  ASSERT_TRUE(writer.Started());
+  MakeOld(f.PathOf("ONLINE.TXT"));
+  EXPECT_FALSE(ReadCompleteReceipt(f.PathOf("ONLINE.TXT"), clock).has_value());
+  clock.onSleep = [&](int sleep) {
+    if (sleep == 3) writer.Finish();
+  };
+  EXPECT_TRUE(cycle.PickUpNext());
+  ASSERT_EQ(f.execution.executedLines.size(), 1u);
+  EXPECT_EQ(f.execution.executedLines[0],
+            (std::vector<std::string>{"1;ITEM;PCS;1;1;250;200000", "5;500;1"}));
 }
 
 }  // namespace

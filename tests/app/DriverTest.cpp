@@ -5,6 +5,7 @@
 
 #include "DriverTestSupport.h"
 #include "app/JeWarnings.h"
+#include "app/ReceiptFileReader.h"
 
 namespace ruvo::testing {
 namespace {
@@ -37,6 +38,24 @@ TEST(DriverStatusFile, EveryTransitionIsWritten) {
   EXPECT_EQ(bench.Status("Altceva"), "pastrat");
   EXPECT_NE(ReadBytes(bench.driver.StatusPath()).find("[Casa]\r\nNr=1\r\n"), std::string::npos);
   EXPECT_TRUE(bench.op.errors.empty());
+}
+
+TEST(DriverStatusFile, RewrittenAfterEveryCheckWithTheSameContent) {
+  DriverBench bench;
+  WriteBytes(bench.driver.StatusPath(), "; the sales application's note\r\n[INFO]\r\nAltceva=1\r\n");
+  bench.driver.Start();
+  const std::string content = ReadBytes(bench.driver.StatusPath());
+  for (int k = 0; k < 3; ++k) {
+    const std::optional<FileIdentity> before = IdentityOf(bench.driver.StatusPath());
+    ASSERT_TRUE(before.has_value());
+    bench.Tick();  // the idle connection check
+    const std::optional<FileIdentity> after = IdentityOf(bench.driver.StatusPath());
+    ASSERT_TRUE(after.has_value());
+    EXPECT_NE(after->inode, before->inode);  // a new file renamed into place
+    EXPECT_EQ(ReadBytes(bench.driver.StatusPath()), content);
+  }
+  EXPECT_NE(content.find("; the sales application's note\r\n"), std::string::npos);
+  EXPECT_NE(content.find("Altceva=1\r\n"), std::string::npos);
 }
 
 TEST(DriverClose, SavesTheSettingsAndStopsBothTimers) {
