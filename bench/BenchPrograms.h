@@ -46,6 +46,7 @@ class Program {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    std::fflush(nullptr);  // or the child would print what is still buffered here
     pid_ = fork();
     if (pid_ == 0) {
       std::FILE* out = std::freopen(outPath.c_str(), "w", stdout);

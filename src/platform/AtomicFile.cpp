@@ -75,8 +75,7 @@ std::string TemporaryNameFor(const std::string& path, unsigned sequence) {
   return result;
 }
 
-bool WriteFileAtomic(const std::string& requestedPath, const std::string& bytes,
-                     Durability durability) {
+bool WriteFileAtomic(const std::string& requestedPath, const std::string& bytes) {
   if (requestedPath.empty() || requestedPath.back() == '/') return false;
   const std::string path = FollowLink(requestedPath);
 
@@ -99,15 +98,14 @@ bool WriteFileAtomic(const std::string& requestedPath, const std::string& bytes,
   bool ok = WriteAll(fd, bytes);
   // The umask may have narrowed the mode of the replacement; a failure here is cosmetic.
   if (ok && S_ISREG(existing.st_mode)) static_cast<void>(::fchmod(fd, mode));
-  const bool flushed = durability == Durability::Flushed;
-  if (ok && flushed) ok = ::fsync(fd) == 0;
+  if (ok) ok = ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
   if (ok) ok = ::rename(temporary.c_str(), path.c_str()) == 0;
   if (!ok) {
     ::unlink(temporary.c_str());
     return false;
   }
-  if (flushed) SyncFolder(FolderOf(path));
+  SyncFolder(FolderOf(path));
   return true;
 }
 

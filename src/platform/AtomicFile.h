@@ -13,13 +13,7 @@ namespace ruvo {
 // The temporary name starts with ".~tmp-" and ends with ".part", so it never matches the
 // masks the driver and the sales application look for (ONLINE*.TXT, ERROR*.TXT, log*.txt).
 // On failure the target keeps its previous content and no temporary file is left.
-//
-// Durability::RenameOnly leaves out the flushes (the file and the folder): for a file that
-// is rewritten often with the same content, where losing the last rewrite to a power cut
-// loses nothing and the flushes would only wear the disk.
-enum class Durability { Flushed, RenameOnly };
-bool WriteFileAtomic(const std::string& path, const std::string& bytes,
-                     Durability durability = Durability::Flushed);
+bool WriteFileAtomic(const std::string& path, const std::string& bytes);
 
 // The lines joined with CR LF after every line (also after the last one).
 bool WriteLinesAtomic(const std::string& path, const std::vector<std::string>& lines);
