@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
 
 #include "platform/Files.h"
@@ -104,11 +103,7 @@ std::int64_t RemainingStablePauseMs(std::int64_t lastWriteNs, std::int64_t nowNs
 std::optional<ReceiptFileContent> ReadCompleteReceipt(const std::string& path, IClock& clock) {
   const std::optional<FileIdentity> before = IdentityOf(path);
   if (!before || IsOpenForWriting(path)) return std::nullopt;
-  // File times are the system's real time, whatever clock the waits go through.
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  const std::int64_t pauseMs = RemainingStablePauseMs(
-      before->lastWriteNs, static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec);
+  const std::int64_t pauseMs = RemainingStablePauseMs(before->lastWriteNs, clock.FileTimeNowNs());
   std::optional<FileIdentity> settled = before;
   if (pauseMs > 0) {
     clock.SleepMs(pauseMs);

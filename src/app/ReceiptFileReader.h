@@ -39,7 +39,8 @@ struct ReceiptFileContent {
 // kStablePauseMs, and its size and last-write time stay the same across the read itself.
 // A file last written longer ago than the window is read at once; one written within it
 // is watched (through clock) until the window has passed since its last write, and must
-// not change meanwhile. nullopt when the file is missing, unreadable or still being
+// not change meanwhile. The file's age is told by the clock's real time; a clock without
+// one (virtual time) makes every file wait the whole window. nullopt when the file is missing, unreadable or still being
 // written; the caller retries.
 constexpr std::int64_t kStablePauseMs = 100;
 std::optional<ReceiptFileContent> ReadCompleteReceipt(const std::string& path, IClock& clock);
