@@ -3,6 +3,7 @@
 // when immediate pickup is on), message boxes go to standard error, and every question gets
 // the answer of an absent operator.
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -24,6 +25,22 @@
 #include "receipt/EcrReceiptExecution.h"
 
 namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int) { g_stop = 1; }
+
+void InstallSignals() {
+  struct sigaction stop {};
+  stop.sa_handler = OnStopSignal;
+  sigemptyset(&stop.sa_mask);
+  sigaction(SIGTERM, &stop, nullptr);
+  sigaction(SIGINT, &stop, nullptr);
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, nullptr);
+}
 
 // Tells the terminal when the connected label or the processing state changes, which is
 // what the window would show.
@@ -96,7 +113,7 @@ int Run(int argc, char** argv) {
     return 2;
   }
 
-  ruvo::StopSignals stopSignals;
+  InstallSignals();
   ruvo::SystemClock clock;
   ruvo::NullEventPump pump;
   ruvo::PosixPortFactory ports(ruvo::JoinPath(folder, ruvo::kSettingsFileName));
@@ -109,11 +126,13 @@ int Run(int argc, char** argv) {
   ruvo::ReceiptFilesOf<ruvo::ReceiptFileCycle> files(cycle);
   driver.SetReceiptFiles(files);
   std::fprintf(stderr, "ruvo_drv: working folder %s\n", folder.c_str());
+  // Idle, the loop sleeps until the next tick, a receipt file or a stop signal (the
+  // signals go to a descriptor from here on; one that came before is in g_stop).
+  ruvo::StopSignals stopSignals;
   driver.Start();
-  // Idle, the driver sleeps until the next tick, a receipt file or a stop signal.
   const int arrivals = driver.ArrivalWatch().Fd();
   ruvo::RunTimerLoop(
-      driver, clock, [&] { return stopSignals.Requested(); },
+      driver, clock, [&] { return g_stop != 0 || stopSignals.Requested(); },
       [&](std::int64_t ms) { ruvo::WaitReadable({stopSignals.Fd(), arrivals}, ms); });
   driver.Close();
   return 0;

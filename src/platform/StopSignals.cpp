@@ -10,10 +10,6 @@ namespace ruvo {
 
 namespace {
 
-volatile std::sig_atomic_t g_stopSignal = 0;
-
-void OnStopSignal(int) { g_stopSignal = 1; }
-
 sigset_t StopSet() {
   sigset_t set;
   sigemptyset(&set);
@@ -25,20 +21,10 @@ sigset_t StopSet() {
 }  // namespace
 
 StopSignals::StopSignals() {
-  struct sigaction stop {};
-  stop.sa_handler = OnStopSignal;
-  sigemptyset(&stop.sa_mask);
-  sigaction(SIGTERM, &stop, nullptr);
-  sigaction(SIGINT, &stop, nullptr);
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  sigaction(SIGPIPE, &ignore, nullptr);
-
   const sigset_t set = StopSet();
   if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) return;
   fd_ = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
-  if (fd_ < 0) sigprocmask(SIG_UNBLOCK, &set, nullptr);  // the handler takes over
+  if (fd_ < 0) sigprocmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 StopSignals::~StopSignals() {
@@ -49,15 +35,13 @@ StopSignals::~StopSignals() {
 }
 
 bool StopSignals::Requested() {
-  if (g_stopSignal != 0) requested_ = true;
-  if (fd_ >= 0) {
-    signalfd_siginfo info{};
-    for (;;) {
-      const ssize_t n = ::read(fd_, &info, sizeof info);
-      if (n < 0 && errno == EINTR) continue;
-      if (n != static_cast<ssize_t>(sizeof info)) break;
-      requested_ = true;
-    }
+  if (fd_ < 0) return requested_;
+  signalfd_siginfo info{};
+  for (;;) {
+    const ssize_t n = ::read(fd_, &info, sizeof info);
+    if (n < 0 && errno == EINTR) continue;
+    if (n != static_cast<ssize_t>(sizeof info)) break;
+    requested_ = true;
   }
   return requested_;
 }

@@ -3,10 +3,10 @@
 namespace ruvo {
 
 // SIGTERM and SIGINT as a descriptor that a loop can sleep on (in ppoll, beside its other
-// descriptors) instead of waking every few milliseconds to look at a flag. The two signals
-// are blocked while the object lives and delivered through a signalfd; where that is not
-// available they stay unblocked, a handler notes them and interrupts the sleep.
-// One object per process; SIGPIPE is set to be ignored as well.
+// descriptors) instead of waking every few milliseconds to look at a flag. While the
+// object lives the two signals are blocked and delivered through a signalfd; where that
+// is not available they stay as they were (the caller's handler then interrupts the
+// sleep). Create it where the loop starts, after the caller's own handlers.
 class StopSignals {
  public:
   StopSignals();
@@ -16,7 +16,8 @@ class StopSignals {
 
   // Readable once a stop signal is waiting; -1 without a signalfd.
   int Fd() const { return fd_; }
-  // True once SIGTERM or SIGINT has come (and from then on). Never blocks.
+  // True once SIGTERM or SIGINT has come through the descriptor (and from then on). Never
+  // blocks.
   bool Requested();
 
  private:
