@@ -24,6 +24,11 @@ else
   printf '\r\n[Porturi]\r\nCOM1=%s\r\n' "$link" >> "$settings"
 fi
 
+# The demo takes a receipt file the moment it is dropped (an older demo folder gets the key).
+if ! grep -q '^PreluareImediata=' "$settings"; then
+  sed -i 's|^\[Configurari\]\r\?$|&\nPreluareImediata=DA|' "$settings"
+fi
+
 sim=""
 drv=""
 stop_all() {

@@ -166,9 +166,11 @@ std::int64_t Engine::AnswerStartUs() const {
 void Engine::Schedule(const std::string& bytes, std::int64_t startUs) {
   std::int64_t t = std::max(startUs, nextFreeUs_);
   const std::int64_t pace = ByteTimeUs();
+  // A byte is due once it has crossed the wire: the first one too, a byte time after the
+  // answer starts.
   for (unsigned char c : bytes) {
-    output_.emplace_back(t, c);
     t += pace;
+    output_.emplace_back(t, c);
   }
   nextFreeUs_ = t;
 }

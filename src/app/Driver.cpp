@@ -1,9 +1,11 @@
 #include "app/Driver.h"
 
 #include <exception>
+#include <iostream>
 #include <memory>
 
 #include "app/JeWarnings.h"
+#include "app/ReceiptCycle.h"
 #include "app/SettingsFile.h"
 #include "app/StatusFile.h"
 #include "platform/Files.h"
@@ -111,6 +113,7 @@ void Driver::SetProcessing(bool on) {
     state_.processing = false;
     WriteStatusFile(false);
     state_.processorEnabled = false;
+    UpdateArrivalWatch();
     context_.pump.Pump();
     Notify();
     return;
@@ -131,7 +134,49 @@ void Driver::SetProcessing(bool on) {
   }
   CheckConnection();
   if (!state_.connected) state_.checkComEnabled = true;
+  UpdateArrivalWatch();
   Notify();
+}
+
+void Driver::UpdateArrivalWatch() {
+  const bool wanted = state_.processing && !closed_ && state_.settings.preluareImediata;
+  if (!wanted) {
+    watch_.Unwatch();
+    arrivalPending_ = false;
+    return;
+  }
+  if (!watch_.Watch(state_.workingFolder, kReceiptMask)) {
+    // Not worth a message box: the processing tick still finds every file.
+    std::cerr << "Ruvo_Drv: cannot watch " << state_.workingFolder
+              << "; receipt files are taken at the next tick\n";
+  }
+  // A file that was already waiting is news as well.
+  arrivalPending_ = true;
+}
+
+bool Driver::CanTakeFiles() const {
+  return state_.processorEnabled && !closed_ && !state_.busy && !state_.checkComEnabled;
+}
+
+void Driver::ReceiptArrived() {
+  if (watch_.TakeArrivals()) arrivalPending_ = true;
+  if (!arrivalPending_ || !state_.settings.preluareImediata || !CanTakeFiles()) return;
+  const Pickup pickup = PickUpFile();
+  // After a file another one may be waiting; it is taken after the pause, as at a tick.
+  arrivalPending_ = pickup == Pickup::File;
+  if (pickup == Pickup::File) Notify();
+}
+
+Driver::Pickup Driver::PickUpFile() {
+  try {
+    return files_->PickUpNext() ? Pickup::File : Pickup::None;
+  } catch (...) {
+    // The cycle catches its own errors; this only keeps a stray one from ending the driver
+    // with the busy flag stuck.
+    state_.busy = false;
+    ReportError("Eroare la procesarea fisierului de intrare");
+    return Pickup::Failed;
+  }
 }
 
 void Driver::CheckConnection() {
@@ -190,17 +235,9 @@ void Driver::TcheckComTick() {
 void Driver::TprocessorTick() {
   if (!state_.processorEnabled || closed_) return;
   if (state_.busy || state_.checkComEnabled) return;
-  bool pickedUp = false;
-  try {
-    pickedUp = files_->PickUpNext();
-  } catch (...) {
-    // The cycle catches its own errors; this only keeps a stray one from ending the driver
-    // with the busy flag stuck.
-    state_.busy = false;
-    ReportError("Eroare la procesarea fisierului de intrare");
-    return;
-  }
-  if (pickedUp) {
+  const Pickup pickup = PickUpFile();
+  if (pickup == Pickup::Failed) return;
+  if (pickup == Pickup::File) {
     Notify();
     return;
   }
@@ -221,6 +258,7 @@ void Driver::Close() {
   WriteStatusFile(true);
   state_.checkComEnabled = false;
   state_.processorEnabled = false;
+  UpdateArrivalWatch();
   Notify();
 }
 

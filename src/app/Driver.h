@@ -7,6 +7,7 @@
 #include "app/DriverState.h"
 #include "app/PortFailureReport.h"
 #include "app/ReceiptFiles.h"
+#include "platform/FolderWatch.h"
 
 namespace ruvo {
 
@@ -60,6 +61,19 @@ class Driver {
   // connection check (does nothing while Tprocessor is disabled).
   void TprocessorTick();
 
+  // Immediate pickup ("PreluareImediata" on): while processing runs, the working folder is
+  // watched for receipt files. A loop or a window waits for ArrivalWatch().Fd() to become
+  // readable (the descriptor never changes) and then calls ReceiptArrived, which runs the
+  // file part of the processing tick at once, with all of its rules (busy flag, TcheckCOM,
+  // the pause after the file). The ticks go on as before and take what the watch missed.
+  const FolderWatch& ArrivalWatch() const { return watch_; }
+  // Takes the watch's news; when a receipt file arrived and the tick's rules allow it, runs
+  // one file. Never blocks when there is nothing to do.
+  void ReceiptArrived();
+  // An arrival is waiting that ReceiptArrived could take now (call it again without waiting
+  // for the descriptor): a file arrived while another ran, or more files may be waiting.
+  bool ArrivalPending() const { return arrivalPending_ && CanTakeFiles(); }
+
   // The close sequence: settings saved, "DRIVER INCHIS" written, timers stopped.
   void Close();
 
@@ -89,6 +103,13 @@ class Driver {
   void RunConnectionCheck();
   void Notify();
   void ReportError(const std::string& text);
+  enum class Pickup { None, File, Failed };
+  // The file part of the processing tick: one receipt file, if one is waiting.
+  Pickup PickUpFile();
+  // The processing tick's own rules for taking a file.
+  bool CanTakeFiles() const;
+  // Starts or stops the folder watch as processing and "PreluareImediata" say.
+  void UpdateArrivalWatch();
 
   DriverContext context_;
   DriverState state_;
@@ -98,6 +119,8 @@ class Driver {
   PortFailureReport portFailure_;
   bool checkingConnection_ = false;
   bool closed_ = false;
+  FolderWatch watch_;
+  bool arrivalPending_ = false;
 };
 
 }  // namespace ruvo

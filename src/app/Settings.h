@@ -24,6 +24,9 @@ struct Settings {
   int tratareFormaPlata = 0;     // "TratareFormaPlata": 0..1
   int sintaxa = 0;               // "Sintaxa": 0 current syntax, 1 legacy syntax
   int delay = 0;                 // "Delay": milliseconds after each receipt line
+  // "PreluareImediata": a receipt file is taken as soon as it arrives in the working folder,
+  // not at the next tick (never saved: set by editing the file)
+  bool preluareImediata = false;
 
   // The port a link opens: a cleared choice (0) connects to COM1.
   int PortToOpen() const { return port == 0 ? 1 : port; }

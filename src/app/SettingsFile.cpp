@@ -42,6 +42,7 @@ void ReadSettings(const IniFile& ini, Settings& s) {
   ReadChoice(ini, "TratareFormaPlata", defaults.tratareFormaPlata, 0, 1, s.tratareFormaPlata);
   const int delay = ini.ReadInteger(kSettingsSection, "Delay", defaults.delay);
   s.delay = delay < 0 ? 0 : delay;
+  s.preluareImediata = ini.ReadFlag(kSettingsSection, "PreluareImediata");
 }
 
 void WriteSettings(IniFile& ini, const Settings& s) {

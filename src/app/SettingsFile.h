@@ -19,6 +19,7 @@ inline const std::string kSettingsSection = "Configurari";
 //   previous choice stays;
 //   "TratareBonInDerulare" is never read: always 2;
 //   "Delay" below 0 counts as 0, since a pause cannot be negative.
+// "PreluareImediata" is read last; like every on/off key it is on only for "DA".
 void ReadSettings(const IniFile& ini, Settings& settings);
 
 // Writes the nine keys the operator can change, in their fixed order, and nothing else.

@@ -16,7 +16,9 @@ std::string VersionText();
 
 // Replaces "Versiune", "Stare" and "ConectatLaCasa" in section "INFO" of the status file at
 // path and keeps everything else; the file is written atomically, so the sales application
-// never reads half of it. A status file that exists but cannot be read is left alone rather
+// never reads half of it. It is rewritten at every call, since its time tells that the
+// driver lives; when its content stays the same, the same bytes are written over it in
+// place (nothing flushed, nothing renamed). A status file that exists but cannot be read is left alone rather
 // than replaced by one without its other content: false. False also when writing fails.
 bool WriteStatus(const std::string& path, const std::string& stare, bool connected);
 

@@ -1,22 +1,17 @@
 #include "app/TimerLoop.h"
 
-#include <algorithm>
-#include <cstdint>
-
 namespace ruvo {
 
-namespace {
-constexpr std::int64_t kStopPollMs = 50;
-}
-
 void RunTimerLoop(Driver& driver, IClock& clock, const std::function<bool()>& stopRequested,
-                  const std::function<void()>& betweenTicks) {
+                  const LoopWait& wait, const std::function<void()>& betweenTicks) {
   std::int64_t nextTickMs = clock.MonotonicMs() + Driver::kTimerIntervalMs;
   while (!stopRequested()) {
     if (betweenTicks) betweenTicks();
+    driver.ReceiptArrived();
+    if (stopRequested()) break;
     const std::int64_t now = clock.MonotonicMs();
     if (now < nextTickMs) {
-      clock.SleepMs(std::min(kStopPollMs, nextTickMs - now));
+      if (!driver.ArrivalPending()) wait(nextTickMs - now);
       continue;
     }
     const std::int64_t tickStart = now;
@@ -25,6 +20,10 @@ void RunTimerLoop(Driver& driver, IClock& clock, const std::function<bool()>& st
     driver.TprocessorTick();
     nextTickMs = tickStart + Driver::kTimerIntervalMs;
   }
+}
+
+void RunTimerLoop(Driver& driver, IClock& clock, const std::function<bool()>& stopRequested) {
+  RunTimerLoop(driver, clock, stopRequested, [&clock](std::int64_t ms) { clock.SleepMs(ms); });
 }
 
 }  // namespace ruvo

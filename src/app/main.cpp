@@ -1,6 +1,7 @@
 // ruvo_drv: the driver's entry. With a display (and a build with the window) the driver
 // runs as the desktop program with its window and tray icon. Headless, the two 1000 ms
-// timers are fired by a loop on the system clock, message boxes go to standard error, and
+// timers are fired by a loop on the system clock (which also wakes for receipt files
+// when immediate pickup is on, and for the control socket), message boxes go to standard error, and
 // every question gets the answer of an absent operator.
 #include <csignal>
 #include <cstdio>
@@ -31,6 +32,8 @@
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/SingleInstance.h"
+#include "platform/StopSignals.h"
+#include "platform/WaitReadable.h"
 #include "receipt/EcrReceiptExecution.h"
 
 #ifdef RUVO_WITH_GUI
@@ -194,8 +197,15 @@ int Run(int argc, char** argv) {
 #ifdef RUVO_WITH_GUI
   if (window) return window->Run(driver, &observer, [] { return g_stop != 0; });
 #endif
+  // Idle, the loop sleeps until the next tick, a receipt file, a control request or a stop
+  // signal (the signals go to a descriptor from here on; one that came before is in g_stop).
+  ruvo::StopSignals stopSignals;
   driver.Start();
-  ruvo::RunTimerLoop(driver, clock, [] { return g_stop != 0; }, [&] { control.ServeOne(); });
+  const int arrivals = driver.ArrivalWatch().Fd();
+  ruvo::RunTimerLoop(
+      driver, clock, [&] { return g_stop != 0 || stopSignals.Requested(); },
+      [&](std::int64_t ms) { ruvo::WaitReadable({stopSignals.Fd(), arrivals, control.Fd()}, ms); },
+      [&] { control.ServeOne(); });
   driver.Close();
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "ecr/DecimalText.h"
 
@@ -15,6 +16,9 @@ constexpr int kMaxAttempts = 3;
 // The keep-alive the ECR answers while it is busy printing.
 constexpr std::string_view kPollCommand = "1010";
 constexpr std::size_t kPollAnswerLength = 11;
+// The receive buffer's first size: a usual answer fits, and the answer's fixed offsets
+// (up to 9) can always be looked at.
+constexpr std::size_t kMinRxBuffer = 256;
 
 // The data part of an answer frame held in buf (count bytes received, bytes past count are
 // zero and the buffer holds at least 10 bytes).
@@ -44,11 +48,7 @@ std::size_t FindAnswerEnd(const std::uint8_t* buf, std::size_t oldCount, std::si
 }  // namespace
 
 TXruvoLinux::TXruvoLinux(std::unique_ptr<ISerialPort> port, IClock& clock, IEventPump& pump)
-    : port_(std::move(port)),
-      clock_(clock),
-      pump_(pump),
-      // Allocated once per link; a failed allocation gives a link that never connects.
-      rxBuffer_(new (std::nothrow) std::uint8_t[kRxBufferSize]()) {}
+    : port_(std::move(port)), clock_(clock), pump_(pump) {}
 
 TXruvoLinux::~TXruvoLinux() {
   try {
@@ -61,7 +61,7 @@ TXruvoLinux::~TXruvoLinux() {
 bool TXruvoLinux::OpenPort(int portNumber, int /*baudIndex*/) {
   ClosePort();
   connected_ = false;
-  if (!port_ || !rxBuffer_ || portNumber < 1) return false;
+  if (!port_ || portNumber < 1) return false;
   try {
     const bool opened = port_->Open("COM" + std::to_string(portNumber));
     connected_ = opened && port_->Connected();
@@ -114,14 +114,14 @@ std::string TXruvoLinux::BuildFrame(std::string_view commandText) {
 }
 
 std::string TXruvoLinux::GetAnswerData() const {
-  if (!rxBuffer_) return std::string();
-  return AnswerDataOf(rxBuffer_.get(), static_cast<std::size_t>(rxCount_));
+  if (rxBuffer_.size() < kMinRxBuffer) return std::string();  // nothing ever arrived
+  return AnswerDataOf(rxBuffer_.data(), static_cast<std::size_t>(rxCount_));
 }
 
 std::string_view TXruvoLinux::LengthPrefixedData() const {
-  if (!rxBuffer_ || answerLength_ <= 0 || rxCount_ <= 5) return std::string_view();
+  if (answerLength_ <= 0 || rxCount_ <= 5) return std::string_view();
   const std::int32_t available = std::min(answerLength_, rxCount_ - 5);
-  return std::string_view(reinterpret_cast<const char*>(rxBuffer_.get()) + 5,
+  return std::string_view(reinterpret_cast<const char*>(rxBuffer_.data()) + 5,
                           static_cast<std::size_t>(available));
 }
 
@@ -145,8 +145,23 @@ void TXruvoLinux::CheckTimer() {
 
 void TXruvoLinux::ClearReceive() {
   answerComplete_ = false;
-  if (rxBuffer_ && rxCount_ > 0) std::memset(rxBuffer_.get(), 0, static_cast<std::size_t>(rxCount_));
+  if (rxCount_ > 0) std::memset(rxBuffer_.data(), 0, static_cast<std::size_t>(rxCount_));
   rxCount_ = 0;
+}
+
+std::size_t TXruvoLinux::MakeRxRoom(std::size_t count) {
+  const std::size_t used = static_cast<std::size_t>(rxCount_);
+  const std::size_t wanted = std::min(used + count, kRxBufferSize);
+  if (wanted > rxBuffer_.size()) {
+    // Doubling keeps a long answer from being copied at every piece; the bound stays.
+    const std::size_t grown = std::max({wanted, kMinRxBuffer, std::min(2 * rxBuffer_.size(), kRxBufferSize)});
+    try {
+      rxBuffer_.resize(grown, 0);
+    } catch (const std::bad_alloc&) {
+      // What does not fit is lost, as bytes beyond the bound are; the answer then fails.
+    }
+  }
+  return std::min(count, rxBuffer_.size() - used);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -156,7 +171,6 @@ int TXruvoLinux::SendCommand(const std::string& commandText) {
   lastAnswer_.clear();
   const std::string frame = BuildFrame(commandText);
   if (frame.empty()) return kErrTextTooLong;
-  if (!rxBuffer_) return kErrTimeOut;
 
   int attempt = 1;
   for (;;) {
@@ -172,7 +186,7 @@ int TXruvoLinux::SendCommand(const std::string& commandText) {
       WaitSlice();
       if (timedOut_ && !StatusPoll()) RestartTimer();
     }
-    if (rxBuffer_[0] == kNak) {
+    if (FirstRxByte() == kNak) {
       ++attempt;
       answerComplete_ = false;
     }
@@ -182,13 +196,13 @@ int TXruvoLinux::SendCommand(const std::string& commandText) {
   StopTimer();
 
   int result = kOk;
-  if (rxBuffer_[0] == kNak) {
+  if (FirstRxByte() == kNak) {
     result = kErrNak;
   } else if (timedOut_) {
     result = kErrTimeOut;
   }
   const bool endsWithEtx = rxCount_ > 0 && rxBuffer_[rxCount_ - 1] == kEtx;
-  if ((rxBuffer_[0] == kAck || rxBuffer_[0] == kNak) && endsWithEtx) {
+  if ((FirstRxByte() == kAck || FirstRxByte() == kNak) && endsWithEtx) {
     lastAnswer_ = GetAnswerData();
     if (lastAnswer_.size() == 5 && lastAnswer_.compare(0, 3, "ERR") == 0) {
       result = DecimalIntOr(std::string_view(lastAnswer_).substr(3, 2), kErrNak);
@@ -254,14 +268,13 @@ void TXruvoLinux::ComRxChar(const std::uint8_t* data, std::size_t count) {
     return;
   }
 
-  const std::size_t room = kRxBufferSize - static_cast<std::size_t>(rxCount_);
-  const std::size_t stored = std::min(count, room);
-  std::memcpy(rxBuffer_.get() + rxCount_, data, stored);
+  const std::size_t stored = MakeRxRoom(count);
+  if (stored > 0) std::memcpy(rxBuffer_.data() + rxCount_, data, stored);
   const std::size_t oldCount = static_cast<std::size_t>(rxCount_);
   rxCount_ += static_cast<std::int32_t>(stored);
   if (stored > 0) RestartTimer();
 
-  const std::uint8_t* rx = rxBuffer_.get();
+  const std::uint8_t* rx = rxBuffer_.data();
   if (lengthPrefixed_) {
     if (rxCount_ >= 5) {
       const std::uint32_t announced = (std::uint32_t{rx[1]} << 24) | (std::uint32_t{rx[2]} << 16) |
@@ -278,7 +291,7 @@ void TXruvoLinux::ComRxChar(const std::uint8_t* data, std::size_t count) {
   if (answerComplete_) return;
   const std::size_t end = FindAnswerEnd(rx, oldCount, static_cast<std::size_t>(rxCount_));
   if (end > 0) {
-    std::memset(rxBuffer_.get() + end, 0, static_cast<std::size_t>(rxCount_) - end);
+    std::memset(rxBuffer_.data() + end, 0, static_cast<std::size_t>(rxCount_) - end);
     rxCount_ = static_cast<std::int32_t>(end);
     answerComplete_ = true;
   }
@@ -286,7 +299,7 @@ void TXruvoLinux::ComRxChar(const std::uint8_t* data, std::size_t count) {
 
 bool TXruvoLinux::StatusPoll() {
   bool result = true;
-  if (!statusPollEnabled_ || rxCount_ != 1 || rxBuffer_[0] != kAck) return result;
+  if (!statusPollEnabled_ || rxCount_ != 1 || FirstRxByte() != kAck) return result;
 
   pollActive_ = true;
   pollComplete_ = false;

@@ -26,6 +26,7 @@ namespace ruvo {
 // Commands that must look at the raw result before SetError use Transact instead.
 class TXruvoLinux {
  public:
+  // The most one answer may hold; the buffer grows to what arrives, up to this.
   static constexpr std::size_t kRxBufferSize = 4'000'000;
   static constexpr std::size_t kPollBufferSize = 1000;
   static constexpr std::size_t kSendBufferSize = 1000;
@@ -296,7 +297,7 @@ class TXruvoLinux {
   bool TimedOut() const { return timedOut_; }
   bool AnswerComplete() const { return answerComplete_; }
   // The bytes of the last answer, as received.
-  const std::uint8_t* RxBuffer() const { return rxBuffer_.get(); }
+  const std::uint8_t* RxBuffer() const { return rxBuffer_.data(); }
   std::int32_t RxCount() const { return rxCount_; }
   // First byte of the last answer (0 when nothing arrived).
   std::uint8_t FirstRxByte() const { return rxCount_ > 0 ? rxBuffer_[0] : 0; }
@@ -316,6 +317,8 @@ class TXruvoLinux {
   void CheckTimer();
   // Zero-fills the used part of the receive buffer; everything past RxCount stays zero.
   void ClearReceive();
+  // Room for count more received bytes, within kRxBufferSize: how many of them fit.
+  std::size_t MakeRxRoom(std::size_t count);
   // One slice of waiting: read what arrives, check the timer, let the UI breathe.
   void WaitSlice();
   void ComRxChar(const std::uint8_t* data, std::size_t count);
@@ -347,7 +350,8 @@ class TXruvoLinux {
   bool timerRunning_ = false;
   bool timedOut_ = false;
 
-  std::unique_ptr<std::uint8_t[]> rxBuffer_;
+  // Grows to what arrives, up to kRxBufferSize; the bytes past rxCount_ are zero.
+  std::vector<std::uint8_t> rxBuffer_;
   std::int32_t rxCount_ = 0;
   bool answerComplete_ = false;
 

@@ -63,6 +63,12 @@ std::int64_t SystemClock::MonotonicUs() const {
   return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+std::int64_t SystemClock::FileTimeNowNs() const {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
 void SystemClock::SleepMs(std::int64_t ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,8 +26,13 @@ class HookedClock final : public IClock {
     if (onSleep) onSleep(sleeps);
     time_.SleepMs(ms);
   }
+  // Real file times on request: by default, virtual time says no file is old.
+  std::int64_t FileTimeNowNs() const override {
+    return realFileTimes ? SystemClock().FileTimeNowNs() : 0;
+  }
   std::function<void(int)> onSleep;
   int sleeps = 0;
+  bool realFileTimes = false;
 
  private:
   VirtualClock time_;
@@ -88,14 +94,13 @@ class SlowWriter {
   bool started_ = false;
 };
 
-TEST(CycleSlowWriter, AReceiptFileIsReadOnlyOnceItIsWhole) {
-  CycleFixtureBase f;
-  HookedClock clock;
+// Picks up the file the writer still holds, lets the writer finish at the given sleep of
+// the cycle, and checks that the file ran whole.
+void ExpectRunWholeOnceFinished(CycleFixtureBase& f, HookedClock& clock, SlowWriter& writer,
+                                int finishAtSleep) {
   ReceiptFileCycle cycle(f.state, f.op, clock, f.execution);
-  SlowWriter writer(f.PathOf("ONLINE.TXT"));
-  ASSERT_TRUE(writer.Started());
   clock.onSleep = [&](int sleep) {
-    if (sleep == 5) writer.Finish();
+    if (sleep == finishAtSleep) writer.Finish();
   };
   EXPECT_TRUE(cycle.PickUpNext());
   ASSERT_EQ(f.execution.executedLines.size(), 1u);
@@ -103,6 +108,14 @@ TEST(CycleSlowWriter, AReceiptFileIsReadOnlyOnceItIsWhole) {
             (std::vector<std::string>{"1;ITEM;PCS;1;1;250;200000", "5;500;1"}));
   EXPECT_EQ(f.Read("ERROR.TXT"), "0 OK\r\n");
   EXPECT_FALSE(Exists(f.PathOf("ONLINE.TXT")));
+}
+
+TEST(CycleSlowWriter, AReceiptFileIsReadOnlyOnceItIsWhole) {
+  CycleFixtureBase f;
+  HookedClock clock;
+  SlowWriter writer(f.PathOf("ONLINE.TXT"));
+  ASSERT_TRUE(writer.Started());
+  ExpectRunWholeOnceFinished(f, clock, writer, 5);
 }
 
 TEST(CycleWriterDetection, SeesWritersButNotReaders) {
@@ -132,6 +145,50 @@ TEST(CycleWriterDetection, AFileThatChangesDuringThePauseIsNotRead) {
   ASSERT_TRUE(content.has_value());
   EXPECT_EQ(content->lines.size(), 2u);
   EXPECT_EQ(content->identity, IdentityOf(path));
+}
+
+// Sets the file's last-write time to a moment long past, with a fraction of a second, as a
+// file written minutes ago has.
+void MakeOld(const std::string& path) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const timespec old{now.tv_sec - 600, 123456789};
+  const timespec times[2] = {old, old};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+TEST(CycleWriterDetection, OnlyAFileWrittenWithinTheWindowWaitsForIt) {
+  constexpr std::int64_t kMs = 1000000;
+  const std::int64_t now = 1'700'000'000'123'000'000;
+  EXPECT_EQ(RemainingStablePauseMs(now - 600'000 * kMs, now), 0);    // long ago
+  EXPECT_EQ(RemainingStablePauseMs(now - 120 * kMs, now), 0);        // window and margin
+  EXPECT_EQ(RemainingStablePauseMs(now - 70 * kMs, now), 50);        // the rest of it
+  EXPECT_EQ(RemainingStablePauseMs(now, now), kStablePauseMs);       // just written
+  EXPECT_EQ(RemainingStablePauseMs(now + 5000 * kMs, now), kStablePauseMs);  // future
+  // Whole seconds: a file system that keeps no finer time says nothing of the last 100 ms.
+  EXPECT_EQ(RemainingStablePauseMs(1'699'999'000'000'000'000, now), kStablePauseMs);
+
+  TempFolder folder;
+  const std::string path = folder / "ONLINE.TXT";
+  WriteBytes(path, kFirstHalf);
+  MakeOld(path);
+  HookedClock clock;
+  clock.realFileTimes = true;
+  const auto content = ReadCompleteReceipt(path, clock);
+  ASSERT_TRUE(content.has_value());
+  EXPECT_EQ(content->lines.size(), 1u);
+  EXPECT_EQ(clock.sleeps, 0);  // read at once
+}
+
+TEST(CycleSlowWriter, AnOldTimeDoesNotLetAFileStillOpenForWritingBeRead) {
+  CycleFixtureBase f;
+  HookedClock clock;
+  SlowWriter writer(f.PathOf("ONLINE.TXT"));
+  ASSERT_TRUE(writer.Started());
+  MakeOld(f.PathOf("ONLINE.TXT"));
+  clock.realFileTimes = true;
+  EXPECT_FALSE(ReadCompleteReceipt(f.PathOf("ONLINE.TXT"), clock).has_value());
+  ExpectRunWholeOnceFinished(f, clock, writer, 3);
 }
 
 }  // namespace

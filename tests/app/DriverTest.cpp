@@ -1,10 +1,14 @@
 // The driver against the in-process simulated ECR, in virtual time: the status file at
 // every transition, the connection check with its JE warnings, the retry timer, the idle
 // check, the busy and re-entry guards, and the close sequence.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "DriverTestSupport.h"
 #include "app/JeWarnings.h"
+#include "app/ReceiptFileReader.h"
 
 namespace ruvo::testing {
 namespace {
@@ -37,6 +41,31 @@ TEST(DriverStatusFile, EveryTransitionIsWritten) {
   EXPECT_EQ(bench.Status("Altceva"), "pastrat");
   EXPECT_NE(ReadBytes(bench.driver.StatusPath()).find("[Casa]\r\nNr=1\r\n"), std::string::npos);
   EXPECT_TRUE(bench.op.errors.empty());
+}
+
+TEST(DriverStatusFile, RewrittenAfterEveryCheckWithTheSameContent) {
+  DriverBench bench;
+  WriteBytes(bench.driver.StatusPath(), "; the sales application's note\r\n[INFO]\r\nAltceva=1\r\n");
+  bench.driver.Start();
+  const std::string content = ReadBytes(bench.driver.StatusPath());
+  for (int k = 0; k < 3; ++k) {
+    // An old time, so that the rewrite shows whatever the time stamps' granularity.
+    const timespec old[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, bench.driver.StatusPath().c_str(), old, 0), 0);
+    bench.Tick();  // the idle connection check
+    const std::optional<FileIdentity> after = IdentityOf(bench.driver.StatusPath());
+    ASSERT_TRUE(after.has_value());
+    EXPECT_GT(after->lastWriteNs, std::int64_t{1'000'000'000} * 1'000'000'000);
+    EXPECT_EQ(ReadBytes(bench.driver.StatusPath()), content);
+  }
+  // A change of content is still written whole and renamed into place.
+  const std::optional<FileIdentity> before = IdentityOf(bench.driver.StatusPath());
+  bench.SetEcrSilent(true);
+  bench.Tick();
+  EXPECT_EQ(bench.Status("ConectatLaCasa"), "NU");
+  EXPECT_NE(IdentityOf(bench.driver.StatusPath())->inode, before->inode);
+  EXPECT_NE(content.find("; the sales application's note\r\n"), std::string::npos);
+  EXPECT_NE(content.find("Altceva=1\r\n"), std::string::npos);
 }
 
 TEST(DriverClose, SavesTheSettingsAndStopsBothTimers) {

@@ -195,7 +195,8 @@ TEST_F(SettingsTest, AnUnreadableSettingsFileIsReportedAndNeverOverwritten) {
 }
 
 // The commented sample of examples/ names every key the driver reads, spelt as it reads
-// them, and loads as the defaults but for its log and its clean-up of old files.
+// them, and loads as the defaults but for its log, its immediate pickup and its clean-up of
+// old files.
 TEST_F(SettingsTest, TheSampleSettingsFileSpellsEveryKeyRight) {
   const std::string sample = ReadBytes(std::string(RUVO_SOURCE_DIR) + "/examples/XRUVODRV.INI");
   IniFile ini;
@@ -207,13 +208,15 @@ TEST_F(SettingsTest, TheSampleSettingsFileSpellsEveryKeyRight) {
                       "CodFormaPlata", "LogFile", "FaraVerificareConexiune", "History",
                       "DialogMesajEroare", "MesajLaListareItem", "StergereFisierevechi",
                       "MarjaZileStergere", "CuratareFolderLucru", "TratareEroareStare",
-                      "TratareBonInDerulare", "TratareFormaPlata", "Sintaxa", "Delay"}));
+                      "TratareBonInDerulare", "TratareFormaPlata", "Sintaxa", "Delay",
+                      "PreluareImediata"}));
   const Settings s = [&] {
     bench.WriteSettings(sample);
     bench.driver.LoadSettings();
     return bench.driver.State().settings;
   }();
   EXPECT_TRUE(s.logFile);
+  EXPECT_TRUE(s.preluareImediata);
   EXPECT_EQ(s.port, 1);
   EXPECT_EQ(s.longTimeOut, 5);
   // The sample keeps Log/ and History/ bounded.

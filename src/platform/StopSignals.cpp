@@ -1,0 +1,49 @@
+#include "platform/StopSignals.h"
+
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+namespace ruvo {
+
+namespace {
+
+sigset_t StopSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  return set;
+}
+
+}  // namespace
+
+StopSignals::StopSignals() {
+  const sigset_t set = StopSet();
+  if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) return;
+  fd_ = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+  if (fd_ < 0) sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+StopSignals::~StopSignals() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  const sigset_t set = StopSet();
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+bool StopSignals::Requested() {
+  if (fd_ < 0) return requested_;
+  signalfd_siginfo info{};
+  for (;;) {
+    const ssize_t n = ::read(fd_, &info, sizeof info);
+    if (n < 0 && errno == EINTR) continue;
+    if (n != static_cast<ssize_t>(sizeof info)) break;
+    requested_ = true;
+  }
+  return requested_;
+}
+
+}  // namespace ruvo
