@@ -1,4 +1,5 @@
 // The headless timer loop in virtual time, and the command line of ruvo_drv.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "DriverTestSupport.h"
@@ -58,18 +59,22 @@ TEST(TimerLoop, TicksDueDuringALongFileAreNotQueuedUp) {
   EXPECT_EQ(pickUpTimes, (std::vector<std::int64_t>{1000, 7500, 7500, 8500}));
 }
 
-TEST(TimerLoop, ControlRequestsAreServedBetweenTicksWithinFiftyMilliseconds) {
+// A control request wakes the loop's wait (its socket is one of the descriptors waited
+// for); it is served at once, not at the next tick, and the ticks keep their rhythm.
+TEST(TimerLoop, ControlRequestsAreServedWhenTheyWakeTheWait) {
   DriverBench bench;
   SlowReceiptFiles files(bench.clock);
   StartWithoutConnectionChecks(bench, files);
   const std::int64_t start = bench.clock.MonotonicMs();
+  constexpr std::int64_t kRequestEveryMs = 300;
   std::vector<std::int64_t> served;
   RunTimerLoop(
       bench.driver, bench.clock, [&] { return bench.clock.MonotonicMs() - start >= 3000; },
+      [&](std::int64_t ms) { bench.clock.SleepMs(std::min(ms, kRequestEveryMs)); },
       [&] { served.push_back(bench.clock.MonotonicMs() - start); });
-  ASSERT_GE(served.size(), 60U);
+  ASSERT_GE(served.size(), 8U);
   EXPECT_EQ(served.front(), 0);
-  for (std::size_t k = 1; k < served.size(); ++k) EXPECT_LE(served[k] - served[k - 1], 50) << k;
+  for (std::size_t k = 1; k < served.size(); ++k) EXPECT_LE(served[k] - served[k - 1], kRequestEveryMs) << k;
   EXPECT_EQ(files.pickUps, 2);
 }
 
