@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -177,6 +179,16 @@ bool Pty::Open(std::string& error) {
   return true;
 }
 
+void Pty::ReleaseStaleHold() {
+  if (slaveHold_ < 0) return;
+  int exclusive = 0;
+  if (ioctl(slaveHold_, TIOCGEXCL, &exclusive) != 0 || exclusive == 0) return;
+  // A client that holds the line keeps its flock until it closes or dies.
+  if (flock(slaveHold_, LOCK_EX | LOCK_NB) != 0) return;
+  ioctl(slaveHold_, TIOCNXCL);
+  flock(slaveHold_, LOCK_UN);
+}
+
 void Pty::Close() {
   if (slaveHold_ >= 0) close(slaveHold_);
   if (master_ >= 0) close(master_);
@@ -241,6 +253,7 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
       usleep(20000);  // nobody on the slave side; wait for the next connection
     }
     if (hasControl && ready > 0 && (fds[1].revents & POLLIN) != 0) control.ReadLines(engine, log);
+    pty->ReleaseStaleHold();
 
     for (std::size_t n; (n = engine.TakeDue(buffer, sizeof buffer)) > 0;) {
       if (!WriteAll(pty->Master(), buffer, n, stop)) {

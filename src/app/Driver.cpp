@@ -6,8 +6,10 @@
 #include "app/JeWarnings.h"
 #include "app/SettingsFile.h"
 #include "app/StatusFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "receipt/ExportTransfer.h"
 
 namespace ruvo {
 
@@ -61,9 +63,21 @@ void Driver::ReportError(const std::string& text) {
 }
 
 void Driver::Start() {
+  RemoveLeftoverTemporaryFiles();
   state_.jeFreeLines = -1;
   LoadSettings();
   SetProcessing(true);
+}
+
+void Driver::RemoveLeftoverTemporaryFiles() {
+  // Only a writer killed half-way leaves them, and no other writes into these folders.
+  RemoveTemporaryFiles(state_.workingFolder);
+  for (const std::string_view name : {std::string_view("Log"), std::string_view("History"),
+                                      kExportFolderName}) {
+    if (const auto folder = ResolveSubfolder(state_.workingFolder, std::string(name))) {
+      RemoveTemporaryFiles(*folder);
+    }
+  }
 }
 
 void Driver::LoadSettings() {

@@ -6,6 +6,7 @@
 #include "app/CleanOldFiles.h"
 #include "app/ReceiptFileReader.h"
 #include "app/ResponseWarnings.h"
+#include "app/StrangeEntries.h"
 #include "platform/AtomicFile.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
@@ -54,7 +55,8 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       execution_(&execution),
       files_(ownedFiles_.get()),
       guard_(*files_, clock),
-      response_(state, op, guard_.WarningLines()) {}
+      response_(state, op, guard_.WarningLines()),
+      strangeEntries_(*files_) {}
 
 ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock,
                                    IReceiptExecution& execution, IFileOperations& files)
@@ -64,7 +66,8 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       execution_(&execution),
       files_(&files),
       guard_(files, clock),
-      response_(state, op, guard_.WarningLines()) {}
+      response_(state, op, guard_.WarningLines()),
+      strangeEntries_(*files_) {}
 
 ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock)
     : state_(state),
@@ -75,10 +78,12 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       execution_(ownedExecution_.get()),
       files_(ownedFiles_.get()),
       guard_(*files_, clock),
-      response_(state, op, guard_.WarningLines()) {}
+      response_(state, op, guard_.WarningLines()),
+      strangeEntries_(*files_) {}
 
 std::optional<std::string> ReceiptFileCycle::FindNext() {
-  for (const std::string& name : ListMatching(state_.workingFolder, kReceiptMask)) {
+  for (const std::string& name : ListEntriesMatching(state_.workingFolder, kReceiptMask)) {
+    if (strangeEntries_.IsSetAside(state_.workingFolder, name)) continue;
     if (!guard_.IsSkipped(state_.workingFolder, name)) return name;
   }
   return std::nullopt;
@@ -93,6 +98,7 @@ bool ReceiptFileCycle::PickUpNext() {
     return false;  // a folder that cannot be listed now may be listed on the next tick
   }
   if (!name) return false;
+  if (IsStrangeEntry(JoinPath(state_.workingFolder, *name))) return RefuseStrangeEntry(*name);
 
   BusyScope busy(state_.busy);
   try {
@@ -120,6 +126,22 @@ bool ReceiptFileCycle::PickUpNext() {
   return true;
 }
 
+bool ReceiptFileCycle::RefuseStrangeEntry(const std::string& name) {
+  BusyScope busy(state_.busy);
+  try {
+    state_.fileSuffix = ReceiptSuffix(name);
+    state_.fileStamp = FormatFileStamp(clock_.Now());
+    response_.BeginFile();
+    ClearResponseItems();
+    WriteResponse(kCannotOpenPrefix + name);
+    strangeEntries_.SetAside(state_.workingFolder, name, state_.fileStamp);
+  } catch (...) {
+    ReportException(WhatOf(std::current_exception()));
+  }
+  clock_.SleepMs(kPauseAfterFileMs);
+  return true;
+}
+
 void ReceiptFileCycle::ReportException(const std::string& what) {
   try {
     // Without this the sales application would wait for an answer that never comes.
@@ -140,6 +162,7 @@ void ReceiptFileCycle::ClearResponseItems() {
   r.administrativeAnswer.reset();
   r.autoFinishedReceipt.reset();
   r.extraLines.clear();
+  r.statusNotRead = false;
   // The fiscal series stays: the receipt executor clears it when a receipt file starts.
 }
 
@@ -174,7 +197,7 @@ std::optional<ReceiptFileContent> ReceiptFileCycle::ReadWithRetry(const std::str
 void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>& log) {
   std::optional<ReceiptFileContent> read = ReadWithRetry(JoinPath(state_.workingFolder, name));
   if (!read) {
-    WriteResponse("Nu pot deschide fisierului " + name);
+    WriteResponse(kCannotOpenPrefix + name);
     return;
   }
   ranIdentity_ = read->identity;

@@ -9,6 +9,7 @@
 #include "app/ReceiptFileGuard.h"
 #include "app/ReceiptFileReader.h"
 #include "app/ResponseFile.h"
+#include "app/StrangeEntries.h"
 #include "console/Operator.h"
 #include "platform/Clock.h"
 
@@ -23,6 +24,9 @@ std::string ReceiptSuffix(const std::string& name);
 
 // The answer of a file whose processing was cut short by an unexpected error, so that the
 // sales application is never left without an answer (or with the previous one).
+// The answer of a receipt file that cannot be read, followed by its name.
+inline const std::string kCannotOpenPrefix = "Nu pot deschide fisierului ";
+
 inline const std::string kProcessingFailedPrefix = "8098;Eroare la procesarea fisierului : ";
 
 // The receipt file cycle: one receipt file per call of PickUpNext, from pickup to the
@@ -73,6 +77,9 @@ class ReceiptFileCycle {
   std::optional<std::string> FindNext();
   // Steps 2 to 6: read, convert, copy, check and execute; fills log.
   void RunFile(const std::string& name, std::vector<std::string>& log);
+  // Answers an entry under a receipt name that is no regular file without opening it, and
+  // sets it aside; one pickup like a file's, pause included.
+  bool RefuseStrangeEntry(const std::string& name);
   std::optional<ReceiptFileContent> ReadWithRetry(const std::string& path);
   void SaveLog(const std::vector<std::string>& log);
   void ClearResponseItems();
@@ -87,6 +94,7 @@ class ReceiptFileCycle {
   IFileOperations* files_;
   ReceiptFileGuard guard_;
   ResponseWriter response_;
+  StrangeEntries strangeEntries_;
   std::optional<FileIdentity> ranIdentity_;  // the version of the current file that was read
 };
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "Version.h"
+#include "platform/Files.h"
 #include "platform/IniFile.h"
 
 namespace ruvo {
@@ -16,7 +17,8 @@ std::string VersionText() {
 
 bool WriteStatus(const std::string& path, const std::string& stare, bool connected) {
   IniFile ini;
-  if (!ini.Load(path)) return false;
+  // A link in the status file's place was never read; it is replaced, not written through.
+  if (!ini.Load(path) && !IsSymbolicLink(path)) return false;
   ini.WriteString(kStatusSection, "Versiune", VersionText());
   ini.WriteString(kStatusSection, "Stare", stare);
   ini.WriteString(kStatusSection, "ConectatLaCasa", connected ? "DA" : "NU");

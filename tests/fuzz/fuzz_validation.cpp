@@ -50,7 +50,7 @@ void CheckInvariants(const std::vector<std::string>& lines, const ruvo::Validati
   if (result.countedLines < 0 || static_cast<std::size_t>(result.countedLines) > lines.size()) {
     __builtin_trap();
   }
-  if (result.port && *result.port < 1) __builtin_trap();
+  if (result.port && *result.port == 0) __builtin_trap();  // 0 means the first port
 }
 
 }  // namespace
