@@ -9,72 +9,39 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "ecr/ScriptedPort.h"
 #include "ecr/TXruvoLinux.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
-#include "platform/SerialPort.h"
 
 namespace {
 
-struct Piece {
-  std::int64_t due = 0;
-  std::string bytes;
-};
+using ruvo::test::Chunk;
+using ruvo::test::Reaction;
 
-class FuzzedLine final : public ruvo::ISerialPort {
- public:
-  FuzzedLine(const std::uint8_t* data, std::size_t size, ruvo::VirtualClock& clock)
-      : data_(data), size_(size), clock_(clock) {}
-
-  bool Open(const std::string&) override { return connected_ = true; }
-  void Close() override { connected_ = false; }
-  bool Connected() const override { return connected_; }
-
-  bool Write(const std::uint8_t*, std::size_t) override {
-    // The reaction to this frame: the next records up to an empty one.
-    std::int64_t due = clock_.MonotonicMs();
-    while (offset_ + 2 <= size_) {
-      const std::size_t length = data_[offset_];
-      const std::int64_t pause = data_[offset_ + 1] * 10;
-      offset_ += 2;
-      if (length == 0) break;
-      const std::size_t available = std::min(length, size_ - offset_);
-      due += pause;
-      pending_.push_back(
-          Piece{due, std::string(reinterpret_cast<const char*>(data_ + offset_), available)});
-      offset_ += available;
+// The input's records as one reaction per request frame.
+std::vector<Reaction> ReactionsOf(const std::uint8_t* data, std::size_t size) {
+  std::vector<Reaction> reactions(1);
+  std::size_t offset = 0;
+  while (offset + 2 <= size) {
+    const std::size_t length = data[offset];
+    const std::int64_t pause = data[offset + 1] * 10;
+    offset += 2;
+    if (length == 0) {
+      reactions.emplace_back();
+      continue;
     }
-    return true;
+    const std::size_t available = std::min(length, size - offset);
+    reactions.back().push_back(
+        Chunk{pause, std::string(reinterpret_cast<const char*>(data + offset), available)});
+    offset += available;
   }
-
-  std::size_t Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) override {
-    const std::int64_t now = clock_.MonotonicMs();
-    if (pending_.empty() || pending_.front().due > now + timeoutMs) {
-      clock_.Advance(timeoutMs);
-      return 0;
-    }
-    Piece& next = pending_.front();
-    clock_.Advance(next.due - now);
-    const std::size_t count = std::min(capacity, next.bytes.size());
-    std::memcpy(buffer, next.bytes.data(), count);
-    next.bytes.erase(0, count);
-    if (next.bytes.empty()) pending_.pop_front();
-    return count;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t offset_ = 0;
-  ruvo::VirtualClock& clock_;
-  std::deque<Piece> pending_;
-  bool connected_ = false;
-};
+  return reactions;
+}
 
 // Virtual time needs no slicing: each wait may block until its deadline.
 class WholeWaitPump final : public ruvo::IEventPump {
@@ -92,7 +59,9 @@ void ExpectError(ruvo::TXruvoLinux& link, bool ok) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   ruvo::VirtualClock clock;
   WholeWaitPump pump;
-  ruvo::TXruvoLinux link(std::make_unique<FuzzedLine>(data, size, clock), clock, pump);
+  auto line = std::make_unique<ruvo::test::ScriptedPort>(clock);
+  for (Reaction& reaction : ReactionsOf(data, size)) line->Queue(std::move(reaction));
+  ruvo::TXruvoLinux link(std::move(line), clock, pump);
   if (!link.OpenPort(1)) __builtin_trap();
 
   // Commands whose answers are taken apart in different ways; each takes the next reaction.
