@@ -17,8 +17,9 @@ std::string VersionText() {
 
 bool WriteStatus(const std::string& path, const std::string& stare, bool connected) {
   IniFile ini;
-  // A link in the status file's place was never read; it is replaced, not written through.
-  if (!ini.Load(path) && !IsSymbolicLink(path)) return false;
+  // A link (or a FIFO, a device) in the status file's place was never read: it is
+  // replaced, not written through.
+  if (!ini.Load(path) && IsRegularFile(path)) return false;
   ini.WriteString(kStatusSection, "Versiune", VersionText());
   ini.WriteString(kStatusSection, "Stare", stare);
   ini.WriteString(kStatusSection, "ConectatLaCasa", connected ? "DA" : "NU");

@@ -18,7 +18,7 @@ std::string VersionText();
 // path and keeps everything else; the file is written atomically, so the sales application
 // never reads half of it. A status file that exists but cannot be read is left alone rather
 // than replaced by one without its other content: false. False also when writing fails.
-// A symbolic link in its place is replaced by the status file.
+// A symbolic link, a FIFO or a device in its place is replaced by the status file.
 bool WriteStatus(const std::string& path, const std::string& stare, bool connected);
 
 }  // namespace ruvo

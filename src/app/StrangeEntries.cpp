@@ -1,17 +1,12 @@
 #include "app/StrangeEntries.h"
 
-#include <sys/stat.h>
-
 #include <iostream>
 
 #include "platform/Files.h"
 
 namespace ruvo {
 
-bool IsStrangeEntry(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
-}
+bool IsStrangeEntry(const std::string& path) { return FileExists(path) && !IsRegularFile(path); }
 
 std::string StrangeAsideName(const std::string& name, const std::string& stamp, int attempt) {
   std::string aside = "REFUZAT_" + stamp + "_" + name;

@@ -15,12 +15,6 @@ namespace ruvo {
 
 namespace {
 
-// A link to a regular file is no regular file: it is never followed.
-bool IsRegularFile(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // Calls visit(name) for every entry of folder but "." and ".."; visit returns false to stop.
 template <typename Visit>
 void ForEachEntry(const std::string& folder, Visit visit) {
@@ -145,9 +139,9 @@ bool FileExists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool IsSymbolicLink(const std::string& path) {
+bool IsRegularFile(const std::string& path) {
   struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool FolderExists(const std::string& path) {

@@ -50,7 +50,8 @@ bool DeleteFile(const std::string& path);
 // True for any existing entry (file, folder, link, even a dangling one).
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
-bool IsSymbolicLink(const std::string& path);
+// A link to a regular file is no regular file.
+bool IsRegularFile(const std::string& path);
 
 // The file's last-write time in local time, to the millisecond.
 std::optional<LocalDateTime> LastWriteTime(const std::string& path);
