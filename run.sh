@@ -40,7 +40,8 @@ stop_all() {
   echo "run.sh: driver and simulator stopped."
 }
 trap stop_all EXIT
-trap 'exit 130' INT TERM
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 build/xruvo_sim --link "$link" --paper "$paper" > "$demo/xruvo_sim.out" 2> "$demo/xruvo_sim.err" &
 sim=$!
