@@ -34,8 +34,8 @@ bool SameName(std::string_view a, std::string_view b) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Names and values the settings dialogs can produce: one line, no blanks around them,
-// nothing that makes a line a comment or a section, no "=" in a name, no "]" in a section.
+// Names and values that read back as written: one line, no blanks around them, nothing
+// that makes a line a comment or a section, no "=" in a name, no "]" in a section.
 bool Writable(const std::string& text, bool name, std::string_view forbidden) {
   if (text.empty()) return !name;
   if (IsBlank(text.front()) || IsBlank(text.back())) return false;
@@ -60,12 +60,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (parts.size() < 4) return 0;
   const std::string& section = parts[1];
   const std::string& key = parts[2];
-  const std::string& value = parts[3];
+  // A value cannot hold a line end: the writer drops them rather than split the line.
+  std::string value;
+  for (const char c : parts[3]) {
+    if (c != '\r' && c != '\n') value += c;
+  }
   if (!Writable(section, true, "]") || !Writable(key, true, "=") || !Writable(value, false, "")) {
     return 0;
   }
   const auto othersBefore = ini.SectionValues("Porturi");
-  ini.WriteString(section, key, value);
+  ini.WriteString(section, key, parts[3]);
 
   ruvo::IniFile reread;
   reread.Parse(ini.Text());
