@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
 # Builds Ruvo_Drv and the ECR simulator, then runs the driver headless on the folder demo/
-# with the simulated ECR on COM1. Ctrl-C stops both.
+# with the simulated ECR on COM1. Ctrl-C (SIGINT) or SIGTERM stops both.
 set -euo pipefail
+# A script that starts run.sh in the background hands it SIGINT ignored, and bash cannot
+# trap a signal that was ignored when it started: start once more with the default
+# actions back, so that SIGINT stops the demo as SIGTERM does.
+if [ -z "${RUVO_RUN_SIGNALS_RESET:-}" ]; then
+  RUVO_RUN_SIGNALS_RESET=1 exec env --default-signal=INT,TERM "$BASH" "$0" "$@"
+fi
 cd "$(dirname "$0")"
 root=$PWD
 demo=$root/demo
@@ -40,7 +46,8 @@ stop_all() {
   echo "run.sh: driver and simulator stopped."
 }
 trap stop_all EXIT
-trap 'exit 130' INT TERM
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 build/xruvo_sim --link "$link" --paper "$paper" > "$demo/xruvo_sim.out" 2> "$demo/xruvo_sim.err" &
 sim=$!

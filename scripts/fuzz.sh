@@ -1,22 +1,39 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer target of the receipt command language with clang in build-fuzz/
-# and runs it for 60 seconds on a copy of the seed corpus. Fails on any crash, leak or
-# undefined behaviour.
+# Builds the libFuzzer targets with clang in build-fuzz/ and runs each for FUZZ_SECONDS
+# (20 by default) on a copy of its seed corpus. Fails on any crash, leak or undefined
+# behaviour; the input that caused it is left in build-fuzz/artifacts/.
+#   fuzz_validation         the receipt command language (validation pass)
+#   fuzz_legacy_conversion  the conversion of files written for the older driver
+#   fuzz_link_answers       the ECR link reading answers in any pieces, at any pace
+#   fuzz_ini_file           the INI reader and writer (a load and save keeps every byte)
+# FUZZ_TARGETS="fuzz_ini_file ..." runs only those.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds="${FUZZ_SECONDS:-60}"
+seconds="${FUZZ_SECONDS:-20}"
+targets=(${FUZZ_TARGETS:-fuzz_validation fuzz_legacy_conversion fuzz_link_answers fuzz_ini_file})
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DRUVO_FUZZ=ON -DRUVO_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j2 --target fuzz_validation
+cmake --build build-fuzz -j2 --target "${targets[@]}"
 
-corpus=build-fuzz/corpus_validation
-mkdir -p "$corpus" build-fuzz/artifacts
-cp -n tests/fuzz/corpus/* "$corpus"/
+seeds_of() {
+  case "$1" in
+    fuzz_link_answers) echo tests/fuzz/corpus_link ;;
+    fuzz_ini_file) echo tests/fuzz/corpus_ini ;;
+    *) echo tests/fuzz/corpus ;;  # receipt files
+  esac
+}
 
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  build-fuzz/tests/fuzz/fuzz_validation "$corpus" \
-    -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix=build-fuzz/artifacts/ -print_final_stats=1
+mkdir -p build-fuzz/artifacts
+for target in "${targets[@]}"; do
+  corpus=build-fuzz/corpus_$target
+  mkdir -p "$corpus"
+  cp -n "$(seeds_of "$target")"/* "$corpus"/
+  echo "== $target, $seconds s"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    "build-fuzz/tests/fuzz/$target" "$corpus" \
+      -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+      -artifact_prefix="build-fuzz/artifacts/$target-" -print_final_stats=1
+done

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -189,6 +190,16 @@ void Pty::ReleaseExclusiveHold() const {
   if (slaveHold_ >= 0) ioctl(slaveHold_, TIOCNXCL);
 }
 
+void Pty::ReleaseStaleHold() {
+  if (slaveHold_ < 0) return;
+  int exclusive = 0;
+  if (ioctl(slaveHold_, TIOCGEXCL, &exclusive) != 0 || exclusive == 0) return;
+  // A client that holds the line keeps its flock until it closes or dies.
+  if (flock(slaveHold_, LOCK_EX | LOCK_NB) != 0) return;
+  ioctl(slaveHold_, TIOCNXCL);
+  flock(slaveHold_, LOCK_UN);
+}
+
 void Pty::Close() {
   if (slaveHold_ >= 0) close(slaveHold_);
   if (master_ >= 0) close(master_);
@@ -277,6 +288,7 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
       usleep(20000);  // nobody on the slave side; wait for the next connection
     }
     if (hasControl && ready > 0 && (fds[1].revents & POLLIN) != 0) control.ReadLines(engine, *pty, log);
+    pty->ReleaseStaleHold();
 
     for (std::size_t n; (n = engine.TakeDue(buffer, sizeof buffer)) > 0;) {
       logo.Update(engine.GetDevice(), log);

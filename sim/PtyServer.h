@@ -21,6 +21,11 @@ class Pty {
 
   bool Open(std::string& error);
   void Close();
+  // A client killed while it held the line in exclusive mode leaves that mode behind (a
+  // pseudo-terminal keeps it past the last close) and could never open the line again.
+  // Clients hold a flock beside the mode and lose it when they die: a line in exclusive
+  // mode whose lock is free has lost its holder and is freed.
+  void ReleaseStaleHold();
   int Master() const { return master_; }
   const std::string& SlavePath() const { return slavePath_; }
   // Ends the exclusive hold a driver took on the port (TIOCEXCL). A real port loses it

@@ -8,8 +8,10 @@
 #include "app/ReceiptCycle.h"
 #include "app/SettingsFile.h"
 #include "app/StatusFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "receipt/ExportTransfer.h"
 
 namespace ruvo {
 
@@ -63,9 +65,21 @@ void Driver::ReportError(const std::string& text) {
 }
 
 void Driver::Start() {
+  RemoveLeftoverTemporaryFiles();
   state_.jeFreeLines = -1;
   LoadSettings();
   SetProcessing(true);
+}
+
+void Driver::RemoveLeftoverTemporaryFiles() {
+  // Only a writer killed half-way leaves them, and no other writes into these folders.
+  RemoveTemporaryFiles(state_.workingFolder);
+  for (const std::string_view name : {std::string_view("Log"), std::string_view("History"),
+                                      kExportFolderName}) {
+    if (const auto folder = ResolveSubfolder(state_.workingFolder, std::string(name))) {
+      RemoveTemporaryFiles(*folder);
+    }
+  }
 }
 
 void Driver::LoadSettings() {

@@ -100,6 +100,8 @@ class Driver {
  private:
   void SetConnected(bool connected);
   void CreateFolder(const std::string& folder);
+  // Removes the temporary files of the atomic writer a killed driver left behind.
+  void RemoveLeftoverTemporaryFiles();
   void RunConnectionCheck();
   void Notify();
   void ReportError(const std::string& text);

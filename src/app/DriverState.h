@@ -20,6 +20,9 @@ struct ResponseItems {
   std::optional<std::string> administrativeAnswer;
   std::optional<std::string> autoFinishedReceipt;     // "A FOST FINALIZAT AUTOMAT BONUL "
   std::vector<std::string> extraLines;
+  // The file ran without reading the ECR's status (the pending-receipt query): the warning
+  // flags are the previous file's and say nothing about this one.
+  bool statusNotRead = false;
 };
 
 // Warning flags of the last pre-execution check; they stay from one file to the next.

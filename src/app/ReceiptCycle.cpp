@@ -7,6 +7,7 @@
 #include "app/CleanOldFiles.h"
 #include "app/ReceiptFileReader.h"
 #include "app/ResponseWarnings.h"
+#include "app/StrangeEntries.h"
 #include "platform/AtomicFile.h"
 #include "platform/ExceptionText.h"
 #include "platform/Files.h"
@@ -49,7 +50,8 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       files_(ownedFiles_.get()),
       journal_(state.workingFolder),
       guard_(*files_, clock, journal_),
-      response_(state, op, warningLines_) {}
+      response_(state, op, warningLines_),
+      strangeEntries_(*files_) {}
 
 ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock,
                                    IReceiptExecution& execution, IFileOperations& files)
@@ -60,7 +62,8 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       files_(&files),
       journal_(state.workingFolder),
       guard_(files, clock, journal_),
-      response_(state, op, warningLines_) {}
+      response_(state, op, warningLines_),
+      strangeEntries_(*files_) {}
 
 ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock)
     : state_(state),
@@ -72,10 +75,11 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       files_(ownedFiles_.get()),
       journal_(state.workingFolder),
       guard_(*files_, clock, journal_),
-      response_(state, op, warningLines_) {}
+      response_(state, op, warningLines_),
+      strangeEntries_(*files_) {}
 
 std::optional<std::string> ReceiptFileCycle::FindNext() {
-  const std::vector<std::string> waiting = ListMatching(state_.workingFolder, kReceiptMask);
+  const std::vector<std::string> waiting = ListEntriesMatching(state_.workingFolder, kReceiptMask);
   auto isWaiting = [&](const std::string& name) {
     return std::find(waiting.begin(), waiting.end(), name) != waiting.end();
   };
@@ -92,6 +96,7 @@ std::optional<std::string> ReceiptFileCycle::FindNext() {
     if (!guard_.IsSkipped(state_.workingFolder, record.name)) return record.name;
   }
   for (const std::string& name : waiting) {
+    if (strangeEntries_.IsSetAside(state_.workingFolder, name)) continue;
     if (!guard_.IsSkipped(state_.workingFolder, name)) return name;
   }
   return std::nullopt;
@@ -106,6 +111,7 @@ bool ReceiptFileCycle::PickUpNext() {
     return false;  // a folder that cannot be listed now may be listed on the next tick
   }
   if (!name) return false;
+  if (IsStrangeEntry(JoinPath(state_.workingFolder, *name))) return RefuseStrangeEntry(*name);
 
   BusyScope busy(state_.busy);
   // Nothing is sent to the ECR for a file that could not be answered.
@@ -171,6 +177,22 @@ void ReceiptFileCycle::WriteRecord(RunPhase phase, const std::string& receiptNum
   journal_.Put(*record_);
 }
 
+bool ReceiptFileCycle::RefuseStrangeEntry(const std::string& name) {
+  BusyScope busy(state_.busy);
+  try {
+    state_.fileSuffix = ReceiptSuffix(name);
+    state_.fileStamp = FormatFileStamp(clock_.Now());
+    response_.BeginFile();
+    ClearResponseItems();
+    WriteResponse(kCannotOpenPrefix + name);
+    strangeEntries_.SetAside(state_.workingFolder, name, state_.fileStamp);
+  } catch (...) {
+    ReportException(WhatOf(std::current_exception()));
+  }
+  clock_.SleepMs(kPauseAfterFileMs);
+  return true;
+}
+
 void ReceiptFileCycle::ReportException(const std::string& what) {
   try {
     // Without this the sales application would wait for an answer that never comes.
@@ -191,6 +213,7 @@ void ReceiptFileCycle::ClearResponseItems() {
   r.administrativeAnswer.reset();
   r.autoFinishedReceipt.reset();
   r.extraLines.clear();
+  r.statusNotRead = false;
   // The fiscal series stays: the receipt executor clears it when a receipt file starts.
 }
 
@@ -226,7 +249,7 @@ std::optional<ReceiptFileContent> ReceiptFileCycle::ReadWithRetry(const std::str
 void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>& log) {
   std::optional<ReceiptFileContent> read = ReadWithRetry(JoinPath(state_.workingFolder, name));
   if (!read) {
-    WriteResponse("Nu pot deschide fisierului " + name);
+    WriteResponse(kCannotOpenPrefix + name);
     return;
   }
   ranSha256_ = read->sha256;

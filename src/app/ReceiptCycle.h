@@ -10,6 +10,7 @@
 #include "app/ReceiptFileGuard.h"
 #include "app/ReceiptFileReader.h"
 #include "app/ResponseFile.h"
+#include "app/StrangeEntries.h"
 #include "console/Operator.h"
 #include "platform/Clock.h"
 
@@ -24,6 +25,9 @@ std::string ReceiptSuffix(const std::string& name);
 
 // The answer of a file whose processing was cut short by an unexpected error, so that the
 // sales application is never left without an answer (or with the previous one).
+// The answer of a receipt file that cannot be read, followed by its name.
+inline const std::string kCannotOpenPrefix = "Nu pot deschide fisierului ";
+
 inline const std::string kProcessingFailedPrefix = "8098;Eroare la procesarea fisierului : ";
 
 // The answer of a file other than a sale whose run a crash or a power cut interrupted: it
@@ -100,6 +104,9 @@ class ReceiptFileCycle {
   void RebuildWarningLines();
   // Steps 2 to 6: read, convert, copy, check and execute; fills log.
   void RunFile(const std::string& name, std::vector<std::string>& log);
+  // Answers an entry under a receipt name that is no regular file without opening it, and
+  // sets it aside; one pickup like a file's, pause included.
+  bool RefuseStrangeEntry(const std::string& name);
   std::optional<ReceiptFileContent> ReadWithRetry(const std::string& path);
   void SaveLog(const std::vector<std::string>& log);
   void ClearResponseItems();
@@ -116,6 +123,7 @@ class ReceiptFileCycle {
   ReceiptFileGuard guard_;
   std::vector<std::string> warningLines_;  // the cycle's lines of the warning box
   ResponseWriter response_;
+  StrangeEntries strangeEntries_;
   std::optional<std::string> ranSha256_;   // of the bytes of the current file that ran
   std::optional<InFlightRecord> record_;   // of the current file, once it reaches the ECR
   std::vector<std::string> recoveryNotes_;

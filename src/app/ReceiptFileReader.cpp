@@ -62,7 +62,7 @@ bool AnyEntry(const std::string& folder, Visit visit) {
 
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  if (::lstat(path.c_str(), &st) != 0) return std::nullopt;  // a link is not followed
   FileIdentity id;
   id.device = static_cast<std::uint64_t>(st.st_dev);
   id.inode = static_cast<std::uint64_t>(st.st_ino);

@@ -19,7 +19,8 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
-// The identity of the file at path, or nullopt when it cannot be examined.
+// The identity of the entry at path (a link's own, not its target's), or nullopt when it
+// cannot be examined.
 std::optional<FileIdentity> IdentityOf(const std::string& path);
 
 // True when some process holds the file open for writing (O_WRONLY or O_RDWR), found by

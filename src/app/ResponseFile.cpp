@@ -25,8 +25,10 @@ std::vector<std::string> BuildResponseLines(const std::string& text, const Drive
   if (r.administrativeAnswer) lines.push_back(*r.administrativeAnswer);
   if (r.autoFinishedReceipt) lines.push_back("A FOST FINALIZAT AUTOMAT BONUL " + *r.autoFinishedReceipt);
   for (const std::string& line : r.extraLines) lines.push_back(line);
-  if (state.warnings.paperNearEnd) lines.push_back("8024;ATENTIE ! SE TERMINA HARTIA");
-  if (state.warnings.journalAlmostFull) lines.push_back("8024;ATENTIE ! JURNAL APROAPE PLIN");
+  if (!r.statusNotRead) {
+    if (state.warnings.paperNearEnd) lines.push_back("8024;ATENTIE ! SE TERMINA HARTIA");
+    if (state.warnings.journalAlmostFull) lines.push_back("8024;ATENTIE ! JURNAL APROAPE PLIN");
+  }
   if (state.jeFreeLines > 500 && state.jeFreeLines < 100000) {
     lines.push_back("NUMARUL DE LINII LIBERE IN JE = " + std::to_string(state.jeFreeLines) +
                     "/  CHEMATI TEHNICIANUL AUTORIZAT PENTRU INLOCUIREA MEMORIEI JE");

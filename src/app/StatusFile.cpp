@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "Version.h"
+#include "platform/Files.h"
 #include "platform/IniFile.h"
 
 namespace ruvo {
@@ -19,7 +20,8 @@ namespace {
 // file's time, written back with the page now and then. False when the file is not such
 // a file (the caller then writes it the safe way).
 bool RewriteSameBytes(const std::string& path, const std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  // Non-blocking: a FIFO put in the file's place must not hang the driver.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
@@ -40,7 +42,9 @@ std::string VersionText() {
 
 bool WriteStatus(const std::string& path, const std::string& stare, bool connected) {
   IniFile ini;
-  if (!ini.Load(path)) return false;
+  // A link (or a FIFO, a device) in the status file's place was never read: it is
+  // replaced, not written through.
+  if (!ini.Load(path) && IsRegularFile(path)) return false;
   const std::string before = ini.Text();
   ini.WriteString(kStatusSection, "Versiune", VersionText());
   ini.WriteString(kStatusSection, "Stare", stare);

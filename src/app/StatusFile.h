@@ -20,6 +20,7 @@ std::string VersionText();
 // driver lives; when its content stays the same, the same bytes are written over it in
 // place (nothing flushed, nothing renamed). A status file that exists but cannot be read is left alone rather
 // than replaced by one without its other content: false. False also when writing fails.
+// A symbolic link, a FIFO or a device in its place is replaced by the status file.
 bool WriteStatus(const std::string& path, const std::string& stare, bool connected);
 
 }  // namespace ruvo

@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,18 +52,6 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
-// A settings file kept elsewhere and linked into the program's folder stays linked:
-// the file behind the link is replaced, not the link itself.
-std::string FollowLink(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return path;  // a dangling link is simply replaced
-  std::string target = resolved;
-  std::free(resolved);
-  return target;
-}
-
 }  // namespace
 
 std::string TemporaryNameFor(const std::string& path, unsigned sequence) {
@@ -70,19 +59,20 @@ std::string TemporaryNameFor(const std::string& path, unsigned sequence) {
   const std::string folder = FolderOf(path);
   std::string result = (path.find('/') == std::string::npos) ? std::string() : folder;
   if (!result.empty() && result.back() != '/') result += '/';
-  result += ".~tmp-" + std::to_string(::getpid()) + "-" + std::to_string(sequence) + "-" + name +
-            ".part";
+  result += std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" +
+            std::to_string(sequence) + "-" + name + std::string(kTemporarySuffix);
   return result;
 }
 
-bool WriteFileAtomic(const std::string& requestedPath, const std::string& bytes) {
-  if (requestedPath.empty() || requestedPath.back() == '/') return false;
-  const std::string path = FollowLink(requestedPath);
+bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
+  if (path.empty() || path.back() == '/') return false;
 
   // A replaced file keeps its permissions; a new one gets the usual ones under the umask.
+  // A symbolic link in the file's place is replaced like a file and never followed: the
+  // folders the driver writes in must not let anyone aim its writes at another file.
   mode_t mode = 0666;
   struct stat existing {};
-  if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+  if (::lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
     mode = existing.st_mode & 07777;
   }
 
@@ -91,7 +81,7 @@ bool WriteFileAtomic(const std::string& requestedPath, const std::string& bytes)
   int fd = -1;
   for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
     temporary = TemporaryNameFor(path, nextSequence.fetch_add(1));
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd < 0 && errno != EEXIST) return false;
   }
   if (fd < 0) return false;
@@ -107,6 +97,32 @@ bool WriteFileAtomic(const std::string& requestedPath, const std::string& bytes)
   }
   SyncFolder(FolderOf(path));
   return true;
+}
+
+bool IsTemporaryName(const std::string& name) {
+  return name.size() > kTemporaryPrefix.size() + kTemporarySuffix.size() &&
+         name.compare(0, kTemporaryPrefix.size(), kTemporaryPrefix) == 0 &&
+         name.compare(name.size() - kTemporarySuffix.size(), kTemporarySuffix.size(),
+                      kTemporarySuffix) == 0;
+}
+
+int RemoveTemporaryFiles(const std::string& folder) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return 0;
+  const int dirFd = ::dirfd(dir);
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (!IsTemporaryName(name)) continue;
+    struct stat st {};
+    // Only files and links: unlinkat never follows a link, and a folder is not ours.
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode)) {
+      continue;
+    }
+    if (::unlinkat(dirFd, name.c_str(), 0) == 0) ++removed;
+  }
+  ::closedir(dir);
+  return removed;
 }
 
 bool WriteLinesAtomic(const std::string& path, const std::vector<std::string>& lines) {

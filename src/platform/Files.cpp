@@ -15,11 +15,6 @@ namespace ruvo {
 
 namespace {
 
-bool IsRegularFile(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // Calls visit(name) for every entry of folder but "." and ".."; visit returns false to stop.
 template <typename Visit>
 void ForEachEntry(const std::string& folder, Visit visit) {
@@ -53,6 +48,15 @@ std::optional<std::string> FindFirstMatching(const std::string& folder, const st
   return found;
 }
 
+std::vector<std::string> ListEntriesMatching(const std::string& folder, const std::string& mask) {
+  std::vector<std::string> names;
+  ForEachEntry(folder, [&](const std::string& name) {
+    if (MatchesMask(name, mask)) names.push_back(name);
+    return true;
+  });
+  return names;
+}
+
 std::vector<std::string> ListMatching(const std::string& folder, const std::string& mask) {
   std::vector<std::string> names;
   ForEachEntry(folder, [&](const std::string& name) {
@@ -63,8 +67,9 @@ std::vector<std::string> ListMatching(const std::string& folder, const std::stri
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
-  // O_NONBLOCK so that a FIFO or device put where a file is expected cannot hang the open.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  // O_NONBLOCK so that a FIFO or device put where a file is expected cannot hang the open;
+  // O_NOFOLLOW so that a link cannot make the driver read (and copy) another file.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
   if (fd < 0) return std::nullopt;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
@@ -131,7 +136,12 @@ bool DeleteFile(const std::string& path) {
 
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool FolderExists(const std::string& path) {
@@ -141,7 +151,7 @@ bool FolderExists(const std::string& path) {
 
 std::optional<LocalDateTime> LastWriteTime(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
   return LocalFromTimeT(st.st_mtim.tv_sec, static_cast<int>(st.st_mtim.tv_nsec / 1000000));
 }
 

@@ -15,6 +15,9 @@ namespace ruvo {
 // Folder + "/" + name, with exactly one "/" between them.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// Nothing here follows a symbolic link in the last part of a path: a link is an entry of
+// its own, never the file it points at (folders on the way may be links).
+
 // The first regular file of folder whose name matches mask (case-insensitive, "*" and
 // "?"), in the order the file system lists them.
 std::optional<std::string> FindFirstMatching(const std::string& folder, const std::string& mask);
@@ -22,7 +25,11 @@ std::optional<std::string> FindFirstMatching(const std::string& folder, const st
 // Every regular file of folder whose name matches mask, in listing order.
 std::vector<std::string> ListMatching(const std::string& folder, const std::string& mask);
 
-// The whole file as bytes. Files larger than kMaxReadBytes are refused: nothing the
+// Every entry of folder whose name matches mask, of any kind (files, links, folders,
+// FIFOs, devices), in listing order.
+std::vector<std::string> ListEntriesMatching(const std::string& folder, const std::string& mask);
+
+// The whole regular file as bytes; a link, a folder, a FIFO or a device is not read. Files larger than kMaxReadBytes are refused: nothing the
 // driver reads is anywhere near that, and a runaway file must not eat the memory.
 constexpr std::size_t kMaxReadBytes = 64u * 1024u * 1024u;
 std::optional<std::string> ReadFileBytes(const std::string& path);
@@ -40,9 +47,11 @@ bool WriteLines(const std::string& path, const std::vector<std::string>& lines);
 // Removes a file; true when it is gone afterwards (also when it never existed).
 bool DeleteFile(const std::string& path);
 
-// True for any existing entry (file or folder).
+// True for any existing entry (file, folder, link, even a dangling one).
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+// A link to a regular file is no regular file.
+bool IsRegularFile(const std::string& path);
 
 // The file's last-write time in local time, to the millisecond.
 std::optional<LocalDateTime> LastWriteTime(const std::string& path);

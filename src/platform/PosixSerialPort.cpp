@@ -36,6 +36,11 @@ void SleepUntil(std::int64_t deadline) {
   }
 }
 
+bool HeldExclusively(int fd) {
+  int exclusive = 0;
+  return ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+}
+
 }  // namespace
 
 PosixSerialPort::PosixSerialPort(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
@@ -54,6 +59,13 @@ bool PosixSerialPort::Open(const std::string& portName) {
 
   const int fd = ::open(device->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return Failed(portName, *device, errno);
+  // Root opens a terminal even when another program holds it in exclusive mode, and our
+  // own exclusive mode would later be given up on close, taking the hold from that
+  // program: a held port is one we cannot have.
+  if (HeldExclusively(fd)) {
+    ::close(fd);
+    return Failed(portName, *device, EBUSY);
+  }
   // The lock first: a port in use by another program must not be reconfigured or flushed.
   // TIOCEXCL keeps others from opening the device at all, but does not bind root; the
   // flock does.

@@ -14,8 +14,10 @@ int PortOfSelectionLine(std::string_view line) {
   if (upper.size() <= 3) return 1;
   const std::string_view digits = TrimBlanks(std::string_view(upper).substr(3, 10));
   const int port = IntValue(digits);
-  // There is no port 0 and no negative port; those fall back to the first port.
-  return port < 1 ? 1 : port;
+  // A missing number or 0 means the first port. A negative number names no port at all:
+  // it is passed on so that the file is refused like any port that does not open, rather
+  // than printed on a register the sales application did not choose.
+  return port == 0 ? 1 : port;
 }
 
 std::optional<int> PortOfFirstLine(const std::vector<std::string>& lines) {

@@ -12,7 +12,8 @@ namespace ruvo {
 bool IsPortSelectionCode(std::string_view code);
 
 // The port a port-selection line names: the number after "COM" (characters 4 to 13 of
-// the trimmed, upper-cased line); 1 when there is no usable number.
+// the trimmed, upper-cased line); 1 when there is no number or 0. A negative number is
+// returned as it is: no port has it, so opening it fails.
 int PortOfSelectionLine(std::string_view line);
 
 // The port chosen by the file's first line, when that line is a port-selection line.

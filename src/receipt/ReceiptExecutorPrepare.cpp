@@ -46,6 +46,8 @@ bool PrepareEcrLink(ReceiptRun& run, TXruvoLinux& link) {
     if (StatusRead(link)) ReadWarningFlags(link, run.state.warnings);
     if (check.autoFinishedReceipt) run.state.response.autoFinishedReceipt = check.autoFinishedReceipt;
     if (!check.ok) return false;
+  } else {
+    run.state.response.statusNotRead = true;
   }
 
   int& freeLines = run.state.jeFreeLines;

@@ -34,8 +34,10 @@ struct ValidationResult {
 
 // The validation pass: every line against the command table and its checker, in order,
 // stopping at the first refused line; then the rules on the file as a whole and the
-// check on returned articles. A file without any line is refused with 8005. Talks to
-// nothing; the caller writes errorText.
+// check on returned articles. A file without any command line (nothing but empty and
+// port-selection lines) is refused with 8005, and a command that must stand alone is
+// refused with its own message when other lines come with it. Talks to nothing; the
+// caller writes errorText.
 ValidationResult ValidateReceiptLines(const std::vector<std::string>& lines,
                                       const ValidationOptions& options);
 

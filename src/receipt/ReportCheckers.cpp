@@ -1,5 +1,7 @@
 #include "receipt/ReportCheckers.h"
 
+#include <array>
+
 #include "platform/CalendarDate.h"
 #include "receipt/NumericRules.h"
 
@@ -7,17 +9,39 @@ namespace ruvo {
 
 namespace {
 
+// The commands that must stand alone in their file, each with the message that says so.
+struct AloneRule {
+  std::string_view command;
+  std::string_view code;
+  std::string_view text;
+};
+
 constexpr std::string_view kDailyAlone =
     "Comanda de raport zilnic nu poate fi insotita de alte comenzi";
-constexpr std::string_view kFinishAlone =
-    "Comanda de finalizare bon nu poate fi insotita de alte comenzi";
-constexpr std::string_view kDepartmentAlone =
-    "Comanda de raport pe departamenter nu poate fi insotita de alte comenzi";
 constexpr std::string_view kMfAlone = "Comanda de raport MF nu poate fi insotita de alte comenzi";
-constexpr std::string_view kSeriesAlone =
-    "Comanda de citire serie fiscala nu poate fi insotita de alte comenzi";
 constexpr std::string_view kTotalizerAlone =
     "Comanda de citire totalizator nu poate fi insotita de alte comenzi";
+
+constexpr std::array kAloneRules = {
+    AloneRule{"0", "8027", "Comanda de finalizare bon nu poate fi insotita de alte comenzi"},
+    AloneRule{"14", "8027", kDailyAlone},
+    AloneRule{"15", "8027", kDailyAlone},
+    AloneRule{"17", "8027", kDailyAlone},
+    AloneRule{"30", "8027", kDailyAlone},
+    AloneRule{"32", "8027",
+              "Comanda de raport pe departamenter nu poate fi insotita de alte comenzi"},
+    AloneRule{"24", "8038", "Comanda de citire serie fiscala nu poate fi insotita de alte comenzi"},
+    AloneRule{"27", "8038", kTotalizerAlone},
+    AloneRule{"28", "8045", kTotalizerAlone},
+    AloneRule{"18", "8027", kMfAlone},
+    AloneRule{"19", "8027", kMfAlone},
+    AloneRule{"76", "8027", kMfAlone},
+    AloneRule{"78", "8027", kMfAlone},
+    AloneRule{"79", "8027", kMfAlone},
+    AloneRule{"81", "8027", kMfAlone},
+    AloneRule{"82", "8027", kMfAlone},
+    AloneRule{"116", "8027", kMfAlone},
+};
 
 constexpr std::string_view kStartDate = "Data de inceput raport MF este eronata : ";
 constexpr std::string_view kEndDate = "Data de sfarsit raport MF este eronata : ";
@@ -27,10 +51,9 @@ constexpr std::string_view kStartZ = "Numar Z inceput raport eronat. Valori admi
 bool IsFirstLine(const LineContext& context) { return context.countedLine <= 1; }
 
 // The code-only commands: nothing after the code, and nothing before the line.
-CheckResult CheckCodeAloneFirst(const LineContext& context, std::string_view code,
-                                std::string_view aloneText) {
+CheckResult CheckCodeAloneFirst(const LineContext& context) {
   if (context.fields.size() > 1) return RefusedFieldCount(context.line);
-  if (!IsFirstLine(context)) return RefusedWithCode(code, aloneText, context.line);
+  if (!IsFirstLine(context)) return RefusedAsAccompanied(context);
   return Valid();
 }
 
@@ -59,25 +82,34 @@ bool IsDateInFields(const LineContext& context, std::size_t first) {
 
 }  // namespace
 
+CheckResult RefusedAsAccompanied(const LineContext& context) {
+  for (const AloneRule& rule : kAloneRules) {
+    if (rule.command == context.fields[0]) {
+      return RefusedWithCode(rule.code, rule.text, context.line);
+    }
+  }
+  return Valid();
+}
+
 CheckResult CheckFinishReceipt(const LineContext& context) {
-  return CheckCodeAloneFirst(context, "8027", kFinishAlone);
+  return CheckCodeAloneFirst(context);
 }
 
 CheckResult CheckDailyCommand(const LineContext& context) {
-  return CheckCodeAloneFirst(context, "8027", kDailyAlone);
+  return CheckCodeAloneFirst(context);
 }
 
 CheckResult CheckDepartmentReport(const LineContext& context) {
-  return CheckCodeAloneFirst(context, "8027", kDepartmentAlone);
+  return CheckCodeAloneFirst(context);
 }
 
 CheckResult CheckFiscalSeriesRead(const LineContext& context) {
-  return CheckCodeAloneFirst(context, "8038", kSeriesAlone);
+  return CheckCodeAloneFirst(context);
 }
 
 CheckResult CheckTotalizerRead(const LineContext& context) {
   if (context.fields.size() < 2) return RefusedFieldCount(context.line);
-  if (!IsFirstLine(context)) return RefusedWithCode("8038", kTotalizerAlone, context.line);
+  if (!IsFirstLine(context)) return RefusedAsAccompanied(context);
   if (!IsNumeric(context, 1) || !InRange(IntField(context, 1), 0, 32)) {
     return RefusedWithCode("8041", "Tipul de totalizator este eronat : ", context.line);
   }
@@ -85,14 +117,14 @@ CheckResult CheckTotalizerRead(const LineContext& context) {
 }
 
 CheckResult CheckTotalizersRead(const LineContext& context) {
-  if (!IsFirstLine(context)) return RefusedWithCode("8045", kTotalizerAlone, context.line);
+  if (!IsFirstLine(context)) return RefusedAsAccompanied(context);
   return Valid();
 }
 
 CheckResult CheckMfReportByNumber(const LineContext& context) {
   const std::string& line = context.line;
   if (context.fields.size() != 4) return RefusedFieldCount(line);
-  if (!IsFirstLine(context)) return RefusedWithCode("8027", kMfAlone, line);
+  if (!IsFirstLine(context)) return RefusedAsAccompanied(context);
   if (!IsMfType(context, 1)) return RefusedWithCode("8034", kMfType, line);
   if (!IsNumeric(context, 2)) {
     return RefusedWithCode("8037", "Numar inceput raport MF eronat : ", line);
@@ -108,7 +140,7 @@ CheckResult CheckMfReportByDate(const LineContext& context) {
   // The code alone asks for the report without dates, wherever it stands.
   if (context.fields.size() == 1) return Valid();
   if (context.fields.size() != 8) return RefusedFieldCount(line);
-  if (!IsFirstLine(context)) return RefusedWithCode("8027", kMfAlone, line);
+  if (!IsFirstLine(context)) return RefusedAsAccompanied(context);
   if (!IsMfType(context, 1)) return RefusedWithCode("8034", kMfType, line);
   if (!IsDateInFields(context, 2)) return RefusedWithCode("8035", kStartDate, line);
   if (!IsDateInFields(context, 5)) return RefusedWithCode("8036", kEndDate, line);
@@ -118,7 +150,7 @@ CheckResult CheckMfReportByDate(const LineContext& context) {
 CheckResult CheckJeReportByZ(const LineContext& context) {
   const std::string& line = context.line;
   if (context.fields.size() != 3) return RefusedFieldCount(line);
-  if (!IsFirstLine(context)) return RefusedWithCode("8027", kMfAlone, line);
+  if (!IsFirstLine(context)) return RefusedAsAccompanied(context);
   if (!InRange(IntField(context, 1), 1, 9999)) return RefusedWithCode("8035", kStartZ, line);
   if (!InRange(IntField(context, 2), 1, 9999)) {
     return RefusedWithCode("8036", "Numar Z sfarsit raport eronat. Valori admise 1..9999 : ", line);
@@ -129,7 +161,7 @@ CheckResult CheckJeReportByZ(const LineContext& context) {
 CheckResult CheckJeReportFromLine(const LineContext& context) {
   const std::string& line = context.line;
   if (context.fields.size() != 2) return RefusedFieldCount(line);
-  if (!IsFirstLine(context)) return RefusedWithCode("8027", kMfAlone, line);
+  if (!IsFirstLine(context)) return RefusedAsAccompanied(context);
   const std::int64_t number = Int64Value(context.fields[1]);
   if (number < 1 || number > 999999999) {
     return RefusedWithCode("8035", "Numar linie eronata. Valori admise 1..999999999 : ", line);
@@ -140,7 +172,7 @@ CheckResult CheckJeReportFromLine(const LineContext& context) {
 CheckResult CheckJeReceiptsOfZ(const LineContext& context) {
   const std::string& line = context.line;
   if (context.fields.size() != 4) return RefusedFieldCount(line);
-  if (!IsFirstLine(context)) return RefusedWithCode("8027", kMfAlone, line);
+  if (!IsFirstLine(context)) return RefusedAsAccompanied(context);
   if (!InRange(IntField(context, 1), 1, 9999)) return RefusedWithCode("8035", kStartZ, line);
   if (!InRange(IntField(context, 2), 1, 9999)) {
     return RefusedWithCode(
@@ -155,7 +187,7 @@ CheckResult CheckJeReceiptsOfZ(const LineContext& context) {
 CheckResult CheckJeReportByDate(const LineContext& context) {
   const std::string& line = context.line;
   if (context.fields.size() != 7) return RefusedFieldCount(line);
-  if (!IsFirstLine(context)) return RefusedWithCode("8027", kMfAlone, line);
+  if (!IsFirstLine(context)) return RefusedAsAccompanied(context);
   if (!IsDateInFields(context, 1)) return RefusedWithCode("8035", kStartDate, line);
   if (!IsDateInFields(context, 4)) return RefusedWithCode("8036", kEndDate, line);
   return Valid();
@@ -164,7 +196,7 @@ CheckResult CheckJeReportByDate(const LineContext& context) {
 CheckResult CheckJeReportByReceipts(const LineContext& context) {
   const std::string& line = context.line;
   if (context.fields.size() != 6) return RefusedFieldCount(line);
-  if (!IsFirstLine(context)) return RefusedWithCode("8027", kMfAlone, line);
+  if (!IsFirstLine(context)) return RefusedAsAccompanied(context);
   if (!IsDateInFields(context, 1)) return RefusedWithCode("8035", kStartDate, line);
   if (!InRange(IntField(context, 4), 1, 9999)) {
     return RefusedWithCode("8035", "Numar bon inceput raport eronat. Valori admise 1..9999 : ",
@@ -180,7 +212,7 @@ CheckResult CheckJeReportByReceipts(const LineContext& context) {
 CheckResult CheckBeep(const LineContext& context) {
   const std::string& line = context.line;
   if (context.fields.size() != 3) return RefusedFieldCount(line);
-  if (!IsFirstLine(context)) return RefusedWithCode("8027", kMfAlone, line);
+  if (!IsFirstLine(context)) return RefusedAsAccompanied(context);
   if (!InRange(IntField(context, 1), 1, 9)) {
     return RefusedWithCode("8035", "Numar de beep-uri eronat. Valori admise 1..9 : ", line);
   }

@@ -22,4 +22,8 @@ CheckResult CheckJeReportByReceipts(const LineContext& context); // "82"
 CheckResult CheckBeep(const LineContext& context);               // "116"
 CheckResult CheckTypedReport(const LineContext& context);        // "102", "103"
 
+// The refusal of a command that must stand alone when it is not alone in its file: its
+// own message followed by its line. Valid for the commands that may have company.
+CheckResult RefusedAsAccompanied(const LineContext& context);
+
 }  // namespace ruvo

@@ -84,12 +84,13 @@ TEST_F(CyclePickup, EmptyFileIsAnsweredWithExactlyTwoLines) {
   EXPECT_FALSE(Exists(PathOf("ONLINE.TXT")));
 }
 
-TEST_F(CyclePickup, FileOfOnlyEmptyLinesGoesToTheAdministrativeExecutor) {
-  Drop("ONLINE.TXT", "\r\n\r\n\r\n");
-  cycle.PickUpNext();
-  EXPECT_EQ(execution.administrative, 1);
-  EXPECT_EQ(execution.receipts, 0);
-  EXPECT_EQ(Read("ERROR.TXT"), "0 OK\r\n");
+TEST_F(CyclePickup, FileWithNothingToDoIsAnsweredAsEmptyAndReachesNoEcr) {
+  for (const char* bytes : {"\r\n\r\n\r\n", "COM1\r\n", "\r\nCOM2\r\n\r\n"}) {
+    Drop("ONLINE.TXT", bytes);
+    cycle.PickUpNext();
+    EXPECT_EQ(Read("ERROR.TXT"), "1 ERROR\r\n8005;Fisierul de intrare nu contine date\r\n");
+  }
+  EXPECT_EQ(execution.prepares, 0);
 }
 
 TEST_F(CyclePickup, ValidationErrorIsAnsweredWithTheRefusedLine) {

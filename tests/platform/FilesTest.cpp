@@ -14,6 +14,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileMask.h"
 #include "platform/Files.h"
+#include "platform/IniFile.h"
 
 namespace ruvo {
 namespace {
@@ -200,14 +201,57 @@ TEST(AtomicWrite, ReplacedFileKeepsItsPermissions) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
-TEST(AtomicWrite, LinkedFileStaysLinked) {
+TEST(NoLinksFollowed, ALinkIsReplacedNeverWrittenThroughAndNeverRead) {
   TempFolder folder;
   ASSERT_TRUE(CreateFolders(folder / "etc"));
-  ASSERT_TRUE(WriteFileAtomic(folder / "etc/XRUVODRV.INI", "old"));
-  ASSERT_EQ(::symlink((folder / "etc/XRUVODRV.INI").c_str(), (folder / "XRUVODRV.INI").c_str()), 0);
-  ASSERT_TRUE(WriteFileAtomic(folder / "XRUVODRV.INI", "new"));
-  EXPECT_TRUE(std::filesystem::is_symlink(folder / "XRUVODRV.INI"));
-  EXPECT_EQ(ReadFileBytes(folder / "etc/XRUVODRV.INI"), "new");
+  const std::string target = folder / "etc/passwd";
+  ASSERT_TRUE(WriteFileAtomic(target, "root:x:0:0\n"));
+  for (const char* name : {"ERROR.TXT", "RUVODRV.INFO", "XRUVODRV.INI", "ONLINE.TXT"}) {
+    ASSERT_EQ(::symlink(target.c_str(), (folder / name).c_str()), 0);
+  }
+  ASSERT_EQ(::symlink((folder / "nowhere").c_str(), (folder / "ONLINE2.TXT").c_str()), 0);
+
+  EXPECT_EQ(ReadFileBytes(folder / "ONLINE.TXT"), std::nullopt);
+  EXPECT_EQ(ReadLines(folder / "ONLINE.TXT"), std::nullopt);
+  EXPECT_FALSE(CopyFile(folder / "ONLINE.TXT", folder / "copy"));
+  IniFile settings;
+  EXPECT_FALSE(settings.Load(folder / "XRUVODRV.INI"));
+  // Listed as entries, but never as files; a dangling link exists as an entry.
+  EXPECT_EQ(ListMatching(folder.Path(), "ONLINE*.TXT"), std::vector<std::string>{});
+  EXPECT_EQ(ListEntriesMatching(folder.Path(), "ONLINE*.TXT").size(), 2u);
+  EXPECT_TRUE(FileExists(folder / "ONLINE2.TXT"));
+  EXPECT_FALSE(IsRegularFile(folder / "ONLINE2.TXT"));
+
+  ASSERT_TRUE(WriteLines(folder / "ERROR.TXT", {"0 OK"}));
+  EXPECT_TRUE(IsRegularFile(folder / "ERROR.TXT"));
+  EXPECT_EQ(ReadFileBytes(folder / "ERROR.TXT"), "0 OK\r\n");
+  EXPECT_EQ(ReadFileBytes(target), "root:x:0:0\n");
+}
+
+TEST(NoLinksFollowed, AFifoIsNotWaitedFor) {
+  TempFolder folder;
+  ASSERT_EQ(::mkfifo((folder / "ONLINE.TXT").c_str(), 0600), 0);
+  EXPECT_EQ(ReadFileBytes(folder / "ONLINE.TXT"), std::nullopt);
+  EXPECT_EQ(ListMatching(folder.Path(), "ONLINE*.TXT"), std::vector<std::string>{});
+}
+
+TEST(TemporaryFiles, LeftoversOfAKilledWriterAreRemovedAndNothingElse) {
+  TempFolder folder;
+  const std::string target = folder / "keep.txt";
+  ASSERT_TRUE(WriteFileAtomic(target, "kept"));
+  const std::string leftover = TemporaryNameFor(folder / "ERROR.TXT", 7);
+  ASSERT_TRUE(WriteFileAtomic(leftover, "half"));
+  ASSERT_EQ(::symlink(target.c_str(), (folder / ".~tmp-1-2-x.part").c_str()), 0);
+  ASSERT_TRUE(CreateFolders(folder / ".~tmp-1-3-folder.part"));
+  ASSERT_TRUE(WriteFileAtomic(folder / ".~tmp-.txt", "not ours"));
+  ASSERT_TRUE(WriteFileAtomic(folder / "ERROR.TXT", "0 OK"));
+
+  EXPECT_EQ(RemoveTemporaryFiles(folder.Path()), 2);
+  EXPECT_EQ(AllEntries(folder.Path()),
+            (std::vector<std::string>{".~tmp-.txt", ".~tmp-1-3-folder.part", "ERROR.TXT",
+                                      "keep.txt"}));
+  EXPECT_EQ(ReadFileBytes(target), "kept");
+  EXPECT_EQ(RemoveTemporaryFiles(folder / "missing"), 0);
 }
 
 TEST(AtomicWrite, ReaderNeverSeesHalfAFile) {

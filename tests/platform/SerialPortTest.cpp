@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -147,9 +148,31 @@ TEST_F(SerialPortOnPty, PortHeldByAnotherOwnerDoesNotOpen) {
   EXPECT_TRUE(third.Open("COM3"));
 }
 
+TEST_F(SerialPortOnPty, ExclusiveHoldOfAnotherProgramIsLeftAlone) {
+  // Another program holds the line in exclusive mode only (no flock). Root could open it
+  // anyway, and closing would then give up the other program's hold.
+  const int other = ::open(line_.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(::ioctl(other, TIOCEXCL), 0);
+  {
+    PosixSerialPort port(ini_);
+    EXPECT_FALSE(port.Open("COM3"));
+    EXPECT_FALSE(port.Connected());
+  }
+  int exclusive = 0;
+  ASSERT_EQ(::ioctl(other, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 1);
+  ASSERT_EQ(::ioctl(other, TIOCNXCL), 0);
+  ::close(other);
+
+  PosixSerialPort port(ini_);
+  EXPECT_TRUE(port.Open("COM3"));
+}
+
 TEST_F(SerialPortOnPty, NamesThatAreNoPortOrNoTerminalFail) {
   PosixSerialPort port(ini_);
-  for (const char* name : {"COM0", "COM17", "COMx", "COM", "com3", "COM03", " COM3", "COM3 ", ""}) {
+  for (const char* name :
+       {"COM0", "COM17", "COM-3", "COMx", "COM", "com3", "COM03", " COM3", "COM3 ", ""}) {
     EXPECT_FALSE(port.Open(name)) << name;
     EXPECT_FALSE(port.Connected()) << name;
   }

@@ -228,6 +228,24 @@ TEST(ExecRefusedBeforeTheLines, PortThatCannotBeOpened) {
   EXPECT_TRUE(bench.Commands().empty());
 }
 
+TEST(ExecRefusedBeforeTheLines, NegativePortNumberIsNoPortAtAll) {
+  ExecBench bench;  // the ECR answers on port 1, where "COM-3" used to fall back to
+  std::vector<std::string> lines = kSale;
+  lines.insert(lines.begin(), "COM-3");
+  EXPECT_EQ(bench.Run(lines), (Lines{"1 ERROR", "8001;Eroare la deschiderea portului serial"}));
+  EXPECT_TRUE(bench.Commands().empty());
+}
+
+TEST(ExecPendingReceipt, ReadsNoStatusSoCarriesNoWarningOfTheFileBefore) {
+  ExecBench bench;
+  ASSERT_TRUE(bench.Fault("paper-near-end"));
+  EXPECT_EQ(First(bench.Run(kSale), 2), "8024;ATENTIE ! SE TERMINA HARTIA");
+  EXPECT_EQ(bench.Run({"9999"}), (Lines{"0 OK", "#0;NU EXISTA BON IN DERULARE"}));
+  // The warning box keeps it: the operator still has to change the paper.
+  EXPECT_TRUE(bench.state.warnings.paperNearEnd);
+  EXPECT_EQ(First(bench.Run(kSale), 2), "8024;ATENTIE ! SE TERMINA HARTIA");
+}
+
 TEST(ExecRefusedBeforeTheLines, StateCheckRefusalAndWarnings) {
   ExecBench bench;
   ASSERT_TRUE(bench.Fault("cover-open"));

@@ -100,7 +100,9 @@ TEST(PortSelection, NumberAfterCom) {
   EXPECT_EQ(PortOfSelectionLine("C"), 1);
   EXPECT_EQ(PortOfSelectionLine("COM0"), 1);
   EXPECT_EQ(PortOfSelectionLine("COMx"), 1);
-  EXPECT_EQ(PortOfSelectionLine("COM-4"), 1);
+  // A negative number names no port: it must fail to open, not print on the first port.
+  EXPECT_EQ(PortOfSelectionLine("COM-4"), -4);
+  EXPECT_EQ(PortOfSelectionLine("COM-0"), 1);
   // Only characters 4 to 13 are read: ten characters of number at most.
   EXPECT_EQ(PortOfSelectionLine("COM00000000051"), 5);
 }

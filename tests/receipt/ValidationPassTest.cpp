@@ -52,12 +52,19 @@ TEST(EmptyFile, NoLinesAtAll) {
   EXPECT_EQ(Validate({}, false), "8005;Fisierul de intrare nu contine date");
 }
 
-TEST(EmptyLines, NeitherCheckedNorCounted) {
+TEST(EmptyFile, NoCommandLineIsNoData) {
+  // Nothing to do would print an empty non-fiscal receipt and answer "0 OK".
   const ValidationResult result = ValidateReceiptLines({"", "", ""}, kDotted);
-  EXPECT_TRUE(result.ok);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.errorText, "8005;Fisierul de intrare nu contine date");
   EXPECT_EQ(result.countedLines, 0);
-  EXPECT_FALSE(result.flags.fiscalGroup);
-  EXPECT_FALSE(result.flags.nonFiscalGroup);
+  EXPECT_EQ(Validate({"", ""}, false), "8005;Fisierul de intrare nu contine date");
+  EXPECT_EQ(Validate({"COM1"}), "8005;Fisierul de intrare nu contine date");
+  EXPECT_EQ(Validate({"", "com 2", "COM3", ""}), "8005;Fisierul de intrare nu contine date");
+  EXPECT_EQ(Validate({"COM1", "9999"}), "");
+}
+
+TEST(EmptyLines, NeitherCheckedNorCounted) {
   // An empty first line does not hide a later "first line" command.
   EXPECT_EQ(Validate({"", "15"}), "");
   EXPECT_EQ(Validate({"", "31;1", kSale, kPay}), "");
@@ -118,7 +125,7 @@ TEST(FileRules, MixedGroupsComeFirst) {
 
 TEST(FileRules, NoConnectionBeforeContentRules) {
   EXPECT_EQ(Validate({kSale}, false), " NU POT COMUNICA CU CASA DE MARCAT");
-  EXPECT_EQ(Validate({"", ""}, false), " NU POT COMUNICA CU CASA DE MARCAT");
+  EXPECT_EQ(Validate({"", "15", ""}, false), " NU POT COMUNICA CU CASA DE MARCAT");
   // Line errors still come before it.
   EXPECT_EQ(Validate({"8;1"}, false), "8007;Comada nu contine numarul asteptat de date : 8;1");
 }
@@ -133,6 +140,34 @@ TEST(FileRules, FiscalFileNeedsASubject) {
                               "18;1;1;2", "19"}) {
     EXPECT_EQ(Validate({subject}), "") << subject;
   }
+}
+
+TEST(StandAlone, FirstLineFollowedByAnyOtherLineIsRefusedWithItsOwnMessage) {
+  // The sale would be printed and never closed, and the file answered "0 OK".
+  EXPECT_EQ(Validate({"24", kSale, kPay}),
+            "8038;Comanda de citire serie fiscala nu poate fi insotita de alte comenzi24");
+  EXPECT_EQ(Validate({"", "0", "", kSale, kPay}),
+            "8027;Comanda de finalizare bon nu poate fi insotita de alte comenzi0");
+  EXPECT_EQ(Validate({"28", "9999"}),
+            "8045;Comanda de citire totalizator nu poate fi insotita de alte comenzi28");
+  EXPECT_EQ(Validate({"27;1", "8"}),
+            "8038;Comanda de citire totalizator nu poate fi insotita de alte comenzi27;1");
+  EXPECT_EQ(Validate({"15", "COM1"}),
+            "8027;Comanda de raport zilnic nu poate fi insotita de alte comenzi15");
+  EXPECT_EQ(Validate({"32", "16;1;0;1;1"}),
+            "8027;Comanda de raport pe departamenter nu poate fi insotita de alte comenzi32");
+  // "19" without dates passes anywhere but first with company.
+  EXPECT_EQ(Validate({"19", kSale, kPay}),
+            "8027;Comanda de raport MF nu poate fi insotita de alte comenzi19");
+  EXPECT_EQ(Validate({"116;1;0", "116;1;0"}),
+            "8027;Comanda de raport MF nu poate fi insotita de alte comenzi116;1;0");
+  // The file-level rules keep their order before it; alone, or with empty lines, it passes.
+  EXPECT_EQ(Validate({"15", "20"}),
+            "8021;NU SUNT ADMISE COMENZI FISCALE SI NEFISCALE IN ACELASI BON");
+  EXPECT_EQ(Validate({"", "14", "", ""}), "");
+  // A first line that is meant to be followed is not alone.
+  EXPECT_EQ(Validate({"31;1", kSale, kPay}), "");
+  EXPECT_EQ(Validate({"COM2", kSale, kPay}), "");
 }
 
 TEST(FileRules, SalesAndPaymentsGoTogether) {

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "SimTestSupport.h"
+#include "platform/TempFolder.h"
 
 namespace xruvo_sim::test {
 namespace {
@@ -98,6 +99,13 @@ int OpenLikeTheDriver(const std::string& path) {
   return fd;
 }
 
+// The driver gives up its exclusive hold before it closes: a pseudo-terminal keeps the
+// mode past the last close, and nobody but root could open the line again.
+void CloseLikeTheDriver(int fd) {
+  ioctl(fd, TIOCNXCL);
+  close(fd);
+}
+
 std::string Ask(int fd, const std::string& text, std::size_t expected) {
   const std::string frame = Frame(text);
   if (write(fd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) return {};
@@ -114,9 +122,9 @@ std::string Ask(int fd, const std::string& text, std::size_t expected) {
 }
 
 TEST(SimExecutable, AnswersStatusOnItsPtyAcrossReconnectsAndStopsOnSigterm) {
-  char dirTemplate[] = "/tmp/xruvo_sim_test_XXXXXX";
-  ASSERT_NE(mkdtemp(dirTemplate), nullptr);
-  const std::string dir = dirTemplate;
+  const ruvo::testing::TempFolder folder;  // removed with everything in it, also on failure
+  ASSERT_FALSE(folder.Path().empty());
+  const std::string& dir = folder.Path();
   {
     RunningSimulator sim(dir);
     ASSERT_GT(sim.pid, 0);
@@ -132,14 +140,12 @@ TEST(SimExecutable, AnswersStatusOnItsPtyAcrossReconnectsAndStopsOnSigterm) {
       const std::string answer = Ask(fd, "1215", 32);
       ASSERT_EQ(answer.size(), 32u) << "connection " << connection;
       EXPECT_EQ(DataOf(answer), "00010011010010000000");
-      close(fd);
+      CloseLikeTheDriver(fd);
     }
     EXPECT_EQ(sim.Stop(), 0);
     struct stat st {};
     EXPECT_NE(lstat(sim.link.c_str(), &st), 0);  // the link is gone
   }
-  unlink((dir + "/paper.txt").c_str());
-  rmdir(dir.c_str());
 }
 
 std::string LinkTarget(const std::string& link) {
@@ -148,9 +154,9 @@ std::string LinkTarget(const std::string& link) {
 }
 
 TEST(SimExecutable, FaultsFromOptionsAndControlFifoAndAFreshPtyAfterVanishing) {
-  char dirTemplate[] = "/tmp/xruvo_sim_test_XXXXXX";
-  ASSERT_NE(mkdtemp(dirTemplate), nullptr);
-  const std::string dir = dirTemplate;
+  const ruvo::testing::TempFolder folder;  // removed with everything in it, also on failure
+  ASSERT_FALSE(folder.Path().empty());
+  const std::string& dir = folder.Path();
   const std::string control = dir + "/control";
   {
     RunningSimulator sim(dir, {"--control", control, "--fault", "nak 1"});
@@ -184,7 +190,7 @@ TEST(SimExecutable, FaultsFromOptionsAndControlFifoAndAFreshPtyAfterVanishing) {
       half = Ask(fd, "1215", 32);
     }
     EXPECT_EQ(half.size(), 16u);  // half of the answer, then the line went dead
-    close(fd);
+    CloseLikeTheDriver(fd);
 
     std::string fresh;
     for (int waited = 0; waited < kPatienceMs && (fresh.empty() || fresh == slave); waited += 20) {
@@ -197,13 +203,37 @@ TEST(SimExecutable, FaultsFromOptionsAndControlFifoAndAFreshPtyAfterVanishing) {
     const std::string answer = Ask(fd, "1215", 32);
     ASSERT_EQ(answer.size(), 32u);
     EXPECT_EQ(DataOf(answer).substr(1, 1), "1");  // the device kept its state
-    close(fd);
+    CloseLikeTheDriver(fd);
     EXPECT_EQ(sim.Stop(), 0);
     struct stat st {};
     EXPECT_NE(stat(control.c_str(), &st), 0);  // the FIFO it made is gone
   }
-  unlink((dir + "/paper.txt").c_str());
-  rmdir(dir.c_str());
+}
+
+TEST(SimExecutable, ALineLeftExclusiveByAKilledClientIsFreed) {
+  const ruvo::testing::TempFolder folder;
+  ASSERT_FALSE(folder.Path().empty());
+  RunningSimulator sim(folder.Path());
+  ASSERT_FALSE(sim.FirstLine().empty());
+  // Closed without giving up the mode, as a killed driver leaves it; its flock goes.
+  close(OpenLikeTheDriver(sim.link));
+
+  bool freed = false;
+  for (int waited = 0; waited < kPatienceMs && !freed; waited += 20) {
+    const int fd = open(sim.link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);  // root always may
+    int exclusive = 1;
+    if (fd >= 0) {
+      freed = ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive == 0;
+      close(fd);
+    }
+    if (!freed) usleep(20000);
+  }
+  EXPECT_TRUE(freed);
+  const int fd = OpenLikeTheDriver(sim.link);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(Ask(fd, "1215", 32).size(), 32u);
+  CloseLikeTheDriver(fd);
+  EXPECT_EQ(sim.Stop(), 0);
 }
 
 TEST(SimExecutable, HelpAndBadOptions) {
