@@ -7,6 +7,7 @@
 #include "app/ReceiptFileReader.h"
 #include "app/ResponseWarnings.h"
 #include "platform/AtomicFile.h"
+#include "platform/ExceptionText.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/TimeFormat.h"
@@ -27,16 +28,6 @@ class BusyScope {
  private:
   bool& busy_;
 };
-
-std::string WhatOf(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-  }
-  return "eroare necunoscuta";
-}
 
 }  // namespace
 

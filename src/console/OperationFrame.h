@@ -5,6 +5,8 @@
 
 #include "app/DriverContext.h"
 #include "app/DriverState.h"
+#include "app/ResponseFile.h"
+#include "console/EcrStateCheck.h"
 #include "ecr/TXruvoLinux.h"
 
 namespace ruvo {
@@ -12,7 +14,9 @@ namespace ruvo {
 // Where a manual operation's exchange log is saved.
 enum class OperationLogPlace {
   LogFolder,      // the working folder's Log/
-  CurrentFolder,  // the bare file name: the process's current folder (the working folder)
+  CurrentFolder,  // the bare file name, meant for the working folder; written there by path,
+                  // so it never depends on where the driver was started from
+  None,           // no log at all (the report dialog's stop)
 };
 
 // What sets one manual operation's frame apart from another's.
@@ -21,6 +25,8 @@ struct OperationKind {
   bool longTimeOut = false;  // the link takes the "LongTimeOut" setting
   OperationLogPlace logPlace = OperationLogPlace::LogFolder;
   bool historyCopy = false;  // a second copy of the log in History/ when "History" is on
+  // With "MesajLaListareItem" on, the line count of the log is told before each copy.
+  bool announceLogSave = false;
 };
 
 inline const OperationKind kZReportOperation{"RapZ", true, OperationLogPlace::LogFolder, false};
@@ -29,14 +35,19 @@ inline const OperationKind kMfReportOperation{"RapMF", false, OperationLogPlace:
                                               false};
 inline const OperationKind kCancelOperation{"ANULARE", true, OperationLogPlace::LogFolder, true};
 inline const OperationKind kCloseOperation{"INCHIDEREBON", true, OperationLogPlace::LogFolder,
-                                           true};
+                                           true, true};
 inline const OperationKind kCashOperation{"InOutNumerar", false, OperationLogPlace::CurrentFolder,
                                           false};
 inline const OperationKind kLogoOperation{"LoadBMP", false, OperationLogPlace::LogFolder, false};
 inline const OperationKind kExportOperation{"ExportXML", false, OperationLogPlace::CurrentFolder,
                                             false};
+inline const OperationKind kStopReportOperation{"", false, OperationLogPlace::None, false};
 
 inline const std::string kPortNotOpenMessage = "Nu pot deschide portul serial !\r";
+// Caption and kind of every failure message of a manual operation.
+inline const std::string kOperationErrorCaption = "Eroare";
+// Caption of the plain diagnostic messages.
+inline const std::string kProgramTitle = "Ruvo_Drv";
 
 // What a manual operation reaches through the one main window: time, the event pump, the
 // person at the machine (every message goes through its RomMessageDlg), the ports, and the
@@ -44,14 +55,29 @@ inline const std::string kPortNotOpenMessage = "Nu pot deschide portul serial !\
 struct ConsoleContext {
   DriverContext driver;
   DriverState& state;
+  // Where the state check writes its refusals; null: a writer of its own over state,
+  // which names the file with the suffix of the receipt file processed last.
+  IResponseWriter* response = nullptr;
 };
 
 // The one sequence every manual operation follows: a fresh link (with the long time-out
 // where the kind says so), the selected port opened ("Nu pot deschide portul serial !\r" +
 // LastError otherwise), the body, the exchange log saved where the kind says, the port
 // closed and the link freed on every path, an exception from the body included. Returns
-// the body's result; false when the port did not open.
+// the body's result; false when the port did not open. An exception never leaves: it is
+// shown in the default error box once the port is closed, and the result is false.
 bool RunOperation(const ConsoleContext& context, const OperationKind& kind,
                   const std::function<bool(TXruvoLinux&)>& body);
+
+// The failure message of an operation: caption "Eroare", warning kind, OK.
+void ShowOperationFailure(const ConsoleContext& context, const std::string& text);
+
+// A plain diagnostic message, with the program's title as its caption.
+void ShowPlainMessage(const ConsoleContext& context, const std::string& text);
+
+// The check of an ECR state before a report or a cancel, with the driver's settings, its
+// operator and its response writer.
+EcrCheckResult CheckEcrStateFor(const ConsoleContext& context, TXruvoLinux& link,
+                                EcrCheckKind kind);
 
 }  // namespace ruvo

@@ -1,0 +1,44 @@
+// "Raport zilnic" (Z) and "Raport X".
+#include "console/ManualOperations.h"
+
+namespace ruvo {
+
+namespace {
+
+// After a report the window throws away the clicks that queued up on its button while the
+// ECR printed; they must have arrived by then.
+constexpr std::int64_t kPauseBeforeDiscardMs = 500;
+
+const std::string kCheckFailedMessage = "Nu pot efectua raportul zilnic  !\r";
+
+bool RunDailyReport(const ConsoleContext& context, const OperationKind& kind,
+                    bool (TXruvoLinux::*print)(), const std::string& failureMessage) {
+  const bool printed = RunOperation(context, kind, [&](TXruvoLinux& link) {
+    const EcrCheckResult check = CheckEcrStateFor(context, link, EcrCheckKind::Report);
+    if (!check.ok) {
+      ShowOperationFailure(context, kCheckFailedMessage + check.error);
+      return false;
+    }
+    if (!(link.*print)()) {
+      ShowOperationFailure(context, failureMessage + link.LastError());
+      return false;
+    }
+    return true;
+  });
+  context.driver.clock.SleepMs(kPauseBeforeDiscardMs);
+  return printed;
+}
+
+}  // namespace
+
+bool RunZReport(const ConsoleContext& context) {
+  return RunDailyReport(context, kZReportOperation, &TXruvoLinux::PrintZReport,
+                        "Nu pot efectua raportul Z  !\r");
+}
+
+bool RunXReport(const ConsoleContext& context) {
+  return RunDailyReport(context, kXReportOperation, &TXruvoLinux::PrintXReport,
+                        "Nu pot efectua raportul X zilnic  !\r");
+}
+
+}  // namespace ruvo

@@ -1,0 +1,34 @@
+#include "console/DialogInput.h"
+
+#include <charconv>
+
+#include "platform/Locale.h"
+
+namespace ruvo {
+
+InputCheck InputAccepted() { return InputCheck{}; }
+
+InputCheck InputRefused(std::string message, DialogField focus) {
+  return InputCheck{false, std::move(message), kInputErrorCaption, MsgKind::Error, focus};
+}
+
+void ShowInputProblem(IOperator& op, const InputCheck& check) {
+  if (check.ok) return;
+  op.RomMessageDlg(check.message, check.caption, check.kind, MsgButtons::Ok);
+}
+
+bool IsNumberEditKey(char key) { return (key >= '0' && key <= '9') || key == kBackspaceKey; }
+
+bool IsAmountEditKey(char key, char decimalSeparator) {
+  return IsNumberEditKey(key) || key == decimalSeparator;
+}
+
+std::optional<int> DigitsValue(const std::string& text) {
+  if (text.empty() || !IsAllDigits(text)) return std::nullopt;
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+}  // namespace ruvo

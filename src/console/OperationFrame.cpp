@@ -1,0 +1,162 @@
+#include "console/OperationFrame.h"
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "platform/AtomicFile.h"
+#include "platform/ExceptionText.h"
+#include "platform/Files.h"
+#include "platform/TimeFormat.h"
+
+namespace ruvo {
+
+namespace {
+
+// A log that cannot be written is told with the system's own reason; the operation itself
+// has already run, so nothing else changes. The name counts whole seconds, so a second
+// operation within the same second adds its lines to the log of the first instead of
+// replacing them.
+void SaveLogCopy(const ConsoleContext& context, const std::string& folder, const std::string& name,
+                 const std::vector<std::string>& lines) {
+  CreateFolders(folder);
+  const std::string path = JoinPath(folder, name);
+  std::vector<std::string> content = ReadLines(path).value_or(std::vector<std::string>{});
+  content.insert(content.end(), lines.begin(), lines.end());
+  errno = 0;
+  if (WriteLinesAtomic(path, content)) return;
+  const int error = errno;
+  std::string text = "Nu pot salva fisierul " + path;
+  if (error != 0) text += " : " + std::string(std::strerror(error));
+  context.driver.op.ShowDefaultError(text);
+}
+
+std::string LogFolderOf(const ConsoleContext& context, OperationLogPlace place) {
+  return place == OperationLogPlace::LogFolder ? context.state.logFolder
+                                               : context.state.workingFolder;
+}
+
+void SaveOperationLog(const ConsoleContext& context, const OperationKind& kind,
+                      const TXruvoLinux& link) {
+  const Settings& settings = context.state.settings;
+  if (!settings.logFile || kind.logPlace == OperationLogPlace::None) return;
+  const std::vector<std::string>& lines = link.ExchangeLog();
+  const std::string count = std::to_string(lines.size());
+  const bool announce = kind.announceLogSave && settings.mesajLaListareItem;
+  const std::string name =
+      "Log_" + kind.word + "_" + LogTimeStamp(context.driver.clock.Now()) + ".TXT";
+
+  if (announce) ShowPlainMessage(context, "Salvez in fisierul de LOG " + count + " linii");
+  SaveLogCopy(context, LogFolderOf(context, kind.logPlace), name, lines);
+  if (kind.historyCopy && settings.history) {
+    if (announce) {
+      ShowPlainMessage(context, "Salvez in History fisierul de LOG cu " + count + " linii");
+    }
+    SaveLogCopy(context, context.state.historyFolder, name, lines);
+  }
+}
+
+// The response file a manual operation writes answers no receipt file, so its history copy
+// is stamped with the operation's own time: under the stamp of the last receipt file it
+// would replace that file's recorded answer.
+class OwnStampResponse final : public IResponseWriter {
+ public:
+  OwnStampResponse(const ConsoleContext& context, IResponseWriter& writer)
+      : context_(context), writer_(writer) {}
+  void WriteResponse(const std::string& text) override {
+    const StampScope scope(context_.state.fileStamp,
+                           FormatFileStamp(context_.driver.clock.Now()));
+    writer_.WriteResponse(text);
+  }
+
+ private:
+  // Gives the stamp its operation time for as long as it lives, the old one back after.
+  class StampScope {
+   public:
+    StampScope(std::string& stamp, std::string now) : stamp_(stamp), saved_(stamp) {
+      stamp_ = std::move(now);
+    }
+    ~StampScope() { stamp_ = saved_; }
+    StampScope(const StampScope&) = delete;
+    StampScope& operator=(const StampScope&) = delete;
+
+   private:
+    std::string& stamp_;
+    std::string saved_;
+  };
+
+  const ConsoleContext& context_;
+  IResponseWriter& writer_;
+};
+
+bool OpenAndRun(const ConsoleContext& context, TXruvoLinux& link,
+                const std::function<bool(TXruvoLinux&)>& body) {
+  if (!link.OpenPort(context.state.settings.port)) {
+    // The link sets no error of its own when the port fails to open; asking whether it is
+    // ready gives the operator the port error to read after the message.
+    link.IsReady();
+    ShowOperationFailure(context, kPortNotOpenMessage + link.LastError());
+    return false;
+  }
+  return body(link);
+}
+
+}  // namespace
+
+void ShowOperationFailure(const ConsoleContext& context, const std::string& text) {
+  context.driver.op.RomMessageDlg(text, kOperationErrorCaption, MsgKind::Warning, MsgButtons::Ok);
+}
+
+void ShowPlainMessage(const ConsoleContext& context, const std::string& text) {
+  context.driver.op.RomMessageDlg(text, kProgramTitle, MsgKind::Information, MsgButtons::Ok);
+}
+
+EcrCheckResult CheckEcrStateFor(const ConsoleContext& context, TXruvoLinux& link,
+                                EcrCheckKind kind) {
+  const std::vector<std::string> noExtraWarnings;
+  ResponseWriter ownWriter(context.state, context.driver.op, noExtraWarnings);
+  OwnStampResponse response(context,
+                            context.response != nullptr ? *context.response : ownWriter);
+  return CheckEcrState(link, kind,
+                       EcrCheckContext{context.state.settings.tratareEroareStare,
+                                       context.driver.op, response});
+}
+
+bool RunOperation(const ConsoleContext& context, const OperationKind& kind,
+                  const std::function<bool(TXruvoLinux&)>& body) {
+  std::exception_ptr failure;
+  bool result = false;
+  try {
+    const std::unique_ptr<TXruvoLinux> link = context.driver.MakeLink();
+    if (kind.longTimeOut) link->SetLongTimeOut(context.state.settings.longTimeOut);
+    try {
+      result = OpenAndRun(context, *link, body);
+    } catch (...) {
+      failure = std::current_exception();
+      result = false;
+    }
+    // The log tells what happened up to the failure, so it is saved on that path too.
+    try {
+      SaveOperationLog(context, kind, *link);
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+    link->ClosePort();
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
+    result = false;
+  }
+  if (failure) {
+    try {
+      context.driver.op.ShowDefaultError(WhatOf(failure));
+    } catch (...) {
+      // The operator's box itself failed; the operation is over and reported as failed.
+    }
+    return false;
+  }
+  return result;
+}
+
+}  // namespace ruvo

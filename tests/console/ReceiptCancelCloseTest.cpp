@@ -1,0 +1,171 @@
+// "Anulare bon" and "Inchidere bon" on the simulated ECR: what is sent in each receipt
+// state, the exact messages, the response file and the log files.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "console/ManualOperations.h"
+#include "support/ConsoleRig.h"
+#include "support/FileBytes.h"
+
+namespace ruvo {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+class ReceiptCancelCloseTest : public testing::ConsoleRig {
+ protected:
+  Texts ResponseFile() {
+    return ReadLines(state.workingFolder + "ERROR.TXT").value_or(Texts{"(none)"});
+  }
+};
+
+TEST_F(ReceiptCancelCloseTest, CancelWithoutAnOpenReceiptSaysSoAndAnswersTheSalesApplication) {
+  state.fileSuffix = "7";  // the last receipt file was ONLINE7.TXT
+  EXPECT_FALSE(RunReceiptCancel(Context()));
+  EXPECT_EQ(Sent(), Texts{"1215"});
+  ASSERT_EQ(op.boxes.size(), 1u);
+  EXPECT_EQ(op.boxes[0].text,
+            "Operatie anulare nereusita  !\r8030;Nu exista nici un bon in derulare ");
+  EXPECT_EQ(op.boxes[0].caption, "Eroare");
+  EXPECT_EQ(op.boxes[0].kind, MsgKind::Warning);
+  EXPECT_EQ(ReadLines(state.workingFolder + "ERROR7.TXT"),
+            (Texts{"1 ERROR", "8030;Nu exista nici un bon in derulare "}));
+
+  // With "DialogMesajEroare" the response writer shows the error once more, first.
+  op.boxes.clear();
+  state.settings.dialogMesajEroare = true;
+  RunReceiptCancel(Context());
+  EXPECT_EQ(op.BoxTexts(), (Texts{"8030;Nu exista nici un bon in derulare ",
+                                  "Operatie anulare nereusita  !\r8030;Nu exista nici un bon in "
+                                  "derulare "}));
+}
+
+TEST_F(ReceiptCancelCloseTest, RefusalKeepsTheHistoryOfTheLastReceiptFilesAnswer) {
+  state.settings.history = true;
+  state.fileStamp = "2026_01_15_11_00_00";
+  const std::string earlier = state.historyFolder + "ERROR_2026_01_15_11_00_00.TXT";
+  CreateFolders(state.historyFolder);
+  testing::WriteBytes(earlier, "0 OK\r\nBON FISCAL NR. 0007\r\n");
+  RunReceiptCancel(Context());
+  EXPECT_EQ(testing::ReadBytes(earlier), "0 OK\r\nBON FISCAL NR. 0007\r\n");
+  EXPECT_EQ(ReadLines(state.historyFolder + "ERROR_2026_01_15_12_00_00.TXT")->at(1).substr(0, 5),
+            "8030;");
+  EXPECT_EQ(state.fileStamp, "2026_01_15_11_00_00");
+}
+
+TEST_F(ReceiptCancelCloseTest, CancelSendsOnlyTheCancelAndWritesBothLogs) {
+  state.settings.logFile = true;
+  state.settings.history = true;
+  state.settings.longTimeOut = 44;
+  OpenReceipt(2);
+  EXPECT_TRUE(RunReceiptCancel(Context()));
+  EXPECT_EQ(Sent(), (Texts{"1215", "33028"}));  // no paper cut
+  EXPECT_FALSE(engine.GetDevice().Receipt().Open());
+  EXPECT_TRUE(op.boxes.empty());
+  EXPECT_FALSE(FileExists(state.workingFolder + "ERROR.TXT"));
+
+  const Texts logs = Files("Log", "Log_ANULARE_*.TXT");
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_EQ(Files("History", "*"), logs);
+  const std::string log = testing::ReadBytes(state.logFolder + logs[0]);
+  EXPECT_EQ(testing::ReadBytes(state.historyFolder + logs[0]), log);
+  EXPECT_NE(log.find("-Calculator : 33028\r\n"), std::string::npos);
+}
+
+TEST_F(ReceiptCancelCloseTest, CancelRefusedByTheEcrHasItsOwnMessageWithoutTheError) {
+  OpenReceipt(1);
+  Fault("err 33028 5 once");
+  EXPECT_FALSE(RunReceiptCancel(Context()));
+  EXPECT_EQ(op.BoxTexts(), Texts{"Operatie de anulare nereusita !"});
+  EXPECT_TRUE(engine.GetDevice().Receipt().Open());
+}
+
+TEST_F(ReceiptCancelCloseTest, CancelStoppedByAFullJournalShowsItOnTheDisplay) {
+  OpenReceipt(1);
+  Fault("je-full");
+  EXPECT_FALSE(RunReceiptCancel(Context()));
+  ASSERT_EQ(op.boxes.size(), 1u);
+  EXPECT_EQ(op.boxes[0].text.substr(0, 33), "Operatie anulare nereusita  !\r30;");
+  const Texts sent = Sent();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[1].substr(0, 4), "7007");
+  EXPECT_EQ(ResponseFile()[1].substr(0, 3), "30;");
+  EXPECT_TRUE(engine.GetDevice().Receipt().Open());
+}
+
+TEST_F(ReceiptCancelCloseTest, CloseActsOnTheReceiptState) {
+  state.settings.longTimeOut = 50;
+  // Paid: finished with a partial cut and no feed.
+  OpenReceipt(5);
+  EXPECT_TRUE(RunReceiptClose(Context()));
+  EXPECT_EQ(Sent(), (Texts{"1012", "30140"}));
+  EXPECT_FALSE(engine.GetDevice().Receipt().Open());
+
+  // Still selling (states 1 to 4): cancelled, no cut.
+  for (const int receiptState : {1, 3, 4}) {
+    OpenReceipt(receiptState);
+    EXPECT_TRUE(RunReceiptClose(Context())) << receiptState;
+    EXPECT_EQ(Sent(), (Texts{"1012", "33028"})) << receiptState;
+    EXPECT_FALSE(engine.GetDevice().Receipt().Open());
+  }
+  EXPECT_TRUE(op.boxes.empty());
+}
+
+TEST_F(ReceiptCancelCloseTest, CloseWithNothingOpenSendsNothingMoreButKeepsTheLog) {
+  state.settings.logFile = true;
+  EXPECT_TRUE(RunReceiptClose(Context()));
+  EXPECT_EQ(Sent(), Texts{"1012"});
+  EXPECT_TRUE(op.boxes.empty());
+  EXPECT_EQ(Files("Log", "Log_INCHIDEREBON_*.TXT").size(), 1u);
+}
+
+TEST_F(ReceiptCancelCloseTest, CloseFailuresHaveTheirThreeMessages) {
+  Fault("err 1012 5 always");
+  EXPECT_FALSE(RunReceiptClose(Context()));
+  ASSERT_EQ(op.boxes.size(), 1u);
+  EXPECT_EQ(op.boxes[0].text.substr(0, 23), "Operatie nereusita  !\r5");
+  EXPECT_EQ(op.boxes[0].caption, "Eroare");
+  Fault("err off");
+
+  OpenReceipt(2);
+  Fault("err 33028 5 once");
+  EXPECT_FALSE(RunReceiptClose(Context()));
+  EXPECT_EQ(op.boxes.back().text, "Operatie  nereusita !");
+  EXPECT_TRUE(RunReceiptClose(Context()));  // the second try cancels it
+
+  OpenReceipt(5);
+  Fault("err 3014 5 once");
+  EXPECT_FALSE(RunReceiptClose(Context()));
+  EXPECT_EQ(op.boxes.back().text, "Operatie nereusita !");
+  EXPECT_EQ(op.boxes.size(), 3u);
+}
+
+TEST_F(ReceiptCancelCloseTest, CloseTellsTheLogLinesWhenDiagnosticsAreOn) {
+  state.settings.logFile = true;
+  state.settings.history = true;
+  state.settings.mesajLaListareItem = true;
+  OpenReceipt(5);
+  EXPECT_TRUE(RunReceiptClose(Context()));
+  const Texts logs = Files("Log", "Log_INCHIDEREBON_*.TXT");
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_EQ(Files("History", "*"), logs);
+  const std::string lines = std::to_string(ReadLines(state.logFolder + logs[0])->size());
+  ASSERT_EQ(op.boxes.size(), 2u);
+  EXPECT_EQ(op.boxes[0].text, "Salvez in fisierul de LOG " + lines + " linii");
+  EXPECT_EQ(op.boxes[1].text, "Salvez in History fisierul de LOG cu " + lines + " linii");
+  EXPECT_EQ(op.boxes[0].kind, MsgKind::Information);
+
+  // Without History only the first; without the log none.
+  op.boxes.clear();
+  state.settings.history = false;
+  RunReceiptClose(Context());
+  EXPECT_EQ(op.boxes.size(), 1u);
+  state.settings.logFile = false;
+  RunReceiptClose(Context());
+  EXPECT_EQ(op.boxes.size(), 1u);
+}
+
+}  // namespace
+}  // namespace ruvo
