@@ -155,7 +155,7 @@ int Run(int argc, char** argv) {
   driver.SetReceiptFiles(files);
   std::fprintf(stderr, "ruvo_drv: working folder %s\n", folder.c_str());
 #ifdef RUVO_WITH_GUI
-  if (window) return window->Run(driver, &observer);
+  if (window) return window->Run(driver, &observer, &cycle.Response());
 #endif
   driver.Start();
   ruvo::RunTimerLoop(driver, clock, [] { return g_stop != 0; });

@@ -206,8 +206,8 @@ void TXR_MAIN::RunManualOperation(ManualOperation which) {
   if (quiet != quietUntilMs_.end() && clock.MonotonicMs() < quiet->second) return;
   {
     Activity running(*this);
-    const ConsoleContext context{driver_.Context(), driver_.State()};
-    RunManualOperationBody(which, context);
+    const ConsoleContext context{driver_.Context(), driver_.State(), response_};
+    RunManualOperationBody(which, context, this);
   }
   // Clicks made on the Z or X button while its report printed must not print it again.
   if (DiscardsQueuedClicks(which)) quietUntilMs_[which] = clock.MonotonicMs() + kQuietAfterReportMs;

@@ -52,8 +52,9 @@ IOperator& WindowedDriver::Operator() { return parts_->op; }
 
 IEventPump& WindowedDriver::Pump() { return parts_->pump; }
 
-int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell) {
+int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell, IResponseWriter* response) {
   TXR_MAIN window(driver, {}, alsoTell);
+  window.SetResponseWriter(response);
   QObject::connect(&window, &TXR_MAIN::Closed, &parts_->application, &QApplication::quit,
                    Qt::QueuedConnection);
   StopSignals stopSignals([&window] { window.RequestClose(); });

@@ -5,6 +5,7 @@
 
 #include "app/Driver.h"
 #include "app/DriverObserver.h"
+#include "app/ResponseFile.h"
 #include "console/Operator.h"
 #include "platform/EventPump.h"
 
@@ -33,8 +34,9 @@ class WindowedDriver {
 
   // Builds the main window on the driver, starts the driver and runs until "Stop program",
   // SIGTERM or SIGINT; the close sequence has run when this returns. alsoTell hears every
-  // change of the driver's state as well.
-  int Run(Driver& driver, IDriverObserver* alsoTell);
+  // change of the driver's state as well; response is the receipt file cycle's writer,
+  // which the manual operations answer through.
+  int Run(Driver& driver, IDriverObserver* alsoTell, IResponseWriter* response = nullptr);
 
  private:
   struct Parts;
