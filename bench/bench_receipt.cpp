@@ -35,150 +35,16 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "app/ReceiptFileReader.h"
 #include "platform/IniFile.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace bench;
 
-constexpr double kBitsPerByte = 10.0;
-constexpr double kBitsPerSecond = 115200.0;
 constexpr int kReceiptLines = 200;
 constexpr double kTarget = 1.05;
-
-std::string BuildFolder() {
-  // Benchmarks live in build/bench/, the programs in build/.
-  return fs::read_symlink("/proc/self/exe").parent_path().parent_path().string();
-}
-
-double WallMs() {
-  using namespace std::chrono;
-  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Polls condition, finely (the measurement rests on it), for at most timeoutMs.
-template <typename Condition>
-bool WaitFor(Condition condition, double timeoutMs, int pollUs = 100) {
-  const double deadline = WallMs() + timeoutMs;
-  while (WallMs() < deadline) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::microseconds(pollUs));
-  }
-  return condition();
-}
-
-class Program {
- public:
-  Program(const std::vector<std::string>& args, const std::string& outPath) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-      std::FILE* out = std::freopen(outPath.c_str(), "w", stdout);
-      std::FILE* err = std::freopen((outPath + ".err").c_str(), "w", stderr);
-      (void)out;
-      (void)err;
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-  }
-  ~Program() { Stop(); }
-  Program(const Program&) = delete;
-  Program& operator=(const Program&) = delete;
-
-  bool Started() const { return pid_ > 0; }
-  void Stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    if (!WaitFor([&] { return waitpid(pid_, nullptr, WNOHANG) == pid_; }, 5000, 10000)) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-};
-
-// What the exchange log says of the line: the bytes of every "LogBytes" line, which is
-// the time stamp, a direction and nothing but two-digit hexadecimal bytes and blanks.
-struct WireCount {
-  long long sent = 0;
-  long long received = 0;
-  int requests = 0;
-  long long firstStampMs = -1;  // the log's first and last time stamps
-  long long lastStampMs = -1;
-  // The driver's own time between two exchanges: from the result of one to the bytes of
-  // the next.
-  long long betweenMs = 0;
-};
-
-// "hh:mm:ss:zzz" in milliseconds since midnight; -1 when the line does not start so.
-long long StampMs(const std::string& line) {
-  int h = 0, m = 0, s = 0, ms = 0;
-  if (line.size() < 12 || std::sscanf(line.c_str(), "%2d:%2d:%2d:%3d", &h, &m, &s, &ms) != 4)
-    return -1;
-  return ((h * 60LL + m) * 60 + s) * 1000 + ms;
-}
-
-long long HexBytes(const std::string& rest) {
-  if (rest.empty() || rest.size() % 3 != 0) return -1;
-  for (std::size_t k = 0; k < rest.size(); k += 3) {
-    if (!std::isxdigit(static_cast<unsigned char>(rest[k])) ||
-        !std::isxdigit(static_cast<unsigned char>(rest[k + 1])) || rest[k + 2] != ' ')
-      return -1;
-  }
-  return static_cast<long long>(rest.size() / 3);
-}
-
-WireCount CountWire(const std::string& logPath) {
-  WireCount count;
-  std::ifstream in(logPath, std::ios::binary);
-  std::string line;
-  const std::string sent = "-Calculator : ";
-  const std::string received = "-Ecr        : ";
-  constexpr std::size_t kStamp = 12;  // "hh:mm:ss:zzz"
-  long long lastResult = -1;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const long long stamp = StampMs(line);
-    if (stamp >= 0) {
-      if (count.firstStampMs < 0) count.firstStampMs = stamp;
-      count.lastStampMs = stamp;
-    }
-    if (line.compare(kStamp, 14, "-Ecr result : ") == 0 ||
-        line.compare(kStamp, 14, "-Imprimanta : ") == 0)
-      lastResult = stamp;
-    if (line.size() <= kStamp + sent.size()) continue;
-    const std::string direction = line.substr(kStamp, sent.size());
-    const long long bytes = HexBytes(line.substr(kStamp + sent.size()));
-    if (bytes < 0) continue;  // a command text or a result, not bytes on the line
-    if (direction == sent) {
-      if (lastResult >= 0) count.betweenMs += stamp - lastResult;
-      lastResult = -1;
-      count.sent += bytes;
-      ++count.requests;
-    } else if (direction == received) {
-      count.received += bytes;
-    }
-  }
-  return count;
-}
 
 std::set<std::string> LogFiles(const std::string& folder) {
   std::set<std::string> names;

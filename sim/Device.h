@@ -46,6 +46,7 @@ struct LogoUpload {
   std::size_t announced = 0;
   std::string received;
   std::string stored;  // the last logo completed by "9102", byte for byte
+  int storedCount = 0;  // how many logos "9102" has completed
 };
 
 // The model of one XRuvo ECR: documents, counters, reports, export and logo. It knows
@@ -71,6 +72,7 @@ class Device {
   std::int64_t JeFreeLines() const { return jeFreeLines_; }
   void SetJeFreeLines(std::int64_t lines) { jeFreeLines_ = lines < 0 ? 0 : lines; }
   const std::string& Logo() const { return logo_.stored; }
+  int LogosStored() const { return logo_.storedCount; }
   const std::string& DisplayText() const { return display_; }
   int ExtendedError() const { return extendedError_; }
   void SetExtendedError(int code) { extendedError_ = code; }

@@ -54,6 +54,7 @@ Answer Device::EndLogo(FieldReader& f) {
   logo_.active = false;
   if (logo_.received.size() != logo_.announced) return Answer::Err(ecr_error::kDataMismatch);
   logo_.stored = logo_.received;
+  ++logo_.storedCount;
   return Answer::Ok();
 }
 

@@ -41,6 +41,8 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.link = value;
     } else if (arg == "--paper") {
       options.paper = value;
+    } else if (arg == "--logo") {
+      options.logo = value;
     } else if (arg == "--control") {
       options.control = value;
     } else if (arg == "--fault") {
@@ -91,6 +93,7 @@ std::string UsageText() {
              "  --paper FILE           append the printed paper to FILE (default: stdout)\n"
              "  --control PATH         read fault commands, one a line, from the FIFO PATH\n"
              "                         (created when missing)\n"
+             "  --logo FILE            write every logo the ECR stores to FILE, byte for byte\n"
              "  --fault COMMAND        apply a fault command at start (repeatable)\n"
              "  --pace                 send answers at the wire time of 115,200 bit/s\n"
              "  --pace-us US           wire time per answer byte in microseconds\n"

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <memory>
 
@@ -184,6 +186,28 @@ void Pty::Close() {
   master_ = -1;
 }
 
+// The logo as the device stored it, for tests that compare it with the file sent. Written
+// before the answer to "9102" leaves, so it is there when the driver hears of success.
+class LogoFile {
+ public:
+  explicit LogoFile(std::string path) : path_(std::move(path)) {}
+  void Update(const Device& device, std::ostream& log) {
+    if (path_.empty() || device.LogosStored() == written_) return;
+    written_ = device.LogosStored();
+    const std::string temporary = path_ + ".part";
+    {
+      std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+      out << device.Logo();
+      if (!out.flush()) log << "xruvo_sim: cannot write " << temporary << std::endl;
+    }
+    if (std::rename(temporary.c_str(), path_.c_str()) != 0) log << "xruvo_sim: " << LastError("rename") << std::endl;
+  }
+
+ private:
+  std::string path_;
+  int written_ = 0;
+};
+
 int Serve(const Options& options, std::ostream& paper, std::ostream& log,
           volatile std::sig_atomic_t& stop) {
   ruvo::SystemClock clock;
@@ -218,6 +242,7 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
     return 1;
   }
   std::cout << pty->SlavePath() << std::endl;
+  LogoFile logo(options.logo);
 
   std::uint8_t buffer[4096];
   while (stop == 0) {
@@ -243,6 +268,7 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
     if (hasControl && ready > 0 && (fds[1].revents & POLLIN) != 0) control.ReadLines(engine, log);
 
     for (std::size_t n; (n = engine.TakeDue(buffer, sizeof buffer)) > 0;) {
+      logo.Update(engine.GetDevice(), log);
       if (!WriteAll(pty->Master(), buffer, n, stop)) {
         engine.DropPendingOutput();
         break;

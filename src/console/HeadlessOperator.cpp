@@ -48,4 +48,10 @@ void HeadlessOperator::ShowDefaultError(const std::string& text) {
 
 bool HeadlessOperator::AskPaymentForm(int& /*paymentForm*/) { return false; }
 
+// The terminal's bell, when there is a terminal to ring.
+void HeadlessOperator::Beep() {
+  std::fputc('\a', stderr);
+  std::fflush(stderr);
+}
+
 }  // namespace ruvo

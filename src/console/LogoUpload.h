@@ -11,6 +11,7 @@ namespace ruvo {
 inline const std::string kLogoOnlyBmpMessage = "Pot fi transmise doar fisiere BMP ! ";
 inline const std::string kLogoSuccessMessage = "Transmisia s-a facut cu succes !";
 inline const std::string kLogoProgressCaption = "Asteapta, transmit fisierul ...";
+inline const std::string kLogoQuestionCaption = "Atentie";
 
 constexpr std::size_t kLogoPieceBytes = 50;
 // The size field of "9100" has six digits: a larger file cannot be announced.
@@ -21,6 +22,9 @@ constexpr std::size_t kLogoMaxBytes = 999'999;
 class ILogoProgress {
  public:
   virtual ~ILogoProgress() = default;
+  // The hourglass: on once the operator has confirmed, off when the upload is over
+  // (whatever way it ended).
+  virtual void BusyCursor(bool busy) = 0;
   // Before the first piece: caption, gauge 1..pieceCount at 0, main window disabled, the
   // progress window shown and marked busy.
   virtual void Begin(int pieceCount) = 0;

@@ -42,6 +42,9 @@ class IOperator {
 
   // The payment-form dialog: true with a payment form code 1..7, or false to cancel the receipt.
   virtual bool AskPaymentForm(int& paymentForm) = 0;
+
+  // The short system beep, for a fault too small for a message of its own.
+  virtual void Beep() = 0;
 };
 
 // No operator: every question answered No or Cancel, every message written to standard error
@@ -52,6 +55,7 @@ class HeadlessOperator final : public IOperator {
                           MsgButtons buttons) override;
   void ShowDefaultError(const std::string& text) override;
   bool AskPaymentForm(int& paymentForm) override;
+  void Beep() override;
 };
 
 }  // namespace ruvo

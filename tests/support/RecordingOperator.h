@@ -38,6 +38,8 @@ class RecordingOperator final : public IOperator {
     return true;
   }
 
+  void Beep() override { ++beeps; }
+
   std::vector<std::string> BoxTexts() const {
     std::vector<std::string> texts;
     for (const Box& box : boxes) texts.push_back(box.text);
@@ -48,6 +50,7 @@ class RecordingOperator final : public IOperator {
   std::deque<MsgResult> answers;
   int paymentForm = 0;
   int paymentFormQuestions = 0;
+  int beeps = 0;
   std::vector<Box> boxes;
   std::vector<std::string> errors;
 };
