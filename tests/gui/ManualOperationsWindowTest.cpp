@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -7,7 +8,9 @@
 
 #include "Control.h"
 #include "GuiBench.h"
+#include "platform/Files.h"
 #include "platform/Locale.h"
+#include "support/FileBytes.h"
 
 namespace ruvo::testing {
 namespace {
@@ -75,19 +78,28 @@ TEST(ManualOperationsWindow, CashInOfTheDialogSendsTheAmount) {
   EXPECT_TRUE(bench.op.boxes.empty());
 }
 
-TEST(ManualOperationsWindow, BothExportButtonsOpenTheExportDialog) {
+TEST(ManualOperationsWindow, TheBinaryExportButtonSavesTheEcrsArchive) {
   StoppedWindow bench;
-  bench.InDialog("BExportXML", [](QWidget* dialog) {
-    EXPECT_EQ(dialog->windowTitle(), "Export XML");
-  }, "BIesire");
   bench.InDialog("BExportXML2", [](QWidget* dialog) {
-    EXPECT_EQ(dialog->objectName(), "EExportXML");
+    EXPECT_EQ(dialog->windowTitle(), "Export XML");
+    StoppedWindow::Set(dialog, "EAn", "2026");
+    dialog->findChild<QComboBox*>("CLuna")->setCurrentIndex(8);
+    StoppedWindow::Press(dialog, "BStart");
   }, "BIesire");
-  EXPECT_EQ(bench.CommandsSinceStart(), 0u);
+  EXPECT_EQ(bench.CommandsReceived("6416202609R"), 1);
+  EXPECT_EQ(bench.CommandsReceived("7404"), 1);
+  const std::vector<std::string> archives = ListMatching(bench.Path("ExportXML"), "202609_*.ZIP");
+  ASSERT_EQ(archives.size(), 1u);
+  EXPECT_FALSE(ReadBytes(bench.Path("ExportXML/" + archives[0])).empty());
+  EXPECT_TRUE(bench.op.boxes.empty());
 }
 
-TEST(ManualOperationsWindow, TheLogoButtonOffersThePicturesAndACancelSendsNothing) {
+TEST(ManualOperationsWindow, TheLogoChosenInThePictureDialogGoesInPiecesUnderTheProgressWindow) {
   StoppedWindow bench;
+  std::string picture = "BM";
+  picture.resize(120, '\x0A');
+  WriteBytes(bench.Path("logo.bmp"), picture);
+  bench.op.answer = MsgResult::Yes;
   bool offered = false;
   WhenModal([&](QWidget* dialog) {
     auto* od = qobject_cast<QFileDialog*>(dialog);
@@ -95,12 +107,28 @@ TEST(ManualOperationsWindow, TheLogoButtonOffersThePicturesAndACancelSendsNothin
     EXPECT_EQ(od->objectName(), "OD");
     EXPECT_TRUE(od->nameFilters().join(' ').contains("*.bmp"));
     offered = true;
-    od->reject();
+    od->selectFile(QString::fromStdString(bench.Path("logo.bmp")));
+    static_cast<QDialog*>(od)->accept();  // the file dialog's own accept takes the name typed
   });
   bench.Click("BLogoGrafic");
-  EXPECT_TRUE(offered);
-  EXPECT_TRUE(bench.op.boxes.empty());
-  EXPECT_EQ(bench.CommandsSinceStart(), 0u);
+  ASSERT_TRUE(offered);
+  EXPECT_EQ(bench.CommandsReceived("9100000120"), 1);
+  EXPECT_EQ(bench.CommandsReceived("910150"), 2);
+  EXPECT_EQ(bench.CommandsReceived("910120"), 1);
+  EXPECT_EQ(bench.CommandsReceived("9102"), 1);
+  ASSERT_EQ(bench.op.boxes.size(), 2u);
+  EXPECT_EQ(bench.op.boxes[0].caption, "Atentie");
+  EXPECT_EQ(bench.op.boxes[1].text, "Transmisia s-a facut cu succes !");
+  EXPECT_TRUE(FileExists(bench.Path("LOGO.XRD")));
+  EXPECT_TRUE(bench.window.isEnabled());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  // Cancelling the picture dialog sends nothing.
+  const std::size_t before = bench.CommandsSinceStart();
+  WhenModal([](QWidget* dialog) { qobject_cast<QDialog*>(dialog)->reject(); });
+  bench.Click("BLogoGrafic");
+  EXPECT_EQ(bench.CommandsSinceStart(), before);
+  EXPECT_EQ(bench.op.boxes.size(), 2u);
 }
 
 // The state check of a manual operation answers through the receipt cycle's writer.

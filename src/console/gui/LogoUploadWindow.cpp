@@ -12,15 +12,6 @@ namespace ruvo::gui {
 
 namespace {
 
-// The wait cursor for as long as it lives; the message boxes show the arrow meanwhile.
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 QStringList PictureFilters() {
   QStringList patterns;
   QStringList perFormat;
@@ -40,7 +31,20 @@ QStringList PictureFilters() {
 
 LogoProgressWindow::LogoProgressWindow(QWidget* mainWindow) : mainWindow_(mainWindow) {}
 
-LogoProgressWindow::~LogoProgressWindow() { End(); }
+LogoProgressWindow::~LogoProgressWindow() {
+  End();
+  BusyCursor(false);
+}
+
+void LogoProgressWindow::BusyCursor(bool busy) {
+  if (busy == busyCursor_) return;
+  busyCursor_ = busy;
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
 
 void LogoProgressWindow::Begin(int pieceCount) {
   pieceCount_ = pieceCount;
@@ -82,7 +86,6 @@ void UploadLogoFromWindow(const ConsoleContext& context, QWidget* mainWindow) {
   const QString picture = ChoosePicture(mainWindow);
   if (picture.isEmpty()) return;
   LogoProgressWindow progress(mainWindow);
-  const WaitCursor waiting;
   LoadLogo(context, QFile::encodeName(picture).toStdString(), &progress,
            LogoConfirmation::AskOperator);
 }

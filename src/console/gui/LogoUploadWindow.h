@@ -13,7 +13,8 @@ class TProgressbar;
 
 // The progress of a logo upload as the window shows it: the main window disabled, the
 // progress window on top, busy so that it cannot be closed, its gauge at the share of the
-// pieces sent. Whatever way the upload ends, the main window comes back enabled.
+// pieces sent; the wait cursor while the upload runs. Whatever way the upload ends, the
+// main window comes back enabled and the cursor as it was.
 class LogoProgressWindow final : public ILogoProgress {
  public:
   explicit LogoProgressWindow(QWidget* mainWindow);
@@ -21,6 +22,7 @@ class LogoProgressWindow final : public ILogoProgress {
   LogoProgressWindow(const LogoProgressWindow&) = delete;
   LogoProgressWindow& operator=(const LogoProgressWindow&) = delete;
 
+  void BusyCursor(bool busy) override;
   void Begin(int pieceCount) override;
   void Advance(int piecesSent) override;
   void End() override;
@@ -32,6 +34,7 @@ class LogoProgressWindow final : public ILogoProgress {
   QWidget* mainWindow_;
   std::unique_ptr<TProgressbar> progress_;
   int pieceCount_ = 0;
+  bool busyCursor_ = false;
 };
 
 // The picture-file open dialog OD: the picture formats Qt can read, and every file. Empty
@@ -39,7 +42,7 @@ class LogoProgressWindow final : public ILogoProgress {
 QString ChoosePicture(QWidget* parent);
 
 // "Incarcare logo grafic": the picture chosen in OD, then the upload with its question,
-// its messages and the progress window over mainWindow; the wait cursor meanwhile.
+// its messages and the progress window over mainWindow.
 void UploadLogoFromWindow(const ConsoleContext& context, QWidget* mainWindow);
 
 }  // namespace ruvo::gui

@@ -29,6 +29,8 @@ void QtOperator::ShowDefaultError(const std::string& text) {
 
 bool QtOperator::AskPaymentForm(int& paymentForm) { return gui::AskPaymentForm(paymentForm); }
 
+void QtOperator::Beep() { QApplication::beep(); }
+
 void QtEventPump::Pump() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 }  // namespace ruvo::gui

@@ -13,6 +13,7 @@ class QtOperator final : public IOperator {
   // The program's error box; the text also goes to standard error, for the record.
   void ShowDefaultError(const std::string& text) override;
   bool AskPaymentForm(int& paymentForm) override;
+  void Beep() override;
 };
 
 // Lets the window handle its events between the short slices of an ECR wait. Clicks that
