@@ -45,13 +45,6 @@ struct StoppedWindow : WindowBench {
   }
 };
 
-TEST(ManualOperationsWindow, RaportXPrintsAnXReport) {
-  StoppedWindow bench;
-  bench.Click("BRaportX");
-  EXPECT_EQ(bench.CommandsReceived("2003"), 1);
-  EXPECT_TRUE(bench.op.boxes.empty());
-}
-
 TEST(ManualOperationsWindow, TheReportDialogByZSendsTheNumbersPadded) {
   StoppedWindow bench;
   bench.InDialog("BRaportMFZ", [](QWidget* dialog) {
