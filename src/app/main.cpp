@@ -195,7 +195,11 @@ int Run(int argc, char** argv) {
                                            "); ruvo_drv ctl will not reach this driver");
   }
 #ifdef RUVO_WITH_GUI
-  if (window) return window->Run(driver, &observer, [] { return g_stop != 0; });
+  if (window) {
+    // The window watches the control socket beside its timers, as the loop below does.
+    return window->Run(driver, &observer, &cycle.Response(), [] { return g_stop != 0; },
+                       {{control.Fd(), [&control] { control.ServeOne(); }}});
+  }
 #endif
   // Idle, the loop sleeps until the next tick, a receipt file, a control request or a stop
   // signal (the signals go to a descriptor from here on; one that came before is in g_stop).

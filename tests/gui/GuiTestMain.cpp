@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 int main(int argc, char** argv) {
@@ -14,7 +15,11 @@ int main(int argc, char** argv) {
   // it there. This one (and the drivers the tests start) go away with the tests.
   char runtime[] = "/tmp/ruvo-gui-runtime-XXXXXX";
   const bool ownRuntime = mkdtemp(runtime) != nullptr;
-  if (ownRuntime) setenv("XDG_RUNTIME_DIR", runtime, 1);
+  if (ownRuntime) {
+    setenv("XDG_RUNTIME_DIR", runtime, 1);
+    // The picture dialog remembers its folders in Qt's settings; not in the tester's home.
+    setenv("XDG_CONFIG_HOME", (std::string(runtime) + "/config").c_str(), 1);
+  }
   int status = 0;
   {
     QApplication application(argc, argv);

@@ -1,27 +1,52 @@
 #include "console/gui/ManualOperation.h"
 
+#include "console/ManualOperations.h"
+#include "console/gui/LogoUploadWindow.h"
+#include "console/gui/TEExportXML.h"
+#include "console/gui/TEInOutSume.h"
+#include "console/gui/TEMfReport.h"
+
 namespace ruvo::gui {
 
 bool DiscardsQueuedClicks(ManualOperation operation) {
   return operation == ManualOperation::ZReport || operation == ManualOperation::XReport;
 }
 
-void RunManualOperationBody(ManualOperation operation, const ConsoleContext& context) {
+void RunManualOperationBody(ManualOperation operation, const ConsoleContext& context,
+                            QWidget* window) {
   switch (operation) {
     case ManualOperation::CancelReceipt:
-    case ManualOperation::CloseReceipt:
-    case ManualOperation::CashInOut:
-    case ManualOperation::LogoUpload:
-    case ManualOperation::ZReport:
-    case ManualOperation::XReport:
-    case ManualOperation::MfReportByZ:
-    case ManualOperation::MfReportByPeriod:
-    case ManualOperation::ExportXml:
-    case ManualOperation::ExportXmlBinary:
-      // Not part of this build yet: said plainly rather than doing nothing.
-      context.driver.op.RomMessageDlg("Operatia nu este disponibila in aceasta versiune.", "",
-                                      MsgKind::Information, MsgButtons::Ok);
+      RunReceiptCancel(context);
       break;
+    case ManualOperation::CloseReceipt:
+      RunReceiptClose(context);
+      break;
+    case ManualOperation::CashInOut: {
+      TEInOutSume dialog(context, DecimalSeparator(), window);
+      dialog.exec();
+      break;
+    }
+    case ManualOperation::LogoUpload:
+      UploadLogoFromWindow(context, window);
+      break;
+    case ManualOperation::ZReport:
+      RunZReport(context);
+      break;
+    case ManualOperation::XReport:
+      RunXReport(context);
+      break;
+    case ManualOperation::MfReportByZ:
+      ShowMfReportDialog(context, MfReportMode::ByZNumber, window);
+      break;
+    case ManualOperation::MfReportByPeriod:
+      ShowMfReportDialog(context, MfReportMode::ByPeriod, window);
+      break;
+    case ManualOperation::ExportXml:
+    case ManualOperation::ExportXmlBinary: {
+      TEExportXML dialog(context, operation == ManualOperation::ExportXmlBinary, window);
+      dialog.exec();
+      break;
+    }
   }
 }
 

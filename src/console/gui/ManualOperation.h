@@ -2,6 +2,8 @@
 
 #include "console/OperationFrame.h"
 
+class QWidget;
+
 namespace ruvo::gui {
 
 // The manual operations of the window's panel, one per button.
@@ -41,8 +43,11 @@ inline constexpr ManualButton kManualButtons[] = {
 // The Z and X reports: clicks queued on their buttons during the report are dropped.
 bool DiscardsQueuedClicks(ManualOperation operation);
 
-// Runs one manual operation on the frame's context; every message goes through the
-// context's operator. Called only while processing is stopped and nothing else runs.
-void RunManualOperationBody(ManualOperation operation, const ConsoleContext& context);
+// Runs one manual operation on the frame's context: the receipt buttons and the Z and X
+// reports directly, the others through their dialogs over window (which the logo upload
+// disables while its pieces travel). Every message goes through the context's operator.
+// Called only while processing is stopped and nothing else runs.
+void RunManualOperationBody(ManualOperation operation, const ConsoleContext& context,
+                            QWidget* window);
 
 }  // namespace ruvo::gui

@@ -109,6 +109,13 @@ void TXR_MAIN::StateChanged() {
   if (alsoTell_ != nullptr) alsoTell_->StateChanged();
 }
 
+bool TXR_MAIN::RunIfIdle(const std::function<void()>& work) {
+  if (Working() || closeRequested_ || closeDone_) return false;
+  Activity running(*this);
+  work();
+  return true;
+}
+
 bool TXR_MAIN::Working() const {
   const DriverState& state = driver_.State();
   return activities_ > 0 || asking_ || state.busy || driver_.CheckingConnection();
@@ -206,8 +213,8 @@ void TXR_MAIN::RunManualOperation(ManualOperation which) {
   if (quiet != quietUntilMs_.end() && clock.MonotonicMs() < quiet->second) return;
   {
     Activity running(*this);
-    const ConsoleContext context{driver_.Context(), driver_.State()};
-    RunManualOperationBody(which, context);
+    const ConsoleContext context{driver_.Context(), driver_.State(), response_};
+    RunManualOperationBody(which, context, this);
   }
   // Clicks made on the Z or X button while its report printed must not print it again.
   if (DiscardsQueuedClicks(which)) quietUntilMs_[which] = clock.MonotonicMs() + kQuietAfterReportMs;

@@ -7,6 +7,7 @@
 
 #include "app/Driver.h"
 #include "app/DriverObserver.h"
+#include "app/ResponseFile.h"
 #include "console/gui/ManualOperation.h"
 
 class QAction;
@@ -49,10 +50,17 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
 
   // The one road of every manual operation button.
   void RunManualOperation(ManualOperation which);
+  // The receipt file cycle's response writer, which the state check of a manual operation
+  // writes its refusals through, so that the warning box keeps the cycle's own lines.
+  // Without one, the operation uses a writer of its own.
+  void SetResponseWriter(IResponseWriter* response) { response_ = response; }
 
   // "Stop program" without a question (menu entry, SIGTERM, SIGINT): the close sequence,
   // at once, or as soon as what runs now has ended.
   void RequestClose();
+  // Runs work as a click's would run, unless a click's work, a tick, a question or a close
+  // is under way: then false, and the caller tries again later.
+  bool RunIfIdle(const std::function<void()>& work);
   bool CloseDone() const { return closeDone_; }
 
   // One beat of the two 1000 ms timers: TcheckCOM's tick, then Tprocessor's.
@@ -112,6 +120,7 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
   Driver& driver_;
   std::function<bool()> trayAvailable_;
   IDriverObserver* alsoTell_;
+  IResponseWriter* response_ = nullptr;
 
   QPushButton* bstare_ = nullptr;
   QLabel* i1_ = nullptr;

@@ -46,4 +46,22 @@ QString FromWinText(const std::string& text) {
   return out;
 }
 
+std::string ToWinText(const QString& text) {
+  std::string out;
+  out.reserve(static_cast<std::size_t>(text.size()));
+  for (const QChar c : text) {
+    const char16_t code = c.unicode();
+    if (code < 0x80) {
+      out.push_back(static_cast<char>(code));
+      continue;
+    }
+    char byte = '?';
+    for (std::size_t k = 0; k < kUpperHalf.size(); ++k) {
+      if (kUpperHalf[k] == code && code != 0xFFFD) byte = static_cast<char>(0x80 + k);
+    }
+    out.push_back(byte);
+  }
+  return out;
+}
+
 }  // namespace ruvo::gui

@@ -9,4 +9,8 @@ namespace ruvo::gui {
 // is the one place where the two meet. "\r" line breaks of message texts become "\n".
 QString FromWinText(const std::string& text);
 
+// What the operator typed, as the driver keeps text: Windows-1250, a character the code
+// page lacks becoming "?".
+std::string ToWinText(const QString& text);
+
 }  // namespace ruvo::gui

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <cstdlib>
 
 #include "console/gui/QtOperator.h"
@@ -19,6 +21,20 @@ bool Set(const char* name) {
 }
 
 const char* const kApplicationName = "Ruvo_Drv";
+
+// How long a watched descriptor rests while the window is busy, rather than waking the
+// event loop over and over while it stays readable.
+constexpr int kBusyRetryMs = 100;
+
+void Watch(TXR_MAIN& window, int fd, std::function<void()> work) {
+  if (fd < 0) return;
+  auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &window);
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier, work] {
+    if (window.RunIfIdle(work)) return;
+    notifier->setEnabled(false);
+    QTimer::singleShot(kBusyRetryMs, notifier, [notifier] { notifier->setEnabled(true); });
+  });
+}
 
 }  // namespace
 
@@ -52,12 +68,23 @@ IOperator& WindowedDriver::Operator() { return parts_->op; }
 
 IEventPump& WindowedDriver::Pump() { return parts_->pump; }
 
-int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell,
-                        const std::function<bool()>& stoppedBefore) {
+int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell, IResponseWriter* response,
+                        const std::function<bool()>& stoppedBefore,
+                        const std::vector<DescriptorWatch>& watches) {
   TXR_MAIN window(driver, {}, alsoTell);
+  window.SetResponseWriter(response);
   QObject::connect(&window, &TXR_MAIN::Closed, &parts_->application, &QApplication::quit,
                    Qt::QueuedConnection);
   StopSignals stopSignals([&window] { window.RequestClose(); });
+  // Receipt files that arrive (immediate pickup) are taken at once; more waiting ones one
+  // per turn of the event loop, so the window stays alive between them.
+  std::function<void()> takeArrivals = [&driver, &window, &takeArrivals] {
+    driver.ReceiptArrived();
+    if (!driver.ArrivalPending()) return;
+    QTimer::singleShot(0, &window, [&window, &takeArrivals] { window.RunIfIdle(takeArrivals); });
+  };
+  Watch(window, driver.ArrivalWatch().Fd(), takeArrivals);
+  for (const DescriptorWatch& watch : watches) Watch(window, watch.fd, watch.onReadable);
   window.Start();
   if (stoppedBefore && stoppedBefore()) window.RequestClose();
   // Only for taking pictures of the window; a shop never sets it.

@@ -3,9 +3,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Driver.h"
 #include "app/DriverObserver.h"
+#include "app/ResponseFile.h"
 #include "console/Operator.h"
 #include "platform/EventPump.h"
 
@@ -22,6 +24,13 @@ void ShowSimpleMessage(int& argc, char** argv, const std::string& text);
 // The driver as a desktop program: the Qt application, the operator's dialogs and an event
 // pump that keeps the window alive during ECR waits. Make it before the driver (the driver
 // takes its operator and pump), then Run.
+// A descriptor the window watches beside its timers, and the work to run on the driver's
+// thread when it becomes readable.
+struct DescriptorWatch {
+  int fd = -1;
+  std::function<void()> onReadable;
+};
+
 class WindowedDriver {
  public:
   WindowedDriver(int& argc, char** argv);
@@ -34,9 +43,14 @@ class WindowedDriver {
 
   // Builds the main window on the driver, starts the driver and runs until "Stop program",
   // SIGTERM or SIGINT; the close sequence has run when this returns. alsoTell hears every
-  // change of the driver's state as well; stoppedBefore tells whether a stop signal came
-  // before the window took the signals over.
-  int Run(Driver& driver, IDriverObserver* alsoTell, const std::function<bool()>& stoppedBefore);
+  // change of the driver's state as well; response is the receipt file cycle's writer,
+  // which the manual operations answer through; stoppedBefore tells whether a stop signal
+  // came before the window took the signals over. The window also watches each descriptor
+  // of watches (and the driver's receipt arrivals) and runs its work when it is readable
+  // and nothing else runs.
+  int Run(Driver& driver, IDriverObserver* alsoTell, IResponseWriter* response,
+          const std::function<bool()>& stoppedBefore,
+          const std::vector<DescriptorWatch>& watches = {});
 
  private:
   struct Parts;

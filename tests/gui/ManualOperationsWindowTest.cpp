@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "Control.h"
+#include "GuiBench.h"
+#include "platform/Files.h"
+#include "platform/Locale.h"
+#include "support/FileBytes.h"
+
+namespace ruvo::testing {
+namespace {
+
+// The window started and its processing stopped, so that the manual operations are open.
+struct StoppedWindow : WindowBench {
+  StoppedWindow() {
+    window.Start();
+    Click("Bstare");
+    startUp = engine.ReceivedCommands().size();
+  }
+  // The ECR commands of the test itself, after those of the start.
+  std::size_t CommandsSinceStart() const { return engine.ReceivedCommands().size() - startUp; }
+  std::size_t startUp = 0;
+  // Opens a dialog by its main window button, does `fill` to it and leaves it by `exit`.
+  void InDialog(const char* button, const std::function<void(QWidget*)>& fill,
+                const char* exit = "BitBtn1") {
+    bool seen = false;
+    WhenModal([&](QWidget* dialog) {
+      seen = true;
+      fill(dialog);
+      dialog->findChild<QPushButton*>(exit)->click();
+    });
+    Click(button);
+    EXPECT_TRUE(seen) << button;
+  }
+  static void Set(QWidget* dialog, const char* edit, const QString& text) {
+    dialog->findChild<QLineEdit*>(edit)->setText(text);
+  }
+  static void Press(QWidget* dialog, const char* button) {
+    dialog->findChild<QPushButton*>(button)->click();
+  }
+};
+
+TEST(ManualOperationsWindow, TheReportDialogByZSendsTheNumbersPadded) {
+  StoppedWindow bench;
+  bench.InDialog("BRaportMFZ", [](QWidget* dialog) {
+    EXPECT_EQ(dialog->windowTitle(), "Raport MF/JE dupa numar Z");
+    StoppedWindow::Set(dialog, "ENrStart", "7");
+    StoppedWindow::Set(dialog, "ENrEnd", "7");
+    StoppedWindow::Press(dialog, "BStart");
+  });
+  EXPECT_EQ(bench.CommandsReceived("500100070007"), 1);
+  bench.InDialog("BraportMFD", [](QWidget* dialog) {
+    EXPECT_EQ(dialog->windowTitle(), "Raport MF pe perioada");
+  });
+}
+
+TEST(ManualOperationsWindow, CashInOfTheDialogSendsTheAmount) {
+  StoppedWindow bench;
+  const QString separator = QChar::fromLatin1(DecimalSeparator());
+  bench.InDialog("BitBtn2", [&](QWidget* dialog) {
+    EXPECT_EQ(dialog->windowTitle(), "Intrare / iesire numerar sertar");
+    QTest::keyClicks(dialog->findChild<QLineEdit*>("ENrStart"), "150" + separator + "50");
+    StoppedWindow::Press(dialog, "BStart");
+  });
+  EXPECT_EQ(bench.CommandsReceived("7106D000015050"), 1);
+  EXPECT_TRUE(bench.op.boxes.empty());
+}
+
+TEST(ManualOperationsWindow, TheBinaryExportButtonSavesTheEcrsArchive) {
+  StoppedWindow bench;
+  bench.InDialog("BExportXML2", [](QWidget* dialog) {
+    EXPECT_EQ(dialog->windowTitle(), "Export XML");
+    StoppedWindow::Set(dialog, "EAn", "2026");
+    dialog->findChild<QComboBox*>("CLuna")->setCurrentIndex(8);
+    StoppedWindow::Press(dialog, "BStart");
+  }, "BIesire");
+  EXPECT_EQ(bench.CommandsReceived("6416202609R"), 1);
+  EXPECT_EQ(bench.CommandsReceived("7404"), 1);
+  const std::vector<std::string> archives = ListMatching(bench.Path("ExportXML"), "202609_*.ZIP");
+  ASSERT_EQ(archives.size(), 1u);
+  EXPECT_FALSE(ReadBytes(bench.Path("ExportXML/" + archives[0])).empty());
+  EXPECT_TRUE(bench.op.boxes.empty());
+}
+
+TEST(ManualOperationsWindow, TheLogoChosenInThePictureDialogGoesInPiecesUnderTheProgressWindow) {
+  StoppedWindow bench;
+  std::string picture = "BM";
+  picture.resize(120, '\x0A');
+  WriteBytes(bench.Path("logo.bmp"), picture);
+  bench.op.answer = MsgResult::Yes;
+  bool offered = false;
+  WhenModal([&](QWidget* dialog) {
+    auto* od = qobject_cast<QFileDialog*>(dialog);
+    ASSERT_NE(od, nullptr);
+    EXPECT_EQ(od->objectName(), "OD");
+    EXPECT_TRUE(od->nameFilters().join(' ').contains("*.bmp"));
+    offered = true;
+    od->selectFile(QString::fromStdString(bench.Path("logo.bmp")));
+    static_cast<QDialog*>(od)->accept();  // the file dialog's own accept takes the name typed
+  });
+  bench.Click("BLogoGrafic");
+  ASSERT_TRUE(offered);
+  EXPECT_EQ(bench.CommandsReceived("9100000120"), 1);
+  EXPECT_EQ(bench.CommandsReceived("910150"), 2);
+  EXPECT_EQ(bench.CommandsReceived("910120"), 1);
+  EXPECT_EQ(bench.CommandsReceived("9102"), 1);
+  ASSERT_EQ(bench.op.boxes.size(), 2u);
+  EXPECT_EQ(bench.op.boxes[0].caption, "Atentie");
+  EXPECT_EQ(bench.op.boxes[1].text, "Transmisia s-a facut cu succes !");
+  EXPECT_TRUE(FileExists(bench.Path("LOGO.XRD")));
+  EXPECT_TRUE(bench.window.isEnabled());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  // Cancelling the picture dialog sends nothing.
+  const std::size_t before = bench.CommandsSinceStart();
+  WhenModal([](QWidget* dialog) { qobject_cast<QDialog*>(dialog)->reject(); });
+  bench.Click("BLogoGrafic");
+  EXPECT_EQ(bench.CommandsSinceStart(), before);
+  EXPECT_EQ(bench.op.boxes.size(), 2u);
+}
+
+// The state check of a manual operation answers through the receipt cycle's writer.
+TEST(ManualOperationsWindow, TheStateCheckWritesThroughTheCyclesWriter) {
+  struct RecordingWriter final : IResponseWriter {
+    void WriteResponse(const std::string& text) override { texts.push_back(text); }
+    std::vector<std::string> texts;
+  } writer;
+  StoppedWindow bench;
+  bench.window.SetResponseWriter(&writer);
+  ASSERT_EQ(xruvo_sim::ApplyControlCommand(bench.engine, "status 9 1"), "");
+  bench.Click("BRaportZilnic");
+  ASSERT_EQ(writer.texts.size(), 1u);
+  EXPECT_EQ(writer.texts[0].rfind("51;", 0), 0u) << writer.texts[0];
+  EXPECT_EQ(bench.CommandsReceived("2002"), 0);
+  ASSERT_EQ(bench.op.boxes.size(), 1u);
+  EXPECT_EQ(bench.op.boxes[0].text.rfind("Nu pot efectua raportul zilnic  !\r51;", 0), 0u);
+}
+
+}  // namespace
+}  // namespace ruvo::testing
