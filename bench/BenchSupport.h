@@ -10,12 +10,15 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/IniFile.h"
 
 namespace bench {
 
@@ -63,6 +66,7 @@ class Program {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    std::fflush(nullptr);  // or the child would print what is still buffered here
     pid_ = fork();
     if (pid_ == 0) {
       std::FILE* out = std::freopen(outPath.c_str(), "w", stdout);
@@ -78,6 +82,7 @@ class Program {
   Program& operator=(const Program&) = delete;
 
   bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
   void Stop() {
     if (pid_ <= 0) return;
     kill(pid_, SIGTERM);
@@ -156,5 +161,30 @@ inline WireCount CountWire(const std::string& logPath) {
   }
   return count;
 }
+
+inline std::string StatusValue(const std::string& path, const std::string& key) {
+  ruvo::IniFile ini;
+  if (!ini.Load(path)) return "";
+  return ini.ReadString("INFO", key, "");
+}
+
+// A fresh folder under /tmp, removed with everything in it at the end.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& prefix) {
+    std::string pattern = "/tmp/" + prefix + "XXXXXX";
+    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 }  // namespace bench

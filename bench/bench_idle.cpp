@@ -20,7 +20,7 @@
 #include <string>
 #include <thread>
 
-#include "BenchPrograms.h"
+#include "BenchSupport.h"
 
 namespace {
 

@@ -46,98 +46,19 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "app/ReceiptFileReader.h"
 #include "platform/IniFile.h"
-#include "BenchPrograms.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using bench::BuildFolder;
-using bench::Program;
-using bench::StatusValue;
-using bench::WaitFor;
-using bench::WallMs;
+using namespace bench;
 
-constexpr double kBitsPerByte = 10.0;
-constexpr double kBitsPerSecond = 115200.0;
 constexpr int kLongReceiptLines = 200;
 constexpr int kShortReceiptLines = 20;
 constexpr double kLongTarget = 1.05;
 constexpr double kDropMedianTarget = 1.15;
 constexpr double kDropWorstTarget = 1.3;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// What the exchange log says of the line: the bytes of every "LogBytes" line, which is
-// the time stamp, a direction and nothing but two-digit hexadecimal bytes and blanks.
-struct WireCount {
-  long long sent = 0;
-  long long received = 0;
-  int requests = 0;
-  long long firstStampMs = -1;  // the log's first and last time stamps
-  long long lastStampMs = -1;
-  // The driver's own time between two exchanges: from the result of one to the bytes of
-  // the next.
-  long long betweenMs = 0;
-};
-
-// "hh:mm:ss:zzz" in milliseconds since midnight; -1 when the line does not start so.
-long long StampMs(const std::string& line) {
-  int h = 0, m = 0, s = 0, ms = 0;
-  if (line.size() < 12 || std::sscanf(line.c_str(), "%2d:%2d:%2d:%3d", &h, &m, &s, &ms) != 4)
-    return -1;
-  return ((h * 60LL + m) * 60 + s) * 1000 + ms;
-}
-
-long long HexBytes(const std::string& rest) {
-  if (rest.empty() || rest.size() % 3 != 0) return -1;
-  for (std::size_t k = 0; k < rest.size(); k += 3) {
-    if (!std::isxdigit(static_cast<unsigned char>(rest[k])) ||
-        !std::isxdigit(static_cast<unsigned char>(rest[k + 1])) || rest[k + 2] != ' ')
-      return -1;
-  }
-  return static_cast<long long>(rest.size() / 3);
-}
-
-WireCount CountWire(const std::string& logPath) {
-  WireCount count;
-  std::ifstream in(logPath, std::ios::binary);
-  std::string line;
-  const std::string sent = "-Calculator : ";
-  const std::string received = "-Ecr        : ";
-  constexpr std::size_t kStamp = 12;  // "hh:mm:ss:zzz"
-  long long lastResult = -1;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const long long stamp = StampMs(line);
-    if (stamp >= 0) {
-      if (count.firstStampMs < 0) count.firstStampMs = stamp;
-      count.lastStampMs = stamp;
-    }
-    if (line.compare(kStamp, 14, "-Ecr result : ") == 0 ||
-        line.compare(kStamp, 14, "-Imprimanta : ") == 0)
-      lastResult = stamp;
-    if (line.size() <= kStamp + sent.size()) continue;
-    const std::string direction = line.substr(kStamp, sent.size());
-    const long long bytes = HexBytes(line.substr(kStamp + sent.size()));
-    if (bytes < 0) continue;  // a command text or a result, not bytes on the line
-    if (direction == sent) {
-      if (lastResult >= 0) count.betweenMs += stamp - lastResult;
-      lastResult = -1;
-      count.sent += bytes;
-      ++count.requests;
-    } else if (direction == received) {
-      count.received += bytes;
-    }
-  }
-  return count;
-}
 
 std::set<std::string> LogFiles(const std::string& folder) {
   std::set<std::string> names;

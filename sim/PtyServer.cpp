@@ -267,6 +267,11 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
   LogoFile logo(options.logo);
 
   std::uint8_t buffer[4096];
+  // A line a killed client left in exclusive mode is freed; looked at a few times a second,
+  // not between every two bytes of a paced answer, where the extra system calls would
+  // split the answer into more pieces than a real line would.
+  constexpr std::int64_t kHoldCheckUs = 100000;
+  std::int64_t nextHoldCheckUs = 0;
   while (stop == 0) {
     // Wake for the next byte to the microsecond: paced answers go out at their wire time,
     // not rounded up to whole milliseconds.
@@ -288,7 +293,10 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
       usleep(20000);  // nobody on the slave side; wait for the next connection
     }
     if (hasControl && ready > 0 && (fds[1].revents & POLLIN) != 0) control.ReadLines(engine, *pty, log);
-    pty->ReleaseStaleHold();
+    if (clock.MonotonicUs() >= nextHoldCheckUs) {
+      pty->ReleaseStaleHold();
+      nextHoldCheckUs = clock.MonotonicUs() + kHoldCheckUs;
+    }
 
     for (std::size_t n; (n = engine.TakeDue(buffer, sizeof buffer)) > 0;) {
       logo.Update(engine.GetDevice(), log);

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "ecr/ErrorTable.h"
-#include "platform/Cp1250.h"
+#include "platform/Text1250.h"
 #include "receipt/CommandTable.h"
 
 namespace {
@@ -30,7 +30,7 @@ std::string End(const std::string& name) { return "<!-- end of generated: " + na
 
 // A message as a Markdown table cell: UTF-8, "|" escaped, blanks kept visible in code.
 std::string Cell(std::string_view message) {
-  std::string text = ruvo::Cp1250ToUtf8(message);
+  std::string text = ruvo::Utf8From1250(message);
   std::string out;
   for (char c : text) {
     if (c == '|') out += '\\';

@@ -9,7 +9,7 @@
 #include <ctime>
 #include <string_view>
 
-#include "platform/Cp1250.h"
+#include "platform/Text1250.h"
 
 namespace ruvo {
 
@@ -64,7 +64,7 @@ std::string FormatLogLines(LogLevel level, const std::string& text, bool journal
   std::size_t begin = 0;
   for (;;) {
     const std::size_t end = text.find_first_of("\r\n", begin);
-    out += prefix + Cp1250ToUtf8(std::string_view(text).substr(begin, end - begin)) + "\n";
+    out += prefix + Utf8From1250(std::string_view(text).substr(begin, end - begin)) + "\n";
     if (end == std::string::npos) break;
     begin = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     if (begin >= text.size()) break;

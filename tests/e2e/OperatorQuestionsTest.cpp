@@ -4,7 +4,7 @@
 
 #include "DriverRig.h"
 #include "E2eFiles.h"
-#include "platform/Cp1250.h"
+#include "platform/Text1250.h"
 
 namespace ruvo::e2e {
 namespace {
@@ -35,7 +35,7 @@ TEST_F(OperatorQuestionsTest, APrinterErrorQuestionGetsNoAndTheErrorIsAnsweredAn
   EXPECT_NE(messages.find("[Eroare imprimanta]"), std::string::npos) << messages;
   EXPECT_NE(messages.find("Ati eliminat eroarea ?"), std::string::npos) << messages;
   // Standard error shows the text as UTF-8, the response file keeps its bytes.
-  EXPECT_NE(messages.find("[Eroare] " + Cp1250ToUtf8(paperOut)), std::string::npos) << messages;
+  EXPECT_NE(messages.find("[Eroare] " + Utf8From1250(paperOut)), std::string::npos) << messages;
   EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1) << rig.Ecr().Paper();
 }
 
