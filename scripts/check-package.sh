@@ -29,12 +29,16 @@ for dep in libc6 libstdc++6 adduser; do
 done
 ls ruvo-drv-dbgsym_"$version"_*.ddeb >/dev/null || fail "no debug symbols package"
 
+# lintian leaves database files of its own in $TMPDIR: give it one that goes away.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
 echo "== lintian"
-lintian --fail-on error "$deb"
+TMPDIR="$scratch" lintian --fail-on error "$deb"
 
 echo "== unpacked programs"
-root=$(mktemp -d)
-trap 'rm -rf "$root"' EXIT
+root="$scratch/root"
+mkdir "$root"
 dpkg -x "$deb" "$root"
 for program in ruvo_drv xruvo_sim; do
   file "$root/usr/bin/$program" | grep -q ", stripped" || fail "$program is not stripped"
