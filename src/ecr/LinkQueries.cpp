@@ -16,6 +16,7 @@ constexpr std::size_t kJEAnswerMinLength = 36;
 
 bool TXruvoLinux::ProbeStatus() {
   if (!IsReady()) return false;
+  ExpectedAnswerData status(*this, kStatusTextLength);
   const int result = Transact("1215", kProbeTimeOutSeconds);
   if (result != kOk) {
     SetError(result);

@@ -19,6 +19,15 @@ constexpr std::size_t kPollAnswerLength = 11;
 // The receive buffer's first size: a usual answer fits, and the answer's fixed offsets
 // (up to 9) can always be looked at.
 constexpr std::size_t kMinRxBuffer = 256;
+// The shortest complete answer, and what an answer frame adds to its data: ACK, four
+// bytes, the three that precede the data, and checksum and ETX after it.
+constexpr std::size_t kMinAnswerLength = 11;
+constexpr std::size_t kAnswerFrameBytes = 12;
+// A length-prefixed answer is complete at its announced length plus this.
+constexpr std::size_t kLengthPrefixedExtra = 20;
+// The longest the line is left alone in one go, in bytes: far below what the port's input
+// buffer holds, so that a long answer never has to be throttled while nobody reads.
+constexpr std::size_t kMaxHoldBytes = 512;
 
 // The data part of an answer frame held in buf (count bytes received, bytes past count are
 // zero and the buffer holds at least 10 bytes).
@@ -233,17 +242,62 @@ void TXruvoLinux::WaitSlice() {
   if (timerRunning_) slice = std::clamp(deadlineMs_ - clock_.MonotonicMs(), std::int64_t{0}, maxSlice);
   std::uint8_t piece[kRxPieceSize];
   std::size_t count = 0;
-  if (port_) {
-    try {
-      count = port_->Read(piece, kRxPieceSize, static_cast<int>(slice));
-    } catch (...) {
-      count = 0;
+  // Bytes come no faster than the line carries them, so the answer cannot be complete
+  // before the line has carried what it still lacks: reading it byte by byte until then
+  // would only wake the driver once a byte. What a burst already brought is read at once.
+  const std::int64_t holdUs = LineHoldUs(slice * 1000);
+  if (holdUs > 0) {
+    count = ReadPort(piece, 0);
+    if (count == 0) {
+      const std::int64_t start = clock_.MonotonicMs();
+      clock_.SleepUs(holdUs);
+      slice = std::max<std::int64_t>(0, slice - (clock_.MonotonicMs() - start));
     }
   }
-  count = std::min(count, kRxPieceSize);
+  if (count == 0) count = ReadPort(piece, slice);
   if (count > 0) ComRxChar(piece, count);
   CheckTimer();
   pump_.Pump();
+}
+
+std::size_t TXruvoLinux::ReadPort(std::uint8_t* piece, std::int64_t timeoutMs) {
+  if (!port_) return 0;
+  std::size_t count = 0;
+  try {
+    count = port_->Read(piece, kRxPieceSize, static_cast<int>(timeoutMs));
+  } catch (...) {
+    count = 0;
+  }
+  return std::min(count, kRxPieceSize);
+}
+
+std::size_t TXruvoLinux::BytesStillAwaited() const {
+  std::size_t needed = 0;
+  std::size_t received = 0;
+  if (pollActive_) {
+    if (pollComplete_) return 0;
+    needed = kMinAnswerLength;
+    received = pollCount_;
+  } else if (lengthPrefixed_) {
+    if (answerComplete_) return 0;
+    // Until the length has arrived, at least one byte of data is announced.
+    const std::size_t announced = answerLength_ > 0 ? static_cast<std::size_t>(answerLength_) : 1;
+    needed = std::min(announced + kLengthPrefixedExtra, kRxBufferSize);
+    received = static_cast<std::size_t>(rxCount_);
+  } else {
+    if (answerComplete_) return 0;
+    needed = std::max(kMinAnswerLength, expectedAnswerData_ + kAnswerFrameBytes);
+    received = static_cast<std::size_t>(rxCount_);
+  }
+  return needed > received ? needed - received : 0;
+}
+
+std::int64_t TXruvoLinux::LineHoldUs(std::int64_t maxUs) const {
+  if (!port_) return 0;
+  const std::int64_t byteUs = port_->ByteTimeUs();
+  const std::size_t awaited = std::min(BytesStillAwaited(), kMaxHoldBytes + 1);
+  if (byteUs <= 0 || awaited <= 1) return 0;
+  return std::min(static_cast<std::int64_t>(awaited - 1) * byteUs, maxUs);
 }
 
 void TXruvoLinux::ComRxChar(const std::uint8_t* data, std::size_t count) {

@@ -321,6 +321,28 @@ class TXruvoLinux {
   std::size_t MakeRxRoom(std::size_t count);
   // One slice of waiting: read what arrives, check the timer, let the UI breathe.
   void WaitSlice();
+  // One read from the port; 0 when nothing came within timeoutMs (or the port failed).
+  std::size_t ReadPort(std::uint8_t* piece, std::int64_t timeoutMs);
+  // The fewest bytes the answer being waited for still needs before it can be complete.
+  std::size_t BytesStillAwaited() const;
+  // How long the line may be left alone now without delaying the answer: the time it
+  // needs to carry all but the last of the bytes still awaited, within maxUs.
+  std::int64_t LineHoldUs(std::int64_t maxUs) const;
+  // While alive, the answers of the command are expected to carry `length` data
+  // characters. Only a hint for how long the line may be left alone: the bytes alone
+  // decide when an answer is complete, and a shorter answer merely waits a little.
+  class ExpectedAnswerData {
+   public:
+    ExpectedAnswerData(TXruvoLinux& link, std::size_t length) : link_(link) {
+      link_.expectedAnswerData_ = length;
+    }
+    ~ExpectedAnswerData() { link_.expectedAnswerData_ = 0; }
+    ExpectedAnswerData(const ExpectedAnswerData&) = delete;
+    ExpectedAnswerData& operator=(const ExpectedAnswerData&) = delete;
+
+   private:
+    TXruvoLinux& link_;
+  };
   void ComRxChar(const std::uint8_t* data, std::size_t count);
   void LogBytes(std::string_view label, const std::uint8_t* data, std::size_t count);
   bool WriteFrame(const std::string& frame);
@@ -363,6 +385,7 @@ class TXruvoLinux {
   bool statusPollEnabled_ = false;
   bool lengthPrefixed_ = false;
   std::int32_t answerLength_ = 0;
+  std::size_t expectedAnswerData_ = 0;
 
   bool connected_ = false;
   std::string lastAnswer_;

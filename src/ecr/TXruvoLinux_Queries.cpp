@@ -35,6 +35,7 @@ bool TXruvoLinux::SwitchOver(std::string& answer) {
 
 bool TXruvoLinux::ReadDailyTotals() {
   if (!IsReady()) return false;
+  ExpectedAnswerData totals(*this, kDailyTotalsLength);
   if (!RunCommand("1004", kDefaultTimeOut)) return false;
   dailyTotalsBlock_.assign(kDailyTotalsLength, '\0');
   // A block of another length would put zero bytes into the sales application's response.
@@ -124,12 +125,14 @@ bool TXruvoLinux::ReadTotalizer(int number, std::string& answer) {
 
 bool TXruvoLinux::ReadStatus() {
   if (!IsReady()) return false;
+  ExpectedAnswerData status(*this, kStatusTextLength);
   if (!RunRepeated("1215", kStateQuerySends)) return false;
   return KeepStatusText();
 }
 
 bool TXruvoLinux::ReadPrinterState(std::string& answer) {
   if (!IsReady()) return false;
+  ExpectedAnswerData state(*this, kPrinterStateLength);
   if (!RunRepeated("1309", kStateQuerySends)) return false;
   answer = lastAnswer_;
   printerStateText_.assign(kPrinterStateLength, '\0');

@@ -73,6 +73,10 @@ void SystemClock::SleepMs(std::int64_t ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+void SystemClock::SleepUs(std::int64_t us) {
+  if (us > 0) std::this_thread::sleep_for(std::chrono::microseconds(us));
+}
+
 // The virtual clock keeps local time as if it were UTC: it needs calendar arithmetic only.
 VirtualClock::VirtualClock(LocalDateTime start) : startMsSinceEpoch_(CivilToMs(start)) {}
 

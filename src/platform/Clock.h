@@ -27,6 +27,9 @@ class IClock {
   // The same time in microseconds, for what must be timed finer than a millisecond.
   virtual std::int64_t MonotonicUs() const { return MonotonicMs() * 1000; }
   virtual void SleepMs(std::int64_t ms) = 0;
+  // A sleep finer than a millisecond. Never longer than asked: a clock that cannot do
+  // better sleeps the whole milliseconds in it.
+  virtual void SleepUs(std::int64_t us) { SleepMs(us / 1000); }
   // The system's real time in nanoseconds since the epoch, the scale of file times; 0 when
   // the clock keeps no real time (virtual time), so that no file counts as old by it.
   virtual std::int64_t FileTimeNowNs() const { return 0; }
@@ -38,6 +41,7 @@ class SystemClock final : public IClock {
   std::int64_t MonotonicMs() const override;
   std::int64_t MonotonicUs() const override;
   void SleepMs(std::int64_t ms) override;
+  void SleepUs(std::int64_t us) override;
   std::int64_t FileTimeNowNs() const override;
 };
 

@@ -27,6 +27,8 @@ class PosixSerialPort final : public ISerialPort {
   std::optional<PortOpenFailure> OpenFailure() const override { return openFailure_; }
   bool Write(const std::uint8_t* data, std::size_t count) override;
   std::size_t Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) override;
+  // 10 bits a byte (8N1) at 115,200 bit/s.
+  std::int64_t ByteTimeUs() const override { return 10 * 1'000'000 / 115'200; }
 
   // The device path of the open port (empty while closed), for log lines.
   const std::string& DevicePath() const { return devicePath_; }

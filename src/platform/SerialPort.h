@@ -31,6 +31,11 @@ class ISerialPort {
   // A device that has vanished also gives 0, after waiting the time out: to the link
   // that is an ECR that does not answer.
   virtual std::size_t Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) = 0;
+
+  // The time the line needs to carry one byte, rounded down; 0 for a port whose bytes
+  // arrive as fast as they are written. The link leaves such a line alone for as long as
+  // the bytes it still waits for take, so that one wake-up takes a whole stretch of them.
+  virtual std::int64_t ByteTimeUs() const { return 0; }
 };
 
 }  // namespace ruvo

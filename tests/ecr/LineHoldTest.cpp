@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "LinkFixture.h"
+#include "ScriptedPort.h"
+#include "ecr/TXruvoLinux.h"
+
+namespace ruvo::test {
+namespace {
+
+// Time in microseconds that moves only when somebody waits.
+class MicroClock final : public IClock {
+ public:
+  LocalDateTime Now() const override { return LocalDateTime{}; }
+  std::int64_t MonotonicMs() const override { return us / 1000; }
+  std::int64_t MonotonicUs() const override { return us; }
+  void SleepMs(std::int64_t ms) override { SleepUs(ms * 1000); }
+  void SleepUs(std::int64_t wait) override {
+    if (wait <= 0) return;
+    us += wait;
+    slept += wait;
+    ++sleeps;
+  }
+  std::int64_t us = 0;
+  std::int64_t slept = 0;
+  int sleeps = 0;
+};
+
+// A serial line at 115,200 bit/s with an ECR behind it: the answer starts answerDelayUs
+// after the request has gone out and then comes byte by byte at the line's pace, or
+// all at once when the line is a burst (as a USB adapter hands them over). A read
+// that waits is woken by the first byte that arrives, as a terminal device wakes its reader.
+class PacedLine final : public ISerialPort {
+ public:
+  explicit PacedLine(MicroClock& clock) : clock_(clock) {}
+
+  std::string answer;
+  std::int64_t answerDelayUs = 1000;
+  bool burst = false;
+  int readsWithBytes = 0;
+  int readCalls = 0;
+
+  bool Open(const std::string&) override { return open_ = true; }
+  void Close() override { open_ = false; }
+  bool Connected() const override { return open_; }
+  std::int64_t ByteTimeUs() const override { return kByteUs; }
+
+  bool Write(const std::uint8_t*, std::size_t count) override {
+    start_ = clock_.us + static_cast<std::int64_t>(count) * kByteUs + answerDelayUs;
+    taken_ = 0;
+    return true;
+  }
+
+  std::size_t Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) override {
+    ++readCalls;
+    if (Arrived() == taken_) {
+      if (taken_ == answer.size()) {  // a silent ECR: the whole wait passes
+        clock_.us += static_cast<std::int64_t>(timeoutMs) * 1000;
+        return 0;
+      }
+      const std::int64_t next = ArrivalOf(taken_);
+      if (next > clock_.us + static_cast<std::int64_t>(timeoutMs) * 1000) {
+        clock_.us += static_cast<std::int64_t>(timeoutMs) * 1000;
+        return 0;
+      }
+      clock_.us = next;
+    }
+    const std::size_t count = std::min(capacity, Arrived() - taken_);
+    std::memcpy(buffer, answer.data() + taken_, count);
+    taken_ += count;
+    ++readsWithBytes;
+    return count;
+  }
+
+  // When the last byte of the answer is there to be read.
+  std::int64_t AnswerEndUs() const { return ArrivalOf(answer.size() - 1); }
+
+  static constexpr std::int64_t kByteUs = 86;
+
+ private:
+  std::int64_t ArrivalOf(std::size_t index) const {
+    return burst ? start_ + static_cast<std::int64_t>(answer.size()) * kByteUs
+                 : start_ + static_cast<std::int64_t>(index + 1) * kByteUs;
+  }
+  std::size_t Arrived() const {
+    std::size_t n = 0;
+    while (n < answer.size() && ArrivalOf(n) <= clock_.us) ++n;
+    return n;
+  }
+
+  MicroClock& clock_;
+  bool open_ = false;
+  std::int64_t start_ = 0;
+  std::size_t taken_ = 0;
+};
+
+struct LineRig {
+  LineRig() {
+    auto paced = std::make_unique<PacedLine>(clock);
+    line = paced.get();
+    link = std::make_unique<TXruvoLinux>(std::move(paced), clock, pump);
+    link->OpenPort(1);
+  }
+  MicroClock clock;
+  CountingPump pump;
+  PacedLine* line = nullptr;
+  std::unique_ptr<TXruvoLinux> link;
+};
+
+const std::string kStatus = "00010011010010000000";
+
+// The line is left alone while it carries what the answer still lacks, and the answer is
+// taken the moment its last byte is there: fewer wake-ups, not a later answer.
+TEST(LineHold, AStatusAnswerIsReadInAFewPiecesAndEndsWithItsLastByte) {
+  LineRig rig;
+  rig.line->answer = Answer(kStatus);
+  ASSERT_EQ(rig.line->answer.size(), 32u);
+  ASSERT_TRUE(rig.link->ProbeStatus()) << rig.link->LastError();
+  EXPECT_EQ(rig.link->StatusText(), kStatus);
+  EXPECT_EQ(rig.clock.us, rig.line->AnswerEndUs());
+  EXPECT_LE(rig.line->readsWithBytes, 4);
+  EXPECT_GT(rig.clock.sleeps, 0);
+
+  // Any other command knows only the shortest answer, and still ends on its last byte.
+  rig.line->answer = Answer("A longer answer than the shortest one");
+  ASSERT_TRUE(rig.link->RunCommand("1001", TXruvoLinux::kDefaultTimeOut));
+  EXPECT_EQ(rig.link->LastAnswer(), "A longer answer than the shortest one");
+  EXPECT_EQ(rig.clock.us, rig.line->AnswerEndUs());
+}
+
+TEST(LineHold, AnAnswerShorterThanExpectedIsStillTakenWhole) {
+  LineRig rig;
+  rig.line->answer = ErrorAnswer("16");
+  EXPECT_FALSE(rig.link->ProbeStatus());
+  EXPECT_EQ(rig.link->LastError().rfind("16;", 0), 0u) << rig.link->LastError();
+  // Late by no more than the status bytes it did not send.
+  const std::int64_t missing = 32 - static_cast<std::int64_t>(rig.line->answer.size());
+  EXPECT_GE(rig.clock.us, rig.line->AnswerEndUs());
+  EXPECT_LE(rig.clock.us, rig.line->AnswerEndUs() + missing * PacedLine::kByteUs);
+}
+
+TEST(LineHold, BytesThatCameInABurstAreReadWithoutWaiting) {
+  LineRig rig;
+  rig.line->burst = true;
+  rig.line->answer = Answer(kStatus);
+  ASSERT_TRUE(rig.link->RunCommand("1001", TXruvoLinux::kDefaultTimeOut));
+  // The burst came while the link held the line; once there, nothing more is waited for.
+  EXPECT_EQ(rig.clock.us, rig.line->AnswerEndUs());
+  EXPECT_EQ(rig.line->readsWithBytes, 1);
+}
+
+TEST(LineHold, ASilentEcrTimesOutOnTime) {
+  LineRig rig;
+  rig.line->answer.clear();
+  rig.link->SetTimeOut(2);
+  const std::int64_t start = rig.clock.us;
+  EXPECT_EQ(rig.link->SendCommand("1215"), TXruvoLinux::kErrTimeOut);
+  EXPECT_LT(rig.clock.us - start, 2000 * 1000 + 1000);
+}
+
+}  // namespace
+}  // namespace ruvo::test
