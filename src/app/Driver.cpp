@@ -116,7 +116,7 @@ bool Driver::SaveSettings() {
 bool Driver::WriteStatusFile(bool closing) {
   const std::string& stare =
       closing || closed_ ? kStateClosed : (state_.processing ? kStateProcessing : kStateStopped);
-  return WriteStatus(StatusPath(), stare, state_.connected);
+  return statusFile_.Write(StatusPath(), stare, state_.connected);
 }
 
 void Driver::SetProcessing(bool on) {

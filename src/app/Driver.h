@@ -7,6 +7,7 @@
 #include "app/DriverState.h"
 #include "app/PortFailureReport.h"
 #include "app/ReceiptFiles.h"
+#include "app/StatusFile.h"
 #include "platform/FolderWatch.h"
 
 namespace ruvo {
@@ -123,6 +124,7 @@ class Driver {
   bool closed_ = false;
   FolderWatch watch_;
   bool arrivalPending_ = false;
+  StatusFile statusFile_;
 };
 
 }  // namespace ruvo

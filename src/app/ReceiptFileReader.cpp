@@ -60,18 +60,6 @@ bool AnyEntry(const std::string& folder, Visit visit) {
 
 }  // namespace
 
-std::optional<FileIdentity> IdentityOf(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return std::nullopt;  // a link is not followed
-  FileIdentity id;
-  id.device = static_cast<std::uint64_t>(st.st_dev);
-  id.inode = static_cast<std::uint64_t>(st.st_ino);
-  id.size = static_cast<std::int64_t>(st.st_size);
-  id.lastWriteNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
-                   static_cast<std::int64_t>(st.st_mtim.tv_nsec);
-  return id;
-}
-
 bool IsOpenForWriting(const std::string& path) {
   struct stat target {};
   if (::stat(path.c_str(), &target) != 0) return false;

@@ -6,22 +6,9 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/FileIdentity.h"
 
 namespace ruvo {
-
-// What tells one version of a file from another: the same name may later hold another file.
-struct FileIdentity {
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
-  std::int64_t size = 0;
-  std::int64_t lastWriteNs = 0;  // last-write time, nanoseconds since the epoch
-
-  bool operator==(const FileIdentity&) const = default;
-};
-
-// The identity of the entry at path (a link's own, not its target's), or nullopt when it
-// cannot be examined.
-std::optional<FileIdentity> IdentityOf(const std::string& path);
 
 // True when some process holds the file open for writing (O_WRONLY or O_RDWR), found by
 // looking at every /proc/<pid>/fd entry that leads to the same device and inode. Processes

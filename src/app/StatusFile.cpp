@@ -17,18 +17,25 @@ namespace {
 // Writes bytes over a regular file that already holds exactly these bytes. A reader sees
 // the same content before, during and after, so no temporary file is needed; and with
 // nothing to flush or rename, the once-a-second rewrite costs the disk nothing but the
-// file's time, written back with the page now and then. False when the file is not such
-// a file (the caller then writes it the safe way).
-bool RewriteSameBytes(const std::string& path, const std::string& bytes) {
+// file's time, written back with the page now and then. The identity of the file, when
+// given, must match too. Returns the file's identity after the write; nullopt when it is
+// not such a file (the caller then writes it the safe way).
+std::optional<FileIdentity> RewriteSameBytes(const std::string& path, const std::string& bytes,
+                                             const std::optional<FileIdentity>& expected) {
   // Non-blocking: a FIFO put in the file's place must not hang the driver.
   const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-            static_cast<std::size_t>(st.st_size) == bytes.size() &&
-            ::pwrite(fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
-  if (::close(fd) != 0) ok = false;
-  return ok;
+  if (fd < 0) return std::nullopt;
+  std::optional<FileIdentity> identity = IdentityOf(fd);
+  const bool same = identity && identity->regular &&
+                    static_cast<std::size_t>(identity->size) == bytes.size() &&
+                    (!expected || identity == expected);
+  if (!same || ::pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) {
+    identity.reset();
+  } else {
+    identity = IdentityOf(fd);
+  }
+  if (::close(fd) != 0) identity.reset();
+  return identity;
 }
 
 }  // namespace
@@ -40,7 +47,10 @@ std::string VersionText() {
   return text;
 }
 
-bool WriteStatus(const std::string& path, const std::string& stare, bool connected) {
+bool StatusFile::Write(const std::string& path, const std::string& stare, bool connected) {
+  if (path == path_ && stare == stare_ && connected == connected_ && RewriteKnownContent(path)) {
+    return true;
+  }
   IniFile ini;
   // A link (or a FIFO, a device) in the status file's place was never read: it is
   // replaced, not written through.
@@ -50,8 +60,33 @@ bool WriteStatus(const std::string& path, const std::string& stare, bool connect
   ini.WriteString(kStatusSection, "Stare", stare);
   ini.WriteString(kStatusSection, "ConectatLaCasa", connected ? "DA" : "NU");
   const std::string after = ini.Text();
-  if (after == before && RewriteSameBytes(path, after)) return true;
-  return ini.Save();
+  if (after == before) {
+    if (const std::optional<FileIdentity> identity = RewriteSameBytes(path, after, std::nullopt)) {
+      Remember(path, after, stare, connected, identity);
+      return true;
+    }
+  }
+  if (!ini.Save()) return false;
+  Remember(path, after, stare, connected, IdentityOf(path));
+  return true;
+}
+
+bool StatusFile::RewriteKnownContent(const std::string& path) {
+  if (!identity_) return false;
+  const std::optional<FileIdentity> identity = RewriteSameBytes(path, content_, identity_);
+  if (!identity) return false;
+  identity_ = identity;
+  return true;
+}
+
+void StatusFile::Remember(const std::string& path, const std::string& content,
+                          const std::string& stare, bool connected,
+                          const std::optional<FileIdentity>& identity) {
+  path_ = path;
+  content_ = content;
+  stare_ = stare;
+  connected_ = connected;
+  identity_ = identity;
 }
 
 }  // namespace ruvo

@@ -1,6 +1,7 @@
 #include "console/ControlServer.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -102,6 +103,10 @@ ControlServer::~ControlServer() {
 
 void ControlServer::ServeOne() {
   if (fd_ < 0 || serving_) return;
+  // Asked first: accept4 makes (and throws away) a whole socket even when nobody is
+  // waiting, which is most of what an idle driver spends at a tick.
+  pollfd waiting{fd_, POLLIN, 0};
+  if (::poll(&waiting, 1, 0) <= 0) return;
   const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   if (client < 0) return;
   serving_ = true;

@@ -156,6 +156,11 @@ std::size_t PosixSerialPort::Read(std::uint8_t* buffer, std::size_t capacity, in
     SleepUntil(deadline);
     return 0;
   }
+  if (timeoutMs <= 0) {
+    // Only what has already arrived: the descriptor does not block, so no poll is needed.
+    const ssize_t n = ::read(fd_, buffer, capacity);
+    return n > 0 ? static_cast<std::size_t>(n) : 0;
+  }
   for (;;) {
     pollfd p{fd_, POLLIN, 0};
     const int ready = ::poll(&p, 1, RemainingMs(deadline));

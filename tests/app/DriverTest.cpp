@@ -68,6 +68,33 @@ TEST(DriverStatusFile, RewrittenAfterEveryCheckWithTheSameContent) {
   EXPECT_NE(content.find("Altceva=1\r\n"), std::string::npos);
 }
 
+// The rewrite after a check relies on the file being as the driver left it; what another
+// program wrote meanwhile, even in place and with the same length, must survive it.
+TEST(DriverStatusFile, WhatAnotherProgramWroteBetweenTwoChecksIsKept) {
+  DriverBench bench;
+  const std::string path = bench.driver.StatusPath();
+  WriteBytes(path, "[INFO]\r\nAltceva=1\r\n");
+  bench.driver.Start();
+  bench.Tick();
+
+  std::string content = ReadBytes(path);
+  content.replace(content.find("Altceva=1"), 9, "Altceva=2");
+  const int fd = ::open(path.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::pwrite(fd, content.data(), content.size(), 0), static_cast<ssize_t>(content.size()));
+  ::close(fd);
+  const timespec later[2] = {{::time(nullptr) + 5, 0}, {::time(nullptr) + 5, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), later, 0), 0);
+  bench.Tick();
+  EXPECT_EQ(bench.Status("Altceva"), "2");
+
+  WriteBytes(path, ReadBytes(path) + "[Casa]\r\nNr=7\r\n");
+  bench.Tick();
+  EXPECT_EQ(bench.Status("Altceva"), "2");
+  EXPECT_NE(ReadBytes(path).find("[Casa]\r\nNr=7\r\n"), std::string::npos);
+  EXPECT_EQ(bench.Status("Stare"), "START PROCESARE");
+}
+
 TEST(DriverClose, SavesTheSettingsAndStopsBothTimers) {
   DriverBench bench;
   bench.WriteSettings("[Configurari]\r\nDelay=7\r\nTratareBonInDerulare=0\r\n");

@@ -196,6 +196,44 @@ TEST(PortNames, MappingFallsBackToTtyS) {
   EXPECT_EQ(ParsePortNumber("COM100"), std::nullopt);
 }
 
+// Writes text over the file in place (same inode), as an editor that does not replace it.
+void WriteInPlace(const std::string& path, const std::string& text, time_t modifiedAt = 0) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  ::close(fd);
+  if (modifiedAt != 0) {
+    const timespec times[2] = {{modifiedAt, 0}, {modifiedAt, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  }
+}
+
+// The mapping is read again only when the file has changed, so every kind of edit must
+// show: in place with the same length, twice within one tick of the file clock, a link.
+TEST(PortNames, EveryEditOfTheMappingAppliesAtTheNextOpen) {
+  TempFolder folder;
+  const std::string ini = folder / "XRUVODRV.INI";
+  const time_t now = ::time(nullptr);
+  WriteInPlace(ini, "[Porturi]\r\nCOM1=/dev/ttyUSB0\r\n", now - 100);
+  EXPECT_EQ(ResolvePortDevice(ini, "COM1"), "/dev/ttyUSB0");
+  EXPECT_EQ(ResolvePortDevice(ini, "COM1"), "/dev/ttyUSB0");
+  WriteInPlace(ini, "[Porturi]\r\nCOM1=/dev/ttyUSB1\r\n", now - 50);
+  EXPECT_EQ(ResolvePortDevice(ini, "COM1"), "/dev/ttyUSB1");
+  WriteInPlace(ini, "[Porturi]\r\nCOM1=/dev/ttyUSB2\r\n");
+  EXPECT_EQ(ResolvePortDevice(ini, "COM1"), "/dev/ttyUSB2");
+  WriteInPlace(ini, "[Porturi]\r\nCOM1=/dev/ttyUSB3\r\n");
+  EXPECT_EQ(ResolvePortDevice(ini, "COM1"), "/dev/ttyUSB3");
+
+  const std::string other = folder / "other.ini";
+  WriteInPlace(other, "[Porturi]\r\nCOM1=/dev/ttyACM0\r\n", now - 100);
+  EXPECT_EQ(ResolvePortDevice(other, "COM1"), "/dev/ttyACM0");
+  EXPECT_EQ(ResolvePortDevice(ini, "COM1"), "/dev/ttyUSB3");
+
+  ASSERT_EQ(::unlink(ini.c_str()), 0);
+  ASSERT_EQ(::symlink(other.c_str(), ini.c_str()), 0);
+  EXPECT_EQ(ResolvePortDevice(ini, "COM1"), "/dev/ttyS0") << "a linked settings file is not read";
+}
+
 TEST_F(SerialPortOnPty, ReadWithNothingArrivingWaitsItsTimeOut) {
   PosixSerialPort port(ini_);
   ASSERT_TRUE(port.Open("COM3"));

@@ -1,0 +1,48 @@
+#include "platform/FileIdentity.h"
+
+#include <sys/stat.h>
+
+#include <ctime>
+
+namespace ruvo {
+
+namespace {
+
+// File times move in steps of a kernel tick (a few milliseconds); a second is a wide margin.
+constexpr std::int64_t kClockStepMarginNs = 1'000'000'000;
+
+std::int64_t Ns(const timespec& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + static_cast<std::int64_t>(t.tv_nsec);
+}
+
+FileIdentity FromStat(const struct stat& st) {
+  FileIdentity id;
+  id.device = static_cast<std::uint64_t>(st.st_dev);
+  id.inode = static_cast<std::uint64_t>(st.st_ino);
+  id.size = static_cast<std::int64_t>(st.st_size);
+  id.lastWriteNs = Ns(st.st_mtim);
+  id.regular = S_ISREG(st.st_mode);
+  return id;
+}
+
+}  // namespace
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return std::nullopt;  // a link is not followed
+  return FromStat(st);
+}
+
+std::optional<FileIdentity> IdentityOf(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return std::nullopt;
+  return FromStat(st);
+}
+
+bool WrittenJustNow(const FileIdentity& identity) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return Ns(now) - identity.lastWriteNs < kClockStepMarginNs;
+}
+
+}  // namespace ruvo
