@@ -16,7 +16,7 @@ constexpr std::size_t kJEAnswerMinLength = 36;
 
 bool TXruvoLinux::ProbeStatus() {
   if (!IsReady()) return false;
-  ExpectedAnswerData status(*this, kStatusTextLength);
+  ExpectedAnswerData status(*this, kStatusTextLength, /*nobodyWaits=*/true);
   const int result = Transact("1215", kProbeTimeOutSeconds);
   if (result != kOk) {
     SetError(result);

@@ -28,6 +28,8 @@ constexpr std::size_t kLengthPrefixedExtra = 20;
 // The longest the line is left alone in one go, in bytes: far below what the port's input
 // buffer holds, so that a long answer never has to be throttled while nobody reads.
 constexpr std::size_t kMaxHoldBytes = 512;
+// What an answer nobody waits for allows its bytes for coming late.
+constexpr std::int64_t kLateByteUs = 300;
 
 // The data part of an answer frame held in buf (count bytes received, bytes past count are
 // zero and the buffer holds at least 10 bytes).
@@ -231,7 +233,11 @@ bool TXruvoLinux::WriteFrame(const std::string& frame) {
   } catch (...) {
     written = false;
   }
-  if (written) LogBytes(kSentLabel, sendBuffer, count);
+  if (written) {
+    const std::int64_t byteUs = std::max<std::int64_t>(port_->ByteTimeUs(), 0);
+    requestEndUs_ = clock_.MonotonicUs() + static_cast<std::int64_t>(count) * byteUs;
+    LogBytes(kSentLabel, sendBuffer, count);
+  }
   return written;
 }
 
@@ -242,9 +248,9 @@ void TXruvoLinux::WaitSlice() {
   if (timerRunning_) slice = std::clamp(deadlineMs_ - clock_.MonotonicMs(), std::int64_t{0}, maxSlice);
   std::uint8_t piece[kRxPieceSize];
   std::size_t count = 0;
-  // Bytes come no faster than the line carries them, so the answer cannot be complete
+  // Bytes come no faster than the line carries them, so an answer cannot be complete
   // before the line has carried what it still lacks: reading it byte by byte until then
-  // would only wake the driver once a byte. What a burst already brought is read at once.
+  // would only wake the driver once a byte. What has already arrived is read at once.
   const std::int64_t holdUs = LineHoldUs(slice * 1000);
   if (holdUs > 0) {
     count = ReadPort(piece, 0);
@@ -295,9 +301,27 @@ std::size_t TXruvoLinux::BytesStillAwaited() const {
 std::int64_t TXruvoLinux::LineHoldUs(std::int64_t maxUs) const {
   if (!port_) return 0;
   const std::int64_t byteUs = port_->ByteTimeUs();
-  const std::size_t awaited = std::min(BytesStillAwaited(), kMaxHoldBytes + 1);
-  if (byteUs <= 0 || awaited <= 1) return 0;
-  return std::min(static_cast<std::int64_t>(awaited - 1) * byteUs, maxUs);
+  const std::size_t received = pollActive_ ? pollCount_ : static_cast<std::size_t>(rxCount_);
+  const std::size_t awaited = BytesStillAwaited();
+  // Only an answer that has begun is known to come at the line's pace: a device that is no
+  // real line (a USB one, a terminal pair) hands its answer over in one piece, which must
+  // not wait.
+  if (byteUs <= 0 || received == 0 || awaited == 0) return 0;
+  const std::int64_t maxHoldUs = std::min(maxUs, static_cast<std::int64_t>(kMaxHoldBytes) * byteUs);
+  if (nobodyWaits_) {
+    // Taken late, the answer costs nobody anything: let the line carry all of the rest,
+    // with room for a late byte, and take it in one wake-up.
+    const std::int64_t rest = static_cast<std::int64_t>(awaited) * byteUs + kLateByteUs;
+    return std::clamp(rest, std::int64_t{0}, maxHoldUs);
+  }
+  if (awaited <= 1) return 0;
+  // The ECR cannot have sent byte n of its answer before the request and n bytes have
+  // crossed the line. Counted from the request, not from the last piece read: a piece may
+  // be read late, and the bytes after it come all the sooner.
+  const std::size_t lastButOne = received + awaited - 1;
+  const std::int64_t hold =
+      requestEndUs_ + static_cast<std::int64_t>(lastButOne) * byteUs - clock_.MonotonicUs();
+  return std::clamp(hold, std::int64_t{0}, maxHoldUs);
 }
 
 void TXruvoLinux::ComRxChar(const std::uint8_t* data, std::size_t count) {

@@ -325,18 +325,26 @@ class TXruvoLinux {
   std::size_t ReadPort(std::uint8_t* piece, std::int64_t timeoutMs);
   // The fewest bytes the answer being waited for still needs before it can be complete.
   std::size_t BytesStillAwaited() const;
-  // How long the line may be left alone now without delaying the answer: the time it
-  // needs to carry all but the last of the bytes still awaited, within maxUs.
+  // How long the line may be left alone now without delaying the answer: until it can
+  // have carried the request and all but the last byte the answer needs, within maxUs.
   std::int64_t LineHoldUs(std::int64_t maxUs) const;
   // While alive, the answers of the command are expected to carry `length` data
   // characters. Only a hint for how long the line may be left alone: the bytes alone
   // decide when an answer is complete, and a shorter answer merely waits a little.
+  // nobodyWaits: the answer belongs to idle work (the connection check), so once it has
+  // begun the link leaves the line alone until all of it can be there, a little late
+  // rather than early, and takes it in one wake-up.
   class ExpectedAnswerData {
    public:
-    ExpectedAnswerData(TXruvoLinux& link, std::size_t length) : link_(link) {
+    ExpectedAnswerData(TXruvoLinux& link, std::size_t length, bool nobodyWaits = false)
+        : link_(link) {
       link_.expectedAnswerData_ = length;
+      link_.nobodyWaits_ = nobodyWaits;
     }
-    ~ExpectedAnswerData() { link_.expectedAnswerData_ = 0; }
+    ~ExpectedAnswerData() {
+      link_.expectedAnswerData_ = 0;
+      link_.nobodyWaits_ = false;
+    }
     ExpectedAnswerData(const ExpectedAnswerData&) = delete;
     ExpectedAnswerData& operator=(const ExpectedAnswerData&) = delete;
 
@@ -386,6 +394,9 @@ class TXruvoLinux {
   bool lengthPrefixed_ = false;
   std::int32_t answerLength_ = 0;
   std::size_t expectedAnswerData_ = 0;
+  bool nobodyWaits_ = false;
+  // When the last request written has crossed the line, at the earliest (clock microseconds).
+  std::int64_t requestEndUs_ = 0;
 
   bool connected_ = false;
   std::string lastAnswer_;

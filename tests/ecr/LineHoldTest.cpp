@@ -38,7 +38,11 @@ class PacedLine final : public ISerialPort {
   explicit PacedLine(MicroClock& clock) : clock_(clock) {}
 
   std::string answer;
-  std::int64_t answerDelayUs = 1000;
+  // How long the ECR thinks before it answers.
+  std::int64_t answerDelayUs = 0;
+  // The first byte is handed over this late (a slow interrupt, a busy simulator); the bytes
+  // due meanwhile follow right behind it.
+  std::int64_t firstByteLateUs = 0;
   bool burst = false;
   int readsWithBytes = 0;
   int readCalls = 0;
@@ -82,8 +86,10 @@ class PacedLine final : public ISerialPort {
 
  private:
   std::int64_t ArrivalOf(std::size_t index) const {
-    return burst ? start_ + static_cast<std::int64_t>(answer.size()) * kByteUs
-                 : start_ + static_cast<std::int64_t>(index + 1) * kByteUs;
+    if (burst) return start_ + static_cast<std::int64_t>(answer.size()) * kByteUs;
+    const std::int64_t onTime = start_ + static_cast<std::int64_t>(index + 1) * kByteUs;
+    const std::int64_t first = start_ + kByteUs + firstByteLateUs;
+    return index == 0 ? first : std::max(onTime, first + 1);
   }
   std::size_t Arrived() const {
     std::size_t n = 0;
@@ -118,7 +124,7 @@ TEST(LineHold, AStatusAnswerIsReadInAFewPiecesAndEndsWithItsLastByte) {
   LineRig rig;
   rig.line->answer = Answer(kStatus);
   ASSERT_EQ(rig.line->answer.size(), 32u);
-  ASSERT_TRUE(rig.link->ProbeStatus()) << rig.link->LastError();
+  ASSERT_TRUE(rig.link->ReadStatus()) << rig.link->LastError();
   EXPECT_EQ(rig.link->StatusText(), kStatus);
   EXPECT_EQ(rig.clock.us, rig.line->AnswerEndUs());
   EXPECT_LE(rig.line->readsWithBytes, 4);
@@ -131,10 +137,42 @@ TEST(LineHold, AStatusAnswerIsReadInAFewPiecesAndEndsWithItsLastByte) {
   EXPECT_EQ(rig.clock.us, rig.line->AnswerEndUs());
 }
 
+// A piece handed over late says nothing about when the rest comes: it may follow at once.
+// An ECR that thinks before it answers only makes the line's schedule later.
+TEST(LineHold, ALateFirstByteOrASlowEcrDoesNotMakeTheAnswerLate) {
+  for (const std::int64_t lateUs : {0, 300, 700, 2000}) {
+    for (const std::int64_t thinkUs : {0, 100, 1000, 20000}) {
+      LineRig rig;
+      rig.line->answer = Answer(kStatus);
+      rig.line->firstByteLateUs = lateUs;
+      rig.line->answerDelayUs = thinkUs;
+      ASSERT_TRUE(rig.link->ReadStatus()) << rig.link->LastError();
+      EXPECT_EQ(rig.clock.us, rig.line->AnswerEndUs()) << lateUs << " us late, " << thinkUs << " us";
+    }
+  }
+}
+
+// The idle connection check's answer is awaited by nobody: after its first byte the rest
+// is taken in one piece, a little after its last byte, even when that first byte came late.
+TEST(LineHold, TheIdleProbeTakesTheRestOfItsAnswerInOneWakeUp) {
+  for (const std::int64_t lateUs : {0, 700}) {
+    LineRig rig;
+    rig.line->answer = Answer(kStatus);
+    rig.line->answerDelayUs = 200;
+    rig.line->firstByteLateUs = lateUs;
+    ASSERT_TRUE(rig.link->ProbeStatus()) << rig.link->LastError();
+    EXPECT_EQ(rig.link->StatusText(), kStatus);
+    EXPECT_EQ(rig.line->readsWithBytes, 2) << lateUs;
+    EXPECT_EQ(rig.clock.sleeps, 1) << lateUs;
+    EXPECT_GE(rig.clock.us, rig.line->AnswerEndUs());
+    EXPECT_LE(rig.clock.us, rig.line->AnswerEndUs() + 1000);
+  }
+}
+
 TEST(LineHold, AnAnswerShorterThanExpectedIsStillTakenWhole) {
   LineRig rig;
   rig.line->answer = ErrorAnswer("16");
-  EXPECT_FALSE(rig.link->ProbeStatus());
+  EXPECT_FALSE(rig.link->ReadStatus());
   EXPECT_EQ(rig.link->LastError().rfind("16;", 0), 0u) << rig.link->LastError();
   // Late by no more than the status bytes it did not send.
   const std::int64_t missing = 32 - static_cast<std::int64_t>(rig.line->answer.size());
@@ -142,14 +180,15 @@ TEST(LineHold, AnAnswerShorterThanExpectedIsStillTakenWhole) {
   EXPECT_LE(rig.clock.us, rig.line->AnswerEndUs() + missing * PacedLine::kByteUs);
 }
 
-TEST(LineHold, BytesThatCameInABurstAreReadWithoutWaiting) {
+// A device that is no real line (USB, a terminal pair) hands the answer over at once.
+TEST(LineHold, AnAnswerThatComesInOneBurstIsNotWaitedFor) {
   LineRig rig;
   rig.line->burst = true;
   rig.line->answer = Answer(kStatus);
-  ASSERT_TRUE(rig.link->RunCommand("1001", TXruvoLinux::kDefaultTimeOut));
-  // The burst came while the link held the line; once there, nothing more is waited for.
+  ASSERT_TRUE(rig.link->ReadStatus());
   EXPECT_EQ(rig.clock.us, rig.line->AnswerEndUs());
   EXPECT_EQ(rig.line->readsWithBytes, 1);
+  EXPECT_EQ(rig.clock.sleeps, 0);
 }
 
 TEST(LineHold, ASilentEcrTimesOutOnTime) {
