@@ -37,8 +37,8 @@ std::string AnswerDataOf(const std::uint8_t* buf, std::size_t count) {
   if (buf[5] == 'E' && buf[6] == 'R' && buf[7] == 'R') {
     return std::string{'E', 'R', 'R', static_cast<char>(buf[8]), static_cast<char>(buf[9])};
   }
-  if (count <= 12) return std::string();
-  return std::string(reinterpret_cast<const char*>(buf) + 9, count - 12);
+  if (count <= kAnswerFrameBytes) return std::string();
+  return std::string(reinterpret_cast<const char*>(buf) + 9, count - kAnswerFrameBytes);
 }
 
 bool IsAnswerStart(std::uint8_t b) {
@@ -50,7 +50,7 @@ bool IsAnswerStart(std::uint8_t b) {
 // follows it in the same piece. Returns the answer's length, 0 while it is not complete.
 std::size_t FindAnswerEnd(const std::uint8_t* buf, std::size_t oldCount, std::size_t newCount) {
   if (newCount == 0 || !IsAnswerStart(buf[0])) return 0;
-  for (std::size_t i = std::max<std::size_t>(oldCount, 10); i < newCount; ++i) {
+  for (std::size_t i = std::max(oldCount, kMinAnswerLength - 1); i < newCount; ++i) {
     if (buf[i] == TXruvoLinux::kEtx) return i + 1;
   }
   return 0;
@@ -361,7 +361,7 @@ void TXruvoLinux::ComRxChar(const std::uint8_t* data, std::size_t count) {
     }
     if (answerLength_ > 0) {
       answerComplete_ =
-          static_cast<std::int64_t>(rxCount_) >= static_cast<std::int64_t>(answerLength_) + 20 &&
+          static_cast<std::int64_t>(rxCount_) >= static_cast<std::int64_t>(answerLength_) + static_cast<std::int64_t>(kLengthPrefixedExtra) &&
           rx[0] == kAck;
     }
     return;

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <ctime>
 
 namespace ruvo {
 
@@ -39,10 +38,8 @@ std::optional<FileIdentity> IdentityOf(int fd) {
   return FromStat(st);
 }
 
-bool WrittenJustNow(const FileIdentity& identity) {
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  return Ns(now) - identity.lastWriteNs < kClockStepMarginNs;
+bool WrittenJustNow(const FileIdentity& identity, std::int64_t nowNs) {
+  return nowNs - identity.lastWriteNs < kClockStepMarginNs;
 }
 
 }  // namespace ruvo

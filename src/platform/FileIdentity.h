@@ -25,8 +25,9 @@ std::optional<FileIdentity> IdentityOf(const std::string& path);
 std::optional<FileIdentity> IdentityOf(int fd);
 
 // True when the file may still change without its identity showing it: it was written so
-// recently that another write within the same step of the file system's clock would leave
-// the same time. A copy read now cannot be trusted later on its identity alone.
-bool WrittenJustNow(const FileIdentity& identity);
+// recently (nowNs: real time, the scale of file times) that another write within the same
+// step of the file system's clock would leave the same time. A copy read now cannot be
+// trusted later on its identity alone.
+bool WrittenJustNow(const FileIdentity& identity, std::int64_t nowNs);
 
 }  // namespace ruvo

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "platform/Clock.h"
 #include "platform/FileIdentity.h"
 #include "platform/IniFile.h"
 
@@ -23,7 +24,8 @@ class SettingsReading {
       if (!settings.Load(path)) return std::string();
       settings_ = std::move(settings);
       // A file changed a moment ago may change again without new times: read it again.
-      if (identity && identity->regular && !WrittenJustNow(*identity)) {
+      if (identity && identity->regular &&
+          !WrittenJustNow(*identity, DefaultClock().FileTimeNowNs())) {
         path_ = path;
         identity_ = identity;
       }
