@@ -78,64 +78,156 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       response_(state, op, warningLines_),
       strangeEntries_(*files_) {}
 
-std::optional<std::string> ReceiptFileCycle::FindNext() {
+std::optional<std::string> ReceiptFileCycle::FindNext(const std::vector<std::string>& passedOver) {
   const std::vector<std::string> waiting = ListEntriesMatching(state_.workingFolder, kReceiptMask);
-  auto isWaiting = [&](const std::string& name) {
-    return std::find(waiting.begin(), waiting.end(), name) != waiting.end();
+  auto contains = [](const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
   };
-  // A record whose file is gone belongs to a run that was answered (or given up by the
-  // sales application): there is nobody left to answer.
-  std::vector<std::string> gone;
-  for (const InFlightRecord& record : journal_.Records()) {
-    if (!isWaiting(record.name)) gone.push_back(record.name);
-  }
-  for (const std::string& name : gone) journal_.Remove(name);
+  auto open = [&](const std::string& name) {
+    return contains(waiting, name) && !contains(passedOver, name) &&
+           !guard_.IsSkipped(state_.workingFolder, name);
+  };
+  auto answerOwed = [&](const std::string& name) {
+    if (FindPending(name) != nullptr) return true;
+    const std::optional<InFlightRecord> record = journal_.Find(name);
+    return record && record->phase == RunPhase::Answered;
+  };
   // An interrupted file goes first: another file's state check would settle the receipt
   // it left open without knowing whose it is.
   for (const InFlightRecord& record : journal_.Records()) {
-    if (!guard_.IsSkipped(state_.workingFolder, record.name)) return record.name;
+    if (!answerOwed(record.name) && open(record.name)) return record.name;
+  }
+  // An answer that only waits to be saved holds up nobody once it has failed.
+  std::vector<std::string> owed;
+  for (const InFlightRecord& record : journal_.Records()) {
+    if (answerOwed(record.name)) owed.push_back(record.name);
+  }
+  for (const PendingAnswer& p : pending_) {
+    if (!contains(owed, p.name)) owed.push_back(p.name);
+  }
+  for (const std::string& name : owed) {
+    if (!contains(answerFailed_, name) && open(name)) return name;
   }
   for (const std::string& name : waiting) {
+    if (contains(owed, name) || journal_.Find(name)) continue;
     if (strangeEntries_.IsSetAside(state_.workingFolder, name)) continue;
-    if (!guard_.IsSkipped(state_.workingFolder, name)) return name;
+    if (open(name)) return name;
+  }
+  for (const std::string& name : owed) {
+    if (open(name)) return name;
   }
   return std::nullopt;
 }
 
 bool ReceiptFileCycle::PickUpNext() {
   if (state_.busy) return false;
-  std::optional<std::string> name;
-  try {
-    name = FindNext();
-  } catch (...) {
-    return false;  // a folder that cannot be listed now may be listed on the next tick
+  std::vector<std::string> passedOver;
+  for (;;) {
+    std::optional<std::string> name;
+    try {
+      const bool ready = journal_.Ready();
+      SetTrouble(SaveTroubles::Cause::JournalUnreadable,
+                 JoinPath(state_.workingFolder, InFlightJournal::kFileName), !ready);
+      // Without its records nothing can be told from a file that already ran.
+      if (!ready) return false;
+      if (passedOver.empty()) Housekeep();
+      name = FindNext(passedOver);
+    } catch (...) {
+      return false;  // a folder that cannot be listed now may be listed on the next tick
+    }
+    if (!name) return false;
+    if (IsStrangeEntry(JoinPath(state_.workingFolder, *name))) return RefuseStrangeEntry(*name);
+    if (!AnswerNameFree(*name)) {
+      passedOver.push_back(*name);
+      continue;
+    }
+    TakeUp(*name);
+    return true;
   }
-  if (!name) return false;
-  if (IsStrangeEntry(JoinPath(state_.workingFolder, *name))) return RefuseStrangeEntry(*name);
+}
 
+bool ReceiptFileCycle::AnswerNameFree(const std::string& name) {
+  // Only a new file: an answer owed is retried where it failed, and goes last meanwhile.
+  if (FindPending(name) != nullptr || journal_.Find(name)) return true;
+  const std::string response = ResponseFileName(ReceiptSuffix(name));
+  const std::string path = JoinPath(state_.workingFolder, response);
+  // One that cannot be deleted is replaced when the new response is saved, unless it is
+  // no file at all (a folder): then nothing could answer this receipt file.
+  if (files_->Exists(path)) files_->Delete(path);
+  const bool free = !files_->Exists(path) || IsRegularFile(path);
+  SetTrouble(SaveTroubles::Cause::Answer, response, !free);
+  return free;
+}
+
+void ReceiptFileCycle::TakeUp(const std::string& name) {
   BusyScope busy(state_.busy);
   // Nothing is sent to the ECR for a file that could not be answered.
-  if (!AnswerPlaceReady()) return true;
+  if (!AnswerPlaceReady()) return;
+  bool pause = true;
   try {
-    state_.fileSuffix = ReceiptSuffix(*name);
-    response_.BeginFile();
-    ranSha256_.reset();
+    state_.fileSuffix = ReceiptSuffix(name);
+    response_.BeginFile(true);
+    delivery_.reset();
     record_.reset();
+    waitUnanswered_ = false;
+    reachedEcr_ = false;
     recoveryLog_.clear();
-    const RecoveryStep step = RecoverInterrupted(*name);
-    if (step == RecoveryStep::Wait) return true;
-    if (step == RecoveryStep::RunNormally) {
-      const std::string oldResponse =
-          JoinPath(state_.workingFolder, ResponseFileName(state_.fileSuffix));
-      // One that cannot be deleted is replaced when the new response is saved.
-      if (files_->Exists(oldResponse)) files_->Delete(oldResponse);
-      ProcessReceiptFile(*name);
+    if (PendingAnswer* pending = FindPending(name)) {
+      const PendingAnswer known = *pending;
+      pause = SaveKnownAnswer(name, known.stamp, known.delivery, known.lines);
+    } else if (const std::optional<InFlightRecord> record = journal_.Find(name);
+               record && record->phase == RunPhase::Answered) {
+      pause = SaveKnownAnswer(name, record->stamp, record->delivery, record->answer);
+    } else {
+      const RecoveryStep step = RecoverInterrupted(name);
+      if (step == RecoveryStep::Wait) return;
+      if (step == RecoveryStep::RunNormally) ProcessReceiptFile(name);
+      try {
+        Conclude(name);
+      } catch (...) {
+        ReportException(WhatOf(std::current_exception()));
+      }
+      pause = !waitUnanswered_;
     }
   } catch (...) {
     ReportException(WhatOf(std::current_exception()));
+    try {
+      Conclude(name);
+    } catch (...) {
+    }
   }
-  FinishFile(*name);
-  clock_.SleepMs(kPauseAfterFileMs);
+  if (pause) clock_.SleepMs(kPauseAfterFileMs);
+}
+
+bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::string& stamp,
+                                       const DeliveryId& delivery,
+                                       const std::vector<std::string>& lines) {
+  // The file must still be the one the answer is for; anything else is a new delivery.
+  if (MatchDelivery(state_.workingFolder, name, delivery) != DeliveryMatch::Same) {
+    DropPending(name);
+    Housekeep();
+    return false;
+  }
+  state_.fileStamp = stamp;
+  const std::string response = ResponseFileName(state_.fileSuffix);
+  std::optional<InFlightRecord> record = journal_.Find(name);
+  if (record && record->phase != RunPhase::Answered) {
+    record->phase = RunPhase::Answered;
+    record->answer = lines;
+    const bool saved = journal_.Put(*record);
+    SetTrouble(SaveTroubles::Cause::Journal,
+               JoinPath(state_.workingFolder, InFlightJournal::kFileName), !saved);
+    if (!saved) return false;
+  }
+  const bool written = response_.Save(lines);
+  SetTrouble(SaveTroubles::Cause::Answer, response, !written);
+  if (!written) {
+    if (std::find(answerFailed_.begin(), answerFailed_.end(), name) == answerFailed_.end()) {
+      answerFailed_.push_back(name);
+    }
+    return false;
+  }
+  FinishDelivery(name, stamp, delivery);
   return true;
 }
 
@@ -151,30 +243,182 @@ bool ReceiptFileCycle::AnswerPlaceReady() {
   return writable;
 }
 
-void ReceiptFileCycle::FinishFile(const std::string& name) {
-  try {
-    if (!response_.Written() || !response_.LastSaveSucceeded()) {
-      // A file nobody was answered for stays, with its record, so that a later tick (or
-      // a restart) answers it; a resend by the sales application could print it twice.
-      std::vector<std::string> unsaved;
-      Note(name, "raspunsul nu a putut fi scris; fisierul asteapta", unsaved);
+void ReceiptFileCycle::Conclude(const std::string& name) {
+  if (waitUnanswered_ || !response_.Written()) {
+    // Nothing was answered: the file waits as it is. A claim made only for this tick is
+    // given up; the record of a run that reached the ECR keeps its pin.
+    if (delivery_) ReleaseIfUnused(*delivery_);
+    return;
+  }
+  if (!delivery_) {
+    // The file was never claimed (it could not be read): it is answered and removed the
+    // way a file with no record of any run is.
+    if (!response_.SaveHeld()) {
+      SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(state_.fileSuffix), true);
       return;
     }
-    const RemovalOutcome outcome =
-        guard_.Remove(state_.workingFolder, name, state_.fileStamp, ranSha256_);
-    journal_.Remove(name);
-    if (outcome == RemovalOutcome::Remembered) RefreshWarnings();
-  } catch (...) {
-    ReportException(WhatOf(std::current_exception()));
+    SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(state_.fileSuffix), false);
+    const std::string path = JoinPath(state_.workingFolder, name);
+    const std::int64_t start = clock_.MonotonicMs();
+    while (files_->Exists(path) && !files_->Delete(path) &&
+           clock_.MonotonicMs() - start < ReceiptFileGuard::kDeleteRetryMs) {
+      clock_.SleepMs(ReceiptFileGuard::kDeleteRetryPauseMs);
+    }
+    return;
+  }
+  pending_.push_back(PendingAnswer{name, state_.fileStamp, *delivery_, response_.Lines()});
+  const PendingAnswer known = pending_.back();
+  if (!SaveKnownAnswer(name, known.stamp, known.delivery, known.lines)) return;
+}
+
+void ReceiptFileCycle::FinishDelivery(const std::string& name, const std::string& stamp,
+                                      const DeliveryId& delivery) {
+  const std::string& folder = state_.workingFolder;
+  const MoveOutcome moved = guard_.MoveOut(folder, name, delivery);
+  if (moved == MoveOutcome::Stuck) {
+    const bool saved = guard_.Remember(name, delivery);
+    SetTrouble(SaveTroubles::Cause::Journal, JoinPath(folder, InFlightJournal::kFileName), !saved);
+    if (saved) DropPending(name);
+    RefreshWarnings();
+    return;
+  }
+  // The record goes before the file: a record left by a crash now finds the leaving
+  // file or nothing, never a later file under the name.
+  if (journal_.Find(name) && !journal_.Remove(name)) {
+    SetTrouble(SaveTroubles::Cause::Journal, JoinPath(folder, InFlightJournal::kFileName), true);
+    DropPending(name);
+    return;
+  }
+  DropPending(name);
+  std::erase(answerFailed_, name);
+  if (moved == MoveOutcome::Moved) {
+    guard_.RemoveLeaving(folder, name, stamp, delivery);
+  } else {
+    ReleaseIfUnused(delivery);
   }
 }
 
-void ReceiptFileCycle::WriteRecord(RunPhase phase, const std::string& receiptNumber) {
-  if (!record_) return;
-  record_->phase = phase;
-  record_->receiptNumber = receiptNumber;
-  // A run already under way goes on: stopping half-way through a receipt helps nobody.
-  journal_.Put(*record_);
+bool ReceiptFileCycle::WriteRecord(RunPhase phase, const std::string& receiptNumber) {
+  if (!record_) return true;
+  InFlightRecord moved = *record_;
+  moved.phase = phase;
+  moved.receiptNumber = receiptNumber;
+  const bool saved = journal_.Put(moved);
+  SetTrouble(SaveTroubles::Cause::Journal,
+             JoinPath(state_.workingFolder, InFlightJournal::kFileName), !saved);
+  if (!saved) {
+    // The file waits unanswered; its record on the disk says where it was before.
+    waitUnanswered_ = true;
+    return false;
+  }
+  record_ = moved;
+  return true;
+}
+
+ReceiptFileCycle::PendingAnswer* ReceiptFileCycle::FindPending(const std::string& name) {
+  for (PendingAnswer& p : pending_) {
+    if (p.name == name) return &p;
+  }
+  return nullptr;
+}
+
+void ReceiptFileCycle::DropPending(const std::string& name) {
+  std::erase_if(pending_, [&](const PendingAnswer& p) { return p.name == name; });
+}
+
+void ReceiptFileCycle::ReleaseIfUnused(const DeliveryId& delivery) {
+  for (const InFlightRecord& r : journal_.Records()) {
+    if (r.delivery.token == delivery.token) return;
+  }
+  for (const ExecutedFile& e : journal_.Executed()) {
+    if (e.delivery.token == delivery.token) return;
+  }
+  for (const PendingAnswer& p : pending_) {
+    if (p.delivery.token == delivery.token) return;
+  }
+  ReleasePin(state_.workingFolder, delivery, *files_);
+}
+
+void ReceiptFileCycle::Housekeep() {
+  const std::vector<InFlightRecord> records = journal_.Records();
+  for (const InFlightRecord& record : records) HousekeepRecord(record);
+  const std::vector<PendingAnswer> pending = pending_;
+  for (const PendingAnswer& p : pending) {
+    if (journal_.Find(p.name)) continue;
+    if (MatchDelivery(state_.workingFolder, p.name, p.delivery) != DeliveryMatch::Same) {
+      DropPending(p.name);
+      ReleaseIfUnused(p.delivery);
+    }
+  }
+  const std::size_t remembered = journal_.Executed().size();
+  guard_.ForgetGone(state_.workingFolder);
+  if (journal_.Executed().size() != remembered) RefreshWarnings();
+}
+
+void ReceiptFileCycle::HousekeepRecord(const InFlightRecord& record) {
+  const std::string& folder = state_.workingFolder;
+  const std::string leaving = LeavingName(record.delivery.token, record.name);
+  if (files_->Exists(JoinPath(folder, leaving))) {
+    if (MatchDelivery(folder, leaving, record.delivery) == DeliveryMatch::Same) {
+      // Taken out of its name after its answer was saved: only the forgetting was left.
+      const bool removed = journal_.Remove(record.name);
+      SetTrouble(SaveTroubles::Cause::Journal, JoinPath(folder, InFlightJournal::kFileName),
+                 !removed);
+      if (removed) guard_.RemoveLeaving(folder, record.name, record.stamp, record.delivery);
+      return;
+    }
+    // A later file caught in the rename: it gets its name back.
+    files_->Rename(JoinPath(folder, leaving), JoinPath(folder, record.name));
+  }
+  if (FindPending(record.name) != nullptr) return;
+  // A record whose file is gone belongs to a run that was answered (or given up by the
+  // sales application): there is nobody left to answer. Whatever stands under the name
+  // now is another delivery.
+  if (MatchDelivery(folder, record.name, record.delivery) != DeliveryMatch::Same &&
+      journal_.Remove(record.name)) {
+    ReleaseIfUnused(record.delivery);
+  }
+}
+
+void ReceiptFileCycle::RemoveStrayPrivateFiles() {
+  if (!journal_.Ready()) return;
+  const std::string& folder = state_.workingFolder;
+  auto referenced = [&](const std::string& token) {
+    for (const InFlightRecord& r : journal_.Records()) {
+      if (r.delivery.token == token) return true;
+    }
+    for (const ExecutedFile& e : journal_.Executed()) {
+      if (e.delivery.token == token) return true;
+    }
+    for (const PendingAnswer& p : pending_) {
+      if (p.delivery.token == token) return true;
+    }
+    return false;
+  };
+  // Leaving files first, while their pins still tell whose they are.
+  for (const std::string& name : ListMatching(folder, ".ruvodrv-done-*")) {
+    const auto parts = LeavingParts(name);
+    if (!parts || referenced(parts->first)) continue;
+    const std::string path = JoinPath(folder, name);
+    const std::optional<FileOrigin> pin = OriginOf(JoinPath(folder, PinName(parts->first)));
+    const std::optional<FileOrigin> file = OriginOf(path);
+    if (pin && file && (pin->device != file->device || pin->inode != file->inode)) {
+      // Not the file that ran: one that arrived at that moment, given its name back.
+      files_->Rename(path, JoinPath(folder, parts->second));
+      continue;
+    }
+    // Only an answered file is ever taken out of its name.
+    files_->Delete(path);
+  }
+  for (const std::string& name : ListMatching(folder, ".ruvodrv-pin-*")) {
+    const std::optional<std::string> token = PinToken(name);
+    if (token && !referenced(*token)) files_->Delete(JoinPath(folder, name));
+  }
+}
+
+void ReceiptFileCycle::SetTrouble(SaveTroubles::Cause cause, const std::string& subject,
+                                  bool failing) {
+  if (troubles_.Set(cause, subject, failing)) RefreshWarnings();
 }
 
 bool ReceiptFileCycle::RefuseStrangeEntry(const std::string& name) {
@@ -185,6 +429,8 @@ bool ReceiptFileCycle::RefuseStrangeEntry(const std::string& name) {
     response_.BeginFile();
     ClearResponseItems();
     WriteResponse(kCannotOpenPrefix + name);
+    SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(state_.fileSuffix),
+               !response_.LastSaveSucceeded());
     strangeEntries_.SetAside(state_.workingFolder, name, state_.fileStamp);
   } catch (...) {
     ReportException(WhatOf(std::current_exception()));
@@ -230,8 +476,9 @@ void ReceiptFileCycle::ProcessReceiptFile(const std::string& name) {
   } catch (...) {
     failure = std::current_exception();
   }
-  // The log tells what happened to the ECR, so it is saved whatever went wrong.
-  SaveLog(log);
+  // The log tells what happened to the ECR, so it is saved whatever went wrong; a file
+  // that waits before reaching it leaves none, or every tick of the wait would.
+  if (!waitUnanswered_ || reachedEcr_) SaveLog(log);
   if (failure) std::rethrow_exception(failure);
 }
 
@@ -246,13 +493,42 @@ std::optional<ReceiptFileContent> ReceiptFileCycle::ReadWithRetry(const std::str
   }
 }
 
+std::optional<DeliveryId> ReceiptFileCycle::DeliveryOf(const std::string& name,
+                                                       const ReceiptFileContent& read) {
+  if (const std::optional<InFlightRecord> record = journal_.Find(name)) {
+    const DeliveryId& known = record->delivery;
+    const std::optional<FileOrigin> origin =
+        OriginOf(JoinPath(state_.workingFolder, known.pinned ? PinName(known.token) : name));
+    if (known.sha256 == read.sha256 && origin && origin->device == read.identity.device &&
+        origin->inode == read.identity.inode) {
+      return known;
+    }
+  }
+  return ClaimDelivery(state_.workingFolder, name, read.identity, read.sha256, *files_);
+}
+
 void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>& log) {
+  const std::string journalPath = JoinPath(state_.workingFolder, InFlightJournal::kFileName);
+  if (troubles_.Has(SaveTroubles::Cause::Journal)) {
+    // Tried again quietly before anything of the file is read or copied.
+    const bool saved = journal_.Flush();
+    SetTrouble(SaveTroubles::Cause::Journal, journalPath, !saved);
+    if (!saved) {
+      waitUnanswered_ = true;
+      return;
+    }
+  }
   std::optional<ReceiptFileContent> read = ReadWithRetry(JoinPath(state_.workingFolder, name));
   if (!read) {
     WriteResponse(kCannotOpenPrefix + name);
     return;
   }
-  ranSha256_ = read->sha256;
+  delivery_ = DeliveryOf(name, *read);
+  if (!delivery_) {
+    // Changed since it was read: it is read again on the next tick.
+    waitUnanswered_ = true;
+    return;
+  }
   std::vector<std::string> lines = std::move(read->lines);
 
   if (state_.settings.sintaxa == 1) {
@@ -288,25 +564,29 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
 
   ReceiptRun run{state_, op_, clock_, response_, lines, validation, log, &phases_};
   const int port = validation.port.value_or(state_.settings.port);
-  record_ = InFlightRecord{name,
-                           read->sha256,
-                           state_.fileStamp,
-                           SaleClosesReceipt(validation.flags) && validation.flags.fiscalGroup
-                               ? FileKind::Sale
-                               : FileKind::Other,
-                           RunPhase::Preparing,
-                           port == 0 ? 1 : port,
-                           {}};
-  if (!journal_.Put(*record_)) {
-    // Without its record a crash could print the file twice; it waits unanswered, as
-    // when no response can be written.
-    record_.reset();
+  const std::optional<InFlightRecord> earlier = journal_.Find(name);
+  InFlightRecord record;
+  record.name = name;
+  record.delivery = *delivery_;
+  record.stamp = state_.fileStamp;
+  record.kind = SaleClosesReceipt(validation.flags) && validation.flags.fiscalGroup
+                    ? FileKind::Sale
+                    : FileKind::Other;
+  record.phase = RunPhase::Preparing;
+  record.port = port == 0 ? 1 : port;
+  const bool saved = journal_.Put(record);
+  SetTrouble(SaveTroubles::Cause::Journal, journalPath, !saved);
+  if (!saved) {
+    // Without its record a crash could print the file twice; it waits unanswered.
+    waitUnanswered_ = true;
     return;
   }
+  record_ = record;
+  reachedEcr_ = true;
+  if (earlier && earlier->delivery.token != delivery_->token) ReleaseIfUnused(earlier->delivery);
   std::exception_ptr failure;
   try {
-    if (execution_->PrepareEcrLink(run)) {
-      run.Reached(RunPhase::Lines);
+    if (execution_->PrepareEcrLink(run) && run.Reached(RunPhase::Lines)) {
       if (validation.flags.fiscalGroup) {
         execution_->ExecuteReceipt(run);
       } else {
@@ -350,12 +630,17 @@ void ReceiptFileCycle::RefreshWarnings() {
 void ReceiptFileCycle::RebuildWarningLines() {
   warningLines_ = guard_.WarningLines();
   warningLines_.insert(warningLines_.end(), recoveryNotes_.begin(), recoveryNotes_.end());
+  const std::vector<std::string> troubles = troubles_.WarningLines();
+  warningLines_.insert(warningLines_.end(), troubles.begin(), troubles.end());
   if (folderUnwritable_) warningLines_.push_back(kFolderUnwritableWarning);
 }
 
 void ReceiptFileCycle::CleanOldFiles() {
   ruvo::CleanOldFiles(state_, clock_, *files_);
   try {
+    // A killed run's private files go; what they stood for is in the journal.
+    Housekeep();
+    RemoveStrayPrivateFiles();
     // What the journal remembers from before a restart is shown from the start.
     guard_.RebuildWarnings();
     RefreshWarnings();

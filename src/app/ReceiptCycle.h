@@ -10,6 +10,7 @@
 #include "app/ReceiptFileGuard.h"
 #include "app/ReceiptFileReader.h"
 #include "app/ResponseFile.h"
+#include "app/SaveTroubles.h"
 #include "app/StrangeEntries.h"
 #include "console/Operator.h"
 #include "platform/Clock.h"
@@ -92,14 +93,49 @@ class ReceiptFileCycle {
  private:
   enum class RecoveryStep { RunNormally, Answered, Wait };
 
-  // The first waiting receipt file that is not a remembered undeletable one; a file whose
-  // run was interrupted goes first.
-  std::optional<std::string> FindNext();
+  // An answer known but not yet saved, with the file it answers: its response file or
+  // (for a file that reached the ECR) the journal could not be written. It is written, and
+  // nothing is run again, once they can.
+  struct PendingAnswer {
+    std::string name;
+    std::string stamp;
+    DeliveryId delivery;
+    std::vector<std::string> lines;
+  };
+
+  // Settles what a killed or failed end of a file left: records of files already taken
+  // out of their names, records and memories of files that are gone or replaced.
+  void Housekeep();
+  void HousekeepRecord(const InFlightRecord& record);
+  // The next file to take up, passing over those in passedOver. Files whose run was
+  // interrupted go first; answers still to be saved next, unless their last attempt
+  // failed; then new files; then the answers that failed last time.
+  std::optional<std::string> FindNext(const std::vector<std::string>& passedOver);
+  // False, with a warning, when the response file of a new file cannot be cleared away
+  // (a folder or another entry stands in its place): that file waits, the others go on.
+  bool AnswerNameFree(const std::string& name);
+  // The file part of a tick for one file.
+  void TakeUp(const std::string& name);
+  // Saves an answer known before this tick; true when the file is finished.
+  bool SaveKnownAnswer(const std::string& name, const std::string& stamp,
+                       const DeliveryId& delivery, const std::vector<std::string>& lines);
   // False, with a warning, when no response could be written now.
   bool AnswerPlaceReady();
-  // Removes the file once it has been answered; keeps it and its record otherwise.
-  void FinishFile(const std::string& name);
-  void WriteRecord(RunPhase phase, const std::string& receiptNumber);
+  // After a run: the answer into the journal, then into the response file, then the file
+  // out of its name; a step that fails leaves the file waiting for the next tick.
+  void Conclude(const std::string& name);
+  // Takes the answered file out of its name and forgets it, in an order that leaves no
+  // record able to claim a later file.
+  void FinishDelivery(const std::string& name, const std::string& stamp, const DeliveryId& delivery);
+  bool WriteRecord(RunPhase phase, const std::string& receiptNumber);
+  void KeepPending(const std::string& name, const std::vector<std::string>& lines);
+  void DropPending(const std::string& name);
+  PendingAnswer* FindPending(const std::string& name);
+  // A delivery no record, memory or pending answer refers to any more loses its pin.
+  void ReleaseIfUnused(const DeliveryId& delivery);
+  // Removes pins and leaving files nothing refers to (left by a killed run).
+  void RemoveStrayPrivateFiles();
+  void SetTrouble(SaveTroubles::Cause cause, const std::string& subject, bool failing);
   // ReceiptCycleRecovery.cpp: the file has a record of an interrupted run.
   RecoveryStep RecoverInterrupted(const std::string& name);
   void AnswerRecovered(const std::string& name, const std::string& text,
@@ -108,6 +144,9 @@ class ReceiptFileCycle {
   void RebuildWarningLines();
   // Steps 2 to 6: read, convert, copy, check and execute; fills log.
   void RunFile(const std::string& name, std::vector<std::string>& log);
+  // The delivery of the file just read: the one its record names when that is the file
+  // read, a new claim otherwise.
+  std::optional<DeliveryId> DeliveryOf(const std::string& name, const ReceiptFileContent& read);
   // Answers an entry under a receipt name that is no regular file without opening it, and
   // sets it aside; one pickup like a file's, pause included.
   bool RefuseStrangeEntry(const std::string& name);
@@ -128,8 +167,13 @@ class ReceiptFileCycle {
   std::vector<std::string> warningLines_;  // the cycle's lines of the warning box
   ResponseWriter response_;
   StrangeEntries strangeEntries_;
-  std::optional<std::string> ranSha256_;   // of the bytes of the current file that ran
+  SaveTroubles troubles_;
+  std::optional<DeliveryId> delivery_;     // of the current file, once claimed
   std::optional<InFlightRecord> record_;   // of the current file, once it reaches the ECR
+  bool waitUnanswered_ = false;            // the current file waits, no answer is saved
+  bool reachedEcr_ = false;                // the current file's run reached the ECR
+  std::vector<PendingAnswer> pending_;
+  std::vector<std::string> answerFailed_;  // names whose last answer could not be saved
   std::vector<std::string> recoveryNotes_;
   std::vector<std::string> recoveryLog_;   // goes before the log of a file run again
   bool folderUnwritable_ = false;
@@ -138,8 +182,8 @@ class ReceiptFileCycle {
   class RecordPhases final : public IRunPhases {
    public:
     explicit RecordPhases(ReceiptFileCycle& cycle) : cycle_(cycle) {}
-    void Reached(RunPhase phase, const std::string& receiptNumber) override {
-      cycle_.WriteRecord(phase, receiptNumber);
+    bool Reached(RunPhase phase, const std::string& receiptNumber) override {
+      return cycle_.WriteRecord(phase, receiptNumber);
     }
 
    private:

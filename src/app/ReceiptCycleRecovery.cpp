@@ -26,6 +26,8 @@ const char* PhaseText(RunPhase phase) {
       return "la inchiderea bonului";
     case RunPhase::Closed:
       return "dupa inchiderea bonului";
+    case RunPhase::Answered:
+      return "dupa raspuns";
   }
   return "";
 }
@@ -54,10 +56,9 @@ void ReceiptFileCycle::AnswerRecovered(const std::string& name, const std::strin
 ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::string& name) {
   const std::optional<InFlightRecord> record = journal_.Find(name);
   if (!record) return RecoveryStep::RunNormally;
-  const std::optional<std::string> sha = FileSha256(JoinPath(state_.workingFolder, name));
-  if (sha != record->sha256) {
-    // Other bytes under the same name: a new receipt, which runs like any other.
-    journal_.Remove(name);
+  if (MatchDelivery(state_.workingFolder, name, record->delivery) != DeliveryMatch::Same) {
+    // Another file under the same name: a new receipt, which runs like any other.
+    if (journal_.Remove(name)) ReleaseIfUnused(record->delivery);
     return RecoveryStep::RunNormally;
   }
   // Nothing of the file had reached the ECR.
@@ -65,7 +66,7 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
 
   state_.fileStamp = FormatFileStamp(clock_.Now());
   ClearResponseItems();
-  ranSha256_ = sha;
+  delivery_ = record->delivery;
   std::vector<std::string> log;
   Note(name, std::string("executie intrerupta ") + PhaseText(record->phase), log);
 

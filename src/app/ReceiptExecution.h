@@ -16,8 +16,10 @@ namespace ruvo {
 class IRunPhases {
  public:
   virtual ~IRunPhases() = default;
-  // receiptNumber: the fiscal receipt's number, once phase is Closed.
-  virtual void Reached(RunPhase phase, const std::string& receiptNumber) = 0;
+  // receiptNumber: the fiscal receipt's number, once phase is Closed. False when the
+  // phase could not be saved: nothing more may then be sent to the ECR for the file,
+  // since a crash would leave it to be judged from an older phase.
+  virtual bool Reached(RunPhase phase, const std::string& receiptNumber) = 0;
 };
 
 // Everything the executors get for one receipt file.
@@ -31,8 +33,8 @@ struct ReceiptRun {
   std::vector<std::string>& log;          // the file's log: append the link's exchange log
   IRunPhases* phases = nullptr;           // none in tests that need no journal
 
-  void Reached(RunPhase phase, const std::string& receiptNumber = {}) const {
-    if (phases != nullptr) phases->Reached(phase, receiptNumber);
+  bool Reached(RunPhase phase, const std::string& receiptNumber = {}) const {
+    return phases == nullptr || phases->Reached(phase, receiptNumber);
   }
 };
 

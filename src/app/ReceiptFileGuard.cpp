@@ -1,10 +1,5 @@
 #include "app/ReceiptFileGuard.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-
-#include <cerrno>
 #include <iostream>
 
 #include "platform/Files.h"
@@ -15,20 +10,14 @@ namespace ruvo {
 bool PosixFileOperations::Delete(const std::string& path) { return DeleteFile(path); }
 
 bool PosixFileOperations::Rename(const std::string& from, const std::string& to) {
-  // renameat2 with RENAME_NOREPLACE is not everywhere; a link and unlink never replaces.
-  if (::link(from.c_str(), to.c_str()) != 0) {
-    // File systems without hard links; the caller has checked that the target is free.
-    if (errno == EEXIST) return false;
-    return std::rename(from.c_str(), to.c_str()) == 0;
-  }
-  if (::unlink(from.c_str()) != 0) {
-    ::unlink(to.c_str());
-    return false;
-  }
-  return true;
+  return RenameNoReplace(from, to);
 }
 
 bool PosixFileOperations::Exists(const std::string& path) { return FileExists(path); }
+
+bool PosixFileOperations::Link(const std::string& from, const std::string& to) {
+  return HardLink(from, to);
+}
 
 std::string AsideName(const std::string& name, const std::string& stamp, int attempt) {
   std::string aside = "EXECUTAT_" + stamp + "_" + name;
@@ -48,48 +37,80 @@ ReceiptFileGuard::ReceiptFileGuard(IFileOperations& files, IClock& clock, InFlig
 bool ReceiptFileGuard::IsSkipped(const std::string& folder, const std::string& name) {
   for (const ExecutedFile& executed : journal_.Executed()) {
     if (executed.name != name) continue;
-    if (FileSha256(JoinPath(folder, name)) == executed.sha256) return true;
-    journal_.RemoveExecuted(name);
+    if (MatchDelivery(folder, name, executed.delivery) == DeliveryMatch::Same) return true;
+    const DeliveryId id = executed.delivery;
+    if (journal_.RemoveExecuted(name)) ReleasePin(folder, id, files_);
     RebuildWarnings();
     return false;
   }
   return false;
 }
 
-RemovalOutcome ReceiptFileGuard::Remove(const std::string& folder, const std::string& name,
-                                        const std::string& stamp,
-                                        const std::optional<std::string>& ranSha256) {
+void ReceiptFileGuard::ForgetGone(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const ExecutedFile& executed : journal_.Executed()) names.push_back(executed.name);
+  for (const std::string& name : names) IsSkipped(folder, name);
+}
+
+MoveOutcome ReceiptFileGuard::MoveOut(const std::string& folder, const std::string& name,
+                                      const DeliveryId& id) {
   const std::string path = JoinPath(folder, name);
-  if (ranSha256) {
-    const std::optional<std::string> now = FileSha256(path);
-    if (now && *now != *ranSha256) return RemovalOutcome::Replaced;
-  }
+  const std::string leaving = JoinPath(folder, LeavingName(id.token, name));
   const std::int64_t start = clock_.MonotonicMs();
   for (;;) {
-    files_.Delete(path);
-    if (!files_.Exists(path)) return RemovalOutcome::Deleted;
+    if (MatchDelivery(folder, name, id) != DeliveryMatch::Same) return MoveOutcome::NotThere;
+    if (files_.Rename(path, leaving)) {
+      if (MatchDelivery(folder, LeavingName(id.token, name), id) == DeliveryMatch::Same) {
+        return MoveOutcome::Moved;
+      }
+      // Another file was renamed in between the check and the rename: it goes back.
+      if (!files_.Rename(leaving, path)) {
+        std::cerr << "Ruvo_Drv: " << name << " arrived while the one before it was removed; "
+                  << "it waits as " << leaving << '\n';
+      }
+      return MoveOutcome::NotThere;
+    }
     if (clock_.MonotonicMs() - start >= kDeleteRetryMs) break;
     // A short pause rather than a tight loop: the clock must move for the retry to end.
     clock_.SleepMs(kDeleteRetryPauseMs);
   }
+  // A folder that lets nothing be renamed may still let a file be deleted.
+  if (MatchDelivery(folder, name, id) == DeliveryMatch::Same && files_.Delete(path) &&
+      !files_.Exists(path)) {
+    return MoveOutcome::NotThere;
+  }
+  return MoveOutcome::Stuck;
+}
 
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string aside = JoinPath(folder, AsideName(name, stamp, attempt));
-    if (files_.Exists(aside)) continue;
-    if (files_.Rename(path, aside)) {
-      std::cerr << "Ruvo_Drv: " << name << " could not be deleted; renamed to " << aside << '\n';
-      return RemovalOutcome::RenamedAside;
+void ReceiptFileGuard::RemoveLeaving(const std::string& folder, const std::string& name,
+                                     const std::string& stamp, const DeliveryId& id) {
+  const std::string leaving = JoinPath(folder, LeavingName(id.token, name));
+  const std::int64_t start = clock_.MonotonicMs();
+  while (!files_.Delete(leaving) || files_.Exists(leaving)) {
+    if (clock_.MonotonicMs() - start < kDeleteRetryMs) {
+      clock_.SleepMs(kDeleteRetryPauseMs);
+      continue;
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string aside = JoinPath(folder, AsideName(name, stamp, attempt));
+      if (files_.Exists(aside)) continue;
+      if (files_.Rename(leaving, aside)) {
+        std::cerr << "Ruvo_Drv: " << name << " could not be deleted; renamed to " << aside << '\n';
+      }
+      break;
     }
     break;
   }
+  ReleasePin(folder, id, files_);
+}
 
+bool ReceiptFileGuard::Remember(const std::string& name, const DeliveryId& id) {
   std::cerr << "Ruvo_Drv: " << name
             << " was executed but can be neither deleted nor renamed; it will not run again"
-               " until its content changes\n";
-  const std::optional<std::string> now = FileSha256(path);
-  journal_.AddExecuted(ExecutedFile{name, now.value_or(ranSha256.value_or(std::string(64, '0')))});
+               " while it stays\n";
+  const bool saved = journal_.MoveToExecuted(ExecutedFile{name, id});
   RebuildWarnings();
-  return RemovalOutcome::Remembered;
+  return saved;
 }
 
 void ReceiptFileGuard::RebuildWarnings() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/InFlightJournal.h"
+#include "app/ReceiptDelivery.h"
 #include "platform/Clock.h"
 
 namespace ruvo {
@@ -19,6 +20,8 @@ class IFileOperations {
   // Renames without replacing an existing file; true on success.
   virtual bool Rename(const std::string& from, const std::string& to) = 0;
   virtual bool Exists(const std::string& path) = 0;
+  // A second name for the file (a hard link); false where none can be made.
+  virtual bool Link(const std::string& from, const std::string& to) = 0;
 };
 
 class PosixFileOperations final : public IFileOperations {
@@ -26,18 +29,22 @@ class PosixFileOperations final : public IFileOperations {
   bool Delete(const std::string& path) override;
   bool Rename(const std::string& from, const std::string& to) override;
   bool Exists(const std::string& path) override;
+  bool Link(const std::string& from, const std::string& to) override;
 };
 
-// How a receipt file left the working folder after its run.
-// Replaced: the name holds other bytes than the ones that ran, left to run next.
-enum class RemovalOutcome { Deleted, RenamedAside, Remembered, Replaced };
+// How a receipt file left its name after its run.
+//   Moved: renamed to its leaving name (LeavingName), to be removed once nothing needs it.
+//   NotThere: the name no longer holds the file that ran (gone, or another file stands
+//     there, which is left to run next).
+//   Stuck: it can be neither renamed nor deleted; it stays.
+enum class MoveOutcome { Moved, NotThere, Stuck };
 
 // A receipt file is executed once: a second run would sell the same goods twice. The
-// guard removes each file after its run and, when the file cannot be removed, keeps it
-// from being picked up again while it holds the bytes that ran. A file is told from
-// another by its bytes (SHA-256) only: a copy tool or a network share may change its time
-// stamp or inode without changing the receipt. What it remembers is kept in the journal,
-// so it survives a restart.
+// guard takes each file out of its name after its run, by its identity: it is renamed to
+// a private name first and only then removed, so a file renamed in under the same name in
+// the meantime is never deleted unprinted. A file that cannot be taken out is remembered
+// in the journal (so it survives a restart) and not picked up again while that same file
+// stands there; once it is gone or replaced, the memory and its warning go.
 class ReceiptFileGuard {
  public:
   static constexpr std::int64_t kDeleteRetryMs = 2000;
@@ -45,16 +52,21 @@ class ReceiptFileGuard {
 
   ReceiptFileGuard(IFileOperations& files, IClock& clock, InFlightJournal& journal);
 
-  // True when the file is one that ran but could not be removed and still holds the same
-  // bytes. A changed or vanished file is forgotten (and its warning withdrawn).
+  // True when the file under name is one that ran but could not be removed. One that
+  // is gone or replaced is forgotten (its warning withdrawn).
   bool IsSkipped(const std::string& folder, const std::string& name);
+  // Forgets every remembered file that no longer stands under its name.
+  void ForgetGone(const std::string& folder);
 
-  // Deletes the file, retrying for 2 seconds. When it stays, renames it aside to a name
-  // ONLINE*.TXT does not match; when even that fails, remembers its bytes and warns.
-  // ranSha256 is the digest of the bytes that ran: when the name now holds other bytes
-  // (the sales application wrote its next receipt early), that file is kept.
-  RemovalOutcome Remove(const std::string& folder, const std::string& name,
-                        const std::string& stamp, const std::optional<std::string>& ranSha256);
+  // Renames the file that ran (id) from name to its leaving name, retrying for 2 seconds.
+  MoveOutcome MoveOut(const std::string& folder, const std::string& name, const DeliveryId& id);
+  // Removes the leaving file of id; one that will not go is renamed to AsideName, where
+  // the operator sees it. Then the pin goes.
+  void RemoveLeaving(const std::string& folder, const std::string& name, const std::string& stamp,
+                     const DeliveryId& id);
+  // Remembers a Stuck file in the journal (replacing its record, if any), so that it is
+  // not run again; false when the journal could not be saved.
+  bool Remember(const std::string& name, const DeliveryId& id);
 
   // The warning lines of the files remembered, for the warning box.
   const std::vector<std::string>& WarningLines() const { return warnings_; }

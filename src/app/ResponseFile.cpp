@@ -40,23 +40,37 @@ ResponseWriter::ResponseWriter(DriverState& state, IOperator& op,
                                const std::vector<std::string>& extraWarnings)
     : state_(state), op_(op), extraWarnings_(extraWarnings) {}
 
-void ResponseWriter::BeginFile() {
+void ResponseWriter::BeginFile(bool hold) {
   written_ = false;
   lastSaveOk_ = true;
+  hold_ = hold;
+  lines_.clear();
 }
 
 void ResponseWriter::WriteResponse(const std::string& text) {
-  const std::vector<std::string> lines = BuildResponseLines(text, state_);
+  lines_ = BuildResponseLines(text, state_);
   state_.response.pendingReceiptState.reset();
   written_ = true;
 
   RefreshWarnings(state_, extraWarnings_);
+  if (!hold_) Save(lines_);
 
+  if (state_.settings.dialogMesajEroare && text != kResponseOk) {
+    op_.RomMessageDlg(text, "Eroare", MsgKind::Warning, MsgButtons::Ok);
+  }
+}
+
+bool ResponseWriter::SaveHeld() {
+  if (!written_) return false;
+  return Save(lines_);
+}
+
+bool ResponseWriter::Save(const std::vector<std::string>& lines) {
   // Written to a temporary name and renamed into place: the sales application may read
   // the response the moment it appears and must never see half of it.
   const std::string name = ResponseFileName(state_.fileSuffix);
   lastSaveOk_ = WriteLinesAtomic(JoinPath(state_.workingFolder, name), lines);
-  if (!lastSaveOk_) std::cerr << "Ruvo_Drv: cannot write the response file " << name << '\n';
+  if (!lastSaveOk_) return false;
 
   if (state_.settings.history) {
     const std::string copy =
@@ -66,10 +80,7 @@ void ResponseWriter::WriteResponse(const std::string& text) {
       std::cerr << "Ruvo_Drv: cannot write the history copy " << copy << '\n';
     }
   }
-
-  if (state_.settings.dialogMesajEroare && text != kResponseOk) {
-    op_.RomMessageDlg(text, "Eroare", MsgKind::Warning, MsgButtons::Ok);
-  }
+  return true;
 }
 
 }  // namespace ruvo

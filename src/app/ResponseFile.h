@@ -34,12 +34,21 @@ class ResponseWriter final : public IResponseWriter {
 
   void WriteResponse(const std::string& text) override;
 
-  // Forgets what was written for the previous file.
-  void BeginFile();
+  // Forgets what was written for the previous file. With hold, the responses of this
+  // file are kept, not saved, until SaveHeld: a run's answer is final only at its end, and
+  // it must be known (to the journal) before the sales application can read it.
+  void BeginFile(bool hold = false);
   // True once a response was written for the current file.
   bool Written() const { return written_; }
   // False when the last response could not be saved.
   bool LastSaveSucceeded() const { return lastSaveOk_; }
+  // The lines of the current file's last response.
+  const std::vector<std::string>& Lines() const { return lines_; }
+
+  // Saves the held response; true once it is saved.
+  bool SaveHeld();
+  // Saves lines as the current file's response (and its history copy); true once saved.
+  bool Save(const std::vector<std::string>& lines);
 
  private:
   DriverState& state_;
@@ -47,6 +56,8 @@ class ResponseWriter final : public IResponseWriter {
   const std::vector<std::string>& extraWarnings_;
   bool written_ = false;
   bool lastSaveOk_ = true;
+  bool hold_ = false;
+  std::vector<std::string> lines_;
 };
 
 }  // namespace ruvo

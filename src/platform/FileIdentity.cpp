@@ -1,7 +1,8 @@
 #include "platform/FileIdentity.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
-
+#include <sys/sysmacros.h>
 
 namespace ruvo {
 
@@ -40,6 +41,21 @@ std::optional<FileIdentity> IdentityOf(int fd) {
 
 bool WrittenJustNow(const FileIdentity& identity, std::int64_t nowNs) {
   return nowNs - identity.lastWriteNs < kClockStepMarginNs;
+}
+
+std::optional<FileOrigin> OriginOf(const std::string& path) {
+  struct statx st {};
+  if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &st) != 0) {
+    return std::nullopt;
+  }
+  FileOrigin origin;
+  origin.device = static_cast<std::uint64_t>(makedev(st.stx_dev_major, st.stx_dev_minor));
+  origin.inode = st.stx_ino;
+  if ((st.stx_mask & STATX_BTIME) != 0) {
+    origin.birthNs = static_cast<std::int64_t>(st.stx_btime.tv_sec) * 1'000'000'000 +
+                     static_cast<std::int64_t>(st.stx_btime.tv_nsec);
+  }
+  return origin;
 }
 
 }  // namespace ruvo

@@ -30,4 +30,18 @@ std::optional<FileIdentity> IdentityOf(int fd);
 // trusted later on its identity alone.
 bool WrittenJustNow(const FileIdentity& identity, std::int64_t nowNs);
 
+// Which file an entry is, whatever is written into it: its device and inode, and its birth
+// time where the file system keeps one (0 where not). An inode number is given to a new
+// file as soon as the old one is gone; the birth time tells the two apart.
+struct FileOrigin {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t birthNs = 0;
+
+  bool operator==(const FileOrigin&) const = default;
+};
+
+// The origin of the entry at path (a link's own), or nullopt when it cannot be examined.
+std::optional<FileOrigin> OriginOf(const std::string& path);
+
 }  // namespace ruvo

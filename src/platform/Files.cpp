@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 
 #include "platform/AtomicFile.h"
@@ -127,6 +128,22 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
 
 bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
   return WriteLinesAtomic(path, lines);
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // File systems without the flag: a link never replaces, the old name then goes.
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  if (::unlink(from.c_str()) != 0) {
+    ::unlink(to.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool HardLink(const std::string& from, const std::string& to) {
+  return ::link(from.c_str(), to.c_str()) == 0;
 }
 
 bool DeleteFile(const std::string& path) {

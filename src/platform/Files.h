@@ -44,6 +44,13 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path);
 // Writes the whole file, CR LF after every line, atomically (see AtomicFile.h).
 bool WriteLines(const std::string& path, const std::vector<std::string>& lines);
 
+// Renames an entry without ever replacing one at to; false when to is taken or the
+// rename fails.
+bool RenameNoReplace(const std::string& from, const std::string& to);
+
+// A second name for the file at from (a hard link); false where the file system has none.
+bool HardLink(const std::string& from, const std::string& to);
+
 // Removes a file; true when it is gone afterwards (also when it never existed).
 bool DeleteFile(const std::string& path);
 

@@ -62,7 +62,8 @@ bool FileExecution::Run() {
 
   bool result = true;
   if (ClosesReceipt()) {
-    run_.Reached(RunPhase::Closing);
+    // The cycle keeps the file waiting, unanswered, with the receipt open in the ECR.
+    if (!run_.Reached(RunPhase::Closing)) return false;
     if (run_.validation.flags.payment) {
       for (const std::string& text : deferredTexts_) {
         if (!link_.SendTwoPartText(text)) {
@@ -173,7 +174,8 @@ bool FileExecution::AfterClose() {
   }
   if (!run_.state.response.fiscalReceiptNumber && cut) ReadReceiptNumber();
   if (const std::optional<std::string>& number = run_.state.response.fiscalReceiptNumber) {
-    run_.Reached(RunPhase::Closed, *number);
+    // Nothing more is sent; a crash now is settled from the closing phase all the same.
+    static_cast<void>(run_.Reached(RunPhase::Closed, *number));
   } else if (cut && numberError) {
     closeError_ = numberError;
     return false;

@@ -11,6 +11,14 @@ SaleSettlement Silent(const TXruvoLinux& link, const std::string& what) {
   return s;
 }
 
+// Nothing is done while the phase a step needs cannot be saved; the next tick asks again.
+SaleSettlement Unsaved() {
+  SaleSettlement s;
+  s.outcome = SaleSettlement::Outcome::EcrSilent;
+  s.notes.push_back("Jurnalul nu poate fi salvat; bonul asteapta");
+  return s;
+}
+
 }  // namespace
 
 SaleSettlement SettleInterruptedSale(TXruvoLinux& link, RunPhase phase, IRunPhases& phases) {
@@ -23,7 +31,7 @@ SaleSettlement SettleInterruptedSale(TXruvoLinux& link, RunPhase phase, IRunPhas
   if (link.ReceiptOpen()) {
     // Nothing fiscal was completed: the sale is cancelled and printed again whole. A
     // cancelled receipt's number is the last one too: it must not pass for a closed sale.
-    phases.Reached(RunPhase::Lines, "");
+    if (!phases.Reached(RunPhase::Lines, "")) return Unsaved();
     if (!link.CancelReceipt() || !link.PartialCut(0)) {
       return Silent(link, "Bonul " + number + " neplatit nu a putut fi anulat");
     }
@@ -32,9 +40,9 @@ SaleSettlement SettleInterruptedSale(TXruvoLinux& link, RunPhase phase, IRunPhas
     return s;
   }
   if (link.ReceiptPaid()) {
-    phases.Reached(RunPhase::Closing, "");
+    if (!phases.Reached(RunPhase::Closing, "")) return Unsaved();
     if (!link.PartialCut(0)) return Silent(link, "Bonul " + number + " platit nu a putut fi finalizat");
-    phases.Reached(RunPhase::Closed, number);
+    static_cast<void>(phases.Reached(RunPhase::Closed, number));
     s.outcome = SaleSettlement::Outcome::Finished;
     s.receiptNumber = number;
     s.notes.push_back("Bonul " + number + " era platit si a fost finalizat");

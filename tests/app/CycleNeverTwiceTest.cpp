@@ -98,19 +98,33 @@ TEST_F(CycleNeverTwice, AReceiptWrittenOverTheOneThatRanIsKeptForTheNextTick) {
   EXPECT_FALSE(Exists(PathOf("ONLINE.TXT")));
 }
 
-// A copy tool or a network share may give the file a new time stamp or inode while it
-// runs; only other bytes make another receipt.
-TEST_F(CycleNeverTwice, ANewTimeStampOrInodeWithTheSameBytesIsTheSameReceipt) {
+// A file is one delivery: a new time stamp or its own bytes written again do not make it
+// another receipt, but a new file with the same bytes (the next customer's same goods) is.
+TEST_F(CycleNeverTwice, ATouchOrTheSameBytesWrittenInPlaceIsTheSameReceipt) {
   Drop("ONLINE.TXT", kSale);
   execution.onPrepare = [&](ReceiptRun&) {
     SetLastWrite(PathOf("ONLINE.TXT"), LocalDateTime{2030, 1, 1, 0, 0, 0, 0});
-    Drop("ONLINE.TMP", kSale);
-    ASSERT_EQ(std::rename(PathOf("ONLINE.TMP").c_str(), PathOf("ONLINE.TXT").c_str()), 0);
+    Drop("ONLINE.TXT", kSale);
   };
   EXPECT_TRUE(cycle.PickUpNext());
   EXPECT_FALSE(Exists(PathOf("ONLINE.TXT")));
   EXPECT_FALSE(cycle.PickUpNext());
   EXPECT_EQ(execution.Executions(), 1);
+}
+
+TEST_F(CycleNeverTwice, ANewFileWithTheSameBytesRenamedInDuringTheRunIsKeptAndRunNext) {
+  Drop("ONLINE.TXT", kSale);
+  execution.onPrepare = [&](ReceiptRun&) {
+    execution.onPrepare = nullptr;
+    Drop("ONLINE.TMP", kSale);
+    ASSERT_EQ(std::rename(PathOf("ONLINE.TMP").c_str(), PathOf("ONLINE.TXT").c_str()), 0);
+  };
+  EXPECT_TRUE(cycle.PickUpNext());
+  EXPECT_EQ(Read("ONLINE.TXT"), kSale);
+  EXPECT_TRUE(cycle.PickUpNext());
+  EXPECT_EQ(execution.Executions(), 2);
+  EXPECT_FALSE(Exists(PathOf("ONLINE.TXT")));
+  EXPECT_EQ(ListMatching(folder.Path(), ".ruvodrv*"), std::vector<std::string>{});
 }
 
 TEST_F(CycleNeverTwice, AFileThatCouldNotBeRemovedStaysSkippedAfterARestart) {

@@ -81,7 +81,8 @@ class FakeExecution final : public IReceiptExecution {
 };
 
 // The real file system, except that the files named in undeletable resist deletion
-// (and renaming when renameFails): as root, folder permissions stop neither.
+// (and renaming when renameFails): as root, folder permissions stop neither. The driver's
+// private name for a file on its way out ("...-" + name) resists as the file does.
 class StubbornFileOperations final : public IFileOperations {
  public:
   bool Delete(const std::string& path) override {
@@ -94,12 +95,17 @@ class StubbornFileOperations final : public IFileOperations {
     return real.Rename(from, to);
   }
   bool Exists(const std::string& path) override { return real.Exists(path); }
+  bool Link(const std::string& from, const std::string& to) override {
+    if (!linkWorks) return false;
+    return real.Link(from, to);
+  }
 
   bool IsStubborn(const std::string& path) const {
     for (const std::string& name : undeletable) {
       if (path.size() > name.size() &&
           path.compare(path.size() - name.size(), name.size(), name) == 0 &&
-          path[path.size() - name.size() - 1] == '/') {
+          (path[path.size() - name.size() - 1] == '/' ||
+           path[path.size() - name.size() - 1] == '-')) {
         return true;
       }
     }
@@ -109,6 +115,7 @@ class StubbornFileOperations final : public IFileOperations {
   PosixFileOperations real;
   std::vector<std::string> undeletable;
   bool renameFails = false;
+  bool linkWorks = true;  // false: a file system without hard links
   int deleteCalls = 0;
 };
 

@@ -12,20 +12,25 @@ namespace {
 
 const std::string kSha(64, 'a');
 
+DeliveryId Pinned(const std::string& token, const std::string& sha = kSha) {
+  return DeliveryId{token, true, FileOrigin{2049, 1234567, 1700000000123456789}, sha};
+}
+
 TEST(InFlightJournal, KeepsRecordsAcrossInstancesAndGoesWhenEmpty) {
   testing::TempFolder folder;
   const std::string path = folder.Path() + "/" + InFlightJournal::kFileName;
   {
     InFlightJournal journal(folder.Path());
     // A name with the journal's own separators and line ends in it.
-    ASSERT_TRUE(journal.Put({"ONLINE;1\r\n.TXT", kSha, "2026_01_15_12_00_00", FileKind::Sale,
-                             RunPhase::Closing, 3, ""}));
-    ASSERT_TRUE(journal.Put({"ONLINE2.TXT", kSha, "2026_01_15_12_00_01", FileKind::Other,
-                             RunPhase::Lines, 1, ""}));
-    ASSERT_TRUE(journal.AddExecuted({"ONLINE3.TXT", std::string(64, 'b')}));
-    // The same name replaces its record.
-    ASSERT_TRUE(journal.Put({"ONLINE2.TXT", kSha, "2026_01_15_12_00_01", FileKind::Sale,
-                             RunPhase::Closed, 1, "0042"}));
+    ASSERT_TRUE(journal.Put({"ONLINE;1\r\n.TXT", Pinned("00000000000000a1"), "2026_01_15_12_00_00",
+                             FileKind::Sale, RunPhase::Closing, 3, "", {}}));
+    ASSERT_TRUE(journal.Put({"ONLINE2.TXT", Pinned("00000000000000a2"), "2026_01_15_12_00_01",
+                             FileKind::Other, RunPhase::Lines, 1, "", {}}));
+    ASSERT_TRUE(journal.AddExecuted({"ONLINE3.TXT", Pinned("00000000000000a3", std::string(64, 'b'))}));
+    // The same name replaces its record; an answer keeps its lines, separators and all.
+    ASSERT_TRUE(journal.Put({"ONLINE2.TXT", Pinned("00000000000000a2"), "2026_01_15_12_00_01",
+                             FileKind::Other, RunPhase::Answered, 1, "",
+                             {"0 OK", "BON NEFISCAL NR. 0042", "F;1;;"}}));
   }
   InFlightJournal reloaded(folder.Path());
   ASSERT_EQ(reloaded.Records().size(), 2u);
@@ -35,10 +40,11 @@ TEST(InFlightJournal, KeepsRecordsAcrossInstancesAndGoesWhenEmpty) {
   EXPECT_EQ(first->port, 3);
   const std::optional<InFlightRecord> second = reloaded.Find("ONLINE2.TXT");
   ASSERT_TRUE(second);
-  EXPECT_EQ(second->kind, FileKind::Sale);
-  EXPECT_EQ(second->receiptNumber, "0042");
+  EXPECT_EQ(second->phase, RunPhase::Answered);
+  EXPECT_EQ(second->answer, (std::vector<std::string>{"0 OK", "BON NEFISCAL NR. 0042", "F;1;;"}));
+  EXPECT_EQ(first->delivery, Pinned("00000000000000a1"));
   ASSERT_EQ(reloaded.Executed().size(), 1u);
-  EXPECT_EQ(reloaded.Executed()[0].sha256, std::string(64, 'b'));
+  EXPECT_EQ(reloaded.Executed()[0].delivery, Pinned("00000000000000a3", std::string(64, 'b')));
 
   for (const char* mask : {"ONLINE*.TXT", "ERROR*.TXT", "log*.txt", "wait*.txt"}) {
     EXPECT_FALSE(MatchesMask(InFlightJournal::kFileName, mask)) << mask;
@@ -56,11 +62,16 @@ TEST(InFlightJournal, ADamagedFileLosesOnlyItsUnreadableLines) {
   std::vector<InFlightRecord> records;
   std::vector<ExecutedFile> executed;
   const std::string good = FormatJournal(
-      {{"ONLINE.TXT", kSha, "2026_01_15_12_00_00", FileKind::Sale, RunPhase::Lines, 1, ""}},
-      {{"ONLINE9.TXT", kSha}});
-  ParseJournal(good + "F;zz;" + kSha + ";1;S;1;1;\nF;41;short;1;S;1;1;\nF;41;" + kSha +
-                   ";1;S;9;1;\nF;41;" + kSha + ";1;Q;1;1;\nF;41;" + kSha + ";1;S;1;;\nX;41\n" +
-                   "X;41;" + kSha + ";more\n;;;\n\n\xff\xfe",
+      {{"ONLINE.TXT", Pinned("00000000000000b1"), "2026_01_15_12_00_00", FileKind::Sale,
+        RunPhase::Lines, 1, "", {}}},
+      {{"ONLINE9.TXT", Pinned("00000000000000b2")}});
+  const std::string tail = ";00000000000000b3;1;1;2;3;";
+  ParseJournal(good + "F;zz;" + kSha + ";1;S;1;1;" + tail + "\nF;41;short;1;S;1;1;" + tail +
+                   "\nF;41;" + kSha + ";1;S;9;1;" + tail + "\nF;41;" + kSha + ";1;Q;1;1;" + tail +
+                   "\nF;41;" + kSha + ";1;S;1;;" + tail + "\nF;41;" + kSha +
+                   ";1;S;1;1;;XYZ;1;1;2;3;\nF;41;" + kSha + ";1;S;4;1;" + tail +  // answered, no answer
+                   "\nF;41;" + kSha + ";1;S;1;1;" + tail + "zz\nX;41\n" + "X;41;" + kSha +
+                   ";more\n;;;\n\n\xff\xfe",
                records, executed);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].name, "ONLINE.TXT");
@@ -71,6 +82,26 @@ TEST(InFlightJournal, ADamagedFileLosesOnlyItsUnreadableLines) {
   ParseJournal(good.substr(good.find('\n') + 1), records, executed);
   EXPECT_TRUE(records.empty());
   EXPECT_TRUE(executed.empty());
+}
+
+// A journal an older driver left is read: its files are known by their bytes alone, and
+// each gets a token of its own for its private files.
+TEST(InFlightJournal, AJournalOfTheFirstLayoutIsRead) {
+  std::vector<InFlightRecord> records;
+  std::vector<ExecutedFile> executed;
+  ParseJournal("RUVODRV JURNAL 1\nF;4f4e4c494e452e545854;" + kSha +
+                   ";2026_01_15_12_00_00;S;2;1;\nX;4f4e4c494e45392e545854;" + kSha + "\n",
+               records, executed);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].name, "ONLINE.TXT");
+  EXPECT_EQ(records[0].phase, RunPhase::Closing);
+  EXPECT_EQ(records[0].delivery.sha256, kSha);
+  EXPECT_FALSE(records[0].delivery.pinned);
+  EXPECT_EQ(records[0].delivery.origin.inode, 0u);
+  ASSERT_EQ(executed.size(), 1u);
+  EXPECT_EQ(executed[0].name, "ONLINE9.TXT");
+  EXPECT_NE(records[0].delivery.token, executed[0].delivery.token);
+  EXPECT_TRUE(PinToken(PinName(records[0].delivery.token)));
 }
 
 TEST(WriteProbe, WritesNothingThatStaysAndFailsWhereNothingCanBeWritten) {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ruvo {
+
+// What the cycle could not save, told once when it begins and once when it ends: a
+// journal or an answer that cannot be written is retried every second, and a line on
+// standard error or in the warning box every second would bury everything else.
+class SaveTroubles {
+ public:
+  enum class Cause { Journal, JournalUnreadable, Answer };
+
+  // Marks the trouble of cause with subject (the file concerned) as there or gone. True
+  // when that changed anything; the change is said on standard error.
+  bool Set(Cause cause, const std::string& subject, bool failing);
+  bool Any() const { return !active_.empty(); }
+  bool Has(Cause cause) const;
+
+  // The warning box's lines, one per trouble, naming the file that cannot be saved.
+  std::vector<std::string> WarningLines() const;
+
+ private:
+  struct Trouble {
+    Cause cause;
+    std::string subject;
+    bool operator==(const Trouble&) const = default;
+  };
+  std::vector<Trouble> active_;
+};
+
+}  // namespace ruvo
