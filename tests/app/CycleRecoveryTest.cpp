@@ -190,18 +190,5 @@ TEST(CycleRecovery, OtherBytesUnderTheSameNameAreANewReceipt) {
   EXPECT_TRUE(crash.Settled());
 }
 
-// A response that cannot be saved keeps the file and its record; the next tick answers
-// it without printing it again.
-TEST(CycleRecovery, AnAnswerThatCouldNotBeSavedIsGivenLaterWithoutPrintingAgain) {
-  ExecBench bench;
-  bench.Write("ONLINE.TXT", kSaleFile);
-  // Nothing can be renamed over a folder: the place is taken once the sale is printing.
-  bench.engine.GetPaper();
-  ASSERT_TRUE(bench.Fault("delay 0"));
-  std::string errorFolder = bench.Path("ERROR.TXT");
-  bench.state.settings.delay = 0;
-  bench.op.onMessage = nullptr;
-  bench.cycle.PickUpNext();
-  ASSERT_TRUE(CreateFolders(errorFolder));
-  ASSERT_EQ(::rmdir(errorFolder.c_str()), 0);
-}
+}  // namespace
+}  // namespace ruvo::exec_testing

@@ -56,6 +56,10 @@ class FakeExecution final : public IReceiptExecution {
     ++receipts;
     executedLines.push_back(run.lines);
     run.log.push_back("12:00:00:000 receipt");
+    if (onExecute) onExecute(run);
+    // As the receipt executor does before it sends the close.
+    if (!run.Reached(RunPhase::Closing)) return false;
+    ++closesSent;
     if (throwText) throw std::runtime_error(*throwText);
     run.response.WriteResponse(answer);
     return answer == kResponseOk;
@@ -64,10 +68,16 @@ class FakeExecution final : public IReceiptExecution {
     ++administrative;
     executedLines.push_back(run.lines);
     run.log.push_back("12:00:00:000 administrative");
+    if (onExecute) onExecute(run);
     if (throwText) throw std::runtime_error(*throwText);
     run.response.WriteResponse(answer);
   }
   void EndFile(ReceiptRun&) override { ++ends; }
+  SaleSettlement SettleInterruptedSale(const Settings&, int, RunPhase, IRunPhases&,
+                                       std::vector<std::string>&) override {
+    ++settlements;
+    return settlement;
+  }
 
   int Executions() const { return receipts + administrative; }
 
@@ -75,7 +85,9 @@ class FakeExecution final : public IReceiptExecution {
   std::string answer = kResponseOk;
   std::optional<std::string> throwText;
   std::function<void(ReceiptRun&)> onPrepare;
-  int prepares = 0, receipts = 0, administrative = 0, ends = 0;
+  std::function<void(ReceiptRun&)> onExecute;
+  SaleSettlement settlement;  // what the ECR says of an interrupted sale: silent unless set
+  int prepares = 0, receipts = 0, administrative = 0, ends = 0, closesSent = 0, settlements = 0;
   bool busyDuringRun = false;
   std::vector<std::vector<std::string>> executedLines;
 };
