@@ -55,6 +55,7 @@ class DriverRig {
   std::vector<std::string> Run(const std::string& name, const std::vector<std::string>& lines);
 
   bool DriverRunning() { return driver_.Running(); }
+  pid_t DriverPid() const { return driver_.Pid(); }
   // A value of the status file RUVODRV.INFO ("" when it cannot be read).
   std::string Status(const std::string& key) const;
   // SIGTERM to the driver; its exit code.

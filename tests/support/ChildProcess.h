@@ -76,6 +76,7 @@ class ChildProcess {
   }
 
   bool Running() { return pid_ > 0 && !reaped_ && !Reap(WNOHANG); }
+  pid_t Pid() const { return pid_; }
 
   // Waits up to timeoutMs for the end. The exit code; -1 when the process ended by a
   // signal, -2 when it did not end, -3 when it never started.
