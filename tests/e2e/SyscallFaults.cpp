@@ -47,6 +47,21 @@ bool SyscallFaults::Attach(pid_t pid, std::vector<std::string> args) {
   return true;
 }
 
+bool SyscallFaults::Trace(pid_t pid, const std::vector<std::string>& syscalls) {
+  return Attach(pid, {"-e", "trace=" + Joined(syscalls)});
+}
+
+std::vector<std::string> SyscallFaults::Calls() const {
+  std::vector<std::string> calls;
+  std::istringstream trace(ReadBytes(output_));
+  for (std::string line; std::getline(trace, line);) {
+    if (line.find("+++") == std::string::npos && line.find("---") == std::string::npos) {
+      calls.push_back(line);
+    }
+  }
+  return calls;
+}
+
 bool SyscallFaults::Count(pid_t pid, const std::vector<std::string>& syscalls) {
   return Attach(pid, {"-c", "-e", "trace=" + Joined(syscalls)});
 }

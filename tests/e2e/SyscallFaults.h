@@ -22,6 +22,8 @@ class SyscallFaults {
   SyscallFaults(const SyscallFaults&) = delete;
   SyscallFaults& operator=(const SyscallFaults&) = delete;
 
+  // Writes down the calls of syscalls the process makes from now on, with their arguments.
+  bool Trace(pid_t pid, const std::vector<std::string>& syscalls);
   // Counts the calls of syscalls the process makes from now on.
   bool Count(pid_t pid, const std::vector<std::string>& syscalls);
   // Makes the when-th call of syscall (from now on) do what (strace's inject action:
@@ -31,6 +33,8 @@ class SyscallFaults {
   void Detach();
   // The calls counted, by system call name, once detached.
   std::map<std::string, int> Counts() const;
+  // The calls written down, one a line, in order, once detached.
+  std::vector<std::string> Calls() const;
   // What strace said.
   std::string Messages() const;
 
