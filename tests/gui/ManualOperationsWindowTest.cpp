@@ -136,21 +136,18 @@ TEST(ManualOperationsWindow, TheLogoChosenInThePictureDialogGoesInPiecesUnderThe
   EXPECT_EQ(bench.op.boxes.size(), 2u);
 }
 
-// The state check of a manual operation answers through the receipt cycle's writer.
-TEST(ManualOperationsWindow, TheStateCheckWritesThroughTheCyclesWriter) {
-  struct RecordingWriter final : IResponseWriter {
-    void WriteResponse(const std::string& text) override { texts.push_back(text); }
-    std::vector<std::string> texts;
-  } writer;
+// The sales application read the last answer as final: a refusal of the state check goes to
+// the operator's box, never into ERROR.TXT.
+TEST(ManualOperationsWindow, AStateCheckRefusalIsShownAndTheLastAnswerStays) {
   StoppedWindow bench;
-  bench.window.SetResponseWriter(&writer);
+  const std::string lastAnswer = "0 OK\r\nBON FISCAL NR. 0042\r\n";
+  WriteBytes(bench.Path("ERROR.TXT"), lastAnswer);
   ASSERT_EQ(xruvo_sim::ApplyControlCommand(bench.engine, "status 9 1"), "");
   bench.Click("BRaportZilnic");
-  ASSERT_EQ(writer.texts.size(), 1u);
-  EXPECT_EQ(writer.texts[0].rfind("51;", 0), 0u) << writer.texts[0];
   EXPECT_EQ(bench.CommandsReceived("2002"), 0);
   ASSERT_EQ(bench.op.boxes.size(), 1u);
   EXPECT_EQ(bench.op.boxes[0].text.rfind("Nu pot efectua raportul zilnic  !\r51;", 0), 0u);
+  EXPECT_EQ(ReadBytes(bench.Path("ERROR.TXT")), lastAnswer);
 }
 
 }  // namespace
