@@ -90,6 +90,7 @@ TEST_F(ControlCommandsTest, NoOperationTouchesTheEcrWhileAnInterruptedSaleWaits)
   ASSERT_TRUE(InFlightJournal(folder.Path()).Put(record));
   const int portsBefore = ports.made;
 
+  ::testing::internal::CaptureStderr();
   for (const Lines& command :
        {Lines{"z-report"}, Lines{"x-report"}, Lines{"cancel-receipt"}, Lines{"close-receipt"},
         Lines{"mf-report", "--by-z", "7", "7"}, Lines{"cash-in", "5"}, Lines{"cash-out", "5"},
@@ -102,6 +103,7 @@ TEST_F(ControlCommandsTest, NoOperationTouchesTheEcrWhileAnInterruptedSaleWaits)
         << answer.lines[0];
     EXPECT_NE(answer.lines[0].find("ruvo_drv ctl start"), std::string::npos) << answer.lines[0];
   }
+  ::testing::internal::GetCapturedStderr();
   EXPECT_TRUE(Sent().empty());
   EXPECT_EQ(ports.made, portsBefore) << "no port was even opened";
   EXPECT_TRUE(op.boxes.empty()) << "the answers went to the caller";

@@ -160,6 +160,7 @@ TEST_F(OperationFrameTest, LogThatCannotBeWrittenIsToldWithTheSystemsReason) {
 TEST_F(OperationFrameTest, AnInterruptedReceiptFileThatWaitsHoldsBackEveryOperation) {
   testing::WriteBytes(folder / "ONLINE2.TXT", "1;A;U;1;1;250;100000\r\n5;250;1\r\n");
   Interrupted("ONLINE2.TXT", RunPhase::Lines);
+  ::testing::internal::CaptureStderr();
   for (const OperationKind* kind : {&kZReportOperation, &kXReportOperation, &kMfReportOperation,
                                     &kCancelOperation, &kCloseOperation, &kCashOperation,
                                     &kLogoOperation, &kExportOperation}) {
@@ -173,6 +174,10 @@ TEST_F(OperationFrameTest, AnInterruptedReceiptFileThatWaitsHoldsBackEveryOperat
               "ce fisierul are raspuns.");
     EXPECT_EQ(op.boxes[0].caption, "Eroare");
   }
+  const std::string logged = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(logged.find("manual operation refused: the interrupted run of ONLINE2.TXT"),
+            std::string::npos)
+      << logged;
   EXPECT_EQ(ports.made, 0);
   EXPECT_EQ(seenTimeOut, -1) << "no body ran";
   EXPECT_TRUE(Sent().empty());

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <QComboBox>
+#include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -8,6 +11,7 @@
 
 #include "Control.h"
 #include "GuiBench.h"
+#include "app/InFlightJournal.h"
 #include "platform/Files.h"
 #include "platform/Locale.h"
 #include "support/FileBytes.h"
@@ -148,6 +152,37 @@ TEST(ManualOperationsWindow, AStateCheckRefusalIsShownAndTheLastAnswerStays) {
   ASSERT_EQ(bench.op.boxes.size(), 1u);
   EXPECT_EQ(bench.op.boxes[0].text.rfind("Nu pot efectua raportul zilnic  !\r51;", 0), 0u);
   EXPECT_EQ(ReadBytes(bench.Path("ERROR.TXT")), lastAnswer);
+}
+
+// While a receipt file's interrupted run waits, the operator is told so at the click, before
+// filling in a dialog whose operation would be refused anyway.
+TEST(ManualOperationsWindow, AnInterruptedReceiptFileKeepsTheDialogsShut) {
+  StoppedWindow bench;
+  WriteBytes(bench.Path("ONLINE.TXT"), "1;A;U;1;1;250;100000\r\n5;250;1\r\n");
+  InFlightRecord record;
+  record.name = "ONLINE.TXT";
+  record.sha256 = std::string(64, 'a');
+  record.kind = FileKind::Sale;
+  record.phase = RunPhase::Lines;
+  ASSERT_TRUE(InFlightJournal(bench.folder.Path()).Put(record));
+
+  // A dialog that opened anyway is shut at once, so that the test ends either way.
+  const auto watching = std::make_shared<bool>(true);
+  const auto opened = std::make_shared<bool>(false);
+  WhenModal([watching, opened](QWidget* dialog) {
+    if (!*watching) return;
+    *opened = true;
+    qobject_cast<QDialog*>(dialog)->reject();
+  });
+  ::testing::internal::CaptureStderr();
+  bench.Click("BitBtn2");
+  ::testing::internal::GetCapturedStderr();
+  *watching = false;
+  EXPECT_FALSE(*opened);
+  ASSERT_EQ(bench.op.boxes.size(), 1u);
+  EXPECT_EQ(bench.op.boxes[0].text.rfind(kInterruptedRunWaitsPrefix + "ONLINE.TXT", 0), 0u)
+      << bench.op.boxes[0].text;
+  EXPECT_EQ(bench.CommandsSinceStart(), 0u);
 }
 
 }  // namespace
