@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "platform/Files.h"
+#include "platform/Log.h"
+#include "platform/NoFollowFolder.h"
 
 namespace ruvo {
 
@@ -25,6 +27,22 @@ void DeleteOlderThan(const std::string& folder, const std::vector<std::string>& 
   }
 }
 
+// The same in a subfolder, opened so that a link swapped in for it is not followed; false
+// when the subfolder is a link.
+bool DeleteOlderThanIn(const std::string& folderPath, const std::vector<std::string>& masks,
+                       int marginDays, const LocalDateTime& now) {
+  const NoFollowFolder folder(folderPath);
+  if (folder.IsLink()) return false;
+  for (const std::string& mask : masks) {
+    for (const std::string& name : folder.ListMatching(mask)) {
+      const std::optional<LocalDateTime> written = folder.LastWriteTime(name);
+      if (!written) continue;
+      if (AgeInWholeDays(now, *written) > marginDays) folder.Delete(name);
+    }
+  }
+  return true;
+}
+
 void DeleteAll(const std::string& folder, const std::vector<std::string>& masks,
                IFileOperations& files) {
   for (const std::string& mask : masks) {
@@ -43,7 +61,9 @@ int AgeInWholeDays(const LocalDateTime& now, const LocalDateTime& lastWrite) {
   return days > 1000000 ? 1000000 : static_cast<int>(days);
 }
 
-void CleanOldFiles(const DriverState& state, IClock& clock, IFileOperations& files) {
+std::vector<std::string> CleanOldFiles(const DriverState& state, IClock& clock,
+                                       IFileOperations& files) {
+  std::vector<std::string> linked;
   try {
     const Settings& s = state.settings;
     const std::string& work = state.workingFolder;
@@ -52,16 +72,24 @@ void CleanOldFiles(const DriverState& state, IClock& clock, IFileOperations& fil
       const int margin = s.marjaZileStergere;
       DeleteOlderThan(work, {"log*.txt"}, margin, now, files);
       if (const std::optional<std::string> log = ResolveSubfolder(work, "log")) {
-        DeleteOlderThan(*log, {"log*.txt"}, margin, now, files);
+        if (!DeleteOlderThanIn(*log, {"log*.txt"}, margin, now)) linked.push_back(*log);
       }
       if (const std::optional<std::string> history = ResolveSubfolder(work, "history")) {
-        DeleteOlderThan(*history, {"log*.txt", "ONLINE*.txt", "ERROR*.txt"}, margin, now, files);
+        if (!DeleteOlderThanIn(*history, {"log*.txt", "ONLINE*.txt", "ERROR*.txt"}, margin, now)) {
+          linked.push_back(*history);
+        }
       }
     }
     if (s.curatareFolderLucru) DeleteAll(work, {"log*.txt", "ONLINE*.TXT", "ERROR*.TXT"}, files);
   } catch (...) {
     // A clean-up that fails leaves files behind; it must not keep processing from starting.
   }
+  // Told at each clean-up, that is at each start of processing, not at every tick.
+  for (const std::string& folder : linked) {
+    Log(LogLevel::Warning, folder + " is a symbolic link: old files are not deleted there "
+                                    "(files are still written through it)");
+  }
+  return linked;
 }
 
 }  // namespace ruvo

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "app/DriverState.h"
 #include "app/ReceiptFileGuard.h"
 #include "platform/Clock.h"
@@ -16,6 +19,11 @@ int AgeInWholeDays(const LocalDateTime& now, const LocalDateTime& lastWrite);
 // the working and log folders and the log, receipt and response copies of the history
 // folder older than "MarjaZileStergere" days; with "CuratareFolderLucru", every log,
 // receipt and response file of the working folder. Never throws.
-void CleanOldFiles(const DriverState& state, IClock& clock, IFileOperations& files);
+// A log or history folder that is a symbolic link is left alone, said on the driver's log
+// and its path returned:
+// the driver writes through such a link (a shop may keep History on another disk on
+// purpose) but never deletes through one, which could reach anywhere.
+std::vector<std::string> CleanOldFiles(const DriverState& state, IClock& clock,
+                                       IFileOperations& files);
 
 }  // namespace ruvo

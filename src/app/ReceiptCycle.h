@@ -74,10 +74,6 @@ class ReceiptFileCycle {
   // Writes the response file of the current file (see ResponseWriter).
   void WriteResponse(const std::string& text);
 
-  // The response writer of the cycle, for a manual operation's state check: what it
-  // writes keeps the cycle's warning lines in the warning box.
-  IResponseWriter& Response() { return response_; }
-
   // Rebuilds the warning box, with the warnings of receipt files that could not be removed.
   void RefreshWarnings();
 

@@ -197,7 +197,7 @@ int Run(int argc, char** argv) {
 #ifdef RUVO_WITH_GUI
   if (window) {
     // The window watches the control socket beside its timers, as the loop below does.
-    return window->Run(driver, &observer, &cycle.Response(), [] { return g_stop != 0; },
+    return window->Run(driver, &observer, [] { return g_stop != 0; },
                        {{control.Fd(), [&control] { control.ServeOne(); }}});
   }
 #endif

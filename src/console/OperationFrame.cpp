@@ -3,12 +3,15 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <memory>
 #include <vector>
 
+#include "app/InterruptedRun.h"
 #include "platform/AtomicFile.h"
 #include "platform/ExceptionText.h"
 #include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/TimeFormat.h"
 
 namespace ruvo {
@@ -58,37 +61,12 @@ void SaveOperationLog(const ConsoleContext& context, const OperationKind& kind,
   }
 }
 
-// The response file a manual operation writes answers no receipt file, so its history copy
-// is stamped with the operation's own time: under the stamp of the last receipt file it
-// would replace that file's recorded answer.
-class OwnStampResponse final : public IResponseWriter {
+// Where the state check would write a receipt file's answer: the driver's log instead.
+class LoggedRefusal final : public IResponseWriter {
  public:
-  OwnStampResponse(const ConsoleContext& context, IResponseWriter& writer)
-      : context_(context), writer_(writer) {}
   void WriteResponse(const std::string& text) override {
-    const StampScope scope(context_.state.fileStamp,
-                           FormatFileStamp(context_.driver.clock.Now()));
-    writer_.WriteResponse(text);
+    Log(LogLevel::Warning, "manual operation refused by the ECR state check: " + text);
   }
-
- private:
-  // Gives the stamp its operation time for as long as it lives, the old one back after.
-  class StampScope {
-   public:
-    StampScope(std::string& stamp, std::string now) : stamp_(stamp), saved_(stamp) {
-      stamp_ = std::move(now);
-    }
-    ~StampScope() { stamp_ = saved_; }
-    StampScope(const StampScope&) = delete;
-    StampScope& operator=(const StampScope&) = delete;
-
-   private:
-    std::string& stamp_;
-    std::string saved_;
-  };
-
-  const ConsoleContext& context_;
-  IResponseWriter& writer_;
 };
 
 bool OpenAndRun(const ConsoleContext& context, TXruvoLinux& link,
@@ -113,12 +91,19 @@ void ShowPlainMessage(const ConsoleContext& context, const std::string& text) {
   context.driver.op.RomMessageDlg(text, kProgramTitle, MsgKind::Information, MsgButtons::Ok);
 }
 
+// The operator is told which file waits; the log says it once more for the technician.
+bool RefusedForInterruptedRun(const ConsoleContext& context) {
+  const std::optional<std::string> waiting = UnsettledInterruptedFile(context.state.workingFolder);
+  if (!waiting) return false;
+  Log(LogLevel::Warning, "manual operation refused: the interrupted run of " + *waiting +
+                             " waits for the processing");
+  ShowOperationFailure(context, kInterruptedRunWaitsPrefix + *waiting + kInterruptedRunWaitsAdvice);
+  return true;
+}
+
 EcrCheckResult CheckEcrStateFor(const ConsoleContext& context, TXruvoLinux& link,
                                 EcrCheckKind kind) {
-  const std::vector<std::string> noExtraWarnings;
-  ResponseWriter ownWriter(context.state, context.driver.op, noExtraWarnings);
-  OwnStampResponse response(context,
-                            context.response != nullptr ? *context.response : ownWriter);
+  LoggedRefusal response;
   return CheckEcrState(link, kind,
                        EcrCheckContext{context.state.settings.tratareEroareStare,
                                        context.driver.op, response});
@@ -129,6 +114,7 @@ bool RunOperation(const ConsoleContext& context, const OperationKind& kind,
   std::exception_ptr failure;
   bool result = false;
   try {
+    if (kind.waitsForInterruptedRun && RefusedForInterruptedRun(context)) return false;
     const std::unique_ptr<TXruvoLinux> link = context.driver.MakeLink();
     if (kind.longTimeOut) link->SetLongTimeOut(context.state.settings.longTimeOut);
     try {

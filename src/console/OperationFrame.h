@@ -5,7 +5,6 @@
 
 #include "app/DriverContext.h"
 #include "app/DriverState.h"
-#include "app/ResponseFile.h"
 #include "console/EcrStateCheck.h"
 #include "ecr/TXruvoLinux.h"
 
@@ -27,6 +26,10 @@ struct OperationKind {
   bool historyCopy = false;  // a second copy of the log in History/ when "History" is on
   // With "MesajLaListareItem" on, the line count of the log is told before each copy.
   bool announceLogSave = false;
+  // Refused while the run of a receipt file is interrupted and unsettled: the recovery
+  // asks the ECR what became of that file's receipt, and a report, a cancel or a close
+  // in between would make it print the sale twice or answer a cancelled one "0 OK".
+  bool waitsForInterruptedRun = true;
 };
 
 inline const OperationKind kZReportOperation{"RapZ", true, OperationLogPlace::LogFolder, false};
@@ -41,9 +44,18 @@ inline const OperationKind kCashOperation{"InOutNumerar", false, OperationLogPla
 inline const OperationKind kLogoOperation{"LoadBMP", false, OperationLogPlace::LogFolder, false};
 inline const OperationKind kExportOperation{"ExportXML", false, OperationLogPlace::CurrentFolder,
                                             false};
-inline const OperationKind kStopReportOperation{"", false, OperationLogPlace::None, false};
+// Only stops what the ECR prints now; it starts nothing.
+inline const OperationKind kStopReportOperation{"", false, OperationLogPlace::None, false, false,
+                                                false};
 
 inline const std::string kPortNotOpenMessage = "Nu pot deschide portul serial !\r";
+// The refusal of an operation while a receipt file's interrupted run waits; the file's
+// name follows the first part.
+inline const std::string kInterruptedRunWaitsPrefix = "Operatie refuzata : executia fisierului ";
+inline const std::string kInterruptedRunWaitsAdvice =
+    " a fost intrerupta si nu este inca incheiata.\r"
+    "Porniti procesarea (Start procesare, sau ruvo_drv ctl start) ca driverul sa termine "
+    "fisierul si verificati casa de marcat; reluati operatia dupa ce fisierul are raspuns.";
 // Caption and kind of every failure message of a manual operation.
 inline const std::string kOperationErrorCaption = "Eroare";
 // Caption of the plain diagnostic messages.
@@ -55,12 +67,10 @@ inline const std::string kProgramTitle = "Ruvo_Drv";
 struct ConsoleContext {
   DriverContext driver;
   DriverState& state;
-  // Where the state check writes its refusals; null: a writer of its own over state,
-  // which names the file with the suffix of the receipt file processed last.
-  IResponseWriter* response = nullptr;
 };
 
-// The one sequence every manual operation follows: a fresh link (with the long time-out
+// The one sequence every manual operation follows: refused with the operator told why
+// while an interrupted receipt file waits (unless the kind says otherwise), a fresh link (with the long time-out
 // where the kind says so), the selected port opened ("Nu pot deschide portul serial !\r" +
 // LastError otherwise), the body, the exchange log saved where the kind says, the port
 // closed and the link freed on every path, an exception from the body included. Returns
@@ -69,14 +79,21 @@ struct ConsoleContext {
 bool RunOperation(const ConsoleContext& context, const OperationKind& kind,
                   const std::function<bool(TXruvoLinux&)>& body);
 
+// True, with the operator told which receipt file waits and what to do, while the run of
+// an interrupted receipt file waits for the processing. The frame asks it before every
+// operation whose kind says so; the window asks it before it opens an operation's dialog.
+bool RefusedForInterruptedRun(const ConsoleContext& context);
+
 // The failure message of an operation: caption "Eroare", warning kind, OK.
 void ShowOperationFailure(const ConsoleContext& context, const std::string& text);
 
 // A plain diagnostic message, with the program's title as its caption.
 void ShowPlainMessage(const ConsoleContext& context, const std::string& text);
 
-// The check of an ECR state before a report or a cancel, with the driver's settings, its
-// operator and its response writer.
+// The check of an ECR state before a report or a cancel, with the driver's settings and
+// its operator. A manual operation answers no receipt file: the sales application has
+// read the last file's answer as final, so a refusal is shown by the operation and
+// logged, never written into ERROR*.TXT.
 EcrCheckResult CheckEcrStateFor(const ConsoleContext& context, TXruvoLinux& link,
                                 EcrCheckKind kind);
 

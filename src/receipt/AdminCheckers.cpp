@@ -8,10 +8,10 @@ namespace ruvo {
 namespace {
 
 // Two characters of a packed date or time field, when numeric: their value.
-bool TwoDigitValue(std::string_view packed, std::size_t offset, char separator, int& value) {
+bool TwoDigitValue(std::string_view packed, std::size_t offset, int& value) {
   if (offset > packed.size()) return false;
   const std::string_view part = packed.substr(offset, 2);
-  if (!IsNumericField(part, separator)) return false;
+  if (!IsWholeNumberField(part)) return false;
   value = IntValue(part);
   return true;
 }
@@ -32,14 +32,13 @@ CheckResult CheckCashInOut(const LineContext& context) {
   }
   if (operation == "R") return Valid();
   if (fields.size() < 3) return RefusedFieldCount(context.line);
-  if (!IsNumeric(context, 2)) return RefusedWithCode("8022", "Suma eronata : ", context.line);
+  if (!IsAmount(context, 2)) return RefusedWithCode("8022", "Suma eronata : ", context.line);
   return Valid();
 }
 
 CheckResult CheckSetDateTime(const LineContext& context) {
   const Fields& fields = context.fields;
   const std::string& line = context.line;
-  const char separator = context.decimalSeparator;
   if (fields.size() < 3) return RefusedFieldCount(line);
   const std::string& date = fields[1];
   const std::string& time = fields[2];
@@ -50,20 +49,20 @@ CheckResult CheckSetDateTime(const LineContext& context) {
   int year = 0;
   int hour = 0;
   int minute = 0;
-  if (!TwoDigitValue(date, 0, separator, day) || day < 1 || day > 31) {
+  if (!TwoDigitValue(date, 0, day) || day < 1 || day > 31) {
     return RefusedWithoutCode("Parametrul ZI este eronat : ", line);
   }
-  if (!TwoDigitValue(date, 2, separator, month) || month < 1 || month > 12) {
+  if (!TwoDigitValue(date, 2, month) || month < 1 || month > 12) {
     return RefusedWithoutCode("Parametrul LUNA este eronat : ", line);
   }
-  if (!TwoDigitValue(date, 4, separator, year) || year < 18) {
+  if (!TwoDigitValue(date, 4, year) || year < 18) {
     return RefusedWithoutCode("Parametrul AN este eronat : ", line);
   }
   if (!IsValidDate(day, month, year + 2000)) return RefusedWithoutCode("Data eronata : ", line);
-  if (!TwoDigitValue(time, 0, separator, hour) || hour < 0 || hour > 23) {
+  if (!TwoDigitValue(time, 0, hour) || hour < 0 || hour > 23) {
     return RefusedWithoutCode("Parametrul ORA este eronat : ", line);
   }
-  if (!TwoDigitValue(time, 2, separator, minute) || minute < 0 || minute > 59) {
+  if (!TwoDigitValue(time, 2, minute) || minute < 0 || minute > 59) {
     return RefusedWithoutCode("Parametrul MINUTE este eronat : ", line);
   }
   return Valid();

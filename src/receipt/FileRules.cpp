@@ -1,5 +1,6 @@
 #include "receipt/FileRules.h"
 
+#include "receipt/LineCheck.h"
 #include "receipt/TextCase.h"
 
 namespace ruvo {
@@ -21,9 +22,9 @@ std::optional<std::string> CheckLineOrder(const std::vector<std::string>& lines)
   bool paymentSeen = false;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
-    if (StartsWith(line, "2;") && paymentSeen) return "5;OPERATIE IMPOSIBILA;" + line;
+    if (StartsWith(line, "2;") && paymentSeen) return "5;OPERATIE IMPOSIBILA;" + EchoedText(line);
     if (StartsWith(line, "12;") && i + 1 < lines.size() && !StartsWith(lines[i + 1], "12;")) {
-      return "5;OPERATIE IMPOSIBILA;" + line;
+      return "5;OPERATIE IMPOSIBILA;" + EchoedText(line);
     }
     if (StartsWith(line, "5;")) paymentSeen = true;
   }
@@ -48,7 +49,7 @@ std::optional<std::string> CheckFileRules(const std::vector<std::string>& lines,
 
 std::optional<std::string> CheckReturns(const NetQuantityTable& netQuantities) {
   if (std::optional<std::string> article = netQuantities.FindReturnedArticle()) {
-    return "8052;Nu sunt permise retururi de articole : " + *article;
+    return "8052;Nu sunt permise retururi de articole : " + EchoedText(*article);
   }
   return std::nullopt;
 }

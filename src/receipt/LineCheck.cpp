@@ -4,16 +4,22 @@
 
 namespace ruvo {
 
+std::string EchoedText(std::string_view text) {
+  if (text.size() <= kLongestEchoedText) return std::string(text);
+  std::string echoed(text.substr(0, kLongestEchoedText));
+  echoed.append(kCutMarkerPrefix).append(std::to_string(text.size())).append(kCutMarkerSuffix);
+  return echoed;
+}
+
 CheckResult RefusedWithCode(std::string_view code, std::string_view text, const std::string& line) {
   std::string message;
-  message.reserve(code.size() + 1 + text.size() + line.size());
-  message.append(code).append(";").append(text).append(line);
+  message.append(code).append(";").append(text).append(EchoedText(line));
   return Refused(std::move(message));
 }
 
 CheckResult RefusedWithoutCode(std::string_view text, const std::string& line) {
   std::string message(text);
-  message.append(line);
+  message.append(EchoedText(line));
   return Refused(std::move(message));
 }
 
@@ -22,7 +28,11 @@ CheckResult RefusedFieldCount(const std::string& line) {
 }
 
 bool IsNumeric(const LineContext& context, std::size_t index) {
-  return IsNumericField(FieldOrEmpty(context.fields, index), context.decimalSeparator);
+  return IsWholeNumberField(FieldOrEmpty(context.fields, index));
+}
+
+bool IsAmount(const LineContext& context, std::size_t index) {
+  return IsAmountField(FieldOrEmpty(context.fields, index));
 }
 
 int IntField(const LineContext& context, std::size_t index, int fallback) {

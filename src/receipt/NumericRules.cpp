@@ -4,17 +4,11 @@
 
 namespace ruvo {
 
-bool IsNumericField(std::string_view text, char decimalSeparator) {
-  if (text.empty() || text.size() > 255) return false;
-  for (const char c : text) {
-    const bool digit = c >= '0' && c <= '9';
-    if (!digit && c != '+' && c != '-' && c != decimalSeparator) return false;
-  }
-  const std::size_t minus = text.find('-');
-  const std::size_t plus = text.find('+');
-  return (minus == std::string_view::npos || minus == 0) &&
-         (plus == std::string_view::npos || plus == 0);
-}
+namespace {
+
+constexpr std::size_t kLongestNumberField = 255;
+
+}  // namespace
 
 std::optional<std::int64_t> ParseInt64(std::string_view text) {
   bool negative = false;
@@ -46,6 +40,15 @@ std::optional<std::int32_t> ParseInt32(std::string_view text) {
     return std::nullopt;
   }
   return static_cast<std::int32_t>(*wide);
+}
+
+bool IsWholeNumberField(std::string_view text) {
+  return text.size() <= kLongestNumberField && ParseInt32(text).has_value();
+}
+
+bool IsAmountField(std::string_view text) {
+  return text.size() <= kLongestNumberField && !text.starts_with('-') &&
+         ParseInt64(text).has_value();
 }
 
 std::int32_t IntValue(std::string_view text, std::int32_t fallback) {

@@ -6,11 +6,20 @@
 
 namespace ruvo {
 
-// The numeric-field rule of the receipt language: not empty, at most 255 characters,
-// only digits, "+", "-" and the decimal separator, and the first "-" and the first "+"
-// (when there is one) stand at the very start. It deliberately lets through texts such
-// as "-12-3" or "1.5"; the range checks then read them as integers and get the default.
-bool IsNumericField(std::string_view text, char decimalSeparator);
+// The receipt language has no decimals: every number in it is a whole number, and an
+// amount is a count of hundredths. A field that passed a looser rule ("2.50", "2,50",
+// "-12-3") used to be read as 0 by the executor, which then printed a sale at 0.00; so
+// the checkers take a field as a number only when it reads back as one, whatever
+// decimal separator the regional settings name.
+
+// A number field: not empty, at most 255 characters, an optional "+" or "-" followed by
+// digits only, within 32 bits (the executors read such fields as 32-bit integers).
+bool IsWholeNumberField(std::string_view text);
+
+// An amount (price, quantity, payment, discount value, cash): at most 255 characters, an
+// optional "+" followed by digits only, within 64 bits. The command says which way the
+// money goes (a return mark, a discount, cash out), never a minus sign.
+bool IsAmountField(std::string_view text);
 
 // A valid integer is an optional sign followed by at least one digit and nothing else,
 // within the range of the type. Anything else gives std::nullopt.

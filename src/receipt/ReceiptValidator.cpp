@@ -33,12 +33,11 @@ CheckResult CheckLine(const LineContext& context, PresenceFlags& flags,
 // A command that must stand alone passes its checker on the first line, where nothing
 // comes before it; what comes after it would be sent to the ECR with nothing to close it.
 std::optional<std::string> CheckStandsAlone(const ValidationResult& result,
-                                            const std::vector<std::string>& lines,
-                                            char decimalSeparator) {
+                                            const std::vector<std::string>& lines) {
   if (result.countedLines < 2) return std::nullopt;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (result.fields[i].empty()) continue;
-    const LineContext first{result.fields[i], lines[i], 1, decimalSeparator, nullptr};
+    const LineContext first{result.fields[i], lines[i], 1, nullptr};
     CheckResult verdict = RefusedAsAccompanied(first);
     if (verdict.ok) return std::nullopt;
     return std::move(verdict.message);
@@ -66,7 +65,7 @@ ValidationResult ValidateReceiptLines(const std::vector<std::string>& lines,
     if (fields.empty()) continue;
     ++result.countedLines;
     if (!IsPortSelectionCode(fields[0])) ++commandLines;
-    const LineContext context{fields, lines[i], result.countedLines, options.decimalSeparator,
+    const LineContext context{fields, lines[i], result.countedLines,
                               i == 0 ? nullptr : &result.fields[i - 1]};
     CheckResult verdict = CheckLine(context, result.flags, netQuantities);
     if (!verdict.ok) {
@@ -86,7 +85,7 @@ ValidationResult ValidateReceiptLines(const std::vector<std::string>& lines,
 
   std::optional<std::string> finding = CheckFileRules(lines, result.flags, options.connected);
   if (!finding) finding = CheckReturns(netQuantities);
-  if (!finding) finding = CheckStandsAlone(result, lines, options.decimalSeparator);
+  if (!finding) finding = CheckStandsAlone(result, lines);
   if (finding) {
     result.errorText = std::move(*finding);
     return result;

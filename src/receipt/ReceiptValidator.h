@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/Locale.h"
 #include "receipt/Fields.h"
 #include "receipt/PresenceFlags.h"
 
@@ -13,8 +12,6 @@ namespace ruvo {
 struct ValidationOptions {
   // The connected state of the driver: no file passes while the ECR does not answer.
   bool connected = true;
-  // The decimal separator of the numeric-field rule: the user's regional setting.
-  char decimalSeparator = DecimalSeparator();
 };
 
 struct ValidationResult {

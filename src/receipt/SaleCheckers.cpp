@@ -32,11 +32,10 @@ CheckResult CheckSaleLine(const LineContext& context) {
   if (!NumericInRange(context, 4, 0, 8)) {
     return RefusedWithCode("8010", "Codul cotei de TVA este eronata : ", line);
   }
-  if (!IsNumeric(context, 5)) return RefusedWithCode("8011", "Pret eronat : ", line);
-  if (!IsNumeric(context, 6)) return RefusedWithCode("8012", "Cantitate eronata : ", line);
-  // The message has always named 1..9999.99999; a quantity of zero, a negative one or
-  // one that is not an integer (it would be read as 0) is refused with it as well,
-  // rather than sending the ECR a sale of nothing.
+  if (!IsAmount(context, 5)) return RefusedWithCode("8011", "Pret eronat : ", line);
+  if (!IsAmount(context, 6)) return RefusedWithCode("8012", "Cantitate eronata : ", line);
+  // The message has always named 1..9999.99999; a quantity of zero is refused with it as
+  // well, rather than sending the ECR a sale of nothing.
   const std::int64_t quantity = Int64Value(fields[6]);
   if (quantity < 1 || quantity / 100000 > 9999) {
     return RefusedWithCode("8012", "Cantitate eronata. Valori admise 1..9999.99999 : ", line);
@@ -52,7 +51,7 @@ CheckResult CheckSaleLine(const LineContext& context) {
 
 CheckResult CheckFixedNameLine(const LineContext& context) {
   if (context.fields.size() < 3) return RefusedFieldCount(context.line);
-  if (!IsNumeric(context, 1)) return RefusedWithCode("8011", "Pret eronat : ", context.line);
+  if (!IsAmount(context, 1)) return RefusedWithCode("8011", "Pret eronat : ", context.line);
   if (!NumericInRange(context, 2, 0, 8)) {
     return RefusedWithCode("8010", "Codul cotei de TVA este eronata : ", context.line);
   }
@@ -61,7 +60,7 @@ CheckResult CheckFixedNameLine(const LineContext& context) {
 
 CheckResult CheckPayment(const LineContext& context) {
   if (context.fields.size() < 3) return RefusedFieldCount(context.line);
-  if (!IsNumeric(context, 1)) {
+  if (!IsAmount(context, 1)) {
     return RefusedWithCode("8013", "Suma mod plata eronata : ", context.line);
   }
   if (!NumericInRange(context, 2, 1, 30) || IntField(context, 2) == 2) {
@@ -88,12 +87,15 @@ CheckResult CheckDiscount(const LineContext& context) {
   if (fields[3] != "1") {
     return RefusedWithCode("8017", "Mod alegere valoare adaos/discount eronat: ", line);
   }
-  // Hundredths of a percent: 10000 is 100 %.
+  // Hundredths of a percent: 10000 is 100 %. A percentage that is the amount taken must
+  // be a number ("12.5" would take 0 % off); one that the value of field 5 replaces is
+  // never read, and sales applications leave it empty or put anything there.
+  const bool percentageTaken = fields.size() < 7 || fields[6] == "0";
   const int percentage = IntValue(fields[4]);
-  if (percentage < 0 || percentage > 10000) {
+  if ((percentageTaken && !IsNumeric(context, 4)) || percentage < 0 || percentage > 10000) {
     return RefusedWithCode("8018", "Procent adaos/discount eronat : ", line);
   }
-  if (fields.size() >= 6 && !IsNumeric(context, 5)) {
+  if (fields.size() >= 6 && !IsAmount(context, 5)) {
     return RefusedWithCode("8019", "Valoare adaos/discount eronata: ", line);
   }
   if (fields.size() >= 7 && !zeroOrOne(fields[6])) {

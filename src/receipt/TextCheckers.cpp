@@ -13,10 +13,10 @@ std::size_t MinimumFields(const std::string& code) {
 
 }  // namespace
 
-std::size_t LongestTextForFont(const std::string& font, char decimalSeparator) {
+std::size_t LongestTextForFont(const std::string& font) {
   if (font == "A") return 44;
   if (font == "B" || font == "C" || font == "D") return 72;
-  if (!IsNumericField(font, decimalSeparator)) return 0;
+  if (!IsWholeNumberField(font)) return 0;
   const int value = IntValue(font);
   if (value < 1 || value > 6) return 0;
   return value == 5 ? 22 : 44;
@@ -25,7 +25,7 @@ std::size_t LongestTextForFont(const std::string& font, char decimalSeparator) {
 CheckResult CheckTextLine(const LineContext& context) {
   const Fields& fields = context.fields;
   if (fields.size() < MinimumFields(fields[0])) return RefusedFieldCount(context.line);
-  const std::size_t longest = LongestTextForFont(fields[1], context.decimalSeparator);
+  const std::size_t longest = LongestTextForFont(fields[1]);
   if (longest == 0) return RefusedWithCode("8003", "Parametrul FONT eronat : ", context.line);
   // A numeric font written with more than one character ("01") passes the font rule
   // but the ECR knows only one-character fonts.

@@ -8,6 +8,6 @@ namespace ruvo {
 CheckResult CheckTextLine(const LineContext& context);
 
 // The longest text a valid font field allows, or 0 when the font is not valid.
-std::size_t LongestTextForFont(const std::string& font, char decimalSeparator);
+std::size_t LongestTextForFont(const std::string& font);
 
 }  // namespace ruvo

@@ -4,6 +4,7 @@
 
 #include "CycleTestSupport.h"
 #include "app/CleanOldFiles.h"
+#include "platform/NoFollowFolder.h"
 
 namespace ruvo::testing {
 namespace {
@@ -121,6 +122,66 @@ TEST_F(CycleCleanup, CleaningTheWorkingFolderTakesEveryAgeButOnlyItsMasks) {
   EXPECT_TRUE(Exists(settings));
   EXPECT_TRUE(Exists(copy));
   EXPECT_EQ(execution.prepares, 0);
+}
+
+// Log/ or History/ may be a link (History on another disk); old files are then neither
+// looked for nor deleted through it, and the technician is told at each clean-up.
+TEST_F(CycleCleanup, NothingIsDeletedThroughALinkedLogOrHistoryFolder) {
+  state.settings.marjaZileStergere = 0;
+  TempFolder elsewhere;
+  const std::string outside = elsewhere / "Log_1.TXT";
+  WriteBytes(outside, "x");
+  SetLastWrite(outside, At(2020, 1, 1, 12));
+  const std::string outsideCopy = elsewhere / "ONLINE_1.TXT";
+  WriteBytes(outsideCopy, "x");
+  SetLastWrite(outsideCopy, At(2020, 1, 1, 12));
+  std::filesystem::remove_all(folder.Path() + "/LOG");
+  std::filesystem::remove_all(folder.Path() + "/history");
+  std::filesystem::create_directory_symlink(elsewhere.Path(), folder.Path() + "/Log");
+  std::filesystem::create_directory_symlink(elsewhere.Path(), folder.Path() + "/History");
+  const std::string workLog = Put("Log_w.txt", At(2020, 1, 1, 12));
+
+  ::testing::internal::CaptureStderr();
+  const std::vector<std::string> linked = CleanOldFiles(state, clock, files);
+  const std::string told = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(Exists(outside));
+  EXPECT_TRUE(Exists(outsideCopy));
+  EXPECT_FALSE(Exists(workLog)) << "the working folder itself is still cleaned";
+  EXPECT_EQ(linked, (std::vector<std::string>{PathOf("Log"), PathOf("History")}));
+  EXPECT_NE(told.find(PathOf("Log") + " is a symbolic link"), std::string::npos) << told;
+  EXPECT_NE(told.find(PathOf("History") + " is a symbolic link"), std::string::npos) << told;
+
+  // Writing through the link stays: it is the clean-up alone that keeps out.
+  WriteBytes(PathOf("History/ERROR_2.TXT"), "y");
+  EXPECT_TRUE(Exists(elsewhere / "ERROR_2.TXT"));
+}
+
+// What is deleted is what was listed in the folder that was opened, even when the name
+// of the folder points somewhere else by the time the files go.
+TEST(NoFollowFolder, StaysInTheFolderItOpened) {
+  TempFolder first;
+  TempFolder second;
+  const std::string named = first / "sub";
+  std::filesystem::create_directory(named);
+  WriteBytes(named + "/Log_1.TXT", "a");
+  WriteBytes(second / "Log_1.TXT", "b");
+  std::filesystem::create_symlink(second / "Log_2.TXT", named + "/Log_2.TXT");
+
+  const NoFollowFolder folder(named);
+  ASSERT_TRUE(folder.IsOpen());
+  EXPECT_EQ(folder.ListMatching("log*.txt"), std::vector<std::string>{"Log_1.TXT"});
+  std::filesystem::rename(named, first / "moved");
+  std::filesystem::create_directory_symlink(second.Path(), named);
+  EXPECT_TRUE(folder.Delete("Log_1.TXT"));
+  EXPECT_FALSE(Exists(first / "moved/Log_1.TXT"));
+  EXPECT_TRUE(Exists(second / "Log_1.TXT"));
+
+  const NoFollowFolder link(named);
+  EXPECT_FALSE(link.IsOpen());
+  EXPECT_TRUE(link.IsLink());
+  EXPECT_TRUE(link.ListMatching("*").empty());
+  EXPECT_FALSE(link.Delete("Log_1.TXT"));
+  EXPECT_TRUE(Exists(second / "Log_1.TXT"));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "app/DrawerCash.h"
 #include "app/ResponseFile.h"
 #include "app/ResponseWarnings.h"
+#include "platform/Files.h"
 
 namespace ruvo::testing {
 namespace {
@@ -176,6 +177,29 @@ TEST_F(CycleResponse, APollingReaderNeverSeesHalfAResponse) {
   reader.join();
   EXPECT_EQ(torn.load(), 0);
   EXPECT_GT(reads.load(), 0);
+}
+
+class CycleRefusedLine : public ::testing::Test, public CycleFixtureBase {
+ protected:
+  ReceiptFileCycle cycle{state, op, clock, execution};
+};
+
+// A sales application that loses its line ends sends one endless line: the answer repeats
+// a kilobyte of it and says how long it was, in ERROR.TXT and in its history copy alike.
+TEST_F(CycleRefusedLine, ATenMegabyteLineIsEchoedCutToAKilobyte) {
+  state.settings.history = true;
+  const std::string line = "1;" + std::string(10 * 1024 * 1024, 'A') + ";U;1;1;2.50;100000";
+  Drop("ONLINE.TXT", line + "\r\n5;250;1\r\n");
+  ASSERT_TRUE(cycle.PickUpNext());
+  EXPECT_EQ(execution.prepares, 0);
+
+  const std::string expected = "1 ERROR\r\n8011;Pret eronat : " + line.substr(0, 1024) +
+                               " [... " + std::to_string(line.size()) +
+                               " caractere]\r\n";
+  EXPECT_EQ(Read("ERROR.TXT"), expected);
+  const std::vector<std::string> copies = ListMatching(state.historyFolder, "ERROR_*.TXT");
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(ReadBytes(state.historyFolder + copies[0]), expected);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/Driver.h"
+#include "app/InFlightJournal.h"
+#include "app/ReceiptFileGuard.h"
 #include "console/ControlCommands.h"
 #include "support/ConsoleRig.h"
 #include "support/FileBytes.h"
@@ -72,6 +74,48 @@ TEST_F(ControlCommandsTest, OperationsWaitUntilProcessingIsStopped) {
   }
   EXPECT_TRUE(Sent().empty());
   EXPECT_TRUE(driver->State().processing);
+}
+
+// A sale whose run was cut short waits for the processing to ask the ECR what became of its
+// receipt; a close, a cancel or a report in between would make it misjudge.
+TEST_F(ControlCommandsTest, NoOperationTouchesTheEcrWhileAnInterruptedSaleWaits) {
+  Stopped();
+  testing::WriteBytes(folder / "ONLINE.TXT", "1;PAINE;BUC;1;1;250;100000\r\n5;250;1\r\n");
+  testing::WriteBytes(folder / "LOGO.BMP", "BM not really a picture");
+  InFlightRecord record;
+  record.name = "ONLINE.TXT";
+  record.sha256 = FileSha256(folder / "ONLINE.TXT").value_or("");
+  record.kind = FileKind::Sale;
+  record.phase = RunPhase::Closing;
+  ASSERT_TRUE(InFlightJournal(folder.Path()).Put(record));
+  const int portsBefore = ports.made;
+
+  ::testing::internal::CaptureStderr();
+  for (const Lines& command :
+       {Lines{"z-report"}, Lines{"x-report"}, Lines{"cancel-receipt"}, Lines{"close-receipt"},
+        Lines{"mf-report", "--by-z", "7", "7"}, Lines{"cash-in", "5"}, Lines{"cash-out", "5"},
+        Lines{"export", "2026", "1", "R"}, Lines{"logo", folder / "LOGO.BMP"}}) {
+    const ControlAnswer answer = Run(command);
+    EXPECT_FALSE(answer.ok) << command[0];
+    ASSERT_EQ(answer.lines.size(), 1u) << command[0];
+    EXPECT_NE(answer.lines[0].find("executia fisierului ONLINE.TXT a fost intrerupta"),
+              std::string::npos)
+        << answer.lines[0];
+    EXPECT_NE(answer.lines[0].find("ruvo_drv ctl start"), std::string::npos) << answer.lines[0];
+  }
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(Sent().empty());
+  EXPECT_EQ(ports.made, portsBefore) << "no port was even opened";
+  EXPECT_TRUE(op.boxes.empty()) << "the answers went to the caller";
+
+  // Stopping a report in print starts nothing, so it is not held back.
+  EXPECT_TRUE(Run({"stop-report"}).ok);
+  Sent();
+
+  // Once the processing has answered the file, its record goes and the operations are free.
+  ASSERT_TRUE(InFlightJournal(folder.Path()).Remove("ONLINE.TXT"));
+  EXPECT_TRUE(Run({"x-report"}).ok);
+  EXPECT_EQ(Sent().back(), "2003");
 }
 
 TEST_F(ControlCommandsTest, OperationsSendWhatTheWindowSends) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/InFlightJournal.h"
 #include "console/OperationFrame.h"
 #include "support/ConsoleRig.h"
 #include "support/FileBytes.h"
@@ -26,6 +27,16 @@ class OperationFrameTest : public testing::ConsoleRig {
     });
   }
   int seenTimeOut = -1;
+
+  // The journal's record of a receipt file whose run reached `phase` when it was cut short.
+  void Interrupted(const std::string& name, RunPhase phase) {
+    InFlightRecord record;
+    record.name = name;
+    record.sha256 = std::string(64, 'a');  // the journal keeps only whole records
+    record.kind = FileKind::Sale;
+    record.phase = phase;
+    ASSERT_TRUE(InFlightJournal(folder.Path()).Put(record));
+  }
 };
 
 TEST_F(OperationFrameTest, BodyRunsOnTheSelectedPortAndThePortIsReleased) {
@@ -144,6 +155,45 @@ TEST_F(OperationFrameTest, LogThatCannotBeWrittenIsToldWithTheSystemsReason) {
   ASSERT_EQ(op.errors.size(), 1u);
   EXPECT_EQ(op.errors[0].substr(0, 22), "Nu pot salva fisierul ");
   EXPECT_EQ(ports.open, 0);
+}
+
+TEST_F(OperationFrameTest, AnInterruptedReceiptFileThatWaitsHoldsBackEveryOperation) {
+  testing::WriteBytes(folder / "ONLINE2.TXT", "1;A;U;1;1;250;100000\r\n5;250;1\r\n");
+  Interrupted("ONLINE2.TXT", RunPhase::Lines);
+  ::testing::internal::CaptureStderr();
+  for (const OperationKind* kind : {&kZReportOperation, &kXReportOperation, &kMfReportOperation,
+                                    &kCancelOperation, &kCloseOperation, &kCashOperation,
+                                    &kLogoOperation, &kExportOperation}) {
+    op.boxes.clear();
+    EXPECT_FALSE(Run(*kind)) << kind->word;
+    ASSERT_EQ(op.boxes.size(), 1u) << kind->word;
+    EXPECT_EQ(op.boxes[0].text,
+              "Operatie refuzata : executia fisierului ONLINE2.TXT a fost intrerupta si nu este "
+              "inca incheiata.\rPorniti procesarea (Start procesare, sau ruvo_drv ctl start) ca "
+              "driverul sa termine fisierul si verificati casa de marcat; reluati operatia dupa "
+              "ce fisierul are raspuns.");
+    EXPECT_EQ(op.boxes[0].caption, "Eroare");
+  }
+  const std::string logged = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(logged.find("manual operation refused: the interrupted run of ONLINE2.TXT"),
+            std::string::npos)
+      << logged;
+  EXPECT_EQ(ports.made, 0);
+  EXPECT_EQ(seenTimeOut, -1) << "no body ran";
+  EXPECT_TRUE(Sent().empty());
+  EXPECT_TRUE(Run(kStopReportOperation));
+}
+
+TEST_F(OperationFrameTest, OnlyARecordThatReachedTheEcrAndStillHasItsFileHoldsBack) {
+  // Nothing of the file was sent: its run starts again from the beginning, no matter what.
+  testing::WriteBytes(folder / "ONLINE.TXT", "1;A;U;1;1;250;100000\r\n5;250;1\r\n");
+  Interrupted("ONLINE.TXT", RunPhase::Preparing);
+  EXPECT_TRUE(Run(kZReportOperation));
+  // The file is gone: nobody waits for its answer.
+  Interrupted("ONLINE3.TXT", RunPhase::Closed);
+  EXPECT_TRUE(Run(kCloseOperation));
+  EXPECT_TRUE(op.boxes.empty());
+  EXPECT_EQ(Sent(), (Texts{"1215", "1215"}));
 }
 
 }  // namespace

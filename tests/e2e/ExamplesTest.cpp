@@ -31,7 +31,6 @@ TEST(ExampleFiles, EveryExampleIsAValidReceiptFileWithCrLfLines) {
   const std::vector<std::string> examples = ExampleReceiptFiles();
   EXPECT_GE(examples.size(), 6u) << "examples/ lost its receipt files";
   ValidationOptions options;
-  options.decimalSeparator = '.';
   for (const std::string& path : examples) {
     SCOPED_TRACE(path);
     const std::string bytes = ReadBytes(path);

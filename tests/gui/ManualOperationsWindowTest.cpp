@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <QComboBox>
+#include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -8,6 +11,7 @@
 
 #include "Control.h"
 #include "GuiBench.h"
+#include "app/InFlightJournal.h"
 #include "platform/Files.h"
 #include "platform/Locale.h"
 #include "support/FileBytes.h"
@@ -136,21 +140,49 @@ TEST(ManualOperationsWindow, TheLogoChosenInThePictureDialogGoesInPiecesUnderThe
   EXPECT_EQ(bench.op.boxes.size(), 2u);
 }
 
-// The state check of a manual operation answers through the receipt cycle's writer.
-TEST(ManualOperationsWindow, TheStateCheckWritesThroughTheCyclesWriter) {
-  struct RecordingWriter final : IResponseWriter {
-    void WriteResponse(const std::string& text) override { texts.push_back(text); }
-    std::vector<std::string> texts;
-  } writer;
+// The sales application read the last answer as final: a refusal of the state check goes to
+// the operator's box, never into ERROR.TXT.
+TEST(ManualOperationsWindow, AStateCheckRefusalIsShownAndTheLastAnswerStays) {
   StoppedWindow bench;
-  bench.window.SetResponseWriter(&writer);
+  const std::string lastAnswer = "0 OK\r\nBON FISCAL NR. 0042\r\n";
+  WriteBytes(bench.Path("ERROR.TXT"), lastAnswer);
   ASSERT_EQ(xruvo_sim::ApplyControlCommand(bench.engine, "status 9 1"), "");
   bench.Click("BRaportZilnic");
-  ASSERT_EQ(writer.texts.size(), 1u);
-  EXPECT_EQ(writer.texts[0].rfind("51;", 0), 0u) << writer.texts[0];
   EXPECT_EQ(bench.CommandsReceived("2002"), 0);
   ASSERT_EQ(bench.op.boxes.size(), 1u);
   EXPECT_EQ(bench.op.boxes[0].text.rfind("Nu pot efectua raportul zilnic  !\r51;", 0), 0u);
+  EXPECT_EQ(ReadBytes(bench.Path("ERROR.TXT")), lastAnswer);
+}
+
+// While a receipt file's interrupted run waits, the operator is told so at the click, before
+// filling in a dialog whose operation would be refused anyway.
+TEST(ManualOperationsWindow, AnInterruptedReceiptFileKeepsTheDialogsShut) {
+  StoppedWindow bench;
+  WriteBytes(bench.Path("ONLINE.TXT"), "1;A;U;1;1;250;100000\r\n5;250;1\r\n");
+  InFlightRecord record;
+  record.name = "ONLINE.TXT";
+  record.sha256 = std::string(64, 'a');
+  record.kind = FileKind::Sale;
+  record.phase = RunPhase::Lines;
+  ASSERT_TRUE(InFlightJournal(bench.folder.Path()).Put(record));
+
+  // A dialog that opened anyway is shut at once, so that the test ends either way.
+  const auto watching = std::make_shared<bool>(true);
+  const auto opened = std::make_shared<bool>(false);
+  WhenModal([watching, opened](QWidget* dialog) {
+    if (!*watching) return;
+    *opened = true;
+    qobject_cast<QDialog*>(dialog)->reject();
+  });
+  ::testing::internal::CaptureStderr();
+  bench.Click("BitBtn2");
+  ::testing::internal::GetCapturedStderr();
+  *watching = false;
+  EXPECT_FALSE(*opened);
+  ASSERT_EQ(bench.op.boxes.size(), 1u);
+  EXPECT_EQ(bench.op.boxes[0].text.rfind(kInterruptedRunWaitsPrefix + "ONLINE.TXT", 0), 0u)
+      << bench.op.boxes[0].text;
+  EXPECT_EQ(bench.CommandsSinceStart(), 0u);
 }
 
 }  // namespace

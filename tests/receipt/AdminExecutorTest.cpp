@@ -138,7 +138,7 @@ TEST_F(AdminExecutorTest, RefusedCloseIsTheFilesError) {
 TEST_F(AdminExecutorTest, LinkThatIsNotOpenAnswers8001AndSendsNothing) {
   Ecr();
   fileLines = {"21;1;TEXT"};
-  validation = ValidateReceiptLines(fileLines, ValidationOptions{true, '.'});
+  validation = ValidateReceiptLines(fileLines, ValidationOptions{true});
   ReceiptRun run{state, op, clock, response, fileLines, validation, log};
   ExecuteNonFiscalAndReports(run, *link);
   EXPECT_TRUE(Ecr().ReceivedCommands().empty());

@@ -15,7 +15,7 @@ TEST(SaleLine, ValidShapes) {
   EXPECT_EQ(Check(kSale + ";;-"), "");       // empty denominator, a return
   EXPECT_EQ(Check(kSale + ";3"), "");
   EXPECT_EQ(Check("1;ITEM;PCS;0;0;250;1"), "");
-  EXPECT_EQ(Check("1;ITEM;PCS;999;8;12.50;999999999"), "");  // price with separator
+  EXPECT_EQ(Check("1;ITEM;PCS;999;8;+1250;999999999"), "");
   EXPECT_EQ(Check(kSale + ";1;-;ignored;fields"), "");
 }
 
@@ -42,19 +42,55 @@ TEST(SaleLine, EachFieldHasItsMessage) {
 }
 
 TEST(SaleLine, QuantityOfNothingIsRefused) {
-  const std::string message = "8012;Cantitate eronata. Valori admise 1..9999.99999 : ";
-  EXPECT_EQ(Check("1;A;U;1;1;250;0"), message + "1;A;U;1;1;250;0");
+  EXPECT_EQ(Check("1;A;U;1;1;250;0"),
+            "8012;Cantitate eronata. Valori admise 1..9999.99999 : 1;A;U;1;1;250;0");
+  const std::string message = "8012;Cantitate eronata : ";
   EXPECT_EQ(Check("1;A;U;1;1;250;-100000"), message + "1;A;U;1;1;250;-100000");
-  // Would be read as 0 by the executor.
   EXPECT_EQ(Check("1;A;U;1;1;250;1.5"), message + "1;A;U;1;1;250;1.5");
   EXPECT_EQ(Check("1;A;U;1;1;250;99999999999999999999"),
             message + "1;A;U;1;1;250;99999999999999999999");
 }
 
-TEST(SaleLine, CommaSeparatorFromTheRegionalSettings) {
-  EXPECT_EQ(Check("1;A;U;1;1;2,50;100000", 1, nullptr, ','), "");
-  EXPECT_EQ(Check("1;A;U;1;1;2.50;100000", 1, nullptr, ','),
-            "8011;Pret eronat : 1;A;U;1;1;2.50;100000");
+// The language has no decimals: an amount written with a separator, whichever one the
+// regional settings name, is refused with its field's message instead of being read as 0.
+TEST(Amounts, ADecimalSeparatorIsRefusedWithTheFieldsMessage) {
+  EXPECT_EQ(Check("1;A;U;1;1;2.50;100000"), "8011;Pret eronat : 1;A;U;1;1;2.50;100000");
+  EXPECT_EQ(Check("1;A;U;1;1;2,50;100000"), "8011;Pret eronat : 1;A;U;1;1;2,50;100000");
+  EXPECT_EQ(Check("100;50.00;1"), "8011;Pret eronat : 100;50.00;1");
+  EXPECT_EQ(Check("1;A;U;1;1;250;1,5"), "8012;Cantitate eronata : 1;A;U;1;1;250;1,5");
+  EXPECT_EQ(Check("5;2.50;1"), "8013;Suma mod plata eronata : 5;2.50;1");
+  EXPECT_EQ(Check("7;0;1;1;0;0.50;1"), "8019;Valoare adaos/discount eronata: 7;0;1;1;0;0.50;1");
+  EXPECT_EQ(Check("7;0;1;1;12.5"), "8018;Procent adaos/discount eronat : 7;0;1;1;12.5");
+  EXPECT_EQ(Check("25;D;2.50"), "8022;Suma eronata : 25;D;2.50");
+  EXPECT_EQ(Check("1;A;U;1;1;250;100000"), "");
+}
+
+TEST(Amounts, NoMinusSignAndNothingButDigits) {
+  EXPECT_EQ(Check("1;A;U;1;1;-250;100000"), "8011;Pret eronat : 1;A;U;1;1;-250;100000");
+  EXPECT_EQ(Check("1;A;U;1;1;1e3;100000"), "8011;Pret eronat : 1;A;U;1;1;1e3;100000");
+  EXPECT_EQ(Check("1;A;U;1;1;+;100000"), "8011;Pret eronat : 1;A;U;1;1;+;100000");
+  // Read as 0 before, since it does not fit in 64 bits.
+  EXPECT_EQ(Check("1;A;U;1;1;99999999999999999999;100000"),
+            "8011;Pret eronat : 1;A;U;1;1;99999999999999999999;100000");
+  EXPECT_EQ(Check("5;-500;1"), "8013;Suma mod plata eronata : 5;-500;1");
+  EXPECT_EQ(Check("5;-5-0;1"), "8013;Suma mod plata eronata : 5;-5-0;1");
+  EXPECT_EQ(Check("7;0;1;1;0;-50;1"), "8019;Valoare adaos/discount eronata: 7;0;1;1;0;-50;1");
+  EXPECT_EQ(Check("25;P;-100"), "8022;Suma eronata : 25;P;-100");
+  // What sales applications write stays valid: a plus sign, leading zeros, a free item.
+  EXPECT_EQ(Check("1;A;U;1;1;+0250;+100000"), "");
+  EXPECT_EQ(Check("1;A;U;1;1;0;100000"), "");
+  EXPECT_EQ(Check("5;0000500;1"), "");
+}
+
+TEST(Numbers, CodesThatAreNoWholeNumberAreNotReadAsZero) {
+  EXPECT_EQ(Check("1;A;U;0.5;1;250;1"), "8009;Codul departamentului este eronat : 1;A;U;0.5;1;250;1");
+  EXPECT_EQ(Check("1;A;U;1;0,0;250;1"), "8010;Codul cotei de TVA este eronata : 1;A;U;1;0,0;250;1");
+  EXPECT_EQ(Check("1;A;U;99999999999;1;250;1"),
+            "8009;Codul departamentului este eronat : 1;A;U;99999999999;1;250;1");
+  EXPECT_EQ(Check("16;1;1.0;1;12"),
+            "8033;Flagul privind modul de tiparire al cifrelor la codul de bare este eronat : "
+            "16;1;1.0;1;12");
+  EXPECT_EQ(Check("31;-1-2"), "8046;Cod operator nenumeric: 31;-1-2");
 }
 
 TEST(FixedNameLine, PriceAndVat) {
@@ -113,7 +149,8 @@ TEST(Payment, AmountAndCode) {
 TEST(Discount, FieldRulesInOrder) {
   EXPECT_EQ(Check("7;0;1;1;1000"), "");
   EXPECT_EQ(Check("7;1;0;1;10000;250;1"), "");
-  EXPECT_EQ(Check("7;1;0;1;x"), "");  // not an integer: 0 %
+  EXPECT_EQ(Check("7;1;0;1;x"), "8018;Procent adaos/discount eronat : 7;1;0;1;x");
+  EXPECT_EQ(Check("7;1;0;1;;250;1"), "");  // the value is taken, the percentage never read
   EXPECT_EQ(Check("7;0;1;1"), "8007;Comada nu contine numarul asteptat de date : 7;0;1;1");
   EXPECT_EQ(Check("7;2;1;1;0"), "8015;Tip functie adaos/discount eronata : 7;2;1;1;0");
   EXPECT_EQ(Check("7;0;2;1;0"), "8016;Mod aplicare adaos/discount eronat: 7;0;2;1;0");

@@ -30,30 +30,28 @@ TEST(SplitFields, NothingIsTrimmedOrUnquoted) {
   EXPECT_EQ(SplitFields("2;1;\xe2\x96"), (Fields{"2", "1", "\xe2\x96"}));
 }
 
-TEST(NumericField, SignsOnlyAtTheStart) {
-  EXPECT_TRUE(IsNumericField("123", '.'));
-  EXPECT_TRUE(IsNumericField("-123", '.'));
-  EXPECT_TRUE(IsNumericField("+123", '.'));
-  EXPECT_TRUE(IsNumericField("-12-3", '.'));  // only the first "-" must lead
-  EXPECT_FALSE(IsNumericField("12-3", '.'));
-  EXPECT_FALSE(IsNumericField("1+2", '.'));
-  EXPECT_FALSE(IsNumericField("-+1", '.'));
-  EXPECT_FALSE(IsNumericField("+-1", '.'));
+TEST(NumberRules, WholeNumbersTakeASignAmountsOnlyAPlus) {
+  for (const std::string text : {"123", "+123", "007", "0"}) {
+    EXPECT_TRUE(IsWholeNumberField(text)) << text;
+    EXPECT_TRUE(IsAmountField(text)) << text;
+  }
+  EXPECT_TRUE(IsWholeNumberField("-123"));
+  EXPECT_FALSE(IsAmountField("-123"));
+  for (const std::string text : {"", "-", "+", "12.50", "12,50", "-12-3", "12-3", "+-1", " 1",
+                                 "1 ", "1a", "1e3", "0x10"}) {
+    EXPECT_FALSE(IsWholeNumberField(text)) << text;
+    EXPECT_FALSE(IsAmountField(text)) << text;
+  }
 }
 
-TEST(NumericField, RefusesEmptyBlanksLettersAndOverlongText) {
-  EXPECT_FALSE(IsNumericField("", '.'));
-  EXPECT_FALSE(IsNumericField(" 1", '.'));
-  EXPECT_FALSE(IsNumericField("1a", '.'));
-  EXPECT_TRUE(IsNumericField(std::string(255, '9'), '.'));
-  EXPECT_FALSE(IsNumericField(std::string(256, '9'), '.'));
-}
-
-TEST(NumericField, DecimalSeparatorComesFromTheCaller) {
-  EXPECT_TRUE(IsNumericField("12.50", '.'));
-  EXPECT_FALSE(IsNumericField("12,50", '.'));
-  EXPECT_TRUE(IsNumericField("12,50", ','));
-  EXPECT_FALSE(IsNumericField("12.50", ','));
+TEST(NumberRules, LengthAndWidthLimits) {
+  EXPECT_TRUE(IsWholeNumberField(std::string(254, '0') + "9"));
+  EXPECT_FALSE(IsWholeNumberField(std::string(255, '0') + "9"));
+  EXPECT_FALSE(IsAmountField(std::string(255, '0') + "9"));
+  EXPECT_TRUE(IsWholeNumberField("2147483647"));
+  EXPECT_FALSE(IsWholeNumberField("2147483648"));
+  EXPECT_TRUE(IsAmountField("9223372036854775807"));
+  EXPECT_FALSE(IsAmountField("9223372036854775808"));
 }
 
 TEST(IntegerValues, InvalidTextGivesTheDefault) {

@@ -11,7 +11,7 @@ using ruvo::testing::Validate;
 
 const std::string kSale = "1;ITEM;PCS;1;1;250;200000";
 const std::string kPay = "5;500;1";
-const ValidationOptions kDotted{true, '.'};
+const ValidationOptions kDotted{true};
 
 TEST(Dispatch, UnknownCodesAreRefusedByteForByte) {
   EXPECT_EQ(Validate({"01;1;TEXT"}), "8006;Comanda necunoscuta : 01;1;TEXT");
@@ -236,10 +236,31 @@ TEST(ReturnsCheck, DenominatorsAreCountedExactly) {
             "8052;Nu sunt permise retururi de articole : A");
 }
 
-TEST(NumericRule, CommaSeparatorAcrossAFile) {
-  EXPECT_EQ(Validate({"1;A;U;1;1;2,50;100000", "5;2,50;1"}, true, ','), "");
-  EXPECT_EQ(Validate({"1;A;U;1;1;2.50;100000", "5;2,50;1"}, true, ','),
-            "8011;Pret eronat : 1;A;U;1;1;2.50;100000");
+TEST(NumericRule, NoSeparatorMakesAnAmountValid) {
+  EXPECT_EQ(Validate({"1;A;U;1;1;2,50;100000", "5;250;1"}),
+            "8011;Pret eronat : 1;A;U;1;1;2,50;100000");
+  EXPECT_EQ(Validate({"1;A;U;1;1;250;100000", "5;2.50;1"}),
+            "8013;Suma mod plata eronata : 5;2.50;1");
+  EXPECT_EQ(Validate({"1;A;U;1;1;250;100000", "5;250;1"}), "");
+}
+
+// Every refusal that repeats a line, or a name out of one, repeats at most a kilobyte of it.
+TEST(Echo, LongLinesAndNamesAreCutWithTheirLength) {
+  EXPECT_EQ(EchoedText(std::string(1024, 'x')), std::string(1024, 'x'));
+  EXPECT_EQ(EchoedText(std::string(1025, 'x')), std::string(1024, 'x') + " [... 1025 caractere]");
+
+  const std::string name(5000, 'N');
+  auto cut = [](const std::string& text) {
+    return text.substr(0, 1024) + " [... " + std::to_string(text.size()) + " caractere]";
+  };
+  EXPECT_EQ(Validate({"31;" + name}), "8046;Cod operator nenumeric: " + cut("31;" + name));
+  EXPECT_EQ(Validate({"x" + name}), "8006;Comanda necunoscuta : " + cut("x" + name));
+  EXPECT_EQ(Validate({kSale, "7;0;1;1;0;" + name, kPay}),
+            "8019;Valoare adaos/discount eronata: " + cut("7;0;1;1;0;" + name));
+  EXPECT_EQ(Validate({kSale, kPay, "2;1;X;" + name}),
+            "5;OPERATIE IMPOSIBILA;" + cut("2;1;X;" + name));
+  EXPECT_EQ(Validate({"1;" + name + ";U;1;1;100;100000;1;-", kPay}),
+            "8052;Nu sunt permise retururi de articole : " + cut(name));
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ class AdminRunFixture : public ::testing::Test {
   void Run(const std::vector<std::string>& lines) {
     if (!link || !link->Connected()) OpenLink();
     fileLines = lines;
-    validation = ValidateReceiptLines(fileLines, ValidationOptions{true, '.'});
+    validation = ValidateReceiptLines(fileLines, ValidationOptions{true});
     ASSERT_TRUE(validation.ok) << validation.errorText;
     ASSERT_FALSE(validation.flags.fiscalGroup);
     firstCommand = Ecr().ReceivedCommands().size();

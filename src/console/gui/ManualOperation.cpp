@@ -14,6 +14,8 @@ bool DiscardsQueuedClicks(ManualOperation operation) {
 
 void RunManualOperationBody(ManualOperation operation, const ConsoleContext& context,
                             QWidget* window) {
+  // Every button may touch a receipt; the operator learns it before filling in a dialog.
+  if (RefusedForInterruptedRun(context)) return;
   switch (operation) {
     case ManualOperation::CancelReceipt:
       RunReceiptCancel(context);

@@ -213,7 +213,7 @@ void TXR_MAIN::RunManualOperation(ManualOperation which) {
   if (quiet != quietUntilMs_.end() && clock.MonotonicMs() < quiet->second) return;
   {
     Activity running(*this);
-    const ConsoleContext context{driver_.Context(), driver_.State(), response_};
+    const ConsoleContext context{driver_.Context(), driver_.State()};
     RunManualOperationBody(which, context, this);
   }
   // Clicks made on the Z or X button while its report printed must not print it again.

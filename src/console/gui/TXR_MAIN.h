@@ -7,7 +7,6 @@
 
 #include "app/Driver.h"
 #include "app/DriverObserver.h"
-#include "app/ResponseFile.h"
 #include "console/gui/ManualOperation.h"
 
 class QAction;
@@ -50,10 +49,6 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
 
   // The one road of every manual operation button.
   void RunManualOperation(ManualOperation which);
-  // The receipt file cycle's response writer, which the state check of a manual operation
-  // writes its refusals through, so that the warning box keeps the cycle's own lines.
-  // Without one, the operation uses a writer of its own.
-  void SetResponseWriter(IResponseWriter* response) { response_ = response; }
 
   // "Stop program" without a question (menu entry, SIGTERM, SIGINT): the close sequence,
   // at once, or as soon as what runs now has ended.
@@ -120,7 +115,6 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
   Driver& driver_;
   std::function<bool()> trayAvailable_;
   IDriverObserver* alsoTell_;
-  IResponseWriter* response_ = nullptr;
 
   QPushButton* bstare_ = nullptr;
   QLabel* i1_ = nullptr;

@@ -68,11 +68,10 @@ IOperator& WindowedDriver::Operator() { return parts_->op; }
 
 IEventPump& WindowedDriver::Pump() { return parts_->pump; }
 
-int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell, IResponseWriter* response,
+int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell,
                         const std::function<bool()>& stoppedBefore,
                         const std::vector<DescriptorWatch>& watches) {
   TXR_MAIN window(driver, {}, alsoTell);
-  window.SetResponseWriter(response);
   QObject::connect(&window, &TXR_MAIN::Closed, &parts_->application, &QApplication::quit,
                    Qt::QueuedConnection);
   StopSignals stopSignals([&window] { window.RequestClose(); });

@@ -7,7 +7,6 @@
 
 #include "app/Driver.h"
 #include "app/DriverObserver.h"
-#include "app/ResponseFile.h"
 #include "console/Operator.h"
 #include "platform/EventPump.h"
 
@@ -43,13 +42,11 @@ class WindowedDriver {
 
   // Builds the main window on the driver, starts the driver and runs until "Stop program",
   // SIGTERM or SIGINT; the close sequence has run when this returns. alsoTell hears every
-  // change of the driver's state as well; response is the receipt file cycle's writer,
-  // which the manual operations answer through; stoppedBefore tells whether a stop signal
+  // change of the driver's state as well; stoppedBefore tells whether a stop signal
   // came before the window took the signals over. The window also watches each descriptor
   // of watches (and the driver's receipt arrivals) and runs its work when it is readable
   // and nothing else runs.
-  int Run(Driver& driver, IDriverObserver* alsoTell, IResponseWriter* response,
-          const std::function<bool()>& stoppedBefore,
+  int Run(Driver& driver, IDriverObserver* alsoTell, const std::function<bool()>& stoppedBefore,
           const std::vector<DescriptorWatch>& watches = {});
 
  private:

@@ -1,0 +1,19 @@
+#include "app/InterruptedRun.h"
+
+#include "app/InFlightJournal.h"
+#include "platform/Files.h"
+
+namespace ruvo {
+
+std::optional<std::string> UnsettledInterruptedFile(const std::string& workingFolder) {
+  InFlightJournal journal(workingFolder);
+  for (const InFlightRecord& record : journal.Records()) {
+    // A run that never got past the state check sent nothing of its file, and a record
+    // whose file is gone is dropped by the next tick: neither waits for the ECR's word.
+    if (record.phase == RunPhase::Preparing) continue;
+    if (FileExists(JoinPath(workingFolder, record.name))) return record.name;
+  }
+  return std::nullopt;
+}
+
+}  // namespace ruvo
