@@ -70,12 +70,13 @@ struct ConsoleContext {
 };
 
 // The one sequence every manual operation follows: refused with the operator told why
-// while an interrupted receipt file waits (unless the kind says otherwise), a fresh link (with the long time-out
-// where the kind says so), the selected port opened ("Nu pot deschide portul serial !\r" +
-// LastError otherwise), the body, the exchange log saved where the kind says, the port
-// closed and the link freed on every path, an exception from the body included. Returns
-// the body's result; false when the port did not open. An exception never leaves: it is
-// shown in the default error box once the port is closed, and the result is false.
+// while an interrupted receipt file waits (unless the kind says otherwise), a fresh link
+// (with the long time-out where the kind says so), the selected port opened ("Nu pot
+// deschide portul serial !\r" + LastError otherwise), the body, the exchange log saved
+// where the kind says, the port closed and the link freed on every path, an exception
+// from the body included. Returns the body's result; false when the port did not open.
+// An exception never leaves: it is shown in the default error box once the port is
+// closed, and the result is false.
 bool RunOperation(const ConsoleContext& context, const OperationKind& kind,
                   const std::function<bool(TXruvoLinux&)>& body);
 

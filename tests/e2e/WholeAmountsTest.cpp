@@ -13,7 +13,8 @@ using WholeAmountsTest = DriverTest;
 TEST_F(WholeAmountsTest, AnAmountWithADecimalSeparatorPrintsNothingAndIsRefused) {
   ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
   EXPECT_EQ(rig.Run("ONLINE.TXT", {"1;PAINE ALBA;BUC;1;1;2.50;100000", "5;250;1"}),
-            (std::vector<std::string>{"1 ERROR", "8011;Pret eronat : 1;PAINE ALBA;BUC;1;1;2.50;100000"}));
+            (std::vector<std::string>{"1 ERROR",
+                                      "8011;Pret eronat : 1;PAINE ALBA;BUC;1;1;2.50;100000"}));
   EXPECT_EQ(rig.Run("ONLINE.TXT", {"1;PAINE ALBA;BUC;1;1;250;100000", "5;2,50;1"}),
             (std::vector<std::string>{"1 ERROR", "8013;Suma mod plata eronata : 5;2,50;1"}));
   EXPECT_EQ(rig.Run("ONLINE.TXT", {"25;D;10.00"}),

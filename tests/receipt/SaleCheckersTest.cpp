@@ -83,8 +83,10 @@ TEST(Amounts, NoMinusSignAndNothingButDigits) {
 }
 
 TEST(Numbers, CodesThatAreNoWholeNumberAreNotReadAsZero) {
-  EXPECT_EQ(Check("1;A;U;0.5;1;250;1"), "8009;Codul departamentului este eronat : 1;A;U;0.5;1;250;1");
-  EXPECT_EQ(Check("1;A;U;1;0,0;250;1"), "8010;Codul cotei de TVA este eronata : 1;A;U;1;0,0;250;1");
+  EXPECT_EQ(Check("1;A;U;0.5;1;250;1"),
+            "8009;Codul departamentului este eronat : 1;A;U;0.5;1;250;1");
+  EXPECT_EQ(Check("1;A;U;1;0,0;250;1"),
+            "8010;Codul cotei de TVA este eronata : 1;A;U;1;0,0;250;1");
   EXPECT_EQ(Check("1;A;U;99999999999;1;250;1"),
             "8009;Codul departamentului este eronat : 1;A;U;99999999999;1;250;1");
   EXPECT_EQ(Check("16;1;1.0;1;12"),
