@@ -34,9 +34,8 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 echo "== lintian"
-# --pedantic: no error or warning on either package, and nothing pedantic left but what
-# packaging/lintian-notes.md justifies (lintian's tags of a package not built from a
-# Debian source package).
+# --pedantic: no error or warning on either package; packaging/lintian-suppressed lists,
+# each with its reason, the tags that are left out.
 ddeb=$(ls ruvo-drv-dbgsym_"$version"_*.ddeb)
 for package in "$deb" "$ddeb"; do
   TMPDIR="$scratch" lintian --pedantic --fail-on error,warning \
