@@ -58,15 +58,17 @@ mkdir "$root"
 dpkg -x "$deb" "$root"
 for program in ruvo_drv xruvo_sim; do
   file "$root/usr/bin/$program" | grep -q ", stripped" || fail "$program is not stripped"
-  # Debian's hardening: RELRO with BIND_NOW, the stack protector, _FORTIFY_SOURCE.
-  readelf -lW "$root/usr/bin/$program" | grep -q GNU_RELRO || fail "$program has no RELRO"
-  readelf -dW "$root/usr/bin/$program" | grep -qE 'BIND_NOW|FLAGS_1.*NOW' || fail "$program has no BIND_NOW"
-  readelf --dyn-syms -W "$root/usr/bin/$program" | grep -q __stack_chk_fail ||
-    fail "$program is built without the stack protector"
+  # Debian's hardening: RELRO with BIND_NOW, the stack protector, _FORTIFY_SOURCE. (Read
+  # whole first: grep -q leaving a pipe early fails the pipe under pipefail.)
+  headers=$(readelf -lW "$root/usr/bin/$program")
+  dynamic=$(readelf -dW "$root/usr/bin/$program")
+  symbols=$(readelf --dyn-syms -W "$root/usr/bin/$program")
+  grep -q GNU_RELRO <<<"$headers" || fail "$program has no RELRO"
+  grep -qE 'BIND_NOW|FLAGS_1.*NOW' <<<"$dynamic" || fail "$program has no BIND_NOW"
+  grep -q __stack_chk_fail <<<"$symbols" || fail "$program is built without the stack protector"
   # The simulator calls no function _FORTIFY_SOURCE guards; lintian says so too.
   if [ "$program" = ruvo_drv ]; then
-    readelf --dyn-syms -W "$root/usr/bin/$program" | grep -q '__[a-z]*_chk@' ||
-      fail "$program is built without _FORTIFY_SOURCE"
+    grep -q '__[a-z]*_chk@' <<<"$symbols" || fail "$program is built without _FORTIFY_SOURCE"
   fi
   readelf --string-dump=.gnu_debuglink "$root/usr/bin/$program" | grep -q "\.debug" ||
     fail "$program does not point at its debug symbols"
