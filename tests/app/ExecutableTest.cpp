@@ -103,6 +103,14 @@ TEST(DriverExecutable, HelpBadOptionsAndAMissingFolder) {
   Process missing(DriverArgs(dir / "nowhere"), dir / "missing.err", name);
   EXPECT_EQ(missing.Wait(), 2);
   EXPECT_FALSE(FileExists(dir / "nowhere"));
+  // The instance name becomes a folder's name: one that would climb out is refused.
+  std::vector<std::string> climbing = DriverArgs(dir.Path());
+  climbing.insert(climbing.end(), {"--instance", "../../escaped"});
+  Process climber(climbing, dir / "climber.err", name);
+  EXPECT_EQ(climber.Wait(), 2);
+  EXPECT_NE(ReadBytes(dir / "climber.err").find("the instance name must be a file name"),
+            std::string::npos);
+  EXPECT_FALSE(FileExists(dir / "escaped"));
 }
 
 TEST(DriverExecutable, ConnectsToTheSimulatorAndNoticesWhenItGoes) {
