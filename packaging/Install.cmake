@@ -11,16 +11,15 @@ install(TARGETS ruvo_drv xruvo_sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Manual pages and the changelog go in compressed, without time stamps (reproducible).
 find_program(RUVO_GZIP gzip REQUIRED)
-set(RUVO_COMPRESSED)
+set(RUVO_STAGED)
 foreach(source man/ruvo_drv.1 man/xruvo_sim.1 debian/changelog)
   get_filename_component(name ${source} NAME)
   add_custom_command(OUTPUT ${RUVO_STAGE}/${name}.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${RUVO_STAGE}
     COMMAND ${RUVO_GZIP} -9n -c ${CMAKE_CURRENT_SOURCE_DIR}/packaging/${source} > ${RUVO_STAGE}/${name}.gz
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/${source} VERBATIM)
-  list(APPEND RUVO_COMPRESSED ${RUVO_STAGE}/${name}.gz)
+  list(APPEND RUVO_STAGED ${RUVO_STAGE}/${name}.gz)
 endforeach()
-add_custom_target(ruvo_compressed_docs ALL DEPENDS ${RUVO_COMPRESSED})
 install(FILES ${RUVO_STAGE}/ruvo_drv.1.gz ${RUVO_STAGE}/xruvo_sim.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${RUVO_STAGE}/changelog.gz packaging/debian/copyright
@@ -30,10 +29,16 @@ install(FILES README.md docs/receipt-files.md DESTINATION ${RUVO_DOC_DIR})
 install(DIRECTORY examples/ DESTINATION ${RUVO_DOC_DIR}/examples)
 
 # The settings a new service folder starts from: the example, with no port named yet, so
-# the service waits until the technician names the ECR's device.
-file(READ examples/XRUVODRV.INI RUVO_SETTINGS)
-string(REPLACE "\nCOM1=/dev/ttyS0" "\n;COM1=/dev/ttyS0" RUVO_SETTINGS "${RUVO_SETTINGS}")
-file(WRITE ${RUVO_STAGE}/XRUVODRV.INI "${RUVO_SETTINGS}")
+# the service waits until the technician names the ECR's device. Changed byte for byte
+# (sed), so that every line keeps its CR LF; CMake's string functions would lose the CRs.
+find_program(RUVO_SED sed REQUIRED)
+add_custom_command(OUTPUT ${RUVO_STAGE}/XRUVODRV.INI
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${RUVO_STAGE}
+  COMMAND ${RUVO_SED} "s|^COM1=/dev/ttyS0\\r$|;COM1=/dev/ttyS0\\r|"
+          ${CMAKE_CURRENT_SOURCE_DIR}/examples/XRUVODRV.INI > ${RUVO_STAGE}/XRUVODRV.INI
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/examples/XRUVODRV.INI VERBATIM)
+list(APPEND RUVO_STAGED ${RUVO_STAGE}/XRUVODRV.INI)
+add_custom_target(ruvo_staged_files ALL DEPENDS ${RUVO_STAGED})
 install(FILES ${RUVO_STAGE}/XRUVODRV.INI DESTINATION ${RUVO_DATA_DIR})
 install(FILES packaging/desktop/ruvo-drv-autostart.desktop
         DESTINATION ${RUVO_DATA_DIR}/autostart RENAME ruvo-drv.desktop)

@@ -34,7 +34,23 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 echo "== lintian"
-TMPDIR="$scratch" lintian --fail-on error "$deb"
+# --pedantic: no error, warning or pedantic note on either package.
+ddeb=$(ls ruvo-drv-dbgsym_"$version"_*.ddeb)
+for package in "$deb" "$ddeb"; do
+  TMPDIR="$scratch" lintian --pedantic --fail-on error,warning,pedantic "$package"
+done
+
+echo "== debug symbols package"
+md5sums=$(dpkg-deb -I "$ddeb" md5sums)
+if grep -qE '  (/|.*build-package)' <<<"$md5sums"; then fail "$ddeb md5sums names build paths: $md5sums"; fi
+grep -qE '  usr/lib/debug/' <<<"$md5sums" || fail "$ddeb md5sums lists no debug file"
+
+echo "== reproducible times"
+epoch=$(dpkg-parsechangelog -l packaging/debian/changelog -STimestamp)
+stamp=$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M')
+while read -r line; do
+  [[ "$line" == *" $stamp "* ]] || fail "not from the changelog's time ($stamp): $line"
+done < <(dpkg-deb -c "$deb")
 
 echo "== unpacked programs"
 root="$scratch/root"
@@ -42,10 +58,33 @@ mkdir "$root"
 dpkg -x "$deb" "$root"
 for program in ruvo_drv xruvo_sim; do
   file "$root/usr/bin/$program" | grep -q ", stripped" || fail "$program is not stripped"
+  # Debian's hardening: RELRO with BIND_NOW, the stack protector, _FORTIFY_SOURCE. (Read
+  # whole first: grep -q leaving a pipe early fails the pipe under pipefail.)
+  headers=$(readelf -lW "$root/usr/bin/$program")
+  dynamic=$(readelf -dW "$root/usr/bin/$program")
+  symbols=$(readelf --dyn-syms -W "$root/usr/bin/$program")
+  grep -q GNU_RELRO <<<"$headers" || fail "$program has no RELRO"
+  grep -qE 'BIND_NOW|FLAGS_1.*NOW' <<<"$dynamic" || fail "$program has no BIND_NOW"
+  grep -q __stack_chk_fail <<<"$symbols" || fail "$program is built without the stack protector"
+  # The simulator calls no function _FORTIFY_SOURCE guards; lintian says so too.
+  if [ "$program" = ruvo_drv ]; then
+    grep -q '__[a-z]*_chk@' <<<"$symbols" || fail "$program is built without _FORTIFY_SOURCE"
+  fi
   readelf --string-dump=.gnu_debuglink "$root/usr/bin/$program" | grep -q "\.debug" ||
     fail "$program does not point at its debug symbols"
 done
 [ "$("$root/usr/bin/ruvo_drv" --version)" = "Ruvo_Drv 2.3.3.0" ] || fail "ruvo_drv --version"
+# The example settings as the repository has them, CR LF and all; the service's starting
+# settings are the same but for the port, which they leave unnamed.
+cmp examples/XRUVODRV.INI "$root/usr/share/doc/ruvo-drv/examples/XRUVODRV.INI" ||
+  fail "the packaged example settings differ from examples/XRUVODRV.INI"
+diff <(sed 's|^;COM1=/dev/ttyS0\r$|COM1=/dev/ttyS0\r|' "$root/usr/share/ruvo-drv/XRUVODRV.INI") \
+  examples/XRUVODRV.INI >/dev/null || fail "the service's starting settings differ from the example"
+for page in ruvo_drv xruvo_sim; do
+  out=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l \
+    "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null) || fail "man $page: $out"
+  [ -z "$out" ] || fail "man $page: $out"
+done
 "$root/usr/bin/ruvo_drv" --help | grep -q -- "--headless" || fail "ruvo_drv --help"
 "$root/usr/bin/xruvo_sim" --help | grep -q -- "--link" || fail "xruvo_sim --help"
 # The settings a service folder starts from name no port: the service waits for one.
@@ -70,8 +109,17 @@ for unit in ruvo-drv.service ruvo-drv@till2.service; do
   out=$(systemd-analyze verify --man=no "$root/units/$unit" 2>&1) || fail "$unit: $out"
   [ -z "$out" ] || fail "$unit: $out"
 done
+for unit in ruvo-drv.service ruvo-drv@till2.service; do
+  # Exposure on systemd's scale of 0 to 10; --threshold takes tenths.
+  line=$(systemd-analyze security --offline=true --threshold=20 "$root/units/$unit" 2>&1 | tail -1) ||
+    fail "$unit is exposed above 2.0: $line"
+  echo "$line"
+done
+
+echo "== desktop entries"
 for entry in "$root"/usr/share/applications/ruvo-drv.desktop "$root"/usr/share/ruvo-drv/autostart/ruvo-drv.desktop; do
-  if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$entry"; fi
+  out=$(desktop-file-validate "$entry" 2>&1) || fail "$entry: $out"
+  [ -z "$out" ] || fail "$entry: $out"
 done
 
 echo "check-package: $deb is fine"

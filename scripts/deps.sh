@@ -7,9 +7,12 @@ set -euo pipefail
 
 run_packages=(cmake g++ make ninja-build qt6-base-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-               xvfb xauth imagemagick x11-utils)  # scripts/screenshot.sh: virtual display, capture
-# file and binutils: dpkg-shlibdeps and the debug-information split; systemd: the unit check.
-package_packages=(dpkg-dev file binutils lintian systemd)
+               xvfb xauth imagemagick x11-utils  # scripts/screenshot.sh: virtual display, capture
+               libsystemd-dev pkgconf)  # the service's ready and watchdog messages are tested
+# file and binutils: dpkg-shlibdeps and the debug-information split; systemd: the unit check;
+# libsystemd-dev and pkgconf: the service's ready and watchdog messages; desktop-file-utils:
+# the desktop entries' check.
+package_packages=(dpkg-dev file binutils lintian systemd libsystemd-dev pkgconf desktop-file-utils)
 
 packages=("${run_packages[@]}")
 case "${1:-run}" in

@@ -1,6 +1,6 @@
 // ruvo_doc_tables: the tables of docs/receipt-files.md that come from the code (the command
-// table, the ECR's error codes and their messages), so that the reference for integrators
-// cannot drift from what the driver does.
+// table, the ECR's error codes and their messages, the status file's keys), so that the
+// reference for integrators cannot drift from what the driver does.
 //   ruvo_doc_tables --print NAME          one table (commands, ecr-errors, extended-errors)
 //   ruvo_doc_tables --update DOC          rewrites the generated tables of DOC in place
 //   ruvo_doc_tables --check DOC SRCDIR    exit 1, saying where, when DOC and the code disagree
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/StatusFile.h"
 #include "ecr/ErrorTable.h"
 #include "platform/Text1250.h"
 #include "receipt/CommandTable.h"
@@ -141,6 +142,15 @@ int Check(const std::string& docPath, const std::string& sourceDir) {
     const std::string anchor = "<a id=\"code-" + std::string(command.code) + "\"></a>";
     if (doc.find(anchor) == std::string::npos) {
       std::cerr << docPath << ": command " << command.code << " has no section (" << anchor << ")\n";
+      ++problems;
+    }
+  }
+  // The status file's keys, the liveness keys among them, each with its row.
+  for (const std::string& key : {std::string("Versiune"), std::string("Stare"),
+                                 std::string("ConectatLaCasa"), ruvo::kStatusProcessIdKey,
+                                 ruvo::kStatusLastTickKey}) {
+    if (doc.find("| `" + key + "` |") == std::string::npos) {
+      std::cerr << docPath << ": the status file's key " << key << " has no table row\n";
       ++problems;
     }
   }

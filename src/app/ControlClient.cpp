@@ -84,20 +84,25 @@ std::optional<std::vector<std::string>> RequestArguments(const std::string& dir,
   return arguments;
 }
 
-bool ConnectedToOwnDriver(const Socket& socket, const std::string& instance, std::string& problem) {
-  if (socket.Fd() < 0) {
+// Connects to the driver's socket in place, having made sure, before anything is sent,
+// that the socket and the process behind it are the place's owner's or root's: another
+// user can neither put a socket there nor answer in the driver's name, whoever calls.
+int ConnectToOwnDriver(const ControlPlace& place, const std::string& instance,
+                       std::string& problem) {
+  const int fd = ConnectControlSocket(ControlSocketPath(place.folder));
+  if (fd < 0) {
     problem = "no driver answers as instance " + instance + " (" + std::strerror(errno) + ")";
-    return false;
+    return -1;
   }
-  // Anybody can take an abstract name: talk only to a driver of our own user or root.
   ucred server{};
   socklen_t size = sizeof server;
-  if (::getsockopt(socket.Fd(), SOL_SOCKET, SO_PEERCRED, &server, &size) != 0 ||
-      (!ControlPeerAllowed(server.uid, ::geteuid()) && ::geteuid() != 0)) {
-    problem = "the control socket of instance " + instance + " belongs to another user";
-    return false;
+  if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &server, &size) != 0 ||
+      !ControlPeerAllowed(server.uid, place.owner)) {
+    ::close(fd);
+    problem = "the control socket of instance " + instance + " is served by another user";
+    return -1;
   }
-  return true;
+  return fd;
 }
 
 void SendAll(int fd, const std::string& bytes) {
@@ -131,17 +136,23 @@ bool ReceiveAll(int fd, std::string& received) {
 
 }  // namespace
 
-int RunControlClient(const std::string& instance, const std::string& dir,
-                     const std::vector<std::string>& command, std::ostream& out,
-                     std::ostream& err) {
+int RunControlClient(const std::vector<RuntimeCandidate>& places, const std::string& instance,
+                     const std::string& dir, const std::vector<std::string>& command,
+                     std::ostream& out, std::ostream& err) {
   std::string problem;
   const std::optional<std::vector<std::string>> arguments = RequestArguments(dir, command, problem);
   if (!arguments) {
     err << "ruvo_drv ctl: " << problem << "\n";
     return 1;
   }
-  const Socket socket(ConnectControlSocket(instance));
-  if (!ConnectedToOwnDriver(socket, instance, problem)) {
+  const std::optional<ControlPlace> place = FindControlPlace(places, ::geteuid(), problem);
+  if (!place) {
+    if (problem.empty()) problem = "no driver runs as instance " + instance;
+    err << "ruvo_drv ctl: " << problem << "\n";
+    return 1;
+  }
+  const Socket socket(ConnectToOwnDriver(*place, instance, problem));
+  if (socket.Fd() < 0) {
     err << "ruvo_drv ctl: " << problem << "\n";
     return 1;
   }

@@ -4,6 +4,8 @@
 #include <iostream>
 #include <memory>
 
+#include <unistd.h>
+
 #include "app/JeWarnings.h"
 #include "app/ReceiptCycle.h"
 #include "app/SettingsFile.h"
@@ -116,7 +118,8 @@ bool Driver::SaveSettings() {
 bool Driver::WriteStatusFile(bool closing) {
   const std::string& stare =
       closing || closed_ ? kStateClosed : (state_.processing ? kStateProcessing : kStateStopped);
-  return statusFile_.Write(StatusPath(), stare, state_.connected);
+  const Liveness liveness{static_cast<long>(::getpid()), FormatStatusTime(context_.clock.Now())};
+  return statusFile_.Write(StatusPath(), stare, state_.connected, liveness);
 }
 
 void Driver::SetProcessing(bool on) {
@@ -236,6 +239,9 @@ std::string Driver::ConnectedLabel() const {
 }
 
 void Driver::TcheckComTick() {
+  // Every tick tells the sales application that the driver lives, also while processing
+  // is stopped and while a file or an operation keeps it busy.
+  if (!closed_) WriteStatusFile(false);
   if (!state_.checkComEnabled || closed_ || state_.busy) return;
   context_.pump.Pump();
   {

@@ -56,7 +56,8 @@ class Driver {
   // The status file with the current state, or "DRIVER INCHIS" when closing.
   bool WriteStatusFile(bool closing);
 
-  // The connection retry timer's tick (does nothing while TcheckCOM is disabled).
+  // The connection retry timer's tick: writes the status file (its tick time), then does
+  // nothing more while TcheckCOM is disabled.
   void TcheckComTick();
   // The processing timer's tick: one receipt file, or when there is none the idle
   // connection check (does nothing while Tprocessor is disabled).

@@ -14,11 +14,11 @@ namespace ruvo {
 
 namespace {
 
-// Writes bytes over a regular file that already holds exactly these bytes. A reader sees
-// the same content before, during and after, so no temporary file is needed; and with
-// nothing to flush or rename, the once-a-second rewrite costs the disk nothing but the
-// file's time, written back with the page now and then. The identity of the file, when
-// given, must match too. Returns the file's identity after the write; nullopt when it is
+// Writes bytes over a regular file of the same length that holds these bytes but for the
+// tick's time (or exactly these bytes when no identity is given). A reader sees every other
+// byte the same before, during and after, so no temporary file is needed; and with nothing
+// to flush or rename, the once-a-second rewrite costs the disk nothing but a page written
+// back now and then. The identity of the file, when given, must match too. Returns the file's identity after the write; nullopt when it is
 // not such a file (the caller then writes it the safe way).
 std::optional<FileIdentity> RewriteSameBytes(const std::string& path, const std::string& bytes,
                                              const std::optional<FileIdentity>& expected) {
@@ -47,8 +47,19 @@ std::string VersionText() {
   return text;
 }
 
-bool StatusFile::Write(const std::string& path, const std::string& stare, bool connected) {
-  if (path == path_ && stare == stare_ && connected == connected_ && RewriteKnownContent(path)) {
+std::string FormatStatusTime(const LocalDateTime& dt) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", dt.day % 100, dt.month % 100,
+                dt.year % 10000, dt.hour % 100, dt.minute % 100, dt.second % 100);
+  return text;
+}
+
+bool StatusFile::Write(const std::string& path, const std::string& stare, bool connected,
+                       const Liveness& liveness) {
+  if (path == path_ && stare == stare_ && connected == connected_ &&
+      liveness.processId == liveness_.processId &&
+      liveness.lastTick.size() == liveness_.lastTick.size() &&
+      RewriteKnownContent(path, liveness.lastTick)) {
     return true;
   }
   IniFile ini;
@@ -59,33 +70,44 @@ bool StatusFile::Write(const std::string& path, const std::string& stare, bool c
   ini.WriteString(kStatusSection, "Versiune", VersionText());
   ini.WriteString(kStatusSection, "Stare", stare);
   ini.WriteString(kStatusSection, "ConectatLaCasa", connected ? "DA" : "NU");
+  ini.WriteString(kStatusSection, kStatusProcessIdKey, std::to_string(liveness.processId));
+  ini.WriteString(kStatusSection, kStatusLastTickKey, liveness.lastTick);
   const std::string after = ini.Text();
   if (after == before) {
     if (const std::optional<FileIdentity> identity = RewriteSameBytes(path, after, std::nullopt)) {
-      Remember(path, after, stare, connected, identity);
+      Remember(path, after, stare, connected, liveness, identity);
       return true;
     }
   }
   if (!ini.Save()) return false;
-  Remember(path, after, stare, connected, IdentityOf(path));
+  Remember(path, after, stare, connected, liveness, IdentityOf(path));
   return true;
 }
 
-bool StatusFile::RewriteKnownContent(const std::string& path) {
+bool StatusFile::RewriteKnownContent(const std::string& path, const std::string& lastTick) {
   if (!identity_) return false;
-  const std::optional<FileIdentity> identity = RewriteSameBytes(path, content_, identity_);
+  // The file is as this writer left it: its one line with the tick's time is known.
+  const std::string oldLine = kStatusLastTickKey + "=" + liveness_.lastTick + "\r\n";
+  const std::size_t at = content_.find(oldLine);
+  if (at == std::string::npos || content_.find(oldLine, at + 1) != std::string::npos) return false;
+  std::string content = content_;
+  content.replace(at + kStatusLastTickKey.size() + 1, lastTick.size(), lastTick);
+  const std::optional<FileIdentity> identity = RewriteSameBytes(path, content, identity_);
   if (!identity) return false;
   identity_ = identity;
+  content_ = content;
+  liveness_.lastTick = lastTick;
   return true;
 }
 
 void StatusFile::Remember(const std::string& path, const std::string& content,
-                          const std::string& stare, bool connected,
+                          const std::string& stare, bool connected, const Liveness& liveness,
                           const std::optional<FileIdentity>& identity) {
   path_ = path;
   content_ = content;
   stare_ = stare;
   connected_ = connected;
+  liveness_ = liveness;
   identity_ = identity;
 }
 

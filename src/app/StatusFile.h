@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/Clock.h"
 #include "platform/FileIdentity.h"
 
 namespace ruvo {
@@ -14,20 +15,40 @@ inline const std::string kStateProcessing = "START PROCESARE";
 inline const std::string kStateStopped = "STOP PROCESARE";
 inline const std::string kStateClosed = "DRIVER INCHIS";
 
+// Keys after the three of the status file, so readers of those are not disturbed: the
+// driver's process id, and the time of its last tick ("dd.mm.yyyy hh:mm:ss", local time).
+// A sales application tells a dead driver from a busy one by the process: a driver that
+// is gone leaves "START PROCESARE" behind but its process id names no running driver.
+inline const std::string kStatusProcessIdKey = "IdProces";
+inline const std::string kStatusLastTickKey = "UltimaActivitate";
+
 // The executable's version record as "%d.%d.%d.%d": "2.3.3.0".
 std::string VersionText();
 
-// Replaces "Versiune", "Stare" and "ConectatLaCasa" in section "INFO" of the status file at
-// path and keeps everything else; the file is written atomically, so the sales application
-// never reads half of it. It is rewritten at every call, since its time tells that the
-// driver lives; when its content stays the same, the same bytes are written over it in
-// place (nothing flushed, nothing renamed). A status file that exists but cannot be read
+// "dd.mm.yyyy hh:mm:ss": the last tick's time in the status file; always 19 bytes.
+std::string FormatStatusTime(const LocalDateTime& dt);
+
+// What tells that the driver lives: its process id and the time of its last tick.
+struct Liveness {
+  long processId = 0;
+  std::string lastTick;  // FormatStatusTime
+
+  bool operator==(const Liveness&) const = default;
+};
+
+// Replaces "Versiune", "Stare", "ConectatLaCasa", "IdProces" and "UltimaActivitate" in
+// section "INFO" of the status file at path and keeps everything else; the file is written
+// atomically, so the sales application never reads half of it. It is rewritten at every
+// call, since its time tells that the driver lives; when only the tick's time changed, the
+// new bytes are written over the old in place (nothing flushed, nothing renamed): the time
+// is all that differs, and it has the same length. A status file that exists but cannot be read
 // is left alone rather than replaced by one without its other content: false. False also
 // when writing fails. A symbolic link, a FIFO or a device in its place is replaced by the
 // status file.
 class StatusFile {
  public:
-  bool Write(const std::string& path, const std::string& stare, bool connected);
+  bool Write(const std::string& path, const std::string& stare, bool connected,
+             const Liveness& liveness);
 
  private:
   // The file as this writer last left it. While the file keeps that identity its content
@@ -39,10 +60,12 @@ class StatusFile {
   std::string content_;
   std::string stare_;
   bool connected_ = false;
+  Liveness liveness_;
 
-  bool RewriteKnownContent(const std::string& path);
+  bool RewriteKnownContent(const std::string& path, const std::string& lastTick);
   void Remember(const std::string& path, const std::string& content, const std::string& stare,
-                bool connected, const std::optional<FileIdentity>& identity);
+                bool connected, const Liveness& liveness,
+                const std::optional<FileIdentity>& identity);
 };
 
 }  // namespace ruvo

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -31,6 +32,8 @@
 #include "platform/EventPump.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
+#include "platform/RuntimeFolder.h"
+#include "platform/ServiceNotify.h"
 #include "platform/SingleInstance.h"
 #include "platform/StopSignals.h"
 #include "platform/WaitReadable.h"
@@ -72,7 +75,9 @@ class TerminalObserver final : public ruvo::IDriverObserver {
     label_ = label;
     state_ = state;
     ruvo::Log(ruvo::LogLevel::Info, state + ", " + label);
+    ruvo::service_notify::Status(Text());
   }
+  std::string Text() const { return state_ + ", " + label_; }
 
  private:
   const ruvo::Driver& driver_;
@@ -88,20 +93,44 @@ std::string InstanceName(const ruvo::CommandLine& line) {
   return ruvo::SingleInstance::kDefaultName;
 }
 
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return std::string(value != nullptr ? value : "");
+}
+
+ruvo::WorkingFolderInputs WorkingFolderInputsOf(const ruvo::CommandLine& line) {
+  return {line.dir, ruvo::ExecutableFolder().value_or(""), Environment("HOME"),
+          Environment("XDG_DATA_HOME")};
+}
+
 // The working folder as an absolute path, or empty with a message.
 std::string WorkingFolder(const ruvo::CommandLine& line, std::string& error) {
-  const auto environment = [](const char* name) {
-    const char* value = std::getenv(name);
-    return std::string(value != nullptr ? value : "");
-  };
-  const ruvo::WorkingFolderInputs inputs{line.dir, ruvo::ExecutableFolder().value_or(""),
-                                         environment("HOME"), environment("XDG_DATA_HOME")};
+  const ruvo::WorkingFolderInputs inputs = WorkingFolderInputsOf(line);
   const std::optional<std::string> chosen = ruvo::ChooseWorkingFolder(inputs);
   if (!chosen) {
     error = "no working folder: give --dir DIR";
     return "";
   }
   return ruvo::PrepareWorkingFolder(*chosen, ruvo::MadeWhenMissing(inputs), error);
+}
+
+// Where the instance's lock and control socket may be: the service's runtime folder, the
+// user's, the working folder (empty when there is none yet).
+std::vector<ruvo::RuntimeCandidate> RuntimePlaces(const std::string& instance,
+                                                  const std::string& workingFolder) {
+  ruvo::RuntimeInputs inputs;
+  inputs.userBase = ruvo::UserRuntimeBase(std::getenv("XDG_RUNTIME_DIR"), ::geteuid());
+  inputs.workingFolder = workingFolder;
+  return ruvo::RuntimeCandidates(instance, inputs);
+}
+
+// The working folder `ruvo_drv ctl` means, without making it: its driver may keep its
+// control socket there.
+std::string ExistingWorkingFolder(const ruvo::CommandLine& line) {
+  const std::optional<std::string> chosen = ruvo::ChooseWorkingFolder(WorkingFolderInputsOf(line));
+  if (!chosen || !ruvo::FolderExists(*chosen)) return "";
+  std::string ignored;
+  return ruvo::PrepareWorkingFolder(*chosen, false, ignored);
 }
 
 }  // namespace
@@ -118,8 +147,16 @@ int Run(int argc, char** argv) {
     std::fputs(ruvo::UsageText().c_str(), stdout);
     return 0;
   }
+  const std::string instanceName = InstanceName(line);
+  const bool nameUsable = ruvo::ValidInstanceName(instanceName);
+  if (!nameUsable && (line.control || !(line.version || line.checkPort))) {
+    std::fprintf(stderr, "ruvo_drv: the instance name must be a file name of 1 to 48 bytes "
+                         "without \"/\": %s\n", instanceName.c_str());
+    return line.control ? 1 : 2;
+  }
   if (line.control) {
-    return ruvo::RunControlClient(InstanceName(line), line.dir, line.controlCommand, std::cout,
+    return ruvo::RunControlClient(RuntimePlaces(instanceName, ExistingWorkingFolder(line)),
+                                  instanceName, line.dir, line.controlCommand, std::cout,
                                   std::cerr);
   }
   if (line.version) {
@@ -148,7 +185,22 @@ int Run(int argc, char** argv) {
 #endif
 
   ruvo::HeadlessOperator op;
-  const ruvo::SingleInstance instance(InstanceName(line));
+  std::vector<std::string> skipped;
+  const std::optional<std::string> runtimeFolder =
+      ruvo::PrepareRuntimeFolder(RuntimePlaces(instanceName, folder), ::geteuid(), skipped);
+  for (const std::string& why : skipped) ruvo::Log(ruvo::LogLevel::Warning, "passed over: " + why);
+  if (!runtimeFolder) {
+    ruvo::Log(ruvo::LogLevel::Error,
+              "no folder that only this user can change for the run-once lock and the control "
+              "socket: set XDG_RUNTIME_DIR, or use a working folder that only this user can "
+              "write");
+    return 1;
+  }
+  const ruvo::SingleInstance instance(*runtimeFolder);
+  if (!instance.Problem().empty()) {
+    ruvo::Log(ruvo::LogLevel::Error, instance.Problem());
+    return 1;
+  }
   if (!instance.Acquired()) {
     op.RomMessageDlg("Aplicatia deja lucreaza", "Ruvo_Drv", ruvo::MsgKind::Information,
                      ruvo::MsgButtons::Ok);
@@ -176,8 +228,11 @@ int Run(int argc, char** argv) {
   ruvo::IOperator& shownTo = op;
   ruvo::IEventPump& pumped = pump;
 #endif
+  // The ECR's long waits run no loop: the watchdog is told from inside them.
+  ruvo::ServiceWatchdog watchdog(clock);
+  ruvo::AlivePump alivePump(pumped, watchdog);
   ruvo::PosixPortFactory ports(ruvo::JoinPath(folder, ruvo::kSettingsFileName));
-  ruvo::Driver driver(ruvo::DriverContext{clock, pumped, shownTo, ports}, folder);
+  ruvo::Driver driver(ruvo::DriverContext{clock, alivePump, shownTo, ports}, folder);
   TerminalObserver observer(driver);
   driver.SetObserver(&observer);
 
@@ -186,7 +241,7 @@ int Run(int argc, char** argv) {
   ruvo::ReceiptFilesOf<ruvo::ReceiptFileCycle> files(cycle);
   driver.SetReceiptFiles(files);
   ruvo::Log(ruvo::LogLevel::Info, "working folder " + folder);
-  ruvo::ControlServer control(InstanceName(line), clock,
+  ruvo::ControlServer control(ruvo::ControlSocketPath(*runtimeFolder), clock,
                               [&](const std::vector<std::string>& arguments) {
                                 return ruvo::RunControlCommand(driver, arguments);
                               });
@@ -205,11 +260,16 @@ int Run(int argc, char** argv) {
   // signal (the signals go to a descriptor from here on; one that came before is in g_stop).
   ruvo::StopSignals stopSignals;
   driver.Start();
+  ruvo::service_notify::Ready(observer.Text());
   const int arrivals = driver.ArrivalWatch().Fd();
   ruvo::RunTimerLoop(
       driver, clock, [&] { return g_stop != 0 || stopSignals.Requested(); },
       [&](std::int64_t ms) { ruvo::WaitReadable({stopSignals.Fd(), arrivals, control.Fd()}, ms); },
-      [&] { control.ServeOne(); });
+      [&] {
+        watchdog.Beat();
+        control.ServeOne();
+      });
+  ruvo::service_notify::Stopping();
   driver.Close();
   return 0;
 }

@@ -3,11 +3,14 @@
 #include <errno.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstring>
+
+#include "platform/RuntimeFolder.h"
 
 namespace ruvo {
 
@@ -34,31 +37,28 @@ const std::string kForbidden =
 
 }  // namespace
 
-std::string ControlSocketName(const std::string& instance) {
-  const std::string name = instance + ".ctl";
-  if (instance.empty() || name.size() + 1 > sizeof(sockaddr_un{}.sun_path)) return "";
-  return std::string(1, '\0') + name;
-}
-
 namespace {
 
-// The address of the instance's socket; false when the name does not fit one.
-bool ControlAddress(const std::string& instance, sockaddr_un& address, socklen_t& length) {
-  const std::string name = ControlSocketName(instance);
-  if (name.empty()) return false;
+// The address of the socket at path; false when the path does not fit one.
+bool ControlAddress(const std::string& path, sockaddr_un& address, socklen_t& length) {
+  if (path.empty() || path.size() + 1 > sizeof address.sun_path) return false;
   address = sockaddr_un{};
   address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, name.data(), name.size());
-  length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
+  std::memcpy(address.sun_path, path.data(), path.size());
+  length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
   return true;
 }
 
 }  // namespace
 
-int ConnectControlSocket(const std::string& instance) {
+std::string ControlSocketPath(const std::string& runtimeFolder) {
+  return runtimeFolder + "/" + kControlSocketFileName;
+}
+
+int ConnectControlSocket(const std::string& path) {
   sockaddr_un address{};
   socklen_t length = 0;
-  if (!ControlAddress(instance, address, length)) {
+  if (!ControlAddress(path, address, length)) {
     errno = ENAMETOOLONG;
     return -1;
   }
@@ -75,21 +75,29 @@ int ConnectControlSocket(const std::string& instance) {
 
 bool ControlPeerAllowed(uid_t peer, uid_t ownUser) { return peer == ownUser || peer == 0; }
 
-ControlServer::ControlServer(const std::string& instance, IClock& clock, Handler handler)
+ControlServer::ControlServer(const std::string& path, IClock& clock, Handler handler)
     : clock_(clock), handler_(std::move(handler)) {
   sockaddr_un address{};
   socklen_t length = 0;
-  if (!ControlAddress(instance, address, length)) {
-    problem_ = "the instance name is too long for a control socket";
+  if (!ControlAddress(path, address, length)) {
+    problem_ = path + " is too long for a socket address";
     return;
   }
+  // The caller holds the instance's guard: a socket left here is a killed driver's.
+  ::unlink(path.c_str());
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) {
     problem_ = std::strerror(errno);
     return;
   }
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
-      ::listen(fd, 8) != 0) {
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    problem_ = std::strerror(errno);
+    ::close(fd);
+    return;
+  }
+  path_ = path;
+  // Connecting takes write permission on the socket: only the driver's user (and root).
+  if (::chmod(path.c_str(), 0600) != 0 || ::listen(fd, 8) != 0) {
     problem_ = std::strerror(errno);
     ::close(fd);
     return;
@@ -99,6 +107,7 @@ ControlServer::ControlServer(const std::string& instance, IClock& clock, Handler
 
 ControlServer::~ControlServer() {
   if (fd_ >= 0) ::close(fd_);
+  if (!path_.empty()) ::unlink(path_.c_str());
 }
 
 void ControlServer::ServeOne() {

@@ -11,13 +11,13 @@
 
 namespace ruvo {
 
-// The abstract Unix socket of an instance's control requests: "\0" + instance + ".ctl".
-// Empty when the name does not fit a socket address.
-std::string ControlSocketName(const std::string& instance);
+// The control socket of an instance: "control.sock" in its runtime folder
+// (platform/RuntimeFolder), which only the driver's user and root can change.
+std::string ControlSocketPath(const std::string& runtimeFolder);
 
-// A new socket connected to the instance's control socket (blocking, close-on-exec), or
-// -1 with errno set. The caller owns it.
-int ConnectControlSocket(const std::string& instance);
+// A new socket connected to the control socket at path (blocking, close-on-exec), or -1
+// with errno set. The caller owns it.
+int ConnectControlSocket(const std::string& path);
 
 // Whether a peer of the given user may talk to a driver running as ownUser: only the
 // same user and root.
@@ -37,9 +37,10 @@ class ControlServer {
   static constexpr std::int64_t kRequestDeadlineMs = 2000;
   static constexpr std::int64_t kAnswerDeadlineMs = 2000;
 
-  // Listens on the instance's socket; Listening() tells whether that worked, Problem()
-  // why not.
-  ControlServer(const std::string& instance, IClock& clock, Handler handler);
+  // Listens on a socket at path (mode 0600), in place of one a killed driver left: the
+  // caller holds the instance's guard. Listening() tells whether that worked, Problem()
+  // why not. The socket's file goes with the server.
+  ControlServer(const std::string& path, IClock& clock, Handler handler);
   ~ControlServer();
   ControlServer(const ControlServer&) = delete;
   ControlServer& operator=(const ControlServer&) = delete;
@@ -61,6 +62,7 @@ class ControlServer {
   IClock& clock_;
   Handler handler_;
   int fd_ = -1;
+  std::string path_;
   std::string problem_;
   bool serving_ = false;
 };

@@ -4,25 +4,32 @@
 
 namespace ruvo {
 
-// The machine-wide guard that lets the driver run only once. It is an abstract Unix
-// socket bound to "\0" + name: the kernel frees the name when the holder dies however it
-// dies, so a crashed driver never blocks the next start, and there is no file to clean.
+// The guard that lets an instance of the driver run only once: an exclusive flock on the
+// file "instance.lock" in the instance's runtime folder, a folder only the driver's user
+// (and root) can change (platform/RuntimeFolder), so no other user can take the guard
+// first. The kernel ends the lock when the holder dies however it dies, so a crashed
+// driver never blocks the next start. The holder removes the file, and the folder when
+// it is empty, when it lets go.
 class SingleInstance {
  public:
   static constexpr const char* kDefaultName = "XRuvoDrv";
 
-  // Tries to take the name; tests give their own name so they never meet a running driver.
-  explicit SingleInstance(const std::string& name = kDefaultName);
+  explicit SingleInstance(std::string folder);
   ~SingleInstance();
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;
 
-  // True when this object holds the name, false when another process (or object) does
-  // or the name could not be taken.
+  // True when this object holds the guard.
   bool Acquired() const { return fd_ >= 0; }
+  // Why the guard could not even be tried (the file cannot be made); empty when another
+  // holder has it.
+  const std::string& Problem() const { return problem_; }
 
  private:
+  std::string folder_;
+  std::string path_;
   int fd_ = -1;
+  std::string problem_;
 };
 
 }  // namespace ruvo

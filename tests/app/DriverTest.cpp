@@ -3,6 +3,7 @@
 // check, the busy and re-entry guards, and the close sequence.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -43,29 +44,46 @@ TEST(DriverStatusFile, EveryTransitionIsWritten) {
   EXPECT_TRUE(bench.op.errors.empty());
 }
 
-TEST(DriverStatusFile, RewrittenAfterEveryCheckWithTheSameContent) {
+TEST(DriverStatusFile, TheLivenessKeysFollowTheOldOnesAndEveryTickMovesTheTime) {
   DriverBench bench;
   WriteBytes(bench.driver.StatusPath(), "; the sales application's note\r\n[INFO]\r\nAltceva=1\r\n");
   bench.driver.Start();
-  const std::string content = ReadBytes(bench.driver.StatusPath());
-  for (int k = 0; k < 3; ++k) {
-    // An old time, so that the rewrite shows whatever the time stamps' granularity.
-    const timespec old[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, bench.driver.StatusPath().c_str(), old, 0), 0);
-    bench.Tick();  // the idle connection check
-    const std::optional<FileIdentity> after = IdentityOf(bench.driver.StatusPath());
-    ASSERT_TRUE(after.has_value());
-    EXPECT_GT(after->lastWriteNs, std::int64_t{1'000'000'000} * 1'000'000'000);
-    EXPECT_EQ(ReadBytes(bench.driver.StatusPath()), content);
+  std::string content = ReadBytes(bench.driver.StatusPath());
+  // Readers of the three old keys find them where they were; the new ones come after.
+  const std::size_t state = content.find("Stare=START PROCESARE\r\nConectatLaCasa=DA\r\n");
+  const std::size_t pid = content.find("IdProces=" + std::to_string(::getpid()) + "\r\n");
+  const std::size_t tick = content.find("UltimaActivitate=15.01.2026 12:00:00\r\n");
+  ASSERT_NE(state, std::string::npos) << content;
+  ASSERT_NE(pid, std::string::npos) << content;
+  ASSERT_NE(tick, std::string::npos) << content;
+  EXPECT_LT(state, pid);
+  EXPECT_LT(pid, tick);
+  EXPECT_NE(content.find("; the sales application's note\r\n"), std::string::npos);
+  EXPECT_NE(content.find("Altceva=1\r\n"), std::string::npos);
+
+  // Idle, stopped, busy: each tick tells the time, written over the old one in place.
+  for (int k = 1; k <= 3; ++k) {
+    if (k == 2) bench.driver.SetProcessing(false);
+    if (k == 3) bench.driver.State().busy = true;
+    content = ReadBytes(bench.driver.StatusPath());
+    const std::optional<FileIdentity> before = IdentityOf(bench.driver.StatusPath());
+    bench.Tick();
+    const std::string expected = "UltimaActivitate=15.01.2026 12:00:0" + std::to_string(k);
+    EXPECT_EQ(bench.Status("UltimaActivitate"), expected.substr(17)) << k;
+    content.replace(content.find("UltimaActivitate="), expected.size(), expected);
+    EXPECT_EQ(ReadBytes(bench.driver.StatusPath()), content) << k;
+    EXPECT_EQ(IdentityOf(bench.driver.StatusPath())->inode, before->inode) << k;
   }
-  // A change of content is still written whole and renamed into place.
-  const std::optional<FileIdentity> before = IdentityOf(bench.driver.StatusPath());
+  bench.driver.State().busy = false;
+
+  // A change of state is still written whole and renamed into place.
+  bench.driver.SetProcessing(true);
+  const std::optional<FileIdentity> first = IdentityOf(bench.driver.StatusPath());
   bench.SetEcrSilent(true);
   bench.Tick();
   EXPECT_EQ(bench.Status("ConectatLaCasa"), "NU");
-  EXPECT_NE(IdentityOf(bench.driver.StatusPath())->inode, before->inode);
-  EXPECT_NE(content.find("; the sales application's note\r\n"), std::string::npos);
-  EXPECT_NE(content.find("Altceva=1\r\n"), std::string::npos);
+  EXPECT_NE(IdentityOf(bench.driver.StatusPath())->inode, first->inode);
+  EXPECT_EQ(bench.Status("Altceva"), "1");
 }
 
 // The rewrite after a check relies on the file being as the driver left it; what another

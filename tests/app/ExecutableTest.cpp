@@ -2,11 +2,14 @@
 // signal, and a connection to the xruvo_sim program over its pseudo-terminal.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -18,6 +21,7 @@
 #include "DriverTestSupport.h"
 #include "support/ChildProcess.h"
 #include "platform/Files.h"
+#include "platform/ServiceNotify.h"
 
 namespace ruvo::testing {
 namespace {
@@ -99,6 +103,14 @@ TEST(DriverExecutable, HelpBadOptionsAndAMissingFolder) {
   Process missing(DriverArgs(dir / "nowhere"), dir / "missing.err", name);
   EXPECT_EQ(missing.Wait(), 2);
   EXPECT_FALSE(FileExists(dir / "nowhere"));
+  // The instance name becomes a folder's name: one that would climb out is refused.
+  std::vector<std::string> climbing = DriverArgs(dir.Path());
+  climbing.insert(climbing.end(), {"--instance", "../../escaped"});
+  Process climber(climbing, dir / "climber.err", name);
+  EXPECT_EQ(climber.Wait(), 2);
+  EXPECT_NE(ReadBytes(dir / "climber.err").find("the instance name must be a file name"),
+            std::string::npos);
+  EXPECT_FALSE(FileExists(dir / "escaped"));
 }
 
 TEST(DriverExecutable, ConnectsToTheSimulatorAndNoticesWhenItGoes) {
@@ -123,6 +135,44 @@ TEST(DriverExecutable, ConnectsToTheSimulatorAndNoticesWhenItGoes) {
   EXPECT_EQ(driver.Stop(SIGINT), 0);
   EXPECT_EQ(StatusValue(status, "Stare"), "DRIVER INCHIS");
   EXPECT_EQ(StatusValue(status, "ConectatLaCasa"), "NU");
+}
+
+// What a service manager hears from a unit of Type=notify: the driver is ready once it
+// has started, says its state, that it lives, and that it stops.
+TEST(DriverExecutable, TellsTheServiceManagerItIsReadyAliveAndStopping) {
+  if (!service_notify::Available()) GTEST_SKIP() << "built without libsystemd";
+  TempFolder dir;
+  WriteBytes(dir / "XRUVODRV.INI", "[Porturi]\r\nCOM1=" + (dir / "no-such-tty") + "\r\n");
+  const std::string socketPath = dir / "notify";
+  const int listener = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  std::string heard;
+  const auto hear = [&] {
+    char buffer[512];
+    ssize_t n = 0;
+    while ((n = ::recv(listener, buffer, sizeof buffer, 0)) > 0) {
+      heard.append(buffer, static_cast<std::size_t>(n)).append("|");
+    }
+  };
+
+  ChildProcess driver;
+  ASSERT_TRUE(driver.Start(DriverArgs(dir.Path()), "/dev/null", dir / "driver.err",
+                           {"NOTIFY_SOCKET=" + socketPath,
+                            "RUVO_DRV_INSTANCE=" + UniqueInstanceName()}));
+  EXPECT_TRUE(WaitFor([&] {
+    hear();
+    return heard.find("WATCHDOG=1") != std::string::npos;
+  })) << heard << ReadBytes(dir / "driver.err");
+  EXPECT_NE(heard.find("READY=1\nSTATUS=START PROCESARE, Neconectat la casa|"), std::string::npos)
+      << heard;
+  EXPECT_EQ(driver.Stop(SIGTERM, kPatienceMs), 0);
+  hear();
+  EXPECT_NE(heard.find("STOPPING=1"), std::string::npos) << heard;
+  ::close(listener);
 }
 
 }  // namespace

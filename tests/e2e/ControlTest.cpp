@@ -3,8 +3,18 @@
 // requests, after which the driver still serves.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstddef>
+#include <cstring>
 
 
 #include "DriverRig.h"
@@ -14,6 +24,11 @@
 
 namespace ruvo::e2e {
 namespace {
+
+bool IsSocket(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+}
 
 struct CtlResult {
   int exitCode = -2;
@@ -42,7 +57,9 @@ class ControlTest : public DriverTest {
     args.insert(args.end(), command.begin(), command.end());
     ChildProcess ctl;
     CtlResult result;
-    if (!ctl.Start(args, rig.PathOf("ctl.out"), rig.PathOf("ctl.err"))) return result;
+    if (!ctl.Start(args, rig.PathOf("ctl.out"), rig.PathOf("ctl.err"), rig.Environment())) {
+      return result;
+    }
     result.exitCode = ctl.Wait(DriverRig::kAnswerMs);
     result.out = ReadBytes(rig.PathOf("ctl.out"));
     result.err = ReadBytes(rig.PathOf("ctl.err"));
@@ -58,7 +75,7 @@ class ControlTest : public DriverTest {
 
   // Raw bytes to the driver's control socket; what came back.
   std::string SendRaw(const std::string& bytes) {
-    const int fd = ConnectControlSocket(rig.Instance());
+    const int fd = ConnectControlSocket(rig.ControlSocket());
     std::string answer;
     if (fd >= 0) {
       ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -147,19 +164,121 @@ TEST_F(ControlTest, MalformedRequestsGetAClearErrorAndTheDriverServesOn) {
   EXPECT_EQ(Ctl({"status"}).exitCode, 0);
 }
 
-TEST_F(ControlTest, AnotherUserIsRefusedAndChangesNothing) {
+bool RootWithRunuser(const std::string& runuser) {
+  return ::geteuid() == 0 && ::access(runuser.c_str(), X_OK) == 0;
+}
+
+TEST_F(ControlTest, AnotherUserCannotEvenReachTheDriver) {
   const std::string runuser = "/usr/sbin/runuser";
-  if (::geteuid() != 0 || ::access(runuser.c_str(), X_OK) != 0) {
+  if (!RootWithRunuser(runuser)) {
     GTEST_SKIP() << "needs root and runuser to call as another user; ControlPeer and "
                     "ControlServerTest cover the rule";
   }
   ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
   const CtlResult foreign = Ctl({"stop"}, {runuser, "-u", "nobody", "--"});
   EXPECT_EQ(foreign.exitCode, 1);
-  EXPECT_EQ(foreign.err,
-            "Permission denied: the driver takes requests only from its own user and root\n");
+  EXPECT_EQ(foreign.err, "ruvo_drv ctl: no driver runs as instance " + rig.Instance() + "\n");
   EXPECT_EQ(rig.Status("Stare"), "START PROCESARE");
   EXPECT_EQ(Ctl({"status"}).exitCode, 0);
+}
+
+// A process of user nobody that takes, before the driver starts, every name it can: the
+// abstract socket names an older driver used, and the instance's folder with a socket
+// answering in the driver's name and a locked guard, in a runtime folder that everybody
+// may write (as a careless setup leaves it). It answers every caller "SQUATTER".
+class Squatter {
+ public:
+  Squatter(const std::string& runtimeBase, const std::string& instance) {
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(ready[0]);
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+      Squat(runtimeBase, instance, ready[1]);
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    char answer = 0;
+    ready_ = ::read(ready[0], &answer, 1) == 1 && answer == 'y';
+    ::close(ready[0]);
+  }
+  ~Squatter() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  Squatter(const Squatter&) = delete;
+  Squatter& operator=(const Squatter&) = delete;
+  bool Ready() const { return ready_; }
+
+ private:
+  static int Listen(const std::string& name, bool abstract) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + (abstract ? 1 : 0), name.data(), name.size());
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) +
+                                               (abstract ? 1 : 0) + name.size());
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
+        ::listen(fd, 8) != 0) {
+      return -1;
+    }
+    return fd;
+  }
+
+  static void Squat(const std::string& runtimeBase, const std::string& instance, int ready) {
+    const std::string folder = runtimeBase + "/ruvo-drv/" + instance;
+    ::umask(0);
+    const bool made = ::mkdir((runtimeBase + "/ruvo-drv").c_str(), 0777) == 0 &&
+                      ::mkdir(folder.c_str(), 0777) == 0;
+    const int lock = ::open((folder + "/instance.lock").c_str(), O_RDWR | O_CREAT, 0666);
+    const bool locked = lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) == 0;
+    const int guard = Listen(instance, true);
+    const int oldControl = Listen(instance + ".ctl", true);
+    const int control = Listen(folder + "/control.sock", false);
+    const char answer = made && locked && guard >= 0 && oldControl >= 0 && control >= 0 ? 'y' : 'n';
+    if (::write(ready, &answer, 1) != 1) return;
+    for (;;) {
+      pollfd listening[2] = {{oldControl, POLLIN, 0}, {control, POLLIN, 0}};
+      if (::poll(listening, 2, -1) <= 0) continue;
+      for (const pollfd& p : listening) {
+        if ((p.revents & POLLIN) == 0) continue;
+        const int client = ::accept(p.fd, nullptr, nullptr);
+        const std::string lie = "RUVOCTL 1 OK 1\nSQUATTER\n";
+        if (client >= 0 && ::send(client, lie.data(), lie.size(), MSG_NOSIGNAL) >= 0) ::close(client);
+      }
+    }
+  }
+
+  pid_t pid_ = -1;
+  bool ready_ = false;
+};
+
+TEST_F(ControlTest, NamesTakenFirstByAnotherUserChangeNothing) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  ASSERT_EQ(::chmod(rig.RuntimeBase().c_str(), 01777), 0);
+  const Squatter squatter(rig.RuntimeBase(), rig.Instance());
+  ASSERT_TRUE(squatter.Ready());
+
+  // The driver passes over the folder it does not own and starts in its working folder.
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  EXPECT_NE(rig.DriverMessages().find("belongs to another user"), std::string::npos)
+      << rig.DriverMessages();
+  EXPECT_TRUE(IsSocket(rig.PathOf(".ruvodrv-" + rig.Instance() + "/control.sock")));
+
+  // ctl passes over the squatter's socket too and reaches only the driver.
+  const CtlResult status = Ctl({"--dir", rig.Folder(), "status"});
+  EXPECT_EQ(status.exitCode, 0) << status.err;
+  EXPECT_EQ(status.out.rfind("START PROCESARE\n", 0), 0U) << status.out;
+  EXPECT_EQ(Ctl({"--dir", rig.Folder(), "stop"}).out, "STOP PROCESARE\n");
+  EXPECT_EQ(rig.Status("Stare"), "STOP PROCESARE");
+  // Without the working folder to look in, there is nothing it trusts: it says why.
+  const CtlResult lost = Ctl({"status"});
+  EXPECT_EQ(lost.exitCode, 1);
+  EXPECT_NE(lost.err.find("belongs to another user"), std::string::npos) << lost.err;
+  EXPECT_EQ(lost.out, "");
 }
 
 }  // namespace

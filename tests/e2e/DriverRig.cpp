@@ -52,11 +52,19 @@ bool DriverRig::Start() {
   return StartDriver();
 }
 
+std::vector<std::string> DriverRig::Environment() const {
+  return {"XDG_RUNTIME_DIR=" + runtime_.Path()};
+}
+
+std::string DriverRig::ControlSocket() const {
+  return runtime_.Path() + "/ruvo-drv/" + instance_ + "/control.sock";
+}
+
 bool DriverRig::StartDriver() {
   std::vector<std::string> args = {RUVO_DRV_PATH, "--dir", folder_.Path(), "--instance",
                                    instance_};
   if (!options_.window) args.insert(args.begin() + 1, "--headless");
-  std::vector<std::string> environment;
+  std::vector<std::string> environment = Environment();
   if (options_.window) environment.push_back("QT_QPA_PLATFORM=offscreen");
   driverStarted_ = driver_.Start(args, PathOf("driver.out"), PathOf("driver.err"), environment);
   if (!driverStarted_) return false;

@@ -42,6 +42,12 @@ class DriverRig {
   const std::string& Folder() const { return folder_.Path(); }
   // The driver's --instance name, which `ruvo_drv ctl` needs to find it.
   const std::string& Instance() const { return instance_; }
+  // The environment the driver runs in, which `ruvo_drv ctl` needs too: the user's runtime
+  // folder is one of the rig's own, so nothing is left in the real one.
+  std::vector<std::string> Environment() const;
+  // The driver's control socket, and the $XDG_RUNTIME_DIR it is under.
+  std::string ControlSocket() const;
+  const std::string& RuntimeBase() const { return runtime_.Path(); }
   std::string PathOf(const std::string& name) const { return folder_ / name; }
 
   // Puts a receipt file into the folder the way a careful sales application does: written
@@ -73,6 +79,7 @@ class DriverRig {
 
   RigOptions options_;
   ruvo::testing::TempFolder folder_;
+  ruvo::testing::TempFolder runtime_;  // the driver's $XDG_RUNTIME_DIR
   std::unique_ptr<SimulatedEcr> ecr1_;
   std::unique_ptr<SimulatedEcr> ecr2_;
   ChildProcess driver_;

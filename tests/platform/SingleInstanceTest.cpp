@@ -1,41 +1,52 @@
+// The run-once guard and the folder it lives in: one holder at a time, freed by a holder's
+// death however it dies, and a folder that another user could change is never taken.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/TempFolder.h"
+#include "platform/RuntimeFolder.h"
 #include "platform/SingleInstance.h"
 
 namespace ruvo {
 namespace {
 
-std::string UniqueName() { return "XRuvoDrv-test-" + std::to_string(::getpid()); }
+using testing::TempFolder;
 
-TEST(SingleInstance, OnlyOneHolderAtATimeInOneProcess) {
-  const std::string name = UniqueName();
+TEST(SingleInstance, OnlyOneHolderAtATimeAndTheFolderGoesWithTheLast) {
+  TempFolder base;
+  const std::string folder = base / "XRuvoDrv";
   {
-    SingleInstance first(name);
-    ASSERT_TRUE(first.Acquired());
-    SingleInstance second(name);
+    SingleInstance first(folder);
+    ASSERT_TRUE(first.Acquired()) << first.Problem();
+    SingleInstance second(folder);
     EXPECT_FALSE(second.Acquired());
-    SingleInstance other(name + "-other");
+    EXPECT_EQ(second.Problem(), "");  // held, not broken
+    SingleInstance other(base / "till2");
     EXPECT_TRUE(other.Acquired());
   }
-  SingleInstance afterRelease(name);
+  struct stat st {};
+  EXPECT_NE(::lstat(folder.c_str(), &st), 0) << "the lock and its folder stay after the holder";
+  SingleInstance afterRelease(folder);
   EXPECT_TRUE(afterRelease.Acquired());
 }
 
-TEST(SingleInstance, HeldByAnotherProcessUntilItDies) {
-  const std::string name = UniqueName() + "-fork";
+TEST(SingleInstance, HeldByAnotherProcessUntilItIsKilled) {
+  TempFolder base;
+  const std::string folder = base / "XRuvoDrv";
   int ready[2];
   ASSERT_EQ(::pipe(ready), 0);
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     ::close(ready[0]);
-    SingleInstance held(name);
+    SingleInstance held(folder);
     const char answer = held.Acquired() ? 'y' : 'n';
     if (::write(ready[1], &answer, 1) != 1) ::_exit(2);
     for (;;) ::pause();  // killed by the parent, never exits on its own
@@ -45,18 +56,101 @@ TEST(SingleInstance, HeldByAnotherProcessUntilItDies) {
   ASSERT_EQ(::read(ready[0], &answer, 1), 1);
   ::close(ready[0]);
   EXPECT_EQ(answer, 'y');
-
   {
-    SingleInstance second(name);
+    SingleInstance second(folder);
     EXPECT_FALSE(second.Acquired()) << "a second driver must not start while the first runs";
   }
-
-  // Killed, not exited: the kernel must free the name without the holder's help.
+  // Killed, not exited: the lock file stays, but the kernel has ended its lock.
   ASSERT_EQ(::kill(child, SIGKILL), 0);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  SingleInstance afterDeath(name);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  SingleInstance afterDeath(folder);
   EXPECT_TRUE(afterDeath.Acquired());
+}
+
+TEST(RuntimeFolder, InstanceNamesArePlainFileNames) {
+  for (const std::string& good : std::vector<std::string>{"XRuvoDrv", "ruvo-drv-till2", "a", std::string(48, 'n')}) {
+    EXPECT_TRUE(ValidInstanceName(good)) << good;
+  }
+  for (const std::string& bad : std::vector<std::string>{"", ".", "..", "../etc", "a/b", std::string(49, 'n'),
+                                std::string("a\0b", 3)}) {
+    EXPECT_FALSE(ValidInstanceName(bad)) << bad;
+  }
+  EXPECT_TRUE(RuntimeCandidates("../x", RuntimeInputs{}).empty());
+  const std::vector<RuntimeCandidate> places =
+      RuntimeCandidates("till2", RuntimeInputs{"/run/ruvo-drv", "/run/user/1000/", "/srv/pos"});
+  ASSERT_EQ(places.size(), 3U);
+  EXPECT_EQ(places[0].folder, "/run/ruvo-drv/till2");
+  EXPECT_EQ(places[1].folder, "/run/user/1000/ruvo-drv/till2");
+  EXPECT_EQ(places[2].folder, "/srv/pos/.ruvodrv-till2");
+  EXPECT_EQ(UserRuntimeBase("/run/user/7", 1000), "/run/user/7");
+  EXPECT_EQ(UserRuntimeBase("relative", 1000), "/run/user/1000");
+  EXPECT_EQ(UserRuntimeBase(nullptr, 1000), "/run/user/1000");
+}
+
+TEST(RuntimeFolder, AFolderOthersCanChangeIsPassedOverForTheNextPlace) {
+  TempFolder base;
+  const uid_t self = ::geteuid();
+  // The user's runtime folder as a careless setup leaves it: writable by everybody.
+  const std::string careless = base / "careless";
+  ASSERT_EQ(::mkdir(careless.c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(careless.c_str(), 0777), 0);
+  const std::string work = base / "work";
+  ASSERT_EQ(::mkdir(work.c_str(), 0755), 0);
+  const std::vector<RuntimeCandidate> places =
+      RuntimeCandidates("till", RuntimeInputs{base / "no-service", careless, work});
+  std::vector<std::string> skipped;
+  const std::optional<std::string> chosen = PrepareRuntimeFolder(places, self, skipped);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(*chosen, work + "/.ruvodrv-till");
+  ASSERT_EQ(skipped.size(), 1U);
+  EXPECT_EQ(skipped[0], careless + " is writable by other users");
+  struct stat st {};
+  ASSERT_EQ(::lstat(chosen->c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700U);
+
+  // The same in a sticky folder of root's, as /tmp is, would do (the temp folder is there).
+  std::string why;
+  EXPECT_TRUE(OnlyOwnerCanChange(*chosen, self, why)) << why;
+  EXPECT_FALSE(OnlyOwnerCanChange(*chosen, self + 1, why));
+  EXPECT_FALSE(OnlyOwnerCanChange("relative/path", self, why));
+  // A link in the folder's place is not followed.
+  const std::string link = base / "link";
+  ASSERT_EQ(::symlink(chosen->c_str(), link.c_str()), 0);
+  EXPECT_FALSE(OnlyOwnerCanChange(link, self, why));
+  EXPECT_EQ(why, link + " is not a folder");
+
+  // Nowhere to go: no place at all.
+  ASSERT_EQ(::chmod(work.c_str(), 0777), 0);
+  ::rmdir(chosen->c_str());
+  skipped.clear();
+  EXPECT_FALSE(PrepareRuntimeFolder(places, self, skipped).has_value());
+  EXPECT_EQ(skipped.size(), 2U);
+}
+
+TEST(RuntimeFolder, TheClientTakesTheFirstSocketItTrusts) {
+  TempFolder base;
+  const uid_t self = ::geteuid();
+  const std::string user = base / "user";
+  const std::string work = base / "work";
+  ASSERT_EQ(::mkdir(user.c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir(work.c_str(), 0700), 0);
+  const std::vector<RuntimeCandidate> places =
+      RuntimeCandidates("till", RuntimeInputs{base / "no-service", user, work});
+  std::string problem;
+  EXPECT_FALSE(FindControlPlace(places, self, problem).has_value());
+  EXPECT_EQ(problem, "") << "nothing there is not a problem, only no driver";
+
+  std::vector<std::string> skipped;
+  const std::optional<std::string> folder = PrepareRuntimeFolder(places, self, skipped);
+  ASSERT_TRUE(folder.has_value());
+  EXPECT_EQ(*folder, user + "/ruvo-drv/till");
+  // A plain file in the socket's place is no driver.
+  const std::string socket = *folder + "/" + kControlSocketFileName;
+  FILE* file = std::fopen(socket.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  std::fclose(file);
+  EXPECT_FALSE(FindControlPlace(places, self, problem).has_value());
+  EXPECT_EQ(problem, socket + " is not a socket");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -56,7 +57,19 @@ class ChildProcess {
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     std::vector<char*> envp;
-    for (char** e = environ; e != nullptr && *e != nullptr; ++e) envp.push_back(*e);
+    // An entry of extraEnvironment replaces one of the same name: getenv takes the first.
+    const auto overridden = [&extraEnvironment](const char* entry) {
+      for (const std::string& e : extraEnvironment) {
+        const std::size_t name = e.find('=') + 1;
+        if (name > 0 && std::string_view(entry).substr(0, name) == std::string_view(e).substr(0, name)) {
+          return true;
+        }
+      }
+      return false;
+    };
+    for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
+      if (!overridden(*e)) envp.push_back(*e);
+    }
     for (const std::string& e : extraEnvironment) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
     pid_ = fork();
