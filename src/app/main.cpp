@@ -3,6 +3,7 @@
 // timers are fired by a loop on the system clock (which also wakes for receipt files
 // when immediate pickup is on, and for the control socket), message boxes go to standard error, and
 // every question gets the answer of an absent operator.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include "app/Driver.h"
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
+#include "app/ServingPump.h"
 #include "app/SettingsFile.h"
 #include "app/StatusFile.h"
 #include "app/PortCheck.h"
@@ -166,7 +168,7 @@ int Run(int argc, char** argv) {
 
   InstallSignals();
   ruvo::SystemClock clock;
-  ruvo::NullEventPump pump;
+  ruvo::ServingPump pump;
 #ifdef RUVO_WITH_GUI
   std::unique_ptr<ruvo::gui::WindowedDriver> window;
   if (windowed) window = std::make_unique<ruvo::gui::WindowedDriver>(argc, argv);
@@ -188,7 +190,7 @@ int Run(int argc, char** argv) {
   ruvo::Log(ruvo::LogLevel::Info, "working folder " + folder);
   ruvo::ControlServer control(InstanceName(line), clock,
                               [&](const std::vector<std::string>& arguments) {
-                                return ruvo::RunControlCommand(driver, arguments);
+                                return ruvo::ServeControlRequest(driver, arguments);
                               });
   if (!control.Listening()) {
     ruvo::Log(ruvo::LogLevel::Warning, "no control socket (" + control.Problem() +
@@ -201,6 +203,7 @@ int Run(int argc, char** argv) {
                        {{control.Fd(), [&control] { control.ServeOne(); }}});
   }
 #endif
+  if (control.Listening()) pump.Serve([&control] { control.ServeOne(); });
   // Idle, the loop sleeps until the next tick, a receipt file, a control request or a stop
   // signal (the signals go to a descriptor from here on; one that came before is in g_stop).
   ruvo::StopSignals stopSignals;
@@ -208,7 +211,11 @@ int Run(int argc, char** argv) {
   const int arrivals = driver.ArrivalWatch().Fd();
   ruvo::RunTimerLoop(
       driver, clock, [&] { return g_stop != 0 || stopSignals.Requested(); },
-      [&](std::int64_t ms) { ruvo::WaitReadable({stopSignals.Fd(), arrivals, control.Fd()}, ms); },
+      [&](std::int64_t ms) {
+        // Requests kept for the end of the work are asked again at the next turn.
+        if (control.HasWaiting()) ms = std::min<std::int64_t>(ms, ruvo::ServingPump::kSliceMs);
+        ruvo::WaitReadable({stopSignals.Fd(), arrivals, control.Fd()}, ms);
+      },
       [&] { control.ServeOne(); });
   driver.Close();
   return 0;
