@@ -12,6 +12,7 @@
 #include "platform/ExceptionText.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "platform/ServedPause.h"
 #include "platform/TimeFormat.h"
 #include "platform/WriteProbe.h"
 #include "receipt/LegacyConversion.h"
@@ -135,7 +136,7 @@ bool ReceiptFileCycle::PickUpNext() {
     ReportException(WhatOf(std::current_exception()));
   }
   FinishFile(*name);
-  clock_.SleepMs(kPauseAfterFileMs);
+  ServedPause(clock_, *pausePump_, kPauseAfterFileMs);
   return true;
 }
 
@@ -189,7 +190,7 @@ bool ReceiptFileCycle::RefuseStrangeEntry(const std::string& name) {
   } catch (...) {
     ReportException(WhatOf(std::current_exception()));
   }
-  clock_.SleepMs(kPauseAfterFileMs);
+  ServedPause(clock_, *pausePump_, kPauseAfterFileMs);
   return true;
 }
 

@@ -185,6 +185,7 @@ int Run(int argc, char** argv) {
 
   ruvo::EcrReceiptExecution execution(driver.Context());
   ruvo::ReceiptFileCycle cycle(driver.State(), shownTo, clock, execution);
+  cycle.ServeDuringPauses(pumped);
   ruvo::ReceiptFilesOf<ruvo::ReceiptFileCycle> files(cycle);
   driver.SetReceiptFiles(files);
   ruvo::Log(ruvo::LogLevel::Info, "working folder " + folder);
@@ -200,7 +201,8 @@ int Run(int argc, char** argv) {
   if (window) {
     // The window watches the control socket beside its timers, as the loop below does.
     return window->Run(driver, &observer, &cycle.Response(), [] { return g_stop != 0; },
-                       {{control.Fd(), [&control] { control.ServeOne(); }}});
+                       {{control.Fd(), [&control] { control.ServeOne(); }, true,
+                         [&control] { return control.HasWaiting(); }}});
   }
 #endif
   if (control.Listening()) pump.Serve([&control] { control.ServeOne(); });
