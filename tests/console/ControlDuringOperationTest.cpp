@@ -166,6 +166,27 @@ TEST_F(ControlDuringOperationTest, StartWaitsForTheOperationAndRunsWhenItEnds) {
   EXPECT_FALSE(server->HasWaiting());
 }
 
+// A start that arrives while a stop lets the loop run waits for the stop to end, and then
+// runs: the driver ends started, as the last request asked.
+TEST_F(ControlDuringOperationTest, AStartArrivingDuringAStopRunsAfterIt) {
+  ASSERT_TRUE(RunControlCommand(*driver, {"start"}).ok);
+  std::unique_ptr<Request> starting;
+  bool heldDuringStop = false;
+  script.At(clock.MonotonicMs(), [&] {
+    starting = std::make_unique<Request>(instance, Lines{"start"});
+    server->ServeOne();
+    heldDuringStop = !starting->AnswerNow().has_value();
+  });
+  Request stopping(instance, {"stop"});
+  server->ServeOne();
+  ASSERT_TRUE(starting);
+  EXPECT_TRUE(heldDuringStop);
+  EXPECT_EQ(stopping.AnswerNow()->lines, Lines{"STOP PROCESARE"});
+  server->ServeOne();
+  EXPECT_EQ(starting->AnswerNow()->lines.at(0), "START PROCESARE");
+  EXPECT_TRUE(driver->State().processing);
+}
+
 TEST_F(ControlDuringOperationTest, ProcessingOnRefusesAnOperationBeforeReadingItsArguments) {
   ASSERT_TRUE(RunControlCommand(*driver, {"start"}).ok);
   for (const Lines& command : {Lines{"z-report", "extra"}, Lines{"mf-report", "--nonsense"},
