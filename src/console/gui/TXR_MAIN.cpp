@@ -316,6 +316,12 @@ void TXR_MAIN::ShowPage(const QString& page) {
   auto* settingsPages = findChild<QTabWidget*>("PageControl2");
   manualPages->setCurrentIndex(page == "Rapoarte" ? 1 : 0);
   settingsPages->setCurrentIndex(page == "Erori" ? 1 : 0);
+  // The dialogs of "Comenzi" that have pictures of their own, opened over the window.
+  if (page == "Numerar" || page == "Logo") {
+    const ManualOperation which =
+        page == "Numerar" ? ManualOperation::CashInOut : ManualOperation::LogoUpload;
+    QTimer::singleShot(0, this, [this, which] { RunManualOperation(which); });
+  }
 }
 
 // ---- timers ------------------------------------------------------------------------------

@@ -78,7 +78,8 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
   void FollowTray();
 
   // For pictures of the window (scripts/screenshot.sh): processing stopped, the window up,
-  // one page in front: "Comenzi", "Rapoarte", "Setari" or "Erori".
+  // one page in front: "Comenzi", "Rapoarte", "Setari" or "Erori"; "Numerar" and "Logo"
+  // open the cash dialog or the picture dialog over "Comenzi".
   void ShowPage(const QString& page);
 
   QSystemTrayIcon* TrayIcon() const { return tray_; }

@@ -1,9 +1,12 @@
 #include "console/gui/WindowedDriver.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdlib>
 
 #include "console/gui/QtOperator.h"
@@ -68,8 +71,16 @@ void ShowSimpleMessage(int& argc, char** argv, const std::string& text) {
 }
 
 struct WindowedDriver::Parts {
-  Parts(int& argc, char** argv) : application(argc, argv) {}
+  Parts(int& argc, char** argv) : application(argc, argv) {
+    // Qt's stock texts (the picture dialog's columns and places) in Romanian, when the
+    // system has Qt's translations; the driver's own texts are Romanian anyway.
+    if (stockTexts.load(QLocale(QLocale::Romanian), "qtbase", "_",
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+      QApplication::installTranslator(&stockTexts);
+    }
+  }
   QApplication application;
+  QTranslator stockTexts;
   QtOperator op;
   QtEventPump pump;
 };
