@@ -19,8 +19,10 @@ constexpr std::string_view kStopCommand = "5005";
 
 bool TXruvoLinux::RequestStop() {
   if (!connected_) return false;
+  // One stop per report: more clicks while it travels add nothing.
+  if (stopAsked_) return true;
   stopAsked_ = true;
-  if (!stopSent_) stopPending_ = true;
+  stopPending_ = true;
   return true;
 }
 
