@@ -37,7 +37,9 @@ for _ in $(seq 50); do [ -L "$link" ] && break; sleep 0.1; done
 sed "s|^COM1=/dev/ttyS0|COM1=$link|" examples/XRUVODRV.INI > "$work/XRUVODRV.INI"
 
 title="Ruvo_Drv vers.2.3.3"
-for page in Comenzi Rapoarte Setari Erori; do
+# The dialogs: the page that opens each and its caption.
+declare -A dialog=([Numerar]="Intrare / iesire numerar sertar" [Logo]="Deschide imagine")
+for page in Comenzi Rapoarte Setari Erori Numerar Logo; do
   RUVO_DRV_SHOW_PAGE=$page build/ruvo_drv --dir "$work" --instance "ruvo-screenshot-$$" \
     > "$work/drv.out" 2> "$work/drv.err" &
   drv=$!
@@ -47,11 +49,21 @@ for page in Comenzi Rapoarte Setari Erori; do
        grep -q "STOP PROCESARE" "$work/RUVODRV.INFO" 2>/dev/null; then break; fi
     sleep 0.1
   done
+  shown=$title
+  prefix=window
+  if [ -n "${dialog[$page]:-}" ]; then
+    shown=${dialog[$page]}
+    prefix=dialog
+    for _ in $(seq 100); do
+      xwininfo -name "$shown" 2>/dev/null | grep -q "IsViewable" && break
+      sleep 0.1
+    done
+  fi
   sleep 1
-  id=$(xwininfo -name "$title" | awk '/Window id:/ {print $4}')
+  id=$(xwininfo -name "$shown" | awk '/Window id:/ {print $4}')
   name=$(echo "$page" | tr '[:upper:]' '[:lower:]')
-  import -window "$id" "$out/window-$name.png"
-  echo "screenshot.sh: docs/window-$name.png"
+  import -window "$id" "$out/$prefix-$name.png"
+  echo "screenshot.sh: docs/$prefix-$name.png"
   kill -TERM "$drv"
   wait "$drv" || { cat "$work/drv.err" >&2; exit 1; }
   drv=""

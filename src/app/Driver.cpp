@@ -124,6 +124,9 @@ bool Driver::WriteStatusFile(bool closing) {
 
 void Driver::SetProcessing(bool on) {
   if (!on) {
+    // Held busy while it lets the window and the control socket run, so that nothing they
+    // ask for (a start, an operation) runs inside the stop.
+    FlagGuard stopping(state_.busy);
     state_.checkComEnabled = false;
     state_.jeFreeLines = -1;
     context_.pump.Pump();

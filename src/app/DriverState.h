@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/RunningOperation.h"
 #include "app/Settings.h"
 
 namespace ruvo {
@@ -45,6 +46,7 @@ struct DriverState {
   bool checkComEnabled = false;   // the connection retry timer TcheckCOM
   bool processorEnabled = false;  // the processing timer Tprocessor
   bool windowVisible = false;
+  RunningOperation operation;  // the manual operation under way, if any
 
   int jeFreeLines = -1;  // -1: not read yet
   WarningFlags warnings;

@@ -12,6 +12,7 @@
 #include "platform/ExceptionText.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "platform/ServedPause.h"
 #include "platform/TimeFormat.h"
 #include "platform/WriteProbe.h"
 #include "receipt/LegacyConversion.h"
@@ -196,7 +197,7 @@ void ReceiptFileCycle::TakeUp(const std::string& name) {
     } catch (...) {
     }
   }
-  if (pause) clock_.SleepMs(kPauseAfterFileMs);
+  if (pause) ServedPause(clock_, *pausePump_, kPauseAfterFileMs);
 }
 
 bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::string& stamp,
@@ -435,7 +436,7 @@ bool ReceiptFileCycle::RefuseStrangeEntry(const std::string& name) {
   } catch (...) {
     ReportException(WhatOf(std::current_exception()));
   }
-  clock_.SleepMs(kPauseAfterFileMs);
+  ServedPause(clock_, *pausePump_, kPauseAfterFileMs);
   return true;
 }
 

@@ -14,6 +14,7 @@
 #include "app/StrangeEntries.h"
 #include "console/Operator.h"
 #include "platform/Clock.h"
+#include "platform/EventPump.h"
 
 namespace ruvo {
 
@@ -60,6 +61,10 @@ class ReceiptFileCycle {
 
   ReceiptFileCycle(const ReceiptFileCycle&) = delete;
   ReceiptFileCycle& operator=(const ReceiptFileCycle&) = delete;
+
+  // The pause after a file serves the event loop through pump (the window repaints, the
+  // control socket answers); without one it is a plain sleep.
+  void ServeDuringPauses(IEventPump& pump) { pausePump_ = &pump; }
 
   // The file part of the processing timer's tick, called after the driver's own busy and
   // TcheckCOM guard: takes the first waiting receipt file, runs it and removes it; sets
@@ -173,6 +178,8 @@ class ReceiptFileCycle {
   std::vector<std::string> recoveryNotes_;
   std::vector<std::string> recoveryLog_;   // goes before the log of a file run again
   bool folderUnwritable_ = false;
+  NullEventPump noPump_;
+  IEventPump* pausePump_ = &noPump_;
 
   // Moves the current file's record on as the executors report their progress.
   class RecordPhases final : public IRunPhases {

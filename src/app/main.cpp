@@ -3,6 +3,7 @@
 // timers are fired by a loop on the system clock (which also wakes for receipt files
 // when immediate pickup is on, and for the control socket), message boxes go to standard error, and
 // every question gets the answer of an absent operator.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "app/Driver.h"
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
+#include "app/ServingPump.h"
 #include "app/SettingsFile.h"
 #include "app/StatusFile.h"
 #include "app/PortCheck.h"
@@ -218,7 +220,7 @@ int Run(int argc, char** argv) {
 
   InstallSignals();
   ruvo::SystemClock clock;
-  ruvo::NullEventPump pump;
+  ruvo::ServingPump pump;
 #ifdef RUVO_WITH_GUI
   std::unique_ptr<ruvo::gui::WindowedDriver> window;
   if (windowed) window = std::make_unique<ruvo::gui::WindowedDriver>(argc, argv);
@@ -238,12 +240,13 @@ int Run(int argc, char** argv) {
 
   ruvo::EcrReceiptExecution execution(driver.Context());
   ruvo::ReceiptFileCycle cycle(driver.State(), shownTo, clock, execution);
+  cycle.ServeDuringPauses(alivePump);
   ruvo::ReceiptFilesOf<ruvo::ReceiptFileCycle> files(cycle);
   driver.SetReceiptFiles(files);
   ruvo::Log(ruvo::LogLevel::Info, "working folder " + folder);
   ruvo::ControlServer control(ruvo::ControlSocketPath(*runtimeFolder), clock,
                               [&](const std::vector<std::string>& arguments) {
-                                return ruvo::RunControlCommand(driver, arguments);
+                                return ruvo::ServeControlRequest(driver, arguments);
                               });
   if (!control.Listening()) {
     ruvo::Log(ruvo::LogLevel::Warning, "no control socket (" + control.Problem() +
@@ -253,9 +256,11 @@ int Run(int argc, char** argv) {
   if (window) {
     // The window watches the control socket beside its timers, as the loop below does.
     return window->Run(driver, &observer, [] { return g_stop != 0; },
-                       {{control.Fd(), [&control] { control.ServeOne(); }}});
+                       {{control.Fd(), [&control] { control.ServeOne(); }, true,
+                         [&control] { return control.HasWaiting(); }}});
   }
 #endif
+  if (control.Listening()) pump.Serve([&control] { control.ServeOne(); });
   // Idle, the loop sleeps until the next tick, a receipt file, a control request or a stop
   // signal (the signals go to a descriptor from here on; one that came before is in g_stop).
   ruvo::StopSignals stopSignals;
@@ -264,7 +269,11 @@ int Run(int argc, char** argv) {
   const int arrivals = driver.ArrivalWatch().Fd();
   ruvo::RunTimerLoop(
       driver, clock, [&] { return g_stop != 0 || stopSignals.Requested(); },
-      [&](std::int64_t ms) { ruvo::WaitReadable({stopSignals.Fd(), arrivals, control.Fd()}, ms); },
+      [&](std::int64_t ms) {
+        // Requests kept for the end of the work are asked again at the next turn.
+        if (control.HasWaiting()) ms = std::min<std::int64_t>(ms, ruvo::ServingPump::kSliceMs);
+        ruvo::WaitReadable({stopSignals.Fd(), arrivals, control.Fd()}, ms);
+      },
       [&] {
         watchdog.Beat();
         control.ServeOne();

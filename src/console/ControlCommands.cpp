@@ -1,5 +1,6 @@
 #include "console/ControlCommands.h"
 
+#include <cstdio>
 #include <exception>
 #include <functional>
 
@@ -25,11 +26,13 @@ ControlAnswer Refused(const InputCheck& check) {
 
 // The operation on the driver's own state and ports, its messages and questions going to
 // the answer instead of the driver's own operator.
-ControlAnswer RunManual(Driver& driver, const Operation& operation) {
+// reachRunning: the operation is meant for the one under way (the report's stop).
+ControlAnswer RunManual(Driver& driver, const Operation& operation, bool reachRunning = false) {
   const DriverState& state = driver.State();
   if (state.processing) return Failed({kStopProcessingFirst});
-  // Reachable only when a window serves the socket from inside a wait of its own.
-  if (state.busy || driver.CheckingConnection()) {
+  if (state.operation.Active() && !reachRunning) return Failed({OperationInProgressText(state)});
+  // Reachable only from inside a wait of the driver's own work.
+  if (!state.operation.Active() && (state.busy || driver.CheckingConnection())) {
     return Failed({"The driver is busy; try again in a moment."});
   }
   ControlOperator op;
@@ -46,10 +49,21 @@ ControlAnswer RunManual(Driver& driver, const Operation& operation) {
   return {done, op.Shown()};
 }
 
+std::string Since(const LocalDateTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year,
+                t.hour, t.minute, t.second);
+  return text;
+}
+
 ControlAnswer Status(const Driver& driver) {
   const DriverState& state = driver.State();
   Arguments lines = {state.processing ? "START PROCESARE" : "STOP PROCESARE",
                      driver.ConnectedLabel()};
+  if (state.operation.Active()) {
+    lines.push_back(kOperationRunningLine + state.operation.name + " din " +
+                    Since(state.operation.since));
+  }
   lines.push_back(kJeFreeLinesLine + (state.jeFreeLines < 0 ? std::string(" necitit")
                                                             : std::to_string(state.jeFreeLines)));
   // The window's warning box starts with the count of free lines, told just above.
@@ -147,6 +161,25 @@ ControlAnswer Plain(Driver& driver, const Arguments& args, bool (*operation)(con
   return RunManual(driver, operation);
 }
 
+bool IsManualOperation(const std::string& command) {
+  for (const char* name : {"z-report", "x-report", "stop-report", "cancel-receipt",
+                           "close-receipt", "mf-report", "cash-in", "cash-out", "export", "logo"}) {
+    if (command == name) return true;
+  }
+  return false;
+}
+
+// "stop-report": to the running report's link when one prints, else on a link of its own.
+ControlAnswer StopReport(Driver& driver, const Arguments& args) {
+  if (args.size() != 1) return UsageError("stop-report takes no arguments");
+  const RunningOperation& running = driver.State().operation;
+  if (!running.Active()) return RunManual(driver, StopMfReport);
+  const std::string name = running.name;
+  ControlAnswer answer = RunManual(driver, StopMfReport, true);
+  if (answer.ok) answer.lines.push_back(kStopAskedLine + name);
+  return answer;
+}
+
 ControlAnswer Dispatch(Driver& driver, const Arguments& args) {
   const std::string& command = args[0];
   if (command == "status" || command == "stop" || command == "start") {
@@ -154,9 +187,13 @@ ControlAnswer Dispatch(Driver& driver, const Arguments& args) {
     if (command == "status") return Status(driver);
     return SetProcessing(driver, command == "start");
   }
+  // Whatever the arguments: with processing on, nothing of them could run.
+  if (IsManualOperation(command) && driver.State().processing) {
+    return Failed({kStopProcessingFirst});
+  }
   if (command == "z-report") return Plain(driver, args, RunZReport);
   if (command == "x-report") return Plain(driver, args, RunXReport);
-  if (command == "stop-report") return Plain(driver, args, StopMfReport);
+  if (command == "stop-report") return StopReport(driver, args);
   if (command == "cancel-receipt") return Plain(driver, args, RunReceiptCancel);
   if (command == "close-receipt") return Plain(driver, args, RunReceiptClose);
   if (command == "mf-report") return MfReport(driver, args);
@@ -177,10 +214,15 @@ std::string WithTrailingSlash(std::string folder) {
   return folder;
 }
 
-}  // namespace
+// The driver works on something that a start, a stop or a new operation must not cut into.
+bool Working(const Driver& driver) {
+  const DriverState& state = driver.State();
+  return state.busy || driver.CheckingConnection() || state.operation.Active();
+}
 
-ControlAnswer RunControlCommand(Driver& driver, const std::vector<std::string>& arguments) {
-  Arguments args = arguments;
+// The command without a --dir for this driver's own folder; an answer when there is none
+// to run.
+std::optional<ControlAnswer> WithoutDir(const Driver& driver, Arguments& args) {
   // --dir names the folder the caller means; a driver on another folder refuses, so a
   // command never reaches the wrong till.
   if (!args.empty() && args[0] == "--dir") {
@@ -191,6 +233,30 @@ ControlAnswer RunControlCommand(Driver& driver, const std::vector<std::string>& 
     args.erase(args.begin(), args.begin() + 2);
   }
   if (args.empty()) return UsageError("no command");
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<ControlAnswer> ServeControlRequest(Driver& driver,
+                                                 const std::vector<std::string>& arguments) {
+  Arguments args = arguments;
+  if (WithoutDir(driver, args)) return RunControlCommand(driver, arguments);
+  const std::string& command = args[0];
+  if (Working(driver)) {
+    const bool processing = driver.State().processing;
+    const bool startOrStop = command == "start" || command == "stop";
+    // An operation meets its own refusal at once; only one the driver's other work holds
+    // up waits, as the window's clicks do.
+    const bool heldUp = IsManualOperation(command) && !processing && !driver.State().operation.Active();
+    if (startOrStop || heldUp) return std::nullopt;
+  }
+  return RunControlCommand(driver, arguments);
+}
+
+ControlAnswer RunControlCommand(Driver& driver, const std::vector<std::string>& arguments) {
+  Arguments args = arguments;
+  if (auto refused = WithoutDir(driver, args)) return *refused;
   try {
     return Dispatch(driver, args);
   } catch (...) {

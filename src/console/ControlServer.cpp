@@ -20,14 +20,43 @@ namespace {
 class ClientConnection {
  public:
   explicit ClientConnection(int fd) : fd_(fd) {}
-  ~ClientConnection() { ::close(fd_); }
+  ~ClientConnection() {
+    if (fd_ >= 0) ::close(fd_);
+  }
   ClientConnection(const ClientConnection&) = delete;
   ClientConnection& operator=(const ClientConnection&) = delete;
   int Fd() const { return fd_; }
+  // The connection stays open; the caller owns the descriptor from now on.
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
 
  private:
   int fd_;
 };
+
+// Counts a ServeOne in progress, on every way out.
+class Nesting {
+ public:
+  explicit Nesting(int& depth) : depth_(depth) { ++depth_; }
+  ~Nesting() { --depth_; }
+  Nesting(const Nesting&) = delete;
+  Nesting& operator=(const Nesting&) = delete;
+
+ private:
+  int& depth_;
+};
+
+// A client that closed its connection while its request waited: nobody would hear the
+// answer, so the request is not run. (A client that is only done sending still listens.)
+bool ClientGone(int fd) {
+  pollfd client{fd, POLLIN, 0};
+  return ::poll(&client, 1, 0) > 0 && (client.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+const std::string kBusy = "The driver is busy; try again in a moment.";
 
 // Between two looks at a silent client; short beside the deadlines.
 constexpr std::int64_t kPollMs = 10;
@@ -106,29 +135,61 @@ ControlServer::ControlServer(const std::string& path, IClock& clock, Handler han
 }
 
 ControlServer::~ControlServer() {
+  for (const Waiting& waiting : waiting_) ::close(waiting.fd);
   if (fd_ >= 0) ::close(fd_);
   if (!path_.empty()) ::unlink(path_.c_str());
 }
 
 void ControlServer::ServeOne() {
-  if (fd_ < 0 || serving_) return;
+  if (fd_ < 0 || depth_ >= kMaxNesting) return;
+  const Nesting nesting(depth_);
+  RetryWaiting();
   // Asked first: accept4 makes (and throws away) a whole socket even when nobody is
   // waiting, which is most of what an idle driver spends at a tick.
   pollfd waiting{fd_, POLLIN, 0};
   if (::poll(&waiting, 1, 0) <= 0) return;
   const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   if (client < 0) return;
-  serving_ = true;
   try {
     Serve(client);
   } catch (...) {
-    // The connection is closed below; the driver goes on.
+    // The connection is closed by now; the driver goes on.
   }
-  serving_ = false;
+}
+
+void ControlServer::RetryWaiting() {
+  // Each waiting request is asked once per call; a nested call (from a wait inside one of
+  // them) sees only those not taken yet.
+  for (std::size_t turns = waiting_.size(); turns > 0 && !waiting_.empty(); --turns) {
+    Waiting next = std::move(waiting_.front());
+    waiting_.pop_front();
+    if (ClientGone(next.fd)) {
+      ::close(next.fd);
+      continue;
+    }
+    try {
+      AnswerOrKeep(next.fd, std::move(next.arguments));
+    } catch (...) {
+      // AnswerOrKeep closed or kept the descriptor; the driver goes on.
+    }
+  }
+}
+
+void ControlServer::AnswerOrKeep(int client, std::vector<std::string> arguments) {
+  ClientConnection connection(client);
+  std::optional<ControlAnswer> answer = handler_(arguments);
+  if (!answer) {
+    if (waiting_.size() < kMaxWaiting) {
+      waiting_.push_back(Waiting{connection.Release(), std::move(arguments)});
+      return;
+    }
+    answer = Failed({kBusy});
+  }
+  WriteAnswer(client, *answer);
 }
 
 void ControlServer::Serve(int client) {
-  const ClientConnection connection(client);
+  ClientConnection connection(client);
   ucred peer{};
   socklen_t size = sizeof peer;
   if (::getsockopt(client, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
@@ -147,7 +208,7 @@ void ControlServer::Serve(int client) {
                                           std::to_string(kMaxRequestBytes) + " bytes"
                                     : "Malformed request: truncated"}));
   } else {
-    WriteAnswer(client, handler_(parse.arguments));
+    AnswerOrKeep(connection.Release(), parse.arguments);
   }
 }
 

@@ -2,7 +2,9 @@
 
 #include <sys/types.h>
 
+#include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,13 +31,26 @@ bool ControlPeerAllowed(uid_t peer, uid_t ownUser);
 // read with a deadline (a client that stalls is dropped), handed to the handler, and its
 // answer written back; the connection is then closed. A malformed request is answered
 // with an error and never reaches the handler.
+//
+// ServeOne is also called from inside the driver's waits (an operation's ECR wait, the
+// pause after a file), also while a request of its own runs, so that a request arriving
+// meanwhile is answered then: the handler answers at once, or says that the request must
+// wait for the work in progress to end. Such a client is kept, its connection open, and
+// the handler is asked again at every later ServeOne until it answers.
 class ControlServer {
  public:
-  using Handler = std::function<ControlAnswer(const std::vector<std::string>& arguments)>;
+  // An answer now, or nullopt: not while the driver works; ask again later.
+  using Handler =
+      std::function<std::optional<ControlAnswer>(const std::vector<std::string>& arguments)>;
 
   // How long a client may take to send its request, and to take its answer.
   static constexpr std::int64_t kRequestDeadlineMs = 2000;
   static constexpr std::int64_t kAnswerDeadlineMs = 2000;
+  // Requests served inside requests, at most: each one nested runs inside a wait of the one
+  // around it.
+  static constexpr int kMaxNesting = 3;
+  // Requests kept waiting for the work in progress, at most; more are refused as busy.
+  static constexpr std::size_t kMaxWaiting = 8;
 
   // Listens on a socket at path (mode 0600), in place of one a killed driver left: the
   // caller holds the instance's guard. Listening() tells whether that worked, Problem()
@@ -50,12 +65,23 @@ class ControlServer {
   // The listening descriptor (non-blocking) to watch for readability; -1 when none.
   int Fd() const { return fd_; }
 
-  // Serves one waiting client, if there is one; returns at once otherwise. A call made
-  // while a request is being served (from a wait inside it) does nothing.
+  // Asks the handler again for the requests kept waiting, then serves one new client, if
+  // there is one; returns at once otherwise.
   void ServeOne();
+  // Requests are kept waiting: whoever runs the loop calls ServeOne again soon, also when
+  // the descriptor stays quiet.
+  bool HasWaiting() const { return !waiting_.empty(); }
 
  private:
+  struct Waiting {
+    int fd;
+    std::vector<std::string> arguments;
+  };
+
   void Serve(int client);
+  void RetryWaiting();
+  // Answers now, or keeps the client (whose descriptor it then owns) waiting.
+  void AnswerOrKeep(int client, std::vector<std::string> arguments);
   bool ReadRequest(int client, std::string& received);
   void WriteAnswer(int client, const ControlAnswer& answer);
 
@@ -64,7 +90,8 @@ class ControlServer {
   int fd_ = -1;
   std::string path_;
   std::string problem_;
-  bool serving_ = false;
+  int depth_ = 0;
+  std::deque<Waiting> waiting_;
 };
 
 }  // namespace ruvo

@@ -1,5 +1,6 @@
 // "Raport zilnic" (Z) and "Raport X".
 #include "console/ManualOperations.h"
+#include "platform/ServedPause.h"
 
 namespace ruvo {
 
@@ -19,13 +20,19 @@ bool RunDailyReport(const ConsoleContext& context, const OperationKind& kind,
       ShowOperationFailure(context, kCheckFailedMessage + check.error);
       return false;
     }
+    // A stop asked for during the check: the report is not started at all.
+    if (link.StopRequested()) {
+      link.SetError(TXruvoLinux::kErrInterrupted);
+      ShowOperationFailure(context, failureMessage + link.LastError());
+      return false;
+    }
     if (!(link.*print)()) {
       ShowOperationFailure(context, failureMessage + link.LastError());
       return false;
     }
     return true;
   });
-  context.driver.clock.SleepMs(kPauseBeforeDiscardMs);
+  ServedPause(context.driver.clock, context.driver.pump, kPauseBeforeDiscardMs);
   return printed;
 }
 

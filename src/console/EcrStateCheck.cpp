@@ -52,8 +52,10 @@ bool IsPaidState(const std::string& state) { return state == "5" || state == "6"
 
 }  // namespace
 
-bool ResolveOpenReceipt(TXruvoLinux& link, std::optional<std::string>& finishedReceipt) {
+bool ResolveOpenReceipt(TXruvoLinux& link, std::optional<std::string>& finishedReceipt,
+                        bool numberWanted) {
   if (!link.ReadReceiptState()) return false;
+  if (IsPaidState(link.ReceiptStateText()) && !numberWanted) return link.PartialCut(0);
   if (IsPaidState(link.ReceiptStateText())) {
     // The receipt's number is asked for before the cut, while it is still the current one,
     // so that the sales application can be told which receipt was finished for it.
@@ -93,7 +95,8 @@ EcrCheckResult CheckEcrState(TXruvoLinux& link, EcrCheckKind kind, const EcrChec
   if (kind == EcrCheckKind::Cancel) {
     if (!link.StatusFiscalReceiptOpen()) return Refuse(context, kNoReceiptInProgressError);
   } else if (link.StatusFiscalReceiptOpen()) {
-    if (!ResolveOpenReceipt(link, result.autoFinishedReceipt)) {
+    // Only a receipt file's answer names the receipt finished for it.
+    if (!ResolveOpenReceipt(link, result.autoFinishedReceipt, kind != EcrCheckKind::Report)) {
       return Refuse(context, kReceiptInProgressError);
     }
   } else if (link.StatusNonFiscalReceiptOpen()) {

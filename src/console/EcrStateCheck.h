@@ -47,6 +47,9 @@ EcrCheckResult CheckEcrState(TXruvoLinux& link, EcrCheckKind kind, const EcrChec
 // Clears a fiscal receipt left open in the ECR: a paid one is finished with a cut (its
 // number, when the ECR tells it, goes into finishedReceipt), any other is cancelled and
 // the paper cut. True when the ECR has no receipt open any more.
-bool ResolveOpenReceipt(TXruvoLinux& link, std::optional<std::string>& finishedReceipt);
+// finishedReceipt is filled only when wanted: asking for the number costs a "1112" that a
+// report, which tells nobody about the receipt, does not send.
+bool ResolveOpenReceipt(TXruvoLinux& link, std::optional<std::string>& finishedReceipt,
+                        bool numberWanted = true);
 
 }  // namespace ruvo

@@ -135,6 +135,13 @@ bool RunMfReport(const ConsoleContext& context, const MfReportRequest& request) 
 }
 
 bool StopMfReport(const ConsoleContext& context) {
+  const RunningOperation& running = context.state.operation;
+  if (running.Active()) {
+    // The running report holds the port; the stop travels on its link.
+    if (running.report && running.link != nullptr && running.link->RequestStop()) return true;
+    ShowOperationInProgress(context);
+    return false;
+  }
   return RunOperation(context, kStopReportOperation, [&](TXruvoLinux& link) {
     if (link.StopReport(true)) return true;
     ShowOperationFailure(context, "Eroare la intreruperea raportului !\r" + link.LastError());

@@ -69,6 +69,36 @@ class LoggedRefusal final : public IResponseWriter {
   }
 };
 
+// Tells the state which operation holds the ECR, from its start to its end on every path.
+class OperationScope {
+ public:
+  OperationScope(const ConsoleContext& context, const OperationKind& kind)
+      : operation_(context.state.operation) {
+    operation_ = RunningOperation{kind.title.empty() ? kind.word : kind.title,
+                                  context.driver.clock.Now(), kind.report, nullptr};
+  }
+  ~OperationScope() { operation_ = RunningOperation{}; }
+  OperationScope(const OperationScope&) = delete;
+  OperationScope& operator=(const OperationScope&) = delete;
+
+ private:
+  RunningOperation& operation_;
+};
+
+// Lends the running operation its link while the body runs, so a stop can reach it.
+class LinkLoan {
+ public:
+  LinkLoan(RunningOperation& operation, TXruvoLinux& link) : operation_(operation) {
+    operation_.link = &link;
+  }
+  ~LinkLoan() { operation_.link = nullptr; }
+  LinkLoan(const LinkLoan&) = delete;
+  LinkLoan& operator=(const LinkLoan&) = delete;
+
+ private:
+  RunningOperation& operation_;
+};
+
 bool OpenAndRun(const ConsoleContext& context, TXruvoLinux& link,
                 const std::function<bool(TXruvoLinux&)>& body) {
   if (!link.OpenPort(context.state.settings.port)) {
@@ -78,6 +108,7 @@ bool OpenAndRun(const ConsoleContext& context, TXruvoLinux& link,
     ShowOperationFailure(context, kPortNotOpenMessage + link.LastError());
     return false;
   }
+  const LinkLoan loan(context.state.operation, link);
   return body(link);
 }
 
@@ -85,6 +116,16 @@ bool OpenAndRun(const ConsoleContext& context, TXruvoLinux& link,
 
 void ShowOperationFailure(const ConsoleContext& context, const std::string& text) {
   context.driver.op.RomMessageDlg(text, kOperationErrorCaption, MsgKind::Warning, MsgButtons::Ok);
+}
+
+std::string OperationInProgressText(const DriverState& state) {
+  if (!state.operation.Active()) return "";
+  return kOperationInProgress + state.operation.name;
+}
+
+void ShowOperationInProgress(const ConsoleContext& context) {
+  context.driver.op.RomMessageDlg(OperationInProgressText(context.state), kWarningCaption,
+                                  MsgKind::Warning, MsgButtons::Ok);
 }
 
 void ShowPlainMessage(const ConsoleContext& context, const std::string& text) {
@@ -111,6 +152,14 @@ EcrCheckResult CheckEcrStateFor(const ConsoleContext& context, TXruvoLinux& link
 
 bool RunOperation(const ConsoleContext& context, const OperationKind& kind,
                   const std::function<bool(TXruvoLinux&)>& body) {
+  if (context.state.operation.Active()) {
+    try {
+      ShowOperationInProgress(context);
+    } catch (...) {
+    }
+    return false;
+  }
+  const OperationScope running(context, kind);
   std::exception_ptr failure;
   bool result = false;
   try {

@@ -26,27 +26,37 @@ struct OperationKind {
   bool historyCopy = false;  // a second copy of the log in History/ when "History" is on
   // With "MesajLaListareItem" on, the line count of the log is told before each copy.
   bool announceLogSave = false;
+  std::string title;    // how a refusal or a status names it while it runs
+  bool report = false;  // a printing report that "Stop raport" may stop
   // Refused while the run of a receipt file is interrupted and unsettled: the recovery
   // asks the ECR what became of that file's receipt, and a report, a cancel or a close
   // in between would make it print the sale twice or answer a cancelled one "0 OK".
   bool waitsForInterruptedRun = true;
 };
 
-inline const OperationKind kZReportOperation{"RapZ", true, OperationLogPlace::LogFolder, false};
-inline const OperationKind kXReportOperation{"RapX", true, OperationLogPlace::LogFolder, false};
-inline const OperationKind kMfReportOperation{"RapMF", false, OperationLogPlace::CurrentFolder,
-                                              false};
-inline const OperationKind kCancelOperation{"ANULARE", true, OperationLogPlace::LogFolder, true};
-inline const OperationKind kCloseOperation{"INCHIDEREBON", true, OperationLogPlace::LogFolder,
-                                           true, true};
+inline const OperationKind kZReportOperation{
+    "RapZ", true, OperationLogPlace::LogFolder, false, false, "Raport zilnic", true};
+inline const OperationKind kXReportOperation{
+    "RapX", true, OperationLogPlace::LogFolder, false, false, "Raport X", true};
+inline const OperationKind kMfReportOperation{
+    "RapMF", false, OperationLogPlace::CurrentFolder, false, false, "Raport MF/JE", true};
+inline const OperationKind kCancelOperation{
+    "ANULARE", true, OperationLogPlace::LogFolder, true, false, "Anulare bon"};
+inline const OperationKind kCloseOperation{
+    "INCHIDEREBON", true, OperationLogPlace::LogFolder, true, true, "Inchidere bon"};
 inline const OperationKind kCashOperation{"InOutNumerar", false, OperationLogPlace::CurrentFolder,
-                                          false};
-inline const OperationKind kLogoOperation{"LoadBMP", false, OperationLogPlace::LogFolder, false};
-inline const OperationKind kExportOperation{"ExportXML", false, OperationLogPlace::CurrentFolder,
-                                            false};
+                                          false, false, "Intrare/Iesire numerar sertar"};
+inline const OperationKind kLogoOperation{
+    "LoadBMP", false, OperationLogPlace::LogFolder, false, false, "Incarcare logo grafic"};
+inline const OperationKind kExportOperation{
+    "ExportXML", false, OperationLogPlace::CurrentFolder, false, false, "Export XML"};
 // Only stops what the ECR prints now; it starts nothing.
-inline const OperationKind kStopReportOperation{"", false, OperationLogPlace::None, false, false,
-                                                false};
+inline const OperationKind kStopReportOperation{
+    "", false, OperationLogPlace::None, false, false, "Stop raport", false, false};
+
+// The refusal of a second operation while one runs: the prefix and the running one's title.
+inline const std::string kOperationInProgress = "O operatie este in curs: ";
+inline const std::string kWarningCaption = "Atentie";
 
 inline const std::string kPortNotOpenMessage = "Nu pot deschide portul serial !\r";
 // The refusal of an operation while a receipt file's interrupted run waits; the file's
@@ -77,6 +87,9 @@ struct ConsoleContext {
 // from the body included. Returns the body's result; false when the port did not open.
 // An exception never leaves: it is shown in the default error box once the port is
 // closed, and the result is false.
+// One operation at a time: while one runs (this is called from its wait), a second one is
+// refused with "O operatie este in curs: ..." and nothing is opened. The running one is
+// told in the state's `operation`, with its link while the port is open.
 bool RunOperation(const ConsoleContext& context, const OperationKind& kind,
                   const std::function<bool(TXruvoLinux&)>& body);
 
@@ -87,6 +100,11 @@ bool RefusedForInterruptedRun(const ConsoleContext& context);
 
 // The failure message of an operation: caption "Eroare", warning kind, OK.
 void ShowOperationFailure(const ConsoleContext& context, const std::string& text);
+
+// "O operatie este in curs: " + the running operation's title; empty when none runs.
+std::string OperationInProgressText(const DriverState& state);
+// Shows it (caption "Atentie", warning kind, OK).
+void ShowOperationInProgress(const ConsoleContext& context);
 
 // A plain diagnostic message, with the program's title as its caption.
 void ShowPlainMessage(const ConsoleContext& context, const std::string& text);

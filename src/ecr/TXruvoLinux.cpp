@@ -195,6 +195,7 @@ int TXruvoLinux::SendCommand(const std::string& commandText) {
     }
     while (!answerComplete_ && !timedOut_) {
       WaitSlice();
+      if (stopPending_ && !answerComplete_) SendStopFrame();
       if (timedOut_ && !StatusPoll()) RestartTimer();
     }
     if (FirstRxByte() == kNak) {
@@ -219,6 +220,7 @@ int TXruvoLinux::SendCommand(const std::string& commandText) {
       result = DecimalIntOr(std::string_view(lastAnswer_).substr(3, 2), kErrNak);
     }
   }
+  if (stopSent_) ReadStopAnswer();
   return result;
 }
 
@@ -326,6 +328,10 @@ std::int64_t TXruvoLinux::LineHoldUs(std::int64_t maxUs) const {
 
 void TXruvoLinux::ComRxChar(const std::uint8_t* data, std::size_t count) {
   LogBytes(kReceivedLabel, data, count);
+  StoreRx(data, count);
+}
+
+void TXruvoLinux::StoreRx(const std::uint8_t* data, std::size_t count) {
   if (pollActive_) {
     const std::size_t room = kPollBufferSize - pollCount_;
     const std::size_t stored = std::min(count, room);
@@ -369,6 +375,7 @@ void TXruvoLinux::ComRxChar(const std::uint8_t* data, std::size_t count) {
   if (answerComplete_) return;
   const std::size_t end = FindAnswerEnd(rx, oldCount, static_cast<std::size_t>(rxCount_));
   if (end > 0) {
+    if (stopSent_) KeepStopCarry(end);
     std::memset(rxBuffer_.data() + end, 0, static_cast<std::size_t>(rxCount_) - end);
     rxCount_ = static_cast<std::int32_t>(end);
     answerComplete_ = true;

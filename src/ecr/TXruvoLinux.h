@@ -60,6 +60,8 @@ class TXruvoLinux {
   static constexpr int kErrNak = 8047;
   static constexpr int kErrTimeOut = 8048;
   static constexpr int kErrExtended = 99;
+  // The ECR's answer to a command that "5005" stopped.
+  static constexpr int kErrInterrupted = 26;
 
   // Labels of the log lines.
   static constexpr std::string_view kSentLabel = "-Calculator : ";
@@ -106,6 +108,18 @@ class TXruvoLinux {
   void LogLine(std::string_view text);
   void LogCommand(const std::string& commandText) { LogLine(std::string(kSentLabel) + commandText); }
   void LogResult(int result, std::string_view label = kResultLabel);
+
+  // --- Stopping a report from outside its wait -------------------------------------------
+  // Asks the report this link prints to stop: "5005" goes out at the next slice of the
+  // command being waited for (or of the next command's wait), without waiting its turn,
+  // and its answer is read after that command's own, which the ECR then ends with error
+  // 26. Called from the event pump during the wait (a click, a control request). False
+  // when the port is not open.
+  bool RequestStop();
+  // A stop was asked for: a report not sent yet must not be sent.
+  bool StopRequested() const { return stopAsked_; }
+  // A pause that keeps the event loop served (the window, the control socket).
+  void Pause(std::int64_t ms);
 
   // --- Errors ---------------------------------------------------------------------------
   // Rebuilds LastError ("code;message") and the three flags. Code 99 asks the ECR for its
@@ -319,6 +333,14 @@ class TXruvoLinux {
   void ClearReceive();
   // Room for count more received bytes, within kRxBufferSize: how many of them fit.
   std::size_t MakeRxRoom(std::size_t count);
+  // The stop's frame, at a slice of SendCommand's wait; then its answer, once the answer
+  // of the command waited for has come.
+  void SendStopFrame();
+  void ReadStopAnswer();
+  // Keeps what followed the first answer in a piece, when a stop's answer is still to come.
+  void KeepStopCarry(std::size_t end);
+  // ComRxChar without the log line (bytes already logged when they arrived).
+  void StoreRx(const std::uint8_t* data, std::size_t count);
   // One slice of waiting: read what arrives, check the timer, let the UI breathe.
   void WaitSlice();
   // One read from the port; 0 when nothing came within timeoutMs (or the port failed).
@@ -405,6 +427,10 @@ class TXruvoLinux {
   bool errorZReportDue_ = false;
   bool errorPaperOut_ = false;
   bool closeAckTimedOut_ = false;
+  bool stopAsked_ = false;    // RequestStop was called
+  bool stopPending_ = false;  // its frame has not gone out yet
+  bool stopSent_ = false;     // its frame went out; its answer is still to be read
+  std::string stopCarry_;     // bytes that came after the waited answer, in the same piece
   bool extendedQueryRunning_ = false;
   std::int32_t longTimeOut_ = 0;
   std::vector<std::string> exchangeLog_;

@@ -71,7 +71,7 @@ bool WaitUntilReady(TXruvoLinux& link, IClock& clock, std::int64_t startMs) {
   for (;;) {
     std::string answer;
     const bool ready = link.ReadDocumentState(answer) && answer.compare(0, 5, "00000") == 0;
-    clock.SleepMs(kExportPollPauseMs);
+    link.Pause(kExportPollPauseMs);
     if (ready) return true;
     if (clock.MonotonicMs() - startMs > kExportReadyLimitMs) return false;
   }
@@ -172,7 +172,7 @@ ExportTransferResult TransferMonthlyExport(TXruvoLinux& link, IClock& clock,
   const WaitMarker marker(workingFolder, request.busyMarker);
   ExportTransferResult result;
 
-  clock.SleepMs(kExportSettleMs);
+  link.Pause(kExportSettleMs);
   const std::int64_t pollStartMs = clock.MonotonicMs();
 
   std::string series;

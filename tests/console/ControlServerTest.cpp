@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,42 @@ TEST_F(ControlServerTest, ARequestFromAnotherUserIsRefused) {
             "RUVOCTL 1 FAIL 1\nPermission denied: the driver takes requests only from its own "
             "user and root\n");
   EXPECT_TRUE(handled.empty());
+}
+
+// A request the handler holds for later keeps its client waiting, is asked again at every
+// ServeOne, and is answered once the handler takes it; one whose client has gone is not run.
+TEST(ControlServerWaiting, HeldRequestsAreAnsweredLaterOrDroppedWhenTheirClientHasGone) {
+  const std::string instance = UniqueInstance();
+  VirtualClock clock;
+  bool working = true;
+  std::vector<std::string> ran;
+  ControlServer server(instance, clock, [&](const Lines& arguments) -> std::optional<ControlAnswer> {
+    if (working && arguments[0] != "status") return std::nullopt;
+    ran.push_back(arguments[0]);
+    return Succeeded({"done " + arguments[0]});
+  });
+  ASSERT_TRUE(server.Listening()) << server.Problem();
+
+  Client kept(instance);
+  kept.Send(EncodeRequest({"stop"}));
+  server.ServeOne();
+  {
+    Client gone(instance);
+    gone.Send(EncodeRequest({"start"}));
+    server.ServeOne();
+  }
+  Client status(instance);
+  status.Send(EncodeRequest({"status"}));
+  server.ServeOne();
+  EXPECT_EQ(status.Answer(), "RUVOCTL 1 OK 1\ndone status\n") << "answered past the held ones";
+  EXPECT_TRUE(server.HasWaiting());
+  EXPECT_EQ(ran, Lines{"status"});
+
+  working = false;
+  server.ServeOne();
+  EXPECT_EQ(kept.Answer(), "RUVOCTL 1 OK 1\ndone stop\n");
+  EXPECT_EQ(ran, (Lines{"status", "stop"})) << "the start of a client that left is not run";
+  EXPECT_FALSE(server.HasWaiting());
 }
 
 }  // namespace

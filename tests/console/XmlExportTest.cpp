@@ -10,6 +10,7 @@
 #include "console/XmlExport.h"
 #include "support/ConsoleRig.h"
 #include "support/FileBytes.h"
+#include "support/ScriptedPump.h"
 
 namespace ruvo {
 namespace {
@@ -141,6 +142,19 @@ TEST_F(XmlExportTest, ArchiveThatCannotBeSavedIsToldAndTheEcrsExportIsClosed) {
   EXPECT_EQ(op.errors, Texts{"Nu pot salva fisierul " + state.workingFolder + "ExportXML/202604_" +
                              kSeries + ".ZIP"});
   EXPECT_TRUE(op.boxes.empty());
+}
+
+// The seven seconds before the first readiness poll, and the polls' pauses, keep the
+// window and the control socket served: something asked at 3 s is taken at 3 s.
+TEST_F(XmlExportTest, TheWaitsBeforeTheArchiveServeTheEventLoop) {
+  testing::ScriptedPump script(clock, 100);
+  std::int64_t servedAt = -1;
+  const std::int64_t start = clock.MonotonicMs();
+  script.At(start + 3'000, [&] { servedAt = clock.MonotonicMs() - start; });
+  const ConsoleContext context{DriverContext{clock, script, op, ports}, state};
+  EXPECT_TRUE(ExportXml(context, Request("2026", "09", ExportType::R, false)));
+  ASSERT_GE(servedAt, 3'000);
+  EXPECT_LT(servedAt, 3'200);
 }
 
 class XmlExportNeverReadyTest : public XmlExportTest {

@@ -21,6 +21,7 @@
 #include "E2eFiles.h"
 #include "console/ControlServer.h"
 #include "platform/Files.h"
+#include "support/ChildProcess.h"
 
 namespace ruvo::e2e {
 namespace {
@@ -156,6 +157,11 @@ TEST_F(ControlTest, MalformedRequestsGetAClearErrorAndTheDriverServesOn) {
   }
   EXPECT_EQ(SendRaw(EncodeRequest({"frobnicate"})),
             "RUVOCTL 1 FAIL 2\nunknown command: frobnicate\nSee: ruvo_drv --help\n");
+  // While processing runs an operation is refused before its arguments are looked at.
+  const CtlResult processing = Ctl({"cash-in", "1,2,3"});
+  EXPECT_EQ(processing.exitCode, 1);
+  EXPECT_EQ(processing.err, "Opriti procesarea: ruvo_drv ctl stop\n");
+  EXPECT_EQ(Ctl({"stop"}).exitCode, 0);
   const CtlResult badNumber = Ctl({"cash-in", "1,2,3"});
   EXPECT_EQ(badNumber.exitCode, 1);
   EXPECT_EQ(badNumber.err, "[Eroare] Suma eronata !\n");
@@ -279,6 +285,62 @@ TEST_F(ControlTest, NamesTakenFirstByAnotherUserChangeNothing) {
   EXPECT_EQ(lost.exitCode, 1);
   EXPECT_NE(lost.err.find("belongs to another user"), std::string::npos) << lost.err;
   EXPECT_EQ(lost.out, "");
+}
+
+RigOptions PrintingLong() {
+  RigOptions options;
+  options.simArgs = {"--z", "10", "--report-ms", "30000"};
+  return options;
+}
+
+// A Z report of 30 seconds started by one `ctl`: meanwhile another `ctl` gets its status at
+// once, a second Z is refused, and stop-report ends the report.
+TEST(ControlDuringReport, StatusRefusalAndStopWhileAReportPrints) {
+  DriverRig rig(PrintingLong());
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  const auto ctl = [&rig](const std::vector<std::string>& command, const std::string& name,
+                          ChildProcess& process) {
+    std::vector<std::string> args = {RUVO_DRV_PATH, "ctl", "--instance", rig.Instance()};
+    args.insert(args.end(), command.begin(), command.end());
+    return process.Start(args, rig.PathOf(name + ".out"), rig.PathOf(name + ".err"),
+                         rig.Environment());
+  };
+  const auto run = [&](const std::vector<std::string>& command, const std::string& name) {
+    ChildProcess process;
+    CtlResult result;
+    if (!ctl(command, name, process)) return result;
+    result.exitCode = process.Wait(DriverRig::kAnswerMs);
+    result.out = ReadBytes(rig.PathOf(name + ".out"));
+    result.err = ReadBytes(rig.PathOf(name + ".err"));
+    return result;
+  };
+  ASSERT_EQ(run({"stop"}, "stop").exitCode, 0);
+
+  ChildProcess report;
+  ASSERT_TRUE(ctl({"z-report"}, "report", report));
+  CtlResult status;
+  for (int tries = 0; tries < 100; ++tries) {
+    status = run({"status"}, "status");
+    if (status.out.find("Operatie in curs: ") != std::string::npos) break;
+    ::usleep(50'000);
+  }
+  EXPECT_EQ(status.exitCode, 0);
+  EXPECT_NE(status.out.find("Operatie in curs: Raport zilnic din "), std::string::npos) << status.out;
+  EXPECT_TRUE(report.Running()) << "answered during the report, not after it";
+
+  const CtlResult second = run({"z-report"}, "second");
+  EXPECT_EQ(second.exitCode, 1);
+  EXPECT_EQ(second.err, "O operatie este in curs: Raport zilnic\n");
+  EXPECT_TRUE(report.Running());
+
+  const CtlResult stop = run({"stop-report"}, "stop-report");
+  EXPECT_EQ(stop.exitCode, 0) << stop.err;
+  EXPECT_EQ(stop.out, "Oprire ceruta raportului in curs: Raport zilnic\n");
+  EXPECT_EQ(report.Wait(DriverRig::kAnswerMs), 1) << "the report ended interrupted";
+  EXPECT_NE(ReadBytes(rig.PathOf("report.err")).find("26;Operatie intrerupta de utilizator"),
+            std::string::npos);
+  EXPECT_NE(rig.Ecr().Paper().find("RAPORT INTRERUPT"), std::string::npos);
+  EXPECT_EQ(run({"status"}, "after").out.find("Operatie in curs"), std::string::npos);
 }
 
 }  // namespace

@@ -152,18 +152,30 @@ TEST(MainWindow, CloseBoxPutsTheWindowAwayWithoutEndingTheDriver) {
     withTray.window.Start();
     EXPECT_FALSE(withTray.window.isVisible()) << "starts hidden in the tray";
     ASSERT_NE(withTray.window.TrayIcon(), nullptr);
-    EXPECT_EQ(withTray.window.TrayIcon()->contextMenu(), withTray.window.MessPopup());
     EXPECT_EQ(withTray.window.TrayIcon()->toolTip(), "Ruvo_Drv vers.2.3.3");
+    EXPECT_FALSE(withTray.window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint))
+        << "with a tray the window goes there, not onto the task bar";
     withTray.window.show();
     withTray.window.close();
     EXPECT_FALSE(withTray.window.isVisible());
     EXPECT_FALSE(withTray.driver.Closed());
+
+    // A right click hides a shown window; on a hidden one it opens the menu.
+    withTray.window.show();
+    emit withTray.window.TrayIcon()->activated(QSystemTrayIcon::Context);
+    EXPECT_FALSE(withTray.window.isVisible());
+    EXPECT_FALSE(withTray.window.MessPopup()->isVisible());
+    emit withTray.window.TrayIcon()->activated(QSystemTrayIcon::Context);
+    EXPECT_TRUE(withTray.window.MessPopup()->isVisible());
+    withTray.window.MessPopup()->close();
+    EXPECT_FALSE(withTray.window.isVisible());
   }
   {
     WindowBench noTray(false);
     noTray.window.Start();
     EXPECT_TRUE(noTray.window.isVisible()) << "no tray: the window is the way in";
     EXPECT_EQ(noTray.window.TrayIcon(), nullptr);
+    EXPECT_TRUE(noTray.window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     noTray.window.close();
     EXPECT_TRUE(noTray.window.isVisible());
     EXPECT_TRUE(noTray.window.isMinimized());

@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFileDialog>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -106,7 +108,20 @@ TEST(ManualOperationsWindow, TheLogoChosenInThePictureDialogGoesInPiecesUnderThe
       return;
     }
     EXPECT_EQ(od->objectName(), "OD");
-    EXPECT_TRUE(od->nameFilters().join(' ').contains("*.bmp"));
+    EXPECT_EQ(od->nameFilters(), QStringList({"Imagini BMP (*.bmp *.BMP *.Bmp)", "Toate fisierele (*)"}));
+    EXPECT_EQ(od->labelText(QFileDialog::Accept), "&Deschide");
+    EXPECT_EQ(od->labelText(QFileDialog::Reject), "&Renunta");
+    auto* preview = od->findChild<QLabel*>("Previzualizare");
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(preview->pixmap().isNull());
+    QImage real(8, 8, QImage::Format_RGB32);
+    real.fill(Qt::black);
+    const QString shown = QString::fromStdString(bench.Path("shown.bmp"));
+    ASSERT_TRUE(real.save(shown, "BMP"));
+    emit od->currentChanged(shown);
+    EXPECT_FALSE(preview->pixmap().isNull()) << "the picture under the cursor is shown";
+    emit od->currentChanged(QString::fromStdString(bench.Path("logo.bmp")));
+    EXPECT_TRUE(preview->pixmap().isNull()) << "nothing shown for what is no picture";
     offered = true;
     // Typed as an operator would: selectFile() leaves the name field alone while it has the
     // focus, and the folder's listing fills in on another thread, so it would race.

@@ -178,6 +178,8 @@ TEST(TEInOutSume, ControlsDefaultsAndTheReasonThatFollowsTheChoice) {
   gui::TEInOutSume dialog(bench.Context(), ',');
   dialog.show();
   EXPECT_EQ(dialog.windowTitle(), "Intrare / iesire numerar sertar");
+  // The title bar's icon and buttons take some 100 pixels beside the caption.
+  EXPECT_GE(dialog.width(), dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 100);
   EXPECT_EQ(dialog.objectName(), "EInOutSume");
   EXPECT_EQ(bench.In<QGroupBox>(dialog, "RTipOper")->title(), "    Tipul  operatiei      ");
   EXPECT_EQ(bench.Items(dialog, "RTipOper"), QStringList({"Intrare numerar", "Iesire numerar"}));

@@ -2,32 +2,12 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFileDialog>
-#include <QImageReader>
 #include <QStringList>
 
+#include "console/gui/PictureDialog.h"
 #include "console/gui/TProgressbar.h"
 
 namespace ruvo::gui {
-
-namespace {
-
-QStringList PictureFilters() {
-  QStringList patterns;
-  QStringList perFormat;
-  for (const QByteArray& format : QImageReader::supportedImageFormats()) {
-    const QString pattern = "*." + QString::fromLatin1(format);
-    patterns << pattern;
-    perFormat << QString::fromLatin1(format).toUpper() + " (" + pattern + ")";
-  }
-  QStringList filters;
-  filters << "Imagini (" + patterns.join(' ') + ")";
-  filters << perFormat;
-  filters << "Toate fisierele (*)";
-  return filters;
-}
-
-}  // namespace
 
 LogoProgressWindow::LogoProgressWindow(QWidget* mainWindow) : mainWindow_(mainWindow) {}
 
@@ -73,11 +53,7 @@ void LogoProgressWindow::End() {
 }
 
 QString ChoosePicture(QWidget* parent) {
-  QFileDialog od(parent);
-  od.setObjectName("OD");
-  od.setFileMode(QFileDialog::ExistingFile);
-  od.setAcceptMode(QFileDialog::AcceptOpen);
-  od.setNameFilters(PictureFilters());
+  PictureDialog od(parent);
   if (od.exec() != QDialog::Accepted || od.selectedFiles().isEmpty()) return {};
   return od.selectedFiles().front();
 }

@@ -13,6 +13,13 @@
 
 namespace ruvo::gui {
 
+namespace {
+
+// What a title bar needs beside its caption: the icon, the close box, margins.
+constexpr int kTitleBarExtra = 140;
+
+}  // namespace
+
 OperationDialog::OperationDialog(const ConsoleContext& context, const char* formName,
                                  const QString& caption, QWidget* parent,
                                  Qt::WindowFlags extraFlags)
@@ -45,6 +52,9 @@ void OperationDialog::ShowInputProblemAt(const InputCheck& check, QWidget* field
 void OperationDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   adjustSize();
+  // Wide enough for the whole caption beside the title bar's icon and buttons.
+  const int captionWidth = fontMetrics().horizontalAdvance(windowTitle()) + kTitleBarExtra;
+  if (width() < captionWidth) resize(captionWidth, height());
   if (const QScreen* screen = QApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }

@@ -22,6 +22,12 @@ namespace ruvo::gui {
 namespace {
 
 constexpr int kQuietAfterReportMs = 500;
+// How long a refusal stays in the notice.
+constexpr int kRefusalShownMs = 4000;
+
+const QString kWaitingPrefix = "In asteptare: ";
+// What a refusal names when the driver's own work (a file, a connection check) holds the ECR.
+const std::string kEcrWorkTitle = "comunicare cu casa de marcat";
 
 }  // namespace
 
@@ -31,7 +37,7 @@ class TXR_MAIN::Activity {
   ~Activity() {
     --window_.activities_;
     // Later, from the event loop: the close must not pull the window from under a caller.
-    QTimer::singleShot(0, &window_, [w = &window_] { w->CloseIfRequested(); });
+    QTimer::singleShot(0, &window_, [w = &window_] { w->RunQueued(); });
   }
   Activity(const Activity&) = delete;
   Activity& operator=(const Activity&) = delete;
@@ -116,9 +122,78 @@ bool TXR_MAIN::RunIfIdle(const std::function<void()>& work) {
   return true;
 }
 
+void TXR_MAIN::RunServing(const std::function<void()>& work) {
+  if (closeDone_) return;
+  Activity serving(*this);
+  work();
+}
+
 bool TXR_MAIN::Working() const {
   const DriverState& state = driver_.State();
-  return activities_ > 0 || asking_ || state.busy || driver_.CheckingConnection();
+  return activities_ > 0 || asking_ || state.busy || driver_.CheckingConnection() ||
+         state.operation.Active();
+}
+
+// ---- clicks kept for the end of the work ----------------------------------------------------
+
+void TXR_MAIN::QueueProcessing(bool on, bool fromButton) {
+  // Several clicks on the same caption ask for the same thing: the state it names.
+  wantedProcessing_ = on;
+  wantedByButton_ = wantedByButton_ || fromButton;
+  ShowNotice();
+}
+
+void TXR_MAIN::RunQueued() {
+  if (closeDone_) return;
+  if (!Working()) {
+    if (wantedProcessing_) {
+      const bool on = *wantedProcessing_;
+      const bool byButton = wantedByButton_;
+      wantedProcessing_.reset();
+      wantedByButton_ = false;
+      ShowNotice();
+      if (driver_.State().processing != on && !closeRequested_) {
+        Activity toggling(*this);
+        if (byButton && showingSettings_) {
+          driver_.SaveSettings();
+          showingSettings_ = false;
+        }
+        driver_.SetProcessing(on);
+      }
+    } else if (stopProgramWanted_) {
+      stopProgramWanted_ = false;
+      ShowNotice();
+      OnJetButton1();
+    }
+  }
+  CloseIfRequested();
+}
+
+QString TXR_MAIN::Notice() const {
+  QStringList waiting;
+  if (wantedProcessing_) waiting << (*wantedProcessing_ ? "Start procesare" : "Stop procesare");
+  if (stopProgramWanted_ || (closeRequested_ && !closeDone_)) waiting << "Stop program";
+  QStringList lines;
+  if (!waiting.isEmpty()) lines << kWaitingPrefix + waiting.join(", ");
+  if (!refusal_.isEmpty()) lines << refusal_;
+  return lines.join('\n');
+}
+
+void TXR_MAIN::ShowNotice() {
+  const QString text = Notice();
+  lasteptare_->setText(text);
+  lasteptare_->setVisible(!text.isEmpty());
+}
+
+void TXR_MAIN::TellRefused(const QString& text) {
+  refusal_ = text;
+  ShowNotice();
+  QApplication::beep();
+  QTimer::singleShot(kRefusalShownMs, this, [this, text] {
+    if (refusal_ != text) return;
+    refusal_.clear();
+    ShowNotice();
+  });
 }
 
 // ---- what the window shows --------------------------------------------------------------
@@ -177,7 +252,10 @@ void TXR_MAIN::hideEvent(QHideEvent* event) {
 // ---- the buttons -------------------------------------------------------------------------
 
 void TXR_MAIN::OnBstare() {
-  if (Working()) return;
+  if (Working()) {
+    QueueProcessing(!driver_.State().processing, true);
+    return;
+  }
   Activity toggling(*this);
   if (showingSettings_) {
     driver_.SaveSettings();
@@ -186,13 +264,16 @@ void TXR_MAIN::OnBstare() {
   driver_.ToggleProcessing();
 }
 
-void TXR_MAIN::OnBConfig2() {
-  if (Working()) return;
-  ToggleSettingsPanel();
-}
+// Only shows a panel; nothing of it reaches the ECR, so it needs no wait.
+void TXR_MAIN::OnBConfig2() { ToggleSettingsPanel(); }
 
 void TXR_MAIN::OnJetButton1() {
-  if (Working()) return;
+  if (asking_) return;
+  if (Working()) {
+    stopProgramWanted_ = true;
+    ShowNotice();
+    return;
+  }
   // The processing timer keeps ticking under the question; only TcheckCOM is held.
   asking_ = true;
   const bool closed = driver_.AskAndClose();
@@ -206,8 +287,14 @@ void TXR_MAIN::OnJetButton1() {
 }
 
 void TXR_MAIN::RunManualOperation(ManualOperation which) {
-  // A click that arrives during an ECR wait, or while processing runs, starts nothing.
-  if (Working() || driver_.State().processing || closeRequested_) return;
+  // While processing runs the panel is disabled; a click that still gets here starts nothing.
+  if (driver_.State().processing || closeRequested_) return;
+  if (Working()) {
+    // Never kept: the operator decides again once the running work has ended.
+    const std::string running = OperationInProgressText(driver_.State());
+    TellRefused(FromWinText(running.empty() ? kOperationInProgress + kEcrWorkTitle : running));
+    return;
+  }
   IClock& clock = driver_.Context().clock;
   const auto quiet = quietUntilMs_.find(which);
   if (quiet != quietUntilMs_.end() && clock.MonotonicMs() < quiet->second) return;
@@ -229,6 +316,12 @@ void TXR_MAIN::ShowPage(const QString& page) {
   auto* settingsPages = findChild<QTabWidget*>("PageControl2");
   manualPages->setCurrentIndex(page == "Rapoarte" ? 1 : 0);
   settingsPages->setCurrentIndex(page == "Erori" ? 1 : 0);
+  // The dialogs of "Comenzi" that have pictures of their own, opened over the window.
+  if (page == "Numerar" || page == "Logo") {
+    const ManualOperation which =
+        page == "Numerar" ? ManualOperation::CashInOut : ManualOperation::LogoUpload;
+    QTimer::singleShot(0, this, [this, which] { RunManualOperation(which); });
+  }
 }
 
 // ---- timers ------------------------------------------------------------------------------
@@ -237,6 +330,8 @@ void TXR_MAIN::Tick() {
   // A tick that falls due during an ECR wait (the wait lets the window run) waits its turn;
   // the driver's busy flag holds off what the driver itself runs.
   if (activities_ > 0 || closeDone_) return;
+  if (wantedProcessing_ || stopProgramWanted_) RunQueued();
+  if (closeDone_) return;
   Activity ticking(*this);
   driver_.TcheckComTick();
   if (closeRequested_) return;
@@ -246,7 +341,10 @@ void TXR_MAIN::Tick() {
 // ---- the pop-up menu ------------------------------------------------------------------
 
 void TXR_MAIN::OnMenuToggleProcessing() {
-  if (Working()) return;
+  if (Working()) {
+    QueueProcessing(!driver_.State().processing, false);
+    return;
+  }
   Activity toggling(*this);
   driver_.ToggleProcessing();
 }
@@ -266,6 +364,7 @@ void TXR_MAIN::closeEvent(QCloseEvent* event) {
 
 void TXR_MAIN::RequestClose() {
   closeRequested_ = true;
+  ShowNotice();
   // A question left open must not hold the driver: closing it answers No / Cancel.
   if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
   CloseIfRequested();

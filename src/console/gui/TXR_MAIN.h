@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "app/Driver.h"
 #include "app/DriverObserver.h"
@@ -26,9 +27,11 @@ namespace ruvo::gui {
 
 // The operator's window on the driver: start and stop processing, the settings panel, the
 // manual operations, the warning box and the tray icon with its pop-up menu. Everything it
-// does goes through the Driver; it only draws and routes clicks. Clicks that arrive while
-// the driver works (the ECR wait keeps the window responsive) are refused, so no second
-// operation starts under a running one.
+// does goes through the Driver; it only draws and routes clicks. Clicks arrive also while
+// the driver works (its waits keep the window served); none starts ECR work under running
+// work. Start/stop processing, "Stop program" and the tray menu's entries are kept and run
+// when the work ends (the notice under the buttons says what waits); a manual operation is
+// refused with "O operatie este in curs: ..." in that notice.
 class TXR_MAIN final : public QWidget, public IDriverObserver {
   Q_OBJECT
  public:
@@ -56,7 +59,13 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
   // Runs work as a click's would run, unless a click's work, a tick, a question or a close
   // is under way: then false, and the caller tries again later.
   bool RunIfIdle(const std::function<void()>& work);
+  // Runs work at once, also inside the driver's waits, counted as work in hand: for what
+  // decides for itself what may run now (the control socket's requests).
+  void RunServing(const std::function<void()>& work);
   bool CloseDone() const { return closeDone_; }
+  // What the notice under the buttons says now: what waits for the work to end, or why a
+  // click was refused; empty when nothing.
+  QString Notice() const;
 
   // One beat of the two 1000 ms timers: TcheckCOM's tick, then Tprocessor's.
   void Tick();
@@ -64,7 +73,8 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
   void FollowTray();
 
   // For pictures of the window (scripts/screenshot.sh): processing stopped, the window up,
-  // one page in front: "Comenzi", "Rapoarte", "Setari" or "Erori".
+  // one page in front: "Comenzi", "Rapoarte", "Setari" or "Erori"; "Numerar" and "Logo"
+  // open the cash dialog or the picture dialog over "Comenzi".
   void ShowPage(const QString& page);
 
   QSystemTrayIcon* TrayIcon() const { return tray_; }
@@ -98,6 +108,12 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
   void SyncWindowVisibility();
 
   bool Working() const;
+  // Keeps the intent of a click that cannot run now, and shows it.
+  void QueueProcessing(bool on, bool fromButton);
+  // Runs what was kept, once nothing runs any more.
+  void RunQueued();
+  void ShowNotice();
+  void TellRefused(const QString& text);
   void OnBstare();
   void OnBConfig2();
   void OnJetButton1();
@@ -123,6 +139,7 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
   QPushButton* biesire_ = nullptr;
   QPushButton* jetButton1_ = nullptr;
   QLabel* lcomunicatie_ = nullptr;
+  QLabel* lasteptare_ = nullptr;  // the notice: what waits, or a refusal
   QWidget* pinfo_ = nullptr;
   QWidget* pconfig_ = nullptr;
   QPlainTextEdit* malarma_ = nullptr;
@@ -150,6 +167,12 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
   int activities_ = 0;
   bool asking_ = false;  // "Sigur inchizi programul ?" is open
   bool closeRequested_ = false;
+  // Kept for the end of the work in hand: the processing state asked for (and whether by
+  // the start/stop button, which saves shown settings first), and "Stop program".
+  std::optional<bool> wantedProcessing_;
+  bool wantedByButton_ = false;
+  bool stopProgramWanted_ = false;
+  QString refusal_;  // the last refusal, shown for a few seconds
   bool closeDone_ = false;
   // Z and X: when clicks on their button count again (the driver's monotonic clock).
   std::map<ManualOperation, std::int64_t> quietUntilMs_;

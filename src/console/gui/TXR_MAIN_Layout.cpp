@@ -102,11 +102,21 @@ void TXR_MAIN::BuildLeftColumn() {
   biesire_->setIcon(style()->standardIcon(QStyle::SP_TitleBarMinButton));
   jetButton1_ = Button("JetButton1", "&Stop program", column);
   jetButton1_->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-  jetButton1_->setStyleSheet("QPushButton { color: maroon; font-weight: bold; }");
+  // Maroon only while it can be pressed: a disabled window must look disabled.
+  jetButton1_->setStyleSheet(
+      "QPushButton { color: maroon; font-weight: bold; } "
+      "QPushButton:disabled { color: palette(mid); }");
   for (QPushButton* button : {bconfig2_, biesire_, jetButton1_}) {
     button->setMinimumHeight(34);
     layout->addWidget(button);
   }
+  lasteptare_ = new QLabel(column);
+  lasteptare_->setObjectName("LAsteptare");
+  lasteptare_->setWordWrap(true);
+  lasteptare_->setStyleSheet("color: navy;");
+  lasteptare_->hide();
+  layout->addSpacing(8);
+  layout->addWidget(lasteptare_);
   layout->addStretch(1);
 
   auto* status = new QFrame(column);

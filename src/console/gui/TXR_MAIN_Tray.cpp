@@ -1,5 +1,6 @@
 // The notification-area icon, its pop-up menu, and where the window goes when put away.
 #include <QAction>
+#include <QCursor>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
@@ -14,13 +15,21 @@ void TXR_MAIN::FollowTray() {
   if (available && tray_ == nullptr) {
     tray_ = new QSystemTrayIcon(StateIcon(driver_.State().processing), this);
     tray_->setToolTip(kTitle);
-    tray_->setContextMenu(popup_);
+    // No context menu of the icon's own: a right click hides a shown window instead.
     connect(tray_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); });
     tray_->show();
   } else if (!available && tray_ != nullptr) {
     delete tray_;
     tray_ = nullptr;
+  }
+  // With a tray the window goes there: minimising it is left to the task bar only when
+  // there is none. Changing the flags hides a shown window, so it is shown again.
+  const bool minimisable = tray_ == nullptr;
+  if (windowFlags().testFlag(Qt::WindowMinimizeButtonHint) != minimisable) {
+    const bool shown = isVisible();
+    setWindowFlag(Qt::WindowMinimizeButtonHint, minimisable);
+    if (shown) show();
   }
   // Without a tray the window is the only way to the driver: it never stays hidden.
   if (tray_ == nullptr && !isVisible()) {
@@ -30,8 +39,18 @@ void TXR_MAIN::FollowTray() {
 }
 
 void TXR_MAIN::OnTrayActivated(int reason) {
+  const bool shown = isVisible() && !isMinimized();
+  if (reason == QSystemTrayIcon::Context) {
+    // Right click: a shown window goes away; a hidden one is reached through the menu.
+    if (shown) {
+      hide();
+    } else {
+      popup_->popup(QCursor::pos());
+    }
+    return;
+  }
   if (reason != QSystemTrayIcon::Trigger) return;
-  if (isVisible() && !isMinimized()) {
+  if (shown) {
     hide();
   } else {
     ShowFromTray();
@@ -45,7 +64,8 @@ void TXR_MAIN::ShowFromTray() {
 }
 
 void TXR_MAIN::OnMenuConfigurari() {
-  if (Working() || driver_.State().processing) return;
+  // Only shows the panel, so it needs no wait for the work in hand.
+  if (driver_.State().processing) return;
   ShowFromTray();
   if (pconfig_->isHidden()) ToggleSettingsPanel();
 }

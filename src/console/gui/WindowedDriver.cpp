@@ -1,9 +1,12 @@
 #include "console/gui/WindowedDriver.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdlib>
 
 #include "console/gui/QtOperator.h"
@@ -36,6 +39,25 @@ void Watch(TXR_MAIN& window, int fd, std::function<void()> work) {
   });
 }
 
+// A descriptor whose work runs at once whenever it is readable, also inside the driver's
+// waits, and again at short intervals while it keeps requests waiting for the work to end.
+void Serve(TXR_MAIN& window, const DescriptorWatch& watch) {
+  if (watch.fd < 0) return;
+  auto* notifier = new QSocketNotifier(watch.fd, QSocketNotifier::Read, &window);
+  // Started only while requests wait, so an idle window does not wake for it.
+  auto* again = new QTimer(&window);
+  again->setSingleShot(true);
+  again->setInterval(kBusyRetryMs);
+  const std::function<void()> work = watch.onReadable;
+  const std::function<bool()> waiting = watch.keptWaiting;
+  const auto serve = [&window, again, work, waiting] {
+    window.RunServing(work);
+    if (waiting && waiting()) again->start();
+  };
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, serve);
+  QObject::connect(again, &QTimer::timeout, &window, serve);
+}
+
 }  // namespace
 
 bool DisplayAvailable() {
@@ -49,8 +71,16 @@ void ShowSimpleMessage(int& argc, char** argv, const std::string& text) {
 }
 
 struct WindowedDriver::Parts {
-  Parts(int& argc, char** argv) : application(argc, argv) {}
+  Parts(int& argc, char** argv) : application(argc, argv) {
+    // Qt's stock texts (the picture dialog's columns and places) in Romanian, when the
+    // system has Qt's translations; the driver's own texts are Romanian anyway.
+    if (stockTexts.load(QLocale(QLocale::Romanian), "qtbase", "_",
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+      QApplication::installTranslator(&stockTexts);
+    }
+  }
   QApplication application;
+  QTranslator stockTexts;
   QtOperator op;
   QtEventPump pump;
 };
@@ -83,7 +113,13 @@ int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell,
     QTimer::singleShot(0, &window, [&window, &takeArrivals] { window.RunIfIdle(takeArrivals); });
   };
   Watch(window, driver.ArrivalWatch().Fd(), takeArrivals);
-  for (const DescriptorWatch& watch : watches) Watch(window, watch.fd, watch.onReadable);
+  for (const DescriptorWatch& watch : watches) {
+    if (watch.alsoWhileBusy) {
+      Serve(window, watch);
+    } else {
+      Watch(window, watch.fd, watch.onReadable);
+    }
+  }
   window.Start();
   if (stoppedBefore && stoppedBefore()) window.RequestClose();
   // Only for taking pictures of the window; a shop never sets it.

@@ -28,6 +28,10 @@ void ShowSimpleMessage(int& argc, char** argv, const std::string& text);
 struct DescriptorWatch {
   int fd = -1;
   std::function<void()> onReadable;
+  // Run also while the driver works (inside its waits): the work decides itself what may
+  // run now. Asked again every tenth of a second while keptWaiting() says so.
+  bool alsoWhileBusy = false;
+  std::function<bool()> keptWaiting;
 };
 
 class WindowedDriver {
