@@ -7,7 +7,8 @@ set -euo pipefail
 
 run_packages=(cmake g++ make ninja-build qt6-base-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-               xvfb xauth imagemagick x11-utils)  # scripts/screenshot.sh: virtual display, capture
+               xvfb xauth imagemagick x11-utils  # scripts/screenshot.sh: virtual display, capture
+               strace)  # end-to-end tests: kills and failures at chosen system calls
 # file and binutils: dpkg-shlibdeps and the debug-information split; systemd: the unit check.
 package_packages=(dpkg-dev file binutils lintian systemd)
 
