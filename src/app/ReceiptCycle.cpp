@@ -92,14 +92,16 @@ std::optional<std::string> ReceiptFileCycle::FindNext(const std::vector<std::str
     const std::optional<InFlightRecord> record = journal_.Find(name);
     return record && record->phase == RunPhase::Answered;
   };
+  // A copy: telling whether a file is skipped may change the journal.
+  const std::vector<InFlightRecord> records = journal_.Records();
   // An interrupted file goes first: another file's state check would settle the receipt
   // it left open without knowing whose it is.
-  for (const InFlightRecord& record : journal_.Records()) {
+  for (const InFlightRecord& record : records) {
     if (!answerOwed(record.name) && open(record.name)) return record.name;
   }
   // An answer that only waits to be saved holds up nobody once it has failed.
   std::vector<std::string> owed;
-  for (const InFlightRecord& record : journal_.Records()) {
+  for (const InFlightRecord& record : records) {
     if (answerOwed(record.name)) owed.push_back(record.name);
   }
   for (const PendingAnswer& p : pending_) {
