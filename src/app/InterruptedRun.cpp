@@ -8,9 +8,10 @@ namespace ruvo {
 std::optional<std::string> UnsettledInterruptedFile(const std::string& workingFolder) {
   InFlightJournal journal(workingFolder);
   for (const InFlightRecord& record : journal.Records()) {
-    // A run that never got past the state check sent nothing of its file, and a record
-    // whose file is gone is dropped by the next tick: neither waits for the ECR's word.
-    if (record.phase == RunPhase::Preparing) continue;
+    // A run that never got past the state check sent nothing of its file, one whose answer
+    // is known only waits for the folder to take it, and a record whose file is gone is
+    // dropped by the next tick: none of them waits for the ECR's word.
+    if (record.phase == RunPhase::Preparing || record.phase == RunPhase::Answered) continue;
     if (FileExists(JoinPath(workingFolder, record.name))) return record.name;
   }
   return std::nullopt;

@@ -93,14 +93,16 @@ std::optional<std::string> ReceiptFileCycle::FindNext(const std::vector<std::str
     const std::optional<InFlightRecord> record = journal_.Find(name);
     return record && record->phase == RunPhase::Answered;
   };
+  // A copy: telling whether a file is skipped may change the journal.
+  const std::vector<InFlightRecord> records = journal_.Records();
   // An interrupted file goes first: another file's state check would settle the receipt
   // it left open without knowing whose it is.
-  for (const InFlightRecord& record : journal_.Records()) {
+  for (const InFlightRecord& record : records) {
     if (!answerOwed(record.name) && open(record.name)) return record.name;
   }
   // An answer that only waits to be saved holds up nobody once it has failed.
   std::vector<std::string> owed;
-  for (const InFlightRecord& record : journal_.Records()) {
+  for (const InFlightRecord& record : records) {
     if (answerOwed(record.name)) owed.push_back(record.name);
   }
   for (const PendingAnswer& p : pending_) {
@@ -200,38 +202,6 @@ void ReceiptFileCycle::TakeUp(const std::string& name) {
   if (pause) ServedPause(clock_, *pausePump_, kPauseAfterFileMs);
 }
 
-bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::string& stamp,
-                                       const DeliveryId& delivery,
-                                       const std::vector<std::string>& lines) {
-  // The file must still be the one the answer is for; anything else is a new delivery.
-  if (MatchDelivery(state_.workingFolder, name, delivery) != DeliveryMatch::Same) {
-    DropPending(name);
-    Housekeep();
-    return false;
-  }
-  state_.fileStamp = stamp;
-  const std::string response = ResponseFileName(state_.fileSuffix);
-  std::optional<InFlightRecord> record = journal_.Find(name);
-  if (record && record->phase != RunPhase::Answered) {
-    record->phase = RunPhase::Answered;
-    record->answer = lines;
-    const bool saved = journal_.Put(*record);
-    SetTrouble(SaveTroubles::Cause::Journal,
-               JoinPath(state_.workingFolder, InFlightJournal::kFileName), !saved);
-    if (!saved) return false;
-  }
-  const bool written = response_.Save(lines);
-  SetTrouble(SaveTroubles::Cause::Answer, response, !written);
-  if (!written) {
-    if (std::find(answerFailed_.begin(), answerFailed_.end(), name) == answerFailed_.end()) {
-      answerFailed_.push_back(name);
-    }
-    return false;
-  }
-  FinishDelivery(name, stamp, delivery);
-  return true;
-}
-
 bool ReceiptFileCycle::AnswerPlaceReady() {
   const bool writable = CanWriteFileIn(state_.workingFolder);
   if (writable == !folderUnwritable_) return writable;
@@ -242,61 +212,6 @@ bool ReceiptFileCycle::AnswerPlaceReady() {
   }
   RefreshWarnings();
   return writable;
-}
-
-void ReceiptFileCycle::Conclude(const std::string& name) {
-  if (waitUnanswered_ || !response_.Written()) {
-    // Nothing was answered: the file waits as it is. A claim made only for this tick is
-    // given up; the record of a run that reached the ECR keeps its pin.
-    if (delivery_) ReleaseIfUnused(*delivery_);
-    return;
-  }
-  if (!delivery_) {
-    // The file was never claimed (it could not be read): it is answered and removed the
-    // way a file with no record of any run is.
-    if (!response_.SaveHeld()) {
-      SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(state_.fileSuffix), true);
-      return;
-    }
-    SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(state_.fileSuffix), false);
-    const std::string path = JoinPath(state_.workingFolder, name);
-    const std::int64_t start = clock_.MonotonicMs();
-    while (files_->Exists(path) && !files_->Delete(path) &&
-           clock_.MonotonicMs() - start < ReceiptFileGuard::kDeleteRetryMs) {
-      clock_.SleepMs(ReceiptFileGuard::kDeleteRetryPauseMs);
-    }
-    return;
-  }
-  pending_.push_back(PendingAnswer{name, state_.fileStamp, *delivery_, response_.Lines()});
-  const PendingAnswer known = pending_.back();
-  if (!SaveKnownAnswer(name, known.stamp, known.delivery, known.lines)) return;
-}
-
-void ReceiptFileCycle::FinishDelivery(const std::string& name, const std::string& stamp,
-                                      const DeliveryId& delivery) {
-  const std::string& folder = state_.workingFolder;
-  const MoveOutcome moved = guard_.MoveOut(folder, name, delivery);
-  if (moved == MoveOutcome::Stuck) {
-    const bool saved = guard_.Remember(name, delivery);
-    SetTrouble(SaveTroubles::Cause::Journal, JoinPath(folder, InFlightJournal::kFileName), !saved);
-    if (saved) DropPending(name);
-    RefreshWarnings();
-    return;
-  }
-  // The record goes before the file: a record left by a crash now finds the leaving
-  // file or nothing, never a later file under the name.
-  if (journal_.Find(name) && !journal_.Remove(name)) {
-    SetTrouble(SaveTroubles::Cause::Journal, JoinPath(folder, InFlightJournal::kFileName), true);
-    DropPending(name);
-    return;
-  }
-  DropPending(name);
-  std::erase(answerFailed_, name);
-  if (moved == MoveOutcome::Moved) {
-    guard_.RemoveLeaving(folder, name, stamp, delivery);
-  } else {
-    ReleaseIfUnused(delivery);
-  }
 }
 
 bool ReceiptFileCycle::WriteRecord(RunPhase phase, const std::string& receiptNumber) {
@@ -314,107 +229,6 @@ bool ReceiptFileCycle::WriteRecord(RunPhase phase, const std::string& receiptNum
   }
   record_ = moved;
   return true;
-}
-
-ReceiptFileCycle::PendingAnswer* ReceiptFileCycle::FindPending(const std::string& name) {
-  for (PendingAnswer& p : pending_) {
-    if (p.name == name) return &p;
-  }
-  return nullptr;
-}
-
-void ReceiptFileCycle::DropPending(const std::string& name) {
-  std::erase_if(pending_, [&](const PendingAnswer& p) { return p.name == name; });
-}
-
-void ReceiptFileCycle::ReleaseIfUnused(const DeliveryId& delivery) {
-  for (const InFlightRecord& r : journal_.Records()) {
-    if (r.delivery.token == delivery.token) return;
-  }
-  for (const ExecutedFile& e : journal_.Executed()) {
-    if (e.delivery.token == delivery.token) return;
-  }
-  for (const PendingAnswer& p : pending_) {
-    if (p.delivery.token == delivery.token) return;
-  }
-  ReleasePin(state_.workingFolder, delivery, *files_);
-}
-
-void ReceiptFileCycle::Housekeep() {
-  const std::vector<InFlightRecord> records = journal_.Records();
-  for (const InFlightRecord& record : records) HousekeepRecord(record);
-  const std::vector<PendingAnswer> pending = pending_;
-  for (const PendingAnswer& p : pending) {
-    if (journal_.Find(p.name)) continue;
-    if (MatchDelivery(state_.workingFolder, p.name, p.delivery) != DeliveryMatch::Same) {
-      DropPending(p.name);
-      ReleaseIfUnused(p.delivery);
-    }
-  }
-  const std::size_t remembered = journal_.Executed().size();
-  guard_.ForgetGone(state_.workingFolder);
-  if (journal_.Executed().size() != remembered) RefreshWarnings();
-}
-
-void ReceiptFileCycle::HousekeepRecord(const InFlightRecord& record) {
-  const std::string& folder = state_.workingFolder;
-  const std::string leaving = LeavingName(record.delivery.token, record.name);
-  if (files_->Exists(JoinPath(folder, leaving))) {
-    if (MatchDelivery(folder, leaving, record.delivery) == DeliveryMatch::Same) {
-      // Taken out of its name after its answer was saved: only the forgetting was left.
-      const bool removed = journal_.Remove(record.name);
-      SetTrouble(SaveTroubles::Cause::Journal, JoinPath(folder, InFlightJournal::kFileName),
-                 !removed);
-      if (removed) guard_.RemoveLeaving(folder, record.name, record.stamp, record.delivery);
-      return;
-    }
-    // A later file caught in the rename: it gets its name back.
-    files_->Rename(JoinPath(folder, leaving), JoinPath(folder, record.name));
-  }
-  if (FindPending(record.name) != nullptr) return;
-  // A record whose file is gone belongs to a run that was answered (or given up by the
-  // sales application): there is nobody left to answer. Whatever stands under the name
-  // now is another delivery.
-  if (MatchDelivery(folder, record.name, record.delivery) != DeliveryMatch::Same &&
-      journal_.Remove(record.name)) {
-    ReleaseIfUnused(record.delivery);
-  }
-}
-
-void ReceiptFileCycle::RemoveStrayPrivateFiles() {
-  if (!journal_.Ready()) return;
-  const std::string& folder = state_.workingFolder;
-  auto referenced = [&](const std::string& token) {
-    for (const InFlightRecord& r : journal_.Records()) {
-      if (r.delivery.token == token) return true;
-    }
-    for (const ExecutedFile& e : journal_.Executed()) {
-      if (e.delivery.token == token) return true;
-    }
-    for (const PendingAnswer& p : pending_) {
-      if (p.delivery.token == token) return true;
-    }
-    return false;
-  };
-  // Leaving files first, while their pins still tell whose they are.
-  for (const std::string& name : ListMatching(folder, ".ruvodrv-done-*")) {
-    const auto parts = LeavingParts(name);
-    if (!parts || referenced(parts->first)) continue;
-    const std::string path = JoinPath(folder, name);
-    const std::optional<FileOrigin> pin = OriginOf(JoinPath(folder, PinName(parts->first)));
-    const std::optional<FileOrigin> file = OriginOf(path);
-    if (pin && file && (pin->device != file->device || pin->inode != file->inode)) {
-      // Not the file that ran: one that arrived at that moment, given its name back.
-      files_->Rename(path, JoinPath(folder, parts->second));
-      continue;
-    }
-    // Only an answered file is ever taken out of its name.
-    files_->Delete(path);
-  }
-  for (const std::string& name : ListMatching(folder, ".ruvodrv-pin-*")) {
-    const std::optional<std::string> token = PinToken(name);
-    if (token && !referenced(*token)) files_->Delete(JoinPath(folder, name));
-  }
 }
 
 void ReceiptFileCycle::SetTrouble(SaveTroubles::Cause cause, const std::string& subject,

@@ -37,10 +37,10 @@ const char* PhaseText(RunPhase phase) {
 void ReceiptFileCycle::Note(const std::string& name, const std::string& text,
                             std::vector<std::string>& log) {
   log.push_back(FormatLogTime(clock_.Now()) + " " + text);
-  std::cerr << "Ruvo_Drv: " << name << ": " << text << '\n';
   const std::string line = "Atentie ! Fisierul " + name + " : " + text;
-  // A silent ECR is asked again every tick: its notes are shown once.
+  // A silent ECR is asked again every tick: its notes are shown and said once.
   if (std::find(recoveryNotes_.begin(), recoveryNotes_.end(), line) != recoveryNotes_.end()) return;
+  std::cerr << "Ruvo_Drv: " << name << ": " << text << '\n';
   recoveryNotes_.push_back(line);
   if (recoveryNotes_.size() > kRecoveryNotesShown) recoveryNotes_.erase(recoveryNotes_.begin());
   RefreshWarnings();

@@ -84,7 +84,7 @@ TEST_F(ControlCommandsTest, NoOperationTouchesTheEcrWhileAnInterruptedSaleWaits)
   testing::WriteBytes(folder / "LOGO.BMP", "BM not really a picture");
   InFlightRecord record;
   record.name = "ONLINE.TXT";
-  record.sha256 = FileSha256(folder / "ONLINE.TXT").value_or("");
+  record.delivery.sha256 = FileSha256(folder / "ONLINE.TXT").value_or("");
   record.kind = FileKind::Sale;
   record.phase = RunPhase::Closing;
   ASSERT_TRUE(InFlightJournal(folder.Path()).Put(record));

@@ -32,7 +32,7 @@ class OperationFrameTest : public testing::ConsoleRig {
   void Interrupted(const std::string& name, RunPhase phase) {
     InFlightRecord record;
     record.name = name;
-    record.sha256 = std::string(64, 'a');  // the journal keeps only whole records
+    record.delivery.sha256 = std::string(64, 'a');  // the journal keeps only whole records
     record.kind = FileKind::Sale;
     record.phase = phase;
     ASSERT_TRUE(InFlightJournal(folder.Path()).Put(record));

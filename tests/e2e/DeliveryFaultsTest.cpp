@@ -4,10 +4,13 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -181,6 +184,54 @@ TEST_F(DeliveryFaultsTest, AnUndeletableSaleIsForgottenOnceItIsGone) {
   EXPECT_EQ(rig.Run("ONLINE.TXT", Sale("ARTICOL-TEAPA")),
             (std::vector<std::string>{"0 OK", "BON FISCAL NR. 0002"}));
   EXPECT_EQ(FiscalReceiptsWith(rig.Ecr().Paper(), "ARTICOL-TEAPA").size(), 2u) << rig.Ecr().Paper();
+}
+
+// The driver's folder on a small file system of its own, turned read-only during a sale
+// (the simulators and the driver's output stay outside it).
+class ReadOnlyFileSystemTest : public DriverTest {
+ protected:
+  void SetUp() override {
+    rig.UseDriverSubfolder("lucru");
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a file system needs root";
+    if (mount("tmpfs", rig.Folder().c_str(), "tmpfs", 0, "size=1m") != 0) {
+      GTEST_SKIP() << "tmpfs cannot be mounted here";
+    }
+    mounted_ = true;
+  }
+  void TearDown() override {
+    if (!mounted_) return;
+    SetReadOnly(false);
+    DriverTest::TearDown();
+    umount2(rig.Folder().c_str(), MNT_DETACH);
+  }
+  bool SetReadOnly(bool on) {
+    unsigned long flags = MS_REMOUNT;
+    if (on) flags |= MS_RDONLY;
+    return mount("tmpfs", rig.Folder().c_str(), "tmpfs", flags, "size=1m") == 0;
+  }
+
+  bool mounted_ = false;
+};
+
+TEST_F(ReadOnlyFileSystemTest, ASaleCutOffByAReadOnlyFolderIsFinishedOnceAndAnsweredWhenWritable) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  ASSERT_TRUE(rig.Ecr().Control("delay 150"));
+  ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(Sale("ARTICOL-RO"))));
+  ASSERT_TRUE(WaitUntil([&] { return rig.Ecr().Paper().find("ARTICOL-RO") != std::string::npos; },
+                        DriverRig::kAnswerMs));
+  ASSERT_TRUE(SetReadOnly(true)) << std::strerror(errno);
+  Pause(3000);
+  EXPECT_TRUE(FiscalReceiptsWith(rig.Ecr().Paper(), "ARTICOL-RO").empty()) << rig.Ecr().Paper();
+  EXPECT_TRUE(PathExists(rig.PathOf("ONLINE.TXT")));
+  EXPECT_FALSE(PathExists(rig.PathOf("ERROR.TXT")));
+  EXPECT_NE(rig.DriverMessages().find("cannot save the journal"), std::string::npos)
+      << rig.DriverMessages();
+
+  ASSERT_TRUE(SetReadOnly(false)) << std::strerror(errno);
+  const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
+  ASSERT_TRUE(response) << rig.DriverMessages();
+  EXPECT_EQ(*response, "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  EXPECT_EQ(FiscalReceiptsWith(rig.Ecr().Paper(), "ARTICOL-RO").size(), 1u) << rig.Ecr().Paper();
 }
 
 }  // namespace

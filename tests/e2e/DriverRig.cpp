@@ -1,6 +1,7 @@
 #include "DriverRig.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -31,6 +32,7 @@ std::string StatusValue(const std::string& path, const std::string& key) {
 
 DriverRig::DriverRig(RigOptions options)
     : options_(std::move(options)), instance_(UniqueInstanceName()) {
+  driverFolder_ = folder_.Path();
   ecr1_ = std::make_unique<SimulatedEcr>(folder_.Path(), "ecr1");
   if (options_.secondEcr) ecr2_ = std::make_unique<SimulatedEcr>(folder_.Path(), "ecr2");
 }
@@ -41,6 +43,12 @@ std::string DriverRig::SettingsText() const {
   text += "[Configurari]\r\nPort=1\r\nLogFile=DA\r\n";
   for (const std::string& line : options_.settings) text += line + "\r\n";
   return text;
+}
+
+void DriverRig::UseDriverSubfolder(const std::string& name) {
+  if (folder_.Path().empty()) return;
+  driverFolder_ = folder_ / name;
+  mkdir(driverFolder_.c_str(), 0755);
 }
 
 bool DriverRig::Start() {
@@ -61,12 +69,13 @@ std::string DriverRig::ControlSocket() const {
 }
 
 bool DriverRig::StartDriver() {
-  std::vector<std::string> args = {RUVO_DRV_PATH, "--dir", folder_.Path(), "--instance",
+  std::vector<std::string> args = {RUVO_DRV_PATH, "--dir", driverFolder_, "--instance",
                                    instance_};
   if (!options_.window) args.insert(args.begin() + 1, "--headless");
   std::vector<std::string> environment = Environment();
   if (options_.window) environment.push_back("QT_QPA_PLATFORM=offscreen");
-  driverStarted_ = driver_.Start(args, PathOf("driver.out"), PathOf("driver.err"), environment);
+  driverStarted_ =
+      driver_.Start(args, folder_ / "driver.out", folder_ / "driver.err", environment);
   if (!driverStarted_) return false;
   const std::string status = PathOf("RUVODRV.INFO");
   return WaitUntil(
@@ -120,7 +129,7 @@ bool DriverRig::RestartDriver() {
   return StartDriver();
 }
 
-std::string DriverRig::DriverMessages() const { return ReadBytes(PathOf("driver.err")); }
+std::string DriverRig::DriverMessages() const { return ReadBytes(folder_ / "driver.err"); }
 
 std::vector<std::string> ResponseLines(const std::string& response) {
   std::vector<std::string> lines;

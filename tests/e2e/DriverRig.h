@@ -33,13 +33,19 @@ class DriverRig {
 
   explicit DriverRig(RigOptions options = {});
 
+  // Makes the driver's working folder a subfolder of the rig's, which then keeps only the
+  // simulators' files and the driver's output: a test may mount a file system of its own
+  // there. Before Start.
+  void UseDriverSubfolder(const std::string& name);
+
   // The simulators, the settings file and the driver, until the driver is connected.
   bool Start();
 
   SimulatedEcr& Ecr() { return *ecr1_; }
   SimulatedEcr& SecondEcr() { return *ecr2_; }
   bool HasSecondEcr() const { return ecr2_ != nullptr; }
-  const std::string& Folder() const { return folder_.Path(); }
+  // The driver's working folder.
+  const std::string& Folder() const { return driverFolder_; }
   // The driver's --instance name, which `ruvo_drv ctl` needs to find it.
   const std::string& Instance() const { return instance_; }
   // The environment the driver runs in, which `ruvo_drv ctl` needs too: the user's runtime
@@ -48,7 +54,7 @@ class DriverRig {
   // The driver's control socket, and the $XDG_RUNTIME_DIR it is under.
   std::string ControlSocket() const;
   const std::string& RuntimeBase() const { return runtime_.Path(); }
-  std::string PathOf(const std::string& name) const { return folder_ / name; }
+  std::string PathOf(const std::string& name) const { return driverFolder_ + "/" + name; }
 
   // Puts a receipt file into the folder the way a careful sales application does: written
   // under a name the driver does not look at, then renamed into place.
@@ -80,6 +86,7 @@ class DriverRig {
   RigOptions options_;
   ruvo::testing::TempFolder folder_;
   ruvo::testing::TempFolder runtime_;  // the driver's $XDG_RUNTIME_DIR
+  std::string driverFolder_;
   std::unique_ptr<SimulatedEcr> ecr1_;
   std::unique_ptr<SimulatedEcr> ecr2_;
   ChildProcess driver_;

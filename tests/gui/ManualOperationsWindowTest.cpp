@@ -176,7 +176,7 @@ TEST(ManualOperationsWindow, AnInterruptedReceiptFileKeepsTheDialogsShut) {
   WriteBytes(bench.Path("ONLINE.TXT"), "1;A;U;1;1;250;100000\r\n5;250;1\r\n");
   InFlightRecord record;
   record.name = "ONLINE.TXT";
-  record.sha256 = std::string(64, 'a');
+  record.delivery.sha256 = std::string(64, 'a');
   record.kind = FileKind::Sale;
   record.phase = RunPhase::Lines;
   ASSERT_TRUE(InFlightJournal(bench.folder.Path()).Put(record));
