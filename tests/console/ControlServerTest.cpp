@@ -22,7 +22,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-
 // A client's end, connected at once (the listening socket's backlog takes it before the
 // server accepts), closed when the object goes.
 class Client {
@@ -201,7 +200,8 @@ TEST_F(ControlServerTest, ARequestFromAnotherUserIsRefused) {
 // A request the handler holds for later keeps its client waiting, is asked again at every
 // ServeOne, and is answered once the handler takes it; one whose client has gone is not run.
 TEST(ControlServerWaiting, HeldRequestsAreAnsweredLaterOrDroppedWhenTheirClientHasGone) {
-  const std::string instance = UniqueInstance();
+  testing::TempFolder folder;
+  const std::string instance = ControlSocketPath(folder.Path());
   VirtualClock clock;
   bool working = true;
   std::vector<std::string> ran;
