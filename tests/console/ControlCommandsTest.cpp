@@ -8,6 +8,7 @@
 
 #include "app/Driver.h"
 #include "app/InFlightJournal.h"
+#include "app/ReceiptDelivery.h"
 #include "app/ReceiptFileGuard.h"
 #include "console/ControlCommands.h"
 #include "support/ConsoleRig.h"
@@ -85,6 +86,7 @@ TEST_F(ControlCommandsTest, NoOperationTouchesTheEcrWhileAnInterruptedSaleWaits)
   InFlightRecord record;
   record.name = "ONLINE.TXT";
   record.delivery.sha256 = FileSha256(folder / "ONLINE.TXT").value_or("");
+  record.delivery.token = NewDeliveryToken();  // a record names its delivery
   record.kind = FileKind::Sale;
   record.phase = RunPhase::Closing;
   ASSERT_TRUE(InFlightJournal(folder.Path()).Put(record));

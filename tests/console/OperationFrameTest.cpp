@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/InFlightJournal.h"
+#include "app/ReceiptDelivery.h"
 #include "console/OperationFrame.h"
 #include "support/ConsoleRig.h"
 #include "support/FileBytes.h"
@@ -33,6 +34,7 @@ class OperationFrameTest : public testing::ConsoleRig {
     InFlightRecord record;
     record.name = name;
     record.delivery.sha256 = std::string(64, 'a');  // the journal keeps only whole records
+    record.delivery.token = NewDeliveryToken();  // a record names its delivery
     record.kind = FileKind::Sale;
     record.phase = phase;
     ASSERT_TRUE(InFlightJournal(folder.Path()).Put(record));

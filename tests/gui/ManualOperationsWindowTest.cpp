@@ -14,6 +14,7 @@
 #include "Control.h"
 #include "GuiBench.h"
 #include "app/InFlightJournal.h"
+#include "app/ReceiptDelivery.h"
 #include "platform/Files.h"
 #include "platform/Locale.h"
 #include "support/FileBytes.h"
@@ -177,6 +178,7 @@ TEST(ManualOperationsWindow, AnInterruptedReceiptFileKeepsTheDialogsShut) {
   InFlightRecord record;
   record.name = "ONLINE.TXT";
   record.delivery.sha256 = std::string(64, 'a');
+  record.delivery.token = NewDeliveryToken();  // a record names its delivery
   record.kind = FileKind::Sale;
   record.phase = RunPhase::Lines;
   ASSERT_TRUE(InFlightJournal(bench.folder.Path()).Put(record));
