@@ -1,5 +1,6 @@
 #include "app/Driver.h"
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -157,6 +158,7 @@ void Driver::UpdateArrivalWatch() {
   if (!wanted) {
     watch_.Unwatch();
     arrivalPending_ = false;
+    lookDueMs_.reset();
     return;
   }
   if (!watch_.Watch(state_.workingFolder, kReceiptMask)) {
@@ -172,8 +174,17 @@ bool Driver::CanTakeFiles() const {
   return state_.processorEnabled && !closed_ && !state_.busy && !state_.checkComEnabled;
 }
 
+bool Driver::TakeWatchNews() {
+  const FolderNews news = watch_.TakeNews();
+  if (!news.Any()) return false;
+  files_->Heard(news);
+  return true;
+}
+
 void Driver::ReceiptArrived() {
-  if (watch_.TakeArrivals()) arrivalPending_ = true;
+  if (TakeWatchNews()) arrivalPending_ = true;
+  // A file written in place that has now been left alone long enough: no event says so.
+  if (lookDueMs_ && context_.clock.MonotonicMs() >= *lookDueMs_) arrivalPending_ = true;
   if (!arrivalPending_ || !state_.settings.preluareImediata || !CanTakeFiles()) return;
   const Pickup pickup = PickUpFile();
   // After a file another one may be waiting; it is taken after the pause, as at a tick.
@@ -182,15 +193,24 @@ void Driver::ReceiptArrived() {
 }
 
 Driver::Pickup Driver::PickUpFile() {
+  // The cycle decides by how each file arrived, so it hears of every change first.
+  if (TakeWatchNews()) arrivalPending_ = true;
+  Pickup pickup = Pickup::Failed;
   try {
-    return files_->PickUpNext() ? Pickup::File : Pickup::None;
+    pickup = files_->PickUpNext() ? Pickup::File : Pickup::None;
   } catch (...) {
     // The cycle catches its own errors; this only keeps a stray one from ending the driver
     // with the busy flag stuck.
     state_.busy = false;
     ReportError("Eroare la procesarea fisierului de intrare");
-    return Pickup::Failed;
   }
+  lookDueMs_ = files_->NextLookMs();
+  return pickup;
+}
+
+std::optional<std::int64_t> Driver::NextArrivalInMs() const {
+  if (!lookDueMs_ || !state_.settings.preluareImediata || !CanTakeFiles()) return std::nullopt;
+  return std::max<std::int64_t>(*lookDueMs_ - context_.clock.MonotonicMs(), 0);
 }
 
 void Driver::CheckConnection() {

@@ -51,7 +51,8 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       journal_(state.workingFolder),
       guard_(*files_, clock, journal_),
       response_(state, op, warningLines_),
-      strangeEntries_(*files_) {}
+      strangeEntries_(*files_),
+      readiness_(clock) {}
 
 ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock,
                                    IReceiptExecution& execution, IFileOperations& files)
@@ -63,7 +64,8 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       journal_(state.workingFolder),
       guard_(files, clock, journal_),
       response_(state, op, warningLines_),
-      strangeEntries_(*files_) {}
+      strangeEntries_(*files_),
+      readiness_(clock) {}
 
 ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock)
     : state_(state),
@@ -76,10 +78,13 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       journal_(state.workingFolder),
       guard_(*files_, clock, journal_),
       response_(state, op, warningLines_),
-      strangeEntries_(*files_) {}
+      strangeEntries_(*files_),
+      readiness_(clock) {}
 
 std::optional<std::string> ReceiptFileCycle::FindNext() {
+  const std::int64_t lookNs = clock_.FileTimeNowNs();
   const std::vector<std::string> waiting = ListEntriesMatching(state_.workingFolder, kReceiptMask);
+  readiness_.BeginLook(waiting, lookNs);
   auto isWaiting = [&](const std::string& name) {
     return std::find(waiting.begin(), waiting.end(), name) != waiting.end();
   };
@@ -97,7 +102,8 @@ std::optional<std::string> ReceiptFileCycle::FindNext() {
   }
   for (const std::string& name : waiting) {
     if (strangeEntries_.IsSetAside(state_.workingFolder, name)) continue;
-    if (!guard_.IsSkipped(state_.workingFolder, name)) return name;
+    if (guard_.IsSkipped(state_.workingFolder, name)) continue;
+    if (readiness_.Ready(state_.workingFolder, name, state_.settings.pauzaFisierScris)) return name;
   }
   return std::nullopt;
 }
@@ -238,7 +244,7 @@ void ReceiptFileCycle::ProcessReceiptFile(const std::string& name) {
 std::optional<ReceiptFileContent> ReceiptFileCycle::ReadWithRetry(const std::string& path) {
   const std::int64_t start = clock_.MonotonicMs();
   for (;;) {
-    if (std::optional<ReceiptFileContent> content = ReadCompleteReceipt(path, clock_)) {
+    if (std::optional<ReceiptFileContent> content = ReadCompleteReceipt(path)) {
       return content;
     }
     if (clock_.MonotonicMs() - start >= kReadRetryMs) return std::nullopt;

@@ -6,6 +6,7 @@
 
 #include "app/DriverState.h"
 #include "app/InFlightJournal.h"
+#include "app/PickupReadiness.h"
 #include "app/ReceiptExecution.h"
 #include "app/ReceiptFileGuard.h"
 #include "app/ReceiptFileReader.h"
@@ -83,6 +84,12 @@ class ReceiptFileCycle {
   // The clean-up at each start of processing. Never throws.
   void CleanOldFiles();
 
+  // What the folder watch saw: tells files renamed into place from files written there.
+  void Heard(const FolderNews& news) { readiness_.Heard(news, state_.workingFolder); }
+  // When (clock ms) a waiting file written in place will have been quiet long enough to be
+  // taken; nullopt when none waits for that. Set by each PickUpNext that found no file.
+  std::optional<std::int64_t> NextLookMs() const { return readiness_.NextLookMs(); }
+
   // The guard that keeps a file from being executed twice (for the window and tests).
   const ReceiptFileGuard& Guard() const { return guard_; }
 
@@ -92,8 +99,9 @@ class ReceiptFileCycle {
  private:
   enum class RecoveryStep { RunNormally, Answered, Wait };
 
-  // The first waiting receipt file that is not a remembered undeletable one; a file whose
-  // run was interrupted goes first.
+  // The first waiting receipt file that is not a remembered undeletable one and that the
+  // sales application has finished (PickupReadiness); a file whose run was interrupted goes
+  // first.
   std::optional<std::string> FindNext();
   // False, with a warning, when no response could be written now.
   bool AnswerPlaceReady();
@@ -128,6 +136,7 @@ class ReceiptFileCycle {
   std::vector<std::string> warningLines_;  // the cycle's lines of the warning box
   ResponseWriter response_;
   StrangeEntries strangeEntries_;
+  PickupReadiness readiness_;
   std::optional<std::string> ranSha256_;   // of the bytes of the current file that ran
   std::optional<InFlightRecord> record_;   // of the current file, once it reaches the ECR
   std::vector<std::string> recoveryNotes_;
