@@ -90,14 +90,14 @@ std::int64_t PickupReadiness::QuietRemainingMs(const Sighting& sighting,
                                                const FileIdentity& identity,
                                                std::int64_t quietMs, std::int64_t nowMs) const {
   if (quietMs <= 0) return 0;
-  std::int64_t remaining = 0;
-  if (sighting.changedMs) remaining = *sighting.changedMs + quietMs - nowMs;
-  const std::int64_t nowNs = clock_.FileTimeNowNs();
-  if (nowNs > 0 && !CoarseOrFutureTime(identity.lastWriteNs, nowNs)) {
-    const std::int64_t ageMs = (nowNs - identity.lastWriteNs) / kNsPerMs;
-    remaining = std::max(remaining, quietMs + kStampSlackMs - ageMs);
-  }
-  return std::max<std::int64_t>(remaining, 0);
+  // A write the driver saw itself (an event, or a look that found the file changed) came
+  // no later than that moment, and any later one changes the identity the next look
+  // compares: the quiet time counts from there.
+  if (sighting.changedMs) return std::max<std::int64_t>(*sighting.changedMs + quietMs - nowMs, 0);
+  // Otherwise only the file's own last-write time tells (Ready sets changedMs when it
+  // cannot be trusted).
+  const std::int64_t ageMs = (clock_.FileTimeNowNs() - identity.lastWriteNs) / kNsPerMs;
+  return std::max<std::int64_t>(quietMs + kStampSlackMs - ageMs, 0);
 }
 
 }  // namespace ruvo
