@@ -138,6 +138,9 @@ void Driver::SetProcessing(bool on) {
   state_.processorEnabled = true;
   Notify();
   LoadSettings();
+  // Watched before the status file can say "connected": a file renamed in from then on is
+  // known for one, and read at once.
+  UpdateArrivalWatch();
   // The clean-up and the check run with the busy flag set, so that a processing tick that
   // arrives while they wait cannot pick up a file they are about to delete, or open the
   // port the check holds.
@@ -149,7 +152,6 @@ void Driver::SetProcessing(bool on) {
   }
   CheckConnection();
   if (!state_.connected) state_.checkComEnabled = true;
-  UpdateArrivalWatch();
   Notify();
 }
 

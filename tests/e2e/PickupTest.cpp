@@ -71,7 +71,7 @@ TEST_P(RenamedPickup, AFileRenamedIntoPlaceIsReadWholeWithoutAQuietTime) {
   WriteBytes(temporary, ReceiptText(Sale()));
   // Without the watch a rename shows only as content older than the previous look, which
   // comes once a second.
-  if (!GetParam()) SleepMs(1500);
+  if (!GetParam()) SleepMs(2500);
   ASSERT_EQ(::rename(temporary.c_str(), rig.PathOf("ONLINE.TXT").c_str()), 0);
   ExpectOneWholeReceipt();
 }
