@@ -50,10 +50,13 @@ void PickupReadiness::BeginLook(const std::vector<std::string>& names, std::int6
   }
   lastLookNs_ = startedNs;
   nextLookMs_.reset();
+  foundWhole_.reset();
 }
 
 bool PickupReadiness::Ready(const std::string& folder, const std::string& name,
                             std::int64_t quietMs) {
+  foundWhole_.reset();
+  lastFolder_ = folder;
   const std::string path = JoinPath(folder, name);
   const std::optional<FileIdentity> identity = IdentityOf(path);
   if (!identity) return false;
@@ -83,7 +86,16 @@ bool PickupReadiness::Ready(const std::string& folder, const std::string& name,
       return false;
     }
   }
-  return !IsOpenForWriting(path);
+  if (IsOpenForWriting(path)) return false;
+  foundWhole_.emplace(name, *identity);
+  return true;
+}
+
+bool PickupReadiness::TakeFoundWhole(const std::string& name) {
+  const auto found = std::exchange(foundWhole_, std::nullopt);
+  if (!found || found->first != name) return false;
+  const std::optional<FileIdentity> now = IdentityOf(JoinPath(lastFolder_, name));
+  return now && *now == found->second;
 }
 
 std::int64_t PickupReadiness::QuietRemainingMs(const Sighting& sighting,

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -48,6 +49,10 @@ class PickupReadiness {
   // waits for its writer's close, which the watch or the next tick tells).
   std::optional<std::int64_t> NextLookMs() const { return nextLookMs_; }
 
+  // True once after Ready found name whole, with no writer and unchanged since: the reader
+  // need not search for a writer again.
+  bool TakeFoundWhole(const std::string& name);
+
  private:
   enum class Arrival { Unknown, Renamed, Written };
   struct Sighting {
@@ -65,6 +70,8 @@ class PickupReadiness {
   std::map<std::string, Sighting> sightings_;
   std::int64_t lastLookNs_ = 0;  // real time of the last look; 0 before the first
   std::optional<std::int64_t> nextLookMs_;
+  std::optional<std::pair<std::string, FileIdentity>> foundWhole_;  // see TakeFoundWhole
+  std::string lastFolder_;
 };
 
 // True when a last-write time says nothing finer than the second, as on file systems that

@@ -241,19 +241,22 @@ void ReceiptFileCycle::ProcessReceiptFile(const std::string& name) {
   if (failure) std::rethrow_exception(failure);
 }
 
-std::optional<ReceiptFileContent> ReceiptFileCycle::ReadWithRetry(const std::string& path) {
+std::optional<ReceiptFileContent> ReceiptFileCycle::ReadWithRetry(const std::string& path,
+                                                                   bool writersSought) {
   const std::int64_t start = clock_.MonotonicMs();
   for (;;) {
-    if (std::optional<ReceiptFileContent> content = ReadCompleteReceipt(path)) {
+    if (std::optional<ReceiptFileContent> content = ReadCompleteReceipt(path, writersSought)) {
       return content;
     }
+    writersSought = false;
     if (clock_.MonotonicMs() - start >= kReadRetryMs) return std::nullopt;
     clock_.SleepMs(kReadRetryPauseMs);
   }
 }
 
 void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>& log) {
-  std::optional<ReceiptFileContent> read = ReadWithRetry(JoinPath(state_.workingFolder, name));
+  std::optional<ReceiptFileContent> read =
+      ReadWithRetry(JoinPath(state_.workingFolder, name), readiness_.TakeFoundWhole(name));
   if (!read) {
     WriteResponse(kCannotOpenPrefix + name);
     return;

@@ -119,7 +119,9 @@ class ReceiptFileCycle {
   // Answers an entry under a receipt name that is no regular file without opening it, and
   // sets it aside; one pickup like a file's, pause included.
   bool RefuseStrangeEntry(const std::string& name);
-  std::optional<ReceiptFileContent> ReadWithRetry(const std::string& path);
+  // writersSought: the pickup has just found no writer of the file (only the first try
+  // relies on it).
+  std::optional<ReceiptFileContent> ReadWithRetry(const std::string& path, bool writersSought);
   void SaveLog(const std::vector<std::string>& log);
   void ClearResponseItems();
   void ReportException(const std::string& what);

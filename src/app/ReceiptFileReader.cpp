@@ -79,9 +79,10 @@ bool IsOpenForWriting(const std::string& path) {
   });
 }
 
-std::optional<ReceiptFileContent> ReadCompleteReceipt(const std::string& path) {
+std::optional<ReceiptFileContent> ReadCompleteReceipt(const std::string& path,
+                                                      bool writersSought) {
   const std::optional<FileIdentity> before = IdentityOf(path);
-  if (!before || IsOpenForWriting(path)) return std::nullopt;
+  if (!before || (!writersSought && IsOpenForWriting(path))) return std::nullopt;
   const std::optional<std::string> bytes = ReadFileBytes(path);
   if (!bytes) return std::nullopt;
   const std::optional<FileIdentity> after = IdentityOf(path);

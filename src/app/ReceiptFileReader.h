@@ -25,7 +25,9 @@ struct ReceiptFileContent {
 // One attempt at reading a receipt file the sales application has finished writing (when it
 // has is PickupReadiness's decision): nobody holds it open for writing, and its identity
 // stays the same across the read itself. Never waits. nullopt when the file is missing,
-// unreadable or being written; the caller retries.
-std::optional<ReceiptFileContent> ReadCompleteReceipt(const std::string& path);
+// unreadable or being written; the caller retries. writersSought: the caller has just
+// searched /proc for a writer of this very file and found none (the search is not cheap).
+std::optional<ReceiptFileContent> ReadCompleteReceipt(const std::string& path,
+                                                      bool writersSought = false);
 
 }  // namespace ruvo

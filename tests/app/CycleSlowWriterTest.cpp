@@ -291,6 +291,19 @@ TEST_F(Readiness, TheWatchTellsARenameFromAWriteInPlace) {
   EXPECT_TRUE(Look());
 }
 
+TEST_F(Readiness, AFileFoundWholeIsReadWithoutAnotherSearchForWritersUnlessItChanged) {
+  WriteBytes(Path(), kFirstHalf);
+  EXPECT_TRUE(Look(0));
+  EXPECT_FALSE(readiness.TakeFoundWhole("ONLINE2.TXT"));  // asked once, for that file only
+  EXPECT_FALSE(readiness.TakeFoundWhole("ONLINE.TXT"));
+  EXPECT_TRUE(Look(0));
+  EXPECT_TRUE(readiness.TakeFoundWhole("ONLINE.TXT"));
+  EXPECT_FALSE(readiness.TakeFoundWhole("ONLINE.TXT"));
+  EXPECT_TRUE(Look(0));
+  WriteBytes(Path(), kFirstHalf + kSecondHalf);
+  EXPECT_FALSE(readiness.TakeFoundWhole("ONLINE.TXT"));
+}
+
 TEST_F(Readiness, AnEntryThatIsNoFileIsReadyToBeRefusedAndAMissingOneIsNot) {
   EXPECT_FALSE(Look());
   ASSERT_EQ(::symlink("/etc/passwd", Path().c_str()), 0);
