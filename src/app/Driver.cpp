@@ -1,5 +1,6 @@
 #include "app/Driver.h"
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -143,6 +144,9 @@ void Driver::SetProcessing(bool on) {
   state_.processorEnabled = true;
   Notify();
   LoadSettings();
+  // Watched before the status file can say "connected": a file renamed in from then on is
+  // known for one, and read at once.
+  UpdateArrivalWatch();
   // The clean-up and the check run with the busy flag set, so that a processing tick that
   // arrives while they wait cannot pick up a file they are about to delete, or open the
   // port the check holds.
@@ -154,7 +158,6 @@ void Driver::SetProcessing(bool on) {
   }
   CheckConnection();
   if (!state_.connected) state_.checkComEnabled = true;
-  UpdateArrivalWatch();
   Notify();
 }
 
@@ -163,6 +166,7 @@ void Driver::UpdateArrivalWatch() {
   if (!wanted) {
     watch_.Unwatch();
     arrivalPending_ = false;
+    lookDueMs_.reset();
     return;
   }
   if (!watch_.Watch(state_.workingFolder, kReceiptMask)) {
@@ -178,8 +182,17 @@ bool Driver::CanTakeFiles() const {
   return state_.processorEnabled && !closed_ && !state_.busy && !state_.checkComEnabled;
 }
 
+bool Driver::TakeWatchNews() {
+  const FolderNews news = watch_.TakeNews();
+  if (!news.Any()) return false;
+  files_->Heard(news);
+  return true;
+}
+
 void Driver::ReceiptArrived() {
-  if (watch_.TakeArrivals()) arrivalPending_ = true;
+  if (TakeWatchNews()) arrivalPending_ = true;
+  // A file written in place that has now been left alone long enough: no event says so.
+  if (lookDueMs_ && context_.clock.MonotonicMs() >= *lookDueMs_) arrivalPending_ = true;
   if (!arrivalPending_ || !state_.settings.preluareImediata || !CanTakeFiles()) return;
   const Pickup pickup = PickUpFile();
   // After a file another one may be waiting; it is taken after the pause, as at a tick.
@@ -188,15 +201,24 @@ void Driver::ReceiptArrived() {
 }
 
 Driver::Pickup Driver::PickUpFile() {
+  // The cycle decides by how each file arrived, so it hears of every change first.
+  if (TakeWatchNews()) arrivalPending_ = true;
+  Pickup pickup = Pickup::Failed;
   try {
-    return files_->PickUpNext() ? Pickup::File : Pickup::None;
+    pickup = files_->PickUpNext() ? Pickup::File : Pickup::None;
   } catch (...) {
     // The cycle catches its own errors; this only keeps a stray one from ending the driver
     // with the busy flag stuck.
     state_.busy = false;
     ReportError("Eroare la procesarea fisierului de intrare");
-    return Pickup::Failed;
   }
+  lookDueMs_ = files_->NextLookMs();
+  return pickup;
+}
+
+std::optional<std::int64_t> Driver::NextArrivalInMs() const {
+  if (!lookDueMs_ || !state_.settings.preluareImediata || !CanTakeFiles()) return std::nullopt;
+  return std::max<std::int64_t>(*lookDueMs_ - context_.clock.MonotonicMs(), 0);
 }
 
 void Driver::CheckConnection() {

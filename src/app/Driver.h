@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/DriverContext.h"
@@ -75,6 +77,11 @@ class Driver {
   // An arrival is waiting that ReceiptArrived could take now (call it again without waiting
   // for the descriptor): a file arrived while another ran, or more files may be waiting.
   bool ArrivalPending() const { return arrivalPending_ && CanTakeFiles(); }
+  // How long until a receipt file written in place will have been left alone for
+  // "PauzaFisierScris" and ReceiptArrived can take it, although no event will say so: a loop
+  // or a window waits at most this long. nullopt when no file waits for time (or the key
+  // is off: the ticks take it).
+  std::optional<std::int64_t> NextArrivalInMs() const;
 
   // The close sequence: settings saved, "DRIVER INCHIS" written, timers stopped.
   void Close();
@@ -114,6 +121,8 @@ class Driver {
   bool CanTakeFiles() const;
   // Starts or stops the folder watch as processing and "PreluareImediata" say.
   void UpdateArrivalWatch();
+  // Hands what the folder watch saw to the receipt file cycle; true when it saw anything.
+  bool TakeWatchNews();
 
   DriverContext context_;
   DriverState state_;
@@ -125,6 +134,7 @@ class Driver {
   bool closed_ = false;
   FolderWatch watch_;
   bool arrivalPending_ = false;
+  std::optional<std::int64_t> lookDueMs_;  // the clock's time of the next look, see above
   StatusFile statusFile_;
 };
 

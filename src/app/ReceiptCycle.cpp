@@ -52,7 +52,8 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       journal_(state.workingFolder),
       guard_(*files_, clock, journal_),
       response_(state, op, warningLines_),
-      strangeEntries_(*files_) {}
+      strangeEntries_(*files_),
+      readiness_(clock) {}
 
 ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock,
                                    IReceiptExecution& execution, IFileOperations& files)
@@ -64,7 +65,8 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       journal_(state.workingFolder),
       guard_(files, clock, journal_),
       response_(state, op, warningLines_),
-      strangeEntries_(*files_) {}
+      strangeEntries_(*files_),
+      readiness_(clock) {}
 
 ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock)
     : state_(state),
@@ -77,10 +79,13 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       journal_(state.workingFolder),
       guard_(*files_, clock, journal_),
       response_(state, op, warningLines_),
-      strangeEntries_(*files_) {}
+      strangeEntries_(*files_),
+      readiness_(clock) {}
 
 std::optional<std::string> ReceiptFileCycle::FindNext(const std::vector<std::string>& passedOver) {
+  const std::int64_t lookNs = clock_.FileTimeNowNs();
   const std::vector<std::string> waiting = ListEntriesMatching(state_.workingFolder, kReceiptMask);
+  readiness_.BeginLook(waiting, lookNs);
   auto contains = [](const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
   };
@@ -114,7 +119,10 @@ std::optional<std::string> ReceiptFileCycle::FindNext(const std::vector<std::str
   for (const std::string& name : waiting) {
     if (contains(owed, name) || journal_.Find(name)) continue;
     if (strangeEntries_.IsSetAside(state_.workingFolder, name)) continue;
-    if (open(name)) return name;
+    // A new file is taken only once the sales application has finished it.
+    if (open(name) && readiness_.Ready(state_.workingFolder, name, state_.settings.pauzaFisierScris)) {
+      return name;
+    }
   }
   for (const std::string& name : owed) {
     if (open(name)) return name;
@@ -297,12 +305,14 @@ void ReceiptFileCycle::ProcessReceiptFile(const std::string& name) {
   if (failure) std::rethrow_exception(failure);
 }
 
-std::optional<ReceiptFileContent> ReceiptFileCycle::ReadWithRetry(const std::string& path) {
+std::optional<ReceiptFileContent> ReceiptFileCycle::ReadWithRetry(const std::string& path,
+                                                                   bool writersSought) {
   const std::int64_t start = clock_.MonotonicMs();
   for (;;) {
-    if (std::optional<ReceiptFileContent> content = ReadCompleteReceipt(path, clock_)) {
+    if (std::optional<ReceiptFileContent> content = ReadCompleteReceipt(path, writersSought)) {
       return content;
     }
+    writersSought = false;
     if (clock_.MonotonicMs() - start >= kReadRetryMs) return std::nullopt;
     clock_.SleepMs(kReadRetryPauseMs);
   }
@@ -333,7 +343,8 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
       return;
     }
   }
-  std::optional<ReceiptFileContent> read = ReadWithRetry(JoinPath(state_.workingFolder, name));
+  std::optional<ReceiptFileContent> read =
+      ReadWithRetry(JoinPath(state_.workingFolder, name), readiness_.TakeFoundWhole(name));
   if (!read) {
     WriteResponse(kCannotOpenPrefix + name);
     return;

@@ -6,6 +6,7 @@
 
 #include "app/DriverState.h"
 #include "app/InFlightJournal.h"
+#include "app/PickupReadiness.h"
 #include "app/ReceiptExecution.h"
 #include "app/ReceiptFileGuard.h"
 #include "app/ReceiptFileReader.h"
@@ -85,6 +86,12 @@ class ReceiptFileCycle {
   // The clean-up at each start of processing. Never throws.
   void CleanOldFiles();
 
+  // What the folder watch saw: tells files renamed into place from files written there.
+  void Heard(const FolderNews& news) { readiness_.Heard(news, state_.workingFolder); }
+  // When (clock ms) a waiting file written in place will have been quiet long enough to be
+  // taken; nullopt when none waits for that. Set by each PickUpNext that found no file.
+  std::optional<std::int64_t> NextLookMs() const { return readiness_.NextLookMs(); }
+
   // The guard that keeps a file from being executed twice (for the window and tests).
   const ReceiptFileGuard& Guard() const { return guard_; }
 
@@ -110,7 +117,8 @@ class ReceiptFileCycle {
   void HousekeepRecord(const InFlightRecord& record);
   // The next file to take up, passing over those in passedOver. Files whose run was
   // interrupted go first; answers still to be saved next, unless their last attempt
-  // failed; then new files; then the answers that failed last time.
+  // failed; then new files that the sales application has finished (PickupReadiness);
+  // then the answers that failed last time.
   std::optional<std::string> FindNext(const std::vector<std::string>& passedOver);
   // False, with a warning, when the response file of a new file cannot be cleared away
   // (a folder or another entry stands in its place): that file waits, the others go on.
@@ -151,7 +159,9 @@ class ReceiptFileCycle {
   // Answers an entry under a receipt name that is no regular file without opening it, and
   // sets it aside; one pickup like a file's, pause included.
   bool RefuseStrangeEntry(const std::string& name);
-  std::optional<ReceiptFileContent> ReadWithRetry(const std::string& path);
+  // writersSought: the pickup has just found no writer of the file (only the first try
+  // relies on it).
+  std::optional<ReceiptFileContent> ReadWithRetry(const std::string& path, bool writersSought);
   void SaveLog(const std::vector<std::string>& log);
   void ClearResponseItems();
   void ReportException(const std::string& what);
@@ -169,6 +179,7 @@ class ReceiptFileCycle {
   ResponseWriter response_;
   StrangeEntries strangeEntries_;
   SaveTroubles troubles_;
+  PickupReadiness readiness_;
   std::optional<DeliveryId> delivery_;     // of the current file, once claimed
   std::optional<InFlightRecord> record_;   // of the current file, once it reaches the ECR
   bool waitUnanswered_ = false;            // the current file waits, no answer is saved

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -80,29 +79,14 @@ bool IsOpenForWriting(const std::string& path) {
   });
 }
 
-std::int64_t RemainingStablePauseMs(std::int64_t lastWriteNs, std::int64_t nowNs) {
-  constexpr std::int64_t kNsPerMs = 1000000;
-  // More than the kernel's time stamp granularity (one tick, at most 10 ms).
-  constexpr std::int64_t kStampSlackMs = 20;
-  if (lastWriteNs % 1000000000 == 0 || lastWriteNs > nowNs) return kStablePauseMs;
-  const std::int64_t ageMs = (nowNs - lastWriteNs) / kNsPerMs;
-  return std::clamp<std::int64_t>(kStablePauseMs + kStampSlackMs - ageMs, 0, kStablePauseMs);
-}
-
-std::optional<ReceiptFileContent> ReadCompleteReceipt(const std::string& path, IClock& clock) {
+std::optional<ReceiptFileContent> ReadCompleteReceipt(const std::string& path,
+                                                      bool writersSought) {
   const std::optional<FileIdentity> before = IdentityOf(path);
-  if (!before || IsOpenForWriting(path)) return std::nullopt;
-  const std::int64_t pauseMs = RemainingStablePauseMs(before->lastWriteNs, clock.FileTimeNowNs());
-  std::optional<FileIdentity> settled = before;
-  if (pauseMs > 0) {
-    clock.SleepMs(pauseMs);
-    settled = IdentityOf(path);
-    if (!settled || !(*settled == *before) || IsOpenForWriting(path)) return std::nullopt;
-  }
+  if (!before || (!writersSought && IsOpenForWriting(path))) return std::nullopt;
   const std::optional<std::string> bytes = ReadFileBytes(path);
   if (!bytes) return std::nullopt;
   const std::optional<FileIdentity> after = IdentityOf(path);
-  if (!after || !(*after == *settled)) return std::nullopt;
+  if (!after || !(*after == *before)) return std::nullopt;
   return ReceiptFileContent{SplitLines(*bytes), *after, Sha256Hex(*bytes)};
 }
 

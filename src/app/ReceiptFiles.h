@@ -1,5 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
+#include "platform/FolderWatch.h"
+
 namespace ruvo {
 
 // The receipt file cycle as the driver's timers use it.
@@ -11,6 +16,11 @@ class IReceiptFiles {
   virtual bool PickUpNext() = 0;
   // The clean-up of old files at each start of processing. Must not throw.
   virtual void CleanOldFiles() = 0;
+  // What the folder watch saw, before a pickup: how each file came into the folder.
+  virtual void Heard(const FolderNews&) {}
+  // When (clock ms) a waiting file that PickUpNext passed over will be ready to be taken;
+  // nullopt when none is waiting for time.
+  virtual std::optional<std::int64_t> NextLookMs() const { return std::nullopt; }
 };
 
 // A driver without a cycle: never finds a file, cleans nothing.
@@ -20,14 +30,16 @@ class NoReceiptFiles final : public IReceiptFiles {
   void CleanOldFiles() override {}
 };
 
-// Plugs any object with PickUpNext() and CleanOldFiles() (the receipt file cycle) into the
-// driver without either knowing the other.
+// Plugs any object with PickUpNext(), CleanOldFiles(), Heard() and NextLookMs() (the receipt
+// file cycle) into the driver without either knowing the other.
 template <typename Cycle>
 class ReceiptFilesOf final : public IReceiptFiles {
  public:
   explicit ReceiptFilesOf(Cycle& cycle) : cycle_(cycle) {}
   bool PickUpNext() override { return cycle_.PickUpNext(); }
   void CleanOldFiles() override { cycle_.CleanOldFiles(); }
+  void Heard(const FolderNews& news) override { cycle_.Heard(news); }
+  std::optional<std::int64_t> NextLookMs() const override { return cycle_.NextLookMs(); }
 
  private:
   Cycle& cycle_;

@@ -27,6 +27,10 @@ struct Settings {
   // "PreluareImediata": a receipt file is taken as soon as it arrives in the working folder,
   // not at the next tick (never saved: set by editing the file)
   bool preluareImediata = false;
+  // "PauzaFisierScris": milliseconds a receipt file written in place must be left unchanged
+  // before it is read, 0..10000 (never saved: set by editing the file). A file renamed into
+  // the folder does not wait.
+  int pauzaFisierScris = 500;
 
   // The port a link opens: a cleared choice (0) connects to COM1.
   int PortToOpen() const { return port == 0 ? 1 : port; }

@@ -43,6 +43,7 @@ void ReadSettings(const IniFile& ini, Settings& s) {
   const int delay = ini.ReadInteger(kSettingsSection, "Delay", defaults.delay);
   s.delay = delay < 0 ? 0 : delay;
   s.preluareImediata = ini.ReadFlag(kSettingsSection, "PreluareImediata");
+  s.pauzaFisierScris = ReadBounded(ini, "PauzaFisierScris", defaults.pauzaFisierScris, 0, 10000);
 }
 
 void WriteSettings(IniFile& ini, const Settings& s) {

@@ -19,7 +19,8 @@ inline const std::string kSettingsSection = "Configurari";
 //   previous choice stays;
 //   "TratareBonInDerulare" is never read: always 2;
 //   "Delay" below 0 counts as 0, since a pause cannot be negative.
-// "PreluareImediata" is read last; like every on/off key it is on only for "DA".
+// "PreluareImediata" is read next to last; like every on/off key it is on only for "DA".
+// "PauzaFisierScris" outside 0..10000 gives its default, 500.
 void ReadSettings(const IniFile& ini, Settings& settings);
 
 // Writes the nine keys the operator can change, in their fixed order, and nothing else.

@@ -1,5 +1,7 @@
 #include "app/TimerLoop.h"
 
+#include <algorithm>
+
 namespace ruvo {
 
 void RunTimerLoop(Driver& driver, IClock& clock, const std::function<bool()>& stopRequested,
@@ -11,7 +13,9 @@ void RunTimerLoop(Driver& driver, IClock& clock, const std::function<bool()>& st
     if (stopRequested()) break;
     const std::int64_t now = clock.MonotonicMs();
     if (now < nextTickMs) {
-      if (!driver.ArrivalPending()) wait(nextTickMs - now);
+      if (!driver.ArrivalPending()) {
+        wait(std::min(nextTickMs - now, driver.NextArrivalInMs().value_or(nextTickMs - now)));
+      }
       continue;
     }
     const std::int64_t tickStart = now;

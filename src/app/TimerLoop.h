@@ -17,8 +17,10 @@ using LoopWait = std::function<void(std::int64_t ms)>;
 // so, fires TcheckCOM's tick and then Tprocessor's once a second on the clock. Like window
 // timers, ticks that fall due during a long operation are not queued up: one tick follows
 // at once, then the rhythm resumes. Between ticks it sleeps in wait and, after every
-// wake, hands the driver what its folder watch saw (immediate pickup). stopRequested() is
-// asked after every wake, so a wait that a stop signal interrupts ends the loop at once.
+// wake, hands the driver what its folder watch saw (immediate pickup); it wakes earlier
+// when a file written in place will have been quiet long enough (NextArrivalInMs).
+// stopRequested() is asked after every wake, so a wait that a stop signal interrupts ends
+// the loop at once.
 // betweenTicks, when given, also runs after every wake: the control socket's requests are
 // served there, so the wait must wake for its descriptor too.
 void RunTimerLoop(Driver& driver, IClock& clock, const std::function<bool()>& stopRequested,

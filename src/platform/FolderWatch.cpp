@@ -22,7 +22,10 @@ bool FolderWatch::Watch(const std::string& folder, const std::string& mask) {
   if (fd_ < 0) return false;
   mask_ = mask;
   // IN_ONLYDIR: a working folder replaced by a file must not be watched as one.
-  watchId_ = ::inotify_add_watch(fd_, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_ONLYDIR);
+  // The writes themselves are watched too: a file written in place is read only once it has
+  // been left alone for a while, and that while counts from its last write.
+  watchId_ = ::inotify_add_watch(fd_, folder.c_str(),
+                                 IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO | IN_ONLYDIR);
   return watchId_ >= 0;
 }
 
@@ -30,12 +33,12 @@ void FolderWatch::Unwatch() {
   if (fd_ < 0 || watchId_ < 0) return;
   ::inotify_rm_watch(fd_, watchId_);
   watchId_ = -1;
-  TakeArrivals();  // what the old folder queued is no news about the new one
+  TakeNews();  // what the old folder queued is no news about the new one
 }
 
-bool FolderWatch::TakeArrivals() {
-  if (fd_ < 0) return false;
-  bool arrived = false;
+FolderNews FolderWatch::TakeNews() {
+  FolderNews news;
+  if (fd_ < 0) return news;
   // Large enough for many events at once; aligned as the kernel's records are.
   alignas(inotify_event) char buffer[16 * 1024];
   for (;;) {
@@ -49,15 +52,20 @@ bool FolderWatch::TakeArrivals() {
       const char* name = buffer + offset + sizeof(inotify_event);
       const std::size_t next = offset + sizeof(inotify_event) + event.len;
       if (next > static_cast<std::size_t>(n)) break;
-      if ((event.mask & IN_Q_OVERFLOW) != 0) arrived = true;
-      if (event.wd == watchId_ && event.len > 0 && (event.mask & IN_ISDIR) == 0 &&
-          MatchesMask(std::string(name, ::strnlen(name, event.len)), mask_)) {
-        arrived = true;
+      if ((event.mask & IN_Q_OVERFLOW) != 0) news.lost = true;
+      if (event.wd == watchId_ && event.len > 0 && (event.mask & IN_ISDIR) == 0) {
+        const std::string changed(name, ::strnlen(name, event.len));
+        const FolderChangeKind kind =
+            (event.mask & IN_MOVED_TO) != 0 ? FolderChangeKind::MovedIn : FolderChangeKind::Written;
+        // A writer's many writes in a row say no more than its last one.
+        const bool repeated = !news.changes.empty() && news.changes.back().kind == kind &&
+                              news.changes.back().name == changed;
+        if (!repeated && MatchesMask(changed, mask_)) news.changes.push_back({changed, kind});
       }
       offset = next;
     }
   }
-  return arrived;
+  return news;
 }
 
 }  // namespace ruvo

@@ -1,11 +1,32 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ruvo {
 
-// Tells when a file whose name matches a mask has been completed in a folder: closed after
-// writing, or moved (renamed) into it. Built on inotify; the descriptor stays the same for
+// What happened to one name in the watched folder.
+enum class FolderChangeKind {
+  MovedIn,  // renamed (or moved) into the folder under this name: whole at that moment
+  Written,  // created, written or closed after writing in place
+};
+
+struct FolderChange {
+  std::string name;
+  FolderChangeKind kind = FolderChangeKind::Written;
+};
+
+// What the watch saw since it was last asked, in the order it happened.
+struct FolderNews {
+  std::vector<FolderChange> changes;
+  // The kernel's queue overflowed: some changes were lost, to any name.
+  bool lost = false;
+
+  bool Any() const { return lost || !changes.empty(); }
+};
+
+// Tells what happens to files whose name matches a mask in a folder: moved (renamed) into
+// it, or created and written in place. Built on inotify; the descriptor stays the same for
 // the object's whole life, so a loop (ppoll) or a window (a socket notifier) can watch it
 // once, while the folder watched may change. A folder on a network share delivers no
 // events: callers keep a timer as well.
@@ -13,7 +34,7 @@ namespace ruvo {
 //   FolderWatch watch;
 //   watch.Watch("/srv/pos/", "ONLINE*.TXT");
 //   ... Fd() becomes readable ...
-//   if (watch.TakeArrivals()) { /* look into the folder now */ }
+//   for (const FolderChange& change : watch.TakeNews().changes) { ... }
 class FolderWatch {
  public:
   FolderWatch();
@@ -31,10 +52,9 @@ class FolderWatch {
   // Readable while events are waiting; -1 when inotify is not available.
   int Fd() const { return fd_; }
 
-  // Reads every waiting event without blocking. True when one of them was a matching file
-  // completed in the folder, or when events were lost (the queue overflowed), since a
-  // lost one may have been a receipt.
-  bool TakeArrivals();
+  // Reads every waiting event without blocking: the changes to matching names, and whether
+  // events were lost.
+  FolderNews TakeNews();
 
  private:
   int fd_ = -1;

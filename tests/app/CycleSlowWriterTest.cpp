@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "CycleTestSupport.h"
+#include "app/PickupReadiness.h"
 #include "app/ReceiptFileReader.h"
 
 namespace ruvo::testing {
@@ -94,15 +95,17 @@ class SlowWriter {
   bool started_ = false;
 };
 
-// Picks up the file the writer still holds, lets the writer finish at the given sleep of
-// the cycle, and checks that the file ran whole.
-void ExpectRunWholeOnceFinished(CycleFixtureBase& f, HookedClock& clock, SlowWriter& writer,
-                                int finishAtSleep) {
-  ReceiptFileCycle cycle(f.state, f.op, clock, f.execution);
-  clock.onSleep = [&](int sleep) {
-    if (sleep == finishAtSleep) writer.Finish();
-  };
-  EXPECT_TRUE(cycle.PickUpNext());
+// Sets the file's last-write time to secondsAgo before now, with a fraction of a second, as
+// a file written then has.
+void MakeOld(const std::string& path, int secondsAgo = 600) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const timespec old{now.tv_sec - secondsAgo, 123456789};
+  const timespec times[2] = {old, old};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+void ExpectRanWhole(CycleFixtureBase& f) {
   ASSERT_EQ(f.execution.executedLines.size(), 1u);
   EXPECT_EQ(f.execution.executedLines[0],
             (std::vector<std::string>{"1;ITEM;PCS;1;1;250;200000", "5;500;1"}));
@@ -110,12 +113,43 @@ void ExpectRunWholeOnceFinished(CycleFixtureBase& f, HookedClock& clock, SlowWri
   EXPECT_FALSE(Exists(f.PathOf("ONLINE.TXT")));
 }
 
-TEST(CycleSlowWriter, AReceiptFileIsReadOnlyOnceItIsWhole) {
+TEST(CycleSlowWriter, AFileWrittenInPlaceIsReadOnceClosedAndQuiet) {
   CycleFixtureBase f;
+  f.state.settings.pauzaFisierScris = 500;
   HookedClock clock;
+  ReceiptFileCycle cycle(f.state, f.op, clock, f.execution);
   SlowWriter writer(f.PathOf("ONLINE.TXT"));
   ASSERT_TRUE(writer.Started());
-  ExpectRunWholeOnceFinished(f, clock, writer, 5);
+  // Held open for writing: however long it waits, it is not read.
+  for (int k = 0; k < 8; ++k) {
+    EXPECT_FALSE(cycle.PickUpNext());
+    clock.SleepMs(1000);
+  }
+  writer.Finish();
+  // Changed since the last look: the quiet time starts again.
+  EXPECT_FALSE(cycle.PickUpNext());
+  ASSERT_TRUE(cycle.NextLookMs().has_value());
+  EXPECT_EQ(*cycle.NextLookMs() - clock.MonotonicMs(), 500);
+  clock.SleepMs(499);
+  EXPECT_FALSE(cycle.PickUpNext());
+  clock.SleepMs(1);
+  EXPECT_TRUE(cycle.PickUpNext());
+  ExpectRanWhole(f);
+}
+
+TEST(CycleSlowWriter, AnOldTimeDoesNotLetAFileStillOpenForWritingBeRead) {
+  CycleFixtureBase f;
+  HookedClock clock;
+  clock.realFileTimes = true;
+  ReceiptFileCycle cycle(f.state, f.op, clock, f.execution);
+  SlowWriter writer(f.PathOf("ONLINE.TXT"));
+  ASSERT_TRUE(writer.Started());
+  MakeOld(f.PathOf("ONLINE.TXT"));
+  EXPECT_FALSE(ReadCompleteReceipt(f.PathOf("ONLINE.TXT")).has_value());
+  EXPECT_FALSE(cycle.PickUpNext());
+  writer.Finish();
+  EXPECT_TRUE(cycle.PickUpNext());
+  ExpectRanWhole(f);
 }
 
 TEST(CycleWriterDetection, SeesWritersButNotReaders) {
@@ -127,68 +161,153 @@ TEST(CycleWriterDetection, SeesWritersButNotReaders) {
   EXPECT_FALSE(IsOpenForWriting(path));
   const int writer = ::open(path.c_str(), O_RDWR);
   EXPECT_TRUE(IsOpenForWriting(path));
+  EXPECT_FALSE(ReadCompleteReceipt(path).has_value());
   ::close(writer);
   EXPECT_FALSE(IsOpenForWriting(path));
+  const auto content = ReadCompleteReceipt(path);
+  ASSERT_TRUE(content.has_value());
+  EXPECT_EQ(content->lines, std::vector<std::string>{"1;ITEM;PCS;1;1;250;200000"});
+  EXPECT_EQ(content->identity, IdentityOf(path));
   ::close(reader);
   EXPECT_FALSE(IsOpenForWriting(folder / "missing.txt"));
 }
 
-TEST(CycleWriterDetection, AFileThatChangesDuringThePauseIsNotRead) {
+// The readiness decision on its own, on a real folder.
+struct Readiness : ::testing::Test {
+  std::string Path() const { return folder / "ONLINE.TXT"; }
+  std::vector<std::string> Listed() const { return {"ONLINE.TXT"}; }
+  bool Look(std::int64_t quietMs = 500) {
+    readiness.BeginLook(Listed(), clock.FileTimeNowNs());
+    return readiness.Ready(folder.Path() + "/", "ONLINE.TXT", quietMs);
+  }
+  std::int64_t WaitLeft() const { return *readiness.NextLookMs() - clock.MonotonicMs(); }
+
   TempFolder folder;
-  const std::string path = folder / "ONLINE.TXT";
-  WriteBytes(path, kFirstHalf);
   HookedClock clock;
-  clock.onSleep = [&](int) { WriteBytes(path, kFirstHalf + kSecondHalf); };
-  EXPECT_FALSE(ReadCompleteReceipt(path, clock).has_value());
-  clock.onSleep = nullptr;
-  const auto content = ReadCompleteReceipt(path, clock);
-  ASSERT_TRUE(content.has_value());
-  EXPECT_EQ(content->lines.size(), 2u);
-  EXPECT_EQ(content->identity, IdentityOf(path));
+  PickupReadiness readiness{clock};
+};
+
+TEST_F(Readiness, WithoutFileTimesAWrittenFileWaitsFromItsLastSeenChange) {
+  WriteBytes(Path(), kFirstHalf);
+  EXPECT_FALSE(Look());
+  EXPECT_EQ(WaitLeft(), 500);
+  clock.SleepMs(300);
+  WriteBytes(Path(), kFirstHalf + kSecondHalf);  // another line: the quiet time starts again
+  EXPECT_FALSE(Look());
+  EXPECT_EQ(WaitLeft(), 500);
+  clock.SleepMs(499);
+  EXPECT_FALSE(Look());
+  EXPECT_EQ(WaitLeft(), 1);
+  clock.SleepMs(1);
+  EXPECT_TRUE(Look());
+  EXPECT_FALSE(readiness.NextLookMs().has_value());
+  // No quiet time at all: closed is enough.
+  PickupReadiness eager{clock};
+  eager.BeginLook(Listed(), 0);
+  EXPECT_TRUE(eager.Ready(folder.Path(), "ONLINE.TXT", 0));
 }
 
-// Sets the file's last-write time to a moment long past, with a fraction of a second, as a
-// file written minutes ago has.
-void MakeOld(const std::string& path) {
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  const timespec old{now.tv_sec - 600, 123456789};
-  const timespec times[2] = {old, old};
+// Sets the file's last-write time to ageMs before now.
+void SetAgeMs(const std::string& path, std::int64_t ageMs) {
+  const std::int64_t ns = SystemClock().FileTimeNowNs() - ageMs * 1000000;
+  const timespec at{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+  const timespec times[2] = {at, at};
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
-TEST(CycleWriterDetection, OnlyAFileWrittenWithinTheWindowWaitsForIt) {
-  constexpr std::int64_t kMs = 1000000;
-  const std::int64_t now = 1'700'000'000'123'000'000;
-  EXPECT_EQ(RemainingStablePauseMs(now - 600'000 * kMs, now), 0);    // long ago
-  EXPECT_EQ(RemainingStablePauseMs(now - 120 * kMs, now), 0);        // window and margin
-  EXPECT_EQ(RemainingStablePauseMs(now - 70 * kMs, now), 50);        // the rest of it
-  EXPECT_EQ(RemainingStablePauseMs(now, now), kStablePauseMs);       // just written
-  EXPECT_EQ(RemainingStablePauseMs(now + 5000 * kMs, now), kStablePauseMs);  // future
-  // Whole seconds: a file system that keeps no finer time says nothing of the last 100 ms.
-  EXPECT_EQ(RemainingStablePauseMs(1'699'999'000'000'000'000, now), kStablePauseMs);
-
-  TempFolder folder;
-  const std::string path = folder / "ONLINE.TXT";
-  WriteBytes(path, kFirstHalf);
-  MakeOld(path);
-  HookedClock clock;
+TEST_F(Readiness, FileTimesCountTheQuietTimeFromTheLastWrite) {
   clock.realFileTimes = true;
-  const auto content = ReadCompleteReceipt(path, clock);
-  ASSERT_TRUE(content.has_value());
-  EXPECT_EQ(content->lines.size(), 1u);
-  EXPECT_EQ(clock.sleeps, 0);  // read at once
+  WriteBytes(Path(), kFirstHalf);
+  MakeOld(Path(), 600);
+  EXPECT_TRUE(Look());  // long quiet: read at once
+  // First seen 300 ms after its last write: the rest of the quiet time (and the stamps'
+  // margin of 20 ms), not all of it.
+  PickupReadiness fresh{clock};
+  SetAgeMs(Path(), 300);
+  fresh.BeginLook(Listed(), clock.FileTimeNowNs());
+  EXPECT_FALSE(fresh.Ready(folder.Path(), "ONLINE.TXT", 500));
+  ASSERT_TRUE(fresh.NextLookMs().has_value());
+  EXPECT_LE(*fresh.NextLookMs() - clock.MonotonicMs(), 220);
+  EXPECT_GT(*fresh.NextLookMs() - clock.MonotonicMs(), 100);
+  // A look that saw it change counts from that look, whatever its time says.
+  MakeOld(Path(), 2);
+  EXPECT_FALSE(Look(1000));
+  clock.SleepMs(1000);
+  EXPECT_TRUE(Look(1000));
+  // A time of whole seconds, or one in the future, proves nothing: it counts from the look.
+  PickupReadiness coarse{clock};
+  const timespec whole[2] = {{1'600'000'000, 0}, {1'600'000'000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, Path().c_str(), whole, 0), 0);
+  coarse.BeginLook(Listed(), clock.FileTimeNowNs());
+  EXPECT_FALSE(coarse.Ready(folder.Path(), "ONLINE.TXT", 500));
+  EXPECT_TRUE(CoarseOrFutureTime(2'000'000'000'000'000'000, 1'700'000'000'000'000'000));
+  EXPECT_FALSE(CoarseOrFutureTime(1'600'000'000'000'000'001, 1'700'000'000'000'000'000));
 }
 
-TEST(CycleSlowWriter, AnOldTimeDoesNotLetAFileStillOpenForWritingBeRead) {
-  CycleFixtureBase f;
-  HookedClock clock;
-  SlowWriter writer(f.PathOf("ONLINE.TXT"));
-  ASSERT_TRUE(writer.Started());
-  MakeOld(f.PathOf("ONLINE.TXT"));
+TEST_F(Readiness, ANameThatAppearedWithOlderContentCameByARename) {
   clock.realFileTimes = true;
-  EXPECT_FALSE(ReadCompleteReceipt(f.PathOf("ONLINE.TXT"), clock).has_value());
-  ExpectRunWholeOnceFinished(f, clock, writer, 3);
+  WriteBytes(Path(), kFirstHalf);
+  MakeOld(Path(), 2);
+  // There at the first look ever: nothing tells how it came, so it waits out the rest.
+  EXPECT_FALSE(Look(10000));
+  // Not there at the previous look, written before it: moved in whole.
+  PickupReadiness later{clock};
+  later.BeginLook({}, clock.FileTimeNowNs());
+  later.BeginLook(Listed(), clock.FileTimeNowNs());
+  EXPECT_TRUE(later.Ready(folder.Path(), "ONLINE.TXT", 10000));
+  // Written after the previous look: it may be a writer's first line.
+  WriteBytes(folder / "ONLINE2.TXT", kFirstHalf);
+  PickupReadiness fresh{clock};
+  fresh.BeginLook({}, clock.FileTimeNowNs() - 5'000'000'000);
+  fresh.BeginLook({"ONLINE2.TXT"}, clock.FileTimeNowNs());
+  EXPECT_FALSE(fresh.Ready(folder.Path(), "ONLINE2.TXT", 10000));
+}
+
+TEST_F(Readiness, TheWatchTellsARenameFromAWriteInPlace) {
+  WriteBytes(Path(), kFirstHalf + kSecondHalf);
+  readiness.Heard({{{"ONLINE.TXT", FolderChangeKind::MovedIn}}, false}, folder.Path());
+  EXPECT_TRUE(Look());  // whole the moment it appeared
+  // Written to after it came: a writer in place after all.
+  readiness.Heard({{{"ONLINE.TXT", FolderChangeKind::Written}}, false}, folder.Path());
+  EXPECT_FALSE(Look());
+  EXPECT_EQ(WaitLeft(), 500);
+  // A rename over it makes it whole again; changed behind the watch's back, it waits.
+  readiness.Heard({{{"ONLINE.TXT", FolderChangeKind::MovedIn}}, false}, folder.Path());
+  EXPECT_TRUE(Look());
+  WriteBytes(Path(), kFirstHalf);
+  EXPECT_FALSE(Look());
+  // Lost events: every known file counts as written just now.
+  clock.SleepMs(500);
+  readiness.Heard({{}, true}, folder.Path());
+  EXPECT_FALSE(Look());
+  EXPECT_EQ(WaitLeft(), 500);
+  // A renamed file still held open for writing waits for its writer.
+  const int writer = ::open(Path().c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(writer, 0);
+  readiness.Heard({{{"ONLINE.TXT", FolderChangeKind::MovedIn}}, false}, folder.Path());
+  EXPECT_FALSE(Look());
+  EXPECT_FALSE(readiness.NextLookMs().has_value());
+  ::close(writer);
+  EXPECT_TRUE(Look());
+}
+
+TEST_F(Readiness, AFileFoundWholeIsReadWithoutAnotherSearchForWritersUnlessItChanged) {
+  WriteBytes(Path(), kFirstHalf);
+  EXPECT_TRUE(Look(0));
+  EXPECT_FALSE(readiness.TakeFoundWhole("ONLINE2.TXT"));  // asked once, for that file only
+  EXPECT_FALSE(readiness.TakeFoundWhole("ONLINE.TXT"));
+  EXPECT_TRUE(Look(0));
+  EXPECT_TRUE(readiness.TakeFoundWhole("ONLINE.TXT"));
+  EXPECT_FALSE(readiness.TakeFoundWhole("ONLINE.TXT"));
+  EXPECT_TRUE(Look(0));
+  WriteBytes(Path(), kFirstHalf + kSecondHalf);
+  EXPECT_FALSE(readiness.TakeFoundWhole("ONLINE.TXT"));
+}
+
+TEST_F(Readiness, AnEntryThatIsNoFileIsReadyToBeRefusedAndAMissingOneIsNot) {
+  EXPECT_FALSE(Look());
+  ASSERT_EQ(::symlink("/etc/passwd", Path().c_str()), 0);
+  EXPECT_TRUE(Look());
 }
 
 }  // namespace

@@ -139,6 +139,8 @@ struct CycleFixtureBase {
     state.historyFolder = state.workingFolder + "History/";
     state.connected = true;
     state.processing = true;
+    // The files of these tests are whole when dropped; waiting for writers is tested apart.
+    state.settings.pauzaFisierScris = 0;
   }
   std::string PathOf(const std::string& name) const { return state.workingFolder + name; }
   std::string Read(const std::string& name) const { return ReadBytes(PathOf(name)); }

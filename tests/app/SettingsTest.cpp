@@ -173,6 +173,25 @@ TEST_F(SettingsTest, SavingWritesTheNineKeysInOrderAndKeepsEverythingElse) {
   EXPECT_NE(after.find("[ConversieUM]\r\nBUC=1\r\n"), std::string::npos);
 }
 
+TEST_F(SettingsTest, TheQuietTimeOfFilesWrittenInPlaceIsBoundedAndNeverRewritten) {
+  EXPECT_EQ(Load("").pauzaFisierScris, 500);
+  EXPECT_EQ(Load("PauzaFisierScris=0\r\n").pauzaFisierScris, 0);
+  EXPECT_EQ(Load("PauzaFisierScris=10000\r\n").pauzaFisierScris, 10000);
+  for (const char* value : {"10001", "-1", "2s", ""}) {
+    EXPECT_EQ(Load(std::string("PauzaFisierScris=") + value + "\r\n").pauzaFisierScris, 500)
+        << value;
+  }
+  // The driver never writes it: a save keeps the line as the shop wrote it, and adds none.
+  const std::string written = Configurari("PauzaFisierScris=20000 \r\nPort=2\r\n");
+  bench.WriteSettings(written);
+  bench.driver.LoadSettings();
+  ASSERT_TRUE(bench.driver.SaveSettings());
+  EXPECT_EQ(ReadBytes(bench.driver.SettingsPath()).substr(0, written.size()), written);
+  Load("Port=2\r\n");
+  ASSERT_TRUE(bench.driver.SaveSettings());
+  EXPECT_EQ(ReadBytes(bench.driver.SettingsPath()).find("PauzaFisierScris"), std::string::npos);
+}
+
 TEST_F(SettingsTest, SavingPicksUpHandEditsMadeSinceTheLoad) {
   bench.WriteSettings(Configurari("Port=2\r\n"));
   bench.driver.LoadSettings();
@@ -209,7 +228,7 @@ TEST_F(SettingsTest, TheSampleSettingsFileSpellsEveryKeyRight) {
                       "DialogMesajEroare", "MesajLaListareItem", "StergereFisierevechi",
                       "MarjaZileStergere", "CuratareFolderLucru", "TratareEroareStare",
                       "TratareBonInDerulare", "TratareFormaPlata", "Sintaxa", "Delay",
-                      "PreluareImediata"}));
+                      "PreluareImediata", "PauzaFisierScris"}));
   const Settings s = [&] {
     bench.WriteSettings(sample);
     bench.driver.LoadSettings();
@@ -217,6 +236,7 @@ TEST_F(SettingsTest, TheSampleSettingsFileSpellsEveryKeyRight) {
   }();
   EXPECT_TRUE(s.logFile);
   EXPECT_TRUE(s.preluareImediata);
+  EXPECT_EQ(s.pauzaFisierScris, 500);
   EXPECT_EQ(s.port, 1);
   EXPECT_EQ(s.longTimeOut, 5);
   // The sample keeps Log/ and History/ bounded.

@@ -24,6 +24,8 @@ TEST(WindowAndReceipts, AFileDroppedWhileTheWindowIsOpenIsAnswered) {
   ReceiptFileCycle cycle(bench.driver.State(), bench.op, bench.clock, execution);
   ReceiptFilesOf<ReceiptFileCycle> files(cycle);
   bench.driver.SetReceiptFiles(files);
+  // Virtual time stands still here: a file written in place must not wait for quiet.
+  bench.WriteSettings("[Configurari]\r\nPauzaFisierScris=0\r\n");
   bench.window.Start();
 
   WriteBytes(bench.Path("ONLINE.TXT"), ExampleSale());

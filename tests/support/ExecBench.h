@@ -56,6 +56,8 @@ struct ExecBench {
     state.historyFolder = state.workingFolder + "History/";
     state.connected = true;
     state.processing = true;
+    // Files are dropped whole; waiting for writers is tested with the pickup.
+    state.settings.pauzaFisierScris = 0;
   }
 
   std::unique_ptr<TXruvoLinux> MakeLink() {

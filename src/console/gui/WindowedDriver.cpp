@@ -7,7 +7,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QTranslator>
+#include <cstdint>
 #include <cstdlib>
+#include <optional>
 
 #include "console/gui/QtOperator.h"
 #include "console/gui/StopSignals.h"
@@ -107,11 +109,20 @@ int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell,
   StopSignals stopSignals([&window] { window.RequestClose(); });
   // Receipt files that arrive (immediate pickup) are taken at once; more waiting ones one
   // per turn of the event loop, so the window stays alive between them.
-  std::function<void()> takeArrivals = [&driver, &window, &takeArrivals] {
+  // A file written in place is taken once it has been left alone long enough, which no
+  // event tells: the window looks again then (one timer, moved by every arrival).
+  QTimer lookAgain;
+  lookAgain.setSingleShot(true);
+  std::function<void()> takeArrivals = [&driver, &window, &takeArrivals, &lookAgain] {
     driver.ReceiptArrived();
+    if (const std::optional<std::int64_t> later = driver.NextArrivalInMs()) {
+      lookAgain.start(static_cast<int>(*later));
+    }
     if (!driver.ArrivalPending()) return;
     QTimer::singleShot(0, &window, [&window, &takeArrivals] { window.RunIfIdle(takeArrivals); });
   };
+  QObject::connect(&lookAgain, &QTimer::timeout, &window,
+                   [&window, &takeArrivals] { window.RunIfIdle(takeArrivals); });
   Watch(window, driver.ArrivalWatch().Fd(), takeArrivals);
   for (const DescriptorWatch& watch : watches) {
     if (watch.alsoWhileBusy) {
