@@ -41,7 +41,8 @@ struct PumpedWindow {
         cycle(driver.State(), op, clock, execution),
         files(cycle),
         window(driver, [] { return false; }) {
-    WriteBytes(driver.SettingsPath(), "[Configurari]\r\nPort=1\r\n");
+    // Files are dropped whole here: no quiet time for a writer in place.
+    WriteBytes(driver.SettingsPath(), "[Configurari]\r\nPort=1\r\nPauzaFisierScris=0\r\n");
     cycle.ServeDuringPauses(pump);
     driver.SetReceiptFiles(files);
     driver.Start();
