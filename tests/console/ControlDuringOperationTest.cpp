@@ -78,7 +78,7 @@ class ControlDuringOperationTest : public testing::ConsoleRig {
     script.At(start + ms, std::move(step));
   }
 
-  std::string instance = "ruvo-ctl-during-" + std::to_string(::getpid());
+  std::string instance = ControlSocketPath(folder.Path());  // the control socket
   testing::ScriptedPump script{clock, 100};
   std::unique_ptr<Driver> driver;
   std::unique_ptr<ControlServer> server;
