@@ -57,12 +57,7 @@ void ReceiptFileCycle::Conclude(const std::string& name) {
       return;
     }
     SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(state_.fileSuffix), false);
-    const std::string path = JoinPath(state_.workingFolder, name);
-    const std::int64_t start = clock_.MonotonicMs();
-    while (files_->Exists(path) && !files_->Delete(path) &&
-           clock_.MonotonicMs() - start < ReceiptFileGuard::kDeleteRetryMs) {
-      clock_.SleepMs(ReceiptFileGuard::kDeleteRetryPauseMs);
-    }
+    guard_.DeletePatiently(JoinPath(state_.workingFolder, name));
     return;
   }
   pending_.push_back(PendingAnswer{name, state_.fileStamp, *delivery_, response_.Lines()});

@@ -85,12 +85,7 @@ MoveOutcome ReceiptFileGuard::MoveOut(const std::string& folder, const std::stri
 void ReceiptFileGuard::RemoveLeaving(const std::string& folder, const std::string& name,
                                      const std::string& stamp, const DeliveryId& id) {
   const std::string leaving = JoinPath(folder, LeavingName(id.token, name));
-  const std::int64_t start = clock_.MonotonicMs();
-  while (!files_.Delete(leaving) || files_.Exists(leaving)) {
-    if (clock_.MonotonicMs() - start < kDeleteRetryMs) {
-      clock_.SleepMs(kDeleteRetryPauseMs);
-      continue;
-    }
+  if (!DeletePatiently(leaving)) {
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string aside = JoinPath(folder, AsideName(name, stamp, attempt));
       if (files_.Exists(aside)) continue;
@@ -99,9 +94,17 @@ void ReceiptFileGuard::RemoveLeaving(const std::string& folder, const std::strin
       }
       break;
     }
-    break;
   }
   ReleasePin(folder, id, files_);
+}
+
+bool ReceiptFileGuard::DeletePatiently(const std::string& path) {
+  const std::int64_t start = clock_.MonotonicMs();
+  for (;;) {
+    if (!files_.Exists(path) || (files_.Delete(path) && !files_.Exists(path))) return true;
+    if (clock_.MonotonicMs() - start >= kDeleteRetryMs) return false;
+    clock_.SleepMs(kDeleteRetryPauseMs);
+  }
 }
 
 bool ReceiptFileGuard::Remember(const std::string& name, const DeliveryId& id) {

@@ -67,6 +67,9 @@ class ReceiptFileGuard {
   // Remembers a Stuck file in the journal (replacing its record, if any), so that it is
   // not run again; false when the journal could not be saved.
   bool Remember(const std::string& name, const DeliveryId& id);
+  // Deletes path, trying again for kDeleteRetryMs, so that a passing failure does not keep
+  // an answered file; true when it is gone.
+  bool DeletePatiently(const std::string& path);
 
   // The warning lines of the files remembered, for the warning box.
   const std::vector<std::string>& WarningLines() const { return warnings_; }

@@ -1,7 +1,8 @@
 #include "app/SaveTroubles.h"
 
 #include <algorithm>
-#include <iostream>
+
+#include "platform/Log.h"
 
 namespace ruvo {
 
@@ -33,7 +34,8 @@ bool SaveTroubles::Set(Cause cause, const std::string& subject, bool failing) {
   } else {
     active_.erase(found);
   }
-  std::cerr << "Ruvo_Drv: " << StderrText(cause, subject, failing) << '\n';
+  // Through the log, so that a service's journal files the failure as a warning.
+  Log(failing ? LogLevel::Warning : LogLevel::Info, StderrText(cause, subject, failing));
   return true;
 }
 
