@@ -36,7 +36,7 @@
 
 #include "app/Driver.h"
 #include "app/DriverContext.h"
-#include "console/Operator.h"
+#include "app/Operator.h"
 #include "ecr/TXruvoLinux.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"

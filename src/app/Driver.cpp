@@ -11,10 +11,10 @@
 #include "app/ReceiptCycle.h"
 #include "app/SettingsFile.h"
 #include "app/StatusFile.h"
+#include "app/WorkingFolder.h"
 #include "platform/AtomicFile.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
-#include "receipt/ExportTransfer.h"
 
 namespace ruvo {
 

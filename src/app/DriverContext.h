@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "console/Operator.h"
+#include "app/Operator.h"
 #include "ecr/TXruvoLinux.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"

@@ -16,7 +16,7 @@
 #include "platform/TimeFormat.h"
 #include "platform/WriteProbe.h"
 #include "receipt/LegacyConversion.h"
-#include "receipt/ReceiptExecutor.h"
+#include "receipt/PresenceFlags.h"
 
 namespace ruvo {
 

@@ -13,7 +13,7 @@
 #include "app/ResponseFile.h"
 #include "app/SaveTroubles.h"
 #include "app/StrangeEntries.h"
-#include "console/Operator.h"
+#include "app/Operator.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 

@@ -6,7 +6,7 @@
 #include "app/DriverState.h"
 #include "app/InFlightJournal.h"
 #include "app/ResponseFile.h"
-#include "console/Operator.h"
+#include "app/Operator.h"
 #include "platform/Clock.h"
 #include "receipt/ReceiptValidator.h"
 

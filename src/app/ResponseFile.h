@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/DriverState.h"
-#include "console/Operator.h"
+#include "app/Operator.h"
 
 namespace ruvo {
 

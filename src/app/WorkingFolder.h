@@ -2,8 +2,12 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace ruvo {
+
+// The folder of the working folder that XML exports are written into.
+inline constexpr std::string_view kExportFolderName = "ExportXML";
 
 // What the working folder is chosen from: the --dir value, the executable's folder and the
 // environment ($HOME, $XDG_DATA_HOME; empty when unset).

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "console/Operator.h"
+#include "app/Operator.h"
 
 namespace ruvo {
 

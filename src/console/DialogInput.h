@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "console/Operator.h"
+#include "app/Operator.h"
 
 namespace ruvo {
 

@@ -1,4 +1,4 @@
-#include "console/Operator.h"
+#include "app/Operator.h"
 #include "platform/Log.h"
 
 namespace ruvo {

@@ -5,7 +5,7 @@
 
 #include "app/DriverContext.h"
 #include "app/DriverState.h"
-#include "console/EcrStateCheck.h"
+#include "execution/EcrStateCheck.h"
 #include "ecr/TXruvoLinux.h"
 
 namespace ruvo {

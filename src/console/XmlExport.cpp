@@ -2,7 +2,7 @@
 // uses as well, into ExportXML/ of the working folder.
 #include "console/XmlExport.h"
 
-#include "receipt/ExportTransfer.h"
+#include "execution/ExportTransfer.h"
 
 namespace ruvo {
 

@@ -57,4 +57,11 @@ void MarkPresence(PresenceFlags& flags, std::string_view code) {
   if (bool* flag = FlagOfCode(flags, code)) *flag = true;
 }
 
+bool SaleClosesReceipt(const PresenceFlags& f) {
+  const bool standAlone = f.finishReceipt || f.receiptStateQuery || f.cancelReceipt ||
+                          f.dailyReport || f.dailyTotals || f.mfReport || f.fiscalSeriesRead ||
+                          f.totalizerRead || f.totalizersRead || f.xReport || f.departmentReport;
+  return !standAlone && !f.loneText;
+}
+
 }  // namespace ruvo

@@ -46,4 +46,8 @@ struct PresenceFlags {
 // the command table (port-selection lines) set nothing.
 void MarkPresence(PresenceFlags& flags, std::string_view code);
 
+// True for a file that opens a fiscal receipt of its own and closes it: no stand-alone
+// command (reports, queries, finish, cancel) and not a lone text line.
+bool SaleClosesReceipt(const PresenceFlags& flags);
+
 }  // namespace ruvo

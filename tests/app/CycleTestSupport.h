@@ -14,7 +14,7 @@
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptExecution.h"
 #include "app/ReceiptFileGuard.h"
-#include "console/Operator.h"
+#include "app/Operator.h"
 #include "platform/Clock.h"
 #include "platform/TempFolder.h"
 #include "support/FileBytes.h"

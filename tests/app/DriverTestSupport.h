@@ -10,7 +10,7 @@
 #include "Engine.h"
 #include "SimSerialPort.h"
 #include "app/Driver.h"
-#include "console/Operator.h"
+#include "app/Operator.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/IniFile.h"

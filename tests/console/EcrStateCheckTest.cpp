@@ -9,7 +9,7 @@
 #include "Control.h"
 #include "Engine.h"
 #include "SimSerialPort.h"
-#include "console/EcrStateCheck.h"
+#include "execution/EcrStateCheck.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "support/RecordingOperator.h"

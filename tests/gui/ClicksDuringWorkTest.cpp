@@ -15,7 +15,7 @@
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
 #include "platform/Files.h"
-#include "receipt/EcrReceiptExecution.h"
+#include "execution/EcrReceiptExecution.h"
 #include "support/ScriptedPump.h"
 
 namespace ruvo::testing {

@@ -11,7 +11,7 @@
 #include "console/gui/StopSignals.h"
 #include "e2e/DriverRig.h"
 #include "platform/Files.h"
-#include "receipt/EcrReceiptExecution.h"
+#include "execution/EcrReceiptExecution.h"
 
 namespace ruvo::testing {
 namespace {

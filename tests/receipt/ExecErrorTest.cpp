@@ -3,7 +3,7 @@
 // every way a file is refused before or after its lines.
 #include <gtest/gtest.h>
 
-#include "receipt/ReceiptExecutor.h"
+#include "execution/ReceiptExecutor.h"
 #include "support/ExecBench.h"
 
 namespace ruvo::exec_testing {

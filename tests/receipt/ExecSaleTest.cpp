@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "receipt/ReceiptExecutorTotals.h"
+#include "execution/ReceiptExecutorTotals.h"
 #include "support/ExecBench.h"
 
 namespace ruvo::exec_testing {

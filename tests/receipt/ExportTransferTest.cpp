@@ -10,7 +10,7 @@
 
 #include "ExportArchive.h"
 #include "app/CycleTestSupport.h"
-#include "receipt/ExportTransfer.h"
+#include "execution/ExportTransfer.h"
 #include "support/AdminRunFixture.h"
 
 namespace ruvo {

@@ -18,7 +18,7 @@
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/TempFolder.h"
-#include "receipt/AdminExecutor.h"
+#include "execution/AdminExecutor.h"
 #include "receipt/ReceiptValidator.h"
 #include "support/RecordingOperator.h"
 

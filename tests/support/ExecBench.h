@@ -16,7 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/TempFolder.h"
-#include "receipt/EcrReceiptExecution.h"
+#include "execution/EcrReceiptExecution.h"
 #include "support/RecordingOperator.h"
 
 namespace ruvo::exec_testing {

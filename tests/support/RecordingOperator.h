@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "console/Operator.h"
+#include "app/Operator.h"
 
 namespace ruvo::testing {
 

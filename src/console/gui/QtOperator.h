@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/Operator.h"
+#include "app/Operator.h"
 #include "platform/EventPump.h"
 
 namespace ruvo::gui {

@@ -5,7 +5,7 @@
 #include <bitset>
 #include <string>
 
-#include "console/Operator.h"
+#include "app/Operator.h"
 
 class QPushButton;
 

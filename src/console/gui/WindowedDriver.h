@@ -7,7 +7,7 @@
 
 #include "app/Driver.h"
 #include "app/DriverObserver.h"
-#include "console/Operator.h"
+#include "app/Operator.h"
 #include "platform/EventPump.h"
 
 namespace ruvo::gui {

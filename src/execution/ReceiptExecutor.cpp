@@ -1,13 +1,13 @@
 // A receipt file on the ECR: the passes over its lines, the close of the receipt, what
 // follows the close and the final response.
-#include "receipt/ReceiptExecutor.h"
+#include "execution/ReceiptExecutor.h"
 
 #include <string>
 
 #include "app/ResponseFile.h"
 #include "receipt/NumericRules.h"
-#include "receipt/ReceiptExecutorFile.h"
-#include "receipt/ReceiptExecutorTotals.h"
+#include "execution/ReceiptExecutorFile.h"
+#include "execution/ReceiptExecutorTotals.h"
 
 namespace ruvo {
 
@@ -116,13 +116,6 @@ FileExecution::LineResult FileExecution::RunPass() {
 // A file of reports, queries or receipt commands that stand alone, or a lone text line,
 // has no receipt of its own to close.
 bool FileExecution::ClosesReceipt() const { return SaleClosesReceipt(run_.validation.flags); }
-
-bool SaleClosesReceipt(const PresenceFlags& f) {
-  const bool standAlone = f.finishReceipt || f.receiptStateQuery || f.cancelReceipt ||
-                          f.dailyReport || f.dailyTotals || f.mfReport || f.fiscalSeriesRead ||
-                          f.totalizerRead || f.totalizersRead || f.xReport || f.departmentReport;
-  return !standAlone && !f.loneText;
-}
 
 bool FileExecution::CloseReceipt() {
   if (link_.CloseReceipt()) return FinishClosedReceipt();

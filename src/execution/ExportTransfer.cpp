@@ -1,4 +1,4 @@
-#include "receipt/ExportTransfer.h"
+#include "execution/ExportTransfer.h"
 
 #include <charconv>
 #include <optional>

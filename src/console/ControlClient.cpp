@@ -1,4 +1,4 @@
-#include "app/ControlClient.h"
+#include "console/ControlClient.h"
 
 #include <errno.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "receipt/SaleSettlement.h"
+#include "execution/SaleSettlement.h"
 
 namespace ruvo {
 

@@ -1,5 +1,5 @@
-#include "console/EcrStateCheck.h"
-#include "receipt/ReceiptExecutor.h"
+#include "execution/EcrStateCheck.h"
+#include "execution/ReceiptExecutor.h"
 
 namespace ruvo {
 

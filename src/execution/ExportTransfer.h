@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/WorkingFolder.h"
 #include "ecr/TXruvoLinux.h"
 #include "platform/Clock.h"
 
@@ -28,7 +29,6 @@ inline constexpr std::int64_t kExportReadyLimitMs = 120000;
 inline constexpr std::int64_t kExportPollPauseMs = 1000;
 inline constexpr std::size_t kExportPieceChars = 1000;     // of a piece, from its 4th character
 
-inline constexpr std::string_view kExportFolderName = "ExportXML";
 inline constexpr std::string_view kWaitMarkerName = "wait.txt";
 
 struct ExportTransferRequest {

@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "app/CommandLine.h"
-#include "app/ControlClient.h"
+#include "console/ControlClient.h"
 #include "app/Driver.h"
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
@@ -29,7 +29,7 @@
 #include "app/WorkingFolder.h"
 #include "console/ControlCommands.h"
 #include "console/ControlServer.h"
-#include "console/Operator.h"
+#include "app/Operator.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/Files.h"
@@ -39,7 +39,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/StopSignals.h"
 #include "platform/WaitReadable.h"
-#include "receipt/EcrReceiptExecution.h"
+#include "execution/EcrReceiptExecution.h"
 
 #ifdef RUVO_WITH_GUI
 #include "console/gui/WindowedDriver.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/ResponseFile.h"
-#include "console/Operator.h"
+#include "app/Operator.h"
 #include "ecr/TXruvoLinux.h"
 
 namespace ruvo {

@@ -1,4 +1,4 @@
-#include "receipt/ReceiptExecutorTotals.h"
+#include "execution/ReceiptExecutorTotals.h"
 
 #include <array>
 #include <cstddef>

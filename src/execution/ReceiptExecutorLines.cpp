@@ -2,7 +2,7 @@
 #include <string>
 
 #include "receipt/NumericRules.h"
-#include "receipt/ReceiptExecutorFile.h"
+#include "execution/ReceiptExecutorFile.h"
 
 namespace ruvo {
 

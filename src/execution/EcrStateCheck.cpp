@@ -1,4 +1,4 @@
-#include "console/EcrStateCheck.h"
+#include "execution/EcrStateCheck.h"
 
 namespace ruvo {
 

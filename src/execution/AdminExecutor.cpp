@@ -1,9 +1,9 @@
-#include "receipt/AdminExecutor.h"
+#include "execution/AdminExecutor.h"
 
 #include <cstdio>
 #include <string>
 
-#include "receipt/ExportTransfer.h"
+#include "execution/ExportTransfer.h"
 #include "receipt/Fields.h"
 #include "receipt/NumericRules.h"
 

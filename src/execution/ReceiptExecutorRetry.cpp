@@ -1,6 +1,6 @@
 // What follows a printer error the operator was asked about.
-#include "console/EcrStateCheck.h"
-#include "receipt/ReceiptExecutorFile.h"
+#include "execution/EcrStateCheck.h"
+#include "execution/ReceiptExecutorFile.h"
 
 namespace ruvo {
 

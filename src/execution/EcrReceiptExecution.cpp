@@ -1,8 +1,8 @@
-#include "receipt/EcrReceiptExecution.h"
+#include "execution/EcrReceiptExecution.h"
 
-#include "receipt/AdminExecutor.h"
-#include "receipt/ReceiptExecutor.h"
-#include "receipt/SaleSettlement.h"
+#include "execution/AdminExecutor.h"
+#include "execution/ReceiptExecutor.h"
+#include "execution/SaleSettlement.h"
 
 namespace ruvo {
 

@@ -4,7 +4,7 @@
 // sale again; so the ECR is asked what it did.
 #include <cctype>
 
-#include "receipt/ReceiptExecutorFile.h"
+#include "execution/ReceiptExecutorFile.h"
 
 namespace ruvo {
 

@@ -12,10 +12,6 @@ inline const std::string kJournalLowResponse =
 // Below this many free journal lines no file is run.
 inline constexpr int kLowestFreeJournalLines = 500;
 
-// True for a file that opens a fiscal receipt of its own and closes it: no stand-alone
-// command (reports, queries, finish, cancel) and not a lone text line.
-bool SaleClosesReceipt(const PresenceFlags& flags);
-
 // Sets the fresh link up from the settings, opens the port of the file (a first "COM"
 // line) or of the settings, checks the ECR's state and its free journal lines. True when
 // the file may run on the link; on false the response has been written and the caller
