@@ -180,9 +180,11 @@ void ReceiptFileCycle::TakeUp(const std::string& name) {
     response_.BeginFile(true);
     delivery_.reset();
     record_.reset();
+    closedUnsaved_ = false;
     waitUnanswered_ = false;
     reachedEcr_ = false;
     recoveryLog_.clear();
+    keptLog_.reset();
     if (PendingAnswer* pending = FindPending(name)) {
       const PendingAnswer known = *pending;
       pause = SaveKnownAnswer(name, known.stamp, known.delivery, known.lines);
@@ -207,6 +209,9 @@ void ReceiptFileCycle::TakeUp(const std::string& name) {
     } catch (...) {
     }
   }
+  // The sales application waits for the answer, nobody waits for the log: it is written
+  // once the answer is out.
+  SaveKeptLog();
   if (pause) ServedPause(clock_, *pausePump_, kPauseAfterFileMs);
 }
 
@@ -227,6 +232,14 @@ bool ReceiptFileCycle::WriteRecord(RunPhase phase, const std::string& receiptNum
   InFlightRecord moved = *record_;
   moved.phase = phase;
   moved.receiptNumber = receiptNumber;
+  if (phase == RunPhase::Closed) {
+    // Nothing more goes to the ECR: the answer's record, saved before the response, says
+    // all this one would, one flush later. A crash in between is settled from the closing
+    // phase, by asking the ECR, as a crash just before this save would be.
+    record_ = moved;
+    closedUnsaved_ = true;
+    return true;
+  }
   const bool saved = journal_.Put(moved);
   SetTrouble(SaveTroubles::Cause::Journal,
              JoinPath(state_.workingFolder, InFlightJournal::kFileName), !saved);
@@ -237,6 +250,14 @@ bool ReceiptFileCycle::WriteRecord(RunPhase phase, const std::string& receiptNum
   }
   record_ = moved;
   return true;
+}
+
+void ReceiptFileCycle::SaveClosedPhase() {
+  if (!closedUnsaved_ || !record_) return;
+  closedUnsaved_ = false;
+  const bool saved = journal_.Put(*record_);
+  SetTrouble(SaveTroubles::Cause::Journal,
+             JoinPath(state_.workingFolder, InFlightJournal::kFileName), !saved);
 }
 
 void ReceiptFileCycle::SetTrouble(SaveTroubles::Cause cause, const std::string& subject,
@@ -299,9 +320,9 @@ void ReceiptFileCycle::ProcessReceiptFile(const std::string& name) {
   } catch (...) {
     failure = std::current_exception();
   }
-  // The log tells what happened to the ECR, so it is saved whatever went wrong; a file
+  // The log tells what happened to the ECR, so it is kept whatever went wrong; a file
   // that waits before reaching it leaves none, or every tick of the wait would.
-  if (!waitUnanswered_ || reachedEcr_) SaveLog(log);
+  if (!waitUnanswered_ || reachedEcr_) KeepLog(log);
   if (failure) std::rethrow_exception(failure);
 }
 
@@ -431,9 +452,25 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
   if (failure) std::rethrow_exception(failure);
 }
 
-void ReceiptFileCycle::SaveLog(const std::vector<std::string>& log) {
+void ReceiptFileCycle::KeepLog(const std::vector<std::string>& log) {
+  keptLog_ = KeptLog{state_.fileSuffix, state_.fileStamp, log};
+}
+
+void ReceiptFileCycle::SaveKeptLog() {
+  if (!keptLog_) return;
+  const KeptLog kept = std::move(*keptLog_);
+  keptLog_.reset();
+  try {
+    SaveLog(kept.suffix, kept.stamp, kept.lines);
+  } catch (...) {
+    std::cerr << "Ruvo_Drv: cannot write the log file of " << kept.stamp << '\n';
+  }
+}
+
+void ReceiptFileCycle::SaveLog(const std::string& suffix, const std::string& stamp,
+                               const std::vector<std::string>& log) {
   if (!state_.settings.logFile) return;
-  const std::string name = "Log" + state_.fileSuffix + "_" + state_.fileStamp + ".TXT";
+  const std::string name = "Log" + suffix + "_" + stamp + ".TXT";
   CreateFolders(state_.logFolder);
   if (!WriteLinesAtomic(JoinPath(state_.logFolder, name), log)) {
     std::cerr << "Ruvo_Drv: cannot write the log file " << name << '\n';

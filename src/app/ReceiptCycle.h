@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,7 @@ class ReceiptFileCycle {
   bool PickUpNext();
 
   // The whole run of one receipt file of the working folder (name without folder), from
-  // the stamp to the log copies. May throw; PickUpNext catches.
+  // the stamp to its log, which is kept for after the answer. May throw; PickUpNext catches.
   void ProcessReceiptFile(const std::string& name);
 
   // Writes the response file of the current file (see ResponseWriter).
@@ -137,6 +138,8 @@ class ReceiptFileCycle {
   // record able to claim a later file.
   void FinishDelivery(const std::string& name, const std::string& stamp, const DeliveryId& delivery);
   bool WriteRecord(RunPhase phase, const std::string& receiptNumber);
+  // Saves the closed phase that waited for the answer's record, when no answer follows.
+  void SaveClosedPhase();
   void KeepPending(const std::string& name, const std::vector<std::string>& lines);
   void DropPending(const std::string& name);
   PendingAnswer* FindPending(const std::string& name);
@@ -162,7 +165,11 @@ class ReceiptFileCycle {
   // writersSought: the pickup has just found no writer of the file (only the first try
   // relies on it).
   std::optional<ReceiptFileContent> ReadWithRetry(const std::string& path, bool writersSought);
-  void SaveLog(const std::vector<std::string>& log);
+  // The log of the current file is kept until its answer has been saved (SaveKeptLog).
+  void KeepLog(const std::vector<std::string>& log);
+  void SaveKeptLog();
+  void SaveLog(const std::string& suffix, const std::string& stamp,
+               const std::vector<std::string>& log);
   void ClearResponseItems();
   void ReportException(const std::string& what);
 
@@ -184,10 +191,17 @@ class ReceiptFileCycle {
   std::optional<InFlightRecord> record_;   // of the current file, once it reaches the ECR
   bool waitUnanswered_ = false;            // the current file waits, no answer is saved
   bool reachedEcr_ = false;                // the current file's run reached the ECR
+  bool closedUnsaved_ = false;             // record_ is closed, the journal says closing
   std::vector<PendingAnswer> pending_;
   std::vector<std::string> answerFailed_;  // names whose last answer could not be saved
   std::vector<std::string> recoveryNotes_;
   std::vector<std::string> recoveryLog_;   // goes before the log of a file run again
+  struct KeptLog {
+    std::string suffix;
+    std::string stamp;
+    std::vector<std::string> lines;
+  };
+  std::optional<KeptLog> keptLog_;         // the current file's log, saved after its answer
   bool folderUnwritable_ = false;
   NullEventPump noPump_;
   IEventPump* pausePump_ = &noPump_;

@@ -23,6 +23,8 @@ bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::strin
   const std::string response = ResponseFileName(state_.fileSuffix);
   std::optional<InFlightRecord> record = journal_.Find(name);
   if (record && record->phase != RunPhase::Answered) {
+    // The number of a receipt closed in this run, whose closed phase waited for this save.
+    if (record_ && record_->name == name) record->receiptNumber = record_->receiptNumber;
     record->phase = RunPhase::Answered;
     record->answer = lines;
     const bool saved = journal_.Put(*record);
@@ -45,7 +47,9 @@ bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::strin
 void ReceiptFileCycle::Conclude(const std::string& name) {
   if (waitUnanswered_ || !response_.Written()) {
     // Nothing was answered: the file waits as it is. A claim made only for this tick is
-    // given up; the record of a run that reached the ECR keeps its pin.
+    // given up; the record of a run that reached the ECR keeps its pin, and the receipt
+    // number of one that closed its receipt.
+    SaveClosedPhase();
     if (delivery_) ReleaseIfUnused(*delivery_);
     return;
   }

@@ -50,7 +50,7 @@ void ReceiptFileCycle::AnswerRecovered(const std::string& name, const std::strin
                                        std::vector<std::string>& log) {
   Note(name, "raspuns " + text, log);
   WriteResponse(text);
-  SaveLog(log);
+  KeepLog(log);
 }
 
 ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::string& name) {
