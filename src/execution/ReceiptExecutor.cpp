@@ -188,8 +188,7 @@ bool FileExecution::WaitForPaidState() {
 }
 
 bool FileExecution::Cut() {
-  if (link_.ModTaiere == 1) return link_.PartialCut(link_.LiniiAvans);
-  return link_.FullCut();
+  return link_.CutReceipt(CutSettings{settings_.modTaiere, settings_.liniiAvans});
 }
 
 }  // namespace ruvo

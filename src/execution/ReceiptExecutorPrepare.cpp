@@ -27,8 +27,6 @@ void ReadWarningFlags(const TXruvoLinux& link, WarningFlags& flags) {
 
 bool PrepareEcrLink(ReceiptRun& run, TXruvoLinux& link) {
   const Settings& settings = run.state.settings;
-  link.ModTaiere = settings.modTaiere;
-  link.LiniiAvans = settings.liniiAvans;
   link.SetLongTimeOut(settings.longTimeOut);
 
   if (!link.OpenPort(FilePort(run))) {
