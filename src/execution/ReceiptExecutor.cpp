@@ -6,6 +6,7 @@
 
 #include "app/ResponseFile.h"
 #include "receipt/NumericRules.h"
+#include "execution/ReceiptExecutorCommands.h"
 #include "execution/ReceiptExecutorFile.h"
 #include "execution/ReceiptExecutorTotals.h"
 
@@ -40,6 +41,10 @@ bool FileExecution::Run() {
   ResponseItems& response = run_.state.response;
   response.fiscalSeries.reset();
   response.pendingReceiptState.reset();
+  if (std::optional<std::string> refusal = LineNotServed(run_.lines, CommandGroup::Fiscal)) {
+    run_.response.WriteResponse(*refusal);
+    return false;
+  }
 
   for (;;) {
     deferredTexts_.clear();
@@ -105,7 +110,7 @@ FileExecution::LineResult FileExecution::RunPass() {
         run_.op.RomMessageDlg("Listez Linia " + std::to_string(lineCount_) + " : " + line, "",
                               MsgKind::Information, MsgButtons::Ok);
       }
-      const LineResult result = ExecuteLine(fields);
+      const LineResult result = ExecuteLine(line, fields);
       if (result != LineResult::Done) return result;
     }
     run_.clock.SleepMs(delayMs);
