@@ -298,7 +298,6 @@ void Driver::TprocessorTick() {
 void Driver::Close() {
   if (closed_) return;
   SaveSettings();
-  state_.response.extraLines.clear();
   closed_ = true;
   WriteStatusFile(true);
   state_.checkComEnabled = false;

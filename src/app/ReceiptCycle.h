@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/DriverState.h"
+#include "app/FileRun.h"
 #include "app/InFlightJournal.h"
 #include "app/PickupReadiness.h"
 #include "app/ReceiptExecution.h"
@@ -73,13 +74,6 @@ class ReceiptFileCycle {
   // no file was waiting (the tick then does the idle connection check). Never throws.
   bool PickUpNext();
 
-  // The whole run of one receipt file of the working folder (name without folder), from
-  // the stamp to the log copies. May throw; PickUpNext catches.
-  void ProcessReceiptFile(const std::string& name);
-
-  // Writes the response file of the current file (see ResponseWriter).
-  void WriteResponse(const std::string& text);
-
   // Rebuilds the warning box, with the warnings of receipt files that could not be removed.
   void RefreshWarnings();
 
@@ -123,6 +117,32 @@ class ReceiptFileCycle {
   // False, with a warning, when the response file of a new file cannot be cleared away
   // (a folder or another entry stands in its place): that file waits, the others go on.
   bool AnswerNameFree(const std::string& name);
+  // The file taken up: made at its pickup, dropped once it is answered (or left waiting),
+  // so that nothing of one file reaches the next one's answer.
+  struct CurrentFile {
+    CurrentFile(ReceiptFileCycle& cycle, const std::string& name, bool hold);
+    FileRun run;
+    ResponseWriter response;
+    std::optional<DeliveryId> delivery;    // once claimed
+    std::optional<InFlightRecord> record;  // once it reaches the ECR
+    bool waitUnanswered = false;           // it waits, no answer is saved
+    bool reachedEcr = false;               // its run reached the ECR
+    std::vector<std::string> recoveryLog;  // goes before the log of a file run again
+  };
+  // Drops the current file when it goes out of scope, on every way out.
+  class FileScope {
+   public:
+    FileScope(ReceiptFileCycle& cycle, const std::string& name, bool hold);
+    ~FileScope() { file_.reset(); }
+    FileScope(const FileScope&) = delete;
+    FileScope& operator=(const FileScope&) = delete;
+
+   private:
+    std::optional<CurrentFile>& file_;
+  };
+  // The current file; only between its pickup and its answer.
+  CurrentFile& File() { return *file_; }
+
   // The file part of a tick for one file.
   void TakeUp(const std::string& name);
   // Saves an answer known before this tick; true when the file is finished.
@@ -151,6 +171,11 @@ class ReceiptFileCycle {
                        std::vector<std::string>& log);
   void Note(const std::string& name, const std::string& text, std::vector<std::string>& log);
   void RebuildWarningLines();
+  // The whole run of the current file (name without folder), from the stamp to the log
+  // copies. May throw; PickUpNext catches.
+  void ProcessReceiptFile(const std::string& name);
+  // Writes the response file of the current file (see ResponseWriter).
+  void WriteResponse(const std::string& text);
   // Steps 2 to 6: read, convert, copy, check and execute; fills log.
   void RunFile(const std::string& name, std::vector<std::string>& log);
   // The delivery of the file just read: the one its record names when that is the file
@@ -163,7 +188,6 @@ class ReceiptFileCycle {
   // relies on it).
   std::optional<ReceiptFileContent> ReadWithRetry(const std::string& path, bool writersSought);
   void SaveLog(const std::vector<std::string>& log);
-  void ClearResponseItems();
   void ReportException(const std::string& what);
 
   DriverState& state_;
@@ -176,18 +200,13 @@ class ReceiptFileCycle {
   InFlightJournal journal_;
   ReceiptFileGuard guard_;
   std::vector<std::string> warningLines_;  // the cycle's lines of the warning box
-  ResponseWriter response_;
   StrangeEntries strangeEntries_;
   SaveTroubles troubles_;
   PickupReadiness readiness_;
-  std::optional<DeliveryId> delivery_;     // of the current file, once claimed
-  std::optional<InFlightRecord> record_;   // of the current file, once it reaches the ECR
-  bool waitUnanswered_ = false;            // the current file waits, no answer is saved
-  bool reachedEcr_ = false;                // the current file's run reached the ECR
+  std::optional<CurrentFile> file_;
   std::vector<PendingAnswer> pending_;
   std::vector<std::string> answerFailed_;  // names whose last answer could not be saved
   std::vector<std::string> recoveryNotes_;
-  std::vector<std::string> recoveryLog_;   // goes before the log of a file run again
   bool folderUnwritable_ = false;
   NullEventPump noPump_;
   IEventPump* pausePump_ = &noPump_;

@@ -64,9 +64,9 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
   // Nothing of the file had reached the ECR.
   if (record->phase == RunPhase::Preparing) return RecoveryStep::RunNormally;
 
-  state_.fileStamp = FormatFileStamp(clock_.Now());
-  ClearResponseItems();
-  delivery_ = record->delivery;
+  CurrentFile& file = File();
+  file.run.stamp = FormatFileStamp(clock_.Now());
+  file.delivery = record->delivery;
   std::vector<std::string> log;
   Note(name, std::string("executie intrerupta ") + PhaseText(record->phase), log);
 
@@ -75,12 +75,12 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
     return RecoveryStep::Answered;
   }
   if (record->phase == RunPhase::Closed && !record->receiptNumber.empty()) {
-    state_.response.fiscalReceiptNumber = record->receiptNumber;
+    file.run.response.fiscalReceiptNumber = record->receiptNumber;
     AnswerRecovered(name, kResponseOk, log);
     return RecoveryStep::Answered;
   }
 
-  record_ = record;
+  file.record = record;
   const SaleSettlement settled = execution_->SettleInterruptedSale(
       state_.settings, record->port, record->phase, phases_, log);
   for (const std::string& note : settled.notes) Note(name, note, log);
@@ -89,10 +89,10 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
       // The file and its record wait; the next tick asks again.
       return RecoveryStep::Wait;
     case SaleSettlement::Outcome::RunAgain:
-      recoveryLog_ = std::move(log);
+      file.recoveryLog = std::move(log);
       return RecoveryStep::RunNormally;
     case SaleSettlement::Outcome::Finished:
-      if (!settled.receiptNumber.empty()) state_.response.fiscalReceiptNumber = settled.receiptNumber;
+      if (!settled.receiptNumber.empty()) file.run.response.fiscalReceiptNumber = settled.receiptNumber;
       AnswerRecovered(name, kResponseOk, log);
       return RecoveryStep::Answered;
   }

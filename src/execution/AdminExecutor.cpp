@@ -107,7 +107,7 @@ class AdminLines {
     };
     const ExportTransferResult result =
         TransferMonthlyExport(link_, run_.clock, run_.state.workingFolder, request, hooks);
-    run_.state.response.fiscalSeries = result.fiscalSeries;
+    run_.state.fiscalSeries = result.fiscalSeries;
     // The transfer's own failures are in the log; the file goes on as the ECR ran it.
     return true;
   }
@@ -127,7 +127,7 @@ std::string ClosedNonFiscalNumber(const TXruvoLinux& link) {
 }  // namespace
 
 void ExecuteNonFiscalAndReports(ReceiptRun& run, TXruvoLinux& link) {
-  ResponseItems& response = run.state.response;
+  ResponseItems& response = run.file.response;
   auto fail = [&] { run.response.WriteResponse(link.LastError()); };
 
   // Texts and barcodes skip the ready check of their own; without a line they would

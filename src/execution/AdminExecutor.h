@@ -10,7 +10,7 @@ namespace ruvo {
 // clock ("42") and the monthly XML export ("416"). The link is the one PrepareEcrLink
 // opened; it stays open and owned by the caller. Stops at the first ECR operation that
 // fails and answers with the link's error text; otherwise answers "0 OK". The response
-// items go into run.state.response, the response is written through run.response.
+// items go into run.file.response, the response is written through run.response.
 void ExecuteNonFiscalAndReports(ReceiptRun& run, TXruvoLinux& link);
 
 }  // namespace ruvo
