@@ -132,6 +132,9 @@ std::string ExistingWorkingFolder(const ruvo::CommandLine& line) {
 int Run(int argc, char** argv) {
   ruvo::CommandLine line;
   std::string error;
+  // Plain standard output and error, not the log, from here to the instance's start: what
+  // is written is the answer of the command itself (its usage, its version, the control
+  // client's reply, the port check) for whoever typed it, not a diagnostic of the driver.
   if (!ruvo::ParseCommandLine(argc, argv, line, error)) {
     std::fprintf(stderr, "ruvo_drv: %s\n\n%s", error.c_str(), ruvo::UsageText().c_str());
     // ctl fails with 1 whatever went wrong, so scripts test one status.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <iostream>
 
 #include "app/CleanOldFiles.h"
 #include "app/ReceiptFileReader.h"
@@ -12,6 +11,7 @@
 #include "platform/ExceptionText.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "platform/Log.h"
 #include "platform/ServedPause.h"
 #include "platform/TimeFormat.h"
 #include "platform/WriteProbe.h"
@@ -218,8 +218,8 @@ bool ReceiptFileCycle::AnswerPlaceReady() {
   if (writable == !folderUnwritable_) return writable;
   folderUnwritable_ = !writable;
   if (!writable) {
-    std::cerr << "Ruvo_Drv: no response file can be written in " << state_.workingFolder
-              << "; receipt files wait there until one can\n";
+    Log(LogLevel::Warning, "no response file can be written in " + state_.workingFolder +
+                               "; receipt files wait there until one can");
   }
   RefreshWarnings();
   return writable;
@@ -270,7 +270,7 @@ void ReceiptFileCycle::ReportException(const std::string& what) {
     if (!File().response.Written()) WriteResponse(kProcessingFailedPrefix + what);
     op_.ShowDefaultError(what);
   } catch (...) {
-    std::cerr << "Ruvo_Drv: " << what << '\n';
+    Log(LogLevel::Error, what);
   }
 }
 
@@ -286,7 +286,7 @@ void ReceiptFileCycle::ProcessReceiptFile(const std::string& name) {
   }
   // The log tells what happened to the ECR, so it is saved whatever went wrong; a file
   // that waits before reaching it leaves none, or every tick of the wait would.
-  if (!waitUnanswered_ || reachedEcr_) SaveLog(log);
+  if (!File().waitUnanswered || File().reachedEcr) SaveLog(log);
   if (failure) std::rethrow_exception(failure);
 }
 
@@ -357,7 +357,7 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
     const std::string copy = "ONLINE" + file.run.suffix + "_" + file.run.stamp + ".TXT";
     CreateFolders(state_.historyFolder);
     if (!WriteLinesAtomic(JoinPath(state_.historyFolder, copy), lines)) {
-      std::cerr << "Ruvo_Drv: cannot write the history copy " << copy << '\n';
+      Log(LogLevel::Warning, "cannot write the history copy " + copy);
     }
   }
 
@@ -422,12 +422,12 @@ void ReceiptFileCycle::SaveLog(const std::vector<std::string>& log) {
   const std::string name = "Log" + File().run.suffix + "_" + File().run.stamp + ".TXT";
   CreateFolders(state_.logFolder);
   if (!WriteLinesAtomic(JoinPath(state_.logFolder, name), log)) {
-    std::cerr << "Ruvo_Drv: cannot write the log file " << name << '\n';
+    Log(LogLevel::Warning, "cannot write the log file " + name);
   }
   if (state_.settings.history) {
     CreateFolders(state_.historyFolder);
     if (!WriteLinesAtomic(JoinPath(state_.historyFolder, name), log)) {
-      std::cerr << "Ruvo_Drv: cannot write the history copy " << name << '\n';
+      Log(LogLevel::Warning, "cannot write the history copy " + name);
     }
   }
 }

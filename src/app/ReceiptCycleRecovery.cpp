@@ -2,11 +2,11 @@
 // says how far the run had come, the ECR says what became of its receipt, and the file is
 // answered or run again accordingly, never printed twice.
 #include <algorithm>
-#include <iostream>
 
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFileGuard.h"
 #include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/TimeFormat.h"
 
 namespace ruvo {
@@ -40,7 +40,7 @@ void ReceiptFileCycle::Note(const std::string& name, const std::string& text,
   const std::string line = "Atentie ! Fisierul " + name + " : " + text;
   // A silent ECR is asked again every tick: its notes are shown and said once.
   if (std::find(recoveryNotes_.begin(), recoveryNotes_.end(), line) != recoveryNotes_.end()) return;
-  std::cerr << "Ruvo_Drv: " << name << ": " << text << '\n';
+  Log(LogLevel::Warning, name + ": " + text);
   recoveryNotes_.push_back(line);
   if (recoveryNotes_.size() > kRecoveryNotesShown) recoveryNotes_.erase(recoveryNotes_.begin());
   RefreshWarnings();

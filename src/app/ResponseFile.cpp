@@ -1,11 +1,11 @@
 #include "app/ResponseFile.h"
 
-#include <iostream>
 
 #include "app/DrawerCash.h"
 #include "app/ResponseWarnings.h"
 #include "platform/AtomicFile.h"
 #include "platform/Files.h"
+#include "platform/Log.h"
 
 namespace ruvo {
 
@@ -72,7 +72,7 @@ bool ResponseWriter::Save(const std::vector<std::string>& lines) {
         "ERROR" + file_.suffix + "_" + file_.stamp + ".TXT";
     CreateFolders(state_.historyFolder);
     if (!WriteLinesAtomic(JoinPath(state_.historyFolder, copy), lines)) {
-      std::cerr << "Ruvo_Drv: cannot write the history copy " << copy << '\n';
+      Log(LogLevel::Warning, "cannot write the history copy " + copy);
     }
   }
   return true;

@@ -1,9 +1,9 @@
 #include "execution/AdminExecutor.h"
 
-#include <cstdio>
 #include <string>
 
 #include "execution/ExportTransfer.h"
+#include "platform/Log.h"
 #include "receipt/Fields.h"
 #include "receipt/NumericRules.h"
 
@@ -11,7 +11,7 @@ namespace ruvo {
 
 namespace {
 
-// A garbled export could beep for every byte; standard error gets the first few.
+// A garbled export could beep for every byte; the operator and the log get the first few.
 constexpr int kBeepLinesShown = 10;
 
 int IntField(const Fields& fields, std::size_t index, std::int32_t fallback = 0) {
@@ -102,8 +102,10 @@ class AdminLines {
     request.mode = mode == "2" ? kExportModeBinary : kExportModeHexPieces;
     int beeps = 0;
     ExportTransferHooks hooks;
-    hooks.beep = [&beeps] {
-      if (++beeps <= kBeepLinesShown) std::fputs("\aExport XML: pereche nehexazecimala\n", stderr);
+    hooks.beep = [&] {
+      if (++beeps > kBeepLinesShown) return;
+      run_.op.Beep();
+      Log(LogLevel::Warning, "Export XML: pereche nehexazecimala");
     };
     const ExportTransferResult result =
         TransferMonthlyExport(link_, run_.clock, run_.state.workingFolder, request, hooks);
