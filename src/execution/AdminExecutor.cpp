@@ -1,10 +1,10 @@
 #include "execution/AdminExecutor.h"
 
-#include <cstdio>
 #include <string>
 
 #include "execution/ExportTransfer.h"
 #include "execution/ReceiptExecutorCommands.h"
+#include "platform/Log.h"
 #include "receipt/CommandTable.h"
 #include "receipt/Fields.h"
 #include "receipt/NumericRules.h"
@@ -14,7 +14,7 @@ namespace ruvo {
 
 namespace {
 
-// A garbled export could beep for every byte; standard error gets the first few.
+// A garbled export could beep for every byte; the operator and the log get the first few.
 constexpr int kBeepLinesShown = 10;
 
 int IntField(const Fields& fields, std::size_t index, std::int32_t fallback = 0) {
@@ -152,12 +152,14 @@ class AdminLines {
     request.mode = mode == "2" ? kExportModeBinary : kExportModeHexPieces;
     int beeps = 0;
     ExportTransferHooks hooks;
-    hooks.beep = [&beeps] {
-      if (++beeps <= kBeepLinesShown) std::fputs("\aExport XML: pereche nehexazecimala\n", stderr);
+    hooks.beep = [&] {
+      if (++beeps > kBeepLinesShown) return;
+      run_.op.Beep();
+      Log(LogLevel::Warning, "Export XML: pereche nehexazecimala");
     };
     const ExportTransferResult result =
         TransferMonthlyExport(link_, run_.clock, run_.state.workingFolder, request, hooks);
-    run_.state.response.fiscalSeries = result.fiscalSeries;
+    run_.state.fiscalSeries = result.fiscalSeries;
     // The transfer's own failures are in the log; the file goes on as the ECR ran it.
     return true;
   }
@@ -178,7 +180,7 @@ std::string ClosedNonFiscalNumber(const TXruvoLinux& link) {
 }  // namespace
 
 void ExecuteNonFiscalAndReports(ReceiptRun& run, TXruvoLinux& link) {
-  ResponseItems& response = run.state.response;
+  ResponseItems& response = run.file.response;
   auto fail = [&] { run.response.WriteResponse(link.LastError()); };
 
   if (std::optional<std::string> refusal = LineNotServed(run.lines, CommandGroup::NonFiscal)) {

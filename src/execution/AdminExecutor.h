@@ -11,7 +11,7 @@ namespace ruvo {
 // opened; it stays open and owned by the caller. A file with a line that is no command of
 // its own is answered with the unknown-command refusal before anything is sent. Stops at
 // the first ECR operation that fails and answers with the link's error text; otherwise
-// answers "0 OK". The response items go into run.state.response, the response is written
+// answers "0 OK". The response items go into run.file.response, the response is written
 // through run.response.
 void ExecuteNonFiscalAndReports(ReceiptRun& run, TXruvoLinux& link);
 

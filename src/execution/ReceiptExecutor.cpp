@@ -38,9 +38,8 @@ bool FileExecution::Ask(const std::string& text, const std::string& caption) {
 }
 
 bool FileExecution::Run() {
-  ResponseItems& response = run_.state.response;
-  response.fiscalSeries.reset();
-  response.pendingReceiptState.reset();
+  ResponseItems& response = run_.file.response;
+  run_.state.fiscalSeries.reset();
   if (std::optional<std::string> refusal = LineNotServed(run_.lines, CommandGroup::Fiscal)) {
     run_.response.WriteResponse(*refusal);
     return false;
@@ -138,7 +137,7 @@ bool FileExecution::CloseReceipt() {
 bool FileExecution::FinishClosedReceipt() {
   if (!AfterClose()) {
     // The receipt is closed and counted: the sale stands, only what follows it is lost.
-    run_.state.response.extraMessage = closeError_.value_or(link_.LastError()) + kAfterCloseHint;
+    run_.file.response.extraMessage = closeError_.value_or(link_.LastError()) + kAfterCloseHint;
     closeError_.reset();
   }
   return true;
@@ -156,7 +155,7 @@ bool FileExecution::AfterClose() {
   // A lost answer is asked for once more: the number is what the sale is answered with.
   if (!ReadReceiptNumber() && AnswerLost(link_.LastError())) ReadReceiptNumber();
   const std::optional<std::string> numberError =
-      run_.state.response.fiscalReceiptNumber ? std::nullopt : std::optional(link_.LastError());
+      run_.file.response.fiscalReceiptNumber ? std::nullopt : std::optional(link_.LastError());
 
   if (!deferredTexts12_.empty() && WaitForPaidState()) {
     // Lines after the close are a courtesy of the receipt; their failure changes nothing.
@@ -170,8 +169,8 @@ bool FileExecution::AfterClose() {
     cut = AnswerLost(error) && CutAfterLostAnswer();
     if (!cut) closeError_ = error;
   }
-  if (!run_.state.response.fiscalReceiptNumber && cut) ReadReceiptNumber();
-  if (const std::optional<std::string>& number = run_.state.response.fiscalReceiptNumber) {
+  if (!run_.file.response.fiscalReceiptNumber && cut) ReadReceiptNumber();
+  if (const std::optional<std::string>& number = run_.file.response.fiscalReceiptNumber) {
     // Nothing more is sent; a crash now is settled from the closing phase all the same.
     static_cast<void>(run_.Reached(RunPhase::Closed, *number));
   } else if (cut && numberError) {

@@ -98,7 +98,7 @@ FileExecution::LineResult FileExecution::ExecuteLine(const std::string& line, co
       std::string series;
       int resultCode = 0;
       if (!link_.ReadFiscalSeries(series, resultCode)) return Fail(link_.LastError());
-      run_.state.response.fiscalSeries = series;
+      run_.state.fiscalSeries = series;
       return LineResult::Done;
     }
     case LineRun::TotalizerRead: {
@@ -222,7 +222,7 @@ bool FileExecution::Discount(const Fields& fields) {
 bool FileExecution::PendingReceiptCheck() {
   if (!link_.ReadReceiptState()) return false;
   const std::string& state = link_.ReceiptStateText();
-  std::optional<std::string>& pending = run_.state.response.pendingReceiptState;
+  std::optional<std::string>& pending = run_.file.response.pendingReceiptState;
   if (IsPaidOrClosed(state)) {
     pending = kPendingPaid;
     return link_.PartialCut(0);

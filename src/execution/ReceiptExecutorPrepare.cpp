@@ -42,10 +42,10 @@ bool PrepareEcrLink(ReceiptRun& run, TXruvoLinux& link) {
     const EcrCheckContext context{settings.tratareEroareStare, run.op, run.response};
     const EcrCheckResult check = CheckEcrState(link, kind, context);
     if (StatusRead(link)) ReadWarningFlags(link, run.state.warnings);
-    if (check.autoFinishedReceipt) run.state.response.autoFinishedReceipt = check.autoFinishedReceipt;
+    if (check.autoFinishedReceipt) run.file.response.autoFinishedReceipt = check.autoFinishedReceipt;
     if (!check.ok) return false;
   } else {
-    run.state.response.statusNotRead = true;
+    run.file.response.statusNotRead = true;
   }
 
   int& freeLines = run.state.jeFreeLines;

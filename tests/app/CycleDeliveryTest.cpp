@@ -344,7 +344,7 @@ TEST_F(CycleDelivery, AnAnswerThatCannotBeSavedIsKeptAndWrittenOnceTheFolderTake
   execution.answer = "0 OK";
   Drop("ONLINE.TXT", kNonFiscal);
   execution.onExecute = [&](ReceiptRun& run) {
-    run.state.response.nonFiscalReceiptNumber = "0042";
+    run.file.response.nonFiscalReceiptNumber = "0042";
     ASSERT_EQ(::mkdir(PathOf("ERROR.TXT").c_str(), 0755), 0);
   };
   ::testing::internal::CaptureStderr();
