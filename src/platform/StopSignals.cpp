@@ -19,6 +19,9 @@ sigset_t StopSet() {
   sigemptyset(&set);
   sigaddset(&set, SIGTERM);
   sigaddset(&set, SIGINT);
+  // A hang-up (the terminal of a technician's session closed) would otherwise end the
+  // driver without its close: no settings saved, no "DRIVER INCHIS".
+  sigaddset(&set, SIGHUP);
   return set;
 }
 
@@ -28,6 +31,7 @@ void Handle(void (*handler)(int)) {
   sigemptyset(&action.sa_mask);
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
 }
 
 }  // namespace
