@@ -196,6 +196,10 @@ struct JeCase {
   std::vector<std::string> warningBox;
 };
 
+// What ctest's test names show of a case: without it, the case's bytes, which change from
+// run to run.
+void PrintTo(const JeCase& jeCase, std::ostream* out) { *out << jeCase.freeLines << " free"; }
+
 class DriverJeWarnings : public ::testing::TestWithParam<JeCase> {};
 
 TEST_P(DriverJeWarnings, ShowTheCountAndTheWarningOfItsRange) {
@@ -219,7 +223,11 @@ INSTANTIATE_TEST_SUITE_P(Thresholds, DriverJeWarnings,
                                            JeCase{499, {kCount + "499", kZ}},
                                            JeCase{500, {kCount + "500", kTech}},
                                            JeCase{99999, {kCount + "99999", kTech}},
-                                           JeCase{100000, {kCount + "100000"}}));
+                                           JeCase{100000, {kCount + "100000"}}),
+                         // Named by the free lines: ctest's names stay the same from run to run.
+                         [](const ::testing::TestParamInfo<JeCase>& jeCase) {
+                           return "Free" + std::to_string(jeCase.param.freeLines);
+                         });
 
 TEST(DriverConnection, JeLinesAreReadOncePerStartOfProcessing) {
   DriverBench bench;
