@@ -78,6 +78,10 @@ scripts/deps.sh test
 scripts/deps.sh package
 step_done
 
+step "format of the C++ sources"
+tools/check-format.sh
+step_done
+
 # The normal build is configured as the package's build is (scripts/package-options.sh:
 # Debian's hardening flags, /usr, systemd), so the package is packed from it below instead
 # of a third compile. -Werror stays on here: the suite is where a new warning must fail;
