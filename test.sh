@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the C++ sources' format (tools/check-format.sh), then builds and runs every test:
-# once in a normal build, once more under AddressSanitizer and UndefinedBehaviorSanitizer; packs the Debian package from the normal build and checks it;
-# runs each fuzz target for a few seconds. Exits non-zero on any failure, and says at its end
-# which step failed and which tests.
+# once in a normal build, once more under AddressSanitizer and UndefinedBehaviorSanitizer;
+# packs the Debian package from the normal build and checks it; runs each fuzz target for a
+# few seconds. Exits non-zero on any failure, and says at its end which step failed and
+# which tests.
 #   RUVO_KILL_LOOP=50        the long random kill loop (10 kills by default; RUVO_KILL_SEED
 #                            repeats a run, the log shows its seed)
 #   RUVO_KILL_SWEEP=full     every kill point of the kill sweep, not a few chosen at random
