@@ -189,6 +189,28 @@ TEST_F(HttpApiTest, ClientsThatStallHoldUpNoReceiptFile) {
                         DriverRig::kAnswerMs));
 }
 
+TEST_F(HttpApiTest, ASaleKilledJustAfterItsCloseIsAnsweredOnceAfterTheRestart) {
+  ASSERT_TRUE(rig.Ecr().Control("lose 3011 after"));
+  WriteBytes(rig.PathOf("curl-request.in"), kSale);
+  const Reply accepted = Curl({"-X", "POST", "-H", "Content-Type: text/plain", "-H",
+                               "Idempotency-Key: crash-1", "--data-binary",
+                               "@" + rig.PathOf("curl-request.in"), Url("/v1/receipts?wait=0")});
+  ASSERT_EQ(accepted.status, 202) << accepted.body;
+  ASSERT_TRUE(WaitUntil(
+      [&] { return rig.Ecr().Messages().find("xruvo_sim: lost ") != std::string::npos; },
+      DriverRig::kAnswerMs))
+      << rig.Ecr().Messages() << rig.DriverMessages();
+  ASSERT_TRUE(rig.KillDriver());
+  ASSERT_TRUE(rig.RestartDriver()) << rig.DriverMessages();
+
+  // The same request again, as a till that lost its connection does.
+  const Reply answered = PostReceipt("crash-1", kSale);
+  ASSERT_EQ(answered.status, 200) << answered.body << rig.DriverMessages();
+  EXPECT_EQ(answered.Json()["answer"]["receipt"]["number"], "0001");
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1) << rig.Ecr().Paper();
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "BON FISCAL NR."), 1) << rig.Ecr().Paper();
+}
+
 TEST_F(HttpApiTest, AKeyOutlivesARestartOfTheDriver) {
   ASSERT_EQ(PostReceipt("restart-1", kSale).status, 200);
   ASSERT_EQ(rig.StopDriver(), 0);
