@@ -1,28 +1,117 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once in a normal build, once more under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+# UndefinedBehaviorSanitizer; packs the Debian package from the normal build and checks it;
+# runs each fuzz target for a few seconds. Exits non-zero on any failure, and says at its end
+# which step failed and which tests.
+#   RUVO_KILL_LOOP=50        the long random kill loop (10 kills by default; RUVO_KILL_SEED
+#                            repeats a run, the log shows its seed)
+#   RUVO_KILL_SWEEP=full     every kill point of the kill sweep, not a few chosen at random
+#   FUZZ_SECONDS=60          longer fuzz runs (5 s a target by default here)
+#   RUVO_E2E_JOBS=6          how many real-time tests run side by side
 set -euo pipefail
 cd "$(dirname "$0")"
 
-scripts/deps.sh test
-
 jobs=$(nproc)
+# The end-to-end tests mostly wait on the driver and the simulator: more of them at once
+# than there are cores overlaps the waiting.
+e2e_jobs="${RUVO_E2E_JOBS:-$((jobs * 3))}"
 
-echo "== build/ (RelWithDebInfo)"
-scripts/build.sh build -DRUVO_TESTS=ON -DRUVO_BENCH=ON
-(cd build && ctest --output-on-failure -j "$jobs")
+step_name=""
+step_start=0
+step_times=()
+failed_tests=()
 
-echo "== build-asan/ (AddressSanitizer + UndefinedBehaviorSanitizer)"
-scripts/build.sh build-asan -DRUVO_SANITIZE=ON -DRUVO_BENCH=OFF
-(cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-   ctest --output-on-failure -j "$jobs")
+finish() {
+  local status=$?
+  if [ -n "$step_name" ]; then step_times+=("$(printf '%6d s  %s (failed)' $((SECONDS - step_start)) "$step_name")"); fi
+  echo
+  echo "== time per step"
+  printf '%s\n' "${step_times[@]}"
+  printf '%6d s  in all\n' "$SECONDS"
+  if [ "$status" -ne 0 ]; then
+    echo
+    echo "FAILED (exit $status) in step: ${step_name:-setup}"
+    if [ ${#failed_tests[@]} -gt 0 ]; then
+      echo "Failed tests:"
+      printf '  %s\n' "${failed_tests[@]}"
+    fi
+  fi
+}
+trap finish EXIT
 
-echo "== package (build, contents, lintian, unpacked programs, systemd units)"
-scripts/check-package.sh
+step() {
+  step_name="$1"
+  step_start=$SECONDS
+  echo "== $step_name"
+}
 
-if [ -x scripts/fuzz.sh ]; then
-  echo "== fuzz"
-  scripts/fuzz.sh
-fi
+step_done() {
+  step_times+=("$(printf '%6d s  %s' $((SECONDS - step_start)) "$step_name")")
+  step_name=""
+}
+
+# ctest in build tree $1 with the rest as its options; the names of failed tests are kept
+# for the summary. Returns ctest's status.
+run_ctest() {
+  local tree="$1"; shift
+  local status=0
+  (cd "$tree" && ctest --output-on-failure "$@") || status=$?
+  if [ "$status" -ne 0 ] && [ -f "$tree/Testing/Temporary/LastTestsFailed.log" ]; then
+    while IFS= read -r line; do failed_tests+=("$tree: ${line#*:}"); done \
+      < "$tree/Testing/Temporary/LastTestsFailed.log"
+  fi
+  return "$status"
+}
+
+# The CPU-bound tests at one job a core, then the real-time ones with more jobs; both run
+# even when the first fails, and the step fails if either did.
+run_suite() {
+  local tree="$1"
+  local status=0
+  run_ctest "$tree" -LE e2e -j "$jobs" || status=1
+  run_ctest "$tree" -L e2e -j "$e2e_jobs" || status=1
+  return "$status"
+}
+
+step "dependencies"
+scripts/deps.sh test
+scripts/deps.sh package
+step_done
+
+# The normal build is configured as the package's build is (scripts/package-options.sh:
+# Debian's hardening flags, /usr, systemd), so the package is packed from it below instead
+# of a third compile. -Werror stays on here: the suite is where a new warning must fail;
+# scripts/package.sh alone, for other machines, builds a fresh tree without it.
+step "build/ (RelWithDebInfo, the package's options)"
+source scripts/package-options.sh
+scripts/build.sh build -DRUVO_TESTS=ON -DRUVO_BENCH=ON "${package_options[@]}"
+step_done
+
+step "tests in build/"
+run_suite build
+step_done
+
+step "package from build/ (contents, lintian, unpacked programs, systemd units, desktop entries)"
+scripts/check-package.sh build
+step_done
+
+# The sanitizers watch the driver's own code below the window: the unit and end-to-end
+# tests. The benchmarks and the operator window (the Qt layer, its 49 tests, which run in
+# build/) are not built here: Qt's headers made them a tenth of this compile. -O1 -g1
+# instead of -O2 -g halves the compile and is what AddressSanitizer is meant for; the line
+# tables of -g1 are all its reports need.
+step "build-asan/ (AddressSanitizer + UndefinedBehaviorSanitizer)"
+scripts/build.sh build-asan -DRUVO_SANITIZE=ON -DRUVO_BENCH=OFF -DRUVO_GUI=OFF \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
+step_done
+
+step "tests in build-asan/"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run_suite build-asan
+step_done
+
+step "fuzz (${FUZZ_SECONDS:-5} s a target)"
+FUZZ_SECONDS="${FUZZ_SECONDS:-5}" scripts/fuzz.sh
+step_done
 
 echo "All tests passed."

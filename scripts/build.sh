@@ -9,6 +9,8 @@ launcher=()
 # checkout are taken relative, so several checkouts share one cache.
 if command -v ccache >/dev/null 2>&1; then
   export CCACHE_BASEDIR="$PWD"
+  # The tests' precompiled header: ccache takes a file that uses one only with these.
+  export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros}"
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null

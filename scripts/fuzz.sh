@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz/ and runs each for FUZZ_SECONDS
-# (20 by default) on a copy of its seed corpus. Fails on any crash, leak or undefined
-# behaviour; the input that caused it is left in build-fuzz/artifacts/.
+# (20 by default; ./test.sh runs 5) on a copy of its seed corpus. Fails on any crash, leak
+# or undefined behaviour; the input that caused it is left in build-fuzz/artifacts/.
 #   fuzz_validation         the receipt command language (validation pass)
 #   fuzz_legacy_conversion  the conversion of files written for the older driver
 #   fuzz_link_answers       the ECR link reading answers in any pieces, at any pace
@@ -13,9 +13,10 @@ cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-20}"
 targets=(${FUZZ_TARGETS:-fuzz_validation fuzz_legacy_conversion fuzz_link_answers fuzz_ini_file})
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DRUVO_FUZZ=ON -DRUVO_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j2 --target "${targets[@]}"
+# Only the fuzz targets and the layers they link are built; tests, benchmarks and the window
+# are left out of the tree.
+CC=clang CXX=clang++ RUVO_BUILD_TARGETS="${targets[*]}" scripts/build.sh build-fuzz \
+  -DRUVO_FUZZ=ON -DRUVO_TESTS=OFF -DRUVO_BENCH=OFF -DRUVO_GUI=OFF
 
 seeds_of() {
   case "$1" in

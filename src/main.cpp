@@ -48,16 +48,8 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
-
-void OnStopSignal(int) { g_stop = 1; }
-
-void InstallSignals() {
-  struct sigaction stop {};
-  stop.sa_handler = OnStopSignal;
-  sigemptyset(&stop.sa_mask);
-  sigaction(SIGTERM, &stop, nullptr);
-  sigaction(SIGINT, &stop, nullptr);
+// A control client that hangs up must not end the driver: its write fails instead.
+void IgnoreBrokenPipes() {
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
@@ -141,6 +133,9 @@ std::string ExistingWorkingFolder(const ruvo::CommandLine& line) {
 int Run(int argc, char** argv) {
   ruvo::CommandLine line;
   std::string error;
+  // Plain standard output and error, not the log, from here to the instance's start: what
+  // is written is the answer of the command itself (its usage, its version, the control
+  // client's reply, the port check) for whoever typed it, not a diagnostic of the driver.
   if (!ruvo::ParseCommandLine(argc, argv, line, error)) {
     std::fprintf(stderr, "ruvo_drv: %s\n\n%s", error.c_str(), ruvo::UsageText().c_str());
     // ctl fails with 1 whatever went wrong, so scripts test one status.
@@ -219,7 +214,10 @@ int Run(int argc, char** argv) {
     return 2;
   }
 
-  InstallSignals();
+  IgnoreBrokenPipes();
+  // Before the window starts any thread: from here on SIGTERM and SIGINT wait in its
+  // descriptor for the loop or the window to close the driver.
+  ruvo::StopSignals stopSignals;
   ruvo::SystemClock clock;
   ruvo::ServingPump pump;
 #ifdef RUVO_WITH_GUI
@@ -267,7 +265,7 @@ int Run(int argc, char** argv) {
         {control.Fd(), [&control] { control.ServeOne(); }, true,
          [&control] { return control.HasWaiting(); }}};
     if (http) watches.push_back({http->Fd(), serveHttp, true, httpWaiting});
-    return window->Run(driver, &observer, [] { return g_stop != 0; }, watches);
+    return window->Run(driver, &observer, stopSignals, watches);
   }
 #endif
   if (control.Listening() || http) {
@@ -277,13 +275,12 @@ int Run(int argc, char** argv) {
     });
   }
   // Idle, the loop sleeps until the next tick, a receipt file, a control request or a stop
-  // signal (the signals go to a descriptor from here on; one that came before is in g_stop).
-  ruvo::StopSignals stopSignals;
+  // signal.
   driver.Start();
   ruvo::service_notify::Ready(observer.Text());
   const int arrivals = driver.ArrivalWatch().Fd();
   ruvo::RunTimerLoop(
-      driver, clock, [&] { return g_stop != 0 || stopSignals.Requested(); },
+      driver, clock, [&] { return stopSignals.Requested(); },
       [&](std::int64_t ms) {
         // Requests kept for the end of the work are asked again at the next turn.
         if (control.HasWaiting() || httpWaiting()) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <iostream>
 #include <memory>
 
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "platform/Log.h"
 
 namespace ruvo {
 
@@ -171,8 +171,8 @@ void Driver::UpdateArrivalWatch() {
   }
   if (!watch_.Watch(state_.workingFolder, kReceiptMask)) {
     // Not worth a message box: the processing tick still finds every file.
-    std::cerr << "Ruvo_Drv: cannot watch " << state_.workingFolder
-              << "; receipt files are taken at the next tick\n";
+    Log(LogLevel::Warning,
+        "cannot watch " + state_.workingFolder + "; receipt files are taken at the next tick");
   }
   // A file that was already waiting is news as well.
   arrivalPending_ = true;
@@ -298,7 +298,6 @@ void Driver::TprocessorTick() {
 void Driver::Close() {
   if (closed_) return;
   SaveSettings();
-  state_.response.extraLines.clear();
   closed_ = true;
   WriteStatusFile(true);
   state_.checkComEnabled = false;

@@ -9,23 +9,6 @@
 
 namespace ruvo {
 
-// What the response file says about the file being processed, beside its first lines.
-// An item is written when it is set; the cycle clears them as the file's life goes on.
-struct ResponseItems {
-  std::optional<std::string> fiscalReceiptNumber;     // "BON FISCAL NR. "
-  std::optional<std::string> fiscalSeries;            // "Serie Fiscala : " (kept across files)
-  std::optional<std::string> nonFiscalReceiptNumber;  // "BON NEFISCAL NR. "
-  std::optional<std::string> extraMessage;
-  std::optional<std::string> pendingReceiptState;     // cleared once written
-  std::optional<std::string> drawerCash;              // as the ECR gave it (10 characters)
-  std::optional<std::string> administrativeAnswer;
-  std::optional<std::string> autoFinishedReceipt;     // "A FOST FINALIZAT AUTOMAT BONUL "
-  std::vector<std::string> extraLines;
-  // The file ran without reading the ECR's status (the pending-receipt query): the warning
-  // flags are the previous file's and say nothing about this one.
-  bool statusNotRead = false;
-};
-
 // Warning flags of the last pre-execution check; they stay from one file to the next.
 struct WarningFlags {
   bool paperNearEnd = false;
@@ -52,9 +35,10 @@ struct DriverState {
   WarningFlags warnings;
   std::vector<std::string> warningBox;  // the lines of the window's warning box
 
-  ResponseItems response;
-  std::string fileStamp;   // "yyyy_mm_dd_hh_mm_ss" of the file being processed
-  std::string fileSuffix;  // what follows "ONLINE" in its name
+  // "Serie Fiscala : " of the answers: read by a "24" line or the monthly export, it stays
+  // from one file to the next until a receipt file starts executing. Everything else an
+  // answer says about its file is in that file's FileRun.
+  std::optional<std::string> fiscalSeries;
 };
 
 }  // namespace ruvo

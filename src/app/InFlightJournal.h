@@ -11,7 +11,9 @@ namespace ruvo {
 // How far the run of a receipt file had come; moved on durably where a crash would need
 // another answer. Preparing: the ECR may have been asked about its state, nothing of the
 // file was sent. Lines: the file's lines may have reached the ECR. Closing: the close of
-// the receipt may have been sent. Closed: the receipt was closed and cut, its number known.
+// the receipt may have been sent. Closed: the receipt was closed and cut, its number known
+// (saved only for a run left unanswered: otherwise the answer's record, the next save,
+// holds the number, and a crash before it is settled from Closing by asking the ECR).
 // Answered: the run is over and its answer is in the record; what is left is to save the
 // answer and take the file out of its name.
 enum class RunPhase { Preparing, Lines, Closing, Closed, Answered };

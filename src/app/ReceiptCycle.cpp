@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <iostream>
 
 #include "app/CleanOldFiles.h"
 #include "app/ReceiptFileReader.h"
@@ -12,6 +11,7 @@
 #include "platform/ExceptionText.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "platform/Log.h"
 #include "platform/ServedPause.h"
 #include "platform/TimeFormat.h"
 #include "platform/WriteProbe.h"
@@ -36,6 +36,16 @@ class BusyScope {
 
 }  // namespace
 
+ReceiptFileCycle::CurrentFile::CurrentFile(ReceiptFileCycle& cycle, const std::string& name,
+                                           bool hold)
+    : run{ReceiptSuffix(name), FormatFileStamp(cycle.clock_.Now()), {}},
+      response(cycle.state_, cycle.op_, cycle.warningLines_, run, hold) {}
+
+ReceiptFileCycle::FileScope::FileScope(ReceiptFileCycle& cycle, const std::string& name, bool hold)
+    : file_(cycle.file_) {
+  file_.emplace(cycle, name, hold);
+}
+
 std::string ReceiptSuffix(const std::string& name) {
   const std::string base = name.substr(0, name.find('.'));
   return base.size() > 6 ? base.substr(6) : std::string();
@@ -51,7 +61,6 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       files_(ownedFiles_.get()),
       journal_(state.workingFolder),
       guard_(*files_, clock, journal_),
-      response_(state, op, warningLines_),
       strangeEntries_(*files_),
       readiness_(clock) {}
 
@@ -64,7 +73,6 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       files_(&files),
       journal_(state.workingFolder),
       guard_(files, clock, journal_),
-      response_(state, op, warningLines_),
       strangeEntries_(*files_),
       readiness_(clock) {}
 
@@ -78,7 +86,6 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
       files_(ownedFiles_.get()),
       journal_(state.workingFolder),
       guard_(*files_, clock, journal_),
-      response_(state, op, warningLines_),
       strangeEntries_(*files_),
       readiness_(clock) {}
 
@@ -175,38 +182,38 @@ void ReceiptFileCycle::TakeUp(const std::string& name) {
   // Nothing is sent to the ECR for a file that could not be answered.
   if (!AnswerPlaceReady()) return;
   bool pause = true;
-  try {
-    state_.fileSuffix = ReceiptSuffix(name);
-    response_.BeginFile(true);
-    delivery_.reset();
-    record_.reset();
-    waitUnanswered_ = false;
-    reachedEcr_ = false;
-    recoveryLog_.clear();
-    if (PendingAnswer* pending = FindPending(name)) {
-      const PendingAnswer known = *pending;
-      pause = SaveKnownAnswer(name, known.stamp, known.delivery, known.lines);
-    } else if (const std::optional<InFlightRecord> record = journal_.Find(name);
-               record && record->phase == RunPhase::Answered) {
-      pause = SaveKnownAnswer(name, record->stamp, record->delivery, record->answer);
-    } else {
-      const RecoveryStep step = RecoverInterrupted(name);
-      if (step == RecoveryStep::Wait) return;
-      if (step == RecoveryStep::RunNormally) ProcessReceiptFile(name);
+  keptLog_.reset();
+  {
+    const FileScope file(*this, name, true);
+    try {
+      if (PendingAnswer* pending = FindPending(name)) {
+        const PendingAnswer known = *pending;
+        pause = SaveKnownAnswer(name, known.stamp, known.delivery, known.lines);
+      } else if (const std::optional<InFlightRecord> record = journal_.Find(name);
+                 record && record->phase == RunPhase::Answered) {
+        pause = SaveKnownAnswer(name, record->stamp, record->delivery, record->answer);
+      } else {
+        const RecoveryStep step = RecoverInterrupted(name);
+        if (step == RecoveryStep::Wait) return;
+        if (step == RecoveryStep::RunNormally) ProcessReceiptFile(name);
+        try {
+          Conclude(name);
+        } catch (...) {
+          ReportException(WhatOf(std::current_exception()));
+        }
+        pause = !File().waitUnanswered;
+      }
+    } catch (...) {
+      ReportException(WhatOf(std::current_exception()));
       try {
         Conclude(name);
       } catch (...) {
-        ReportException(WhatOf(std::current_exception()));
       }
-      pause = !waitUnanswered_;
-    }
-  } catch (...) {
-    ReportException(WhatOf(std::current_exception()));
-    try {
-      Conclude(name);
-    } catch (...) {
     }
   }
+  // The sales application waits for the answer, nobody waits for the log: it is written
+  // once the answer is out.
+  SaveKeptLog();
   if (pause) ServedPause(clock_, *pausePump_, kPauseAfterFileMs);
 }
 
@@ -215,28 +222,44 @@ bool ReceiptFileCycle::AnswerPlaceReady() {
   if (writable == !folderUnwritable_) return writable;
   folderUnwritable_ = !writable;
   if (!writable) {
-    std::cerr << "Ruvo_Drv: no response file can be written in " << state_.workingFolder
-              << "; receipt files wait there until one can\n";
+    Log(LogLevel::Warning, "no response file can be written in " + state_.workingFolder +
+                               "; receipt files wait there until one can");
   }
   RefreshWarnings();
   return writable;
 }
 
 bool ReceiptFileCycle::WriteRecord(RunPhase phase, const std::string& receiptNumber) {
-  if (!record_) return true;
-  InFlightRecord moved = *record_;
+  if (!file_ || !file_->record) return true;
+  InFlightRecord moved = *file_->record;
   moved.phase = phase;
   moved.receiptNumber = receiptNumber;
+  if (phase == RunPhase::Closed) {
+    // Nothing more goes to the ECR: the answer's record, saved before the response, says
+    // all this one would, one flush later. A crash in between is settled from the closing
+    // phase, by asking the ECR, as a crash just before this save would be.
+    file_->record = moved;
+    file_->closedUnsaved = true;
+    return true;
+  }
   const bool saved = journal_.Put(moved);
   SetTrouble(SaveTroubles::Cause::Journal,
              JoinPath(state_.workingFolder, InFlightJournal::kFileName), !saved);
   if (!saved) {
     // The file waits unanswered; its record on the disk says where it was before.
-    waitUnanswered_ = true;
+    file_->waitUnanswered = true;
     return false;
   }
-  record_ = moved;
+  file_->record = moved;
   return true;
+}
+
+void ReceiptFileCycle::SaveClosedPhase() {
+  if (!file_ || !file_->closedUnsaved || !file_->record) return;
+  file_->closedUnsaved = false;
+  const bool saved = journal_.Put(*file_->record);
+  SetTrouble(SaveTroubles::Cause::Journal,
+             JoinPath(state_.workingFolder, InFlightJournal::kFileName), !saved);
 }
 
 void ReceiptFileCycle::SetTrouble(SaveTroubles::Cause cause, const std::string& subject,
@@ -246,17 +269,16 @@ void ReceiptFileCycle::SetTrouble(SaveTroubles::Cause cause, const std::string& 
 
 bool ReceiptFileCycle::RefuseStrangeEntry(const std::string& name) {
   BusyScope busy(state_.busy);
-  try {
-    state_.fileSuffix = ReceiptSuffix(name);
-    state_.fileStamp = FormatFileStamp(clock_.Now());
-    response_.BeginFile();
-    ClearResponseItems();
-    WriteResponse(kCannotOpenPrefix + name);
-    SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(state_.fileSuffix),
-               !response_.LastSaveSucceeded());
-    strangeEntries_.SetAside(state_.workingFolder, name, state_.fileStamp);
-  } catch (...) {
-    ReportException(WhatOf(std::current_exception()));
+  {
+    const FileScope file(*this, name, false);
+    try {
+      WriteResponse(kCannotOpenPrefix + name);
+      SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(File().run.suffix),
+                 !File().response.LastSaveSucceeded());
+      strangeEntries_.SetAside(state_.workingFolder, name, File().run.stamp);
+    } catch (...) {
+      ReportException(WhatOf(std::current_exception()));
+    }
   }
   ServedPause(clock_, *pausePump_, kPauseAfterFileMs);
   return true;
@@ -265,43 +287,26 @@ bool ReceiptFileCycle::RefuseStrangeEntry(const std::string& name) {
 void ReceiptFileCycle::ReportException(const std::string& what) {
   try {
     // Without this the sales application would wait for an answer that never comes.
-    if (!response_.Written()) WriteResponse(kProcessingFailedPrefix + what);
+    if (!File().response.Written()) WriteResponse(kProcessingFailedPrefix + what);
     op_.ShowDefaultError(what);
   } catch (...) {
-    std::cerr << "Ruvo_Drv: " << what << '\n';
+    Log(LogLevel::Error, what);
   }
 }
 
-void ReceiptFileCycle::ClearResponseItems() {
-  ResponseItems& r = state_.response;
-  r.fiscalReceiptNumber.reset();
-  r.nonFiscalReceiptNumber.reset();
-  r.extraMessage.reset();
-  r.pendingReceiptState.reset();
-  r.drawerCash.reset();
-  r.administrativeAnswer.reset();
-  r.autoFinishedReceipt.reset();
-  r.extraLines.clear();
-  r.statusNotRead = false;
-  // The fiscal series stays: the receipt executor clears it when a receipt file starts.
-}
-
 void ReceiptFileCycle::ProcessReceiptFile(const std::string& name) {
-  state_.fileStamp = FormatFileStamp(clock_.Now());
-  state_.fileSuffix = ReceiptSuffix(name);
-  ClearResponseItems();
+  File().run.stamp = FormatFileStamp(clock_.Now());
 
-  std::vector<std::string> log = std::move(recoveryLog_);
-  recoveryLog_.clear();
+  std::vector<std::string> log = std::move(File().recoveryLog);
   std::exception_ptr failure;
   try {
     RunFile(name, log);
   } catch (...) {
     failure = std::current_exception();
   }
-  // The log tells what happened to the ECR, so it is saved whatever went wrong; a file
+  // The log tells what happened to the ECR, so it is kept whatever went wrong; a file
   // that waits before reaching it leaves none, or every tick of the wait would.
-  if (!waitUnanswered_ || reachedEcr_) SaveLog(log);
+  if (!File().waitUnanswered || File().reachedEcr) KeepLog(log);
   if (failure) std::rethrow_exception(failure);
 }
 
@@ -339,7 +344,7 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
     const bool saved = journal_.Flush();
     SetTrouble(SaveTroubles::Cause::Journal, journalPath, !saved);
     if (!saved) {
-      waitUnanswered_ = true;
+      File().waitUnanswered = true;
       return;
     }
   }
@@ -349,10 +354,11 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
     WriteResponse(kCannotOpenPrefix + name);
     return;
   }
-  delivery_ = DeliveryOf(name, *read);
-  if (!delivery_) {
+  CurrentFile& file = File();
+  file.delivery = DeliveryOf(name, *read);
+  if (!file.delivery) {
     // Changed since it was read: it is read again on the next tick.
-    waitUnanswered_ = true;
+    file.waitUnanswered = true;
     return;
   }
   std::vector<std::string> lines = std::move(read->lines);
@@ -368,10 +374,10 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
   }
 
   if (state_.settings.history) {
-    const std::string copy = "ONLINE" + state_.fileSuffix + "_" + state_.fileStamp + ".TXT";
+    const std::string copy = "ONLINE" + file.run.suffix + "_" + file.run.stamp + ".TXT";
     CreateFolders(state_.historyFolder);
     if (!WriteLinesAtomic(JoinPath(state_.historyFolder, copy), lines)) {
-      std::cerr << "Ruvo_Drv: cannot write the history copy " << copy << '\n';
+      Log(LogLevel::Warning, "cannot write the history copy " + copy);
     }
   }
 
@@ -388,13 +394,13 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
     return;
   }
 
-  ReceiptRun run{state_, op_, clock_, response_, lines, validation, log, &phases_};
+  ReceiptRun run{state_, file.run, op_, clock_, file.response, lines, validation, log, &phases_};
   const int port = validation.port.value_or(state_.settings.port);
   const std::optional<InFlightRecord> earlier = journal_.Find(name);
   InFlightRecord record;
   record.name = name;
-  record.delivery = *delivery_;
-  record.stamp = state_.fileStamp;
+  record.delivery = *file.delivery;
+  record.stamp = file.run.stamp;
   record.kind = SaleClosesReceipt(validation.flags) && validation.flags.fiscalGroup
                     ? FileKind::Sale
                     : FileKind::Other;
@@ -404,12 +410,12 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
   SetTrouble(SaveTroubles::Cause::Journal, journalPath, !saved);
   if (!saved) {
     // Without its record a crash could print the file twice; it waits unanswered.
-    waitUnanswered_ = true;
+    file.waitUnanswered = true;
     return;
   }
-  record_ = record;
-  reachedEcr_ = true;
-  if (earlier && earlier->delivery.token != delivery_->token) ReleaseIfUnused(earlier->delivery);
+  file.record = record;
+  file.reachedEcr = true;
+  if (earlier && earlier->delivery.token != file.delivery->token) ReleaseIfUnused(earlier->delivery);
   std::exception_ptr failure;
   try {
     if (execution_->PrepareEcrLink(run) && run.Reached(RunPhase::Lines)) {
@@ -431,22 +437,38 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
   if (failure) std::rethrow_exception(failure);
 }
 
-void ReceiptFileCycle::SaveLog(const std::vector<std::string>& log) {
+void ReceiptFileCycle::KeepLog(const std::vector<std::string>& log) {
+  keptLog_ = KeptLog{File().run.suffix, File().run.stamp, log};
+}
+
+void ReceiptFileCycle::SaveKeptLog() {
+  if (!keptLog_) return;
+  const KeptLog kept = std::move(*keptLog_);
+  keptLog_.reset();
+  try {
+    SaveLog(kept.suffix, kept.stamp, kept.lines);
+  } catch (...) {
+    Log(LogLevel::Warning, "cannot write the log file of " + kept.stamp);
+  }
+}
+
+void ReceiptFileCycle::SaveLog(const std::string& suffix, const std::string& stamp,
+                               const std::vector<std::string>& log) {
   if (!state_.settings.logFile) return;
-  const std::string name = "Log" + state_.fileSuffix + "_" + state_.fileStamp + ".TXT";
+  const std::string name = "Log" + suffix + "_" + stamp + ".TXT";
   CreateFolders(state_.logFolder);
   if (!WriteLinesAtomic(JoinPath(state_.logFolder, name), log)) {
-    std::cerr << "Ruvo_Drv: cannot write the log file " << name << '\n';
+    Log(LogLevel::Warning, "cannot write the log file " + name);
   }
   if (state_.settings.history) {
     CreateFolders(state_.historyFolder);
     if (!WriteLinesAtomic(JoinPath(state_.historyFolder, name), log)) {
-      std::cerr << "Ruvo_Drv: cannot write the history copy " << name << '\n';
+      Log(LogLevel::Warning, "cannot write the history copy " + name);
     }
   }
 }
 
-void ReceiptFileCycle::WriteResponse(const std::string& text) { response_.WriteResponse(text); }
+void ReceiptFileCycle::WriteResponse(const std::string& text) { File().response.WriteResponse(text); }
 
 void ReceiptFileCycle::RefreshWarnings() {
   RebuildWarningLines();

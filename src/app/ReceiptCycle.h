@@ -1,10 +1,12 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/DriverState.h"
+#include "app/FileRun.h"
 #include "app/InFlightJournal.h"
 #include "app/PickupReadiness.h"
 #include "app/ReceiptExecution.h"
@@ -73,13 +75,6 @@ class ReceiptFileCycle {
   // no file was waiting (the tick then does the idle connection check). Never throws.
   bool PickUpNext();
 
-  // The whole run of one receipt file of the working folder (name without folder), from
-  // the stamp to the log copies. May throw; PickUpNext catches.
-  void ProcessReceiptFile(const std::string& name);
-
-  // Writes the response file of the current file (see ResponseWriter).
-  void WriteResponse(const std::string& text);
-
   // Rebuilds the warning box, with the warnings of receipt files that could not be removed.
   void RefreshWarnings();
 
@@ -123,6 +118,33 @@ class ReceiptFileCycle {
   // False, with a warning, when the response file of a new file cannot be cleared away
   // (a folder or another entry stands in its place): that file waits, the others go on.
   bool AnswerNameFree(const std::string& name);
+  // The file taken up: made at its pickup, dropped once it is answered (or left waiting),
+  // so that nothing of one file reaches the next one's answer.
+  struct CurrentFile {
+    CurrentFile(ReceiptFileCycle& cycle, const std::string& name, bool hold);
+    FileRun run;
+    ResponseWriter response;
+    std::optional<DeliveryId> delivery;    // once claimed
+    std::optional<InFlightRecord> record;  // once it reaches the ECR
+    bool waitUnanswered = false;           // it waits, no answer is saved
+    bool reachedEcr = false;               // its run reached the ECR
+    bool closedUnsaved = false;            // record is closed, the journal says closing
+    std::vector<std::string> recoveryLog;  // goes before the log of a file run again
+  };
+  // Drops the current file when it goes out of scope, on every way out.
+  class FileScope {
+   public:
+    FileScope(ReceiptFileCycle& cycle, const std::string& name, bool hold);
+    ~FileScope() { file_.reset(); }
+    FileScope(const FileScope&) = delete;
+    FileScope& operator=(const FileScope&) = delete;
+
+   private:
+    std::optional<CurrentFile>& file_;
+  };
+  // The current file; only between its pickup and its answer.
+  CurrentFile& File() { return *file_; }
+
   // The file part of a tick for one file.
   void TakeUp(const std::string& name);
   // Saves an answer known before this tick; true when the file is finished.
@@ -137,6 +159,8 @@ class ReceiptFileCycle {
   // record able to claim a later file.
   void FinishDelivery(const std::string& name, const std::string& stamp, const DeliveryId& delivery);
   bool WriteRecord(RunPhase phase, const std::string& receiptNumber);
+  // Saves the closed phase that waited for the answer's record, when no answer follows.
+  void SaveClosedPhase();
   void KeepPending(const std::string& name, const std::vector<std::string>& lines);
   void DropPending(const std::string& name);
   PendingAnswer* FindPending(const std::string& name);
@@ -151,6 +175,11 @@ class ReceiptFileCycle {
                        std::vector<std::string>& log);
   void Note(const std::string& name, const std::string& text, std::vector<std::string>& log);
   void RebuildWarningLines();
+  // The whole run of the current file (name without folder), from the stamp to the log
+  // copies. May throw; PickUpNext catches.
+  void ProcessReceiptFile(const std::string& name);
+  // Writes the response file of the current file (see ResponseWriter).
+  void WriteResponse(const std::string& text);
   // Steps 2 to 6: read, convert, copy, check and execute; fills log.
   void RunFile(const std::string& name, std::vector<std::string>& log);
   // The delivery of the file just read: the one its record names when that is the file
@@ -162,8 +191,11 @@ class ReceiptFileCycle {
   // writersSought: the pickup has just found no writer of the file (only the first try
   // relies on it).
   std::optional<ReceiptFileContent> ReadWithRetry(const std::string& path, bool writersSought);
-  void SaveLog(const std::vector<std::string>& log);
-  void ClearResponseItems();
+  // The log of the current file is kept until its answer has been saved (SaveKeptLog).
+  void KeepLog(const std::vector<std::string>& log);
+  void SaveKeptLog();
+  void SaveLog(const std::string& suffix, const std::string& stamp,
+               const std::vector<std::string>& log);
   void ReportException(const std::string& what);
 
   DriverState& state_;
@@ -176,18 +208,19 @@ class ReceiptFileCycle {
   InFlightJournal journal_;
   ReceiptFileGuard guard_;
   std::vector<std::string> warningLines_;  // the cycle's lines of the warning box
-  ResponseWriter response_;
   StrangeEntries strangeEntries_;
   SaveTroubles troubles_;
   PickupReadiness readiness_;
-  std::optional<DeliveryId> delivery_;     // of the current file, once claimed
-  std::optional<InFlightRecord> record_;   // of the current file, once it reaches the ECR
-  bool waitUnanswered_ = false;            // the current file waits, no answer is saved
-  bool reachedEcr_ = false;                // the current file's run reached the ECR
+  std::optional<CurrentFile> file_;
   std::vector<PendingAnswer> pending_;
   std::vector<std::string> answerFailed_;  // names whose last answer could not be saved
   std::vector<std::string> recoveryNotes_;
-  std::vector<std::string> recoveryLog_;   // goes before the log of a file run again
+  struct KeptLog {
+    std::string suffix;
+    std::string stamp;
+    std::vector<std::string> lines;
+  };
+  std::optional<KeptLog> keptLog_;  // the last file's log, saved after its answer
   bool folderUnwritable_ = false;
   NullEventPump noPump_;
   IEventPump* pausePump_ = &noPump_;

@@ -19,10 +19,15 @@ bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::strin
     Housekeep();
     return false;
   }
-  state_.fileStamp = stamp;
-  const std::string response = ResponseFileName(state_.fileSuffix);
+  CurrentFile& file = File();
+  file.run.stamp = stamp;
+  const std::string response = ResponseFileName(file.run.suffix);
   std::optional<InFlightRecord> record = journal_.Find(name);
   if (record && record->phase != RunPhase::Answered) {
+    // The number of a receipt closed in this run, whose closed phase waited for this save.
+    if (file.record && file.record->name == name) {
+      record->receiptNumber = file.record->receiptNumber;
+    }
     record->phase = RunPhase::Answered;
     record->answer = lines;
     const bool saved = journal_.Put(*record);
@@ -30,7 +35,7 @@ bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::strin
                JoinPath(state_.workingFolder, InFlightJournal::kFileName), !saved);
     if (!saved) return false;
   }
-  const bool written = response_.Save(lines);
+  const bool written = file.response.Save(lines);
   SetTrouble(SaveTroubles::Cause::Answer, response, !written);
   if (!written) {
     if (std::find(answerFailed_.begin(), answerFailed_.end(), name) == answerFailed_.end()) {
@@ -43,24 +48,27 @@ bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::strin
 }
 
 void ReceiptFileCycle::Conclude(const std::string& name) {
-  if (waitUnanswered_ || !response_.Written()) {
+  CurrentFile& file = File();
+  if (file.waitUnanswered || !file.response.Written()) {
     // Nothing was answered: the file waits as it is. A claim made only for this tick is
-    // given up; the record of a run that reached the ECR keeps its pin.
-    if (delivery_) ReleaseIfUnused(*delivery_);
+    // given up; the record of a run that reached the ECR keeps its pin, and the receipt
+    // number of one that closed its receipt.
+    SaveClosedPhase();
+    if (file.delivery) ReleaseIfUnused(*file.delivery);
     return;
   }
-  if (!delivery_) {
+  if (!file.delivery) {
     // The file was never claimed (it could not be read): it is answered and removed the
     // way a file with no record of any run is.
-    if (!response_.SaveHeld()) {
-      SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(state_.fileSuffix), true);
+    if (!file.response.SaveHeld()) {
+      SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(file.run.suffix), true);
       return;
     }
-    SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(state_.fileSuffix), false);
+    SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(file.run.suffix), false);
     guard_.DeletePatiently(JoinPath(state_.workingFolder, name));
     return;
   }
-  pending_.push_back(PendingAnswer{name, state_.fileStamp, *delivery_, response_.Lines()});
+  pending_.push_back(PendingAnswer{name, file.run.stamp, *file.delivery, file.response.Lines()});
   const PendingAnswer known = pending_.back();
   if (!SaveKnownAnswer(name, known.stamp, known.delivery, known.lines)) return;
 }

@@ -2,11 +2,11 @@
 // says how far the run had come, the ECR says what became of its receipt, and the file is
 // answered or run again accordingly, never printed twice.
 #include <algorithm>
-#include <iostream>
 
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFileGuard.h"
 #include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/TimeFormat.h"
 
 namespace ruvo {
@@ -40,7 +40,7 @@ void ReceiptFileCycle::Note(const std::string& name, const std::string& text,
   const std::string line = "Atentie ! Fisierul " + name + " : " + text;
   // A silent ECR is asked again every tick: its notes are shown and said once.
   if (std::find(recoveryNotes_.begin(), recoveryNotes_.end(), line) != recoveryNotes_.end()) return;
-  std::cerr << "Ruvo_Drv: " << name << ": " << text << '\n';
+  Log(LogLevel::Warning, name + ": " + text);
   recoveryNotes_.push_back(line);
   if (recoveryNotes_.size() > kRecoveryNotesShown) recoveryNotes_.erase(recoveryNotes_.begin());
   RefreshWarnings();
@@ -50,7 +50,7 @@ void ReceiptFileCycle::AnswerRecovered(const std::string& name, const std::strin
                                        std::vector<std::string>& log) {
   Note(name, "raspuns " + text, log);
   WriteResponse(text);
-  SaveLog(log);
+  KeepLog(log);
 }
 
 ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::string& name) {
@@ -64,9 +64,9 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
   // Nothing of the file had reached the ECR.
   if (record->phase == RunPhase::Preparing) return RecoveryStep::RunNormally;
 
-  state_.fileStamp = FormatFileStamp(clock_.Now());
-  ClearResponseItems();
-  delivery_ = record->delivery;
+  CurrentFile& file = File();
+  file.run.stamp = FormatFileStamp(clock_.Now());
+  file.delivery = record->delivery;
   std::vector<std::string> log;
   Note(name, std::string("executie intrerupta ") + PhaseText(record->phase), log);
 
@@ -75,12 +75,12 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
     return RecoveryStep::Answered;
   }
   if (record->phase == RunPhase::Closed && !record->receiptNumber.empty()) {
-    state_.response.fiscalReceiptNumber = record->receiptNumber;
+    file.run.response.fiscalReceiptNumber = record->receiptNumber;
     AnswerRecovered(name, kResponseOk, log);
     return RecoveryStep::Answered;
   }
 
-  record_ = record;
+  file.record = record;
   const SaleSettlement settled = execution_->SettleInterruptedSale(
       state_.settings, record->port, record->phase, phases_, log);
   for (const std::string& note : settled.notes) Note(name, note, log);
@@ -89,10 +89,10 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
       // The file and its record wait; the next tick asks again.
       return RecoveryStep::Wait;
     case SaleSettlement::Outcome::RunAgain:
-      recoveryLog_ = std::move(log);
+      file.recoveryLog = std::move(log);
       return RecoveryStep::RunNormally;
     case SaleSettlement::Outcome::Finished:
-      if (!settled.receiptNumber.empty()) state_.response.fiscalReceiptNumber = settled.receiptNumber;
+      if (!settled.receiptNumber.empty()) file.run.response.fiscalReceiptNumber = settled.receiptNumber;
       AnswerRecovered(name, kResponseOk, log);
       return RecoveryStep::Answered;
   }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/DriverState.h"
+#include "app/FileRun.h"
 #include "app/InFlightJournal.h"
 #include "app/ResponseFile.h"
 #include "app/Operator.h"
@@ -25,6 +26,7 @@ class IRunPhases {
 // Everything the executors get for one receipt file.
 struct ReceiptRun {
   DriverState& state;
+  FileRun& file;  // the file's own: its answer's items go here, never into state
   IOperator& op;
   IClock& clock;
   IResponseWriter& response;
@@ -52,9 +54,9 @@ struct SaleSettlement {
 
 // The ECR side of a receipt file. PrepareEcrLink opens the link for the file and checks
 // the ECR; then ExecuteReceipt runs a file with fiscal commands, ExecuteAdministrative any
-// other. Each writes its response through run.response. EndFile is called for every file
-// that got to PrepareEcrLink, also when something threw: it closes the link if one is
-// still open and hands over its log.
+// other. Each writes its response through run.response, with the items of run.file.
+// EndFile is called for every file that got to PrepareEcrLink, also when something threw:
+// it closes the link if one is still open and hands over its log.
 class IReceiptExecution {
  public:
   virtual ~IReceiptExecution() = default;

@@ -1,8 +1,8 @@
 #include "app/ReceiptFileGuard.h"
 
-#include <iostream>
 
 #include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/Sha256.h"
 
 namespace ruvo {
@@ -65,8 +65,8 @@ MoveOutcome ReceiptFileGuard::MoveOut(const std::string& folder, const std::stri
       }
       // Another file was renamed in between the check and the rename: it goes back.
       if (!files_.Rename(leaving, path)) {
-        std::cerr << "Ruvo_Drv: " << name << " arrived while the one before it was removed; "
-                  << "it waits as " << leaving << '\n';
+        Log(LogLevel::Warning, name + " arrived while the one before it was removed; it waits as " +
+                                   leaving);
       }
       return MoveOutcome::NotThere;
     }
@@ -90,7 +90,7 @@ void ReceiptFileGuard::RemoveLeaving(const std::string& folder, const std::strin
       const std::string aside = JoinPath(folder, AsideName(name, stamp, attempt));
       if (files_.Exists(aside)) continue;
       if (files_.Rename(leaving, aside)) {
-        std::cerr << "Ruvo_Drv: " << name << " could not be deleted; renamed to " << aside << '\n';
+        Log(LogLevel::Warning, name + " could not be deleted; renamed to " + aside);
       }
       break;
     }
@@ -108,9 +108,9 @@ bool ReceiptFileGuard::DeletePatiently(const std::string& path) {
 }
 
 bool ReceiptFileGuard::Remember(const std::string& name, const DeliveryId& id) {
-  std::cerr << "Ruvo_Drv: " << name
-            << " was executed but can be neither deleted nor renamed; it will not run again"
-               " while it stays\n";
+  Log(LogLevel::Warning, name +
+                             " was executed but can be neither deleted nor renamed; it will not "
+                             "run again while it stays");
   const bool saved = journal_.MoveToExecuted(ExecutedFile{name, id});
   RebuildWarnings();
   return saved;

@@ -9,11 +9,14 @@
 
 namespace ruvo {
 
-// True when some process holds the file open for writing (O_WRONLY or O_RDWR), found by
-// looking at every /proc/<pid>/fd entry that leads to the same device and inode. Processes
-// whose descriptors this process may not examine are not seen; the quiet time of a file
-// written in place covers them.
+// True when some process holds the file open for writing (O_WRONLY or O_RDWR). The kernel
+// is asked first (a read lease, refused while the file is open for writing anywhere: one
+// call, and no process is hidden from it); where it cannot tell, IsOpenForWritingPerProc.
 bool IsOpenForWriting(const std::string& path);
+// The same found by looking at every /proc/<pid>/fd entry that leads to the same device and
+// inode. Processes whose descriptors this process may not examine are not seen; the quiet
+// time of a file written in place covers them.
+bool IsOpenForWritingPerProc(const std::string& path);
 
 // A receipt file as read, with the identity of the version that was read.
 struct ReceiptFileContent {

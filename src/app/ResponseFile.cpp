@@ -1,23 +1,24 @@
 #include "app/ResponseFile.h"
 
-#include <iostream>
 
 #include "app/DrawerCash.h"
 #include "app/ResponseWarnings.h"
 #include "platform/AtomicFile.h"
 #include "platform/Files.h"
+#include "platform/Log.h"
 
 namespace ruvo {
 
 std::string ResponseFileName(const std::string& suffix) { return "ERROR" + suffix + ".TXT"; }
 
-std::vector<std::string> BuildResponseLines(const std::string& text, const DriverState& state) {
-  const ResponseItems& r = state.response;
+std::vector<std::string> BuildResponseLines(const std::string& text, const FileRun& file,
+                                            const DriverState& state) {
+  const ResponseItems& r = file.response;
   std::vector<std::string> lines;
   if (text != kResponseOk) lines.push_back("1 ERROR");
   lines.push_back(text);
   if (r.fiscalReceiptNumber) lines.push_back("BON FISCAL NR. " + *r.fiscalReceiptNumber);
-  if (r.fiscalSeries) lines.push_back("Serie Fiscala : " + *r.fiscalSeries);
+  if (state.fiscalSeries) lines.push_back("Serie Fiscala : " + *state.fiscalSeries);
   if (r.nonFiscalReceiptNumber) lines.push_back("BON NEFISCAL NR. " + *r.nonFiscalReceiptNumber);
   if (r.extraMessage) lines.push_back(*r.extraMessage);
   if (r.pendingReceiptState) lines.push_back(*r.pendingReceiptState);
@@ -37,19 +38,13 @@ std::vector<std::string> BuildResponseLines(const std::string& text, const Drive
 }
 
 ResponseWriter::ResponseWriter(DriverState& state, IOperator& op,
-                               const std::vector<std::string>& extraWarnings)
-    : state_(state), op_(op), extraWarnings_(extraWarnings) {}
-
-void ResponseWriter::BeginFile(bool hold) {
-  written_ = false;
-  lastSaveOk_ = true;
-  hold_ = hold;
-  lines_.clear();
-}
+                               const std::vector<std::string>& extraWarnings, FileRun& file,
+                               bool hold)
+    : state_(state), op_(op), extraWarnings_(extraWarnings), file_(file), hold_(hold) {}
 
 void ResponseWriter::WriteResponse(const std::string& text) {
-  lines_ = BuildResponseLines(text, state_);
-  state_.response.pendingReceiptState.reset();
+  lines_ = BuildResponseLines(text, file_, state_);
+  file_.response.pendingReceiptState.reset();
   written_ = true;
 
   RefreshWarnings(state_, extraWarnings_);
@@ -68,16 +63,16 @@ bool ResponseWriter::SaveHeld() {
 bool ResponseWriter::Save(const std::vector<std::string>& lines) {
   // Written to a temporary name and renamed into place: the sales application may read
   // the response the moment it appears and must never see half of it.
-  const std::string name = ResponseFileName(state_.fileSuffix);
+  const std::string name = ResponseFileName(file_.suffix);
   lastSaveOk_ = WriteLinesAtomic(JoinPath(state_.workingFolder, name), lines);
   if (!lastSaveOk_) return false;
 
   if (state_.settings.history) {
     const std::string copy =
-        "ERROR" + state_.fileSuffix + "_" + state_.fileStamp + ".TXT";
+        "ERROR" + file_.suffix + "_" + file_.stamp + ".TXT";
     CreateFolders(state_.historyFolder);
     if (!WriteLinesAtomic(JoinPath(state_.historyFolder, copy), lines)) {
-      std::cerr << "Ruvo_Drv: cannot write the history copy " << copy << '\n';
+      Log(LogLevel::Warning, "cannot write the history copy " + copy);
     }
   }
   return true;

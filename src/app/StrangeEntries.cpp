@@ -1,8 +1,8 @@
 #include "app/StrangeEntries.h"
 
-#include <iostream>
 
 #include "platform/Files.h"
+#include "platform/Log.h"
 
 namespace ruvo {
 
@@ -33,15 +33,15 @@ void StrangeEntries::SetAside(const std::string& folder, const std::string& name
     const std::string aside = JoinPath(folder, StrangeAsideName(name, stamp, attempt));
     if (files_.Exists(aside)) continue;
     if (files_.Rename(path, aside)) {
-      std::cerr << "Ruvo_Drv: " << name << " is no regular file; renamed to " << aside << '\n';
+      Log(LogLevel::Warning, name + " is no regular file; renamed to " + aside);
       return;
     }
     break;
   }
   const std::optional<FileIdentity> identity = IdentityOf(path);
   if (!identity) return;  // gone meanwhile
-  std::cerr << "Ruvo_Drv: " << name
-            << " is no regular file and cannot be renamed; it is not answered again\n";
+  Log(LogLevel::Warning,
+      name + " is no regular file and cannot be renamed; it is not answered again");
   remembered_.push_back(Remembered{path, *identity});
 }
 

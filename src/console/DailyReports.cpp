@@ -21,8 +21,7 @@ bool RunDailyReport(const ConsoleContext& context, const OperationKind& kind,
       return false;
     }
     // A stop asked for during the check: the report is not started at all.
-    if (link.StopRequested()) {
-      link.SetError(TXruvoLinux::kErrInterrupted);
+    if (link.StoppedBeforeReport()) {
       ShowOperationFailure(context, failureMessage + link.LastError());
       return false;
     }

@@ -1,7 +1,6 @@
 #include "console/DialogInput.h"
 
-#include <charconv>
-
+#include "platform/IntegerText.h"
 #include "platform/Locale.h"
 
 namespace ruvo {
@@ -24,11 +23,9 @@ bool IsAmountEditKey(char key, char decimalSeparator) {
 }
 
 std::optional<int> DigitsValue(const std::string& text) {
-  if (text.empty() || !IsAllDigits(text)) return std::nullopt;
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
+  // The dialogs' edits take digits only: no sign.
+  if (!IsAllDigits(text)) return std::nullopt;
+  return ParseInt32(text);
 }
 
 }  // namespace ruvo

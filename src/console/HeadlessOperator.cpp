@@ -52,7 +52,8 @@ void HeadlessOperator::ShowDefaultError(const std::string& text) {
 
 bool HeadlessOperator::AskPaymentForm(int& /*paymentForm*/) { return false; }
 
-// The terminal's bell, when there is a terminal to ring.
+// The terminal's bell, when there is a terminal to ring: a sound, not a message, so it
+// does not go through the log.
 void HeadlessOperator::Beep() {
   std::fputc('\a', stderr);
   std::fflush(stderr);

@@ -16,7 +16,7 @@ constexpr std::size_t kJEAnswerMinLength = 36;
 
 bool TXruvoLinux::ProbeStatus() {
   if (!IsReady()) return false;
-  ExpectedAnswerData status(*this, kStatusTextLength, /*nobodyWaits=*/true);
+  ExpectedAnswerData status(frame_, kStatusTextLength, /*nobodyWaits=*/true);
   const int result = Transact("1215", kProbeTimeOutSeconds);
   if (result != kOk) {
     SetError(result);
@@ -27,11 +27,11 @@ bool TXruvoLinux::ProbeStatus() {
 
 bool TXruvoLinux::KeepStatusText() {
   statusText_.assign(kStatusTextLength, '\0');
-  if (lastAnswer_.size() != kStatusTextLength) {
+  if (LastAnswer().size() != kStatusTextLength) {
     SetError(kErrAnswerLength);
     return false;
   }
-  statusText_ = lastAnswer_;
+  statusText_ = LastAnswer();
   return true;
 }
 
@@ -43,9 +43,9 @@ bool TXruvoLinux::ReadJEFreeLines() {
     SetError(result);
     return false;
   }
-  if (lastAnswer_.size() >= kJEAnswerMinLength && IsNumericText(lastAnswer_)) {
+  if (LastAnswer().size() >= kJEAnswerMinLength && IsNumericText(LastAnswer())) {
     jeFreeLines_ = DecimalIntOr(
-        std::string_view(lastAnswer_).substr(kJEFreeLinesOffset, kJEFreeLinesLength), -1);
+        std::string_view(LastAnswer()).substr(kJEFreeLinesOffset, kJEFreeLinesLength), -1);
   }
   return true;
 }

@@ -8,15 +8,24 @@
 #include <string_view>
 #include <vector>
 
+#include "ecr/FrameLink.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/SerialPort.h"
 
 namespace ruvo {
 
-// The link to one XRuvo cash register: frames a command text, sends it, waits for the
-// answer, parses it and keeps an exchange log. One object lives for one operation: create,
-// OpenPort, run commands, read LastError on failure, save ExchangeLog, ClosePort, destroy.
+// How a receipt ends on paper: mode 0 a full cut, 1 a partial cut after advanceLines
+// (0..9) lines. Given by the settings to each call that cuts.
+struct CutSettings {
+  int mode = 0;
+  int advanceLines = 0;
+};
+
+// The command set of one XRuvo cash register, over its frame engine (FrameLink): builds
+// each command's text, runs it as one transaction and parses the answer. One object lives
+// for one operation: create, OpenPort, run commands, read LastError on failure, save
+// ExchangeLog, ClosePort, destroy.
 //
 // ECR commands are thin methods of this class (in TXruvoLinux_*.cpp files). Each one does:
 //   if (!IsReady()) return false;              // where the command checks readiness
@@ -24,31 +33,23 @@ namespace ruvo {
 //   if (!RunCommand(text, timeOutSeconds)) return false;   // log, send, log, SetError
 //   ...take what it needs from LastAnswer()...
 // Commands that must look at the raw result before SetError use Transact instead.
+// Errors are set here and in the engine only; callers state facts (a stop, a fault seen in
+// the status) through the methods made for them.
 class TXruvoLinux {
  public:
-  // The most one answer may hold; the buffer grows to what arrives, up to this.
-  static constexpr std::size_t kRxBufferSize = 4'000'000;
-  static constexpr std::size_t kPollBufferSize = 1000;
-  static constexpr std::size_t kSendBufferSize = 1000;
-  // What one read from the port may hand over at a time.
-  static constexpr std::size_t kRxPieceSize = 1000;
-  static constexpr std::int64_t kDefaultTimeOutMs = 5000;
-  // The SetTimeOut argument of most commands: no time-out of its own, so 5 seconds.
-  static constexpr int kDefaultTimeOut = -1;
+  static constexpr std::size_t kRxBufferSize = FrameLink::kRxBufferSize;
+  static constexpr int kDefaultTimeOut = FrameLink::kDefaultTimeOut;
   static constexpr std::size_t kStatusTextLength = 20;
 
-  static constexpr std::uint8_t kStx = 0x02;
-  static constexpr std::uint8_t kEtx = 0x03;
-  static constexpr std::uint8_t kAck = 0x06;
-  static constexpr std::uint8_t kAltAck = 0x0F;
-  static constexpr std::uint8_t kNak = 0x15;
+  static constexpr std::uint8_t kAck = FrameLink::kAck;
+  static constexpr std::uint8_t kNak = FrameLink::kNak;
 
-  // Result codes of the link itself.
-  static constexpr int kOk = 0;
-  static constexpr int kErrNotConnected = 8001;
+  // Result codes of the link.
+  static constexpr int kOk = FrameLink::kOk;
+  static constexpr int kErrNotConnected = FrameLink::kErrNotConnected;
   static constexpr int kErrAnswerLength = 8002;
   static constexpr int kErrBadFont = 8003;
-  static constexpr int kErrTextTooLong = 8004;
+  static constexpr int kErrTextTooLong = FrameLink::kErrTextTooLong;
   static constexpr int kErrNotAllDigits = 8031;
   static constexpr int kErrBarcodeType = 8032;
   static constexpr int kErrBarcodeDigits = 8033;
@@ -57,16 +58,13 @@ class TXruvoLinux {
   static constexpr int kErrEndDate = 8036;
   // The ECR's answer to an export request while an earlier export is still open.
   static constexpr int kErrExportOpen = 87;
-  static constexpr int kErrNak = 8047;
-  static constexpr int kErrTimeOut = 8048;
-  static constexpr int kErrExtended = 99;
+  static constexpr int kErrNak = FrameLink::kErrNak;
+  static constexpr int kErrTimeOut = FrameLink::kErrTimeOut;
+  static constexpr int kErrExtended = FrameLink::kErrExtended;
   // The ECR's answer to a command that "5005" stopped.
   static constexpr int kErrInterrupted = 26;
 
-  // Labels of the log lines.
-  static constexpr std::string_view kSentLabel = "-Calculator : ";
-  static constexpr std::string_view kReceivedLabel = "-Ecr        : ";
-  static constexpr std::string_view kResultLabel = "-Ecr result : ";
+  static constexpr std::string_view kResultLabel = FrameLink::kResultLabel;
   static constexpr std::string_view kPrinterResultLabel = "-Imprimanta : ";
 
   // A null port gives a link that never connects.
@@ -78,36 +76,21 @@ class TXruvoLinux {
   // --- Port ---------------------------------------------------------------------------
   // Opens "COM<portNumber>". The line speed is fixed by the port layer; baudIndex is
   // accepted for callers that still pass their hidden choice and is not applied.
-  bool OpenPort(int portNumber, int baudIndex = 0);
-  void ClosePort();
+  bool OpenPort(int portNumber, int /*baudIndex*/ = 0) { return frame_.OpenPort(portNumber); }
+  void ClosePort() { frame_.ClosePort(); }
   // Why the last OpenPort failed, when the port can tell.
-  std::optional<PortOpenFailure> PortFailure() const {
-    return port_ ? port_->OpenFailure() : std::nullopt;
-  }
+  std::optional<PortOpenFailure> PortFailure() const { return frame_.PortFailure(); }
   // True when connected; otherwise error 8001.
-  bool IsReady();
+  bool IsReady() { return frame_.IsReady(); }
 
-  // --- Exchange -----------------------------------------------------------------------
-  // Idle time-out of the next commands: seconds > 0, otherwise 5 seconds.
-  void SetTimeOut(int seconds);
-  // Frames, sends and waits for the answer; 0 on success, else the result code (an ECR
-  // error code 0..99, 8004 for a text that does not fit a frame, 8047 NAK, 8048 time-out).
-  int SendCommand(const std::string& commandText);
-  // Data part of what is in the receive buffer (or "ERR" plus the error code).
-  std::string GetAnswerData() const;
-
-  // The common steps of a command: log the text, set the time-out, send, log the result.
-  // Returns the result code; does not call SetError.
-  int Transact(const std::string& commandText, int timeOutSeconds,
-               std::string_view resultLabel = kResultLabel);
-  // Transact, then SetError on failure. True on success.
+  // --- Exchange (the engine's, for the tests and the benchmark of one exchange) ----------
+  void SetTimeOut(int seconds) { frame_.SetTimeOut(seconds); }
+  int SendCommand(const std::string& commandText) { return frame_.SendCommand(commandText); }
   bool RunCommand(const std::string& commandText, int timeOutSeconds,
-                  std::string_view resultLabel = kResultLabel);
-
-  // Appends "hh:mm:ss:zzz" + text to the exchange log.
-  void LogLine(std::string_view text);
-  void LogCommand(const std::string& commandText) { LogLine(std::string(kSentLabel) + commandText); }
-  void LogResult(int result, std::string_view label = kResultLabel);
+                  std::string_view resultLabel = kResultLabel) {
+    return frame_.RunCommand(commandText, timeOutSeconds, resultLabel);
+  }
+  void LogLine(std::string_view text) { frame_.LogLine(text); }
 
   // --- Stopping a report from outside its wait -------------------------------------------
   // Asks the report this link prints to stop: "5005" goes out at the next slice of the
@@ -115,16 +98,20 @@ class TXruvoLinux {
   // and its answer is read after that command's own, which the ECR then ends with error
   // 26. Called from the event pump during the wait (a click, a control request). False
   // when the port is not open.
-  bool RequestStop();
+  bool RequestStop() { return frame_.RequestStop(); }
   // A stop was asked for: a report not sent yet must not be sent.
-  bool StopRequested() const { return stopAsked_; }
+  bool StopRequested() const { return frame_.StopRequested(); }
+  // A report about to be sent after a stop was asked for: true, and LastError says what
+  // the ECR says of a report a stop ended (26). False, nothing changed, without a stop.
+  bool StoppedBeforeReport();
   // A pause that keeps the event loop served (the window, the control socket).
-  void Pause(std::int64_t ms);
+  void Pause(std::int64_t ms) { frame_.Pause(ms); }
 
-  // --- Errors ---------------------------------------------------------------------------
-  // Rebuilds LastError ("code;message") and the three flags. Code 99 asks the ECR for its
-  // extended error; code 8048 after a close time-out that had been acknowledged adds a hint.
-  void SetError(std::int32_t code);
+  // --- Faults the state check reads in the status ---------------------------------------
+  // The status shows a fault the ECR reports with this code (16 paper out, 37 cover open,
+  // 50/51 fiscal memory, ...): LastError and its flags become that code's, as if a command
+  // had been refused with it.
+  void RefuseForStatusFault(std::int32_t code) { frame_.SetError(code); }
 
   // --- Operations of the link itself -----------------------------------------------------
   // Connection probe: "1215" once with a 2-second time-out; true when the ECR answers a
@@ -133,7 +120,8 @@ class TXruvoLinux {
   // Free lines of the electronic journal into JEFreeLines (-1 when unknown).
   bool ReadJEFreeLines();
   // "1015": the ECR's extended error, answered "ERR" plus a number.
-  bool ReadExtendedError();
+  bool ReadExtendedError() { return frame_.ReadExtendedError(); }
+
 
   // --- ECR commands -----------------------------------------------------------------------
   // Each returns true on success; on failure LastError holds the reason. Argument errors
@@ -235,10 +223,9 @@ class TXruvoLinux {
   bool SendLogoPiece(int length, const std::string& hexText);    // "9101"
   bool EndLogoUpload();                                          // "9102"
 
-  // Given by the receipt executor: the cut at the end of a receipt (0 full cut, 1 partial
-  // cut) and the lines to advance with a partial cut.
-  int ModTaiere = 0;
-  int LiniiAvans = 0;
+  // The cut at the end of a receipt, as the settings give it: "3014" with the lines to
+  // advance for a partial cut, "3015" for a full one.
+  bool CutReceipt(const CutSettings& cut);
 
   // --- Values kept by the commands --------------------------------------------------------
   const std::string& LastPaymentAnswer() const { return lastPaymentAnswer_; }
@@ -284,100 +271,46 @@ class TXruvoLinux {
   static constexpr std::size_t kDailyTotalsLength = 253;
 
   // --- State ------------------------------------------------------------------------------
-  bool Connected() const { return connected_; }
-  const std::string& LastAnswer() const { return lastAnswer_; }
-  const std::string& LastError() const { return lastError_; }
-  bool ErrorExtended() const { return errorExtended_; }
-  bool ErrorZReportDue() const { return errorZReportDue_; }
-  bool ErrorPaperOut() const { return errorPaperOut_; }
-  const std::vector<std::string>& ExchangeLog() const { return exchangeLog_; }
+  bool Connected() const { return frame_.Connected(); }
+  const std::string& LastAnswer() const { return frame_.LastAnswer(); }
+  const std::string& LastError() const { return frame_.LastError(); }
+  bool ErrorExtended() const { return frame_.ErrorExtended(); }
+  bool ErrorZReportDue() const { return frame_.ErrorZReportDue(); }
+  bool ErrorPaperOut() const { return frame_.ErrorPaperOut(); }
+  const std::vector<std::string>& ExchangeLog() const { return frame_.ExchangeLog(); }
   // 20 status characters of the last status query, zero bytes when none was read.
   const std::string& StatusText() const { return statusText_; }
   std::int32_t JEFreeLines() const { return jeFreeLines_; }
 
-  bool CloseAckTimedOut() const { return closeAckTimedOut_; }
-  void SetCloseAckTimedOut(bool value) { closeAckTimedOut_ = value; }
+  bool CloseAckTimedOut() const { return frame_.CloseAckTimedOut(); }
+  // The time-out of the commands that print for long (reports, the close), in seconds.
   std::int32_t LongTimeOut() const { return longTimeOut_; }
   void SetLongTimeOut(std::int32_t seconds) { longTimeOut_ = seconds; }
-  bool StatusPollEnabled() const { return statusPollEnabled_; }
-  void SetStatusPollEnabled(bool value) { statusPollEnabled_ = value; }
-  // Turning LengthPrefixed on resets AnswerLength; turning it off keeps it, so that the
-  // data of the answer can still be read once the command has ended.
-  bool LengthPrefixed() const { return lengthPrefixed_; }
-  void SetLengthPrefixed(bool value);
-  std::int32_t AnswerLength() const { return answerLength_; }
+  bool StatusPollEnabled() const { return frame_.StatusPollEnabled(); }
+  bool LengthPrefixed() const { return frame_.LengthPrefixed(); }
+  std::int32_t AnswerLength() const { return frame_.AnswerLength(); }
 
-  std::int64_t TimeOutMs() const { return timeOutMs_; }
-  bool TimedOut() const { return timedOut_; }
-  bool AnswerComplete() const { return answerComplete_; }
+  std::int64_t TimeOutMs() const { return frame_.TimeOutMs(); }
+  bool TimedOut() const { return frame_.TimedOut(); }
+  bool AnswerComplete() const { return frame_.AnswerComplete(); }
   // The bytes of the last answer, as received.
-  const std::uint8_t* RxBuffer() const { return rxBuffer_.data(); }
-  std::int32_t RxCount() const { return rxCount_; }
-  // First byte of the last answer (0 when nothing arrived).
-  std::uint8_t FirstRxByte() const { return rxCount_ > 0 ? rxBuffer_[0] : 0; }
+  const std::uint8_t* RxBuffer() const { return frame_.RxBuffer(); }
+  std::int32_t RxCount() const { return frame_.RxCount(); }
   // The data of a length-prefixed answer: AnswerLength bytes from offset 5, cut to what
   // actually arrived.
-  std::string_view LengthPrefixedData() const;
+  std::string_view LengthPrefixedData() const { return frame_.LengthPrefixedData(); }
 
   // The request frame of a command text; empty when it does not fit the send buffer.
-  static std::string BuildFrame(std::string_view commandText);
-  // Two decimal digits: the byte sum of "000" + commandText, modulo 100.
-  static std::string CalcChecksum(std::string_view commandText);
+  static std::string BuildFrame(std::string_view commandText) { return FrameLink::BuildFrame(commandText); }
 
  private:
-  // The idle timer: a deadline on the clock, restarted by every received piece.
-  void RestartTimer();
-  void StopTimer();
-  void CheckTimer();
-  // Zero-fills the used part of the receive buffer; everything past RxCount stays zero.
-  void ClearReceive();
-  // Room for count more received bytes, within kRxBufferSize: how many of them fit.
-  std::size_t MakeRxRoom(std::size_t count);
-  // The stop's frame, at a slice of SendCommand's wait; then its answer, once the answer
-  // of the command waited for has come.
-  void SendStopFrame();
-  void ReadStopAnswer();
-  // Keeps what followed the first answer in a piece, when a stop's answer is still to come.
-  void KeepStopCarry(std::size_t end);
-  // ComRxChar without the log line (bytes already logged when they arrived).
-  void StoreRx(const std::uint8_t* data, std::size_t count);
-  // One slice of waiting: read what arrives, check the timer, let the UI breathe.
-  void WaitSlice();
-  // One read from the port; 0 when nothing came within timeoutMs (or the port failed).
-  std::size_t ReadPort(std::uint8_t* piece, std::int64_t timeoutMs);
-  // The fewest bytes the answer being waited for still needs before it can be complete.
-  std::size_t BytesStillAwaited() const;
-  // How long the line may be left alone now without delaying the answer: until it can
-  // have carried the request and all but the last byte the answer needs, within maxUs.
-  std::int64_t LineHoldUs(std::int64_t maxUs) const;
-  // While alive, the answers of the command are expected to carry `length` data
-  // characters. Only a hint for how long the line may be left alone: the bytes alone
-  // decide when an answer is complete, and a shorter answer merely waits a little.
-  // nobodyWaits: the answer belongs to idle work (the connection check), so once it has
-  // begun the link leaves the line alone until all of it can be there, a little late
-  // rather than early, and takes it in one wake-up.
-  class ExpectedAnswerData {
-   public:
-    ExpectedAnswerData(TXruvoLinux& link, std::size_t length, bool nobodyWaits = false)
-        : link_(link) {
-      link_.expectedAnswerData_ = length;
-      link_.nobodyWaits_ = nobodyWaits;
-    }
-    ~ExpectedAnswerData() {
-      link_.expectedAnswerData_ = 0;
-      link_.nobodyWaits_ = false;
-    }
-    ExpectedAnswerData(const ExpectedAnswerData&) = delete;
-    ExpectedAnswerData& operator=(const ExpectedAnswerData&) = delete;
-
-   private:
-    TXruvoLinux& link_;
-  };
-  void ComRxChar(const std::uint8_t* data, std::size_t count);
-  void LogBytes(std::string_view label, const std::uint8_t* data, std::size_t count);
-  bool WriteFrame(const std::string& frame);
-  bool StatusPoll();
-  std::string TimeStamp() const;
+  using ExpectedAnswerData = FrameLink::ExpectedAnswerData;
+  void SetError(std::int32_t code) { frame_.SetError(code); }
+  int Transact(const std::string& commandText, int timeOutSeconds,
+               std::string_view resultLabel = kResultLabel) {
+    return frame_.Transact(commandText, timeOutSeconds, resultLabel);
+  }
+  std::uint8_t FirstRxByte() const { return frame_.FirstRxByte(); }
   // Zeroes StatusText and fills it from a 20-character status answer; 8002 otherwise.
   bool KeepStatusText();
   bool StatusIs(std::size_t position, char value) const { return statusText_[position - 1] == value; }
@@ -393,47 +326,8 @@ class TXruvoLinux {
   // "33023", "3302B", "3302C": code "001" Amt(7,2) "00" L2(label).
   bool SendAdjustment(const char* code, const std::string& text, double value);
 
-  std::unique_ptr<ISerialPort> port_;
-  IClock& clock_;
-  IEventPump& pump_;
-
-  std::int64_t timeOutMs_ = kDefaultTimeOutMs;
-  std::int64_t deadlineMs_ = 0;
-  bool timerRunning_ = false;
-  bool timedOut_ = false;
-
-  // Grows to what arrives, up to kRxBufferSize; the bytes past rxCount_ are zero.
-  std::vector<std::uint8_t> rxBuffer_;
-  std::int32_t rxCount_ = 0;
-  bool answerComplete_ = false;
-
-  std::uint8_t pollBuffer_[kPollBufferSize] = {};
-  std::uint32_t pollCount_ = 0;
-  bool pollActive_ = false;
-  bool pollComplete_ = false;
-
-  bool statusPollEnabled_ = false;
-  bool lengthPrefixed_ = false;
-  std::int32_t answerLength_ = 0;
-  std::size_t expectedAnswerData_ = 0;
-  bool nobodyWaits_ = false;
-  // When the last request written has crossed the line, at the earliest (clock microseconds).
-  std::int64_t requestEndUs_ = 0;
-
-  bool connected_ = false;
-  std::string lastAnswer_;
-  std::string lastError_;
-  bool errorExtended_ = false;
-  bool errorZReportDue_ = false;
-  bool errorPaperOut_ = false;
-  bool closeAckTimedOut_ = false;
-  bool stopAsked_ = false;    // RequestStop was called
-  bool stopPending_ = false;  // its frame has not gone out yet
-  bool stopSent_ = false;     // its frame went out; its answer is still to be read
-  std::string stopCarry_;     // bytes that came after the waited answer, in the same piece
-  bool extendedQueryRunning_ = false;
+  FrameLink frame_;
   std::int32_t longTimeOut_ = 0;
-  std::vector<std::string> exchangeLog_;
   std::string statusText_ = std::string(kStatusTextLength, '\0');
   std::int32_t jeFreeLines_ = -1;
 

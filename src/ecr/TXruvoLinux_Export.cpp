@@ -22,13 +22,13 @@ std::string ReportNumberField(const std::string& text) {
 // link reads it that way only during that command, whatever way the command ends.
 class LengthPrefixedScope {
  public:
-  explicit LengthPrefixedScope(TXruvoLinux& link) : link_(link) { link_.SetLengthPrefixed(true); }
+  explicit LengthPrefixedScope(FrameLink& link) : link_(link) { link_.SetLengthPrefixed(true); }
   ~LengthPrefixedScope() { link_.SetLengthPrefixed(false); }
   LengthPrefixedScope(const LengthPrefixedScope&) = delete;
   LengthPrefixedScope& operator=(const LengthPrefixedScope&) = delete;
 
  private:
-  TXruvoLinux& link_;
+  FrameLink& link_;
 };
 
 }  // namespace
@@ -63,7 +63,7 @@ bool TXruvoLinux::ReadExportChunk() {
 
 bool TXruvoLinux::ReadExportData() {
   if (!IsReady()) return false;
-  const LengthPrefixedScope lengthPrefixed(*this);
+  const LengthPrefixedScope lengthPrefixed(frame_);
   return RunCommand("7404", kDefaultTimeOut);
 }
 

@@ -29,21 +29,21 @@ bool TXruvoLinux::RunRepeated(const std::string& commandText, int maxSends) {
 bool TXruvoLinux::SwitchOver(std::string& answer) {
   if (!IsReady()) return false;
   if (!RunCommand("1001", kDefaultTimeOut)) return false;
-  answer = lastAnswer_;
+  answer = LastAnswer();
   return true;
 }
 
 bool TXruvoLinux::ReadDailyTotals() {
   if (!IsReady()) return false;
-  ExpectedAnswerData totals(*this, kDailyTotalsLength);
+  ExpectedAnswerData totals(frame_, kDailyTotalsLength);
   if (!RunCommand("1004", kDefaultTimeOut)) return false;
   dailyTotalsBlock_.assign(kDailyTotalsLength, '\0');
   // A block of another length would put zero bytes into the sales application's response.
-  if (lastAnswer_.size() != kDailyTotalsLength) {
+  if (LastAnswer().size() != kDailyTotalsLength) {
     SetError(kErrAnswerLength);
     return false;
   }
-  dailyTotalsBlock_ = lastAnswer_;
+  dailyTotalsBlock_ = LastAnswer();
   return true;
 }
 
@@ -58,14 +58,14 @@ bool TXruvoLinux::ReadFiscalSeries(std::string& series, int& resultCode) {
     SetError(resultCode);
     return false;
   }
-  series = lastAnswer_;
+  series = LastAnswer();
   return true;
 }
 
 bool TXruvoLinux::ReadReceiptState() {
   if (!IsReady()) return false;
   if (!RunRepeated("1012", kStateQuerySends)) return false;
-  receiptStateText_ = lastAnswer_;
+  receiptStateText_ = LastAnswer();
   return true;
 }
 
@@ -75,18 +75,18 @@ bool TXruvoLinux::ReadDocumentState(std::string& answer) {
   documentFlagB_ = false;
   documentNumberText_.clear();
   if (!RunRepeated("1111", kDocumentStateSends)) return false;
-  answer = lastAnswer_;
-  if (lastAnswer_.size() != kDocumentStateLength) {
+  answer = LastAnswer();
+  if (LastAnswer().size() != kDocumentStateLength) {
     SetError(kErrAnswerLength);
     return false;
   }
-  if (!IsAllDigits(lastAnswer_)) {
+  if (!IsAllDigits(LastAnswer())) {
     SetError(kErrNotAllDigits);
     return false;
   }
-  documentFlagA_ = lastAnswer_[0] == '1';
-  documentFlagB_ = lastAnswer_[1] == '1';
-  documentNumberText_ = lastAnswer_.substr(2, 4);
+  documentFlagA_ = LastAnswer()[0] == '1';
+  documentFlagB_ = LastAnswer()[1] == '1';
+  documentNumberText_ = LastAnswer().substr(2, 4);
   return true;
 }
 
@@ -101,15 +101,15 @@ bool TXruvoLinux::ReadLastReceiptNumber(std::string& answer) {
     SetError(result);
     return false;
   }
-  answer = lastAnswer_;
-  if (lastAnswer_.size() != kLastReceiptLength) {
+  answer = LastAnswer();
+  if (LastAnswer().size() != kLastReceiptLength) {
     SetError(kErrAnswerLength);
     return false;
   }
-  documentType_ = lastAnswer_[0];
+  documentType_ = LastAnswer()[0];
   receiptOpen_ = documentType_ >= '1' && documentType_ <= '4';
   receiptPaid_ = documentType_ == '5' || documentType_ == '6';
-  receiptNumberText_ = lastAnswer_.substr(1, 4);
+  receiptNumberText_ = LastAnswer().substr(1, 4);
   return true;
 }
 
@@ -118,33 +118,33 @@ bool TXruvoLinux::ReadTotalizer(int number, std::string& answer) {
   totalizerNumber_ = number;
   totalizerText_ = "000000000";
   if (!RunCommand("1113" + PadNumber(number, 2), kDefaultTimeOut)) return false;
-  answer = lastAnswer_;
-  totalizerText_ = lastAnswer_;
+  answer = LastAnswer();
+  totalizerText_ = LastAnswer();
   return true;
 }
 
 bool TXruvoLinux::ReadStatus() {
   if (!IsReady()) return false;
-  ExpectedAnswerData status(*this, kStatusTextLength);
+  ExpectedAnswerData status(frame_, kStatusTextLength);
   if (!RunRepeated("1215", kStateQuerySends)) return false;
   return KeepStatusText();
 }
 
 bool TXruvoLinux::ReadPrinterState(std::string& answer) {
   if (!IsReady()) return false;
-  ExpectedAnswerData state(*this, kPrinterStateLength);
+  ExpectedAnswerData state(frame_, kPrinterStateLength);
   if (!RunRepeated("1309", kStateQuerySends)) return false;
-  answer = lastAnswer_;
+  answer = LastAnswer();
   printerStateText_.assign(kPrinterStateLength, '\0');
-  if (lastAnswer_.size() != kPrinterStateLength) {
+  if (LastAnswer().size() != kPrinterStateLength) {
     SetError(kErrAnswerLength);
     return false;
   }
-  if (!IsAllDigits(lastAnswer_)) {
+  if (!IsAllDigits(LastAnswer())) {
     SetError(kErrNotAllDigits);
     return false;
   }
-  printerStateText_ = lastAnswer_;
+  printerStateText_ = LastAnswer();
   return true;
 }
 
@@ -156,7 +156,7 @@ bool TXruvoLinux::SetDateTime(int day, int month, int year, int hour, int minute
   for (int send = 0; send < kSetDateTimeSends; ++send) {
     result = Transact(text, kDefaultTimeOut);
     if (result != kOk) break;
-    if (lastAnswer_ == "0") return true;
+    if (LastAnswer() == "0") return true;
   }
   // An ECR that keeps answering something other than "0" has not taken the time: code 0.
   SetError(result);

@@ -99,12 +99,12 @@ bool TXruvoLinux::Payment(int paymentType, const std::string& text, double amoun
   const std::string command = "3007" + PadNumber(WirePaymentType(paymentType), 2) + "00" +
                               LengthText(text, 2) + AmountField(amount, 7, 2);
   if (!RunCommand(command, kDefaultTimeOut, kPrinterResultLabel)) return false;
-  lastPaymentAnswer_ = lastAnswer_;
+  lastPaymentAnswer_ = LastAnswer();
   return true;
 }
 
 bool TXruvoLinux::CloseReceipt() {
-  closeAckTimedOut_ = false;
+  frame_.SetCloseAckTimedOut(false);
   if (!IsReady()) return false;
   // "+" and the amount still due, as 7 integer and 2 decimal digits.
   const std::string& due = lastPaymentAnswer_;
@@ -116,7 +116,7 @@ bool TXruvoLinux::CloseReceipt() {
   }
   const int result = Transact("3011", kCloseTimeOut);
   if (result != kOk) {
-    if (result == kErrTimeOut) closeAckTimedOut_ = FirstRxByte() == kAck;
+    if (result == kErrTimeOut) frame_.SetCloseAckTimedOut(FirstRxByte() == kAck);
     SetError(result);
     return false;
   }
@@ -176,6 +176,11 @@ bool TXruvoLinux::PartialCut(int advanceLines) {
 bool TXruvoLinux::FullCut() {
   if (!IsReady()) return false;
   return RunCommand("3015", kDefaultTimeOut);
+}
+
+bool TXruvoLinux::CutReceipt(const CutSettings& cut) {
+  if (cut.mode == 1) return PartialCut(cut.advanceLines);
+  return FullCut();
 }
 
 }  // namespace ruvo

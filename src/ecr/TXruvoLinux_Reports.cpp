@@ -14,13 +14,13 @@ constexpr int kStopFromDialogTimeOut = 30;
 // poll it only during that command, whatever way the command ends.
 class StatusPollScope {
  public:
-  explicit StatusPollScope(TXruvoLinux& link) : link_(link) { link_.SetStatusPollEnabled(true); }
+  explicit StatusPollScope(FrameLink& link) : link_(link) { link_.SetStatusPollEnabled(true); }
   ~StatusPollScope() { link_.SetStatusPollEnabled(false); }
   StatusPollScope(const StatusPollScope&) = delete;
   StatusPollScope& operator=(const StatusPollScope&) = delete;
 
  private:
-  TXruvoLinux& link_;
+  FrameLink& link_;
 };
 
 std::string DateFields(int day, int month, int year) {
@@ -62,13 +62,13 @@ bool TXruvoLinux::PrintDepartmentReport() {
 
 bool TXruvoLinux::PrintTypedReportA(int reportType) {
   if (!IsReady()) return false;
-  const StatusPollScope poll(*this);
+  const StatusPollScope poll(frame_);
   return RunCommand("2202" + PadNumber(reportType, 2), kDefaultTimeOut);
 }
 
 bool TXruvoLinux::PrintTypedReportB(int reportType) {
   if (!IsReady()) return false;
-  const StatusPollScope poll(*this);
+  const StatusPollScope poll(frame_);
   return RunCommand("2203" + PadNumber(reportType, 2), kDefaultTimeOut);
 }
 
@@ -126,7 +126,7 @@ bool TXruvoLinux::PrintJEReceiptsOfZ(int z, int first, int last) {
   if (!RunCommand("8006" + PadNumber(z, 4) + PadNumber(first, 4) + PadNumber(last, 4),
                   kReportTimeOut))
     return false;
-  reportAnswer_ = lastAnswer_;
+  reportAnswer_ = LastAnswer();
   return true;
 }
 

@@ -49,8 +49,6 @@ SaleSettlement EcrReceiptExecution::SettleInterruptedSale(const Settings& settin
                                                           std::vector<std::string>& log) {
   const std::unique_ptr<TXruvoLinux> link = makeLink_ ? makeLink_() : nullptr;
   if (!link) return {};
-  link->ModTaiere = settings.modTaiere;
-  link->LiniiAvans = settings.liniiAvans;
   link->SetLongTimeOut(settings.longTimeOut);
   SaleSettlement settlement;
   if (link->OpenPort(port)) {

@@ -73,20 +73,20 @@ EcrCheckResult CheckEcrState(TXruvoLinux& link, EcrCheckKind kind, const EcrChec
   if (!link.ReadStatus()) return Refuse(context, link.LastError());
 
   if (link.StatusFiscalMemoryFull() || link.StatusFiscalMemoryAbsent()) {
-    link.SetError(link.StatusFiscalMemoryFull() ? kFiscalMemoryFull : kFiscalMemoryAbsent);
+    link.RefuseForStatusFault(link.StatusFiscalMemoryFull() ? kFiscalMemoryFull : kFiscalMemoryAbsent);
     return Refuse(context, link.LastError());
   }
 
   const PrinterFault fault = FirstPrinterFault(link, kind);
   if (fault.kind == FaultKind::Hard) {
-    link.SetError(fault.code);
+    link.RefuseForStatusFault(fault.code);
     // Kept before the display command, which would replace it if it failed.
     const std::string error = link.LastError();
     link.SendTwoPartText(error);
     return Refuse(context, error);
   }
   if (fault.kind == FaultKind::Printer) {
-    link.SetError(fault.code);
+    link.RefuseForStatusFault(fault.code);
     const std::string error = link.LastError();
     if (!OperatorClearedFault(context, error)) return Refuse(context, error);
   }

@@ -6,6 +6,7 @@
 
 #include "app/ResponseFile.h"
 #include "receipt/NumericRules.h"
+#include "execution/ReceiptExecutorCommands.h"
 #include "execution/ReceiptExecutorFile.h"
 #include "execution/ReceiptExecutorTotals.h"
 
@@ -37,9 +38,12 @@ bool FileExecution::Ask(const std::string& text, const std::string& caption) {
 }
 
 bool FileExecution::Run() {
-  ResponseItems& response = run_.state.response;
-  response.fiscalSeries.reset();
-  response.pendingReceiptState.reset();
+  ResponseItems& response = run_.file.response;
+  run_.state.fiscalSeries.reset();
+  if (std::optional<std::string> refusal = LineNotServed(run_.lines, CommandGroup::Fiscal)) {
+    run_.response.WriteResponse(*refusal);
+    return false;
+  }
 
   for (;;) {
     deferredTexts_.clear();
@@ -105,7 +109,7 @@ FileExecution::LineResult FileExecution::RunPass() {
         run_.op.RomMessageDlg("Listez Linia " + std::to_string(lineCount_) + " : " + line, "",
                               MsgKind::Information, MsgButtons::Ok);
       }
-      const LineResult result = ExecuteLine(fields);
+      const LineResult result = ExecuteLine(line, fields);
       if (result != LineResult::Done) return result;
     }
     run_.clock.SleepMs(delayMs);
@@ -133,7 +137,7 @@ bool FileExecution::CloseReceipt() {
 bool FileExecution::FinishClosedReceipt() {
   if (!AfterClose()) {
     // The receipt is closed and counted: the sale stands, only what follows it is lost.
-    run_.state.response.extraMessage = closeError_.value_or(link_.LastError()) + kAfterCloseHint;
+    run_.file.response.extraMessage = closeError_.value_or(link_.LastError()) + kAfterCloseHint;
     closeError_.reset();
   }
   return true;
@@ -151,7 +155,7 @@ bool FileExecution::AfterClose() {
   // A lost answer is asked for once more: the number is what the sale is answered with.
   if (!ReadReceiptNumber() && AnswerLost(link_.LastError())) ReadReceiptNumber();
   const std::optional<std::string> numberError =
-      run_.state.response.fiscalReceiptNumber ? std::nullopt : std::optional(link_.LastError());
+      run_.file.response.fiscalReceiptNumber ? std::nullopt : std::optional(link_.LastError());
 
   if (!deferredTexts12_.empty() && WaitForPaidState()) {
     // Lines after the close are a courtesy of the receipt; their failure changes nothing.
@@ -165,8 +169,8 @@ bool FileExecution::AfterClose() {
     cut = AnswerLost(error) && CutAfterLostAnswer();
     if (!cut) closeError_ = error;
   }
-  if (!run_.state.response.fiscalReceiptNumber && cut) ReadReceiptNumber();
-  if (const std::optional<std::string>& number = run_.state.response.fiscalReceiptNumber) {
+  if (!run_.file.response.fiscalReceiptNumber && cut) ReadReceiptNumber();
+  if (const std::optional<std::string>& number = run_.file.response.fiscalReceiptNumber) {
     // Nothing more is sent; a crash now is settled from the closing phase all the same.
     static_cast<void>(run_.Reached(RunPhase::Closed, *number));
   } else if (cut && numberError) {
@@ -188,8 +192,7 @@ bool FileExecution::WaitForPaidState() {
 }
 
 bool FileExecution::Cut() {
-  if (link_.ModTaiere == 1) return link_.PartialCut(link_.LiniiAvans);
-  return link_.FullCut();
+  return link_.CutReceipt(CutSettings{settings_.modTaiere, settings_.liniiAvans});
 }
 
 }  // namespace ruvo

@@ -19,8 +19,9 @@ inline constexpr int kLowestFreeJournalLines = 500;
 bool PrepareEcrLink(ReceiptRun& run, TXruvoLinux& link);
 
 // Runs a file with fiscal commands on the link PrepareEcrLink opened: its lines, the close
-// of the receipt and what follows it, and the final response. True on success. The caller
-// closes the link and hands its log to the file's log.
+// of the receipt and what follows it, and the final response. True on success. A file with
+// a line that is no fiscal command is answered with the unknown-command refusal before
+// anything is sent. The caller closes the link and hands its log to the file's log.
 bool ExecuteReceipt(ReceiptRun& run, TXruvoLinux& link);
 
 }  // namespace ruvo

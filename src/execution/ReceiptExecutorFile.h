@@ -41,8 +41,9 @@ class FileExecution {
   bool WaitForPaidState();
   bool Cut();
 
-  // ReceiptExecutorLines.cpp: one line by its code.
-  LineResult ExecuteLine(const Fields& fields);
+  // ReceiptExecutorLines.cpp: one line by its command table row; a line whose code is no
+  // command of this executor fails with the unknown-command answer.
+  LineResult ExecuteLine(const std::string& line, const Fields& fields);
   LineResult Sale(const Fields& fields);
   LineResult Payment(const Fields& fields);
   bool Discount(const Fields& fields);

@@ -1,8 +1,10 @@
-// One line of a receipt file as ECR commands, by its code.
+// One line of a receipt file as ECR commands, by its command table row.
 #include <string>
 
-#include "receipt/NumericRules.h"
 #include "execution/ReceiptExecutorFile.h"
+#include "receipt/CommandTable.h"
+#include "receipt/NumericRules.h"
+#include "receipt/PortSelection.h"
 
 namespace ruvo {
 
@@ -28,61 +30,101 @@ bool IsSelling(const std::string& state) {
 
 }  // namespace
 
-FileExecution::LineResult FileExecution::ExecuteLine(const Fields& fields) {
-  const std::string& code = fields[0];
+FileExecution::LineResult FileExecution::ExecuteLine(const std::string& line, const Fields& fields) {
+  const CommandInfo* command = FindCommand(fields[0]);
+  if (command == nullptr) {
+    // The port-selection line was used to open the link; it is no ECR command.
+    if (IsPortSelectionCode(fields[0])) return LineResult::Done;
+    return Fail(UnknownCommandText(line));
+  }
   auto field = [&fields](std::size_t i) -> const std::string& { return FieldOrEmpty(fields, i); };
   auto outcome = [this](bool ok) { return ok ? LineResult::Done : Fail(link_.LastError()); };
 
-  if (code == "0") return outcome(link_.PartialCut(0));
-  if (code == "1") return Sale(fields);
-  if (code == "100" || code == "101") {
-    const char* name = code == "100" ? "STORNO PLATA AVANS" : "AMBALAJ RETURNABIL";
-    return outcome(link_.SellItem(name, 1, Hundredths(field(1)), IntValue(field(2)), "", 1, 1, true));
+  switch (command->run) {
+    case LineRun::FinishReceipt:
+      return outcome(link_.PartialCut(0));
+    case LineRun::Sale:
+      return Sale(fields);
+    case LineRun::AdvanceRefund:
+      return outcome(link_.SellItem("STORNO PLATA AVANS", 1, Hundredths(field(1)), IntValue(field(2)), "", 1, 1,
+                                    true));
+    case LineRun::ReturnablePackaging:
+      return outcome(link_.SellItem("AMBALAJ RETURNABIL", 1, Hundredths(field(1)), IntValue(field(2)), "", 1, 1,
+                                    true));
+    case LineRun::FontText:
+      return outcome(link_.PrintText3002(field(1), field(2), IntValue(field(3))));
+    case LineRun::PaymentMark:
+      return LineResult::Done;
+    case LineRun::Payment:
+      return Payment(fields);
+    case LineRun::Discount:
+      return outcome(Discount(fields));
+    case LineRun::Subtotal:
+      return outcome(link_.Command3003());
+    case LineRun::TwoPartText:
+      return outcome(TextLine10(fields));
+    case LineRun::HeaderText:
+      return outcome(link_.PrintText3010(field(1), field(2)));
+    case LineRun::FooterText:
+      return outcome(link_.PrintText3008(field(1), field(2)));
+    case LineRun::TextAfterClose:
+      deferredTexts12_.push_back({field(1), field(2).empty() ? " " : field(2), IntValue(field(3))});
+      return LineResult::Done;
+    case LineRun::ReceiptStateQuery:
+      return outcome(PendingReceiptCheck());
+    case LineRun::CancelReceipt:
+      return outcome(link_.CancelReceipt() && link_.PartialCut(0));
+    case LineRun::ZReport:
+      return outcome(link_.PrintZReport());
+    case LineRun::XReport:
+      return outcome(link_.PrintXReport());
+    case LineRun::OperatorChange:
+      return outcome(link_.SetOperator(0, IntValue(field(1)), 0, 0));
+    case LineRun::DepartmentReport:
+      return outcome(link_.PrintDepartmentReport());
+    case LineRun::Barcode:
+      deferredBarcodes_.push_back(fields);
+      return LineResult::Done;
+    case LineRun::DailyTotals:
+      return outcome(link_.ReadDailyTotals());
+    case LineRun::MfReportByNumber:
+      return outcome(link_.PrintMFReportByNumber(IntValue(field(2)), IntValue(field(3))));
+    case LineRun::MfReportByDate:
+      if (fields.size() == 1) return outcome(link_.PrintMFReportByDate(3, 0, 0, 0, 0, 0, 0));
+      return outcome(link_.PrintMFReportByDate(IntValue(field(1)), IntValue(field(2)), IntValue(field(3)),
+                                               IntValue(field(4)), IntValue(field(5)), IntValue(field(6)),
+                                               IntValue(field(7))));
+    case LineRun::FiscalSeriesRead: {
+      std::string series;
+      int resultCode = 0;
+      if (!link_.ReadFiscalSeries(series, resultCode)) return Fail(link_.LastError());
+      run_.state.fiscalSeries = series;
+      return LineResult::Done;
+    }
+    case LineRun::TotalizerRead: {
+      std::string answer;
+      return outcome(link_.ReadTotalizer(IntValue(field(1)), answer));
+    }
+    case LineRun::TotalizersRead:
+      return outcome(link_.ReadTotalizers());
+    // The non-fiscal executor's commands.
+    case LineRun::NonFiscalMark:
+    case LineRun::NonFiscalText:
+    case LineRun::CashInOut:
+    case LineRun::TypedReportA:
+    case LineRun::TypedReportB:
+    case LineRun::JeReportByDate:
+    case LineRun::JeReportByReceipts:
+    case LineRun::JeReportByZ:
+    case LineRun::JeReportFromLine:
+    case LineRun::JeReceiptsOfZ:
+    case LineRun::StopReport:
+    case LineRun::Beep:
+    case LineRun::SetDateTime:
+    case LineRun::XmlExport:
+      break;
   }
-  if (code == "2") return outcome(link_.PrintText3002(field(1), field(2), IntValue(field(3))));
-  if (code == "3") return LineResult::Done;
-  if (code == "5") return Payment(fields);
-  if (code == "7") return outcome(Discount(fields));
-  if (code == "8") return outcome(link_.Command3003());
-  if (code == "10") return outcome(TextLine10(fields));
-  if (code == "11") return outcome(link_.PrintText3010(field(1), field(2)));
-  if (code == "111") return outcome(link_.PrintText3008(field(1), field(2)));
-  if (code == "12") {
-    deferredTexts12_.push_back({field(1), field(2).empty() ? " " : field(2), IntValue(field(3))});
-    return LineResult::Done;
-  }
-  if (code == "9999") return outcome(PendingReceiptCheck());
-  if (code == "14") return outcome(link_.CancelReceipt() && link_.PartialCut(0));
-  if (code == "15") return outcome(link_.PrintZReport());
-  if (code == "30") return outcome(link_.PrintXReport());
-  if (code == "31") return outcome(link_.SetOperator(0, IntValue(field(1)), 0, 0));
-  if (code == "32") return outcome(link_.PrintDepartmentReport());
-  if (code == "16") {
-    deferredBarcodes_.push_back(fields);
-    return LineResult::Done;
-  }
-  if (code == "17") return outcome(link_.ReadDailyTotals());
-  if (code == "18") return outcome(link_.PrintMFReportByNumber(IntValue(field(2)), IntValue(field(3))));
-  if (code == "19") {
-    if (fields.size() == 1) return outcome(link_.PrintMFReportByDate(3, 0, 0, 0, 0, 0, 0));
-    return outcome(link_.PrintMFReportByDate(IntValue(field(1)), IntValue(field(2)), IntValue(field(3)),
-                                             IntValue(field(4)), IntValue(field(5)), IntValue(field(6)),
-                                             IntValue(field(7))));
-  }
-  if (code == "24") {
-    std::string series;
-    int resultCode = 0;
-    if (!link_.ReadFiscalSeries(series, resultCode)) return Fail(link_.LastError());
-    run_.state.response.fiscalSeries = series;
-    return LineResult::Done;
-  }
-  if (code == "27") {
-    std::string answer;
-    return outcome(link_.ReadTotalizer(IntValue(field(1)), answer));
-  }
-  if (code == "28") return outcome(link_.ReadTotalizers());
-  // The port-selection line and anything else outside the table are not ECR commands.
-  return LineResult::Done;
+  return Fail(UnknownCommandText(line));
 }
 
 bool FileExecution::TextLine10(const Fields& fields) {
@@ -180,7 +222,7 @@ bool FileExecution::Discount(const Fields& fields) {
 bool FileExecution::PendingReceiptCheck() {
   if (!link_.ReadReceiptState()) return false;
   const std::string& state = link_.ReceiptStateText();
-  std::optional<std::string>& pending = run_.state.response.pendingReceiptState;
+  std::optional<std::string>& pending = run_.file.response.pendingReceiptState;
   if (IsPaidOrClosed(state)) {
     pending = kPendingPaid;
     return link_.PartialCut(0);

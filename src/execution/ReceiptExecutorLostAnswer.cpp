@@ -46,7 +46,7 @@ bool FileExecution::ReadReceiptNumber() {
   std::string answer;
   const bool read = link_.ReadLastReceiptNumber(answer);
   if (read && !link_.ReceiptNumberText().empty()) {
-    run_.state.response.fiscalReceiptNumber = link_.ReceiptNumberText();
+    run_.file.response.fiscalReceiptNumber = link_.ReceiptNumberText();
   }
   return read;
 }

@@ -27,8 +27,6 @@ void ReadWarningFlags(const TXruvoLinux& link, WarningFlags& flags) {
 
 bool PrepareEcrLink(ReceiptRun& run, TXruvoLinux& link) {
   const Settings& settings = run.state.settings;
-  link.ModTaiere = settings.modTaiere;
-  link.LiniiAvans = settings.liniiAvans;
   link.SetLongTimeOut(settings.longTimeOut);
 
   if (!link.OpenPort(FilePort(run))) {
@@ -44,10 +42,10 @@ bool PrepareEcrLink(ReceiptRun& run, TXruvoLinux& link) {
     const EcrCheckContext context{settings.tratareEroareStare, run.op, run.response};
     const EcrCheckResult check = CheckEcrState(link, kind, context);
     if (StatusRead(link)) ReadWarningFlags(link, run.state.warnings);
-    if (check.autoFinishedReceipt) run.state.response.autoFinishedReceipt = check.autoFinishedReceipt;
+    if (check.autoFinishedReceipt) run.file.response.autoFinishedReceipt = check.autoFinishedReceipt;
     if (!check.ok) return false;
   } else {
-    run.state.response.statusNotRead = true;
+    run.file.response.statusNotRead = true;
   }
 
   int& freeLines = run.state.jeFreeLines;

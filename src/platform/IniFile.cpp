@@ -1,10 +1,9 @@
 #include "platform/IniFile.h"
 
-#include <climits>
-
 #include "platform/AtomicFile.h"
 #include "platform/FileMask.h"
 #include "platform/Files.h"
+#include "platform/IntegerText.h"
 
 namespace ruvo {
 
@@ -51,27 +50,6 @@ std::optional<std::pair<std::string, std::string>> KeyValue(const std::string& t
 }
 
 }  // namespace
-
-std::optional<int> ParseDecimalInteger(const std::string& text) {
-  const std::string trimmed = Trim(text);
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < trimmed.size() && (trimmed[i] == '+' || trimmed[i] == '-')) {
-    negative = trimmed[i] == '-';
-    ++i;
-  }
-  if (i == trimmed.size()) return std::nullopt;
-  long long value = 0;
-  for (; i < trimmed.size(); ++i) {
-    const char c = trimmed[i];
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) return std::nullopt;
-  }
-  if (negative) value = -value;
-  if (value < INT_MIN || value > INT_MAX) return std::nullopt;
-  return static_cast<int>(value);
-}
 
 bool IniFile::Load(const std::string& path) {
   path_ = path;
@@ -163,7 +141,7 @@ std::string IniFile::ReadString(const std::string& section, const std::string& k
 int IniFile::ReadInteger(const std::string& section, const std::string& key,
                          int defaultValue) const {
   if (!HasKey(section, key)) return defaultValue;
-  return ParseDecimalInteger(ReadString(section, key)).value_or(defaultValue);
+  return ParseInt32(Trim(ReadString(section, key))).value_or(defaultValue);
 }
 
 bool IniFile::ReadFlag(const std::string& section, const std::string& key) const {

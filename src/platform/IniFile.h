@@ -42,7 +42,7 @@ class IniFile {
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& defaultValue = std::string()) const;
 
-  // A decimal integer (optional sign, digits only, within int); defaultValue when the key
+  // A decimal integer (ParseInt32), blanks around it allowed; defaultValue when the key
   // is missing or its value is anything else.
   int ReadInteger(const std::string& section, const std::string& key, int defaultValue) const;
 
@@ -73,8 +73,5 @@ class IniFile {
   std::string path_;
   std::vector<Line> lines_;
 };
-
-// The decimal integer text rule of ReadInteger, for values from elsewhere.
-std::optional<int> ParseDecimalInteger(const std::string& text);
 
 }  // namespace ruvo

@@ -10,6 +10,10 @@ namespace ruvo {
 
 namespace {
 
+volatile std::sig_atomic_t g_noted = 0;
+
+void NoteStop(int) { g_noted = 1; }
+
 sigset_t StopSet() {
   sigset_t set;
   sigemptyset(&set);
@@ -18,24 +22,41 @@ sigset_t StopSet() {
   return set;
 }
 
+void Handle(void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
 }  // namespace
 
 StopSignals::StopSignals() {
   const sigset_t set = StopSet();
-  if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) return;
-  fd_ = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
-  if (fd_ < 0) sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  if (sigprocmask(SIG_BLOCK, &set, nullptr) == 0) {
+    fd_ = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (fd_ >= 0) return;
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  }
+  Handle(NoteStop);
 }
 
 StopSignals::~StopSignals() {
-  if (fd_ < 0) return;
+  if (fd_ < 0) {
+    Handle(SIG_DFL);
+    return;
+  }
   ::close(fd_);
   const sigset_t set = StopSet();
   sigprocmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 bool StopSignals::Requested() {
-  if (fd_ < 0) return requested_;
+  if (fd_ < 0) {
+    if (g_noted != 0) requested_ = true;
+    return requested_;
+  }
   signalfd_siginfo info{};
   for (;;) {
     const ssize_t n = ::read(fd_, &info, sizeof info);

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/IntegerText.h"  // ParseInt32, ParseInt64: the integer text rule
+
 namespace ruvo {
 
 // The receipt language has no decimals: every number in it is a whole number, and an
@@ -21,13 +23,8 @@ bool IsWholeNumberField(std::string_view text);
 // money goes (a return mark, a discount, cash out), never a minus sign.
 bool IsAmountField(std::string_view text);
 
-// A valid integer is an optional sign followed by at least one digit and nothing else,
-// within the range of the type. Anything else gives std::nullopt.
-std::optional<std::int32_t> ParseInt32(std::string_view text);
-std::optional<std::int64_t> ParseInt64(std::string_view text);
-
-// The integer value of a field as the checkers compare it: `fallback` (0 unless a
-// command says -1) when the text is not a valid integer.
+// The integer value of a field as the checkers compare it (ParseInt32, ParseInt64):
+// `fallback` (0 unless a command says -1) when the text is not a valid integer.
 std::int32_t IntValue(std::string_view text, std::int32_t fallback = 0);
 std::int64_t Int64Value(std::string_view text, std::int64_t fallback = 0);
 

@@ -5,7 +5,8 @@
 namespace ruvo {
 
 // What a receipt file holds, as far as the file-level rules and the two executors need
-// to know. Every flag starts false for each file; a valid line sets the flags of its code.
+// to know. Every flag starts false for each file; a valid line sets its group's flag and
+// the flag its command table row names (the codes below are for the reader).
 struct PresenceFlags {
   // The two command groups; a file may not hold both.
   bool fiscalGroup = false;

@@ -19,7 +19,7 @@ CheckResult CheckLine(const LineContext& context, PresenceFlags& flags,
   const CommandInfo* command = FindCommand(code);
   if (command == nullptr) {
     if (IsPortSelectionCode(code)) return Valid();
-    return RefusedWithCode("8006", "Comanda necunoscuta : ", context.line);
+    return Refused(UnknownCommandText(context.line));
   }
   if (command->checker != nullptr) {
     CheckResult result = command->checker(context);

@@ -344,7 +344,7 @@ TEST_F(CycleDelivery, AnAnswerThatCannotBeSavedIsKeptAndWrittenOnceTheFolderTake
   execution.answer = "0 OK";
   Drop("ONLINE.TXT", kNonFiscal);
   execution.onExecute = [&](ReceiptRun& run) {
-    run.state.response.nonFiscalReceiptNumber = "0042";
+    run.file.response.nonFiscalReceiptNumber = "0042";
     ASSERT_EQ(::mkdir(PathOf("ERROR.TXT").c_str(), 0755), 0);
   };
   ::testing::internal::CaptureStderr();
@@ -372,6 +372,32 @@ TEST_F(CycleDelivery, AnAnswerThatCannotBeSavedIsKeptAndWrittenOnceTheFolderTake
   EXPECT_FALSE(FileExists(PathOf(InFlightJournal::kFileName)));
   EXPECT_EQ(PrivateFiles(), std::vector<std::string>{});
   EXPECT_FALSE(Warns(state, "Atentie ! Nu pot scrie raspunsul"));
+}
+
+// The closed phase of a sale reaches the disk with the answer's record, which keeps the
+// receipt number; the answer is written from it, and nothing runs again.
+TEST_F(CycleDelivery, AClosedSaleIsRecordedWithItsAnswerAndItsNumber) {
+  execution.closedNumber = "0007";
+  Drop("ONLINE.TXT", kSale);
+  execution.onExecute = [&](ReceiptRun&) {
+    ASSERT_EQ(::mkdir(PathOf("ERROR.TXT").c_str(), 0755), 0);
+  };
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(cycle.PickUpNext());
+  ::testing::internal::GetCapturedStderr();
+  execution.onExecute = nullptr;
+  const std::vector<InFlightRecord> records = Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].phase, RunPhase::Answered);
+  EXPECT_EQ(records[0].receiptNumber, "0007");
+  EXPECT_EQ(records[0].answer, std::vector<std::string>{"0 OK"});
+
+  ASSERT_EQ(::rmdir(PathOf("ERROR.TXT").c_str()), 0);
+  EXPECT_TRUE(cycle.PickUpNext());
+  EXPECT_EQ(Read("ERROR.TXT"), "0 OK\r\n");
+  EXPECT_EQ(execution.Executions(), 1);
+  EXPECT_TRUE(Records().empty());
+  EXPECT_EQ(LogFiles(), 1u);
 }
 
 TEST_F(CycleDelivery, AFolderInPlaceOfOneAnswerHoldsUpOnlyItsOwnReceiptFile) {

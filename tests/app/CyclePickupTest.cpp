@@ -118,14 +118,36 @@ TEST_F(CyclePickup, FailedPreparationRunsNothing) {
   EXPECT_EQ(Read("ERROR.TXT"), "1 ERROR\r\n8020;Bon in derulare \r\n");
 }
 
-TEST_F(CyclePickup, PerFileItemsAreClearedAtPickupButTheFiscalSeriesStays) {
-  state.response.fiscalReceiptNumber = "0007";
-  state.response.fiscalSeries = "AB123";
-  state.response.drawerCash = "+000000100";
-  state.response.extraLines = {"old total"};
+// Every item an answer can carry about its own file, set by the first file's run: none
+// reaches the next file's answer, only the fiscal series, which is the driver's.
+TEST_F(CyclePickup, NothingOfAFileReachesTheNextFilesAnswerButTheFiscalSeries) {
+  execution.onExecute = [&](ReceiptRun& run) {
+    ResponseItems& r = run.file.response;
+    r.fiscalReceiptNumber = "0007";
+    r.nonFiscalReceiptNumber = "0008";
+    r.extraMessage = "EXTRA";
+    r.pendingReceiptState = "STARE BON";
+    r.drawerCash = "+000000100";
+    r.administrativeAnswer = "RASPUNS";
+    r.autoFinishedReceipt = "0006";
+    r.extraLines = {"old total"};
+    r.statusNotRead = true;
+    run.state.fiscalSeries = "AB123";
+    run.state.warnings.paperNearEnd = true;
+  };
+  Drop("ONLINE7.TXT", kSale);
+  cycle.PickUpNext();
+  EXPECT_EQ(Read("ERROR7.TXT"),
+            "0 OK\r\nBON FISCAL NR. 0007\r\nSerie Fiscala : AB123\r\nBON NEFISCAL NR. 0008\r\n"
+            "EXTRA\r\nSTARE BON\r\nNUMERAR SERTAR : 1.00\r\nRASPUNS\r\n"
+            "A FOST FINALIZAT AUTOMAT BONUL 0006\r\nold total\r\n");
+
+  execution.onExecute = nullptr;
   Drop("ONLINE.TXT", kSale);
   cycle.PickUpNext();
-  EXPECT_EQ(Read("ERROR.TXT"), "0 OK\r\nSerie Fiscala : AB123\r\n");
+  EXPECT_EQ(Read("ERROR.TXT"),
+            "0 OK\r\nSerie Fiscala : AB123\r\n8024;ATENTIE ! SE TERMINA HARTIA\r\n");
+  EXPECT_EQ(Read("ERROR7.TXT").substr(0, 4), "0 OK");
 }
 
 TEST(CycleWithoutExecutors, RefusesAFileItCannotPrint) {

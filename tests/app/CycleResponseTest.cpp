@@ -31,13 +31,14 @@ TEST(CycleDrawerCash, OtherLengthsPassUnchanged) {
 class CycleResponse : public ::testing::Test, public CycleFixtureBase {
  protected:
   std::vector<std::string> noExtra;
-  ResponseWriter writer{state, op, noExtra};
+  FileRun file;
+  ResponseWriter writer{state, op, noExtra, file};
 };
 
 TEST_F(CycleResponse, AllFourteenLinesInTheirOrder) {
-  ResponseItems& r = state.response;
+  ResponseItems& r = file.response;
   r.fiscalReceiptNumber = "0042";
-  r.fiscalSeries = "AB1234";
+  state.fiscalSeries = "AB1234";
   r.nonFiscalReceiptNumber = "0043";
   r.extraMessage = "EXTRA";
   r.pendingReceiptState = "STARE BON";
@@ -48,7 +49,7 @@ TEST_F(CycleResponse, AllFourteenLinesInTheirOrder) {
   state.warnings.paperNearEnd = true;
   state.warnings.journalAlmostFull = true;
   state.jeFreeLines = 501;
-  EXPECT_EQ(BuildResponseLines("8007;Eroare : x", state),
+  EXPECT_EQ(BuildResponseLines("8007;Eroare : x", file, state),
             (std::vector<std::string>{
                 "1 ERROR", "8007;Eroare : x", "BON FISCAL NR. 0042", "Serie Fiscala : AB1234",
                 "BON NEFISCAL NR. 0043", "EXTRA", "STARE BON", "NUMERAR SERTAR : 1234.56",
@@ -59,17 +60,17 @@ TEST_F(CycleResponse, AllFourteenLinesInTheirOrder) {
 }
 
 TEST_F(CycleResponse, SuccessHasNoErrorLine) {
-  state.response.fiscalReceiptNumber = "12";
-  EXPECT_EQ(BuildResponseLines("0 OK", state),
+  file.response.fiscalReceiptNumber = "12";
+  EXPECT_EQ(BuildResponseLines("0 OK", file, state),
             (std::vector<std::string>{"0 OK", "BON FISCAL NR. 12"}));
   // Only the exact text counts as success.
-  EXPECT_EQ(BuildResponseLines("0 OK ", state)[0], "1 ERROR");
+  EXPECT_EQ(BuildResponseLines("0 OK ", file, state)[0], "1 ERROR");
 }
 
 TEST_F(CycleResponse, FreeJournalLinesAreReportedFrom501To99999) {
   const auto hasJeLine = [&](int freeLines) {
     state.jeFreeLines = freeLines;
-    const std::vector<std::string> lines = BuildResponseLines("0 OK", state);
+    const std::vector<std::string> lines = BuildResponseLines("0 OK", file, state);
     return lines.size() == 2 && lines[1].rfind("NUMARUL DE LINII LIBERE IN JE = " +
                                                    std::to_string(freeLines) + "/",
                                                0) == 0;
@@ -82,7 +83,7 @@ TEST_F(CycleResponse, FreeJournalLinesAreReportedFrom501To99999) {
 }
 
 TEST_F(CycleResponse, PendingReceiptStateIsWrittenOnce) {
-  state.response.pendingReceiptState = "BON DESCHIS";
+  file.response.pendingReceiptState = "BON DESCHIS";
   writer.WriteResponse("0 OK");
   EXPECT_EQ(Read("ERROR.TXT"), "0 OK\r\nBON DESCHIS\r\n");
   writer.WriteResponse("0 OK");
@@ -91,8 +92,8 @@ TEST_F(CycleResponse, PendingReceiptStateIsWrittenOnce) {
 
 TEST_F(CycleResponse, TheLastWriteWinsAlsoInTheHistoryCopy) {
   state.settings.history = true;
-  state.fileSuffix = "3";
-  state.fileStamp = "2026_01_15_12_00_00";
+  file.suffix = "3";
+  file.stamp = "2026_01_15_12_00_00";
   writer.WriteResponse("8001;Eroare");
   writer.WriteResponse("0 OK");
   EXPECT_EQ(Read("ERROR3.TXT"), "0 OK\r\n");
@@ -146,13 +147,13 @@ TEST_F(CycleResponse, WritingAResponseRefreshesTheWarnings) {
 TEST_F(CycleResponse, APollingReaderNeverSeesHalfAResponse) {
   // Two answers of different sizes, written in turn: about 250 and 500 KB.
   const auto fillExtraLines = [&](std::size_t n) {
-    state.response.extraLines.assign(4000 * (n + 1), std::string(60, static_cast<char>('A' + n)));
+    file.response.extraLines.assign(4000 * (n + 1), std::string(60, static_cast<char>('A' + n)));
   };
   std::vector<std::string> wholeAnswers;
   for (std::size_t n : {0u, 1u}) {
     fillExtraLines(n);
     std::string bytes;
-    for (const std::string& line : BuildResponseLines("0 OK", state)) bytes += line + "\r\n";
+    for (const std::string& line : BuildResponseLines("0 OK", file, state)) bytes += line + "\r\n";
     wholeAnswers.push_back(bytes);
   }
 

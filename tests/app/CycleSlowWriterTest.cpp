@@ -156,20 +156,31 @@ TEST(CycleWriterDetection, SeesWritersButNotReaders) {
   TempFolder folder;
   const std::string path = folder / "ONLINE.TXT";
   WriteBytes(path, kFirstHalf);
-  EXPECT_FALSE(IsOpenForWriting(path));
+  // The kernel's answer (a lease) and the search of /proc, which stands in where no lease
+  // can be taken, agree.
+  auto writing = [&] {
+    const bool byLease = IsOpenForWriting(path);
+    EXPECT_EQ(byLease, IsOpenForWritingPerProc(path));
+    return byLease;
+  };
+  EXPECT_FALSE(writing());
   const int reader = ::open(path.c_str(), O_RDONLY);
-  EXPECT_FALSE(IsOpenForWriting(path));
+  EXPECT_FALSE(writing());
   const int writer = ::open(path.c_str(), O_RDWR);
-  EXPECT_TRUE(IsOpenForWriting(path));
-  EXPECT_FALSE(ReadCompleteReceipt(path).has_value());
+  EXPECT_TRUE(writing());
+  const int appender = ::open(path.c_str(), O_WRONLY | O_APPEND);
   ::close(writer);
-  EXPECT_FALSE(IsOpenForWriting(path));
+  EXPECT_TRUE(writing());
+  EXPECT_FALSE(ReadCompleteReceipt(path).has_value());
+  ::close(appender);
+  EXPECT_FALSE(writing());
   const auto content = ReadCompleteReceipt(path);
   ASSERT_TRUE(content.has_value());
   EXPECT_EQ(content->lines, std::vector<std::string>{"1;ITEM;PCS;1;1;250;200000"});
   EXPECT_EQ(content->identity, IdentityOf(path));
   ::close(reader);
   EXPECT_FALSE(IsOpenForWriting(folder / "missing.txt"));
+  EXPECT_FALSE(IsOpenForWritingPerProc(folder / "missing.txt"));
 }
 
 // The readiness decision on its own, on a real folder.

@@ -61,6 +61,8 @@ class FakeExecution final : public IReceiptExecution {
     if (!run.Reached(RunPhase::Closing)) return false;
     ++closesSent;
     if (throwText) throw std::runtime_error(*throwText);
+    // As the receipt executor does once the receipt is closed and cut.
+    if (closedNumber) run.Reached(RunPhase::Closed, *closedNumber);
     run.response.WriteResponse(answer);
     return answer == kResponseOk;
   }
@@ -84,6 +86,7 @@ class FakeExecution final : public IReceiptExecution {
   bool prepareResult = true;
   std::string answer = kResponseOk;
   std::optional<std::string> throwText;
+  std::optional<std::string> closedNumber;  // the number a sale's close reports, when set
   std::function<void(ReceiptRun&)> onPrepare;
   std::function<void(ReceiptRun&)> onExecute;
   SaleSettlement settlement;  // what the ECR says of an interrupted sale: silent unless set

@@ -24,9 +24,8 @@ class ReceiptCancelCloseTest : public testing::ConsoleRig {
 // The sales application read the answer of its last file as final: a manual operation's
 // refusal is the operator's business (and the log's), not the sales application's.
 TEST_F(ReceiptCancelCloseTest, CancelWithoutAnOpenReceiptSaysSoAndLeavesTheLastAnswerAlone) {
-  state.fileSuffix = "7";  // the last receipt file was ONLINE7.TXT
+  // The last receipt file was ONLINE7.TXT.
   state.settings.history = true;
-  state.fileStamp = "2026_01_15_11_00_00";
   const std::string answer = "0 OK\r\nBON FISCAL NR. 0007\r\n";
   const std::string earlier = state.historyFolder + "ERROR7_2026_01_15_11_00_00.TXT";
   CreateFolders(state.historyFolder);
@@ -46,7 +45,6 @@ TEST_F(ReceiptCancelCloseTest, CancelWithoutAnOpenReceiptSaysSoAndLeavesTheLastA
   EXPECT_EQ(testing::ReadBytes(state.workingFolder + "ERROR7.TXT"), answer);
   EXPECT_EQ(testing::ReadBytes(earlier), answer);
   EXPECT_EQ(Files("History", "ERROR*"), Texts{"ERROR7_2026_01_15_11_00_00.TXT"});
-  EXPECT_EQ(state.fileStamp, "2026_01_15_11_00_00");
 
   // "DialogMesajEroare" is about answers to receipt files: the operator sees it once.
   op.boxes.clear();

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <iostream>
 #include <random>
 #include <thread>
 
@@ -207,20 +208,33 @@ TEST_F(FullDiskTest, AFullDiskPrintsNothingAndTheFileIsAnsweredOnceThereIsRoom) 
   EXPECT_EQ(FiscalReceipts(rig.Ecr().Paper()).size(), 1u) << rig.Ecr().Paper();
 }
 
-// How many kills the loop makes: RUVO_KILL_LOOP, 50 when unset.
+// How many kills the loop makes: RUVO_KILL_LOOP, 10 when unset (about 15 seconds); the long
+// loop, RUVO_KILL_LOOP=50, is for a change to the journal or the recovery.
 int KillLoopCount() {
   const char* text = std::getenv("RUVO_KILL_LOOP");
   const int n = text != nullptr ? std::atoi(text) : 0;
-  return n > 0 ? n : 50;
+  return n > 0 ? n : 10;
+}
+
+// The seed of the kill times: RUVO_KILL_SEED repeats a run whose seed the log shows.
+unsigned KillLoopSeed() {
+  const char* text = std::getenv("RUVO_KILL_SEED");
+  if (text != nullptr && *text != '\0') {
+    return static_cast<unsigned>(std::strtoul(text, nullptr, 10));
+  }
+  return static_cast<unsigned>(std::random_device{}());
 }
 
 TEST_F(CrashRecoveryTest, RandomKillsDuringSalesLeaveEverySaleOnThePaperOnceWithItsOwnNumber) {
   ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
   // Slower answers spread the kills over the whole of a sale.
   ASSERT_TRUE(rig.Ecr().Control("delay 15"));
-  std::mt19937 random(static_cast<unsigned>(std::random_device{}()));
-  std::uniform_int_distribution<int> killAfterMs(0, 700);
   const int kills = KillLoopCount();
+  const unsigned seed = KillLoopSeed();
+  std::cout << "kill loop: " << kills << " kills (RUVO_KILL_LOOP), seed " << seed
+            << " (RUVO_KILL_SEED)\n";
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> killAfterMs(0, 700);
   std::vector<std::string> numbers;
   for (int k = 0; k < kills; ++k) {
     char article[32];

@@ -41,7 +41,14 @@ std::string DriverRig::SettingsText() const {
   std::string text = "[Porturi]\r\nCOM1=" + ecr1_->Link() + "\r\n";
   if (ecr2_) text += "COM2=" + ecr2_->Link() + "\r\n";
   text += "[Configurari]\r\nPort=1\r\nLogFile=DA\r\n";
-  for (const std::string& line : options_.settings) text += line + "\r\n";
+  // Immediate pickup, so that a test does not wait up to a second for each file; a test of
+  // the once-a-second look names the key itself.
+  bool pickupNamed = false;
+  for (const std::string& line : options_.settings) {
+    if (line.rfind("PreluareImediata=", 0) == 0) pickupNamed = true;
+    text += line + "\r\n";
+  }
+  if (!pickupNamed) text += "PreluareImediata=DA\r\n";
   return text;
 }
 

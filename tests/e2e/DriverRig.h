@@ -18,7 +18,8 @@ struct RigOptions {
   bool secondEcr = false;
   // Extra options of the simulator behind COM1.
   std::vector<std::string> simArgs;
-  // Extra "Key=Value" lines of section "Configurari".
+  // Extra "Key=Value" lines of section "Configurari". "PreluareImediata" is on unless
+  // named here.
   std::vector<std::string> settings;
   // The driver with its window (on Qt's offscreen platform) instead of headless.
   bool window = false;

@@ -3,38 +3,38 @@
 #include <string>
 
 #include "LinkFixture.h"
-#include "ecr/TXruvoLinux.h"
+#include "ecr/FrameLink.h"
 
 namespace ruvo::test {
 namespace {
 
 TEST(RequestFrame, HasStxFixedPrefixTextChecksumAndEtx) {
-  EXPECT_EQ(TXruvoLinux::BuildFrame("2002"),
+  EXPECT_EQ(FrameLink::BuildFrame("2002"),
             std::string("\x02\x30\x30\x30\x32\x30\x30\x32\x34\x30\x03"));
 }
 
 TEST(RequestFrame, ChecksumIsTwoDigitsOfTheSumWithoutStx) {
-  EXPECT_EQ(TXruvoLinux::CalcChecksum("1010"), "38");
-  EXPECT_EQ(TXruvoLinux::CalcChecksum("2002"), "40");
+  EXPECT_EQ(FrameLink::CalcChecksum("1010"), "38");
+  EXPECT_EQ(FrameLink::CalcChecksum("2002"), "40");
   // 144 + 263 = 407: a remainder below ten keeps its leading zero.
-  EXPECT_EQ(TXruvoLinux::CalcChecksum("99500"), "07");
-  EXPECT_EQ(TXruvoLinux::CalcChecksum(""), "44");
+  EXPECT_EQ(FrameLink::CalcChecksum("99500"), "07");
+  EXPECT_EQ(FrameLink::CalcChecksum(""), "44");
   // Bytes above 127 count by their unsigned value.
-  EXPECT_EQ(TXruvoLinux::CalcChecksum("\x96"), "94");
+  EXPECT_EQ(FrameLink::CalcChecksum("\x96"), "94");
 }
 
 TEST(RequestFrame, LongestTextFillsTheSendBufferExactly) {
-  EXPECT_EQ(TXruvoLinux::BuildFrame(std::string(993, 'A')).size(), 1000u);
-  EXPECT_TRUE(TXruvoLinux::BuildFrame(std::string(994, 'A')).empty());
+  EXPECT_EQ(FrameLink::BuildFrame(std::string(993, 'A')).size(), 1000u);
+  EXPECT_TRUE(FrameLink::BuildFrame(std::string(994, 'A')).empty());
 }
 
-TEST_F(LinkTest, TextTooLongForAFrameFailsWithoutWriting) {
-  EXPECT_EQ(link->SendCommand(std::string(994, '1')), TXruvoLinux::kErrTextTooLong);
+TEST_F(FrameLinkTest, TextTooLongForAFrameFailsWithoutWriting) {
+  EXPECT_EQ(link->SendCommand(std::string(994, '1')), FrameLink::kErrTextTooLong);
   EXPECT_TRUE(port->written.empty());
   EXPECT_EQ(Elapsed(), 0);
 }
 
-TEST_F(LinkTest, LogLinesCarryTimeStampLabelAndHexBytes) {
+TEST_F(FrameLinkTest, LogLinesCarryTimeStampLabelAndHexBytes) {
   port->QueueAnswer(Answer("7"), 10);
   ASSERT_TRUE(link->RunCommand("2002", -1));
   const auto& log = link->ExchangeLog();
@@ -46,14 +46,14 @@ TEST_F(LinkTest, LogLinesCarryTimeStampLabelAndHexBytes) {
   EXPECT_EQ(log[3], "14:03:07:135-Ecr result : 0");
 }
 
-TEST_F(LinkTest, LogShowsEveryByteIncludingZeroAndHighBytes) {
+TEST_F(FrameLinkTest, LogShowsEveryByteIncludingZeroAndHighBytes) {
   port->QueueAnswer(Answer(std::string("\x00\xFF\x96", 3)), 1);
   ASSERT_EQ(link->SendCommand("1001"), 0);
   EXPECT_EQ(link->LastAnswer(), std::string("\x00\xFF\x96", 3));
   EXPECT_NE(link->ExchangeLog().back().find("35 00 FF 96 30 30 03 "), std::string::npos);
 }
 
-TEST_F(LinkTest, TimeOutIntervalFallsBackToFiveSeconds) {
+TEST_F(FrameLinkTest, TimeOutIntervalFallsBackToFiveSeconds) {
   link->SetTimeOut(-1);
   EXPECT_EQ(link->TimeOutMs(), 5000);
   link->SetTimeOut(0);

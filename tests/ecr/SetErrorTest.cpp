@@ -4,12 +4,12 @@
 
 #include "LinkFixture.h"
 #include "ecr/ErrorTable.h"
-#include "ecr/TXruvoLinux.h"
+#include "ecr/FrameLink.h"
 
 namespace ruvo::test {
 namespace {
 
-TEST_F(LinkTest, PaperOutSetsItsFlagAndKeepsTheDashByte) {
+TEST_F(FrameLinkTest, PaperOutSetsItsFlagAndKeepsTheDashByte) {
   link->SetError(16);
   EXPECT_EQ(link->LastError(), "16;Eroare lipsa hartie \x96 inlocuiti rola de hartie");
   EXPECT_TRUE(link->ErrorPaperOut());
@@ -17,7 +17,7 @@ TEST_F(LinkTest, PaperOutSetsItsFlagAndKeepsTheDashByte) {
   EXPECT_FALSE(link->ErrorExtended());
 }
 
-TEST_F(LinkTest, EveryCallRebuildsTextAndFlags) {
+TEST_F(FrameLinkTest, EveryCallRebuildsTextAndFlags) {
   link->SetError(61);
   EXPECT_TRUE(link->ErrorZReportDue());
   EXPECT_EQ(link->LastError(), "61;Au trecut 24 ore de la ultimul raport fiscal Z");
@@ -32,7 +32,7 @@ TEST_F(LinkTest, EveryCallRebuildsTextAndFlags) {
   EXPECT_EQ(link->LastError(), "8004;Lungimea textului este prea mare ");
 }
 
-TEST_F(LinkTest, CommunicationErrorIsSixLinesSeparatedByCarriageReturns) {
+TEST_F(FrameLinkTest, CommunicationErrorIsSixLinesSeparatedByCarriageReturns) {
   link->SetError(65543);
   const std::string& text = link->LastError();
   ASSERT_EQ(text.rfind("65543;ERR_COMM_NOT_OK\rEfectuati una din operatiile de mai jos :\r", 0), 0u);
@@ -41,7 +41,7 @@ TEST_F(LinkTest, CommunicationErrorIsSixLinesSeparatedByCarriageReturns) {
             "Verificati conectarea corecta a cablului de comunicatie PC - Imprimanta.");
 }
 
-TEST_F(LinkTest, CloseTimeOutHintIsAddedOnce) {
+TEST_F(FrameLinkTest, CloseTimeOutHintIsAddedOnce) {
   link->SetCloseAckTimedOut(true);
   link->SetError(8048);
   EXPECT_EQ(link->LastError(), "8048;TIME OUT; VERIFICATI STAREA IMPRIMANTEI CU COMANDA 9999");
@@ -50,13 +50,13 @@ TEST_F(LinkTest, CloseTimeOutHintIsAddedOnce) {
   EXPECT_EQ(link->LastError(), "8048;TIME OUT");
 }
 
-TEST_F(LinkTest, CloseTimeOutFlagWaitsForATimeOut) {
+TEST_F(FrameLinkTest, CloseTimeOutFlagWaitsForATimeOut) {
   link->SetCloseAckTimedOut(true);
   link->SetError(16);
   EXPECT_TRUE(link->CloseAckTimedOut());
 }
 
-TEST_F(LinkTest, ExtendedErrorIsAskedForAndLooked) {
+TEST_F(FrameLinkTest, ExtendedErrorIsAskedForAndLooked) {
   port->QueueAnswer(Answer("ERR150"), 5);
   link->SetError(99);
   EXPECT_EQ(link->LastError(), "99;Cod PLU inexistent");
@@ -65,13 +65,13 @@ TEST_F(LinkTest, ExtendedErrorIsAskedForAndLooked) {
   EXPECT_EQ(link->ExchangeLog().front(), "14:03:07:125-Calculator : 1015");
 }
 
-TEST_F(LinkTest, ExtendedErrorInLowerCase) {
+TEST_F(FrameLinkTest, ExtendedErrorInLowerCase) {
   port->QueueAnswer(Answer("err150"), 5);
   link->SetError(99);
   EXPECT_EQ(link->LastError(), "99;Cod PLU inexistent");
 }
 
-TEST_F(LinkTest, ExtendedErrorWithoutMessageOrNumber) {
+TEST_F(FrameLinkTest, ExtendedErrorWithoutMessageOrNumber) {
   port->QueueAnswer(Answer("ERR104"), 5);
   link->SetError(99);
   EXPECT_EQ(link->LastError(), "99;");
@@ -83,13 +83,13 @@ TEST_F(LinkTest, ExtendedErrorWithoutMessageOrNumber) {
   EXPECT_EQ(link->LastError(), "99;Eroare necunoscuta \x96 contactati tehnicianul autorizat");
 }
 
-TEST_F(LinkTest, FailedExtendedQueryLeavesItsOwnError) {
+TEST_F(FrameLinkTest, FailedExtendedQueryLeavesItsOwnError) {
   link->SetError(99);  // the ECR stays silent
   EXPECT_EQ(link->LastError(), "8048;TIME OUT");
   EXPECT_FALSE(link->ErrorExtended());
 }
 
-TEST_F(LinkTest, ExtendedQueryFailingWith99DoesNotAskAgain) {
+TEST_F(FrameLinkTest, ExtendedQueryFailingWith99DoesNotAskAgain) {
   port->QueueAnswer(ErrorAnswer("99"), 5);
   port->QueueAnswer(ErrorAnswer("99"), 5);
   link->SetError(99);

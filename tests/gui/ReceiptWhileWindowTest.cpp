@@ -8,7 +8,7 @@
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
 #include "console/gui/QtOperator.h"
-#include "console/gui/StopSignals.h"
+#include "console/gui/WindowedDriver.h"
 #include "e2e/DriverRig.h"
 #include "platform/Files.h"
 #include "execution/EcrReceiptExecution.h"
@@ -37,12 +37,18 @@ TEST(WindowAndReceipts, AFileDroppedWhileTheWindowIsOpenIsAnswered) {
 TEST(WindowAndReceipts, StopSignalsReachTheEventLoop) {
   int stops = 0;
   {
-    gui::StopSignals stopSignals([&] { ++stops; });
+    StopSignals stopSignals;
+    QObject owner;
+    gui::OnStopSignal(stopSignals, owner, [&] { ++stops; });
     std::raise(SIGTERM);
     EXPECT_TRUE(RunUntil([&] { return stops == 1; }, 2000));
     std::raise(SIGINT);
     EXPECT_TRUE(RunUntil([&] { return stops == 2; }, 2000));
   }
+  // Given back as they were once the program no longer takes them.
+  sigset_t blocked;
+  sigprocmask(SIG_BLOCK, nullptr, &blocked);
+  EXPECT_EQ(sigismember(&blocked, SIGTERM), 0);
   struct sigaction now {};
   sigaction(SIGTERM, nullptr, &now);
   EXPECT_EQ(now.sa_handler, SIG_DFL);

@@ -46,7 +46,7 @@ TEST_F(AdminExecutorTest, CashLinesOpenNoReceiptAndReportTheDrawer) {
                            "7106P" "0000023" "45", "7106R"}));
   EXPECT_FALSE(WasSent("4004"));
   EXPECT_EQ(response.lines, (Lines{"0 OK", "NUMERAR SERTAR : 100.00"}));
-  EXPECT_FALSE(state.response.nonFiscalReceiptNumber.has_value());
+  EXPECT_FALSE(file.response.nonFiscalReceiptNumber.has_value());
 }
 
 TEST_F(AdminExecutorTest, JournalReceiptsOfZGiveTheirReplyLine) {
@@ -55,7 +55,7 @@ TEST_F(AdminExecutorTest, JournalReceiptsOfZGiveTheirReplyLine) {
   ASSERT_EQ(response.lines.size(), 2u);
   EXPECT_EQ(response.lines[0], "0 OK");
   EXPECT_EQ(response.lines[1].rfind("Z 0001 BONURI 0001-0003", 0), 0u) << response.lines[1];
-  EXPECT_EQ(state.response.administrativeAnswer, response.lines[1]);
+  EXPECT_EQ(file.response.administrativeAnswer, response.lines[1]);
 }
 
 TEST_F(AdminExecutorTest, EachReportLineSendsItsCommandWithoutANonFiscalReceipt) {
@@ -104,7 +104,7 @@ TEST_F(AdminExecutorTest, FailingCommandStopsTheFileWithItsError) {
   EXPECT_EQ(response.lines[1], link->LastError());
   EXPECT_EQ(response.lines[1].rfind("16;", 0), 0u);
   // The cash already taken in stays done; its drawer line belongs to a finished file only.
-  EXPECT_FALSE(state.response.drawerCash.has_value());
+  EXPECT_FALSE(file.response.drawerCash.has_value());
 }
 
 TEST_F(AdminExecutorTest, FailingTextLeavesTheNonFiscalReceiptOpen) {
@@ -114,7 +114,7 @@ TEST_F(AdminExecutorTest, FailingTextLeavesTheNonFiscalReceiptOpen) {
   EXPECT_EQ(Sent(), (Lines{kOpenNonFiscal, "4003" "1" "03" "UNU", "4003" "1" "03" "DOI"}));
   EXPECT_EQ(response.lines[0], "1 ERROR");
   EXPECT_EQ(response.lines[1].rfind("16;", 0), 0u);
-  EXPECT_FALSE(state.response.nonFiscalReceiptNumber.has_value());
+  EXPECT_FALSE(file.response.nonFiscalReceiptNumber.has_value());
 }
 
 TEST_F(AdminExecutorTest, RefusedOpeningSendsNothingElse) {
@@ -132,14 +132,14 @@ TEST_F(AdminExecutorTest, RefusedCloseIsTheFilesError) {
   Run({"20", "21;1;TEXT"});
   EXPECT_EQ(response.lines[0], "1 ERROR");
   EXPECT_EQ(response.lines[1].rfind("16;", 0), 0u);
-  EXPECT_FALSE(state.response.nonFiscalReceiptNumber.has_value());
+  EXPECT_FALSE(file.response.nonFiscalReceiptNumber.has_value());
 }
 
 TEST_F(AdminExecutorTest, LinkThatIsNotOpenAnswers8001AndSendsNothing) {
   Ecr();
   fileLines = {"21;1;TEXT"};
   validation = ValidateReceiptLines(fileLines, ValidationOptions{true});
-  ReceiptRun run{state, op, clock, response, fileLines, validation, log};
+  ReceiptRun run{state, file, op, clock, response, fileLines, validation, log};
   ExecuteNonFiscalAndReports(run, *link);
   EXPECT_TRUE(Ecr().ReceivedCommands().empty());
   ASSERT_EQ(response.lines.size(), 2u);

@@ -201,7 +201,7 @@ TEST_F(ExportTransferTest, WaitMarkerStandsDuringTheTransferAndEveryWaitFileGoes
 }
 
 TEST_F(ExportTransferTest, MissingFiscalSeriesLeavesItOutOfNameAndResponse) {
-  state.response.fiscalSeries = "FROM AN EARLIER FILE";
+  state.fiscalSeries = "FROM AN EARLIER FILE";
   OpenLink();
   Control("err 1008 1 once");
   Run({"416;2026;10;R;1"});

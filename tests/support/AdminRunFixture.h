@@ -27,16 +27,17 @@ namespace ruvo::testing {
 // Keeps every response text and the lines the response file would get for the last one.
 class RecordingResponse final : public IResponseWriter {
  public:
-  explicit RecordingResponse(DriverState& state) : state_(state) {}
+  RecordingResponse(DriverState& state, FileRun& file) : state_(state), file_(file) {}
   void WriteResponse(const std::string& text) override {
     texts.push_back(text);
-    lines = BuildResponseLines(text, state_);
+    lines = BuildResponseLines(text, file_, state_);
   }
   std::vector<std::string> texts;
   std::vector<std::string> lines;
 
  private:
   DriverState& state_;
+  FileRun& file_;
 };
 
 // The simulator's port with a look at every request frame before the ECR gets it, so a
@@ -67,7 +68,7 @@ class WatchedSimPort final : public ISerialPort {
 // `config` before the first Ecr() or Run().
 class AdminRunFixture : public ::testing::Test {
  protected:
-  AdminRunFixture() : response(state) {
+  AdminRunFixture() : response(state, file) {
     state.workingFolder = folder.Path() + "/";
     state.logFolder = state.workingFolder + "Log/";
     state.historyFolder = state.workingFolder + "History/";
@@ -97,7 +98,7 @@ class AdminRunFixture : public ::testing::Test {
     ASSERT_TRUE(validation.ok) << validation.errorText;
     ASSERT_FALSE(validation.flags.fiscalGroup);
     firstCommand = Ecr().ReceivedCommands().size();
-    ReceiptRun run{state, op, clock, response, fileLines, validation, log};
+    ReceiptRun run{state, file, op, clock, response, fileLines, validation, log};
     ExecuteNonFiscalAndReports(run, *link);
   }
 
@@ -119,6 +120,7 @@ class AdminRunFixture : public ::testing::Test {
 
   TempFolder folder;
   DriverState state;
+  FileRun file;  // what the runs of a test answer with
   VirtualClock clock;
   NullEventPump pump;
   RecordingOperator op;

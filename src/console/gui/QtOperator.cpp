@@ -3,11 +3,11 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
-#include <cstdio>
 
 #include "console/gui/RomMessageDlg.h"
 #include "console/gui/TEGetFormaPlata.h"
 #include "console/gui/WinText.h"
+#include "platform/Log.h"
 
 namespace ruvo::gui {
 
@@ -17,8 +17,7 @@ MsgResult QtOperator::RomMessageDlg(const std::string& text, const std::string& 
 }
 
 void QtOperator::ShowDefaultError(const std::string& text) {
-  std::fprintf(stderr, "[Eroare] %s\n", text.c_str());
-  std::fflush(stderr);
+  Log(LogLevel::Error, DefaultErrorText(text));
   QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), FromWinText(text),
                   QMessageBox::Ok);
   box.setObjectName("DefaultError");

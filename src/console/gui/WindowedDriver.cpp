@@ -12,7 +12,6 @@
 #include <optional>
 
 #include "console/gui/QtOperator.h"
-#include "console/gui/StopSignals.h"
 #include "console/gui/TXR_MAIN.h"
 #include "console/gui/WinText.h"
 
@@ -30,6 +29,9 @@ const char* const kApplicationName = "Ruvo_Drv";
 // How long a watched descriptor rests while the window is busy, rather than waking the
 // event loop over and over while it stays readable.
 constexpr int kBusyRetryMs = 100;
+
+// How often the signals are looked for where they come through no descriptor.
+constexpr int kStopPollMs = 250;
 
 void Watch(TXR_MAIN& window, int fd, std::function<void()> work) {
   if (fd < 0) return;
@@ -61,6 +63,20 @@ void Serve(TXR_MAIN& window, const DescriptorWatch& watch) {
 }
 
 }  // namespace
+
+void OnStopSignal(StopSignals& stop, QObject& owner, std::function<void()> onStop) {
+  const auto look = [&stop, onStop] {
+    if (stop.Requested()) onStop();
+  };
+  if (stop.Fd() >= 0) {
+    auto* notifier = new QSocketNotifier(stop.Fd(), QSocketNotifier::Read, &owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, &owner, look);
+  } else {
+    auto* poll = new QTimer(&owner);
+    QObject::connect(poll, &QTimer::timeout, &owner, look);
+    poll->start(kStopPollMs);
+  }
+}
 
 bool DisplayAvailable() {
   return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
@@ -101,12 +117,11 @@ IOperator& WindowedDriver::Operator() { return parts_->op; }
 IEventPump& WindowedDriver::Pump() { return parts_->pump; }
 
 int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell,
-                        const std::function<bool()>& stoppedBefore,
+                        StopSignals& stopSignals,
                         const std::vector<DescriptorWatch>& watches) {
   TXR_MAIN window(driver, {}, alsoTell);
   QObject::connect(&window, &TXR_MAIN::Closed, &parts_->application, &QApplication::quit,
                    Qt::QueuedConnection);
-  StopSignals stopSignals([&window] { window.RequestClose(); });
   // Receipt files that arrive (immediate pickup) are taken at once; more waiting ones one
   // per turn of the event loop, so the window stays alive between them.
   // A file written in place is taken once it has been left alone long enough, which no
@@ -132,7 +147,8 @@ int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell,
     }
   }
   window.Start();
-  if (stoppedBefore && stoppedBefore()) window.RequestClose();
+  if (stopSignals.Requested()) window.RequestClose();
+  OnStopSignal(stopSignals, window, [&window] { window.RequestClose(); });
   // Only for taking pictures of the window; a shop never sets it.
   if (const char* page = std::getenv("RUVO_DRV_SHOW_PAGE")) window.ShowPage(page);
   const int status = window.CloseDone() ? 0 : QApplication::exec();

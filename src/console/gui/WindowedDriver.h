@@ -9,6 +9,9 @@
 #include "app/DriverObserver.h"
 #include "app/Operator.h"
 #include "platform/EventPump.h"
+#include "platform/StopSignals.h"
+
+class QObject;
 
 namespace ruvo::gui {
 
@@ -19,6 +22,11 @@ bool DisplayAvailable();
 // The platform's simple message box, for the few notices that come before any window
 // (the second start's "Aplicatia deja lucreaza").
 void ShowSimpleMessage(int& argc, char** argv, const std::string& text);
+
+// Calls onStop on the event loop when a stop signal comes through stop, for as long as
+// owner lives; also inside the driver's waits, which serve the event loop. Without the
+// signals' descriptor it looks for them a few times a second.
+void OnStopSignal(StopSignals& stop, QObject& owner, std::function<void()> onStop);
 
 // The driver as a desktop program: the Qt application, the operator's dialogs and an event
 // pump that keeps the window alive during ECR waits. Make it before the driver (the driver
@@ -45,12 +53,11 @@ class WindowedDriver {
   IEventPump& Pump();
 
   // Builds the main window on the driver, starts the driver and runs until "Stop program",
-  // SIGTERM or SIGINT; the close sequence has run when this returns. alsoTell hears every
-  // change of the driver's state as well; stoppedBefore tells whether a stop signal
-  // came before the window took the signals over. The window also watches each descriptor
-  // of watches (and the driver's receipt arrivals) and runs its work when it is readable
-  // and nothing else runs.
-  int Run(Driver& driver, IDriverObserver* alsoTell, const std::function<bool()>& stoppedBefore,
+  // or SIGTERM or SIGINT through stopSignals; the close sequence has run when this returns.
+  // alsoTell hears every change of the driver's state as well. The window also watches each
+  // descriptor of watches (and the driver's receipt arrivals) and runs its work when it is
+  // readable and nothing else runs.
+  int Run(Driver& driver, IDriverObserver* alsoTell, StopSignals& stopSignals,
           const std::vector<DescriptorWatch>& watches = {});
 
  private:

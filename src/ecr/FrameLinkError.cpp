@@ -4,7 +4,7 @@
 
 #include "ecr/DecimalText.h"
 #include "ecr/ErrorTable.h"
-#include "ecr/TXruvoLinux.h"
+#include "ecr/FrameLink.h"
 
 namespace ruvo {
 
@@ -33,7 +33,7 @@ std::int32_t ExtendedErrorNumber(std::string answer) {
 
 }  // namespace
 
-void TXruvoLinux::SetError(std::int32_t code) {
+void FrameLink::SetError(std::int32_t code) {
   errorZReportDue_ = code == kZReportDueCode;
   errorPaperOut_ = code == kPaperOutCode;
   lastError_ = std::to_string(code) + ";";
@@ -60,7 +60,7 @@ void TXruvoLinux::SetError(std::int32_t code) {
   }
 }
 
-bool TXruvoLinux::ReadExtendedError() {
+bool FrameLink::ReadExtendedError() {
   if (!IsReady()) return false;
   return RunCommand("1015", kDefaultTimeOut);
 }

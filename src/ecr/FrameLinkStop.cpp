@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "ecr/DecimalText.h"
-#include "ecr/TXruvoLinux.h"
+#include "ecr/FrameLink.h"
 #include "platform/ServedPause.h"
 
 namespace ruvo {
@@ -17,7 +17,7 @@ constexpr std::string_view kStopCommand = "5005";
 
 }  // namespace
 
-bool TXruvoLinux::RequestStop() {
+bool FrameLink::RequestStop() {
   if (!connected_) return false;
   // One stop per report: more clicks while it travels add nothing.
   if (stopAsked_) return true;
@@ -26,9 +26,9 @@ bool TXruvoLinux::RequestStop() {
   return true;
 }
 
-void TXruvoLinux::Pause(std::int64_t ms) { ServedPause(clock_, pump_, ms); }
+void FrameLink::Pause(std::int64_t ms) { ServedPause(clock_, pump_, ms); }
 
-void TXruvoLinux::SendStopFrame() {
+void FrameLink::SendStopFrame() {
   stopPending_ = false;
   LogCommand(std::string(kStopCommand));
   // The report's answer is still awaited; only the line is shared, the receive state is
@@ -40,12 +40,12 @@ void TXruvoLinux::SendStopFrame() {
   }
 }
 
-void TXruvoLinux::KeepStopCarry(std::size_t end) {
+void FrameLink::KeepStopCarry(std::size_t end) {
   const std::size_t count = static_cast<std::size_t>(rxCount_);
   if (end < count) stopCarry_.append(reinterpret_cast<const char*>(rxBuffer_.data()) + end, count - end);
 }
 
-void TXruvoLinux::ReadStopAnswer() {
+void FrameLink::ReadStopAnswer() {
   stopSent_ = false;
   // The waited answer and its data are the caller's; only the receive buffer is reused.
   const std::string carried = std::move(stopCarry_);
