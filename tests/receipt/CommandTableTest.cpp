@@ -135,7 +135,7 @@ class ExecutorRefusal : public testing::AdminRunFixture {
     fileLines = lines;
     validation = ValidateReceiptLines(fileLines, ValidationOptions{true});
     firstCommand = Ecr().ReceivedCommands().size();
-    ReceiptRun run{state, op, clock, response, fileLines, validation, log};
+    ReceiptRun run{state, file, op, clock, response, fileLines, validation, log};
     if (fiscal) {
       EXPECT_FALSE(ExecuteReceipt(run, *link));
     } else {
