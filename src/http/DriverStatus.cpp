@@ -35,8 +35,7 @@ nlohmann::json DriverStatusJson(const Driver& driver, const HttpReceipts& receip
 }
 
 std::string RunningChannel(const Driver& driver) {
-  const DriverState& state = driver.State();
-  return state.busy ? state.fileSuffix : std::string();
+  return driver.RunningSuffix();
 }
 
 }  // namespace ruvo::http
