@@ -1,5 +1,6 @@
 #include "http/AnswerFields.h"
 
+#include "platform/IntegerText.h"
 #include "platform/Text1250.h"
 
 namespace ruvo::http {
@@ -21,10 +22,12 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 void ReadError(const std::string& line, AnswerFields& fields) {
   const std::size_t semicolon = line.find(';');
   const std::string head = line.substr(0, semicolon);
-  const bool numeric = semicolon != std::string::npos && !head.empty() && head.size() <= 9 &&
-                       head.find_first_not_of("0123456789") == std::string::npos;
-  if (numeric) {
-    fields.code = std::stoi(head);
+  const bool digits = semicolon != std::string::npos &&
+                      head.find_first_not_of("0123456789") == std::string::npos;
+  // A number too large for a code is no code: the line is all text then.
+  const std::optional<std::int32_t> code = digits ? ParseInt32(head) : std::nullopt;
+  if (code) {
+    fields.code = *code;
     fields.message = line.substr(semicolon + 1);
   } else {
     fields.message = line;

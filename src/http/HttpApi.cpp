@@ -4,6 +4,7 @@
 #include "http/HttpSettings.h"
 #include "http/Problem.h"
 #include "platform/Files.h"
+#include "platform/IntegerText.h"
 #include "platform/Text1250.h"
 
 namespace ruvo::http {
@@ -86,15 +87,15 @@ std::optional<int> HttpApi::WaitSeconds(const HttpRequest& request, int byDefaul
   const auto found = request.query.find("wait");
   if (found == request.query.end()) return byDefault;
   const std::string& text = found->second;
-  const bool digits = !text.empty() && text.size() <= 3 &&
-                      text.find_first_not_of("0123456789") == std::string::npos;
-  if (!digits || std::stoi(text) > HttpSettings::kMaxWaitSeconds) {
+  const bool digits = text.find_first_not_of("0123456789") == std::string::npos;
+  const std::optional<std::int32_t> seconds = digits ? ParseInt32(text) : std::nullopt;
+  if (!seconds || *seconds > HttpSettings::kMaxWaitSeconds) {
     refusal = MakeProblem(400, "bad-wait", "Asteptare gresita",
                           "wait este un numar de secunde intre 0 si " +
                               std::to_string(HttpSettings::kMaxWaitSeconds));
     return std::nullopt;
   }
-  return std::stoi(text);
+  return *seconds;
 }
 
 HttpApi::Outcome HttpApi::PostReceipt(const HttpRequest& request) {

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "http/Problem.h"
+#include "platform/IntegerText.h"
 #include "platform/Log.h"
 
 namespace ruvo::http {
@@ -67,7 +68,8 @@ void Completed(void* cls, MHD_Connection*, void** state, MHD_RequestTerminationC
 // library itself refuses a value that is no number.)
 bool DeclaredTooLarge(const std::string& length) {
   if (length.empty() || length.find_first_not_of("0123456789") != std::string::npos) return false;
-  return length.size() > 9 || std::stoul(length) > HttpServer::kMaxBodyBytes;
+  const std::optional<std::int64_t> bytes = ParseInt64(length);
+  return !bytes || *bytes > static_cast<std::int64_t>(HttpServer::kMaxBodyBytes);
 }
 
 void LibraryLog(void*, const char* format, va_list arguments) {

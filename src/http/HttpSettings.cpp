@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/IniFile.h"
+#include "platform/IntegerText.h"
 
 namespace ruvo::http {
 
@@ -17,9 +18,9 @@ std::optional<std::uint16_t> ParsePort(const std::string& text) {
   if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return std::nullopt;
   }
-  const int value = std::stoi(text);
-  if (value < 1 || value > 65535) return std::nullopt;
-  return static_cast<std::uint16_t>(value);
+  const std::optional<std::int32_t> value = ParseInt32(text);
+  if (!value || *value < 1 || *value > 65535) return std::nullopt;
+  return static_cast<std::uint16_t>(*value);
 }
 
 bool IsIpLiteral(const std::string& host, int family) {

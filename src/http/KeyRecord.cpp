@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/IntegerText.h"
 #include "platform/Sha256.h"
 
 namespace ruvo::http {
@@ -17,9 +18,9 @@ bool KeyCharacter(char c) {
 }
 
 std::optional<std::int64_t> ParseWhole(const std::string& text) {
-  if (text.empty() || text.size() > 18) return std::nullopt;
+  // No sign: a size or a time in a record is never negative.
   if (text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
-  return std::stoll(text);
+  return ParseInt64(text);
 }
 
 // Reads records field by field from the front of the bytes.

@@ -49,6 +49,15 @@ TEST(AnswerFieldsTest, FailuresGiveTheDriversCodeAndTextInUtf8) {
   EXPECT_EQ(silent.message, " NU POT COMUNICA CU CASA DE MARCAT");
   EXPECT_TRUE(AnswerJson({" NU POT COMUNICA CU CASA DE MARCAT"})["code"].is_null());
 
+  // Digits too many for a code: no code, the line is all text.
+  const std::string huge = "99999999999999999999;Eroare";
+  const AnswerFields overflow = ParseAnswer({"1 ERROR", huge});
+  EXPECT_FALSE(overflow.ok);
+  EXPECT_FALSE(overflow.code);
+  EXPECT_EQ(overflow.message, huge);
+  EXPECT_TRUE(AnswerJson({"1 ERROR", huge})["code"].is_null());
+  EXPECT_EQ(ParseAnswer({"1 ERROR", "2147483647;Max"}).code, 2147483647);
+
   // A receipt closed, then its follow-up failed: closed all the same.
   const AnswerFields closed = ParseAnswer({"0 OK", "BON FISCAL NR. 0003", "Eroare la taiere"});
   EXPECT_TRUE(closed.ok);

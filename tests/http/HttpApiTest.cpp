@@ -111,10 +111,17 @@ TEST_F(HttpApiTest, WaitingIsLeftToTheServerWithItsTime) {
   // Answered already: no wait.
   EXPECT_FALSE(api.Handle(poll).waitKey);
 
-  for (const std::string bad : {"-1", "x", "61", "1000", ""}) {
+  for (const std::string bad : {"-1", "+5", "x", "61", "1000", "", "99999999999999999999"}) {
     poll.query["wait"] = bad;
-    EXPECT_EQ(api.Handle(poll).response.status, 400) << bad;
+    const HttpResponse refused = api.Handle(poll).response;
+    EXPECT_EQ(refused.status, 400) << bad;
+    EXPECT_EQ(Json(refused)["type"], "urn:ruvo-drv:problem:bad-wait") << bad;
   }
+  // The same rule for a new receipt, which is then not written.
+  HttpRequest huge = Post("w-2", kSale);
+  huge.query["wait"] = "99999999999999999999";
+  EXPECT_EQ(api.Handle(huge).response.status, 400);
+  EXPECT_EQ(receipts.Find("w-2"), nullptr);
 }
 
 TEST_F(HttpApiTest, RefusedReceiptsAreProblemsWithTheDriversCodeAndTheWholeAnswer) {
@@ -135,6 +142,14 @@ TEST_F(HttpApiTest, RefusedReceiptsAreProblemsWithTheDriversCodeAndTheWholeAnswe
   const HttpResponse silent = api.Handle(Get("/v1/receipts/ecr-1")).response;
   EXPECT_EQ(silent.status, 502);
   EXPECT_TRUE(Json(silent)["code"].is_null());
+
+  // A code too large for a number is no code: the line is the message.
+  api.Handle(Post("big-1", kSale));
+  CycleAnswers("big-1", "1 ERROR\r\n99999999999999999999;Eroare\r\n");
+  const HttpResponse big = api.Handle(Get("/v1/receipts/big-1")).response;
+  EXPECT_EQ(big.status, 502);
+  EXPECT_TRUE(Json(big)["code"].is_null());
+  EXPECT_EQ(Json(big)["detail"], "99999999999999999999;Eroare");
 }
 
 TEST_F(HttpApiTest, RequestsThatCannotBeTakenAreRefusedBeforeAnythingIsWritten) {

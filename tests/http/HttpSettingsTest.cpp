@@ -37,7 +37,7 @@ TEST(ListenAddressTest, TakesIpv4Ipv6AndSocketPathsAndNothingElse) {
   // Names are not looked up, ports are 1..65535, a socket path fits sockaddr_un.
   for (const std::string& bad : std::vector<std::string>{
            "", "localhost:8765", "127.0.0.1", "127.0.0.1:", "127.0.0.1:0", "127.0.0.1:65536",
-        "127.0.0.1:80a", "::1:8765", "[::1]", "[nonsense]:80", "relative/http.sock",
+        "127.0.0.1:80a", "127.0.0.1:" + std::string(30, '9'), "::1:8765", "[::1]", "[nonsense]:80", "relative/http.sock",
         "/" + std::string(107, 'x')}) {
     EXPECT_FALSE(ParseListenAddress(bad)) << bad;
   }
@@ -71,6 +71,16 @@ TEST(HttpSettingsTest, OffByDefaultAndReadFromConfigurari) {
   EXPECT_FALSE(kept.enabled);
   EXPECT_EQ(kept.keepDays, 7);
   EXPECT_EQ(kept.defaultWaitSeconds, 5);
+
+  // Numbers too large for any integer keep the defaults too.
+  const std::string huge(30, '9');
+  IniFile overflow;
+  overflow.Parse("[Configurari]\r\nZilePastrareHttp=" + huge + "\r\nAsteptareHttp=" + huge +
+                 "\r\nAdresaHttp=127.0.0.1:" + huge + "\r\n");
+  const HttpSettings unchanged = ReadHttpSettings(overflow);
+  EXPECT_EQ(unchanged.keepDays, 7);
+  EXPECT_EQ(unchanged.defaultWaitSeconds, 5);
+  EXPECT_FALSE(ParseListenAddress(unchanged.address));
 }
 
 }  // namespace

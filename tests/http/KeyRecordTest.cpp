@@ -1,4 +1,7 @@
 // The key rules and the record file of a key.
+#include <utility>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "http/KeyRecord.h"
@@ -65,6 +68,16 @@ TEST(KeyRecordTest, AnythingButAWholeRecordIsRefused) {
   std::string longer = whole;
   longer.replace(longer.find("receipt 5"), 9, "receipt 9");
   EXPECT_FALSE(DecodeRecord(longer));
+  // Sizes and times beyond any integer, or signed, are no record either.
+  const std::string huge(30, '9');
+  for (const auto& [field, value] : std::vector<std::pair<std::string, std::string>>{
+           {"receipt 5", "receipt " + huge}, {"answer 6", "answer " + huge},
+           {"created 0", "created " + huge}, {"created 0", "created -1"}}) {
+    std::string changed = whole;
+    ASSERT_NE(changed.find(field), std::string::npos) << field;
+    changed.replace(changed.find(field), field.size(), value);
+    EXPECT_FALSE(DecodeRecord(changed)) << value;
+  }
   EXPECT_FALSE(DecodeRecord("RUVOHTTP 2\n"));
 }
 
