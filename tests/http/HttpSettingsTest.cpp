@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "http/HttpSettings.h"
+#include "platform/Files.h"
 #include "platform/IniFile.h"
 
 namespace ruvo::http {
@@ -81,6 +82,36 @@ TEST(HttpSettingsTest, OffByDefaultAndReadFromConfigurari) {
   EXPECT_EQ(unchanged.keepDays, 7);
   EXPECT_EQ(unchanged.defaultWaitSeconds, 5);
   EXPECT_FALSE(ParseListenAddress(unchanged.address));
+}
+
+// The sample settings file shows every key commented out with its default: taken in as
+// they stand, they change nothing.
+TEST(HttpSettingsTest, TheSampleShowsEveryKeyWithItsDefault) {
+  const auto sample = ReadLines(std::string(RUVO_SOURCE_DIR) + "/examples/XRUVODRV.INI");
+  ASSERT_TRUE(sample);
+  std::string uncommented;
+  std::vector<std::string> keys;
+  for (const std::string& line : *sample) {
+    const std::size_t equals = line.find("Http=");
+    if (line.rfind(";", 0) == 0 && equals != std::string::npos) {
+      keys.push_back(line.substr(1, equals + 4 - 1));
+      uncommented += line.substr(1) + "\r\n";
+    } else {
+      uncommented += line + "\r\n";
+    }
+  }
+  EXPECT_EQ(keys, (std::vector<std::string>{"ServerHttp", "AdresaHttp", "GazdeHttp",
+                                            "OriginiHttp", "ZilePastrareHttp", "AsteptareHttp"}));
+  IniFile ini;
+  ini.Parse(uncommented);
+  const HttpSettings read = ReadHttpSettings(ini);
+  const HttpSettings defaults;
+  EXPECT_EQ(read.enabled, defaults.enabled);
+  EXPECT_EQ(read.address, defaults.address);
+  EXPECT_EQ(read.extraHosts, defaults.extraHosts);
+  EXPECT_EQ(read.corsOrigins, defaults.corsOrigins);
+  EXPECT_EQ(read.keepDays, defaults.keepDays);
+  EXPECT_EQ(read.defaultWaitSeconds, defaults.defaultWaitSeconds);
 }
 
 }  // namespace
