@@ -5,12 +5,14 @@
 #   scripts/deps.sh package  that, plus what building and checking the .deb needs
 set -euo pipefail
 
-run_packages=(cmake g++ make ninja-build qt6-base-dev)
+run_packages=(cmake g++ make ninja-build qt6-base-dev
+              libmicrohttpd-dev nlohmann-json3-dev pkgconf)  # the local HTTP server and its JSON
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
                xvfb xauth imagemagick x11-utils  # scripts/screenshot.sh: virtual display, capture
                libsystemd-dev pkgconf  # the service's ready and watchdog messages are tested
                strace  # end-to-end tests: kills and failures at chosen system calls
-               clang-format)  # tools/check-format.sh
+               clang-format  # tools/check-format.sh
+               curl)  # end-to-end tests of the HTTP server
 # file and binutils: dpkg-shlibdeps and the debug-information split; systemd: the unit check;
 # libsystemd-dev and pkgconf: the service's ready and watchdog messages; desktop-file-utils:
 # the desktop entries' check.

@@ -40,6 +40,7 @@
 #include "platform/StopSignals.h"
 #include "platform/WaitReadable.h"
 #include "execution/EcrReceiptExecution.h"
+#include "http/HttpService.h"
 
 #ifdef RUVO_WITH_GUI
 #include "console/gui/WindowedDriver.h"
@@ -250,15 +251,29 @@ int Run(int argc, char** argv) {
     ruvo::Log(ruvo::LogLevel::Warning, "no control socket (" + control.Problem() +
                                            "); ruvo_drv ctl will not reach this driver");
   }
+  // The HTTP server, when set on, is served wherever the control socket is.
+  const std::unique_ptr<ruvo::http::HttpService> http =
+      ruvo::http::HttpService::Start(folder, driver, clock);
+  const auto serveHttp = [&http] {
+    if (http) http->Serve();
+  };
+  const auto httpWaiting = [&http] { return http && http->HasWaiting(); };
 #ifdef RUVO_WITH_GUI
   if (window) {
     // The window watches the control socket beside its timers, as the loop below does.
-    return window->Run(driver, &observer, stopSignals,
-                       {{control.Fd(), [&control] { control.ServeOne(); }, true,
-                         [&control] { return control.HasWaiting(); }}});
+    std::vector<ruvo::gui::DescriptorWatch> watches = {
+        {control.Fd(), [&control] { control.ServeOne(); }, true,
+         [&control] { return control.HasWaiting(); }}};
+    if (http) watches.push_back({http->Fd(), serveHttp, true, httpWaiting});
+    return window->Run(driver, &observer, stopSignals, watches);
   }
 #endif
-  if (control.Listening()) pump.Serve([&control] { control.ServeOne(); });
+  if (control.Listening() || http) {
+    pump.Serve([&control, &serveHttp] {
+      control.ServeOne();
+      serveHttp();
+    });
+  }
   // Idle, the loop sleeps until the next tick, a receipt file, a control request or a stop
   // signal.
   driver.Start();
@@ -268,12 +283,15 @@ int Run(int argc, char** argv) {
       driver, clock, [&] { return stopSignals.Requested(); },
       [&](std::int64_t ms) {
         // Requests kept for the end of the work are asked again at the next turn.
-        if (control.HasWaiting()) ms = std::min<std::int64_t>(ms, ruvo::ServingPump::kSliceMs);
-        ruvo::WaitReadable({stopSignals.Fd(), arrivals, control.Fd()}, ms);
+        if (control.HasWaiting() || httpWaiting()) {
+          ms = std::min<std::int64_t>(ms, ruvo::ServingPump::kSliceMs);
+        }
+        ruvo::WaitReadable({stopSignals.Fd(), arrivals, control.Fd(), http ? http->Fd() : -1}, ms);
       },
       [&] {
         watchdog.Beat();
         control.ServeOne();
+        serveHttp();
       });
   ruvo::service_notify::Stopping();
   driver.Close();

@@ -2,7 +2,7 @@
 # Fails when a source file includes a header of a layer above its own. The layers, lowest
 # first; a file may include its own folder and any folder of a lower rank:
 #   platform (0) < ecr, receipt (1, not each other) < app (2) < execution (3)
-#   < console (4) < console/gui (5) < src/main.cpp (6)
+#   < console (4) < console/gui, http (5, not each other) < src/main.cpp (6)
 # The simulator, the tests' oracle, may include platform alone besides its own files.
 #   tools/check-layers.sh [SOURCE_ROOT]
 set -uo pipefail
@@ -16,7 +16,7 @@ rank_of() {
     app) echo 2 ;;
     execution) echo 3 ;;
     console) echo 4 ;;
-    console/gui) echo 5 ;;
+    console/gui | http) echo 5 ;;
     main) echo 6 ;;
     *) echo "" ;;
   esac

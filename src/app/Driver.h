@@ -100,6 +100,8 @@ class Driver {
 
   DriverState& State() { return state_; }
   const DriverState& State() const { return state_; }
+  // The suffix of the receipt file being run now; empty between files.
+  std::string RunningSuffix() const { return files_->RunningSuffix(); }
   const DriverContext& Context() const { return context_; }
   std::string SettingsPath() const;
   std::string StatusPath() const;

@@ -87,6 +87,9 @@ class ReceiptFileCycle {
   // taken; nullopt when none waits for that. Set by each PickUpNext that found no file.
   std::optional<std::int64_t> NextLookMs() const { return readiness_.NextLookMs(); }
 
+  // The suffix of the file taken up now; empty between files.
+  std::string RunningSuffix() const { return file_ ? file_->run.suffix : std::string(); }
+
   // The guard that keeps a file from being executed twice (for the window and tests).
   const ReceiptFileGuard& Guard() const { return guard_; }
 

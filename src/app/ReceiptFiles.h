@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "platform/FolderWatch.h"
 
@@ -21,6 +22,8 @@ class IReceiptFiles {
   // When (clock ms) a waiting file that PickUpNext passed over will be ready to be taken;
   // nullopt when none is waiting for time.
   virtual std::optional<std::int64_t> NextLookMs() const { return std::nullopt; }
+  // The suffix ("ONLINE<suffix>.TXT") of the file being run now; empty between files.
+  virtual std::string RunningSuffix() const { return {}; }
 };
 
 // A driver without a cycle: never finds a file, cleans nothing.
@@ -30,7 +33,8 @@ class NoReceiptFiles final : public IReceiptFiles {
   void CleanOldFiles() override {}
 };
 
-// Plugs any object with PickUpNext(), CleanOldFiles(), Heard() and NextLookMs() (the receipt
+// Plugs any object with PickUpNext(), CleanOldFiles(), Heard(), NextLookMs() and
+// RunningSuffix() (the receipt
 // file cycle) into the driver without either knowing the other.
 template <typename Cycle>
 class ReceiptFilesOf final : public IReceiptFiles {
@@ -40,6 +44,7 @@ class ReceiptFilesOf final : public IReceiptFiles {
   void CleanOldFiles() override { cycle_.CleanOldFiles(); }
   void Heard(const FolderNews& news) override { cycle_.Heard(news); }
   std::optional<std::int64_t> NextLookMs() const override { return cycle_.NextLookMs(); }
+  std::string RunningSuffix() const override { return cycle_.RunningSuffix(); }
 
  private:
   Cycle& cycle_;

@@ -1,0 +1,194 @@
+#include "http/HttpApi.h"
+
+#include "http/AnswerFields.h"
+#include "http/HttpSettings.h"
+#include "http/Problem.h"
+#include "platform/Files.h"
+#include "platform/IntegerText.h"
+#include "platform/Text1250.h"
+
+namespace ruvo::http {
+
+namespace {
+
+HttpApi::Outcome Now(HttpResponse response) {
+  HttpApi::Outcome outcome;
+  outcome.response = std::move(response);
+  return outcome;
+}
+
+HttpResponse MethodNotAllowed(const std::string& allowed) {
+  HttpResponse response = MakeProblem(405, "method-not-allowed", "Metoda nepermisa",
+                                      "Aceasta adresa primeste doar " + allowed);
+  response.SetHeader("Allow", allowed);
+  return response;
+}
+
+const char* StateName(ReceiptState state) {
+  switch (state) {
+    case ReceiptState::Queued: return "queued";
+    case ReceiptState::Running: return "running";
+    case ReceiptState::Answered: return "answered";
+  }
+  return "queued";
+}
+
+// The driver's codes of a file refused before anything was printed.
+bool RefusedBeforePrinting(int code) {
+  return (code >= 8003 && code <= 8046) || (code >= 8049 && code <= 8052);
+}
+
+}  // namespace
+
+HttpApi::HttpApi(HttpReceipts& receipts, const RequestGuard& guard, StatusSource status,
+                 int defaultWaitSeconds)
+    : receipts_(receipts),
+      guard_(guard),
+      status_(std::move(status)),
+      defaultWaitSeconds_(defaultWaitSeconds) {}
+
+HttpApi::Outcome HttpApi::Handle(const HttpRequest& request) {
+  if (RequestGuard::IsPreflight(request)) {
+    if (std::optional<HttpResponse> refusal = guard_.Refusal(request, false)) {
+      return Now(std::move(*refusal));
+    }
+    return Now(guard_.Preflight(request));
+  }
+  Outcome outcome = Route(request);
+  if (!outcome.waitKey) guard_.AddCorsHeaders(request, outcome.response);
+  return outcome;
+}
+
+HttpApi::Outcome HttpApi::Route(const HttpRequest& request) {
+  const bool status = request.path == kStatusPath;
+  if (std::optional<HttpResponse> refusal =
+          guard_.Refusal(request, !(status && request.method == "GET"))) {
+    return Now(std::move(*refusal));
+  }
+  if (status) {
+    if (request.method != "GET") return Now(MethodNotAllowed("GET"));
+    return Now(MakeJson(200, status_()));
+  }
+  if (request.path == kReceiptsPath) {
+    if (request.method != "POST") return Now(MethodNotAllowed("POST"));
+    return PostReceipt(request);
+  }
+  const std::string prefix = kReceiptsPath + "/";
+  if (request.path.rfind(prefix, 0) == 0) {
+    if (request.method != "GET") return Now(MethodNotAllowed("GET"));
+    return GetReceipt(request, request.path.substr(prefix.size()));
+  }
+  return Now(MakeProblem(404, "not-found", "Adresa necunoscuta",
+                         "Nu exista " + request.path));
+}
+
+std::optional<int> HttpApi::WaitSeconds(const HttpRequest& request, int byDefault,
+                                        HttpResponse& refusal) const {
+  const auto found = request.query.find("wait");
+  if (found == request.query.end()) return byDefault;
+  const std::string& text = found->second;
+  const bool digits = text.find_first_not_of("0123456789") == std::string::npos;
+  const std::optional<std::int32_t> seconds = digits ? ParseInt32(text) : std::nullopt;
+  if (!seconds || *seconds > HttpSettings::kMaxWaitSeconds) {
+    refusal = MakeProblem(400, "bad-wait", "Asteptare gresita",
+                          "wait este un numar de secunde intre 0 si " +
+                              std::to_string(HttpSettings::kMaxWaitSeconds));
+    return std::nullopt;
+  }
+  return *seconds;
+}
+
+HttpApi::Outcome HttpApi::PostReceipt(const HttpRequest& request) {
+  if (!request.HasHeader("idempotency-key")) {
+    return Now(MakeProblem(400, "key-missing", "Lipseste Idempotency-Key",
+                           "Fiecare bon se trimite cu antetul Idempotency-Key, unic pentru "
+                           "bon; repetati cererea cu aceeasi cheie, niciodata cu alta"));
+  }
+  const std::string key = request.Header("idempotency-key");
+  if (!ValidKey(key)) {
+    return Now(MakeProblem(400, "key-invalid", "Idempotency-Key gresita",
+                           "Cheia are 1..128 caractere A-Z a-z 0-9 - _ . ~ :"));
+  }
+  HttpResponse refusal;
+  const std::optional<int> wait = WaitSeconds(request, defaultWaitSeconds_, refusal);
+  if (!wait) return Now(refusal);
+  const BodyParse parse = ParseReceiptBody(request.Header("content-type"), request.body);
+  if (!parse.body) {
+    return Now(MakeProblem(parse.refusal.status, parse.refusal.slug, parse.refusal.title,
+                           parse.refusal.detail));
+  }
+  const HttpReceipts::Submitted submitted = receipts_.Submit(key, *parse.body);
+  if (submitted == HttpReceipts::Submitted::Conflict) {
+    return Now(MakeProblem(409, "key-reused", "Cheie folosita pentru alt bon",
+                           "Idempotency-Key \"" + key +
+                               "\" a fost trimisa cu alt bon; nimic nu s-a tiparit acum",
+                           {{"key", key}}));
+  }
+  if (submitted == HttpReceipts::Submitted::NotSaved) {
+    return Now(MakeProblem(503, "not-saved", "Bonul nu a putut fi inregistrat",
+                           "Driverul nu poate scrie in folderul de lucru; nimic nu s-a "
+                           "tiparit. Repetati cererea cu aceeasi cheie"));
+  }
+  const KeyRecord& record = *receipts_.Find(key);
+  const bool replayed = submitted == HttpReceipts::Submitted::Repeated;
+  if (record.Answered() || *wait == 0) return Now(View(record, replayed));
+  Outcome outcome;
+  outcome.waitKey = key;
+  outcome.waitMs = static_cast<std::int64_t>(*wait) * 1000;
+  return outcome;
+}
+
+HttpApi::Outcome HttpApi::GetReceipt(const HttpRequest& request, const std::string& key) {
+  const KeyRecord* record = ValidKey(key) ? receipts_.Find(key) : nullptr;
+  if (record == nullptr) {
+    return Now(MakeProblem(404, "key-unknown", "Cheie necunoscuta",
+                           "Niciun bon cu aceasta Idempotency-Key (sau a fost uitat)"));
+  }
+  HttpResponse refusal;
+  const std::optional<int> wait = WaitSeconds(request, 0, refusal);
+  if (!wait) return Now(refusal);
+  if (record->Answered() || *wait == 0) return Now(View(*record, false));
+  Outcome outcome;
+  outcome.waitKey = key;
+  outcome.waitMs = static_cast<std::int64_t>(*wait) * 1000;
+  return outcome;
+}
+
+HttpResponse HttpApi::AfterWait(const HttpRequest& request, const std::string& key) {
+  const KeyRecord* record = receipts_.Find(key);
+  HttpResponse response =
+      record != nullptr ? View(*record, false)
+                        : MakeProblem(404, "key-unknown", "Cheie necunoscuta",
+                                      "Niciun bon cu aceasta Idempotency-Key");
+  guard_.AddCorsHeaders(request, response);
+  return response;
+}
+
+HttpResponse HttpApi::View(const KeyRecord& record, bool replayed) const {
+  const ReceiptState state = receipts_.StateOf(record);
+  nlohmann::json body = {{"key", record.key}, {"state", StateName(state)}};
+  HttpResponse response;
+  if (state != ReceiptState::Answered) {
+    response = MakeJson(202, body);
+  } else {
+    const std::vector<std::string> lines = SplitLines(*record.answer);
+    const AnswerFields fields = ParseAnswer(lines);
+    body["answer"] = AnswerJson(lines);
+    if (fields.ok) {
+      response = MakeJson(200, body);
+    } else {
+      const int code = fields.code.value_or(0);
+      const int status = RefusedBeforePrinting(code) ? 422 : 502;
+      nlohmann::json extra = body;
+      extra["code"] = fields.code ? nlohmann::json(code) : nlohmann::json();
+      response = MakeProblem(status, status == 422 ? "receipt-refused" : "ecr-failed",
+                             status == 422 ? "Bon refuzat" : "Casa de marcat nu a executat bonul",
+                             Utf8From1250(fields.message), extra);
+    }
+  }
+  response.SetHeader("Location", kReceiptsPath + "/" + record.key);
+  if (replayed) response.SetHeader("Idempotent-Replayed", "true");
+  return response;
+}
+
+}  // namespace ruvo::http

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ruvo::http {
+
+// A request as the server library hands it over, without the socket: what routing, the
+// checks and the handlers read. Header names are lower case; with a header given twice
+// the first one counts. The body is the bytes received, at most the server's limit.
+struct HttpRequest {
+  std::string method;
+  std::string path;  // without the query
+  std::map<std::string, std::string> query;
+  std::map<std::string, std::string> headers;
+  std::string body;
+
+  // The header's value, or "" when it is missing.
+  std::string Header(const std::string& lowerName) const {
+    const auto found = headers.find(lowerName);
+    return found == headers.end() ? std::string() : found->second;
+  }
+  bool HasHeader(const std::string& lowerName) const { return headers.count(lowerName) != 0; }
+};
+
+struct HttpResponse {
+  int status = 200;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+
+  void SetHeader(const std::string& name, const std::string& value) {
+    for (auto& header : headers) {
+      if (header.first == name) {
+        header.second = value;
+        return;
+      }
+    }
+    headers.emplace_back(name, value);
+  }
+  // The header's value, or "" when it was not set.
+  std::string Header(const std::string& name) const {
+    for (const auto& header : headers) {
+      if (header.first == name) return header.second;
+    }
+    return "";
+  }
+};
+
+}  // namespace ruvo::http

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "http/KeyRecord.h"
+#include "http/ReceiptBody.h"
+#include "platform/Clock.h"
+
+namespace ruvo::http {
+
+enum class ReceiptState { Queued, Running, Answered };
+
+// The receipts sent over HTTP, kept by their Idempotency-Key. An HTTP receipt becomes a
+// receipt file of its own channel ("ONLINE_H<id>.TXT", KeyRecord.h), and the receipt file
+// cycle runs it with everything it does for the sales application's files: one at a time
+// behind the others, its journal record before the ECR hears of it, its answer saved
+// before the file goes, recovery after a crash. What this class adds is the key:
+//
+//   Submit:  the key's record, durable  ->  the receipt file, renamed into place
+//   Advance: the channel's file gone and its answer there  ->  the answer into the
+//            record, durable  ->  the response file removed
+//
+// A key is never sent twice: a repeated request finds its record (the same receipt gets
+// the first answer or the state, another receipt is a conflict). A record whose file is
+// missing and whose answer never came (a crash between the record and the file) gets its
+// file again: the cycle never saw it, since a file it ran leaves its answer before it goes.
+// Records live in the folder ".ruvohttp" of the working folder, one file per key, and
+// answered ones are forgotten keepDays after their answer.
+class HttpReceipts {
+ public:
+  static inline const std::string kFolderName = ".ruvohttp";
+  static constexpr std::int64_t kExpiryEveryMs = 60'000;
+
+  HttpReceipts(std::string workingFolder, IClock& clock, int keepDays);
+
+  // Makes the folder and loads the records; false with a reason when the folder cannot be
+  // made or read (the server then refuses receipts).
+  bool Open(std::string& problem);
+
+  enum class Submitted { Accepted, Repeated, Conflict, NotSaved };
+  Submitted Submit(const std::string& key, const ReceiptBody& body);
+
+  // The key's record, or null.
+  const KeyRecord* Find(const std::string& key) const;
+  ReceiptState StateOf(const KeyRecord& record) const;
+
+  // Tells which channel the cycle runs now ("" when none): such a receipt is running.
+  void SetRunningChannel(std::function<std::string()> running) { running_ = std::move(running); }
+
+  // Takes the answers the cycle left, drops the files a crash kept from their folder, and
+  // now and then forgets old keys. Cheap when nothing waits: called at every loop turn.
+  void Advance();
+
+  // How many receipts wait for their answer.
+  std::size_t WaitingCount() const;
+  const std::string& RecordFolder() const { return recordFolder_; }
+
+ private:
+  std::string RecordPath(const std::string& key) const;
+  std::string ReceiptPath(const std::string& key) const;
+  std::string AnswerPath(const std::string& key) const;
+  bool Save(const KeyRecord& record);
+  bool DropReceiptFile(const KeyRecord& record);
+  void TakeAnswer(KeyRecord& record);
+  void ForgetOld();
+  std::int64_t NowS() const;
+
+  std::string folder_;
+  std::string recordFolder_;
+  IClock& clock_;
+  std::int64_t keepS_;
+  std::map<std::string, KeyRecord> records_;
+  std::map<std::string, bool> unsaved_;  // answered in memory, record not yet rewritten
+  std::function<std::string()> running_;
+  std::int64_t lastExpiryMs_ = 0;
+  bool expiredOnce_ = false;
+};
+
+}  // namespace ruvo::http

@@ -1,0 +1,268 @@
+#include "http/HttpServer.h"
+
+#include <arpa/inet.h>
+#include <microhttpd.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "http/Problem.h"
+#include "platform/IntegerText.h"
+#include "platform/Log.h"
+
+namespace ruvo::http {
+
+// One request on its way: collected over the library's calls, then answered or waiting.
+struct HttpServer::Exchange {
+  MHD_Connection* connection = nullptr;
+  HttpRequest request;
+  bool tooLarge = false;
+  bool started = false;
+  std::string waitKey;
+  std::int64_t deadlineMs = 0;
+  bool resumed = false;
+};
+
+namespace {
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+MHD_Result CollectHeader(void* cls, MHD_ValueKind, const char* key, const char* value) {
+  auto& headers = *static_cast<std::map<std::string, std::string>*>(cls);
+  headers.emplace(Lower(key), value != nullptr ? value : "");
+  return MHD_YES;
+}
+
+MHD_Result CollectArgument(void* cls, MHD_ValueKind, const char* key, const char* value) {
+  auto& query = *static_cast<std::map<std::string, std::string>*>(cls);
+  query.emplace(key, value != nullptr ? value : "");
+  return MHD_YES;
+}
+
+MHD_Result AccessHandler(void* cls, MHD_Connection* connection, const char* url,
+                         const char* method, const char*, const char* uploadData,
+                         size_t* uploadSize, void** state) {
+  return static_cast<HttpServer*>(cls)->OnRequest(connection, url, method, uploadData,
+                                                  uploadSize, state) != 0
+             ? MHD_YES
+             : MHD_NO;
+}
+
+void Completed(void* cls, MHD_Connection*, void** state, MHD_RequestTerminationCode) {
+  static_cast<HttpServer*>(cls)->OnCompleted(state);
+}
+
+// A Content-Length above the limit is refused before a byte of the body is read. (The
+// library itself refuses a value that is no number.)
+bool DeclaredTooLarge(const std::string& length) {
+  if (length.empty() || length.find_first_not_of("0123456789") != std::string::npos) return false;
+  const std::optional<std::int64_t> bytes = ParseInt64(length);
+  return !bytes || *bytes > static_cast<std::int64_t>(HttpServer::kMaxBodyBytes);
+}
+
+void LibraryLog(void*, const char* format, va_list arguments) {
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, arguments);
+  std::string line = text;
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  Log(LogLevel::Warning, "HTTP: " + line);
+}
+
+}  // namespace
+
+HttpServer::HttpServer(const ListenAddress& address, HttpApi& api, HttpReceipts& receipts,
+                       IClock& clock)
+    : api_(api), receipts_(receipts), clock_(clock) {
+  unsigned int flags = MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
+  sockaddr_in v4 {};
+  sockaddr_in6 v6 {};
+  const sockaddr* bindTo = nullptr;
+  if (address.unixSocket) {
+    if (!OpenUnixSocket(address.path)) return;
+  } else if (address.Ipv6()) {
+    flags |= MHD_USE_IPv6;
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(address.port);
+    ::inet_pton(AF_INET6, address.host.c_str(), &v6.sin6_addr);
+    bindTo = reinterpret_cast<const sockaddr*>(&v6);
+  } else {
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(address.port);
+    ::inet_pton(AF_INET, address.host.c_str(), &v4.sin_addr);
+    bindTo = reinterpret_cast<const sockaddr*>(&v4);
+  }
+  // The logger first, so that the library's own messages from the other options reach it.
+  MHD_OptionItem options[] = {
+      {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&LibraryLog), nullptr},
+      {MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, nullptr},
+      {MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, nullptr},
+      {MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<intptr_t>(kHeaderBytes), nullptr},
+      {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&Completed), this},
+      {bindTo != nullptr ? MHD_OPTION_SOCK_ADDR : MHD_OPTION_LISTEN_SOCKET,
+       bindTo != nullptr ? 0 : unixSocket_, const_cast<sockaddr*>(bindTo)},
+      {MHD_OPTION_END, 0, nullptr}};
+  daemon_ = MHD_start_daemon(flags, address.port, nullptr, nullptr, &AccessHandler, this,
+                             MHD_OPTION_ARRAY, options, MHD_OPTION_END);
+  if (daemon_ == nullptr) {
+    problem_ = "cannot listen on " + (address.unixSocket ? address.path : address.HostHeader()) +
+              " (" + std::strerror(errno) + ")";
+    if (unixSocket_ >= 0) ::close(unixSocket_);
+    unixSocket_ = -1;
+    return;
+  }
+  const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_EPOLL_FD);
+  fd_ = info != nullptr ? info->epoll_fd : -1;
+}
+
+HttpServer::~HttpServer() {
+  if (daemon_ != nullptr) {
+    // The library wants no request suspended when it stops.
+    for (Exchange* exchange : suspended_) MHD_resume_connection(exchange->connection);
+    suspended_.clear();
+    MHD_stop_daemon(daemon_);
+  }
+  if (!unixPath_.empty()) ::unlink(unixPath_.c_str());
+}
+
+bool HttpServer::OpenUnixSocket(const std::string& path) {
+  struct stat existing {};
+  // A socket a killed driver left goes; any other entry in its place stays, and so do we.
+  if (::lstat(path.c_str(), &existing) == 0) {
+    if (!S_ISSOCK(existing.st_mode)) {
+      problem_ = path + " exists and is no socket";
+      return false;
+    }
+    ::unlink(path.c_str());
+  }
+  unixSocket_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  sockaddr_un name {};
+  name.sun_family = AF_UNIX;
+  std::strncpy(name.sun_path, path.c_str(), sizeof name.sun_path - 1);
+  const bool ok = unixSocket_ >= 0 &&
+                  ::bind(unixSocket_, reinterpret_cast<const sockaddr*>(&name), sizeof name) == 0 &&
+                  ::chmod(path.c_str(), 0660) == 0 &&
+                  ::listen(unixSocket_, static_cast<int>(kMaxConnections)) == 0;
+  if (!ok) {
+    problem_ = "cannot listen on " + path + " (" + std::strerror(errno) + ")";
+    if (unixSocket_ >= 0) ::close(unixSocket_);
+    unixSocket_ = -1;
+    return false;
+  }
+  unixPath_ = path;
+  return true;
+}
+
+void HttpServer::Serve() {
+  if (daemon_ == nullptr) return;
+  MHD_run(daemon_);
+  ResumeAnswered();
+}
+
+void HttpServer::ResumeAnswered() {
+  bool resumed = false;
+  const std::int64_t now = clock_.MonotonicMs();
+  for (auto exchange = suspended_.begin(); exchange != suspended_.end();) {
+    const KeyRecord* record = receipts_.Find((*exchange)->waitKey);
+    if (record == nullptr || record->Answered() || now >= (*exchange)->deadlineMs) {
+      (*exchange)->resumed = true;
+      MHD_resume_connection((*exchange)->connection);
+      exchange = suspended_.erase(exchange);
+      resumed = true;
+    } else {
+      ++exchange;
+    }
+  }
+  if (resumed) MHD_run(daemon_);
+}
+
+bool HttpServer::HasWaiting() const {
+  if (daemon_ == nullptr) return false;
+  if (!suspended_.empty() || receipts_.WaitingCount() > 0) return true;
+  const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_CURRENT_CONNECTIONS);
+  return info != nullptr && info->num_connections > 0;
+}
+
+void HttpServer::Respond(MHD_Connection* connection, const HttpResponse& response) {
+  MHD_Response* reply = MHD_create_response_from_buffer(
+      response.body.size(), const_cast<char*>(response.body.data()), MHD_RESPMEM_MUST_COPY);
+  if (reply == nullptr) return;
+  for (const auto& [name, value] : response.headers) {
+    MHD_add_response_header(reply, name.c_str(), value.c_str());
+  }
+  MHD_add_response_header(reply, "Cache-Control", "no-store");
+  MHD_queue_response(connection, static_cast<unsigned int>(response.status), reply);
+  MHD_destroy_response(reply);
+}
+
+int HttpServer::OnRequest(MHD_Connection* connection, const char* url, const char* method,
+                          const char* uploadData, std::size_t* uploadSize, void** state) {
+  auto* exchange = static_cast<Exchange*>(*state);
+  if (exchange == nullptr) {
+    // Owned by the library's connection from here on: OnCompleted deletes it when the
+    // request ends, however it ends.
+    exchange = new Exchange;
+    exchange->connection = connection;
+    exchange->request.method = method;
+    exchange->request.path = url;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, &CollectHeader,
+                              &exchange->request.headers);
+    MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &CollectArgument,
+                              &exchange->request.query);
+    *state = exchange;
+    exchange->tooLarge = DeclaredTooLarge(exchange->request.Header("content-length"));
+    return 1;
+  }
+  if (*uploadSize != 0) {
+    if (!exchange->tooLarge && exchange->request.body.size() + *uploadSize <= kMaxBodyBytes) {
+      exchange->request.body.append(uploadData, *uploadSize);
+    } else {
+      exchange->tooLarge = true;
+    }
+    *uploadSize = 0;
+    return 1;
+  }
+  if (exchange->resumed) {
+    Respond(connection, api_.AfterWait(exchange->request, exchange->waitKey));
+    return 1;
+  }
+  if (exchange->started) return 1;
+  exchange->started = true;
+  if (exchange->tooLarge) {
+    Respond(connection, MakeProblem(413, "too-large", "Cerere prea mare",
+                                    "Corpul cererii are cel mult " +
+                                        std::to_string(kMaxBodyBytes) + " octeti"));
+    return 1;
+  }
+  const HttpApi::Outcome outcome = api_.Handle(exchange->request);
+  if (!outcome.waitKey) {
+    Respond(connection, outcome.response);
+    return 1;
+  }
+  exchange->waitKey = *outcome.waitKey;
+  exchange->deadlineMs = clock_.MonotonicMs() + outcome.waitMs;
+  suspended_.push_back(exchange);
+  MHD_suspend_connection(connection);
+  return 1;
+}
+
+void HttpServer::OnCompleted(void** state) {
+  auto* exchange = static_cast<Exchange*>(*state);
+  if (exchange == nullptr) return;
+  suspended_.remove(exchange);
+  delete exchange;
+  *state = nullptr;
+}
+
+}  // namespace ruvo::http

@@ -1,0 +1,66 @@
+#include "http/HttpService.h"
+
+#include "app/Driver.h"
+#include "app/SettingsFile.h"
+#include "http/AccessToken.h"
+#include "http/DriverStatus.h"
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+#include "platform/Log.h"
+
+namespace ruvo::http {
+
+std::unique_ptr<HttpService> HttpService::Start(const std::string& workingFolder,
+                                                const Driver& driver, IClock& clock) {
+  IniFile ini;
+  if (!ini.Load(JoinPath(workingFolder, kSettingsFileName))) return nullptr;
+  const HttpSettings settings = ReadHttpSettings(ini);
+  if (!settings.enabled) return nullptr;
+  const std::optional<ListenAddress> address = ParseListenAddress(settings.address);
+  if (!address) {
+    Log(LogLevel::Error, "HTTP: AdresaHttp=" + settings.address +
+                             " is no address (127.0.0.1:8765, [::1]:8765 or a socket path); "
+                             "no HTTP server");
+    return nullptr;
+  }
+  std::string problem;
+  const std::optional<std::string> token = LoadOrMakeToken(workingFolder, problem);
+  if (!token) {
+    Log(LogLevel::Error, "HTTP: " + problem + "; no HTTP server");
+    return nullptr;
+  }
+  if (!address->Loopback()) {
+    Log(LogLevel::Warning, "HTTP: listening on " + address->HostHeader() +
+                               ", beyond this computer; the token guards every receipt");
+  }
+  auto service = std::make_unique<HttpService>(settings, *address, *token, workingFolder, driver, clock);
+  if (!service->Ready()) {
+    Log(LogLevel::Error, "HTTP: " + service->Problem() + "; no HTTP server");
+    return nullptr;
+  }
+  Log(LogLevel::Info, "HTTP: listening on " +
+                          (address->unixSocket ? address->path : address->HostHeader()));
+  return service;
+}
+
+HttpService::HttpService(const HttpSettings& settings, const ListenAddress& address,
+                         std::string token, const std::string& workingFolder,
+                         const Driver& driver, IClock& clock)
+    : receipts_(workingFolder, clock, settings.keepDays),
+      guard_(AcceptedHosts(address.HostHeader(), address.Loopback(), address.unixSocket,
+                           settings.extraHosts),
+             settings.corsOrigins, std::move(token)),
+      api_(receipts_, guard_, [this, &driver] { return DriverStatusJson(driver, receipts_); },
+           settings.defaultWaitSeconds),
+      opened_(receipts_.Open(problem_)),
+      server_(address, api_, receipts_, clock) {
+  receipts_.SetRunningChannel([&driver] { return RunningChannel(driver); });
+  if (opened_ && !server_.Listening()) problem_ = server_.Problem();
+}
+
+void HttpService::Serve() {
+  receipts_.Advance();
+  server_.Serve();
+}
+
+}  // namespace ruvo::http

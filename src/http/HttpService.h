@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "http/HttpApi.h"
+#include "http/HttpReceipts.h"
+#include "http/HttpServer.h"
+#include "http/HttpSettings.h"
+#include "http/RequestGuard.h"
+#include "platform/Clock.h"
+
+namespace ruvo {
+class Driver;
+}
+
+namespace ruvo::http {
+
+// The HTTP server of a driver as the composition root uses it: settings, token, the
+// receipts' records, the API and the server, built from the working folder's settings.
+class HttpService {
+ public:
+  // The service when "ServerHttp=DA" and everything it needs is there; null otherwise
+  // (what went wrong is on the log; the driver runs on without it).
+  static std::unique_ptr<HttpService> Start(const std::string& workingFolder, const Driver& driver,
+                                            IClock& clock);
+
+  HttpService(const HttpSettings& settings, const ListenAddress& address, std::string token,
+              const std::string& workingFolder, const Driver& driver, IClock& clock);
+
+  bool Ready() const { return opened_ && server_.Listening(); }
+  const std::string& Problem() const { return problem_; }
+
+  // The descriptor the loop watches; Serve when it is readable, and at every turn.
+  int Fd() const { return server_.Fd(); }
+  void Serve();
+  // Serve must run again soon (within a tenth of a second) even when Fd() stays quiet.
+  bool HasWaiting() const { return server_.HasWaiting(); }
+
+ private:
+  HttpReceipts receipts_;
+  RequestGuard guard_;
+  HttpApi api_;
+  std::string problem_;
+  bool opened_ = false;
+  HttpServer server_;
+};
+
+}  // namespace ruvo::http

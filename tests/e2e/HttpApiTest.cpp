@@ -1,0 +1,225 @@
+// Receipts over HTTP end to end: curl against the driver (its HTTP server set on) and the
+// simulator behind it. A sale, the same key twice (one receipt on the paper), the same
+// key with another receipt, the token and the Host checks, and a key across a restart.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "DriverRig.h"
+#include "E2eFiles.h"
+#include "http/AccessToken.h"
+#include "platform/Files.h"
+
+namespace ruvo::e2e {
+namespace {
+
+const std::string kCurl = "/usr/bin/curl";
+const std::string kSale = "1;PAINE ALBA;BUC;1;1;250;100000\n5;250;1\n";
+
+// A port nothing listens on now (the kernel's choice), for the driver to take.
+int FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  ::close(fd);
+  return port;
+}
+
+RigOptions WithHttp(int port) {
+  RigOptions options;
+  options.settings = {"ServerHttp=DA", "AdresaHttp=127.0.0.1:" + std::to_string(port)};
+  return options;
+}
+
+struct Reply {
+  int status = 0;
+  std::string headers;
+  std::string body;
+
+  nlohmann::json Json() const { return nlohmann::json::parse(body, nullptr, false); }
+};
+
+class HttpApiTest : public DriverTest {
+ protected:
+  HttpApiTest() : HttpApiTest(FreePort()) {}
+  explicit HttpApiTest(int port) : DriverTest(WithHttp(port)), port_(port) {}
+
+  void SetUp() override {
+    if (::access(kCurl.c_str(), X_OK) != 0) GTEST_SKIP() << "curl is not installed";
+    ASSERT_NE(port_, 0);
+    ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+    token_ = ReadBytes(rig.PathOf(http::kTokenFileName));
+    while (!token_.empty() && token_.back() == '\n') token_.pop_back();
+    ASSERT_EQ(token_.size(), 64u) << rig.DriverMessages();
+  }
+
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+
+  // curl with the options; the token unless told otherwise.
+  Reply Curl(std::vector<std::string> options, bool withToken = true) {
+    std::vector<std::string> args = {kCurl, "-sS", "--max-time", "20", "-o",
+                                     rig.PathOf("curl-body.out"), "-D",
+                                     rig.PathOf("curl-headers.out"), "-w", "%{http_code}"};
+    if (withToken) {
+      args.push_back("-H");
+      args.push_back("Authorization: Bearer " + token_);
+    }
+    args.insert(args.end(), options.begin(), options.end());
+    ChildProcess curl;
+    Reply reply;
+    if (!curl.Start(args, rig.PathOf("curl-code.out"), rig.PathOf("curl.err"))) return reply;
+    if (curl.Wait(25000) != 0) return reply;
+    reply.status = std::atoi(ReadBytes(rig.PathOf("curl-code.out")).c_str());
+    reply.headers = ReadBytes(rig.PathOf("curl-headers.out"));
+    reply.body = ReadBytes(rig.PathOf("curl-body.out"));
+    return reply;
+  }
+
+  Reply PostReceipt(const std::string& key, const std::string& body, bool withToken = true) {
+    WriteBytes(rig.PathOf("curl-request.in"), body);
+    return Curl({"-X", "POST", "-H", "Content-Type: text/plain; charset=utf-8", "-H",
+                 "Idempotency-Key: " + key, "--data-binary", "@" + rig.PathOf("curl-request.in"),
+                 Url("/v1/receipts?wait=20")},
+                withToken);
+  }
+
+  const int port_;
+  std::string token_;
+};
+
+TEST_F(HttpApiTest, ASaleIsPrintedOnceWhateverTimesItsKeyIsSent) {
+  const Reply sale = PostReceipt("sale-0001", kSale);
+  ASSERT_EQ(sale.status, 200) << sale.body << rig.DriverMessages();
+  const nlohmann::json answer = sale.Json();
+  EXPECT_EQ(answer["state"], "answered");
+  EXPECT_EQ(answer["answer"]["lines"], nlohmann::json({"0 OK", "BON FISCAL NR. 0001"}));
+  EXPECT_EQ(answer["answer"]["receipt"]["number"], "0001");
+  EXPECT_EQ(answer["answer"]["ok"], true);
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1);
+
+  // The same key and receipt again (a till that lost the answer): the first answer.
+  const Reply again = PostReceipt("sale-0001", kSale);
+  ASSERT_EQ(again.status, 200) << again.body;
+  EXPECT_EQ(again.Json()["answer"], answer["answer"]);
+  EXPECT_NE(again.headers.find("Idempotent-Replayed: true"), std::string::npos) << again.headers;
+  const Reply polled = Curl({Url("/v1/receipts/sale-0001")});
+  EXPECT_EQ(polled.status, 200);
+  EXPECT_EQ(polled.Json()["answer"], answer["answer"]);
+
+  // The same key with another receipt: refused, nothing printed.
+  const Reply other = PostReceipt("sale-0001", "1;LAPTE;BUC;1;1;500;100000\n5;500;1\n");
+  EXPECT_EQ(other.status, 409) << other.body;
+  EXPECT_NE(other.headers.find("application/problem+json"), std::string::npos);
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1);
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "LAPTE"), 0);
+
+  // A receipt the driver refuses: its code and text as a problem, nothing printed.
+  const Reply refused = PostReceipt("sale-0002", "1;PAINE ALBA;BUC;1;1;2.50;100000\n5;250;1\n");
+  EXPECT_EQ(refused.status, 422) << refused.body;
+  EXPECT_EQ(refused.Json()["code"], 8011);
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1);
+
+  // The channel's files are gone: the answer lives in the key's record.
+  EXPECT_TRUE(ListMatching(rig.Folder(), "ONLINE*.TXT").empty());
+  EXPECT_TRUE(ListMatching(rig.Folder(), "ERROR*.TXT").empty());
+}
+
+TEST_F(HttpApiTest, ATokenAndThisServersHostAreNeeded) {
+  struct stat token {};
+  ASSERT_EQ(::stat(rig.PathOf(http::kTokenFileName).c_str(), &token), 0);
+  EXPECT_EQ(token.st_mode & 0777, 0640u);
+
+  EXPECT_EQ(PostReceipt("t-1", kSale, false).status, 401);
+  const Reply wrong = Curl({"-X", "POST", "-H", "Authorization: Bearer " + std::string(64, '0'),
+                            "-H", "Idempotency-Key: t-2", "-H", "Content-Type: text/plain",
+                            "--data-binary", kSale, Url("/v1/receipts")},
+                           false);
+  EXPECT_EQ(wrong.status, 401) << wrong.body;
+  const Reply rebound = Curl({"-H", "Host: shop.example:" + std::to_string(port_), "-X", "POST",
+                              "-H", "Idempotency-Key: t-3", "-H", "Content-Type: text/plain",
+                              "--data-binary", kSale, Url("/v1/receipts")});
+  EXPECT_EQ(rebound.status, 421) << rebound.body;
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 0);
+
+  // The status needs no token, but still this server's Host.
+  const Reply status = Curl({Url("/v1/status")}, false);
+  ASSERT_EQ(status.status, 200) << status.body;
+  EXPECT_EQ(status.Json()["stare"], "START PROCESARE");
+  EXPECT_EQ(status.Json()["conectatLaCasa"], true);
+  EXPECT_EQ(Curl({"-H", "Host: shop.example", Url("/v1/status")}, false).status, 421);
+}
+
+TEST_F(HttpApiTest, ClientsThatStallHoldUpNoReceiptFile) {
+  // Connections that send half a request and then nothing, up to the server's limit.
+  std::vector<int> stalled;
+  for (int i = 0; i < 40; ++i) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port_));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+      const std::string half = "POST /v1/receipts HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Len";
+      (void)!::write(fd, half.data(), half.size());
+    }
+    stalled.push_back(fd);
+  }
+  EXPECT_EQ(rig.Run("ONLINE.TXT", {"1;PAINE ALBA;BUC;1;1;250;100000", "5;250;1"}),
+            (std::vector<std::string>{"0 OK", "BON FISCAL NR. 0001"}));
+  for (const int fd : stalled) ::close(fd);
+  // The server serves again once they are gone.
+  EXPECT_TRUE(WaitUntil([&] { return Curl({Url("/v1/status")}, false).status == 200; },
+                        DriverRig::kAnswerMs));
+}
+
+TEST_F(HttpApiTest, ASaleKilledJustAfterItsCloseIsAnsweredOnceAfterTheRestart) {
+  ASSERT_TRUE(rig.Ecr().Control("lose 3011 after"));
+  WriteBytes(rig.PathOf("curl-request.in"), kSale);
+  const Reply accepted = Curl({"-X", "POST", "-H", "Content-Type: text/plain", "-H",
+                               "Idempotency-Key: crash-1", "--data-binary",
+                               "@" + rig.PathOf("curl-request.in"), Url("/v1/receipts?wait=0")});
+  ASSERT_EQ(accepted.status, 202) << accepted.body;
+  ASSERT_TRUE(WaitUntil(
+      [&] { return rig.Ecr().Messages().find("xruvo_sim: lost ") != std::string::npos; },
+      DriverRig::kAnswerMs))
+      << rig.Ecr().Messages() << rig.DriverMessages();
+  ASSERT_TRUE(rig.KillDriver());
+  ASSERT_TRUE(rig.RestartDriver()) << rig.DriverMessages();
+
+  // The same request again, as a till that lost its connection does.
+  const Reply answered = PostReceipt("crash-1", kSale);
+  ASSERT_EQ(answered.status, 200) << answered.body << rig.DriverMessages();
+  EXPECT_EQ(answered.Json()["answer"]["receipt"]["number"], "0001");
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1) << rig.Ecr().Paper();
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "BON FISCAL NR."), 1) << rig.Ecr().Paper();
+}
+
+TEST_F(HttpApiTest, AKeyOutlivesARestartOfTheDriver) {
+  ASSERT_EQ(PostReceipt("restart-1", kSale).status, 200);
+  ASSERT_EQ(rig.StopDriver(), 0);
+  ASSERT_TRUE(rig.RestartDriver()) << rig.DriverMessages();
+  const Reply again = PostReceipt("restart-1", kSale);
+  EXPECT_EQ(again.status, 200) << again.body << rig.DriverMessages();
+  EXPECT_EQ(again.Json()["answer"]["receipt"]["number"], "0001");
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1);
+}
+
+}  // namespace
+}  // namespace ruvo::e2e
