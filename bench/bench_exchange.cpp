@@ -180,7 +180,8 @@ int MeasureExchange() {
       } else {
         const int fd = OpenBare(sim.Link());
         std::vector<double> times;
-        for (int e = 0; e < kExchangesPerRound && fd >= 0; ++e) times.push_back(BareExchangeMs(fd, frame));
+        for (int e = 0; e < kExchangesPerRound && fd >= 0; ++e)
+          times.push_back(BareExchangeMs(fd, frame));
         if (fd >= 0) close(fd);
         if (times.empty() || *std::min_element(times.begin(), times.end()) < 0) {
           std::fprintf(stderr, "bench_exchange: bare exchange failed\n");
@@ -196,20 +197,22 @@ int MeasureExchange() {
 
   const double own = Median(differences);
   const double wire = WireMs(frame.size() + answerBytes);
-  std::printf("exchange \"1215\": link %.3f ms, bare pty + simulator %.3f ms (medians of %d "
-              "rounds of %d, alternating)\n",
-              Median(link), Median(bare), kRounds, kExchangesPerRound);
-  std::printf("driver's own time per exchange: %.3f ms (median of the pairs' differences; "
-              "target < 0.2 ms) %s; on the wire (%zu bytes, %.3f ms) that is a ratio of %.3f\n",
-              own, own < 0.2 ? "OK" : "OVER", frame.size() + answerBytes, wire,
-              (wire + own) / wire);
+  std::printf(
+      "exchange \"1215\": link %.3f ms, bare pty + simulator %.3f ms (medians of %d "
+      "rounds of %d, alternating)\n",
+      Median(link), Median(bare), kRounds, kExchangesPerRound);
+  std::printf(
+      "driver's own time per exchange: %.3f ms (median of the pairs' differences; "
+      "target < 0.2 ms) %s; on the wire (%zu bytes, %.3f ms) that is a ratio of %.3f\n",
+      own, own < 0.2 ? "OK" : "OVER", frame.size() + answerBytes, wire, (wire + own) / wire);
   return own < 0.2 ? 0 : 2;
 }
 
 // What the idle driver does once a second, as the link sees it.
 bool LinkCheck(const Simulator& sim, ruvo::IClock& clock, ruvo::IEventPump& pump) {
-  auto ecr = std::make_unique<ruvo::TXruvoLinux>(
-      std::make_unique<ruvo::PosixSerialPort>(sim.Settings()), clock, pump);
+  auto ecr =
+      std::make_unique<ruvo::TXruvoLinux>(std::make_unique<ruvo::PosixSerialPort>(sim.Settings()),
+                                          clock, pump);
   ecr->SetLongTimeOut(5);
   const bool connected = ecr->OpenPort(1) && ecr->ProbeStatus();
   ecr->ClosePort();
@@ -248,13 +251,15 @@ int MeasureConnectionCheck() {
   }
   const double cpu = Median(linkCpu);
   const double wire = WireMs(ruvo::TXruvoLinux::BuildFrame("1215").size() + 32);
-  std::printf("whole connection check (link made, port opened, \"1215\", closed, freed): "
-              "CPU %.3f ms, wall %.3f ms (medians of %d; target CPU < 0.1 ms) %s; its wire "
-              "time is %.3f ms, so the CPU is %.1f %% of it\n",
-              cpu, Median(linkWall), kChecks, cpu < 0.1 ? "OK" : "OVER", wire, 100 * cpu / wire);
-  std::printf("the driver's CheckConnection, with the status file rewritten: CPU %.3f ms "
-              "(median of %d)\n",
-              Median(driverCpu), kChecks);
+  std::printf(
+      "whole connection check (link made, port opened, \"1215\", closed, freed): "
+      "CPU %.3f ms, wall %.3f ms (medians of %d; target CPU < 0.1 ms) %s; its wire "
+      "time is %.3f ms, so the CPU is %.1f %% of it\n",
+      cpu, Median(linkWall), kChecks, cpu < 0.1 ? "OK" : "OVER", wire, 100 * cpu / wire);
+  std::printf(
+      "the driver's CheckConnection, with the status file rewritten: CPU %.3f ms "
+      "(median of %d)\n",
+      Median(driverCpu), kChecks);
   return cpu < 0.1 ? 0 : 2;
 }
 
@@ -271,8 +276,8 @@ int MeasureSilentWait() {
   const int result = ecr.SendCommand("1215");
   const double cpu = CpuMs() - cpu0;
   const double wall = WallMs() - wall0;
-  std::printf("silent ECR: result %d after %.0f ms; CPU %.2f ms (target < 5 ms) %s\n", result,
-              wall, cpu, cpu < 5.0 ? "OK" : "OVER");
+  std::printf("silent ECR: result %d after %.0f ms; CPU %.2f ms (target < 5 ms) %s\n", result, wall,
+              cpu, cpu < 5.0 ? "OK" : "OVER");
   return (result == 8048 && cpu < 5.0) ? 0 : 2;
 }
 

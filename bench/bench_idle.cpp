@@ -92,14 +92,15 @@ bool Measure(const std::string& build, const std::string& link, bool idleCheck, 
   const double percent = 100.0 * cpuMs / wallMs;
   const double wakesPerSecond = static_cast<double>(after.wakes - before.wakes) * 1000.0 / wallMs;
   const long long written = after.writtenBytes - before.writtenBytes;
-  std::printf("idle %.0f s, connection check %s: CPU %.1f ms = %.4f %% of one core%s; "
-              "%.1f wakes a second; %lld bytes written to the disk%s\n",
-              wallMs / 1000.0, idleCheck ? "on" : "off", cpuMs, percent,
-              idleCheck ? (percent < kCpuTargetPercent ? " (target < 0.05 %) OK"
-                                                       : " (target < 0.05 %) OVER")
-                        : "",
-              wakesPerSecond, written,
-              idleCheck ? " (the status file is rewritten after every check)" : "");
+  std::printf(
+      "idle %.0f s, connection check %s: CPU %.1f ms = %.4f %% of one core%s; "
+      "%.1f wakes a second; %lld bytes written to the disk%s\n",
+      wallMs / 1000.0, idleCheck ? "on" : "off", cpuMs, percent,
+      idleCheck
+          ? (percent < kCpuTargetPercent ? " (target < 0.05 %) OK" : " (target < 0.05 %) OVER")
+          : "",
+      wakesPerSecond, written,
+      idleCheck ? " (the status file is rewritten after every check)" : "");
   if (idleCheck) withinTarget = percent < kCpuTargetPercent;
   return true;
 }

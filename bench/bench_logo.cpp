@@ -18,9 +18,9 @@
 #include <termios.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <random>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -98,7 +98,8 @@ int Measure(const std::string& folder) {
   const std::string link = folder + "/ecr";
   const std::string storedLogo = folder + "/ecr.logo";
   const std::string build = BuildFolder();
-  std::ofstream(folder + "/XRUVODRV.INI", std::ios::binary) << "[Porturi]\r\nCOM1=" << link << "\r\n";
+  std::ofstream(folder + "/XRUVODRV.INI", std::ios::binary)
+      << "[Porturi]\r\nCOM1=" << link << "\r\n";
   const std::string picturePath = folder + "/poze/LOGO.BMP";
   fs::create_directories(folder + "/poze");
   const std::string picture = Picture();
@@ -125,7 +126,8 @@ int Measure(const std::string& folder) {
   const ruvo::ConsoleContext context{ruvo::DriverContext{clock, pump, op, ports}, state};
 
   const double start = WallMs();
-  const bool sent = ruvo::LoadLogo(context, picturePath, nullptr, ruvo::LogoConfirmation::AlreadyConfirmed);
+  const bool sent =
+      ruvo::LoadLogo(context, picturePath, nullptr, ruvo::LogoConfirmation::AlreadyConfirmed);
   const double totalMs = WallMs() - start;
   if (!sent) {
     std::fprintf(stderr, "bench_logo: the upload failed: %s\n", op.last.c_str());
@@ -142,24 +144,27 @@ int Measure(const std::string& folder) {
   }
   const WireCount wire = CountWire(state.logFolder + logs[0]);
   if (wire.requests != kExchanges) {
-    std::fprintf(stderr, "bench_logo: %d exchanges in the log, not %d\n", wire.requests, kExchanges);
+    std::fprintf(stderr, "bench_logo: %d exchanges in the log, not %d\n", wire.requests,
+                 kExchanges);
     return 1;
   }
   const double wireMs =
       static_cast<double>(wire.sent + wire.received) * kBitsPerByte / kBitsPerSecond * 1000.0;
   const double ratio = totalMs / wireMs;
-  std::printf("logo of %zu bytes at 115,200 bit/s: %d exchanges, %lld bytes sent and %lld "
-              "received, wire time %.1f ms; the whole LoadLogo call (picture read, script "
-              "written, port opened, exchanges, log of %lld ms span saved, port closed) %.1f ms, "
-              "of which %lld ms between one answer and the next request\n",
-              kPictureBytes, wire.requests, wire.sent, wire.received, wireMs,
-              wire.lastStampMs - wire.firstStampMs, totalMs, wire.betweenMs);
+  std::printf(
+      "logo of %zu bytes at 115,200 bit/s: %d exchanges, %lld bytes sent and %lld "
+      "received, wire time %.1f ms; the whole LoadLogo call (picture read, script "
+      "written, port opened, exchanges, log of %lld ms span saved, port closed) %.1f ms, "
+      "of which %lld ms between one answer and the next request\n",
+      kPictureBytes, wire.requests, wire.sent, wire.received, wireMs,
+      wire.lastStampMs - wire.firstStampMs, totalMs, wire.betweenMs);
   const std::optional<std::vector<std::string>> script =
       ruvo::ReadLines(state.workingFolder + ruvo::LogoScriptName(picturePath));
   const double bareMs = script ? BareReplayMs(link, *script) : -1;
-  std::printf("for reading it: the same %zu frames by a bare loop on the pty, no driver: %.1f ms "
-              "(%.3f of the wire time)\n",
-              script ? script->size() : 0, bareMs, bareMs / wireMs);
+  std::printf(
+      "for reading it: the same %zu frames by a bare loop on the pty, no driver: %.1f ms "
+      "(%.3f of the wire time)\n",
+      script ? script->size() : 0, bareMs, bareMs / wireMs);
   std::printf("logo upload: time / wire time = %.3f (target < %.2f) %s\n", ratio, kTarget,
               ratio < kTarget ? "OK" : "OVER");
   return ratio < kTarget ? 0 : 2;

@@ -71,7 +71,8 @@ constexpr int kWriterPauseMs = 150;
 std::set<std::string> LogFiles(const std::string& folder) {
   std::set<std::string> names;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) names.insert(entry.path().string());
+  for (const auto& entry : fs::directory_iterator(folder, error))
+    names.insert(entry.path().string());
   return names;
 }
 
@@ -136,8 +137,8 @@ std::string ReceiptFile(int lines) {
 }
 
 struct Run {
-  double ms = 0;        // pickup or drop to answer
-  double wireMs = 0;    // bytes sent and received
+  double ms = 0;      // pickup or drop to answer
+  double wireMs = 0;  // bytes sent and received
   WireCount wire;
   double Ratio() const { return ms / wireMs; }
 };
@@ -220,8 +221,7 @@ bool DropToAnswer(const std::string& folder, FolderEvents& events, bool prepared
 // 4: an in-place writer, line by line; from its last write to the answer. whole tells
 // whether the paper shows every article of the file exactly once.
 bool LastWriteToAnswer(const std::string& folder, FolderEvents& events,
-                       const std::string& paperPath, std::mt19937& random, Run& run,
-                       bool& whole) {
+                       const std::string& paperPath, std::mt19937& random, Run& run, bool& whole) {
   std::uniform_int_distribution<int> moment(0, 999);
   const std::set<std::string> logsBefore = LogFiles(folder + "/Log");
   const std::size_t paperBefore = ReadAll(paperPath).size();
@@ -291,13 +291,14 @@ class DriverOnFolder {
         << "\r\n[Configurari]\r\nPort=1\r\nLogFile=DA\r\nDelay=0\r\nPreluareImediata="
         << (immediate ? "DA" : "NU") << "\r\n";
     events_ = std::make_unique<FolderEvents>(folder_);
-    driver_ = std::make_unique<Program>(
-        std::vector<std::string>{build + "/ruvo_drv", "--headless", "--dir", folder_,
-                                 "--instance", "ruvo-bench-receipt-" + std::to_string(getpid())},
-        folder_ + "/driver.out");
-    connected_ = WaitFor(
-        [&] { return StatusValue(folder_ + "/RUVODRV.INFO", "ConectatLaCasa") == "DA"; }, 8000,
-        10000);
+    driver_ = std::make_unique<Program>(std::vector<std::string>{build + "/ruvo_drv", "--headless",
+                                                                 "--dir", folder_, "--instance",
+                                                                 "ruvo-bench-receipt-" +
+                                                                     std::to_string(getpid())},
+                                        folder_ + "/driver.out");
+    connected_ =
+        WaitFor([&] { return StatusValue(folder_ + "/RUVODRV.INFO", "ConectatLaCasa") == "DA"; },
+                8000, 10000);
   }
   ~DriverOnFolder() {
     driver_.reset();
@@ -322,11 +323,12 @@ class DriverOnFolder {
 void PrintRuns(const char* what, const std::vector<Run>& runs) {
   for (std::size_t k = 0; k < runs.size(); ++k) {
     const Run& r = runs[k];
-    std::printf("  %s %zu: %d requests, %lld bytes sent, %lld received, wire %.1f ms; "
-                "%.1f ms (exchange log spans %lld ms, gaps between exchanges %lld ms); "
-                "ratio %.3f\n",
-                what, k + 1, r.wire.requests, r.wire.sent, r.wire.received, r.wireMs, r.ms,
-                r.wire.lastStampMs - r.wire.firstStampMs, r.wire.betweenMs, r.Ratio());
+    std::printf(
+        "  %s %zu: %d requests, %lld bytes sent, %lld received, wire %.1f ms; "
+        "%.1f ms (exchange log spans %lld ms, gaps between exchanges %lld ms); "
+        "ratio %.3f\n",
+        what, k + 1, r.wire.requests, r.wire.sent, r.wire.received, r.wireMs, r.ms,
+        r.wire.lastStampMs - r.wire.firstStampMs, r.wire.betweenMs, r.Ratio());
   }
 }
 
@@ -406,35 +408,38 @@ int main(int argc, char** argv) {
     PrintRuns("200 lines, run", longRunsDone);
     const Figures l = Summarise(longRunsDone);
     const bool longOk = l.median < kLongTarget;
-    std::printf("%d-line receipt, pickup to answer: %.1f ms for %.1f ms of wire; time / wire "
-                "time = %.3f median, %.3f worst of %d (target: median < %.2f) %s\n",
-                kLongReceiptLines, l.medianMs, l.medianWireMs, l.median, l.worst, longRuns,
-                kLongTarget, longOk ? "OK" : "OVER");
+    std::printf(
+        "%d-line receipt, pickup to answer: %.1f ms for %.1f ms of wire; time / wire "
+        "time = %.3f median, %.3f worst of %d (target: median < %.2f) %s\n",
+        kLongReceiptLines, l.medianMs, l.medianWireMs, l.median, l.worst, longRuns, kLongTarget,
+        longOk ? "OK" : "OVER");
 
     PrintRuns("20 lines, PreluareImediata off, drop", dropsOff);
     const Figures off = Summarise(dropsOff);
-    std::printf("%d-line receipt, drop to answer, PreluareImediata off: median %.1f ms for "
-                "%.1f ms of wire; ratio %.3f median, %.3f worst of %d (no target)\n",
-                kShortReceiptLines, off.medianMs, off.medianWireMs, off.median, off.worst,
-                drops);
+    std::printf(
+        "%d-line receipt, drop to answer, PreluareImediata off: median %.1f ms for "
+        "%.1f ms of wire; ratio %.3f median, %.3f worst of %d (no target)\n",
+        kShortReceiptLines, off.medianMs, off.medianWireMs, off.median, off.worst, drops);
 
     PrintRuns("20 lines, PreluareImediata on, drop", dropsOn);
     const Figures on = Summarise(dropsOn);
     const bool onOk = on.median < kDropMedianTarget && on.worst < kDropWorstTarget;
-    std::printf("%d-line receipt, drop to answer, PreluareImediata on: median %.1f ms for "
-                "%.1f ms of wire; ratio %.3f median, %.3f worst of %d (target: median < %.2f, "
-                "worst < %.2f) %s\n",
-                kShortReceiptLines, on.medianMs, on.medianWireMs, on.median, on.worst, drops,
-                kDropMedianTarget, kDropWorstTarget, onOk ? "OK" : "OVER");
+    std::printf(
+        "%d-line receipt, drop to answer, PreluareImediata on: median %.1f ms for "
+        "%.1f ms of wire; ratio %.3f median, %.3f worst of %d (target: median < %.2f, "
+        "worst < %.2f) %s\n",
+        kShortReceiptLines, on.medianMs, on.medianWireMs, on.median, on.worst, drops,
+        kDropMedianTarget, kDropWorstTarget, onOk ? "OK" : "OVER");
 
     PrintRuns("20 lines, written and renamed at once, drop", dropsAtOnce);
     const Figures once = Summarise(dropsAtOnce);
     const bool onceOk = once.median < kDropMedianTarget && once.worst < kDropWorstTarget;
-    std::printf("%d-line receipt written and renamed at once, PreluareImediata on, rename to "
-                "answer: median %.1f ms for %.1f ms of wire; ratio %.3f median, %.3f worst of %d "
-                "(target: median < %.2f, worst < %.2f) %s\n",
-                kShortReceiptLines, once.medianMs, once.medianWireMs, once.median, once.worst,
-                freshDrops, kDropMedianTarget, kDropWorstTarget, onceOk ? "OK" : "OVER");
+    std::printf(
+        "%d-line receipt written and renamed at once, PreluareImediata on, rename to "
+        "answer: median %.1f ms for %.1f ms of wire; ratio %.3f median, %.3f worst of %d "
+        "(target: median < %.2f, worst < %.2f) %s\n",
+        kShortReceiptLines, once.medianMs, once.medianWireMs, once.median, once.worst, freshDrops,
+        kDropMedianTarget, kDropWorstTarget, onceOk ? "OK" : "OVER");
 
     PrintRuns("20 lines, written in place line by line, writer", writers);
     const Figures w = Summarise(writers);
@@ -442,13 +447,13 @@ int main(int argc, char** argv) {
     double worstOver = 0;  // the worst time beyond the quiet time, over wire time
     for (const Run& r : writers) worstOver = std::max(worstOver, (r.ms - quietMs) / r.wireMs);
     const bool writersOk = partial == 0 && worstOver <= kInPlaceWireFactor;
-    std::printf("%d-line receipt written in place line by line (%d ms apart), PreluareImediata "
-                "on, last write to answer: median %.1f ms for %.1f ms of wire; (time - %d ms) / "
-                "wire time = %.3f worst of %d; %d partial receipts (target: none partial, "
-                "time within %d ms + %.1f x wire time) %s\n",
-                kShortReceiptLines, kWriterPauseMs, w.medianMs, w.medianWireMs, quietMs,
-                worstOver, freshDrops, partial, quietMs, kInPlaceWireFactor,
-                writersOk ? "OK" : "OVER");
+    std::printf(
+        "%d-line receipt written in place line by line (%d ms apart), PreluareImediata "
+        "on, last write to answer: median %.1f ms for %.1f ms of wire; (time - %d ms) / "
+        "wire time = %.3f worst of %d; %d partial receipts (target: none partial, "
+        "time within %d ms + %.1f x wire time) %s\n",
+        kShortReceiptLines, kWriterPauseMs, w.medianMs, w.medianWireMs, quietMs, worstOver,
+        freshDrops, partial, quietMs, kInPlaceWireFactor, writersOk ? "OK" : "OVER");
     status = longOk && onOk && onceOk && writersOk ? 0 : 2;
   }
   return status;

@@ -19,16 +19,28 @@ std::vector<std::string> MakeReceipt(std::int64_t lineCount) {
   for (std::int64_t i = 1; lines.size() + 1 < static_cast<std::size_t>(lineCount); ++i) {
     const std::string name = "ARTICOL NR " + std::to_string(i);
     switch (i % 8) {
-      case 0: lines.push_back("7;0;0;1;1000"); break;
-      case 1: lines.push_back("2;1;Oferta saptamanii " + std::to_string(i)); break;
-      case 2: lines.push_back(""); break;
-      case 3: lines.push_back("16;1;0;5;5941234567890"); break;
-      case 4: lines.push_back("1;" + name + ";BUC;1;1;1250;300000;;+"); break;
+      case 0:
+        lines.push_back("7;0;0;1;1000");
+        break;
+      case 1:
+        lines.push_back("2;1;Oferta saptamanii " + std::to_string(i));
+        break;
+      case 2:
+        lines.push_back("");
+        break;
+      case 3:
+        lines.push_back("16;1;0;5;5941234567890");
+        break;
+      case 4:
+        lines.push_back("1;" + name + ";BUC;1;1;1250;300000;;+");
+        break;
       // A third of the article sold on the line before comes back.
       case 5:
         lines.push_back("1;ARTICOL NR " + std::to_string(i - 1) + ";BUC;1;1;1250;100000;3;-");
         break;
-      default: lines.push_back("1;" + name + ";KG;12;2;899;1500;1"); break;
+      default:
+        lines.push_back("1;" + name + ";KG;12;2;899;1500;1");
+        break;
     }
   }
   lines.push_back("5;1000000;1");
@@ -46,7 +58,9 @@ void BM_ValidateReceipt(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_ValidateReceipt)
-    ->Arg(1000)->Arg(10000)->Arg(100000)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 
@@ -62,7 +76,9 @@ void BM_ConvertLegacyReceipt(benchmark::State& state) {
   state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_ConvertLegacyReceipt)
-    ->Arg(1000)->Arg(10000)->Arg(100000)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 

@@ -46,8 +46,8 @@ struct Answer {
 // The ECR's own error codes the simulator answers with.
 namespace ecr_error {
 inline constexpr int kInvalidValue = 3;
-inline constexpr int kInternalCode = 4;         // command not understood
-inline constexpr int kImpossible = 5;           // not possible in the current document state
+inline constexpr int kInternalCode = 4;  // command not understood
+inline constexpr int kImpossible = 5;    // not possible in the current document state
 inline constexpr int kTotalWord = 7;
 inline constexpr int kReceiptLimit = 9;
 inline constexpr int kBadDateTime = 12;

@@ -20,9 +20,9 @@ struct Conditions {
   bool jeAlmostFull = false;
   bool displayAbsent = false;
   bool notFiscalized = false;
-  bool zDue = false;                 // 24 hours since the last Z: sales refused with 61
-  bool export87Once = false;         // the next "6416" is refused with 87
-  std::set<int> refusedPayments;     // payment codes refused with 99 / 137
+  bool zDue = false;                   // 24 hours since the last Z: sales refused with 61
+  bool export87Once = false;           // the next "6416" is refused with 87
+  std::set<int> refusedPayments;       // payment codes refused with 99 / 137
   std::map<int, char> statusOverride;  // 1-based "1215" position -> character
 };
 

@@ -24,12 +24,18 @@ bool ParseInt(const std::string& text, std::int64_t& out) {
 // "name" or "name off": the conditions that are simply on or off.
 std::map<std::string, bool Conditions::*> Switches() {
   return {
-      {"paper-out", &Conditions::paperOut},         {"paper-near-end", &Conditions::paperNearEnd},
-      {"cover-open", &Conditions::coverOpen},       {"cutter-error", &Conditions::cutterError},
-      {"mf-absent", &Conditions::mfAbsent},         {"mf-full", &Conditions::mfFull},
-      {"je-absent", &Conditions::jeAbsent},         {"je-full", &Conditions::jeFull},
-      {"je-almost-full", &Conditions::jeAlmostFull}, {"display-absent", &Conditions::displayAbsent},
-      {"not-fiscalized", &Conditions::notFiscalized}, {"z-due", &Conditions::zDue},
+      {"paper-out", &Conditions::paperOut},
+      {"paper-near-end", &Conditions::paperNearEnd},
+      {"cover-open", &Conditions::coverOpen},
+      {"cutter-error", &Conditions::cutterError},
+      {"mf-absent", &Conditions::mfAbsent},
+      {"mf-full", &Conditions::mfFull},
+      {"je-absent", &Conditions::jeAbsent},
+      {"je-full", &Conditions::jeFull},
+      {"je-almost-full", &Conditions::jeAlmostFull},
+      {"display-absent", &Conditions::displayAbsent},
+      {"not-fiscalized", &Conditions::notFiscalized},
+      {"z-due", &Conditions::zDue},
       {"export-87", &Conditions::export87Once},
   };
 }
@@ -46,7 +52,8 @@ std::string ErrorRuleCommand(Engine& engine, const std::vector<std::string>& wor
   std::int64_t code = 0, skip = 0;
   const bool skipGiven = words.size() == 6 && words[4] == "skip";
   const bool shapeOk = words.size() == 3 || words.size() == 4 || skipGiven;
-  if (!shapeOk || !ParseInt(words[2], code) || (skipGiven && (!ParseInt(words[5], skip) || skip < 0)))
+  if (!shapeOk || !ParseInt(words[2], code) ||
+      (skipGiven && (!ParseInt(words[5], skip) || skip < 0)))
     return extended ? "expected: err99 COMMAND EXTENDED [once|always] [skip N]"
                     : "expected: err COMMAND CODE [once|always] [skip N]";
   const std::string mode = words.size() >= 4 ? words[3] : "once";
@@ -115,7 +122,8 @@ std::string ApplyControlCommand(Engine& engine, const std::string& line) {
       engine.SetByteTimeUs(words[1] == "on" ? 87 : 0);
       return {};
     }
-    if (words.size() != 2 || !ParseInt(words[1], value) || value < 0) return "expected: " + verb + " NUMBER";
+    if (words.size() != 2 || !ParseInt(words[1], value) || value < 0)
+      return "expected: " + verb + " NUMBER";
     if (verb == "slow") faults.byteDelayMs = value;
     if (verb == "delay") engine.SetAnswerDelayMs(value);
     if (verb == "pace") engine.SetByteTimeUs(value);

@@ -183,8 +183,8 @@ ruvo::LocalDateTime FromEpochMs(std::int64_t ms) { return ruvo::CivilFromMs(ms);
 bool ValidDate(int day, int month, int year) { return ruvo::IsValidDate(day, month, year); }
 
 std::string DateText(const ruvo::LocalDateTime& dt) {
-  return PadNumber(dt.day, 2) + "-" + PadNumber(dt.month, 2) + "-" + PadNumber(dt.year, 4) +
-         " " + PadNumber(dt.hour, 2) + ":" + PadNumber(dt.minute, 2);
+  return PadNumber(dt.day, 2) + "-" + PadNumber(dt.month, 2) + "-" + PadNumber(dt.year, 4) + " " +
+         PadNumber(dt.hour, 2) + ":" + PadNumber(dt.minute, 2);
 }
 
 }  // namespace xruvo_sim

@@ -37,15 +37,15 @@ struct ExportState {
   Phase phase = Phase::kNone;
   std::int64_t readyAtMs = 0;
   std::string archive;
-  bool open = false;          // between "7400" and "7408"
-  std::size_t readPos = 0;    // next byte for "7403060"
+  bool open = false;        // between "7400" and "7408"
+  std::size_t readPos = 0;  // next byte for "7403060"
 };
 
 struct LogoUpload {
   bool active = false;
   std::size_t announced = 0;
   std::string received;
-  std::string stored;  // the last logo completed by "9102", byte for byte
+  std::string stored;   // the last logo completed by "9102", byte for byte
   int storedCount = 0;  // how many logos "9102" has completed
 };
 
@@ -173,7 +173,8 @@ class Device {
   int ReportFault(bool allowJeFull) const;
   void PrintTotalsSection();
   void PrintZRecords(int firstZ, int lastZ, std::int64_t fromMs, std::int64_t toMs);
-  void PrintJournal(int z, int firstReceipt, int lastReceipt, std::int64_t fromMs, std::int64_t toMs);
+  void PrintJournal(int z, int firstReceipt, int lastReceipt, std::int64_t fromMs,
+                    std::int64_t toMs);
   Answer FinishReport(const std::string& title);
 
   // DeviceExport.cpp
@@ -201,12 +202,12 @@ class Device {
   int lastNonFiscalNumber_;
   bool nonFiscalOpen_ = false;
   std::int64_t jeFreeLines_;
-  std::int64_t jeLineNumber_ = 0;  // lines written to the journal so far
+  std::int64_t jeLineNumber_ = 0;   // lines written to the journal so far
   std::int64_t clockOffsetMs_ = 0;  // set by "2001"
   std::int64_t lastZAtMs_;          // device time of the last Z, for the 24-hour rule
   int extendedError_ = extended_error::kNone;
   int operator_ = 1;
-  std::int64_t receiptCash_ = 0;    // what the open receipt put into the drawer
+  std::int64_t receiptCash_ = 0;  // what the open receipt put into the drawer
   std::string display_;
   std::vector<ZRecord> zHistory_;
   std::vector<JournalEntry> journal_;

@@ -28,7 +28,8 @@ Answer Device::StartExport(FieldReader& f) {
   std::size_t typeAt = std::string::npos;
   for (std::size_t k = rest.size(); k-- > 0;) {
     const std::string tail = rest.substr(k + 1);
-    if ((rest[k] == 'R' || rest[k] == 'X') && (tail.empty() || (tail.size() == 8 && AllDigits(tail)))) {
+    if ((rest[k] == 'R' || rest[k] == 'X') &&
+        (tail.empty() || (tail.size() == 8 && AllDigits(tail)))) {
       typeAt = k;
       break;
     }
@@ -37,7 +38,8 @@ Answer Device::StartExport(FieldReader& f) {
   const std::string year = rest.substr(0, typeAt - 2);
   const std::string monthText = rest.substr(typeAt - 2, 2);
   const char type = rest[typeAt];
-  if (!AllDigits(year) || year.size() > 8 || !AllDigits(monthText)) return Answer::Err(ecr_error::kInvalidValue);
+  if (!AllDigits(year) || year.size() > 8 || !AllDigits(monthText))
+    return Answer::Err(ecr_error::kInvalidValue);
   const int month = std::stoi(monthText);
   if (month < 1 || month > 12) return Answer::Err(ecr_error::kInvalidValue);
   if (typeAt + 1 < rest.size() && rest.substr(typeAt + 1, 4) > rest.substr(typeAt + 5, 4))
@@ -73,7 +75,8 @@ Answer Device::BeginTransfer(FieldReader& f) {
 // Past the end the ECR answers an error, which is how the driver knows it has all.
 Answer Device::ReadChunk(FieldReader& f) {
   if (!f.AtEnd()) return Answer::Err(ecr_error::kBadLength);
-  if (!export_.open || export_.readPos >= export_.archive.size()) return Answer::Err(ecr_error::kNoFile);
+  if (!export_.open || export_.readPos >= export_.archive.size())
+    return Answer::Err(ecr_error::kNoFile);
   std::size_t size = config_.exportChunkBytes;
   if (size == 0 || size > kLargestChunk) size = kLargestChunk;
   const std::string piece = export_.archive.substr(export_.readPos, size);

@@ -42,7 +42,8 @@ Answer Device::LogoPiece(FieldReader& f) {
     if (high < 0 || low < 0) return Answer::Err(ecr_error::kInvalidValue);
     bytes.push_back(static_cast<char>(high * 16 + low));
   }
-  if (logo_.received.size() + bytes.size() > logo_.announced) return Answer::Err(ecr_error::kDataMismatch);
+  if (logo_.received.size() + bytes.size() > logo_.announced)
+    return Answer::Err(ecr_error::kDataMismatch);
   logo_.received += bytes;
   return Answer::Ok();
 }

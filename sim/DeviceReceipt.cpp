@@ -97,8 +97,8 @@ Answer Device::Subtotal(FieldReader& f) {
 Answer Device::Adjust(FieldReader& f, bool percent, bool discount) {
   std::int64_t value = 0;
   std::string text;
-  if (!f.Literal("001") || !f.Amount(7, 2, value) || !f.Literal("00") ||
-      !f.LengthText(2, text) || !f.AtEnd())
+  if (!f.Literal("001") || !f.Amount(7, 2, value) || !f.Literal("00") || !f.LengthText(2, text) ||
+      !f.AtEnd())
     return Answer::Err(ecr_error::kBadLength);
   if (!receipt_.Open() || !receipt_.AcceptsLines()) return LineRefusal();
   if (receipt_.lines.empty()) return Answer::Err(ecr_error::kImpossible);
@@ -137,8 +137,8 @@ Answer Device::Adjust(FieldReader& f, bool percent, bool discount) {
 Answer Device::FollowUpAmount(FieldReader& f) {
   std::int64_t amount = 0;
   std::string name;
-  if (!f.Literal("000000") || !f.Literal("000") || !f.Literal("000") ||
-      !f.LengthText(2, name) || !f.Amount(7, 2, amount, 1) || !f.Literal("0") || !f.AtEnd())
+  if (!f.Literal("000000") || !f.Literal("000") || !f.Literal("000") || !f.LengthText(2, name) ||
+      !f.Amount(7, 2, amount, 1) || !f.Literal("0") || !f.AtEnd())
     return Answer::Err(ecr_error::kBadLength);
   if (!receipt_.Open() || !receipt_.AcceptsLines()) return LineRefusal();
   if (receipt_.lines.empty()) return Answer::Err(ecr_error::kImpossible);
@@ -152,7 +152,8 @@ Answer Device::FollowUpAmount(FieldReader& f) {
     ++totals_.markups;
     totals_.markupTotal += -amount;
   }
-  const std::string label = Trimmed(name).empty() ? (amount >= 0 ? "DISCOUNT" : "ADAOS") : Trimmed(name);
+  const std::string label =
+      Trimmed(name).empty() ? (amount >= 0 ? "DISCOUNT" : "ADAOS") : Trimmed(name);
   PrintColumns(label, MoneyText(-amount));
   return Answer::Ok();
 }
@@ -192,10 +193,11 @@ Answer Device::Payment(FieldReader& f) {
 
   receipt_.payments.push_back(PaymentLine{static_cast<int>(code), Trimmed(text), amount});
   if (code == kCashCode) receiptCash_ += amount;
-  const std::string label = PaymentName(static_cast<int>(code)) +
-                            (Trimmed(text).empty() || Trimmed(text) == PaymentName(static_cast<int>(code))
-                                 ? ""
-                                 : " " + Trimmed(text));
+  const std::string label =
+      PaymentName(static_cast<int>(code)) +
+      (Trimmed(text).empty() || Trimmed(text) == PaymentName(static_cast<int>(code))
+           ? ""
+           : " " + Trimmed(text));
   PrintColumns(label, MoneyText(amount));
   if (receipt_.Due() > 0) {
     receipt_.state = ReceiptState::kPartlyPaid;
@@ -228,7 +230,8 @@ void Device::CloseReceiptNow() {
                  MoneyText(VatOf(amount, g)));
   }
   totals_.AddReceipt(receipt_);
-  for (const SaleLine& line : receipt_.lines) departments_[line.department] += line.value + line.adjustment;
+  for (const SaleLine& line : receipt_.lines)
+    departments_[line.department] += line.value + line.adjustment;
   totals_.drawerCash += receiptCash_;
   receiptCash_ = 0;
   receipt_.state = ReceiptState::kClosed;
@@ -247,7 +250,8 @@ Answer Device::Close(FieldReader& f) {
 void Device::FinishReceipt() {
   Print("");
   PrintFooter("BON FISCAL NR. " + PadNumber(receipt_.number, 4));
-  journal_.push_back(JournalEntry{lastZNumber_ + 1, receipt_.number, DeviceTime(), receipt_.Total(), false});
+  journal_.push_back(
+      JournalEntry{lastZNumber_ + 1, receipt_.number, DeviceTime(), receipt_.Total(), false});
   lastReceiptNumber_ = receipt_.number;
   receipt_ = FiscalReceipt{};
 }
@@ -292,7 +296,8 @@ Answer Device::Cancel(FieldReader& f) {
   receiptCash_ = 0;
   Print("");
   PrintFooter("BON ANULAT NR. " + PadNumber(receipt_.number, 4));
-  journal_.push_back(JournalEntry{lastZNumber_ + 1, receipt_.number, DeviceTime(), receipt_.Total(), true});
+  journal_.push_back(
+      JournalEntry{lastZNumber_ + 1, receipt_.number, DeviceTime(), receipt_.Total(), true});
   lastReceiptNumber_ = receipt_.number;
   receipt_ = FiscalReceipt{};
   return Answer::Ok();

@@ -52,8 +52,10 @@ void Device::PrintTotalsSection() {
                  MoneyText(totals_.vat[i]));
   }
   PrintColumns("NUMERAR IN SERTAR", MoneyText(totals_.drawerCash));
-  PrintColumns("BONURI ANULATE " + std::to_string(totals_.cancelled), MoneyText(totals_.cancelledTotal));
-  PrintColumns("DISCOUNT-URI " + std::to_string(totals_.discounts), MoneyText(totals_.discountTotal));
+  PrintColumns("BONURI ANULATE " + std::to_string(totals_.cancelled),
+               MoneyText(totals_.cancelledTotal));
+  PrintColumns("DISCOUNT-URI " + std::to_string(totals_.discounts),
+               MoneyText(totals_.discountTotal));
   PrintColumns("ADAOSURI " + std::to_string(totals_.markups), MoneyText(totals_.markupTotal));
 }
 
@@ -130,7 +132,8 @@ void Device::PrintZRecords(int firstZ, int lastZ, std::int64_t fromMs, std::int6
 
 Answer Device::MfByNumber(FieldReader& f) {
   std::int64_t first = 0, last = 0;
-  if (!f.Number(4, first) || !f.Number(4, last) || !f.AtEnd()) return Answer::Err(ecr_error::kBadLength);
+  if (!f.Number(4, first) || !f.Number(4, last) || !f.AtEnd())
+    return Answer::Err(ecr_error::kBadLength);
   if (first > last) return Answer::Err(ecr_error::kInvalidValue);
   if (const int fault = ReportFault(true)) return Answer::Err(fault);
   PrintHeader();
@@ -146,7 +149,8 @@ Answer Device::MfByDate(FieldReader& f) {
   if (const int fault = ReportFault(true)) return Answer::Err(fault);
   PrintHeader();
   paper_.Centered("RAPORT MF PE PERIOADA");
-  PrintColumns(DateText(FromEpochMs(fromMs)).substr(0, 10), DateText(FromEpochMs(toMs)).substr(0, 10));
+  PrintColumns(DateText(FromEpochMs(fromMs)).substr(0, 10),
+               DateText(FromEpochMs(toMs)).substr(0, 10));
   PrintZRecords(0, 9999, fromMs, toMs);
   return FinishReport("RAPORT MF");
 }
@@ -179,7 +183,8 @@ void Device::PrintJournal(int z, int firstReceipt, int lastReceipt, std::int64_t
     if ((z > 0 && e.z != z) || e.receipt < firstReceipt || e.receipt > lastReceipt || at < fromMs ||
         at > toMs)
       continue;
-    PrintColumns("Z " + PadNumber(e.z, 4) + " BON " + PadNumber(e.receipt, 4) + (e.cancelled ? " ANULAT" : ""),
+    PrintColumns("Z " + PadNumber(e.z, 4) + " BON " + PadNumber(e.receipt, 4) +
+                     (e.cancelled ? " ANULAT" : ""),
                  MoneyText(e.total));
     ++shown;
   }
@@ -212,7 +217,8 @@ Answer Device::JeByReceipts(FieldReader& f) {
 
 Answer Device::JeByZ(FieldReader& f) {
   std::int64_t first = 0, last = 0;
-  if (!f.Number(4, first) || !f.Number(4, last) || !f.AtEnd()) return Answer::Err(ecr_error::kBadLength);
+  if (!f.Number(4, first) || !f.Number(4, last) || !f.AtEnd())
+    return Answer::Err(ecr_error::kBadLength);
   if (first > last) return Answer::Err(ecr_error::kInvalidValue);
   if (const int fault = ReportFault(true)) return Answer::Err(fault);
   PrintHeader();
@@ -224,7 +230,8 @@ Answer Device::JeByZ(FieldReader& f) {
 
 Answer Device::JeFromLine(FieldReader& f) {
   const std::string digits = f.Rest();
-  if (digits.empty() || digits.size() > 18 || digits.find_first_not_of("0123456789") != std::string::npos)
+  if (digits.empty() || digits.size() > 18 ||
+      digits.find_first_not_of("0123456789") != std::string::npos)
     return Answer::Err(ecr_error::kBadLength);
   const std::int64_t line = std::stoll(digits);
   if (line < 1 || line > jeLineNumber_) return Answer::Err(ecr_error::kInvalidValue);
@@ -243,7 +250,8 @@ Answer Device::JeReceiptsOfZ(FieldReader& f) {
   if (!f.Number(4, z) || !f.Number(4, first) || !f.Number(4, last) || !f.AtEnd())
     return Answer::Err(ecr_error::kBadLength);
   if (z == 0 && first == 0 && last == 0) {
-    const std::int64_t used = config_.jeCapacity > jeFreeLines_ ? config_.jeCapacity - jeFreeLines_ : 0;
+    const std::int64_t used =
+        config_.jeCapacity > jeFreeLines_ ? config_.jeCapacity - jeFreeLines_ : 0;
     return Answer::Ok(PadNumber(config_.jeCapacity, 9) + PadNumber(used, 9) +
                       PadNumber(jeLineNumber_ % 1000000000, 9) + PadNumber(jeFreeLines_, 9) +
                       PadNumber(lastZNumber_ + 1, 4));
@@ -252,7 +260,8 @@ Answer Device::JeReceiptsOfZ(FieldReader& f) {
   if (const int fault = ReportFault(true)) return Answer::Err(fault);
   PrintHeader();
   paper_.Centered("RAPORT JE Z " + PadNumber(z, 4));
-  PrintJournal(static_cast<int>(z), static_cast<int>(first), static_cast<int>(last), INT64_MIN, INT64_MAX);
+  PrintJournal(static_cast<int>(z), static_cast<int>(first), static_cast<int>(last), INT64_MIN,
+               INT64_MAX);
   int count = 0;
   std::int64_t sum = 0;
   for (const JournalEntry& e : journal_) {
@@ -262,8 +271,9 @@ Answer Device::JeReceiptsOfZ(FieldReader& f) {
   }
   PrintFooter("RAPORT JE");
   paper_.Cut();
-  return Answer::Ok("Z " + PadNumber(z, 4) + " BONURI " + PadNumber(first, 4) + "-" + PadNumber(last, 4) +
-                    " NR " + std::to_string(count) + " TOTAL " + MoneyText(sum))
+  return Answer::Ok("Z " + PadNumber(z, 4) + " BONURI " + PadNumber(first, 4) + "-" +
+                    PadNumber(last, 4) + " NR " + std::to_string(count) + " TOTAL " +
+                    MoneyText(sum))
       .Working(config_.reportMs);
 }
 

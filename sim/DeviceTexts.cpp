@@ -5,9 +5,7 @@ namespace xruvo_sim {
 
 namespace {
 
-bool ValidFont(char font) {
-  return (font >= '1' && font <= '6') || (font >= 'A' && font <= 'D');
-}
+bool ValidFont(char font) { return (font >= '1' && font <= '6') || (font >= 'A' && font <= 'D'); }
 
 std::size_t LongestText(char font) {
   if (font == '5') return 22;
@@ -63,7 +61,8 @@ Answer Device::Barcode(FieldReader& f) {
     }
   }
   if (!found) return Answer::Err(ecr_error::kBadLength);
-  if (type < 1 || type > 9 || digits > 2 || data.empty()) return Answer::Err(ecr_error::kInvalidValue);
+  if (type < 1 || type > 9 || digits > 2 || data.empty())
+    return Answer::Err(ecr_error::kInvalidValue);
   if (const int fault = PrinterFault()) return Answer::Err(fault);
   Print("|| ||| | |||| || | ||| || |");
   if (digits != 0) paper_.Centered(data);
@@ -72,7 +71,8 @@ Answer Device::Barcode(FieldReader& f) {
 
 Answer Device::OpenNonFiscal(FieldReader& f) {
   std::int64_t kind = 0, zeros = 0;
-  if (!f.Number(1, kind) || !f.Number(9, zeros) || !f.AtEnd()) return Answer::Err(ecr_error::kBadLength);
+  if (!f.Number(1, kind) || !f.Number(9, zeros) || !f.AtEnd())
+    return Answer::Err(ecr_error::kBadLength);
   if (receipt_.Open() || nonFiscalOpen_) return Answer::Err(ecr_error::kDocumentOpen);
   if (const int fault = PrinterFault()) return Answer::Err(fault);
   nonFiscalOpen_ = true;

@@ -197,7 +197,8 @@ std::size_t Engine::TakeDue(std::uint8_t* buffer, std::size_t capacity) {
 std::string Engine::TakeDue() {
   std::string out;
   std::uint8_t buffer[256];
-  while (const std::size_t n = TakeDue(buffer, sizeof buffer)) out.append(reinterpret_cast<char*>(buffer), n);
+  while (const std::size_t n = TakeDue(buffer, sizeof buffer))
+    out.append(reinterpret_cast<char*>(buffer), n);
   return out;
 }
 

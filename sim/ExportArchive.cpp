@@ -40,7 +40,8 @@ std::string ToHex(const std::string& bytes) {
 
 std::string MakeExportArchive(const std::string& year, int month, char type,
                               const std::string& fiscalSeries) {
-  const std::string name = "EXPORT_" + year + PadNumber(month, 2) + "_" + std::string(1, type) + ".xml";
+  const std::string name =
+      "EXPORT_" + year + PadNumber(month, 2) + "_" + std::string(1, type) + ".xml";
   std::string xml = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n";
   xml += "<export serie=\"" + fiscalSeries + "\" an=\"" + year + "\" luna=\"" +
          PadNumber(month, 2) + "\" tip=\"" + std::string(1, type) + "\">\r\n";

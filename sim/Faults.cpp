@@ -29,7 +29,8 @@ std::optional<ErrorRule> LineFaults::TakeErrorRule(const std::string& text) {
 }
 
 std::optional<LostAnswerRule> LineFaults::TakeLostAnswerRule(const std::string& text) {
-  return TakeRule<LostAnswerRule>(lostAnswerRules, text, [](const LostAnswerRule&) { return true; });
+  return TakeRule<LostAnswerRule>(lostAnswerRules, text,
+                                  [](const LostAnswerRule&) { return true; });
 }
 
 }  // namespace xruvo_sim

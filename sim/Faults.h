@@ -13,7 +13,7 @@ struct ErrorRule {
   int code = 0;
   int extended = 0;  // with code 99: what "1015" reports afterwards
   bool once = true;
-  int skip = 0;      // matching commands let through before the rule bites
+  int skip = 0;  // matching commands let through before the rule bites
 };
 
 // The answer to one command lost on its way back: the ECR runs the command (or, with
@@ -29,11 +29,11 @@ struct LostAnswerRule {
 // Faults of the line and of the ECR's firmware, injected by tests or the control channel.
 // Counters count request frames and go down as frames arrive.
 struct LineFaults {
-  int nakFrames = 0;           // answer NAK without running the command
-  int silentFrames = 0;        // answer nothing, run nothing
+  int nakFrames = 0;     // answer NAK without running the command
+  int silentFrames = 0;  // answer nothing, run nothing
   bool silentAlways = false;
-  int garbageFrames = 0;       // run the command, send line noise instead of its answer
-  int lateFrames = 0;          // a lone ACK at once, the rest of the answer after lateMs
+  int garbageFrames = 0;  // run the command, send line noise instead of its answer
+  int lateFrames = 0;     // a lone ACK at once, the rest of the answer after lateMs
   std::int64_t lateMs = 0;
   bool vanishNextAnswer = false;  // send half an answer, then the device is gone
   std::int64_t byteDelayMs = 0;   // every answer byte this long after the one before

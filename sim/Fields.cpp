@@ -73,8 +73,7 @@ bool FieldReader::Amount(std::size_t i, std::size_t f, std::int64_t& out,
   if (Remaining() < i + decimalsWidth) return false;
   std::int64_t decimals = 0;
   bool decimalsNegative = false;
-  if (f > 0 &&
-      !ParseSignedField(text_.substr(pos_ + i, decimalsWidth), decimals, decimalsNegative))
+  if (f > 0 && !ParseSignedField(text_.substr(pos_ + i, decimalsWidth), decimals, decimalsNegative))
     return false;
   const std::int64_t magnitude = whole * PowerOfTen(f) + decimals;
   out = (wholeNegative || decimalsNegative) ? -magnitude : magnitude;

@@ -32,8 +32,8 @@ std::string BuildLengthPrefixedAnswer(const std::string& data);
 
 // One request frame pulled out of the byte stream.
 struct RequestFrame {
-  std::string text;      // the command text between the header and the checksum
-  bool valid = false;    // header "000" present and checksum right
+  std::string text;    // the command text between the header and the checksum
+  bool valid = false;  // header "000" present and checksum right
 };
 
 // Collects request frames byte by byte. Bytes before an STX are line noise and dropped;

@@ -18,7 +18,8 @@ void Paper::Columns(const std::string& left, const std::string& right) {
     Line(line);
     line.clear();
   }
-  const std::size_t gap = kWidth > line.size() + right.size() ? kWidth - line.size() - right.size() : 1;
+  const std::size_t gap =
+      kWidth > line.size() + right.size() ? kWidth - line.size() - right.size() : 1;
   Line(line + std::string(gap, ' ') + right);
 }
 

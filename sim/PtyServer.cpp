@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -126,7 +126,8 @@ class ControlChannel {
 // instead of hanging the simulator.
 constexpr int kStalledWriteMs = 2000;
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t count, volatile std::sig_atomic_t& stop) {
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t count,
+              volatile std::sig_atomic_t& stop) {
   int stalledMs = 0;
   while (count > 0 && stop == 0) {
     const ssize_t n = write(fd, data, count);
@@ -168,7 +169,7 @@ bool Pty::Open(std::string& error) {
   }
   slavePath_ = name;
   // Raw on the slave's side: no echo, no line editing, no CR/LF translation.
-  termios tio {};
+  termios tio{};
   if (tcgetattr(master_, &tio) == 0) {
     cfmakeraw(&tio);
     tcsetattr(master_, TCSANOW, &tio);
@@ -221,7 +222,8 @@ class LogoFile {
       out << device.Logo();
       if (!out.flush()) log << "xruvo_sim: cannot write " << temporary << std::endl;
     }
-    if (std::rename(temporary.c_str(), path_.c_str()) != 0) log << "xruvo_sim: " << LastError("rename") << std::endl;
+    if (std::rename(temporary.c_str(), path_.c_str()) != 0)
+      log << "xruvo_sim: " << LastError("rename") << std::endl;
   }
 
  private:
@@ -292,7 +294,8 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
     } else if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)) != 0) {
       usleep(20000);  // nobody on the slave side; wait for the next connection
     }
-    if (hasControl && ready > 0 && (fds[1].revents & POLLIN) != 0) control.ReadLines(engine, *pty, log);
+    if (hasControl && ready > 0 && (fds[1].revents & POLLIN) != 0)
+      control.ReadLines(engine, *pty, log);
     if (clock.MonotonicUs() >= nextHoldCheckUs) {
       pty->ReleaseStaleHold();
       nextHoldCheckUs = clock.MonotonicUs() + kHoldCheckUs;
@@ -319,7 +322,8 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
       pty = current.get();
       if (!options.link.empty()) {
         RemoveLink(options.link, linkedTo);
-        linkedTo = PlaceLink(options.link, pty->SlavePath(), error) ? pty->SlavePath() : std::string();
+        linkedTo =
+            PlaceLink(options.link, pty->SlavePath(), error) ? pty->SlavePath() : std::string();
       }
       engine.Revive();
       log << "xruvo_sim: vanished; now on " << pty->SlavePath() << std::endl;

@@ -18,7 +18,8 @@ std::int64_t FiscalReceipt::Paid() const {
 
 std::array<std::int64_t, kVatGroups> FiscalReceipt::GrossByGroup() const {
   std::array<std::int64_t, kVatGroups> gross{};
-  for (const SaleLine& line : lines) gross[static_cast<std::size_t>(line.vatGroup)] += line.value + line.adjustment;
+  for (const SaleLine& line : lines)
+    gross[static_cast<std::size_t>(line.vatGroup)] += line.value + line.adjustment;
   std::int64_t base = 0;
   int lastGroup = -1;
   for (int g = 0; g < kVatGroups; ++g) {
@@ -58,14 +59,22 @@ std::int64_t VatOf(std::int64_t gross, int group) {
 
 std::string PaymentName(int code) {
   switch (code) {
-    case 1: return "CARD";
-    case 2: return "CEC";
-    case 3: return "NUMERAR";
-    case 4: return "TICHET MASA";
-    case 5: return "BON VALORIC";
-    case 6: return "DEBIT CARD";
-    case 7: return "TICHET CADOU";
-    default: return "PLATA " + PadNumber(code, 2);
+    case 1:
+      return "CARD";
+    case 2:
+      return "CEC";
+    case 3:
+      return "NUMERAR";
+    case 4:
+      return "TICHET MASA";
+    case 5:
+      return "BON VALORIC";
+    case 6:
+      return "DEBIT CARD";
+    case 7:
+      return "TICHET CADOU";
+    default:
+      return "PLATA " + PadNumber(code, 2);
   }
 }
 

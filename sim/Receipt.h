@@ -24,9 +24,9 @@ struct SaleLine {
   std::string name;
   std::string unit;
   int department = 0;
-  int vatGroup = 0;             // 0..7 for A..H
-  std::int64_t price = 0;       // hundredths
-  std::int64_t quantity = 0;    // hundred-thousandths
+  int vatGroup = 0;           // 0..7 for A..H
+  std::int64_t price = 0;     // hundredths
+  std::int64_t quantity = 0;  // hundred-thousandths
   std::int64_t denominator = 1;
   std::int64_t value = 0;       // hundredths, negative for a return line
   std::int64_t adjustment = 0;  // discounts (negative) and markups on this line

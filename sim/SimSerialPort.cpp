@@ -13,7 +13,8 @@ int ComPortNumber(const std::string& portName) {
   return number;
 }
 
-SimSerialPort::SimSerialPort(Engine& engine, ruvo::VirtualClock& clock) : engine_(engine), clock_(clock) {}
+SimSerialPort::SimSerialPort(Engine& engine, ruvo::VirtualClock& clock)
+    : engine_(engine), clock_(clock) {}
 
 void SimSerialPort::SetPortRange(int first, int last) {
   first_ = first;

@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
   if (!options.paper.empty()) {
     paperFile.open(options.paper, std::ios::app | std::ios::binary);
     if (!paperFile) {
-      std::cerr << "xruvo_sim: cannot open " << options.paper << ": " << std::strerror(errno) << "\n";
+      std::cerr << "xruvo_sim: cannot open " << options.paper << ": " << std::strerror(errno)
+                << "\n";
       return 1;
     }
     paper = &paperFile;

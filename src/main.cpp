@@ -17,19 +17,21 @@
 #include <unistd.h>
 
 #include "app/CommandLine.h"
-#include "console/ControlClient.h"
 #include "app/Driver.h"
+#include "app/Operator.h"
+#include "app/PortCheck.h"
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
 #include "app/ServingPump.h"
 #include "app/SettingsFile.h"
 #include "app/StatusFile.h"
-#include "app/PortCheck.h"
 #include "app/TimerLoop.h"
 #include "app/WorkingFolder.h"
+#include "console/ControlClient.h"
 #include "console/ControlCommands.h"
 #include "console/ControlServer.h"
-#include "app/Operator.h"
+#include "execution/EcrReceiptExecution.h"
+#include "http/HttpService.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/Files.h"
@@ -39,8 +41,6 @@
 #include "platform/SingleInstance.h"
 #include "platform/StopSignals.h"
 #include "platform/WaitReadable.h"
-#include "execution/EcrReceiptExecution.h"
-#include "http/HttpService.h"
 
 #ifdef RUVO_WITH_GUI
 #include "console/gui/WindowedDriver.h"
@@ -63,7 +63,7 @@ class TerminalObserver final : public ruvo::IDriverObserver {
   explicit TerminalObserver(const ruvo::Driver& driver) : driver_(driver) {}
   void StateChanged() override {
     const std::string label = driver_.ConnectedLabel();
-    const std::string state = driver_.Closed() ? "DRIVER INCHIS"
+    const std::string state = driver_.Closed()             ? "DRIVER INCHIS"
                               : driver_.State().processing ? "START PROCESARE"
                                                            : "STOP PROCESARE";
     if (label == label_ && state == state_) return;
@@ -148,8 +148,10 @@ int Run(int argc, char** argv) {
   const std::string instanceName = InstanceName(line);
   const bool nameUsable = ruvo::ValidInstanceName(instanceName);
   if (!nameUsable && (line.control || !(line.version || line.checkPort))) {
-    std::fprintf(stderr, "ruvo_drv: the instance name must be a file name of 1 to 48 bytes "
-                         "without \"/\": %s\n", instanceName.c_str());
+    std::fprintf(stderr,
+                 "ruvo_drv: the instance name must be a file name of 1 to 48 bytes "
+                 "without \"/\": %s\n",
+                 instanceName.c_str());
     return line.control ? 1 : 2;
   }
   if (line.control) {
@@ -169,7 +171,8 @@ int Run(int argc, char** argv) {
   }
   if (line.checkPort) {
     std::string answer;
-    const bool named = ruvo::SettingsNamePort(ruvo::JoinPath(folder, ruvo::kSettingsFileName), answer);
+    const bool named =
+        ruvo::SettingsNamePort(ruvo::JoinPath(folder, ruvo::kSettingsFileName), answer);
     std::fprintf(named ? stdout : stderr, "%s\n", answer.c_str());
     return named ? 0 : 1;
   }

@@ -141,14 +141,15 @@ int Check(const std::string& docPath, const std::string& sourceDir) {
   for (const ruvo::CommandInfo& command : ruvo::AllCommands()) {
     const std::string anchor = "<a id=\"code-" + std::string(command.code) + "\"></a>";
     if (doc.find(anchor) == std::string::npos) {
-      std::cerr << docPath << ": command " << command.code << " has no section (" << anchor << ")\n";
+      std::cerr << docPath << ": command " << command.code << " has no section (" << anchor
+                << ")\n";
       ++problems;
     }
   }
   // The status file's keys, the liveness keys among them, each with its row.
-  for (const std::string& key : {std::string("Versiune"), std::string("Stare"),
-                                 std::string("ConectatLaCasa"), ruvo::kStatusProcessIdKey,
-                                 ruvo::kStatusLastTickKey}) {
+  for (const std::string& key :
+       {std::string("Versiune"), std::string("Stare"), std::string("ConectatLaCasa"),
+        ruvo::kStatusProcessIdKey, ruvo::kStatusLastTickKey}) {
     if (doc.find("| `" + key + "` |") == std::string::npos) {
       std::cerr << docPath << ": the status file's key " << key << " has no table row\n";
       ++problems;

@@ -86,8 +86,9 @@ std::vector<std::string> CleanOldFiles(const DriverState& state, IClock& clock,
   }
   // Told at each clean-up, that is at each start of processing, not at every tick.
   for (const std::string& folder : linked) {
-    Log(LogLevel::Warning, folder + " is a symbolic link: old files are not deleted there "
-                                    "(files are still written through it)");
+    Log(LogLevel::Warning, folder +
+                               " is a symbolic link: old files are not deleted there "
+                               "(files are still written through it)");
   }
   return linked;
 }

@@ -10,8 +10,8 @@ struct CommandLine {
   bool headless = false;
   bool help = false;
   bool version = false;
-  bool checkPort = false;   // only tell whether the settings name the ECR's port
-  std::string dir;          // working folder; empty: see ChooseWorkingFolder
+  bool checkPort = false;    // only tell whether the settings name the ECR's port
+  std::string dir;           // working folder; empty: see ChooseWorkingFolder
   std::string instanceName;  // single-instance name; empty: "XRuvoDrv" or $RUVO_DRV_INSTANCE
   // "ruvo_drv ctl [--dir DIR] [--instance NAME] COMMAND...": talk to the running driver.
   bool control = false;

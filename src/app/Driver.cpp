@@ -77,8 +77,8 @@ void Driver::Start() {
 void Driver::RemoveLeftoverTemporaryFiles() {
   // Only a writer killed half-way leaves them, and no other writes into these folders.
   RemoveTemporaryFiles(state_.workingFolder);
-  for (const std::string_view name : {std::string_view("Log"), std::string_view("History"),
-                                      kExportFolderName}) {
+  for (const std::string_view name :
+       {std::string_view("Log"), std::string_view("History"), kExportFolderName}) {
     if (const auto folder = ResolveSubfolder(state_.workingFolder, std::string(name))) {
       RemoveTemporaryFiles(*folder);
     }

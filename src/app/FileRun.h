@@ -12,10 +12,10 @@ struct ResponseItems {
   std::optional<std::string> fiscalReceiptNumber;     // "BON FISCAL NR. "
   std::optional<std::string> nonFiscalReceiptNumber;  // "BON NEFISCAL NR. "
   std::optional<std::string> extraMessage;
-  std::optional<std::string> pendingReceiptState;     // cleared once written
-  std::optional<std::string> drawerCash;              // as the ECR gave it (10 characters)
+  std::optional<std::string> pendingReceiptState;  // cleared once written
+  std::optional<std::string> drawerCash;           // as the ECR gave it (10 characters)
   std::optional<std::string> administrativeAnswer;
-  std::optional<std::string> autoFinishedReceipt;     // "A FOST FINALIZAT AUTOMAT BONUL "
+  std::optional<std::string> autoFinishedReceipt;  // "A FOST FINALIZAT AUTOMAT BONUL "
   std::vector<std::string> extraLines;
   // The file ran without reading the ECR's status (the pending-receipt query): the warning
   // flags are the previous file's and say nothing about this one.

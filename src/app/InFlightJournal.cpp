@@ -120,8 +120,8 @@ bool ParseDelivery(const std::vector<std::string>& f, std::size_t first, Deliver
 }
 
 std::string FormatDelivery(const DeliveryId& id) {
-  return id.token + ";" + (id.pinned ? "1" : "0") + ";" + std::to_string(id.origin.device) +
-         ";" + std::to_string(id.origin.inode) + ";" + std::to_string(id.origin.birthNs);
+  return id.token + ";" + (id.pinned ? "1" : "0") + ";" + std::to_string(id.origin.device) + ";" +
+         std::to_string(id.origin.inode) + ";" + std::to_string(id.origin.birthNs);
 }
 
 // Version 2: F;name;sha;stamp;kind;phase;port;number;token;pinned;device;inode;birth;answer

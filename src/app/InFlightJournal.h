@@ -24,14 +24,14 @@ enum class FileKind { Sale, Other };
 
 // One receipt file whose run had begun.
 struct InFlightRecord {
-  std::string name;      // in the working folder
-  DeliveryId delivery;   // which file it is
-  std::string stamp;     // its pickup stamp
+  std::string name;     // in the working folder
+  DeliveryId delivery;  // which file it is
+  std::string stamp;    // its pickup stamp
   FileKind kind = FileKind::Other;
   RunPhase phase = RunPhase::Preparing;
-  int port = 1;                      // the port the file ran on
-  std::string receiptNumber;         // set in phase Closed
-  std::vector<std::string> answer;   // the response's lines, in phase Answered
+  int port = 1;                     // the port the file ran on
+  std::string receiptNumber;        // set in phase Closed
+  std::vector<std::string> answer;  // the response's lines, in phase Answered
 };
 
 // A receipt file that ran but could be neither deleted nor renamed: it must not run again

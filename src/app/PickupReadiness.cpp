@@ -99,8 +99,8 @@ bool PickupReadiness::TakeFoundWhole(const std::string& name) {
 }
 
 std::int64_t PickupReadiness::QuietRemainingMs(const Sighting& sighting,
-                                               const FileIdentity& identity,
-                                               std::int64_t quietMs, std::int64_t nowMs) const {
+                                               const FileIdentity& identity, std::int64_t quietMs,
+                                               std::int64_t nowMs) const {
   if (quietMs <= 0) return 0;
   // A write the driver saw itself (an event, or a look that found the file changed) came
   // no later than that moment, and any later one changes the identity the next look

@@ -57,9 +57,9 @@ class PickupReadiness {
   enum class Arrival { Unknown, Renamed, Written };
   struct Sighting {
     Arrival arrival = Arrival::Unknown;
-    std::optional<FileIdentity> identity;    // at the last look or event
-    std::optional<std::int64_t> changedMs;   // clock time of the last write seen
-    std::int64_t previousLookNs = 0;         // real time of the look before it appeared
+    std::optional<FileIdentity> identity;   // at the last look or event
+    std::optional<std::int64_t> changedMs;  // clock time of the last write seen
+    std::int64_t previousLookNs = 0;        // real time of the look before it appeared
   };
 
   // How long the written file must still be left alone; 0 when its quiet time is over.

@@ -127,7 +127,8 @@ std::optional<std::string> ReceiptFileCycle::FindNext(const std::vector<std::str
     if (contains(owed, name) || journal_.Find(name)) continue;
     if (strangeEntries_.IsSetAside(state_.workingFolder, name)) continue;
     // A new file is taken only once the sales application has finished it.
-    if (open(name) && readiness_.Ready(state_.workingFolder, name, state_.settings.pauzaFisierScris)) {
+    if (open(name) &&
+        readiness_.Ready(state_.workingFolder, name, state_.settings.pauzaFisierScris)) {
       return name;
     }
   }
@@ -311,7 +312,7 @@ void ReceiptFileCycle::ProcessReceiptFile(const std::string& name) {
 }
 
 std::optional<ReceiptFileContent> ReceiptFileCycle::ReadWithRetry(const std::string& path,
-                                                                   bool writersSought) {
+                                                                  bool writersSought) {
   const std::int64_t start = clock_.MonotonicMs();
   for (;;) {
     if (std::optional<ReceiptFileContent> content = ReadCompleteReceipt(path, writersSought)) {
@@ -415,7 +416,8 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
   }
   file.record = record;
   file.reachedEcr = true;
-  if (earlier && earlier->delivery.token != file.delivery->token) ReleaseIfUnused(earlier->delivery);
+  if (earlier && earlier->delivery.token != file.delivery->token)
+    ReleaseIfUnused(earlier->delivery);
   std::exception_ptr failure;
   try {
     if (execution_->PrepareEcrLink(run) && run.Reached(RunPhase::Lines)) {
@@ -468,7 +470,9 @@ void ReceiptFileCycle::SaveLog(const std::string& suffix, const std::string& sta
   }
 }
 
-void ReceiptFileCycle::WriteResponse(const std::string& text) { File().response.WriteResponse(text); }
+void ReceiptFileCycle::WriteResponse(const std::string& text) {
+  File().response.WriteResponse(text);
+}
 
 void ReceiptFileCycle::RefreshWarnings() {
   RebuildWarningLines();

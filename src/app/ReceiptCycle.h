@@ -8,6 +8,7 @@
 #include "app/DriverState.h"
 #include "app/FileRun.h"
 #include "app/InFlightJournal.h"
+#include "app/Operator.h"
 #include "app/PickupReadiness.h"
 #include "app/ReceiptExecution.h"
 #include "app/ReceiptFileGuard.h"
@@ -15,7 +16,6 @@
 #include "app/ResponseFile.h"
 #include "app/SaveTroubles.h"
 #include "app/StrangeEntries.h"
-#include "app/Operator.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 
@@ -160,7 +160,8 @@ class ReceiptFileCycle {
   void Conclude(const std::string& name);
   // Takes the answered file out of its name and forgets it, in an order that leaves no
   // record able to claim a later file.
-  void FinishDelivery(const std::string& name, const std::string& stamp, const DeliveryId& delivery);
+  void FinishDelivery(const std::string& name, const std::string& stamp,
+                      const DeliveryId& delivery);
   bool WriteRecord(RunPhase phase, const std::string& receiptNumber);
   // Saves the closed phase that waited for the answer's record, when no answer follows.
   void SaveClosedPhase();

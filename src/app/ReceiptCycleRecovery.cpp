@@ -81,8 +81,8 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
   }
 
   file.record = record;
-  const SaleSettlement settled = execution_->SettleInterruptedSale(
-      state_.settings, record->port, record->phase, phases_, log);
+  const SaleSettlement settled =
+      execution_->SettleInterruptedSale(state_.settings, record->port, record->phase, phases_, log);
   for (const std::string& note : settled.notes) Note(name, note, log);
   switch (settled.outcome) {
     case SaleSettlement::Outcome::EcrSilent:
@@ -92,7 +92,8 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
       file.recoveryLog = std::move(log);
       return RecoveryStep::RunNormally;
     case SaleSettlement::Outcome::Finished:
-      if (!settled.receiptNumber.empty()) file.run.response.fiscalReceiptNumber = settled.receiptNumber;
+      if (!settled.receiptNumber.empty())
+        file.run.response.fiscalReceiptNumber = settled.receiptNumber;
       AnswerRecovered(name, kResponseOk, log);
       return RecoveryStep::Answered;
   }

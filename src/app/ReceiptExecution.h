@@ -6,8 +6,8 @@
 #include "app/DriverState.h"
 #include "app/FileRun.h"
 #include "app/InFlightJournal.h"
-#include "app/ResponseFile.h"
 #include "app/Operator.h"
+#include "app/ResponseFile.h"
 #include "platform/Clock.h"
 #include "receipt/ReceiptValidator.h"
 

@@ -1,6 +1,5 @@
 #include "app/ReceiptFileGuard.h"
 
-
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Sha256.h"
@@ -65,8 +64,8 @@ MoveOutcome ReceiptFileGuard::MoveOut(const std::string& folder, const std::stri
       }
       // Another file was renamed in between the check and the rename: it goes back.
       if (!files_.Rename(leaving, path)) {
-        Log(LogLevel::Warning, name + " arrived while the one before it was removed; it waits as " +
-                                   leaving);
+        Log(LogLevel::Warning,
+            name + " arrived while the one before it was removed; it waits as " + leaving);
       }
       return MoveOutcome::NotThere;
     }
@@ -119,7 +118,8 @@ bool ReceiptFileGuard::Remember(const std::string& name, const DeliveryId& id) {
 void ReceiptFileGuard::RebuildWarnings() {
   warnings_.clear();
   for (const ExecutedFile& e : journal_.Executed()) {
-    warnings_.push_back("Atentie ! Fisierul " + e.name + " a fost executat dar nu poate fi sters !");
+    warnings_.push_back("Atentie ! Fisierul " + e.name +
+                        " a fost executat dar nu poate fi sters !");
   }
 }
 

@@ -140,8 +140,7 @@ bool IsOpenForWritingPerProc(const std::string& path) {
   return false;
 }
 
-std::optional<ReceiptFileContent> ReadCompleteReceipt(const std::string& path,
-                                                      bool writersSought) {
+std::optional<ReceiptFileContent> ReadCompleteReceipt(const std::string& path, bool writersSought) {
   const std::optional<FileIdentity> before = IdentityOf(path);
   if (!before || (!writersSought && IsOpenForWriting(path))) return std::nullopt;
   const std::optional<std::string> bytes = ReadFileBytes(path);

@@ -1,6 +1,5 @@
 #include "app/ResponseFile.h"
 
-
 #include "app/DrawerCash.h"
 #include "app/ResponseWarnings.h"
 #include "platform/AtomicFile.h"
@@ -24,7 +23,8 @@ std::vector<std::string> BuildResponseLines(const std::string& text, const FileR
   if (r.pendingReceiptState) lines.push_back(*r.pendingReceiptState);
   if (r.drawerCash) lines.push_back("NUMERAR SERTAR : " + FormatDrawerCash(*r.drawerCash));
   if (r.administrativeAnswer) lines.push_back(*r.administrativeAnswer);
-  if (r.autoFinishedReceipt) lines.push_back("A FOST FINALIZAT AUTOMAT BONUL " + *r.autoFinishedReceipt);
+  if (r.autoFinishedReceipt)
+    lines.push_back("A FOST FINALIZAT AUTOMAT BONUL " + *r.autoFinishedReceipt);
   for (const std::string& line : r.extraLines) lines.push_back(line);
   if (!r.statusNotRead) {
     if (state.warnings.paperNearEnd) lines.push_back("8024;ATENTIE ! SE TERMINA HARTIA");
@@ -68,8 +68,7 @@ bool ResponseWriter::Save(const std::vector<std::string>& lines) {
   if (!lastSaveOk_) return false;
 
   if (state_.settings.history) {
-    const std::string copy =
-        "ERROR" + file_.suffix + "_" + file_.stamp + ".TXT";
+    const std::string copy = "ERROR" + file_.suffix + "_" + file_.stamp + ".TXT";
     CreateFolders(state_.historyFolder);
     if (!WriteLinesAtomic(JoinPath(state_.historyFolder, copy), lines)) {
       Log(LogLevel::Warning, "cannot write the history copy " + copy);

@@ -5,7 +5,8 @@ namespace ruvo {
 void RefreshWarnings(DriverState& state, const std::vector<std::string>& extraLines) {
   state.warningBox.clear();
   if (state.warnings.paperNearEnd) state.warningBox.push_back("Atentie ! Se termina hartia !");
-  if (state.warnings.journalAlmostFull) state.warningBox.push_back("Atentie ! Jurnal aproape plin!");
+  if (state.warnings.journalAlmostFull)
+    state.warningBox.push_back("Atentie ! Jurnal aproape plin!");
   if (state.warnings.notFiscalized) {
     state.warningBox.push_back("Atentie ! Imprimanta nefiscalizata !");
   }

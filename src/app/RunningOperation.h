@@ -14,7 +14,7 @@ class TXruvoLinux;
 struct RunningOperation {
   std::string name;  // empty while none runs
   LocalDateTime since;
-  bool report = false;  // a printing report, which "5005" may stop
+  bool report = false;          // a printing report, which "5005" may stop
   TXruvoLinux* link = nullptr;  // its link while the port is open
 
   bool Active() const { return !name.empty(); }

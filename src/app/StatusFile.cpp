@@ -18,8 +18,9 @@ namespace {
 // tick's time (or exactly these bytes when no identity is given). A reader sees every other
 // byte the same before, during and after, so no temporary file is needed; and with nothing
 // to flush or rename, the once-a-second rewrite costs the disk nothing but a page written
-// back now and then. The identity of the file, when given, must match too. Returns the file's identity after the write; nullopt when it is
-// not such a file (the caller then writes it the safe way).
+// back now and then. The identity of the file, when given, must match too. Returns the file's
+// identity after the write; nullopt when it is not such a file (the caller then writes it the safe
+// way).
 std::optional<FileIdentity> RewriteSameBytes(const std::string& path, const std::string& bytes,
                                              const std::optional<FileIdentity>& expected) {
   // Non-blocking: a FIFO put in the file's place must not hang the driver.

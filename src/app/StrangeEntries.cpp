@@ -1,6 +1,5 @@
 #include "app/StrangeEntries.h"
 
-
 #include "platform/Files.h"
 #include "platform/Log.h"
 

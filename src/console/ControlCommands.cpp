@@ -51,8 +51,8 @@ ControlAnswer RunManual(Driver& driver, const Operation& operation, bool reachRu
 
 std::string Since(const LocalDateTime& t) {
   char text[32];
-  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year,
-                t.hour, t.minute, t.second);
+  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour,
+                t.minute, t.second);
   return text;
 }
 
@@ -156,14 +156,15 @@ ControlAnswer Export(Driver& driver, const Arguments& args) {
 }
 
 // A command without arguments that runs one operation.
-ControlAnswer Plain(Driver& driver, const Arguments& args, bool (*operation)(const ConsoleContext&)) {
+ControlAnswer Plain(Driver& driver, const Arguments& args,
+                    bool (*operation)(const ConsoleContext&)) {
   if (args.size() != 1) return UsageError(args[0] + " takes no arguments");
   return RunManual(driver, operation);
 }
 
 bool IsManualOperation(const std::string& command) {
-  for (const char* name : {"z-report", "x-report", "stop-report", "cancel-receipt",
-                           "close-receipt", "mf-report", "cash-in", "cash-out", "export", "logo"}) {
+  for (const char* name : {"z-report", "x-report", "stop-report", "cancel-receipt", "close-receipt",
+                           "mf-report", "cash-in", "cash-out", "export", "logo"}) {
     if (command == name) return true;
   }
   return false;
@@ -228,7 +229,8 @@ std::optional<ControlAnswer> WithoutDir(const Driver& driver, Arguments& args) {
   if (!args.empty() && args[0] == "--dir") {
     if (args.size() < 2) return UsageError("--dir needs a value");
     if (WithTrailingSlash(args[1]) != driver.State().workingFolder) {
-      return Failed({"This driver works in " + driver.State().workingFolder + ", not in " + args[1]});
+      return Failed(
+          {"This driver works in " + driver.State().workingFolder + ", not in " + args[1]});
     }
     args.erase(args.begin(), args.begin() + 2);
   }
@@ -248,7 +250,8 @@ std::optional<ControlAnswer> ServeControlRequest(Driver& driver,
     const bool startOrStop = command == "start" || command == "stop";
     // An operation meets its own refusal at once; only one the driver's other work holds
     // up waits, as the window's clicks do.
-    const bool heldUp = IsManualOperation(command) && !processing && !driver.State().operation.Active();
+    const bool heldUp =
+        IsManualOperation(command) && !processing && !driver.State().operation.Active();
     if (startOrStop || heldUp) return std::nullopt;
   }
   return RunControlCommand(driver, arguments);

@@ -65,7 +65,8 @@ std::vector<std::string> ScriptLines(std::size_t size, const std::vector<LogoPie
   std::vector<std::string> lines;
   lines.reserve(pieces.size() + 2);
   lines.push_back("9100" + PadNumber(static_cast<std::int64_t>(size), 6));
-  for (const LogoPiece& piece : pieces) lines.push_back("9101" + PadNumber(piece.length, 2) + piece.hex);
+  for (const LogoPiece& piece : pieces)
+    lines.push_back("9101" + PadNumber(piece.length, 2) + piece.hex);
   lines.push_back("9102");
   return lines;
 }

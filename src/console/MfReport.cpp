@@ -56,15 +56,15 @@ ReportDate ParseReportDate(const std::string& text) {
 InputCheck CheckByNumber(const MfReportRequest& request) {
   std::optional<int> start;
   std::optional<int> end;
-  InputCheck check = CheckNumberField(
-      {request.startNumber, DialogField::StartNumber, "Numarul de inceput raport este eronat !",
-       "Numarul de inceput raport poate contine doar cifre !"},
-      start);
+  InputCheck check = CheckNumberField({request.startNumber, DialogField::StartNumber,
+                                       "Numarul de inceput raport este eronat !",
+                                       "Numarul de inceput raport poate contine doar cifre !"},
+                                      start);
   if (!check.ok) return check;
-  check = CheckNumberField(
-      {request.endNumber, DialogField::EndNumber, "Numarul de sfarsit raport este eronat !",
-       "Numarul de sfarsit raport poate contine doar cifre !"},
-      end);
+  check = CheckNumberField({request.endNumber, DialogField::EndNumber,
+                            "Numarul de sfarsit raport este eronat !",
+                            "Numarul de sfarsit raport poate contine doar cifre !"},
+                           end);
   if (!check.ok) return check;
   if (*end < *start) {
     return InputRefused("Numarul de sfarsit nu poate fi mai mic decat cel de inceput !",

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/InterruptedRun.h"
@@ -136,8 +136,8 @@ void ShowPlainMessage(const ConsoleContext& context, const std::string& text) {
 bool RefusedForInterruptedRun(const ConsoleContext& context) {
   const std::optional<std::string> waiting = UnsettledInterruptedFile(context.state.workingFolder);
   if (!waiting) return false;
-  Log(LogLevel::Warning, "manual operation refused: the interrupted run of " + *waiting +
-                             " waits for the processing");
+  Log(LogLevel::Warning,
+      "manual operation refused: the interrupted run of " + *waiting + " waits for the processing");
   ShowOperationFailure(context, kInterruptedRunWaitsPrefix + *waiting + kInterruptedRunWaitsAdvice);
   return true;
 }
@@ -146,8 +146,8 @@ EcrCheckResult CheckEcrStateFor(const ConsoleContext& context, TXruvoLinux& link
                                 EcrCheckKind kind) {
   LoggedRefusal response;
   return CheckEcrState(link, kind,
-                       EcrCheckContext{context.state.settings.tratareEroareStare,
-                                       context.driver.op, response});
+                       EcrCheckContext{context.state.settings.tratareEroareStare, context.driver.op,
+                                       response});
 }
 
 bool RunOperation(const ConsoleContext& context, const OperationKind& kind,

@@ -5,8 +5,8 @@
 
 #include "app/DriverContext.h"
 #include "app/DriverState.h"
-#include "execution/EcrStateCheck.h"
 #include "ecr/TXruvoLinux.h"
+#include "execution/EcrStateCheck.h"
 
 namespace ruvo {
 
@@ -34,25 +34,29 @@ struct OperationKind {
   bool waitsForInterruptedRun = true;
 };
 
-inline const OperationKind kZReportOperation{
-    "RapZ", true, OperationLogPlace::LogFolder, false, false, "Raport zilnic", true};
-inline const OperationKind kXReportOperation{
-    "RapX", true, OperationLogPlace::LogFolder, false, false, "Raport X", true};
-inline const OperationKind kMfReportOperation{
-    "RapMF", false, OperationLogPlace::CurrentFolder, false, false, "Raport MF/JE", true};
-inline const OperationKind kCancelOperation{
-    "ANULARE", true, OperationLogPlace::LogFolder, true, false, "Anulare bon"};
-inline const OperationKind kCloseOperation{
-    "INCHIDEREBON", true, OperationLogPlace::LogFolder, true, true, "Inchidere bon"};
+inline const OperationKind kZReportOperation{"RapZ", true,  OperationLogPlace::LogFolder,
+                                             false,  false, "Raport zilnic",
+                                             true};
+inline const OperationKind kXReportOperation{"RapX", true,  OperationLogPlace::LogFolder,
+                                             false,  false, "Raport X",
+                                             true};
+inline const OperationKind kMfReportOperation{"RapMF", false, OperationLogPlace::CurrentFolder,
+                                              false,   false, "Raport MF/JE",
+                                              true};
+inline const OperationKind kCancelOperation{"ANULARE", true,  OperationLogPlace::LogFolder,
+                                            true,      false, "Anulare bon"};
+inline const OperationKind kCloseOperation{"INCHIDEREBON", true, OperationLogPlace::LogFolder,
+                                           true,           true, "Inchidere bon"};
 inline const OperationKind kCashOperation{"InOutNumerar", false, OperationLogPlace::CurrentFolder,
-                                          false, false, "Intrare/Iesire numerar sertar"};
-inline const OperationKind kLogoOperation{
-    "LoadBMP", false, OperationLogPlace::LogFolder, false, false, "Incarcare logo grafic"};
-inline const OperationKind kExportOperation{
-    "ExportXML", false, OperationLogPlace::CurrentFolder, false, false, "Export XML"};
+                                          false,          false, "Intrare/Iesire numerar sertar"};
+inline const OperationKind kLogoOperation{"LoadBMP", false, OperationLogPlace::LogFolder,
+                                          false,     false, "Incarcare logo grafic"};
+inline const OperationKind kExportOperation{"ExportXML", false, OperationLogPlace::CurrentFolder,
+                                            false,       false, "Export XML"};
 // Only stops what the ECR prints now; it starts nothing.
-inline const OperationKind kStopReportOperation{
-    "", false, OperationLogPlace::None, false, false, "Stop raport", false, false};
+inline const OperationKind kStopReportOperation{"",    false, OperationLogPlace::None,
+                                                false, false, "Stop raport",
+                                                false, false};
 
 // The refusal of a second operation while one runs: the prefix and the running one's title.
 inline const std::string kOperationInProgress = "O operatie este in curs: ";

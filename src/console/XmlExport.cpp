@@ -50,8 +50,9 @@ bool ExportXml(const ConsoleContext& context, const ExportXmlRequest& request) {
       ShowOperationFailure(context, kExportFailedMessage + link.LastError());
       return false;
     }
-    const ExportTransferResult result = TransferMonthlyExport(
-        link, context.driver.clock, context.state.workingFolder, transfer, OperatorHooks(context));
+    const ExportTransferResult result =
+        TransferMonthlyExport(link, context.driver.clock, context.state.workingFolder, transfer,
+                              OperatorHooks(context));
     TellArchiveProblem(context, result);
     return result.outcome == ExportOutcome::kSaved;
   });

@@ -41,9 +41,7 @@ std::string AnswerDataOf(const std::uint8_t* buf, std::size_t count) {
   return std::string(reinterpret_cast<const char*>(buf) + 9, count - kAnswerFrameBytes);
 }
 
-bool IsAnswerStart(std::uint8_t b) {
-  return b == FrameLink::kAck || b == FrameLink::kAltAck;
-}
+bool IsAnswerStart(std::uint8_t b) { return b == FrameLink::kAck || b == FrameLink::kAltAck; }
 
 // An answer is complete at the first ETX that leaves it at least 11 bytes long. Looking at
 // every new byte (not only the last of a piece) keeps a good answer good when a stray byte
@@ -165,7 +163,8 @@ std::size_t FrameLink::MakeRxRoom(std::size_t count) {
   const std::size_t wanted = std::min(used + count, kRxBufferSize);
   if (wanted > rxBuffer_.size()) {
     // Doubling keeps a long answer from being copied at every piece; the bound stays.
-    const std::size_t grown = std::max({wanted, kMinRxBuffer, std::min(2 * rxBuffer_.size(), kRxBufferSize)});
+    const std::size_t grown =
+        std::max({wanted, kMinRxBuffer, std::min(2 * rxBuffer_.size(), kRxBufferSize)});
     try {
       rxBuffer_.resize(grown, 0);
     } catch (const std::bad_alloc&) {
@@ -247,7 +246,8 @@ void FrameLink::WaitSlice() {
   // The event pump says how long one slice may block; a chunk that arrives ends it at once.
   const std::int64_t maxSlice = std::max(1, pump_.SliceMs());
   std::int64_t slice = maxSlice;
-  if (timerRunning_) slice = std::clamp(deadlineMs_ - clock_.MonotonicMs(), std::int64_t{0}, maxSlice);
+  if (timerRunning_)
+    slice = std::clamp(deadlineMs_ - clock_.MonotonicMs(), std::int64_t{0}, maxSlice);
   std::uint8_t piece[kRxPieceSize];
   std::size_t count = 0;
   // Bytes come no faster than the line carries them, so an answer cannot be complete
@@ -366,9 +366,10 @@ void FrameLink::StoreRx(const std::uint8_t* data, std::size_t count) {
       answerLength_ = static_cast<std::int32_t>(announced);
     }
     if (answerLength_ > 0) {
-      answerComplete_ =
-          static_cast<std::int64_t>(rxCount_) >= static_cast<std::int64_t>(answerLength_) + static_cast<std::int64_t>(kLengthPrefixedExtra) &&
-          rx[0] == kAck;
+      answerComplete_ = static_cast<std::int64_t>(rxCount_) >=
+                            static_cast<std::int64_t>(answerLength_) +
+                                static_cast<std::int64_t>(kLengthPrefixedExtra) &&
+                        rx[0] == kAck;
     }
     return;
   }
@@ -407,7 +408,7 @@ bool FrameLink::StatusPoll() {
 }
 
 int FrameLink::Transact(const std::string& commandText, int timeOutSeconds,
-                          std::string_view resultLabel) {
+                        std::string_view resultLabel) {
   LogCommand(commandText);
   SetTimeOut(timeOutSeconds);
   const int result = SendCommand(commandText);
@@ -416,7 +417,7 @@ int FrameLink::Transact(const std::string& commandText, int timeOutSeconds,
 }
 
 bool FrameLink::RunCommand(const std::string& commandText, int timeOutSeconds,
-                             std::string_view resultLabel) {
+                           std::string_view resultLabel) {
   const int result = Transact(commandText, timeOutSeconds, resultLabel);
   if (result == kOk) return true;
   SetError(result);

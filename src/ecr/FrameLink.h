@@ -87,7 +87,9 @@ class FrameLink {
 
   // Appends "hh:mm:ss:zzz" + text to the exchange log.
   void LogLine(std::string_view text);
-  void LogCommand(const std::string& commandText) { LogLine(std::string(kSentLabel) + commandText); }
+  void LogCommand(const std::string& commandText) {
+    LogLine(std::string(kSentLabel) + commandText);
+  }
   void LogResult(int result, std::string_view label = kResultLabel);
 
   // --- Stopping a report from outside its wait -------------------------------------------

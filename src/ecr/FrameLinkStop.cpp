@@ -42,7 +42,8 @@ void FrameLink::SendStopFrame() {
 
 void FrameLink::KeepStopCarry(std::size_t end) {
   const std::size_t count = static_cast<std::size_t>(rxCount_);
-  if (end < count) stopCarry_.append(reinterpret_cast<const char*>(rxBuffer_.data()) + end, count - end);
+  if (end < count)
+    stopCarry_.append(reinterpret_cast<const char*>(rxBuffer_.data()) + end, count - end);
 }
 
 void FrameLink::ReadStopAnswer() {

@@ -44,8 +44,9 @@ bool TXruvoLinux::ReadJEFreeLines() {
     return false;
   }
   if (LastAnswer().size() >= kJEAnswerMinLength && IsNumericText(LastAnswer())) {
-    jeFreeLines_ = DecimalIntOr(
-        std::string_view(LastAnswer()).substr(kJEFreeLinesOffset, kJEFreeLinesLength), -1);
+    jeFreeLines_ =
+        DecimalIntOr(std::string_view(LastAnswer()).substr(kJEFreeLinesOffset, kJEFreeLinesLength),
+                     -1);
   }
   return true;
 }

@@ -122,7 +122,6 @@ class TXruvoLinux {
   // "1015": the ECR's extended error, answered "ERR" plus a number.
   bool ReadExtendedError() { return frame_.ReadExtendedError(); }
 
-
   // --- ECR commands -----------------------------------------------------------------------
   // Each returns true on success; on failure LastError holds the reason. Argument errors
   // (8003, 8004, 8032 to 8036) are refused before anything is written to the port or the
@@ -130,28 +129,28 @@ class TXruvoLinux {
   // in currency units (12.5 is 12.50); quantities in units.
 
   // Queries (TXruvoLinux_Queries.cpp).
-  bool SwitchOver(std::string& answer);                          // "1001"
-  bool ReadDailyTotals();                                        // "1004" -> DailyTotalsBlock
-  bool ReadFiscalSeries(std::string& series, int& resultCode);   // "1008"
-  bool ReadReceiptState();                                       // "1012" -> ReceiptStateText
-  bool ReadDocumentState(std::string& answer);                   // "1111"
-  bool ReadLastReceiptNumber(std::string& answer);               // "1112"
-  bool ReadTotalizer(int number, std::string& answer);           // "1113"
-  bool ReadStatus();                                             // "1215" -> StatusText
-  bool ReadPrinterState(std::string& answer);                    // "1309" -> PrinterStateText
+  bool SwitchOver(std::string& answer);                         // "1001"
+  bool ReadDailyTotals();                                       // "1004" -> DailyTotalsBlock
+  bool ReadFiscalSeries(std::string& series, int& resultCode);  // "1008"
+  bool ReadReceiptState();                                      // "1012" -> ReceiptStateText
+  bool ReadDocumentState(std::string& answer);                  // "1111"
+  bool ReadLastReceiptNumber(std::string& answer);              // "1112"
+  bool ReadTotalizer(int number, std::string& answer);          // "1113"
+  bool ReadStatus();                                            // "1215" -> StatusText
+  bool ReadPrinterState(std::string& answer);                   // "1309" -> PrinterStateText
   bool SetDateTime(int day, int month, int year, int hour, int minute);  // "2001"
-  bool ReadTotalizers();                                         // "7008"
-  bool Beep(int beeps, int tone);                                // "3116"
+  bool ReadTotalizers();                                                 // "7008"
+  bool Beep(int beeps, int tone);                                        // "3116"
   // "7007": the part after the first ";" on the display, 40 characters.
   bool SendTwoPartText(const std::string& text);
 
   // Reports (TXruvoLinux_Reports.cpp).
-  bool PrintZReport();                                           // "2002"
-  bool PrintXReport();                                           // "2003"
-  bool PrintDepartmentReport();                                  // "2103"
-  bool PrintTypedReportA(int reportType);                        // "2202", with status poll
-  bool PrintTypedReportB(int reportType);                        // "2203", with status poll
-  bool PrintMFReportByNumber(int first, int last);               // "5001"
+  bool PrintZReport();                              // "2002"
+  bool PrintXReport();                              // "2003"
+  bool PrintDepartmentReport();                     // "2103"
+  bool PrintTypedReportA(int reportType);           // "2202", with status poll
+  bool PrintTypedReportB(int reportType);           // "2203", with status poll
+  bool PrintMFReportByNumber(int first, int last);  // "5001"
   // kind 1 "5002", kind 2 "5003" (with both dates), kind 3 "5004" (no dates).
   bool PrintMFReportByDate(int kind, int startDay, int startMonth, int startYear, int endDay,
                            int endMonth, int endYear);
@@ -159,11 +158,11 @@ class TXruvoLinux {
   // 30 seconds; the receipt command "105" checks readiness and waits 5.
   bool StopReport(bool fromReportDialog = false);
   bool PrintJEReportByDate(int startDay, int startMonth, int startYear, int endDay, int endMonth,
-                           int endYear);                         // "8001"
+                           int endYear);                                            // "8001"
   bool PrintJEReportByReceipts(int day, int month, int year, int first, int last);  // "8002"
-  bool PrintJEReportByZ(int first, int last);                    // "8003"
-  bool PrintJEReportFromLine(std::int64_t line);                 // "8004"
-  bool PrintJEReceiptsOfZ(int z, int first, int last);           // "8006" -> ReportAnswer
+  bool PrintJEReportByZ(int first, int last);                                       // "8003"
+  bool PrintJEReportFromLine(std::int64_t line);                                    // "8004"
+  bool PrintJEReceiptsOfZ(int z, int first, int last);  // "8006" -> ReportAnswer
 
   // The fiscal receipt (TXruvoLinux_Receipt.cpp).
   // "33021", or "33024" for a return (variant) line; a non-zero follow-up amount is then
@@ -179,14 +178,14 @@ class TXruvoLinux {
   bool Payment(int paymentType, const std::string& text, double amount);
   // "3011", after paying in cash what the last payment left due.
   bool CloseReceipt();
-  bool Command3003();                                            // "3003"
-  bool AdjustValueKind0(const std::string& text, double value);  // "33022", text not sent
-  bool AdjustValueKind1(const std::string& text, double value);  // "33023"
+  bool Command3003();                                                   // "3003"
+  bool AdjustValueKind0(const std::string& text, double value);         // "33022", text not sent
+  bool AdjustValueKind1(const std::string& text, double value);         // "33023"
   bool AdjustPercentKind0(const std::string& text, double percentage);  // "3302B"
   bool AdjustPercentKind1(const std::string& text, double percentage);  // "3302C"
-  bool CancelReceipt();                                          // "33028"
-  bool PartialCut(int advanceLines);                             // "3014", 0..9
-  bool FullCut();                                                // "3015"
+  bool CancelReceipt();                                                 // "33028"
+  bool PartialCut(int advanceLines);                                    // "3014", 0..9
+  bool FullCut();                                                       // "3015"
 
   // Text lines, barcodes, the non-fiscal receipt, cash (TXruvoLinux_Text.cpp).
   bool PrintText3002(const std::string& font, const std::string& text, int alignment);
@@ -194,8 +193,8 @@ class TXruvoLinux {
   bool PrintText3010(const std::string& font, const std::string& text);
   bool PrintText3012(const std::string& font, const std::string& text, int alignment);
   bool PrintNonFiscalText(const std::string& font, const std::string& text);  // "4003"
-  bool OpenNonFiscalReceipt();                                   // "40011"
-  bool CloseNonFiscalReceipt();                                  // "1111" (ignored), "4004"
+  bool OpenNonFiscalReceipt();                                                // "40011"
+  bool CloseNonFiscalReceipt();  // "1111" (ignored), "4004"
   bool PrintBarcode(int barcodeType, int digitsFlag, int height, const std::string& data);
   // "7106": operation "D" cash in, "P" cash out (with the amount), "R" (without).
   bool CashInOut(const std::string& operation, double amount);
@@ -213,15 +212,15 @@ class TXruvoLinux {
   bool StartXmlExport(const std::string& year, int month, const std::string& exportType,
                       const std::string& firstReport = std::string(),
                       const std::string& lastReport = std::string());
-  bool BeginExportTransfer(bool typeX);                          // "7400"
-  bool ReadExportChunk();                                        // "7403060"
-  bool ReadExportData();                                         // "7404", length-prefixed
-  bool EndExportTransfer();                                      // "7408"
+  bool BeginExportTransfer(bool typeX);  // "7400"
+  bool ReadExportChunk();                // "7403060"
+  bool ReadExportData();                 // "7404", length-prefixed
+  bool EndExportTransfer();              // "7408"
 
   // The graphic logo (TXruvoLinux_Logo.cpp).
-  bool BeginLogoUpload(int size);                                // "9100"
-  bool SendLogoPiece(int length, const std::string& hexText);    // "9101"
-  bool EndLogoUpload();                                          // "9102"
+  bool BeginLogoUpload(int size);                              // "9100"
+  bool SendLogoPiece(int length, const std::string& hexText);  // "9101"
+  bool EndLogoUpload();                                        // "9102"
 
   // The cut at the end of a receipt, as the settings give it: "3014" with the lines to
   // advance for a partial cut, "3015" for a full one.
@@ -301,7 +300,9 @@ class TXruvoLinux {
   std::string_view LengthPrefixedData() const { return frame_.LengthPrefixedData(); }
 
   // The request frame of a command text; empty when it does not fit the send buffer.
-  static std::string BuildFrame(std::string_view commandText) { return FrameLink::BuildFrame(commandText); }
+  static std::string BuildFrame(std::string_view commandText) {
+    return FrameLink::BuildFrame(commandText);
+  }
 
  private:
   using ExpectedAnswerData = FrameLink::ExpectedAnswerData;
@@ -313,7 +314,9 @@ class TXruvoLinux {
   std::uint8_t FirstRxByte() const { return frame_.FirstRxByte(); }
   // Zeroes StatusText and fills it from a 20-character status answer; 8002 otherwise.
   bool KeepStatusText();
-  bool StatusIs(std::size_t position, char value) const { return statusText_[position - 1] == value; }
+  bool StatusIs(std::size_t position, char value) const {
+    return statusText_[position - 1] == value;
+  }
   // A text line command: checks font and text, aligns, sends code + font + L2(text).
   bool SendTextLine(const char* code, const std::string& font, const std::string& text,
                     int timeOutSeconds, int alignment = 0);

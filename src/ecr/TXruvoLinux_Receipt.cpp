@@ -54,7 +54,8 @@ bool TXruvoLinux::SellItem(const std::string& name, int department, double price
                            bool variant, double followUpAmount) {
   if (!IsReady()) return false;
   std::string itemName = name;
-  if (itemName.size() < kShortestItemName) itemName.insert(0, kShortestItemName - itemName.size(), ' ');
+  if (itemName.size() < kShortestItemName)
+    itemName.insert(0, kShortestItemName - itemName.size(), ' ');
   const std::string wireUnit = " " + unit;
   if (!FitsLengthField(itemName, 2) || !FitsLengthField(wireUnit, 2)) {
     SetError(kErrTextTooLong);
@@ -75,8 +76,7 @@ bool TXruvoLinux::Command3301C(const std::string& name, double amount) {
     SetError(kErrTextTooLong);
     return false;
   }
-  return RunCommand("3301C000000000000" + LengthText(padded, 2) +
-                        AmountField(amount, 7, 2) + "0",
+  return RunCommand("3301C000000000000" + LengthText(padded, 2) + AmountField(amount, 7, 2) + "0",
                     kDefaultTimeOut);
 }
 
@@ -155,7 +155,8 @@ bool TXruvoLinux::SendAdjustment(const char* code, const std::string& text, doub
     SetError(kErrTextTooLong);
     return false;
   }
-  return RunCommand(code + std::string("001") + AmountField(value, 7, 2) + "00" + LengthText(label, 2),
+  return RunCommand(code + std::string("001") + AmountField(value, 7, 2) + "00" +
+                        LengthText(label, 2),
                     kDefaultTimeOut);
 }
 

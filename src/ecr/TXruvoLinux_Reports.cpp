@@ -30,7 +30,9 @@ std::string DateFields(int day, int month, int year) {
 }  // namespace
 
 // The two-digit year goes to the ECR as it is, so it is checked as the year itself.
-bool TXruvoLinux::IsCalendarDate(int day, int month, int year) { return IsValidDate(day, month, year); }
+bool TXruvoLinux::IsCalendarDate(int day, int month, int year) {
+  return IsValidDate(day, month, year);
+}
 
 bool TXruvoLinux::CheckReportDates(int startDay, int startMonth, int startYear, int endDay,
                                    int endMonth, int endYear) {
@@ -109,7 +111,8 @@ bool TXruvoLinux::PrintJEReportByReceipts(int day, int month, int year, int firs
     SetError(kErrStartDate);
     return false;
   }
-  return RunCommand("8002" + DateFields(day, month, year) + PadNumber(first, 4) + PadNumber(last, 4),
+  return RunCommand("8002" + DateFields(day, month, year) + PadNumber(first, 4) +
+                        PadNumber(last, 4),
                     kReportTimeOut);
 }
 

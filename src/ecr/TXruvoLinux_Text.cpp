@@ -24,7 +24,12 @@ bool IsValidFont(const std::string& font) {
 
 std::size_t LongestText(char font) {
   switch (font) {
-    case '1': case '2': case '3': case '4': case '6': case 'A':
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '6':
+    case 'A':
       return kNormalFontLength;
     case '5':
       return kNarrowFontLength;
@@ -88,7 +93,11 @@ bool TXruvoLinux::PrintNonFiscalText(const std::string& font, const std::string&
 
 bool TXruvoLinux::OpenNonFiscalReceipt() {
   if (!IsReady()) return false;
-  return RunCommand("40011" "0" "000000000", kDefaultTimeOut);
+  return RunCommand(
+      "40011"
+      "0"
+      "000000000",
+      kDefaultTimeOut);
 }
 
 bool TXruvoLinux::CloseNonFiscalReceipt() {
@@ -98,7 +107,8 @@ bool TXruvoLinux::CloseNonFiscalReceipt() {
   return RunCommand("4004", kDefaultTimeOut);
 }
 
-bool TXruvoLinux::PrintBarcode(int barcodeType, int digitsFlag, int height, const std::string& data) {
+bool TXruvoLinux::PrintBarcode(int barcodeType, int digitsFlag, int height,
+                               const std::string& data) {
   if (barcodeType < 1 || barcodeType > 9) {
     SetError(kErrBarcodeType);
     return false;

@@ -50,7 +50,8 @@ class AdminLines {
     }
     switch (command->run) {
       case LineRun::Barcode:
-        return link_.PrintBarcode(IntField(f, 1), IntField(f, 2), IntField(f, 3), FieldOrEmpty(f, 4));
+        return link_.PrintBarcode(IntField(f, 1), IntField(f, 2), IntField(f, 3),
+                                  FieldOrEmpty(f, 4));
       case LineRun::NonFiscalMark:
         return true;  // the receipt it marks is opened and closed around the lines
       case LineRun::NonFiscalText:
@@ -62,8 +63,8 @@ class AdminLines {
       case LineRun::TypedReportB:
         return link_.PrintTypedReportB(IntField(f, 1, -1));
       case LineRun::JeReportByDate:
-        return link_.PrintJEReportByDate(IntField(f, 1), IntField(f, 2), IntField(f, 3), IntField(f, 4),
-                                         IntField(f, 5), IntField(f, 6));
+        return link_.PrintJEReportByDate(IntField(f, 1), IntField(f, 2), IntField(f, 3),
+                                         IntField(f, 4), IntField(f, 5), IntField(f, 6));
       case LineRun::JeReportByReceipts:
         return link_.PrintJEReportByReceipts(IntField(f, 1), IntField(f, 2), IntField(f, 3),
                                              IntField(f, 4), IntField(f, 5));

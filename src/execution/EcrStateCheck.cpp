@@ -60,7 +60,8 @@ bool ResolveOpenReceipt(TXruvoLinux& link, std::optional<std::string>& finishedR
     // The receipt's number is asked for before the cut, while it is still the current one,
     // so that the sales application can be told which receipt was finished for it.
     std::string answer;
-    const bool numberKnown = link.ReadLastReceiptNumber(answer) && !link.ReceiptNumberText().empty();
+    const bool numberKnown =
+        link.ReadLastReceiptNumber(answer) && !link.ReceiptNumberText().empty();
     const std::string number = link.ReceiptNumberText();
     if (!link.PartialCut(0)) return false;
     if (numberKnown) finishedReceipt = number;
@@ -73,7 +74,8 @@ EcrCheckResult CheckEcrState(TXruvoLinux& link, EcrCheckKind kind, const EcrChec
   if (!link.ReadStatus()) return Refuse(context, link.LastError());
 
   if (link.StatusFiscalMemoryFull() || link.StatusFiscalMemoryAbsent()) {
-    link.RefuseForStatusFault(link.StatusFiscalMemoryFull() ? kFiscalMemoryFull : kFiscalMemoryAbsent);
+    link.RefuseForStatusFault(link.StatusFiscalMemoryFull() ? kFiscalMemoryFull
+                                                            : kFiscalMemoryAbsent);
     return Refuse(context, link.LastError());
   }
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "app/ResponseFile.h"
 #include "app/Operator.h"
+#include "app/ResponseFile.h"
 #include "ecr/TXruvoLinux.h"
 
 namespace ruvo {

@@ -82,7 +82,8 @@ struct Received {
   std::string bytes;
 };
 
-Received ReceiveHexPieces(TXruvoLinux& link, std::size_t maxBytes, const ExportTransferHooks& hooks) {
+Received ReceiveHexPieces(TXruvoLinux& link, std::size_t maxBytes,
+                          const ExportTransferHooks& hooks) {
   std::string hex;
   for (;;) {
     if (!link.ReadExportChunk()) {
@@ -101,7 +102,9 @@ Received ReceiveHexPieces(TXruvoLinux& link, std::size_t maxBytes, const ExportT
 Received ReceiveBinary(TXruvoLinux& link, std::size_t maxBytes, const ExportTransferHooks& hooks) {
   Notify(hooks, "Comanda 7404");
   if (!link.ReadExportData()) {
-    return {LastErrorCode(link) >= kFirstDriverCode ? ExportOutcome::kBrokenOff : ExportOutcome::kNoData, {}};
+    return {LastErrorCode(link) >= kFirstDriverCode ? ExportOutcome::kBrokenOff
+                                                    : ExportOutcome::kNoData,
+            {}};
   }
   const std::int32_t announced = link.AnswerLength();
   if (announced <= 0) return {ExportOutcome::kNoData, {}};
@@ -114,13 +117,20 @@ Received ReceiveBinary(TXruvoLinux& link, std::size_t maxBytes, const ExportTran
 
 const char* OutcomeLogText(ExportOutcome outcome) {
   switch (outcome) {
-    case ExportOutcome::kSaved: return "arhiva salvata";
-    case ExportOutcome::kNotReady: return "exportul nu a fost gata in 120 secunde";
-    case ExportOutcome::kOpenRefused: return "deschiderea fisierului de export refuzata";
-    case ExportOutcome::kNoData: return "nu s-au primit date";
-    case ExportOutcome::kBrokenOff: return "transfer intrerupt, arhiva nu a fost scrisa";
-    case ExportOutcome::kTooLarge: return "arhiva prea mare, nu a fost scrisa";
-    case ExportOutcome::kWriteFailed: return "arhiva nu a putut fi scrisa";
+    case ExportOutcome::kSaved:
+      return "arhiva salvata";
+    case ExportOutcome::kNotReady:
+      return "exportul nu a fost gata in 120 secunde";
+    case ExportOutcome::kOpenRefused:
+      return "deschiderea fisierului de export refuzata";
+    case ExportOutcome::kNoData:
+      return "nu s-au primit date";
+    case ExportOutcome::kBrokenOff:
+      return "transfer intrerupt, arhiva nu a fost scrisa";
+    case ExportOutcome::kTooLarge:
+      return "arhiva prea mare, nu a fost scrisa";
+    case ExportOutcome::kWriteFailed:
+      return "arhiva nu a putut fi scrisa";
   }
   return "";
 }
@@ -129,7 +139,8 @@ ExportTransferResult Finish(TXruvoLinux& link, ExportTransferResult result) {
   std::string line = "Export XML : ";
   line += OutcomeLogText(result.outcome);
   if (!result.archivePath.empty()) line += " " + result.archivePath;
-  if (result.outcome == ExportOutcome::kSaved) line += " (" + std::to_string(result.bytes) + " bytes)";
+  if (result.outcome == ExportOutcome::kSaved)
+    line += " (" + std::to_string(result.bytes) + " bytes)";
   link.LogLine(line);
   return result;
 }
@@ -139,8 +150,10 @@ ExportTransferResult Finish(TXruvoLinux& link, ExportTransferResult result) {
 std::string ExportArchivePath(const std::string& workingFolder, const std::string& year, int month,
                               const std::string& fiscalSeries) {
   const std::string name = std::string(kExportFolderName);
-  const std::string folder = ResolveSubfolder(workingFolder, name).value_or(JoinPath(workingFolder, name));
-  return JoinPath(folder, SafeNamePart(year) + TwoDigits(month) + "_" + SafeNamePart(fiscalSeries) + ".ZIP");
+  const std::string folder =
+      ResolveSubfolder(workingFolder, name).value_or(JoinPath(workingFolder, name));
+  return JoinPath(folder, SafeNamePart(year) + TwoDigits(month) + "_" + SafeNamePart(fiscalSeries) +
+                              ".ZIP");
 }
 
 std::string DecodeHexPairs(std::string_view text, const std::function<void()>& onBadPair) {
@@ -192,7 +205,7 @@ ExportTransferResult TransferMonthlyExport(TXruvoLinux& link, IClock& clock,
   }
 
   const Received received = binary ? ReceiveBinary(link, request.maxBytes, hooks)
-                                    : ReceiveHexPieces(link, request.maxBytes, hooks);
+                                   : ReceiveHexPieces(link, request.maxBytes, hooks);
   result.outcome = received.outcome;
   if (received.outcome == ExportOutcome::kSaved) {
     result.archivePath = ExportArchivePath(workingFolder, request.year, request.month, series);

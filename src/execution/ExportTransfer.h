@@ -24,16 +24,16 @@ inline constexpr int kExportModeBinary = 2;     // one length-prefixed "7404" an
 // acknowledgement and length. Anything longer is refused whole rather than cut.
 inline constexpr std::size_t kMaxExportBytes = TXruvoLinux::kRxBufferSize - 5;
 
-inline constexpr std::int64_t kExportSettleMs = 7000;      // before the first readiness poll
+inline constexpr std::int64_t kExportSettleMs = 7000;  // before the first readiness poll
 inline constexpr std::int64_t kExportReadyLimitMs = 120000;
 inline constexpr std::int64_t kExportPollPauseMs = 1000;
-inline constexpr std::size_t kExportPieceChars = 1000;     // of a piece, from its 4th character
+inline constexpr std::size_t kExportPieceChars = 1000;  // of a piece, from its 4th character
 
 inline constexpr std::string_view kWaitMarkerName = "wait.txt";
 
 struct ExportTransferRequest {
-  std::string year;  // as the sales application or the operator gave it
-  int month = 1;     // 1..12, two digits in the archive name as in the request
+  std::string year;    // as the sales application or the operator gave it
+  int month = 1;       // 1..12, two digits in the archive name as in the request
   bool typeX = false;  // export type "X"; "R" otherwise
   int mode = kExportModeHexPieces;
   // "wait.txt" in the working folder while the transfer runs, for the sales application.
@@ -51,13 +51,13 @@ struct ExportTransferHooks {
 };
 
 enum class ExportOutcome {
-  kSaved,          // the archive was written whole
-  kNotReady,       // no ready answer to "1111" within 120 seconds
-  kOpenRefused,    // "7400" failed
-  kNoData,         // the ECR handed over nothing
-  kBrokenOff,      // the line failed in the middle of the data; nothing written
-  kTooLarge,       // more than kMaxExportBytes; nothing written
-  kWriteFailed,    // the archive could not be saved; an older one stays as it was
+  kSaved,        // the archive was written whole
+  kNotReady,     // no ready answer to "1111" within 120 seconds
+  kOpenRefused,  // "7400" failed
+  kNoData,       // the ECR handed over nothing
+  kBrokenOff,    // the line failed in the middle of the data; nothing written
+  kTooLarge,     // more than kMaxExportBytes; nothing written
+  kWriteFailed,  // the archive could not be saved; an older one stays as it was
 };
 
 struct ExportTransferResult {

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "app/ResponseFile.h"
-#include "receipt/NumericRules.h"
 #include "execution/ReceiptExecutorCommands.h"
 #include "execution/ReceiptExecutorFile.h"
 #include "execution/ReceiptExecutorTotals.h"
+#include "receipt/NumericRules.h"
 
 namespace ruvo {
 
@@ -90,7 +90,8 @@ bool FileExecution::Run() {
     }
   }
   if (run_.validation.flags.totalizerRead) {
-    if (std::optional<std::string> line = TotalizerLine(link_.TotalizerNumber(), link_.TotalizerText())) {
+    if (std::optional<std::string> line =
+            TotalizerLine(link_.TotalizerNumber(), link_.TotalizerText())) {
       response.extraLines.push_back(std::move(*line));
     }
   }

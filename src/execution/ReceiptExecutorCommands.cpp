@@ -5,7 +5,8 @@
 
 namespace ruvo {
 
-std::optional<std::string> LineNotServed(const std::vector<std::string>& lines, CommandGroup group) {
+std::optional<std::string> LineNotServed(const std::vector<std::string>& lines,
+                                         CommandGroup group) {
   for (const std::string& line : lines) {
     const Fields fields = SplitFields(line);
     if (fields.empty()) continue;

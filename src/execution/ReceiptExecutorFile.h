@@ -9,11 +9,14 @@
 
 namespace ruvo {
 
-inline const std::string kZReportQuestion = "24 ore de la primul bon. \rLansez automat raportul zilnic ?";
+inline const std::string kZReportQuestion =
+    "24 ore de la primul bon. \rLansez automat raportul zilnic ?";
 inline const std::string kAfterCloseHint =
     " transmiteti un bon nou sau verificati stare bon precedent cu comanda 9999";
-inline const std::string kPendingPaid = "#2;BONUL FISCAL A FOST FINALIZAT. PRELUCRATI BONUL IN APLICATIE.";
-inline const std::string kPendingCancelled = "#1;BONUL FISCAL A FOST ANULAT. RETRANSMITETI BONUL FISCAL.";
+inline const std::string kPendingPaid =
+    "#2;BONUL FISCAL A FOST FINALIZAT. PRELUCRATI BONUL IN APLICATIE.";
+inline const std::string kPendingCancelled =
+    "#1;BONUL FISCAL A FOST ANULAT. RETRANSMITETI BONUL FISCAL.";
 inline const std::string kPendingNone = "#0;NU EXISTA BON IN DERULARE";
 
 // One receipt file on its ECR link, from the first line to the final response. Used by

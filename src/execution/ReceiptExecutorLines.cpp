@@ -20,7 +20,9 @@ std::string Part20(const std::string& text) {
   return part;
 }
 
-double Hundredths(const std::string& field) { return static_cast<double>(Int64Value(field)) / 100.0; }
+double Hundredths(const std::string& field) {
+  return static_cast<double>(Int64Value(field)) / 100.0;
+}
 
 bool IsPaidOrClosed(const std::string& state) { return state == "5" || state == "6"; }
 
@@ -30,7 +32,8 @@ bool IsSelling(const std::string& state) {
 
 }  // namespace
 
-FileExecution::LineResult FileExecution::ExecuteLine(const std::string& line, const Fields& fields) {
+FileExecution::LineResult FileExecution::ExecuteLine(const std::string& line,
+                                                     const Fields& fields) {
   const CommandInfo* command = FindCommand(fields[0]);
   if (command == nullptr) {
     // The port-selection line was used to open the link; it is no ECR command.
@@ -46,11 +49,11 @@ FileExecution::LineResult FileExecution::ExecuteLine(const std::string& line, co
     case LineRun::Sale:
       return Sale(fields);
     case LineRun::AdvanceRefund:
-      return outcome(link_.SellItem("STORNO PLATA AVANS", 1, Hundredths(field(1)), IntValue(field(2)), "", 1, 1,
-                                    true));
+      return outcome(link_.SellItem("STORNO PLATA AVANS", 1, Hundredths(field(1)),
+                                    IntValue(field(2)), "", 1, 1, true));
     case LineRun::ReturnablePackaging:
-      return outcome(link_.SellItem("AMBALAJ RETURNABIL", 1, Hundredths(field(1)), IntValue(field(2)), "", 1, 1,
-                                    true));
+      return outcome(link_.SellItem("AMBALAJ RETURNABIL", 1, Hundredths(field(1)),
+                                    IntValue(field(2)), "", 1, 1, true));
     case LineRun::FontText:
       return outcome(link_.PrintText3002(field(1), field(2), IntValue(field(3))));
     case LineRun::PaymentMark:
@@ -91,8 +94,9 @@ FileExecution::LineResult FileExecution::ExecuteLine(const std::string& line, co
       return outcome(link_.PrintMFReportByNumber(IntValue(field(2)), IntValue(field(3))));
     case LineRun::MfReportByDate:
       if (fields.size() == 1) return outcome(link_.PrintMFReportByDate(3, 0, 0, 0, 0, 0, 0));
-      return outcome(link_.PrintMFReportByDate(IntValue(field(1)), IntValue(field(2)), IntValue(field(3)),
-                                               IntValue(field(4)), IntValue(field(5)), IntValue(field(6)),
+      return outcome(link_.PrintMFReportByDate(IntValue(field(1)), IntValue(field(2)),
+                                               IntValue(field(3)), IntValue(field(4)),
+                                               IntValue(field(5)), IntValue(field(6)),
                                                IntValue(field(7))));
     case LineRun::FiscalSeriesRead: {
       std::string series;
@@ -216,7 +220,8 @@ bool FileExecution::Discount(const Fields& fields) {
     return kind0 ? link_.AdjustValueKind0("", value) : link_.AdjustValueKind1("", value);
   }
   const double percentage = Hundredths(FieldOrEmpty(fields, 4));
-  return kind0 ? link_.AdjustPercentKind0("", percentage) : link_.AdjustPercentKind1("", percentage);
+  return kind0 ? link_.AdjustPercentKind0("", percentage)
+               : link_.AdjustPercentKind1("", percentage);
 }
 
 bool FileExecution::PendingReceiptCheck() {

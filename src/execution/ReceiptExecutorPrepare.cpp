@@ -37,12 +37,13 @@ bool PrepareEcrLink(ReceiptRun& run, TXruvoLinux& link) {
 
   // A pending-receipt query must find the receipt as the previous file left it.
   if (!run.validation.flags.receiptStateQuery) {
-    const EcrCheckKind kind = run.validation.flags.cancelReceipt ? EcrCheckKind::Cancel
-                                                                 : EcrCheckKind::ReceiptFileRun;
+    const EcrCheckKind kind =
+        run.validation.flags.cancelReceipt ? EcrCheckKind::Cancel : EcrCheckKind::ReceiptFileRun;
     const EcrCheckContext context{settings.tratareEroareStare, run.op, run.response};
     const EcrCheckResult check = CheckEcrState(link, kind, context);
     if (StatusRead(link)) ReadWarningFlags(link, run.state.warnings);
-    if (check.autoFinishedReceipt) run.file.response.autoFinishedReceipt = check.autoFinishedReceipt;
+    if (check.autoFinishedReceipt)
+      run.file.response.autoFinishedReceipt = check.autoFinishedReceipt;
     if (!check.ok) return false;
   } else {
     run.file.response.statusNotRead = true;

@@ -41,7 +41,8 @@ SaleSettlement SettleInterruptedSale(TXruvoLinux& link, RunPhase phase, IRunPhas
   }
   if (link.ReceiptPaid()) {
     if (!phases.Reached(RunPhase::Closing, "")) return Unsaved();
-    if (!link.PartialCut(0)) return Silent(link, "Bonul " + number + " platit nu a putut fi finalizat");
+    if (!link.PartialCut(0))
+      return Silent(link, "Bonul " + number + " platit nu a putut fi finalizat");
     static_cast<void>(phases.Reached(RunPhase::Closed, number));
     s.outcome = SaleSettlement::Outcome::Finished;
     s.receiptNumber = number;

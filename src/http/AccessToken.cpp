@@ -74,7 +74,8 @@ std::optional<std::string> LoadOrMakeToken(const std::string& workingFolder, std
   // or absent, and one made meanwhile by another start is never overwritten.
   const std::string temporary = path + ".new";
   ::unlink(temporary.c_str());
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640);
+  const int fd =
+      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640);
   if (fd < 0) {
     problem = "cannot write " + temporary;
     return std::nullopt;

@@ -22,8 +22,8 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 void ReadError(const std::string& line, AnswerFields& fields) {
   const std::size_t semicolon = line.find(';');
   const std::string head = line.substr(0, semicolon);
-  const bool digits = semicolon != std::string::npos &&
-                      head.find_first_not_of("0123456789") == std::string::npos;
+  const bool digits =
+      semicolon != std::string::npos && head.find_first_not_of("0123456789") == std::string::npos;
   // A number too large for a code is no code: the line is all text then.
   const std::optional<std::int32_t> code = digits ? ParseInt32(head) : std::nullopt;
   if (code) {

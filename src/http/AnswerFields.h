@@ -13,10 +13,10 @@ namespace ruvo::http {
 // the warnings about paper and journal.
 struct AnswerFields {
   bool ok = false;
-  std::optional<int> code;       // 0 for "0 OK", the code before ";" of an error
-  std::string message;           // the error's text after "<code>;", or the whole line
-  std::string receiptKind;       // "fiscal", "nefiscal" or ""
-  std::string receiptNumber;     // as the ECR gave it ("0001")
+  std::optional<int> code;    // 0 for "0 OK", the code before ";" of an error
+  std::string message;        // the error's text after "<code>;", or the whole line
+  std::string receiptKind;    // "fiscal", "nefiscal" or ""
+  std::string receiptNumber;  // as the ECR gave it ("0001")
   std::vector<std::string> warnings;
 };
 

@@ -15,17 +15,18 @@ nlohmann::json DriverStatusJson(const Driver& driver, const HttpReceipts& receip
       driver.Closed() ? kStateClosed : (state.processing ? kStateProcessing : kStateStopped);
   nlohmann::json warnings = nlohmann::json::array();
   for (const std::string& line : state.warningBox) warnings.push_back(Utf8From1250(line));
-  nlohmann::json status = {
-      {"versiune", VersionText()},
-      {"stare", stare},
-      {"processing", state.processing},
-      {"conectatLaCasa", state.connected},
-      {"connectedLabel", Utf8From1250(driver.ConnectedLabel())},
-      {"idProces", static_cast<long>(::getpid())},
-      {"busy", state.busy},
-      {"jeFreeLines", state.jeFreeLines < 0 ? nlohmann::json() : nlohmann::json(state.jeFreeLines)},
-      {"warnings", warnings},
-      {"http", {{"receiptsWaiting", receipts.WaitingCount()}}}};
+  nlohmann::json status = {{"versiune", VersionText()},
+                           {"stare", stare},
+                           {"processing", state.processing},
+                           {"conectatLaCasa", state.connected},
+                           {"connectedLabel", Utf8From1250(driver.ConnectedLabel())},
+                           {"idProces", static_cast<long>(::getpid())},
+                           {"busy", state.busy},
+                           {"jeFreeLines", state.jeFreeLines < 0
+                                               ? nlohmann::json()
+                                               : nlohmann::json(state.jeFreeLines)},
+                           {"warnings", warnings},
+                           {"http", {{"receiptsWaiting", receipts.WaitingCount()}}}};
   if (state.operation.Active()) {
     status["operation"] = {{"name", Utf8From1250(state.operation.name)}};
   } else {
@@ -34,8 +35,6 @@ nlohmann::json DriverStatusJson(const Driver& driver, const HttpReceipts& receip
   return status;
 }
 
-std::string RunningChannel(const Driver& driver) {
-  return driver.RunningSuffix();
-}
+std::string RunningChannel(const Driver& driver) { return driver.RunningSuffix(); }
 
 }  // namespace ruvo::http

@@ -26,9 +26,12 @@ HttpResponse MethodNotAllowed(const std::string& allowed) {
 
 const char* StateName(ReceiptState state) {
   switch (state) {
-    case ReceiptState::Queued: return "queued";
-    case ReceiptState::Running: return "running";
-    case ReceiptState::Answered: return "answered";
+    case ReceiptState::Queued:
+      return "queued";
+    case ReceiptState::Running:
+      return "running";
+    case ReceiptState::Answered:
+      return "answered";
   }
   return "queued";
 }
@@ -78,8 +81,7 @@ HttpApi::Outcome HttpApi::Route(const HttpRequest& request) {
     if (request.method != "GET") return Now(MethodNotAllowed("GET"));
     return GetReceipt(request, request.path.substr(prefix.size()));
   }
-  return Now(MakeProblem(404, "not-found", "Adresa necunoscuta",
-                         "Nu exista " + request.path));
+  return Now(MakeProblem(404, "not-found", "Adresa necunoscuta", "Nu exista " + request.path));
 }
 
 std::optional<int> HttpApi::WaitSeconds(const HttpRequest& request, int byDefault,
@@ -156,10 +158,9 @@ HttpApi::Outcome HttpApi::GetReceipt(const HttpRequest& request, const std::stri
 
 HttpResponse HttpApi::AfterWait(const HttpRequest& request, const std::string& key) {
   const KeyRecord* record = receipts_.Find(key);
-  HttpResponse response =
-      record != nullptr ? View(*record, false)
-                        : MakeProblem(404, "key-unknown", "Cheie necunoscuta",
-                                      "Niciun bon cu aceasta Idempotency-Key");
+  HttpResponse response = record != nullptr ? View(*record, false)
+                                            : MakeProblem(404, "key-unknown", "Cheie necunoscuta",
+                                                          "Niciun bon cu aceasta Idempotency-Key");
   guard_.AddCorsHeaders(request, response);
   return response;
 }

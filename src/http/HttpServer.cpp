@@ -51,11 +51,10 @@ MHD_Result CollectArgument(void* cls, MHD_ValueKind, const char* key, const char
   return MHD_YES;
 }
 
-MHD_Result AccessHandler(void* cls, MHD_Connection* connection, const char* url,
-                         const char* method, const char*, const char* uploadData,
-                         size_t* uploadSize, void** state) {
-  return static_cast<HttpServer*>(cls)->OnRequest(connection, url, method, uploadData,
-                                                  uploadSize, state) != 0
+MHD_Result AccessHandler(void* cls, MHD_Connection* connection, const char* url, const char* method,
+                         const char*, const char* uploadData, size_t* uploadSize, void** state) {
+  return static_cast<HttpServer*>(cls)->OnRequest(connection, url, method, uploadData, uploadSize,
+                                                  state) != 0
              ? MHD_YES
              : MHD_NO;
 }
@@ -86,8 +85,8 @@ HttpServer::HttpServer(const ListenAddress& address, HttpApi& api, HttpReceipts&
                        IClock& clock)
     : api_(api), receipts_(receipts), clock_(clock) {
   unsigned int flags = MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
-  sockaddr_in v4 {};
-  sockaddr_in6 v6 {};
+  sockaddr_in v4{};
+  sockaddr_in6 v6{};
   const sockaddr* bindTo = nullptr;
   if (address.unixSocket) {
     if (!OpenUnixSocket(address.path)) return;
@@ -104,20 +103,20 @@ HttpServer::HttpServer(const ListenAddress& address, HttpApi& api, HttpReceipts&
     bindTo = reinterpret_cast<const sockaddr*>(&v4);
   }
   // The logger first, so that the library's own messages from the other options reach it.
-  MHD_OptionItem options[] = {
-      {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&LibraryLog), nullptr},
-      {MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, nullptr},
-      {MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, nullptr},
-      {MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<intptr_t>(kHeaderBytes), nullptr},
-      {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&Completed), this},
-      {bindTo != nullptr ? MHD_OPTION_SOCK_ADDR : MHD_OPTION_LISTEN_SOCKET,
-       bindTo != nullptr ? 0 : unixSocket_, const_cast<sockaddr*>(bindTo)},
-      {MHD_OPTION_END, 0, nullptr}};
+  MHD_OptionItem options[] =
+      {{MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&LibraryLog), nullptr},
+       {MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, nullptr},
+       {MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, nullptr},
+       {MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<intptr_t>(kHeaderBytes), nullptr},
+       {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&Completed), this},
+       {bindTo != nullptr ? MHD_OPTION_SOCK_ADDR : MHD_OPTION_LISTEN_SOCKET,
+        bindTo != nullptr ? 0 : unixSocket_, const_cast<sockaddr*>(bindTo)},
+       {MHD_OPTION_END, 0, nullptr}};
   daemon_ = MHD_start_daemon(flags, address.port, nullptr, nullptr, &AccessHandler, this,
                              MHD_OPTION_ARRAY, options, MHD_OPTION_END);
   if (daemon_ == nullptr) {
     problem_ = "cannot listen on " + (address.unixSocket ? address.path : address.HostHeader()) +
-              " (" + std::strerror(errno) + ")";
+               " (" + std::strerror(errno) + ")";
     if (unixSocket_ >= 0) ::close(unixSocket_);
     unixSocket_ = -1;
     return;
@@ -147,7 +146,7 @@ bool HttpServer::OpenUnixSocket(const std::string& path) {
     ::unlink(path.c_str());
   }
   unixSocket_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  sockaddr_un name {};
+  sockaddr_un name{};
   name.sun_family = AF_UNIX;
   std::strncpy(name.sun_path, path.c_str(), sizeof name.sun_path - 1);
   const bool ok = unixSocket_ >= 0 &&
@@ -195,8 +194,9 @@ bool HttpServer::HasWaiting() const {
 }
 
 void HttpServer::Respond(MHD_Connection* connection, const HttpResponse& response) {
-  MHD_Response* reply = MHD_create_response_from_buffer(
-      response.body.size(), const_cast<char*>(response.body.data()), MHD_RESPMEM_MUST_COPY);
+  MHD_Response* reply =
+      MHD_create_response_from_buffer(response.body.size(), const_cast<char*>(response.body.data()),
+                                      MHD_RESPMEM_MUST_COPY);
   if (reply == nullptr) return;
   for (const auto& [name, value] : response.headers) {
     MHD_add_response_header(reply, name.c_str(), value.c_str());
@@ -241,8 +241,8 @@ int HttpServer::OnRequest(MHD_Connection* connection, const char* url, const cha
   exchange->started = true;
   if (exchange->tooLarge) {
     Respond(connection, MakeProblem(413, "too-large", "Cerere prea mare",
-                                    "Corpul cererii are cel mult " +
-                                        std::to_string(kMaxBodyBytes) + " octeti"));
+                                    "Corpul cererii are cel mult " + std::to_string(kMaxBodyBytes) +
+                                        " octeti"));
     return 1;
   }
   const HttpApi::Outcome outcome = api_.Handle(exchange->request);

@@ -33,25 +33,27 @@ std::unique_ptr<HttpService> HttpService::Start(const std::string& workingFolder
     Log(LogLevel::Warning, "HTTP: listening on " + address->HostHeader() +
                                ", beyond this computer; the token guards every receipt");
   }
-  auto service = std::make_unique<HttpService>(settings, *address, *token, workingFolder, driver, clock);
+  auto service =
+      std::make_unique<HttpService>(settings, *address, *token, workingFolder, driver, clock);
   if (!service->Ready()) {
     Log(LogLevel::Error, "HTTP: " + service->Problem() + "; no HTTP server");
     return nullptr;
   }
-  Log(LogLevel::Info, "HTTP: listening on " +
-                          (address->unixSocket ? address->path : address->HostHeader()));
+  Log(LogLevel::Info,
+      "HTTP: listening on " + (address->unixSocket ? address->path : address->HostHeader()));
   return service;
 }
 
 HttpService::HttpService(const HttpSettings& settings, const ListenAddress& address,
-                         std::string token, const std::string& workingFolder,
-                         const Driver& driver, IClock& clock)
+                         std::string token, const std::string& workingFolder, const Driver& driver,
+                         IClock& clock)
     : receipts_(workingFolder, clock, settings.keepDays),
       guard_(AcceptedHosts(address.HostHeader(), address.Loopback(), address.unixSocket,
                            settings.extraHosts),
              settings.corsOrigins, std::move(token)),
-      api_(receipts_, guard_, [this, &driver] { return DriverStatusJson(driver, receipts_); },
-           settings.defaultWaitSeconds),
+      api_(
+          receipts_, guard_, [this, &driver] { return DriverStatusJson(driver, receipts_); },
+          settings.defaultWaitSeconds),
       opened_(receipts_.Open(problem_)),
       server_(address, api_, receipts_, clock) {
   receipts_.SetRunningChannel([&driver] { return RunningChannel(driver); });

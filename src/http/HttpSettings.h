@@ -36,11 +36,11 @@ struct HttpSettings {
   static constexpr int kDefaultWaitSeconds = 5;
   static constexpr int kMaxWaitSeconds = 60;
 
-  bool enabled = false;                       // ServerHttp
-  std::string address = "127.0.0.1:8765";     // AdresaHttp
-  std::vector<std::string> extraHosts;        // GazdeHttp: more names a Host may give
-  std::vector<std::string> corsOrigins;       // OriginiHttp: browser origins allowed
-  int keepDays = kDefaultKeepDays;            // ZilePastrareHttp: how long keys are kept
+  bool enabled = false;                          // ServerHttp
+  std::string address = "127.0.0.1:8765";        // AdresaHttp
+  std::vector<std::string> extraHosts;           // GazdeHttp: more names a Host may give
+  std::vector<std::string> corsOrigins;          // OriginiHttp: browser origins allowed
+  int keepDays = kDefaultKeepDays;               // ZilePastrareHttp: how long keys are kept
   int defaultWaitSeconds = kDefaultWaitSeconds;  // AsteptareHttp
 };
 

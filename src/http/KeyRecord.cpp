@@ -13,8 +13,8 @@ const std::string kHeader = "RUVOHTTP 1\n";
 const std::string kEnd = "end\n";
 
 bool KeyCharacter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-         c == '-' || c == '_' || c == '.' || c == '~' || c == ':';
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_' || c == '.' || c == '~' || c == ':';
 }
 
 std::optional<std::int64_t> ParseWhole(const std::string& text) {

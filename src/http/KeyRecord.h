@@ -25,9 +25,9 @@ std::string ChannelOf(const std::string& key);
 // working folder; the answer is written into it before its response file is removed.
 struct KeyRecord {
   std::string key;
-  std::string bodyHash;      // SHA-256 hex of the receipt file's bytes
-  std::int64_t createdS = 0;  // seconds since the epoch
-  std::string receipt;       // the receipt file's bytes (Windows-1250, CR LF)
+  std::string bodyHash;               // SHA-256 hex of the receipt file's bytes
+  std::int64_t createdS = 0;          // seconds since the epoch
+  std::string receipt;                // the receipt file's bytes (Windows-1250, CR LF)
   std::optional<std::string> answer;  // the response file's bytes
   std::int64_t answeredS = 0;
 

@@ -84,8 +84,8 @@ BodyParse LineRefusal(const std::string& line, std::size_t lineNumber) {
     const std::size_t length = SequenceLength(static_cast<unsigned char>(line[at]));
     if (!WellFormedAt(line, at, length)) {
       return Refused(400, "invalid-utf8", "Text UTF-8 invalid",
-                     "Octetul " + std::to_string(at + 1) +
-                         " nu incepe un caracter UTF-8 valid" + where);
+                     "Octetul " + std::to_string(at + 1) + " nu incepe un caracter UTF-8 valid" +
+                         where);
     }
     const std::string sequence = line.substr(at, length);
     if (!Utf8To1250(sequence)) {
@@ -131,8 +131,9 @@ BodyParse ConvertLines(const std::vector<std::string>& utf8Lines) {
 BodyParse ParseReceiptBody(const std::string& contentType, const std::string& body) {
   const std::string media = MediaType(contentType);
   if (media == "text/plain") {
-    const std::string parameters =
-        contentType.find(';') == std::string::npos ? "" : Lower(contentType.substr(contentType.find(';')));
+    const std::string parameters = contentType.find(';') == std::string::npos
+                                       ? ""
+                                       : Lower(contentType.substr(contentType.find(';')));
     if (parameters.find("charset") != std::string::npos &&
         parameters.find("utf-8") == std::string::npos &&
         parameters.find("us-ascii") == std::string::npos) {

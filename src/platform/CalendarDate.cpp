@@ -4,9 +4,7 @@ namespace ruvo {
 
 namespace {
 
-bool IsLeapYear(std::int64_t year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
+bool IsLeapYear(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 }  // namespace
 

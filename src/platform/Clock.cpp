@@ -88,9 +88,7 @@ void SystemClock::SleepUs(std::int64_t us) {
 // The virtual clock keeps local time as if it were UTC: it needs calendar arithmetic only.
 VirtualClock::VirtualClock(LocalDateTime start) : startMsSinceEpoch_(CivilToMs(start)) {}
 
-LocalDateTime VirtualClock::Now() const {
-  return CivilFromMs(startMsSinceEpoch_ + elapsedMs_);
-}
+LocalDateTime VirtualClock::Now() const { return CivilFromMs(startMsSinceEpoch_ + elapsedMs_); }
 
 IClock& DefaultClock() {
   static SystemClock clock;

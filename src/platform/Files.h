@@ -29,8 +29,9 @@ std::vector<std::string> ListMatching(const std::string& folder, const std::stri
 // FIFOs, devices), in listing order.
 std::vector<std::string> ListEntriesMatching(const std::string& folder, const std::string& mask);
 
-// The whole regular file as bytes; a link, a folder, a FIFO or a device is not read. Files larger than kMaxReadBytes are refused: nothing the
-// driver reads is anywhere near that, and a runaway file must not eat the memory.
+// The whole regular file as bytes; a link, a folder, a FIFO or a device is not read. Files larger
+// than kMaxReadBytes are refused: nothing the driver reads is anywhere near that, and a runaway
+// file must not eat the memory.
 constexpr std::size_t kMaxReadBytes = 64u * 1024u * 1024u;
 std::optional<std::string> ReadFileBytes(const std::string& path);
 

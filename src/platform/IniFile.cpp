@@ -74,7 +74,8 @@ void IniFile::Parse(const std::string& text) {
     const std::size_t endStart = i;
     ++i;
     if (c == '\r' && i < text.size() && text[i] == '\n') ++i;
-    lines_.push_back(Line{text.substr(start, endStart - start), text.substr(endStart, i - endStart)});
+    lines_.push_back(
+        Line{text.substr(start, endStart - start), text.substr(endStart, i - endStart)});
     start = i;
   }
   if (start < text.size()) lines_.push_back(Line{text.substr(start), std::string()});
@@ -152,11 +153,10 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
   // Names that cannot be written back as one line would damage the file: refuse them.
   const auto unusable = [](const std::string& name, const std::string& forbidden) {
-    return name.empty() || Trim(name) != name ||
-           name.find_first_of(forbidden) != std::string::npos;
+    return name.empty() || Trim(name) != name || name.find_first_of(forbidden) != std::string::npos;
   };
-  if (unusable(section, "]\r\n") || unusable(key, "=\r\n") ||
-      key.front() == '[' || key.front() == ';' || key.front() == '#') {
+  if (unusable(section, "]\r\n") || unusable(key, "=\r\n") || key.front() == '[' ||
+      key.front() == ';' || key.front() == '#') {
     return;
   }
 

@@ -43,7 +43,8 @@ bool HeldExclusively(int fd) {
 
 }  // namespace
 
-PosixSerialPort::PosixSerialPort(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
+PosixSerialPort::PosixSerialPort(std::string settingsPath)
+    : settingsPath_(std::move(settingsPath)) {}
 
 PosixSerialPort::~PosixSerialPort() { Close(); }
 
@@ -95,8 +96,8 @@ bool PosixSerialPort::Configure() {
   ::cfmakeraw(&tio);
   tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
   tio.c_cflag |= CS8 | CREAD | CLOCAL | CRTSCTS;
-  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | IGNBRK | BRKINT | PARMRK |
-                                        ISTRIP | INLCR | IGNCR | ICRNL | INPCK);
+  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | IGNBRK | BRKINT | PARMRK | ISTRIP |
+                                        INLCR | IGNCR | ICRNL | INPCK);
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
   if (::cfsetispeed(&tio, B115200) != 0 || ::cfsetospeed(&tio, B115200) != 0) return false;

@@ -49,7 +49,8 @@ std::vector<RuntimeCandidate> RuntimeCandidates(const std::string& instance,
   std::vector<RuntimeCandidate> candidates;
   if (!ValidInstanceName(instance)) return candidates;
   if (!inputs.systemBase.empty()) {
-    candidates.push_back({RuntimePlace::System, WithoutTrailingSlashes(inputs.systemBase) + "/" + instance});
+    candidates.push_back(
+        {RuntimePlace::System, WithoutTrailingSlashes(inputs.systemBase) + "/" + instance});
   }
   if (!inputs.userBase.empty()) {
     candidates.push_back(

@@ -33,8 +33,10 @@ SingleInstance::SingleInstance(std::string folder)
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       const int error = errno;
       ::close(fd);
-      if (error == EWOULDBLOCK) problem_.clear();
-      else problem_ = "cannot lock " + path_ + " (" + std::strerror(error) + ")";
+      if (error == EWOULDBLOCK)
+        problem_.clear();
+      else
+        problem_ = "cannot lock " + path_ + " (" + std::strerror(error) + ")";
       return;
     }
     struct stat held {};

@@ -15,7 +15,8 @@ bool WaitReadable(std::initializer_list<int> fds, std::int64_t ms) {
     if (fd >= 0 && count < std::size(polled)) polled[count++] = pollfd{fd, POLLIN, 0};
   }
   const std::int64_t wait = std::max<std::int64_t>(ms, 0);
-  const timespec timeout{static_cast<std::time_t>(wait / 1000), static_cast<long>(wait % 1000) * 1000000L};
+  const timespec timeout{static_cast<std::time_t>(wait / 1000),
+                         static_cast<long>(wait % 1000) * 1000000L};
   return ::ppoll(polled, count, &timeout, nullptr) > 0;
 }
 

@@ -82,8 +82,8 @@ CheckResult CheckXmlExport(const LineContext& context) {
                               line);
   }
   if (fields.size() >= 5 && !fields[4].empty() && fields[4] != "1" && fields[4] != "2") {
-    return RefusedWithoutCode(
-        "Parametrul EXPORT PE PC este eronat. Valori admise (1 sau 2) : ", line);
+    return RefusedWithoutCode("Parametrul EXPORT PE PC este eronat. Valori admise (1 sau 2) : ",
+                              line);
   }
   if (fields.size() == 6) {
     return RefusedWithoutCode("Lipseste NUMARUL ULTIMULUI RAPORT : ", line);

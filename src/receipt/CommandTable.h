@@ -45,20 +45,20 @@ enum class LineRun {
   MfReportByNumber,     // "18"
   MfReportByDate,       // "19"
   // Non-fiscal receipts, cash, the typed and journal reports, the ECR's own settings.
-  NonFiscalMark,        // "20": nothing of its own to send
-  NonFiscalText,        // "21"
-  CashInOut,            // "25"
-  TypedReportA,         // "102"
-  TypedReportB,         // "103"
-  JeReportByDate,       // "81"
-  JeReportByReceipts,   // "82"
-  JeReportByZ,          // "76"
-  JeReportFromLine,     // "78"
-  JeReceiptsOfZ,        // "79"
-  StopReport,           // "105"
-  Beep,                 // "116"
-  SetDateTime,          // "42"
-  XmlExport,            // "416"
+  NonFiscalMark,       // "20": nothing of its own to send
+  NonFiscalText,       // "21"
+  CashInOut,           // "25"
+  TypedReportA,        // "102"
+  TypedReportB,        // "103"
+  JeReportByDate,      // "81"
+  JeReportByReceipts,  // "82"
+  JeReportByZ,         // "76"
+  JeReportFromLine,    // "78"
+  JeReceiptsOfZ,       // "79"
+  StopReport,          // "105"
+  Beep,                // "116"
+  SetDateTime,         // "42"
+  XmlExport,           // "416"
 };
 
 // One receipt command: everything the validation, the presence flags and the executors
@@ -66,8 +66,8 @@ enum class LineRun {
 struct CommandInfo {
   std::string_view code;
   CommandGroup group;
-  LineChecker checker;           // nullptr for the commands that are never refused
-  bool PresenceFlags::*flag;     // the flag a valid line sets; nullptr for none
+  LineChecker checker;        // nullptr for the commands that are never refused
+  bool PresenceFlags::*flag;  // the flag a valid line sets; nullptr for none
   LineRun run;
 };
 

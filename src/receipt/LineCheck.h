@@ -12,9 +12,9 @@ namespace ruvo {
 // What a line checker gets to see of one line.
 struct LineContext {
   const Fields& fields;
-  const std::string& line;      // the whole line as read, for the messages
-  int countedLine;              // 1 for the first non-empty line of the file
-  const Fields* previousLine;   // the line just before, empty or not; nullptr on the first
+  const std::string& line;     // the whole line as read, for the messages
+  int countedLine;             // 1 for the first non-empty line of the file
+  const Fields* previousLine;  // the line just before, empty or not; nullptr on the first
 };
 
 // The verdict on one line: valid, or refused with the one message for the response file.

@@ -13,20 +13,20 @@ struct PresenceFlags {
   bool nonFiscalGroup = false;
 
   // Fiscal commands.
-  bool sale = false;                // "1"
-  bool payment = false;             // "5" or "3"
-  bool finishReceipt = false;       // "0"
-  bool loneText = false;            // "10", kept only when it is the file's only counted line
-  bool cancelReceipt = false;       // "14"
-  bool dailyReport = false;         // "15"
-  bool dailyTotals = false;         // "17"
-  bool xReport = false;             // "30"
-  bool departmentReport = false;    // "32"
-  bool receiptStateQuery = false;   // "9999"
-  bool fiscalSeriesRead = false;    // "24"
-  bool totalizerRead = false;       // "27"
-  bool totalizersRead = false;      // "28"
-  bool mfReport = false;            // "18" or "19"
+  bool sale = false;               // "1"
+  bool payment = false;            // "5" or "3"
+  bool finishReceipt = false;      // "0"
+  bool loneText = false;           // "10", kept only when it is the file's only counted line
+  bool cancelReceipt = false;      // "14"
+  bool dailyReport = false;        // "15"
+  bool dailyTotals = false;        // "17"
+  bool xReport = false;            // "30"
+  bool departmentReport = false;   // "32"
+  bool receiptStateQuery = false;  // "9999"
+  bool fiscalSeriesRead = false;   // "24"
+  bool totalizerRead = false;      // "27"
+  bool totalizersRead = false;     // "28"
+  bool mfReport = false;           // "18" or "19"
 
   // Non-fiscal and report commands.
   bool typedReportA = false;        // "102"

@@ -91,13 +91,9 @@ CheckResult RefusedAsAccompanied(const LineContext& context) {
   return Valid();
 }
 
-CheckResult CheckFinishReceipt(const LineContext& context) {
-  return CheckCodeAloneFirst(context);
-}
+CheckResult CheckFinishReceipt(const LineContext& context) { return CheckCodeAloneFirst(context); }
 
-CheckResult CheckDailyCommand(const LineContext& context) {
-  return CheckCodeAloneFirst(context);
-}
+CheckResult CheckDailyCommand(const LineContext& context) { return CheckCodeAloneFirst(context); }
 
 CheckResult CheckDepartmentReport(const LineContext& context) {
   return CheckCodeAloneFirst(context);
@@ -175,8 +171,9 @@ CheckResult CheckJeReceiptsOfZ(const LineContext& context) {
   if (!IsFirstLine(context)) return RefusedAsAccompanied(context);
   if (!InRange(IntField(context, 1), 1, 9999)) return RefusedWithCode("8035", kStartZ, line);
   if (!InRange(IntField(context, 2), 1, 9999)) {
-    return RefusedWithCode(
-        "8036", "Numar bon inceput sfarsit raport eronat. Valori admise 1..9999 : ", line);
+    return RefusedWithCode("8036",
+                           "Numar bon inceput sfarsit raport eronat. Valori admise 1..9999 : ",
+                           line);
   }
   if (!InRange(IntField(context, 3), 1, 9999)) {
     return RefusedWithCode("8036", "Numar bon sfarsit eronat. Valori admise 1..9999 : ", line);
@@ -199,12 +196,12 @@ CheckResult CheckJeReportByReceipts(const LineContext& context) {
   if (!IsFirstLine(context)) return RefusedAsAccompanied(context);
   if (!IsDateInFields(context, 1)) return RefusedWithCode("8035", kStartDate, line);
   if (!InRange(IntField(context, 4), 1, 9999)) {
-    return RefusedWithCode("8035", "Numar bon inceput raport eronat. Valori admise 1..9999 : ",
-                           line);
+    return RefusedWithCode("8035",
+                           "Numar bon inceput raport eronat. Valori admise 1..9999 : ", line);
   }
   if (!InRange(IntField(context, 5), 1, 9999)) {
-    return RefusedWithCode("8036", "Numar bon sfarsit raport eronat. Valori admise 1..9999 : ",
-                           line);
+    return RefusedWithCode("8036",
+                           "Numar bon sfarsit raport eronat. Valori admise 1..9999 : ", line);
   }
   return Valid();
 }

@@ -112,12 +112,13 @@ CheckResult CheckBarcode(const LineContext& context) {
   }
   if (!NumericInRange(context, 2, 0, 2)) {
     return RefusedWithCode(
-        "8033", "Flagul privind modul de tiparire al cifrelor la codul de bare este eronat : ",
-        line);
+        "8033",
+        "Flagul privind modul de tiparire al cifrelor la codul de bare este eronat : ", line);
   }
   if (!NumericInRange(context, 3, 1, 9)) {
-    return RefusedWithCode(
-        "8033", "Parametrul INALTIME COD BARE este eronat (valori admise 1..9) : ", line);
+    return RefusedWithCode("8033",
+                           "Parametrul INALTIME COD BARE este eronat (valori admise 1..9) : ",
+                           line);
   }
   return Valid();
 }

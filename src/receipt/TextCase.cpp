@@ -10,17 +10,28 @@ unsigned char UpperByte(unsigned char c) {
   // division sign 0xF7.
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
   switch (c) {
-    case 0x9A: return 0x8A;  // s caron
-    case 0x9C: return 0x8C;  // s acute
-    case 0x9D: return 0x8D;  // t caron
-    case 0x9E: return 0x8E;  // z caron
-    case 0x9F: return 0x8F;  // z acute
-    case 0xB3: return 0xA3;  // l stroke
-    case 0xB9: return 0xA5;  // a ogonek
-    case 0xBA: return 0xAA;  // s cedilla
-    case 0xBE: return 0xBC;  // l caron
-    case 0xBF: return 0xAF;  // z dot
-    default: return c;
+    case 0x9A:
+      return 0x8A;  // s caron
+    case 0x9C:
+      return 0x8C;  // s acute
+    case 0x9D:
+      return 0x8D;  // t caron
+    case 0x9E:
+      return 0x8E;  // z caron
+    case 0x9F:
+      return 0x8F;  // z acute
+    case 0xB3:
+      return 0xA3;  // l stroke
+    case 0xB9:
+      return 0xA5;  // a ogonek
+    case 0xBA:
+      return 0xAA;  // s cedilla
+    case 0xBE:
+      return 0xBC;  // l caron
+    case 0xBF:
+      return 0xAF;  // z dot
+    default:
+      return c;
   }
 }
 

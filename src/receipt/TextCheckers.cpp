@@ -7,9 +7,7 @@ namespace ruvo {
 namespace {
 
 // "2" and "21" may leave the text out; the others must carry the field.
-std::size_t MinimumFields(const std::string& code) {
-  return (code == "2" || code == "21") ? 2 : 3;
-}
+std::size_t MinimumFields(const std::string& code) { return (code == "2" || code == "21") ? 2 : 3; }
 
 }  // namespace
 

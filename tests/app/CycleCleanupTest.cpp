@@ -77,7 +77,7 @@ TEST_F(CycleCleanup, OnlyTheLogAndCopyMasksOfEachFolderAreTouched) {
   state.settings.marjaZileStergere = 1;
   const LocalDateTime old = At(2025, 6, 1, 12);
   const std::string workLog = Put("log_x.txt", old);
-  const std::string workReceipt = Put("ONLINE.TXT", old);     // waiting: never aged out
+  const std::string workReceipt = Put("ONLINE.TXT", old);  // waiting: never aged out
   const std::string workResponse = Put("ERROR.TXT", old);
   const std::string logLog = Put("LOG/Log_1.TXT", old);
   const std::string logOther = Put("LOG/ONLINE_1.TXT", old);  // not a log: stays

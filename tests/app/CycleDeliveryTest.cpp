@@ -97,8 +97,8 @@ TEST_F(DeliveryRule, WithoutLinksTheBirthTimeTellsAReusedInodeApart) {
   if (id->origin.birthNs == 0) GTEST_SKIP() << "this file system keeps no birth time";
   ASSERT_EQ(::unlink((folder / "ONLINE.TXT").c_str()), 0);
   Deliver(folder.Path(), "ONLINE.TXT", kSale);
-  EXPECT_EQ(Match(*id), DeliveryMatch::Other) << "inode " << id->origin.inode << " now "
-                                               << InodeOf(folder / "ONLINE.TXT");
+  EXPECT_EQ(Match(*id), DeliveryMatch::Other)
+      << "inode " << id->origin.inode << " now " << InodeOf(folder / "ONLINE.TXT");
 }
 
 TEST_F(DeliveryRule, AFileChangedSinceItWasReadIsNotClaimed) {
@@ -129,7 +129,8 @@ TEST(DeliveryNames, PrivateNamesMatchNoMaskAndAreToldApart) {
 
 int CountOf(const std::string& text, const std::string& needle) {
   int n = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+    ++n;
   return n;
 }
 
@@ -137,7 +138,9 @@ int CountOf(const std::string& text, const std::string& needle) {
 struct DeliveryBench : CycleFixtureBase {
   DeliveryBench() { state.settings.logFile = true; }
 
-  std::vector<std::string> PrivateFiles() const { return ListMatching(folder.Path(), ".ruvodrv-*"); }
+  std::vector<std::string> PrivateFiles() const {
+    return ListMatching(folder.Path(), ".ruvodrv-*");
+  }
   std::size_t LogFiles() const { return ListMatching(state.logFolder, "*").size(); }
   std::vector<InFlightRecord> Records() const {
     InFlightJournal journal(folder.Path());
@@ -173,12 +176,18 @@ TEST_F(CycleDelivery, NoLeftoverOfAKilledEndClaimsTheNextFileWithTheSameBytes) {
     ASSERT_TRUE(id);
     if (w.record) {
       InFlightJournal journal(f.folder.Path());
-      ASSERT_TRUE(journal.Put(InFlightRecord{"ONLINE.TXT", *id, "2026_01_15_11_00_00",
-                                             FileKind::Sale, RunPhase::Answered, 1, "",
+      ASSERT_TRUE(journal.Put(InFlightRecord{"ONLINE.TXT",
+                                             *id,
+                                             "2026_01_15_11_00_00",
+                                             FileKind::Sale,
+                                             RunPhase::Answered,
+                                             1,
+                                             "",
                                              {"0 OK", "BON FISCAL NR. 0007"}}));
     }
     if (w.leaving) {
-      ASSERT_TRUE(RenameNoReplace(f.PathOf("ONLINE.TXT"), f.PathOf(LeavingName(id->token, "ONLINE.TXT"))));
+      ASSERT_TRUE(
+          RenameNoReplace(f.PathOf("ONLINE.TXT"), f.PathOf(LeavingName(id->token, "ONLINE.TXT"))));
     } else if (!w.fileAtName) {
       ASSERT_TRUE(DeleteFile(f.PathOf("ONLINE.TXT")));
     }

@@ -66,7 +66,8 @@ TEST_F(CycleNeverTwice, AFileThatCanNeitherGoNorMoveIsSkippedUntilItChanges) {
   EXPECT_EQ(execution.Executions(), 2);
   EXPECT_TRUE(Exists(PathOf("ONLINE.TXT")));
   EXPECT_FALSE(Exists(PathOf("ONLINE2.TXT")));
-  const std::string warning = "Atentie ! Fisierul ONLINE.TXT a fost executat dar nu poate fi sters !";
+  const std::string warning =
+      "Atentie ! Fisierul ONLINE.TXT a fost executat dar nu poate fi sters !";
   EXPECT_EQ(state.warningBox, std::vector<std::string>{warning});
   EXPECT_TRUE(state.windowVisible);
   EXPECT_EQ(cycle.Guard().WarningLines(), std::vector<std::string>{warning});
@@ -138,7 +139,8 @@ TEST_F(CycleNeverTwice, AFileThatCouldNotBeRemovedStaysSkippedAfterARestart) {
   EXPECT_FALSE(restarted.PickUpNext());
   EXPECT_EQ(execution.Executions(), 1);
   EXPECT_EQ(state.warningBox,
-            std::vector<std::string>{"Atentie ! Fisierul ONLINE.TXT a fost executat dar nu poate fi sters !"});
+            std::vector<std::string>{
+                "Atentie ! Fisierul ONLINE.TXT a fost executat dar nu poate fi sters !"});
 
   // Until its bytes change.
   Drop("ONLINE.TXT", kSale + kSale);

@@ -38,14 +38,15 @@ struct Crash {
     }
   }
 
-  void Leave(RunPhase phase, Done done, FileKind kind = FileKind::Sale, const std::string& number = "") {
+  void Leave(RunPhase phase, Done done, FileKind kind = FileKind::Sale,
+             const std::string& number = "") {
     BringEcrTo(done);
     bench.Write("ONLINE.TXT", kSaleFile);
     InFlightJournal journal(bench.state.workingFolder);
     // As a journal of an older driver left it: the bytes alone tell the file.
     const DeliveryId bytesOnly{NewDeliveryToken(), false, {}, Sha256Hex(kSaleFile)};
-    ASSERT_TRUE(journal.Put(InFlightRecord{"ONLINE.TXT", bytesOnly, "2026_01_15_12_00_00", kind,
-                                           phase, 1, number, {}}));
+    ASSERT_TRUE(journal.Put(InFlightRecord{
+        "ONLINE.TXT", bytesOnly, "2026_01_15_12_00_00", kind, phase, 1, number, {}}));
   }
 
   // The restarted driver's first tick; the response's lines.
@@ -65,7 +66,8 @@ struct Crash {
     return n;
   }
   bool Settled() const {
-    return !FileExists(bench.Path("ONLINE.TXT")) && !FileExists(bench.Path(InFlightJournal::kFileName));
+    return !FileExists(bench.Path("ONLINE.TXT")) &&
+           !FileExists(bench.Path(InFlightJournal::kFileName));
   }
 
   ExecBench bench;
@@ -94,9 +96,11 @@ TEST(CycleRecovery, APaidOrClosedReceiptIsFinishedAndAnsweredWithoutRunningTheFi
     Done done;
     int cuts;  // sent by the recovery
   };
-  for (const Case c : {Case{RunPhase::Lines, Done::Payment, 1}, Case{RunPhase::Closing, Done::Payment, 1},
-                       Case{RunPhase::Closing, Done::Close, 1}, Case{RunPhase::Closing, Done::Cut, 0}}) {
-    SCOPED_TRACE(::testing::Message() << static_cast<int>(c.phase) << " " << static_cast<int>(c.done));
+  for (const Case c :
+       {Case{RunPhase::Lines, Done::Payment, 1}, Case{RunPhase::Closing, Done::Payment, 1},
+        Case{RunPhase::Closing, Done::Close, 1}, Case{RunPhase::Closing, Done::Cut, 0}}) {
+    SCOPED_TRACE(::testing::Message()
+                 << static_cast<int>(c.phase) << " " << static_cast<int>(c.done));
     Crash crash;
     crash.Leave(c.phase, c.done);
     EXPECT_EQ(crash.Restart(), (Lines{"0 OK", "BON FISCAL NR. 0001"}));
@@ -134,7 +138,8 @@ TEST(CycleRecovery, AnotherKindOfFileThatHadBegunIsNotRunAgain) {
   Crash crash;
   crash.Leave(RunPhase::Lines, Done::Nothing, FileKind::Other);
   EXPECT_EQ(crash.Restart(),
-            (Lines{"1 ERROR", "8097;Executia fisierului a fost intrerupta. Verificati casa de marcat"}));
+            (Lines{"1 ERROR",
+                   "8097;Executia fisierului a fost intrerupta. Verificati casa de marcat"}));
   EXPECT_TRUE(crash.bench.Commands().empty());
   EXPECT_TRUE(crash.Settled());
 }
@@ -185,7 +190,8 @@ TEST(CycleRecovery, OtherBytesUnderTheSameNameAreANewReceipt) {
   crash.bench.Write("ONLINE.TXT", "1;LAPTE;L;1;1;500;100000\r\n5;500;1\r\n");
   const Lines response = crash.Restart();
   // The new sale runs; the receipt the old run left paid is finished first and reported.
-  EXPECT_EQ(response, (Lines{"0 OK", "BON FISCAL NR. 0002", "A FOST FINALIZAT AUTOMAT BONUL 0001"}));
+  EXPECT_EQ(response,
+            (Lines{"0 OK", "BON FISCAL NR. 0002", "A FOST FINALIZAT AUTOMAT BONUL 0001"}));
   EXPECT_EQ(crash.bench.PaperLinesWith("LAPTE"), 1);
   EXPECT_TRUE(crash.Settled());
 }

@@ -71,9 +71,9 @@ TEST_F(CycleResponse, FreeJournalLinesAreReportedFrom501To99999) {
   const auto hasJeLine = [&](int freeLines) {
     state.jeFreeLines = freeLines;
     const std::vector<std::string> lines = BuildResponseLines("0 OK", file, state);
-    return lines.size() == 2 && lines[1].rfind("NUMARUL DE LINII LIBERE IN JE = " +
-                                                   std::to_string(freeLines) + "/",
-                                               0) == 0;
+    return lines.size() == 2 &&
+           lines[1].rfind("NUMARUL DE LINII LIBERE IN JE = " + std::to_string(freeLines) + "/",
+                          0) == 0;
   };
   EXPECT_FALSE(hasJeLine(-1));
   EXPECT_FALSE(hasJeLine(500));
@@ -194,9 +194,8 @@ TEST_F(CycleRefusedLine, ATenMegabyteLineIsEchoedCutToAKilobyte) {
   ASSERT_TRUE(cycle.PickUpNext());
   EXPECT_EQ(execution.prepares, 0);
 
-  const std::string expected = "1 ERROR\r\n8011;Pret eronat : " + line.substr(0, 1024) +
-                               " [... " + std::to_string(line.size()) +
-                               " caractere]\r\n";
+  const std::string expected = "1 ERROR\r\n8011;Pret eronat : " + line.substr(0, 1024) + " [... " +
+                               std::to_string(line.size()) + " caractere]\r\n";
   EXPECT_EQ(Read("ERROR.TXT"), expected);
   const std::vector<std::string> copies = ListMatching(state.historyFolder, "ERROR_*.TXT");
   ASSERT_EQ(copies.size(), 1u);

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "app/DriverState.h"
+#include "app/Operator.h"
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptExecution.h"
 #include "app/ReceiptFileGuard.h"
-#include "app/Operator.h"
 #include "platform/Clock.h"
 #include "platform/TempFolder.h"
 #include "support/FileBytes.h"

@@ -46,7 +46,8 @@ TEST(DriverStatusFile, EveryTransitionIsWritten) {
 
 TEST(DriverStatusFile, TheLivenessKeysFollowTheOldOnesAndEveryTickMovesTheTime) {
   DriverBench bench;
-  WriteBytes(bench.driver.StatusPath(), "; the sales application's note\r\n[INFO]\r\nAltceva=1\r\n");
+  WriteBytes(bench.driver.StatusPath(),
+             "; the sales application's note\r\n[INFO]\r\nAltceva=1\r\n");
   bench.driver.Start();
   std::string content = ReadBytes(bench.driver.StatusPath());
   // Readers of the three old keys find them where they were; the new ones come after.
@@ -218,8 +219,7 @@ const std::string kZ =
 const std::string kTech = "CHEMATI TEHNICIANUL AUTORIZAT PENTRU INLOCUIRE MEMORIE JE";
 
 INSTANTIATE_TEST_SUITE_P(Thresholds, DriverJeWarnings,
-                         ::testing::Values(JeCase{0, {kCount + "0"}},
-                                           JeCase{1, {kCount + "1", kZ}},
+                         ::testing::Values(JeCase{0, {kCount + "0"}}, JeCase{1, {kCount + "1", kZ}},
                                            JeCase{499, {kCount + "499", kZ}},
                                            JeCase{500, {kCount + "500", kTech}},
                                            JeCase{99999, {kCount + "99999", kTech}},

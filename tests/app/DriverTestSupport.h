@@ -2,8 +2,8 @@
 
 #include <fstream>
 #include <memory>
-#include <stdexcept>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -75,9 +75,7 @@ struct DriverBench {
   }
 
   std::string Path(const std::string& name) const { return folder / name; }
-  std::string Status(const std::string& key) const {
-    return StatusValue(driver.StatusPath(), key);
-  }
+  std::string Status(const std::string& key) const { return StatusValue(driver.StatusPath(), key); }
   void WriteSettings(const std::string& text) { WriteBytes(driver.SettingsPath(), text); }
   // The ECR stops answering, or answers again.
   void SetEcrSilent(bool silent) { engine.Faults().silentAlways = silent; }

@@ -19,9 +19,9 @@
 #include <gtest/gtest.h>
 
 #include "DriverTestSupport.h"
-#include "support/ChildProcess.h"
 #include "platform/Files.h"
 #include "platform/ServiceNotify.h"
+#include "support/ChildProcess.h"
 
 namespace ruvo::testing {
 namespace {
@@ -132,8 +132,8 @@ TEST(DriverExecutable, ConnectsToTheSimulatorAndNoticesWhenItGoes) {
   EXPECT_EQ(sim.Stop(SIGTERM), 0);
   // The simulator may go while the driver waits for its answer to the JE query that
   // follows the first successful check: that wait ends only with its 5 s time-out.
-  EXPECT_TRUE(WaitUntil([&] { return StatusValue(status, "ConectatLaCasa") == "NU"; },
-                        kPatienceMs + 5000));
+  EXPECT_TRUE(
+      WaitUntil([&] { return StatusValue(status, "ConectatLaCasa") == "NU"; }, kPatienceMs + 5000));
   EXPECT_EQ(driver.Stop(SIGINT), 0);
   EXPECT_EQ(StatusValue(status, "Stare"), "DRIVER INCHIS");
   EXPECT_EQ(StatusValue(status, "ConectatLaCasa"), "NU");
@@ -162,13 +162,14 @@ TEST(DriverExecutable, TellsTheServiceManagerItIsReadyAliveAndStopping) {
   };
 
   ChildProcess driver;
-  ASSERT_TRUE(driver.Start(DriverArgs(dir.Path()), "/dev/null", dir / "driver.err",
-                           {"NOTIFY_SOCKET=" + socketPath,
-                            "RUVO_DRV_INSTANCE=" + UniqueInstanceName()}));
+  ASSERT_TRUE(
+      driver.Start(DriverArgs(dir.Path()), "/dev/null", dir / "driver.err",
+                   {"NOTIFY_SOCKET=" + socketPath, "RUVO_DRV_INSTANCE=" + UniqueInstanceName()}));
   EXPECT_TRUE(WaitFor([&] {
     hear();
     return heard.find("WATCHDOG=1") != std::string::npos;
-  })) << heard << ReadBytes(dir / "driver.err");
+  })) << heard
+      << ReadBytes(dir / "driver.err");
   EXPECT_NE(heard.find("READY=1\nSTATUS=START PROCESARE, Neconectat la casa|"), std::string::npos)
       << heard;
   EXPECT_EQ(driver.Stop(SIGTERM, kPatienceMs), 0);

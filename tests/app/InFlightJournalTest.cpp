@@ -22,14 +22,32 @@ TEST(InFlightJournal, KeepsRecordsAcrossInstancesAndGoesWhenEmpty) {
   {
     InFlightJournal journal(folder.Path());
     // A name with the journal's own separators and line ends in it.
-    ASSERT_TRUE(journal.Put({"ONLINE;1\r\n.TXT", Pinned("00000000000000a1"), "2026_01_15_12_00_00",
-                             FileKind::Sale, RunPhase::Closing, 3, "", {}}));
-    ASSERT_TRUE(journal.Put({"ONLINE2.TXT", Pinned("00000000000000a2"), "2026_01_15_12_00_01",
-                             FileKind::Other, RunPhase::Lines, 1, "", {}}));
-    ASSERT_TRUE(journal.AddExecuted({"ONLINE3.TXT", Pinned("00000000000000a3", std::string(64, 'b'))}));
+    ASSERT_TRUE(journal.Put({"ONLINE;1\r\n.TXT",
+                             Pinned("00000000000000a1"),
+                             "2026_01_15_12_00_00",
+                             FileKind::Sale,
+                             RunPhase::Closing,
+                             3,
+                             "",
+                             {}}));
+    ASSERT_TRUE(journal.Put({"ONLINE2.TXT",
+                             Pinned("00000000000000a2"),
+                             "2026_01_15_12_00_01",
+                             FileKind::Other,
+                             RunPhase::Lines,
+                             1,
+                             "",
+                             {}}));
+    ASSERT_TRUE(
+        journal.AddExecuted({"ONLINE3.TXT", Pinned("00000000000000a3", std::string(64, 'b'))}));
     // The same name replaces its record; an answer keeps its lines, separators and all.
-    ASSERT_TRUE(journal.Put({"ONLINE2.TXT", Pinned("00000000000000a2"), "2026_01_15_12_00_01",
-                             FileKind::Other, RunPhase::Answered, 1, "",
+    ASSERT_TRUE(journal.Put({"ONLINE2.TXT",
+                             Pinned("00000000000000a2"),
+                             "2026_01_15_12_00_01",
+                             FileKind::Other,
+                             RunPhase::Answered,
+                             1,
+                             "",
                              {"0 OK", "BON NEFISCAL NR. 0042", "F;1;;"}}));
   }
   InFlightJournal reloaded(folder.Path());
@@ -61,15 +79,21 @@ TEST(InFlightJournal, KeepsRecordsAcrossInstancesAndGoesWhenEmpty) {
 TEST(InFlightJournal, ADamagedFileLosesOnlyItsUnreadableLines) {
   std::vector<InFlightRecord> records;
   std::vector<ExecutedFile> executed;
-  const std::string good = FormatJournal(
-      {{"ONLINE.TXT", Pinned("00000000000000b1"), "2026_01_15_12_00_00", FileKind::Sale,
-        RunPhase::Lines, 1, "", {}}},
-      {{"ONLINE9.TXT", Pinned("00000000000000b2")}});
+  const std::string good = FormatJournal({{"ONLINE.TXT",
+                                           Pinned("00000000000000b1"),
+                                           "2026_01_15_12_00_00",
+                                           FileKind::Sale,
+                                           RunPhase::Lines,
+                                           1,
+                                           "",
+                                           {}}},
+                                         {{"ONLINE9.TXT", Pinned("00000000000000b2")}});
   const std::string tail = ";00000000000000b3;1;1;2;3;";
   ParseJournal(good + "F;zz;" + kSha + ";1;S;1;1;" + tail + "\nF;41;short;1;S;1;1;" + tail +
                    "\nF;41;" + kSha + ";1;S;9;1;" + tail + "\nF;41;" + kSha + ";1;Q;1;1;" + tail +
                    "\nF;41;" + kSha + ";1;S;1;;" + tail + "\nF;41;" + kSha +
-                   ";1;S;1;1;;XYZ;1;1;2;3;\nF;41;" + kSha + ";1;S;4;1;" + tail +  // answered, no answer
+                   ";1;S;1;1;;XYZ;1;1;2;3;\nF;41;" + kSha + ";1;S;4;1;" +
+                   tail +  // answered, no answer
                    "\nF;41;" + kSha + ";1;S;1;1;" + tail + "zz\nX;41\n" + "X;41;" + kSha +
                    ";more\n;;;\n\n\xff\xfe",
                records, executed);

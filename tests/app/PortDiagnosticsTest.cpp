@@ -90,7 +90,8 @@ TEST(PortDiagnostics, EachReasonIsToldOnceUntilItChanges) {
   EXPECT_EQ(LinesContaining(box, "(ENOENT)"), 1);
   EXPECT_EQ(LinesContaining(box, "(ENOTTY)"), 0);
   EXPECT_FALSE(driver.State().connected);
-  EXPECT_TRUE(op.boxes.empty() && op.errors.empty()) << "no message box for a port that does not open";
+  EXPECT_TRUE(op.boxes.empty() && op.errors.empty())
+      << "no message box for a port that does not open";
 }
 
 TEST(PortDiagnostics, APortThatOpensAgainTakesItsWarningAway) {
@@ -128,9 +129,11 @@ TEST(PortDiagnostics, TheRunningDriverNamesTheProgramThatHoldsItsPort) {
                            folder / "err",
                            {"RUVO_DRV_INSTANCE=ruvo-drv-test-busy-" + std::to_string(::getpid())}));
   // Three connection checks at least.
-  const std::string expected = "is held by another program (EBUSY): pid " + std::to_string(::getpid());
-  EXPECT_TRUE(WaitUntil([&] { return ReadBytes(folder / "err").find(expected) != std::string::npos; },
-                        5000));
+  const std::string expected =
+      "is held by another program (EBUSY): pid " + std::to_string(::getpid());
+  EXPECT_TRUE(
+      WaitUntil([&] { return ReadBytes(folder / "err").find(expected) != std::string::npos; },
+                5000));
   ::usleep(2500 * 1000);
   EXPECT_EQ(driver.Stop(SIGTERM, 5000), 0);
   ::close(held);

@@ -80,12 +80,14 @@ TEST_F(SettingsTest, OutOfRangeValuesFallBackOrAreIgnored) {
   EXPECT_EQ(s.codFormaPlata, 1);
   EXPECT_EQ(s.tratareEroareStare, 0);
 
-  Load("LiniiAvans=4\r\nCodFormaPlata=3\r\nTratareEroareStare=1\r\nModTaiere=1\r\nSintaxa=1\r\n"
-       "BaudRate=1\r\nTratareFormaPlata=1\r\n");
-  s = Load("LiniiAvans=-1\r\nCodFormaPlata=0\r\nTratareEroareStare=2\r\nModTaiere=2\r\n"
-           "Sintaxa=-1\r\nBaudRate=3\r\nTratareFormaPlata=7\r\n");
-  EXPECT_EQ(s.liniiAvans, 0);     // falls back
-  EXPECT_EQ(s.codFormaPlata, 1);  // falls back
+  Load(
+      "LiniiAvans=4\r\nCodFormaPlata=3\r\nTratareEroareStare=1\r\nModTaiere=1\r\nSintaxa=1\r\n"
+      "BaudRate=1\r\nTratareFormaPlata=1\r\n");
+  s = Load(
+      "LiniiAvans=-1\r\nCodFormaPlata=0\r\nTratareEroareStare=2\r\nModTaiere=2\r\n"
+      "Sintaxa=-1\r\nBaudRate=3\r\nTratareFormaPlata=7\r\n");
+  EXPECT_EQ(s.liniiAvans, 0);          // falls back
+  EXPECT_EQ(s.codFormaPlata, 1);       // falls back
   EXPECT_EQ(s.tratareEroareStare, 1);  // the choices stay as they were
   EXPECT_EQ(s.modTaiere, 1);
   EXPECT_EQ(s.sintaxa, 1);
@@ -164,12 +166,13 @@ TEST_F(SettingsTest, SavingWritesTheNineKeysInOrderAndKeepsEverythingElse) {
   std::vector<std::string> added;
   IniFile ini;
   ASSERT_TRUE(ini.Load(bench.driver.SettingsPath()));
-  for (const auto& [key, value] : ini.SectionValues("Configurari")) added.push_back(key + "=" + value);
-  EXPECT_EQ(added, (std::vector<std::string>{"Delay=20", "LogFile=DA", "Port=4",
-                                              "Unknown=kept as is", "BaudRate=0", "ModTaiere=0",
-                                              "LiniiAvans=0", "TratareEroareStare=0",
-                                              "TratareBonInDerulare=2", "TratareFormaPlata=0",
-                                              "CodFormaPlata=6", "Sintaxa=0"}));
+  for (const auto& [key, value] : ini.SectionValues("Configurari"))
+    added.push_back(key + "=" + value);
+  EXPECT_EQ(added,
+            (std::vector<std::string>{"Delay=20", "LogFile=DA", "Port=4", "Unknown=kept as is",
+                                      "BaudRate=0", "ModTaiere=0", "LiniiAvans=0",
+                                      "TratareEroareStare=0", "TratareBonInDerulare=2",
+                                      "TratareFormaPlata=0", "CodFormaPlata=6", "Sintaxa=0"}));
   EXPECT_NE(after.find("[ConversieUM]\r\nBUC=1\r\n"), std::string::npos);
 }
 
@@ -222,13 +225,27 @@ TEST_F(SettingsTest, TheSampleSettingsFileSpellsEveryKeyRight) {
   ini.Parse(sample);
   std::vector<std::string> keys;
   for (const auto& entry : ini.SectionValues("Configurari")) keys.push_back(entry.first);
-  EXPECT_EQ(keys, (std::vector<std::string>{
-                      "Port", "BaudRate", "ModTaiere", "LiniiAvans", "LongTimeOut",
-                      "CodFormaPlata", "LogFile", "FaraVerificareConexiune", "History",
-                      "DialogMesajEroare", "MesajLaListareItem", "StergereFisierevechi",
-                      "MarjaZileStergere", "CuratareFolderLucru", "TratareEroareStare",
-                      "TratareBonInDerulare", "TratareFormaPlata", "Sintaxa", "Delay",
-                      "PreluareImediata", "PauzaFisierScris"}));
+  EXPECT_EQ(keys, (std::vector<std::string>{"Port",
+                                            "BaudRate",
+                                            "ModTaiere",
+                                            "LiniiAvans",
+                                            "LongTimeOut",
+                                            "CodFormaPlata",
+                                            "LogFile",
+                                            "FaraVerificareConexiune",
+                                            "History",
+                                            "DialogMesajEroare",
+                                            "MesajLaListareItem",
+                                            "StergereFisierevechi",
+                                            "MarjaZileStergere",
+                                            "CuratareFolderLucru",
+                                            "TratareEroareStare",
+                                            "TratareBonInDerulare",
+                                            "TratareFormaPlata",
+                                            "Sintaxa",
+                                            "Delay",
+                                            "PreluareImediata",
+                                            "PauzaFisierScris"}));
   const Settings s = [&] {
     bench.WriteSettings(sample);
     bench.driver.LoadSettings();

@@ -1,6 +1,6 @@
 // The headless timer loop in virtual time, and the command line of ruvo_drv.
-#include <algorithm>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include "DriverTestSupport.h"
 #include "app/CommandLine.h"
@@ -74,7 +74,8 @@ TEST(TimerLoop, ControlRequestsAreServedWhenTheyWakeTheWait) {
       [&] { served.push_back(bench.clock.MonotonicMs() - start); });
   ASSERT_GE(served.size(), 8U);
   EXPECT_EQ(served.front(), 0);
-  for (std::size_t k = 1; k < served.size(); ++k) EXPECT_LE(served[k] - served[k - 1], kRequestEveryMs) << k;
+  for (std::size_t k = 1; k < served.size(); ++k)
+    EXPECT_LE(served[k] - served[k - 1], kRequestEveryMs) << k;
   EXPECT_EQ(files.pickUps, 2);
 }
 
@@ -112,7 +113,8 @@ TEST(CommandLine, OptionsAndMistakes) {
 
 TEST(CommandLine, ControlCommandKeepsItsArgumentsEvenWhenTheyLookLikeOptions) {
   {
-    const char* argv[] = {"ruvo_drv", "ctl", "--instance", "t", "mf-report", "--by-z", "7", "7", "--je"};
+    const char* argv[] = {"ruvo_drv", "ctl", "--instance", "t",   "mf-report",
+                          "--by-z",   "7",   "7",          "--je"};
     CommandLine line;
     std::string error;
     ASSERT_TRUE(ParseCommandLine(9, argv, line, error)) << error;
@@ -128,19 +130,21 @@ TEST(CommandLine, ControlCommandKeepsItsArgumentsEvenWhenTheyLookLikeOptions) {
     ASSERT_TRUE(ParseCommandLine(4, argv, line, error));
     EXPECT_EQ(line.controlCommand, (std::vector<std::string>{"cash-out", "-5"}));
   }
-  for (const std::vector<const char*>& bad :
-       {std::vector<const char*>{"ruvo_drv", "ctl"}, {"ruvo_drv", "ctl", "--dir", "/tmp"},
-        {"ruvo_drv", "ctl", "--headless", "status"}}) {
+  for (const std::vector<const char*>& bad : {std::vector<const char*>{"ruvo_drv", "ctl"},
+                                              {"ruvo_drv", "ctl", "--dir", "/tmp"},
+                                              {"ruvo_drv", "ctl", "--headless", "status"}}) {
     CommandLine line;
     std::string error;
-    EXPECT_FALSE(ParseCommandLine(static_cast<int>(bad.size()), bad.data(), line, error)) << bad.size();
+    EXPECT_FALSE(ParseCommandLine(static_cast<int>(bad.size()), bad.data(), line, error))
+        << bad.size();
   }
   {
     const char* argv[] = {"ruvo_drv", "--help"};
     CommandLine line;
     std::string error;
     ASSERT_TRUE(ParseCommandLine(2, argv, line, error));
-    EXPECT_NE(UsageText().find("ruvo_drv ctl [--dir DIR] [--instance NAME] COMMAND"), std::string::npos);
+    EXPECT_NE(UsageText().find("ruvo_drv ctl [--dir DIR] [--instance NAME] COMMAND"),
+              std::string::npos);
   }
 }
 

@@ -87,8 +87,8 @@ TEST(WorkingFolder, AnInstalledCopyOfTheProgramMakesAndUsesTheDataFolder) {
   EXPECT_EQ(ReadBytes(root / "version.out"), "Ruvo_Drv 2.3.3.0\n");
 
   ChildProcess check;
-  ASSERT_TRUE(check.Start({program, "--check-port"}, root / "check.out", root / "check.err",
-                          environment));
+  ASSERT_TRUE(
+      check.Start({program, "--check-port"}, root / "check.out", root / "check.err", environment));
   EXPECT_EQ(check.Wait(), 1) << "no settings yet, so no port";
   EXPECT_TRUE(FolderExists(root / "data/ruvo-drv"));
   EXPECT_FALSE(FileExists(root / "usr/bin/RUVODRV.INFO"));
@@ -109,8 +109,9 @@ TEST(PortCheck, TheSettingsMustMapThePortTheyChoose) {
   WriteBytes(ini, "[Porturi]\r\nCOM1=/dev/ttyUSB0\r\n[Configurari]\r\nPort=2\r\n");
   EXPECT_FALSE(SettingsNamePort(ini, message)) << "COM2 is chosen, only COM1 is mapped";
 
-  WriteBytes(ini, "[Porturi]\r\nCOM2=/dev/serial/by-id/usb-FTDI-if00-port0\r\n"
-                  "[Configurari]\r\nPort=2\r\n");
+  WriteBytes(ini,
+             "[Porturi]\r\nCOM2=/dev/serial/by-id/usb-FTDI-if00-port0\r\n"
+             "[Configurari]\r\nPort=2\r\n");
   EXPECT_TRUE(SettingsNamePort(ini, message));
   EXPECT_EQ(message, "COM2=/dev/serial/by-id/usb-FTDI-if00-port0");
 

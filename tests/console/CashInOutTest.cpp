@@ -24,9 +24,8 @@ CashRequest Cash(CashOperation operation, const std::string& amount, char separa
 }
 
 TEST(CashInputTest, AmountThatIsNotAPositiveNumberIsRefused) {
-  for (const std::string amount :
-       {"", ",", "abc", "1a", "1,2,3", "1.5", "-5", "-0,01", "1e3", " 5", "5 ", "+", "--1",
-        "99999999999999"}) {
+  for (const std::string amount : {"", ",", "abc", "1a", "1,2,3", "1.5", "-5", "-0,01", "1e3", " 5",
+                                   "5 ", "+", "--1", "99999999999999"}) {
     const InputCheck check = CheckCashInput(Cash(CashOperation::CashIn, amount));
     EXPECT_FALSE(check.ok) << amount;
     EXPECT_EQ(check.message, "Suma eronata !") << amount;
@@ -42,7 +41,8 @@ TEST(CashInputTest, AmountThatIsNotAPositiveNumberIsRefused) {
 
 TEST(CashInputTest, AmountEditTakesDigitsBackspaceAndTheSeparatorOnly) {
   for (const char key : {'0', '9', '\b', ','}) EXPECT_TRUE(IsAmountEditKey(key, ',')) << key;
-  for (const char key : {'.', '-', '+', 'a', ' ', 'e'}) EXPECT_FALSE(IsAmountEditKey(key, ',')) << key;
+  for (const char key : {'.', '-', '+', 'a', ' ', 'e'})
+    EXPECT_FALSE(IsAmountEditKey(key, ',')) << key;
   EXPECT_TRUE(IsAmountEditKey('.', '.'));
   EXPECT_FALSE(IsNumberEditKey(','));
 }
@@ -69,7 +69,8 @@ TEST_F(CashInOutTest, CommandCarriesTheLetterAndTheAmountRoundedHalfAwayFromZero
   EXPECT_TRUE(RunCashInOut(Context(), Cash(CashOperation::CashIn, "10,005")));
   EXPECT_TRUE(RunCashInOut(Context(), Cash(CashOperation::CashIn, "2.675", '.')));
   EXPECT_TRUE(op.boxes.empty());
-  RunCashInOut(Context(), Cash(CashOperation::CashIn, "0"));  // whether 0 is taken is the ECR's call
+  RunCashInOut(Context(),
+               Cash(CashOperation::CashIn, "0"));  // whether 0 is taken is the ECR's call
   EXPECT_EQ(Sent(), (Texts{"7106D000015050", "7106P000002000", "7106D000001001", "7106D000000268",
                            "7106D000000000"}));
 }

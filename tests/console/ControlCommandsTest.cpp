@@ -65,10 +65,10 @@ TEST_F(ControlCommandsTest, StatusStopAndStartFollowTheDriversState) {
 }
 
 TEST_F(ControlCommandsTest, OperationsWaitUntilProcessingIsStopped) {
-  for (const Lines& command : {Lines{"z-report"}, Lines{"x-report"}, Lines{"cancel-receipt"},
-                               Lines{"close-receipt"}, Lines{"stop-report"},
-                               Lines{"mf-report", "--by-z", "7", "7"}, Lines{"cash-in", "5"},
-                               Lines{"logo", "/tmp/none.bmp"}}) {
+  for (const Lines& command :
+       {Lines{"z-report"}, Lines{"x-report"}, Lines{"cancel-receipt"}, Lines{"close-receipt"},
+        Lines{"stop-report"}, Lines{"mf-report", "--by-z", "7", "7"}, Lines{"cash-in", "5"},
+        Lines{"logo", "/tmp/none.bmp"}}) {
     const ControlAnswer answer = Run(command);
     EXPECT_FALSE(answer.ok) << command[0];
     EXPECT_EQ(answer.lines, Lines{"Opriti procesarea: ruvo_drv ctl stop"}) << command[0];
@@ -149,7 +149,8 @@ TEST_F(ControlCommandsTest, ABadRequestIsAnsweredWithTheReasonAndSendsNothing) {
            {{"mf-report", "--by-z", "7"}, "mf-report: --by-z needs two values"},
            {{"mf-report", "--by-z", "7", "7", "--by-z", "1", "2"},
             "mf-report: give --by-z or --by-date once"},
-           {{"mf-report", "--by-z", "7", "7", "--je", "--je"}, "mf-report: unexpected argument --je"},
+           {{"mf-report", "--by-z", "7", "7", "--je", "--je"},
+            "mf-report: unexpected argument --je"},
            {{"mf-report", "--by-z", "7", "7", "--summary"},
             "mf-report: --summary is for MF reports --by-date only"},
            {{"mf-report", "--by-z", "7", "x"}, "[Eroare ] "},

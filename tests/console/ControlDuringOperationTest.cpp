@@ -47,7 +47,8 @@ class Request {
     std::string all;
     char buffer[4096];
     ssize_t n = 0;
-    while ((n = ::recv(fd_, buffer, sizeof buffer, 0)) > 0) all.append(buffer, static_cast<std::size_t>(n));
+    while ((n = ::recv(fd_, buffer, sizeof buffer, 0)) > 0)
+      all.append(buffer, static_cast<std::size_t>(n));
     return ParseAnswer(all);
   }
 
@@ -108,7 +109,8 @@ TEST_F(ControlDuringOperationTest, StatusAndRefusalsAreAnsweredWhileTheReportPri
   EXPECT_TRUE(status->ok);
   ASSERT_GE(status->lines.size(), 3u);
   EXPECT_EQ(status->lines[0], "STOP PROCESARE");
-  EXPECT_EQ(status->lines[2].rfind("Operatie in curs: Raport zilnic din ", 0), 0u) << status->lines[2];
+  EXPECT_EQ(status->lines[2].rfind("Operatie in curs: Raport zilnic din ", 0), 0u)
+      << status->lines[2];
   ASSERT_TRUE(second.has_value());
   EXPECT_EQ(second->lines, Lines{"O operatie este in curs: Raport zilnic"});
   ASSERT_TRUE(cash.has_value());
@@ -136,8 +138,8 @@ TEST_F(ControlDuringOperationTest, StopReportReachesTheReportThroughItsLink) {
   EXPECT_EQ(stopped->lines, Lines{"Oprire ceruta raportului in curs: Raport zilnic"});
   ASSERT_TRUE(printed.has_value());
   EXPECT_FALSE(printed->ok);
-  EXPECT_EQ(printed->lines,
-            (Lines{"[Eroare] Nu pot efectua raportul Z  !", "26;Operatie intrerupta de utilizator"}))
+  EXPECT_EQ(printed->lines, (Lines{"[Eroare] Nu pot efectua raportul Z  !",
+                                   "26;Operatie intrerupta de utilizator"}))
       << "as the window shows it";
   EXPECT_NE(engine.GetPaper().Text().find("RAPORT INTRERUPT"), std::string::npos);
   EXPECT_EQ(ports.made, 2) << "the start's check and the report; none for the stop";

@@ -39,7 +39,8 @@ class Client {
     std::string all;
     char buffer[4096];
     ssize_t n = 0;
-    while ((n = ::recv(fd_, buffer, sizeof buffer, 0)) > 0) all.append(buffer, static_cast<std::size_t>(n));
+    while ((n = ::recv(fd_, buffer, sizeof buffer, 0)) > 0)
+      all.append(buffer, static_cast<std::size_t>(n));
     return all;
   }
 
@@ -105,7 +106,8 @@ TEST(ControlServerFile, ALeftoverSocketIsReplacedAndTheSocketGoesWithTheServer) 
   struct stat st {};
   EXPECT_NE(::lstat(path.c_str(), &st), 0);
   EXPECT_LT(ConnectControlSocket(path), 0);
-  ControlServer tooLong("/" + std::string(120, 'n'), clock, [](const Lines&) { return Succeeded(); });
+  ControlServer tooLong("/" + std::string(120, 'n'), clock,
+                        [](const Lines&) { return Succeeded(); });
   EXPECT_FALSE(tooLong.Listening());
   EXPECT_NE(tooLong.Problem().find("too long"), std::string::npos);
 }
@@ -119,7 +121,8 @@ TEST_F(ControlServerTest, BadClientsAreAnsweredOrDroppedAndTheNextOneIsServed) {
   };
   const std::string tooLong = "RUVOCTL 1 1\n" + std::string(kMaxRequestBytes + 100, 'x');
   for (const Case& c : std::vector<Case>{
-           {"GET / HTTP/1.0\r\n\r\n", true, "RUVOCTL 1 FAIL 1\nMalformed request: not a control request\n"},
+           {"GET / HTTP/1.0\r\n\r\n", true,
+            "RUVOCTL 1 FAIL 1\nMalformed request: not a control request\n"},
            {"RUVOCTL 1 2\nstatus\n", true, "RUVOCTL 1 FAIL 1\nMalformed request: truncated\n"},
            {"", true, "RUVOCTL 1 FAIL 1\nMalformed request: truncated\n"},
            {tooLong, false, "RUVOCTL 1 FAIL 1\nMalformed request: longer than 4096 bytes\n"},
@@ -170,8 +173,8 @@ TEST_F(ControlServerTest, ARequestFromAnotherUserIsRefused) {
     if (!client.Connected()) ::_exit(3);
     client.Send(EncodeRequest({"z-report"}));
     const std::string answer = client.Answer();
-    const bool written = ::write(toParent[1], answer.data(), answer.size()) ==
-                         static_cast<ssize_t>(answer.size());
+    const bool written =
+        ::write(toParent[1], answer.data(), answer.size()) == static_cast<ssize_t>(answer.size());
     ::_exit(written ? 0 : 4);
   }
   ::close(toParent[1]);
@@ -188,7 +191,8 @@ TEST_F(ControlServerTest, ARequestFromAnotherUserIsRefused) {
   std::string answer;
   char buffer[512];
   ssize_t n = 0;
-  while ((n = ::read(toParent[0], buffer, sizeof buffer)) > 0) answer.append(buffer, static_cast<std::size_t>(n));
+  while ((n = ::read(toParent[0], buffer, sizeof buffer)) > 0)
+    answer.append(buffer, static_cast<std::size_t>(n));
   ::close(toParent[0]);
   ::waitpid(child, nullptr, 0);
   EXPECT_EQ(answer,
@@ -205,11 +209,12 @@ TEST(ControlServerWaiting, HeldRequestsAreAnsweredLaterOrDroppedWhenTheirClientH
   VirtualClock clock;
   bool working = true;
   std::vector<std::string> ran;
-  ControlServer server(instance, clock, [&](const Lines& arguments) -> std::optional<ControlAnswer> {
-    if (working && arguments[0] != "status") return std::nullopt;
-    ran.push_back(arguments[0]);
-    return Succeeded({"done " + arguments[0]});
-  });
+  ControlServer server(instance, clock,
+                       [&](const Lines& arguments) -> std::optional<ControlAnswer> {
+                         if (working && arguments[0] != "status") return std::nullopt;
+                         ran.push_back(arguments[0]);
+                         return Succeeded({"done " + arguments[0]});
+                       });
   ASSERT_TRUE(server.Listening()) << server.Problem();
 
   Client kept(instance);

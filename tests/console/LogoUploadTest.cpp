@@ -23,7 +23,8 @@ using testing::WriteBytes;
 // upper-case letters.
 std::string Picture(std::size_t size) {
   std::string bytes(size, '\0');
-  for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>((k * 10 + (k / 7) * 0xAB) & 0xFF);
+  for (std::size_t k = 0; k < size; ++k)
+    bytes[k] = static_cast<char>((k * 10 + (k / 7) * 0xAB) & 0xFF);
   return bytes;
 }
 
@@ -128,7 +129,10 @@ TEST_F(LogoUploadTest, ExtensionIsComparedInUpperCaseAndNothingElseOfTheFileIsLo
   EXPECT_FALSE(IsBmpFileName("/x.bmp/logo"));
   EXPECT_EQ(LogoScriptName("/home/casa/Logo.bmp"), "LOGO.XRD");
   EXPECT_EQ(LogoScriptName("sigla.bmp.Bmp"), "SIGLA.XRD.XRD");
-  EXPECT_EQ(LogoScriptName("/tmp/\xC8\x98" "coala.bmp"), "\xC8\x98" "COALA.XRD");  // UTF-8 kept
+  EXPECT_EQ(LogoScriptName("/tmp/\xC8\x98"
+                           "coala.bmp"),
+            "\xC8\x98"
+            "COALA.XRD");  // UTF-8 kept
 }
 
 TEST_F(LogoUploadTest, QuestionShowsTheFullNameAndNoSendsNothing) {
@@ -154,7 +158,8 @@ TEST_F(LogoUploadTest, EmptyMissingAndOversizedFilesAreRefusedBeforeAnythingIsSe
   EXPECT_FALSE(Load(Put("mare.bmp", std::string(kLogoMaxBytes + 1, 'x'))));
   ASSERT_EQ(op.boxes.size(), 2u);
   EXPECT_EQ(op.boxes[0].text, "Fisierul nu contine nimic, nu am ce transmite !");
-  EXPECT_EQ(op.boxes[1].text, "Fisierul are 1000000 bytes; pot fi transmise cel mult 999999 bytes !");
+  EXPECT_EQ(op.boxes[1].text,
+            "Fisierul are 1000000 bytes; pot fi transmise cel mult 999999 bytes !");
   ASSERT_EQ(op.errors.size(), 1u);
   EXPECT_NE(op.errors[0].find("lipsa.bmp"), std::string::npos);
   EXPECT_TRUE(progress.events.empty());
@@ -191,10 +196,14 @@ TEST_F(LogoUploadTest, EachRefusedCommandEndsTheUploadWithItsMessage) {
   };
   const std::vector<Case> cases{
       {"err 9100 5 once", "Eroare comanda 9100 !\r5;", {"cursor+", "cursor-"}, 1},
-      {"err 9101 5 once skip 1", "Eroare comanda 9101 !\r5;",
-       {"cursor+", "begin 3", "advance 1", "end", "cursor-"}, 3},
-      {"err 9102 5 once", "Eroare comanda 9102 !\r5;",
-       {"cursor+", "begin 3", "advance 1", "advance 2", "advance 3", "end", "cursor-"}, 5},
+      {"err 9101 5 once skip 1",
+       "Eroare comanda 9101 !\r5;",
+       {"cursor+", "begin 3", "advance 1", "end", "cursor-"},
+       3},
+      {"err 9102 5 once",
+       "Eroare comanda 9102 !\r5;",
+       {"cursor+", "begin 3", "advance 1", "advance 2", "advance 3", "end", "cursor-"},
+       5},
   };
   const std::string path = Put("logo.bmp", Picture(120));
   for (const Case& c : cases) {
@@ -217,7 +226,8 @@ TEST_F(LogoUploadTest, EachRefusedCommandEndsTheUploadWithItsMessage) {
 TEST_F(LogoUploadTest, ErrorRaisedByTheProgressWindowClosesItAndThePort) {
   progress.throwAt = 2;
   EXPECT_FALSE(Load(Put("logo.bmp", Picture(120))));
-  EXPECT_EQ(progress.events, (Texts{"cursor+", "begin 3", "advance 1", "advance 2", "end", "cursor-"}));
+  EXPECT_EQ(progress.events,
+            (Texts{"cursor+", "begin 3", "advance 1", "advance 2", "end", "cursor-"}));
   EXPECT_EQ(op.errors, Texts{"fereastra s-a blocat"});
   EXPECT_EQ(ports.open, 0);
   EXPECT_EQ(ports.alive, 0);

@@ -126,13 +126,11 @@ TEST_F(ManualOperationsPtyTest, ReportsAndCash) {
   cash.amountText = "150,50";
   cash.decimalSeparator = ',';
   EXPECT_TRUE(RunCashInOut(Context(), cash));
-  EXPECT_EQ(TakeLoggedCommands(state.workingFolder, "Log_InOutNumerar_*"),
-            Texts{"7106D000015050"});
+  EXPECT_EQ(TakeLoggedCommands(state.workingFolder, "Log_InOutNumerar_*"), Texts{"7106D000015050"});
   cash.operation = CashOperation::CashOut;
   cash.amountText = "20";
   EXPECT_TRUE(RunCashInOut(Context(), cash));
-  EXPECT_EQ(TakeLoggedCommands(state.workingFolder, "Log_InOutNumerar_*"),
-            Texts{"7106P000002000"});
+  EXPECT_EQ(TakeLoggedCommands(state.workingFolder, "Log_InOutNumerar_*"), Texts{"7106P000002000"});
   EXPECT_TRUE(op.boxes.empty()) << op.boxes[0].text;
 }
 

@@ -78,8 +78,8 @@ TEST(MfReportInputTest, ChecksRefuseInTheirOrderWithTheirMessageAndFocus) {
   };
   for (const Refusal& refusal : refusals) {
     const InputCheck check = CheckMfReportInput(refusal.request);
-    const std::string what = refusal.request.startNumber + "/" + refusal.request.endNumber +
-                             " " + refusal.request.startDate + "/" + refusal.request.endDate;
+    const std::string what = refusal.request.startNumber + "/" + refusal.request.endNumber + " " +
+                             refusal.request.startDate + "/" + refusal.request.endDate;
     EXPECT_FALSE(check.ok) << what;
     EXPECT_EQ(check.message, refusal.message) << what;
     EXPECT_EQ(check.focus, refusal.focus) << what;
@@ -110,10 +110,10 @@ TEST_F(MfReportTest, ReportsByNumberSendTheirCommands) {
 
 TEST_F(MfReportTest, ReportsByPeriodSendTheirCommands) {
   EXPECT_TRUE(RunMfReport(Context(), ByPeriod("01.03.26", "31.03.26", MfJeSource::MF,
-                                               MfReportDetail::Summary)));
+                                              MfReportDetail::Summary)));
   EXPECT_TRUE(RunMfReport(Context(), ByPeriod("01.03.26", "31.03.26")));
   EXPECT_TRUE(RunMfReport(Context(), ByPeriod("01.03.26", "01.03.26", MfJeSource::JE,
-                                               MfReportDetail::Summary)));
+                                              MfReportDetail::Summary)));
   EXPECT_EQ(Sent(), (Texts{"5003010326310326", "5002010326310326", "8001010326010326"}));
 }
 

@@ -34,7 +34,7 @@ class OperationFrameTest : public testing::ConsoleRig {
     InFlightRecord record;
     record.name = name;
     record.delivery.sha256 = std::string(64, 'a');  // the journal keeps only whole records
-    record.delivery.token = NewDeliveryToken();  // a record names its delivery
+    record.delivery.token = NewDeliveryToken();     // a record names its delivery
     record.kind = FileKind::Sale;
     record.phase = phase;
     ASSERT_TRUE(InFlightJournal(folder.Path()).Put(record));
@@ -163,9 +163,9 @@ TEST_F(OperationFrameTest, AnInterruptedReceiptFileThatWaitsHoldsBackEveryOperat
   testing::WriteBytes(folder / "ONLINE2.TXT", "1;A;U;1;1;250;100000\r\n5;250;1\r\n");
   Interrupted("ONLINE2.TXT", RunPhase::Lines);
   ::testing::internal::CaptureStderr();
-  for (const OperationKind* kind : {&kZReportOperation, &kXReportOperation, &kMfReportOperation,
-                                    &kCancelOperation, &kCloseOperation, &kCashOperation,
-                                    &kLogoOperation, &kExportOperation}) {
+  for (const OperationKind* kind :
+       {&kZReportOperation, &kXReportOperation, &kMfReportOperation, &kCancelOperation,
+        &kCloseOperation, &kCashOperation, &kLogoOperation, &kExportOperation}) {
     op.boxes.clear();
     EXPECT_FALSE(Run(*kind)) << kind->word;
     ASSERT_EQ(op.boxes.size(), 1u) << kind->word;

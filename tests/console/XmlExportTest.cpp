@@ -34,7 +34,9 @@ ExportXmlRequest Request(const std::string& year, const std::string& month, Expo
 class XmlExportTest : public testing::ConsoleRig {
  protected:
   explicit XmlExportTest(xruvo_sim::SimConfig config = {}) : ConsoleRig(std::move(config)) {}
-  std::string Archive(const std::string& name) { return ReadBytes(state.workingFolder + "ExportXML/" + name); }
+  std::string Archive(const std::string& name) {
+    return ReadBytes(state.workingFolder + "ExportXML/" + name);
+  }
   static long Count(const Texts& sent, const std::string& command) {
     return std::count(sent.begin(), sent.end(), command);
   }
@@ -78,7 +80,8 @@ TEST_F(XmlExportTest, HexTransferSavesTheEcrsArchiveSilentlyAndLogsInTheWorkingF
   EXPECT_GE(Count(sent, "7403060"), 2);
   EXPECT_EQ(Count(sent, "7404"), 0);
   EXPECT_EQ(sent.back(), "7408");
-  EXPECT_EQ(Archive("202609_" + kSeries + ".ZIP"), xruvo_sim::MakeExportArchive("2026", 9, 'R', kSeries));
+  EXPECT_EQ(Archive("202609_" + kSeries + ".ZIP"),
+            xruvo_sim::MakeExportArchive("2026", 9, 'R', kSeries));
   EXPECT_TRUE(op.boxes.empty());
   EXPECT_EQ(op.beeps, 0);
   EXPECT_TRUE(Files("", "wait*.txt").empty());
@@ -97,9 +100,10 @@ TEST_F(XmlExportTest, BinaryTransferOfTypeXTellsEachStepWhenDiagnosticsAreOn) {
   EXPECT_EQ(sent.back(), "7408");
   const std::string expected = xruvo_sim::MakeExportArchive("2026", 11, 'X', kSeries);
   EXPECT_EQ(Archive("202611_" + kSeries + ".ZIP"), expected);
-  EXPECT_EQ(op.BoxTexts(), (Texts{"Comanda 7400", "Comanda 7404",
-                                  "Salvez fisier ZIP. Total bytes : " + std::to_string(expected.size()),
-                                  "Comanda 7408"}));
+  EXPECT_EQ(op.BoxTexts(),
+            (Texts{"Comanda 7400", "Comanda 7404",
+                   "Salvez fisier ZIP. Total bytes : " + std::to_string(expected.size()),
+                   "Comanda 7408"}));
   for (const auto& box : op.boxes) {
     EXPECT_EQ(box.caption, "Ruvo_Drv");
     EXPECT_EQ(box.kind, MsgKind::Information);
@@ -167,7 +171,8 @@ class XmlExportNeverReadyTest : public XmlExportTest {
   XmlExportNeverReadyTest() : XmlExportTest(NeverReady()) {}
 };
 
-TEST_F(XmlExportNeverReadyTest, ReadinessThatNeverComesEndsAfterAbout120SecondsWithoutFileOrMessage) {
+TEST_F(XmlExportNeverReadyTest,
+       ReadinessThatNeverComesEndsAfterAbout120SecondsWithoutFileOrMessage) {
   const std::int64_t start = clock.MonotonicMs();
   EXPECT_FALSE(ExportXml(Context(), Request("2026", " 6", ExportType::R, false)));
   const std::int64_t elapsed = clock.MonotonicMs() - start;

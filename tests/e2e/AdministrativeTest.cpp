@@ -22,8 +22,7 @@ TEST_F(AdministrativeTest, AZReportPrintsTheDayAndTheNextReceiptStartsAgainAtOne
   EXPECT_NE(paper.find("Z NR. 0001", report), std::string::npos) << paper;
   EXPECT_NE(paper.find("5.00", report), std::string::npos) << "the day's total\n" << paper;
 
-  EXPECT_EQ(rig.Run("ONLINE.TXT", sale),
-            (std::vector<std::string>{"0 OK", "BON FISCAL NR. 0001"}));
+  EXPECT_EQ(rig.Run("ONLINE.TXT", sale), (std::vector<std::string>{"0 OK", "BON FISCAL NR. 0001"}));
 }
 
 TEST_F(AdministrativeTest, TheStateQueryWithNoReceiptOpenSaysSo) {

@@ -85,7 +85,8 @@ TEST_F(ConsolePtyTest, LogoOf120BytesArrivesByteForByteAndTheScriptMatchesTheLog
   const std::vector<std::string> logs = ListMatching(state.logFolder, "Log_LoadBMP_*.TXT");
   ASSERT_EQ(logs.size(), 1u);
   const std::string log = ReadBytes(state.logFolder + logs[0]);
-  for (const std::string& line : *script) EXPECT_NE(log.find("-Calculator : " + line + "\r\n"), std::string::npos) << line;
+  for (const std::string& line : *script)
+    EXPECT_NE(log.find("-Calculator : " + line + "\r\n"), std::string::npos) << line;
 }
 
 TEST_F(ConsolePtyTest, BothTransfersSaveTheArchiveTheEcrMade) {

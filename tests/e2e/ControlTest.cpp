@@ -16,7 +16,6 @@
 #include <cstddef>
 #include <cstring>
 
-
 #include "DriverRig.h"
 #include "E2eFiles.h"
 #include "console/ControlServer.h"
@@ -70,7 +69,8 @@ class ControlTest : public DriverTest {
   // The exchange logs of the operations run so far that the working folder holds.
   std::string Logs(const std::string& mask) {
     std::string all;
-    for (const std::string& name : ListMatching(rig.Folder(), mask)) all += ReadBytes(rig.PathOf(name));
+    for (const std::string& name : ListMatching(rig.Folder(), mask))
+      all += ReadBytes(rig.PathOf(name));
     return all;
   }
 
@@ -83,7 +83,8 @@ class ControlTest : public DriverTest {
       ::shutdown(fd, SHUT_WR);
       char buffer[1024];
       ssize_t n = 0;
-      while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0) answer.append(buffer, static_cast<std::size_t>(n));
+      while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+        answer.append(buffer, static_cast<std::size_t>(n));
       ::close(fd);
     }
     return answer;
@@ -94,7 +95,9 @@ TEST_F(ControlTest, StatusStopAndStartAsTheTrayMenuDoes) {
   ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
   CtlResult status = Ctl({"status"});
   EXPECT_EQ(status.exitCode, 0) << status.err;
-  EXPECT_EQ(status.out.rfind("START PROCESARE\nConectat la casa : COM 1\nLinii libere in memoria JE :", 0), 0U)
+  EXPECT_EQ(status.out.rfind(
+                "START PROCESARE\nConectat la casa : COM 1\nLinii libere in memoria JE :", 0),
+            0U)
       << status.out;
 
   EXPECT_EQ(Ctl({"stop"}).out, "STOP PROCESARE\n");
@@ -118,7 +121,8 @@ TEST_F(ControlTest, AZReportWaitsUntilProcessingIsStoppedThenRunsAsFromTheWindow
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.err, "Opriti procesarea: ruvo_drv ctl stop\n");
   EXPECT_EQ(rig.Ecr().Paper(), paperBefore);
-  EXPECT_TRUE(Logs("Log_RapZ_*").empty() && ListMatching(rig.Folder() + "/Log", "Log_RapZ_*").empty());
+  EXPECT_TRUE(Logs("Log_RapZ_*").empty() &&
+              ListMatching(rig.Folder() + "/Log", "Log_RapZ_*").empty());
 
   ASSERT_EQ(Ctl({"stop"}).exitCode, 0);
   const CtlResult mf = Ctl({"mf-report", "--by-z", "7", "7"});
@@ -225,8 +229,8 @@ class Squatter {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path + (abstract ? 1 : 0), name.data(), name.size());
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) +
-                                               (abstract ? 1 : 0) + name.size());
+    const auto length =
+        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + (abstract ? 1 : 0) + name.size());
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
         ::listen(fd, 8) != 0) {
       return -1;
@@ -253,7 +257,8 @@ class Squatter {
         if ((p.revents & POLLIN) == 0) continue;
         const int client = ::accept(p.fd, nullptr, nullptr);
         const std::string lie = "RUVOCTL 1 OK 1\nSQUATTER\n";
-        if (client >= 0 && ::send(client, lie.data(), lie.size(), MSG_NOSIGNAL) >= 0) ::close(client);
+        if (client >= 0 && ::send(client, lie.data(), lie.size(), MSG_NOSIGNAL) >= 0)
+          ::close(client);
       }
     }
   }
@@ -325,7 +330,8 @@ TEST(ControlDuringReport, StatusRefusalAndStopWhileAReportPrints) {
     ::usleep(50'000);
   }
   EXPECT_EQ(status.exitCode, 0);
-  EXPECT_NE(status.out.find("Operatie in curs: Raport zilnic din "), std::string::npos) << status.out;
+  EXPECT_NE(status.out.find("Operatie in curs: Raport zilnic din "), std::string::npos)
+      << status.out;
   EXPECT_TRUE(report.Running()) << "answered during the report, not after it";
 
   const CtlResult second = run({"z-report"}, "second");

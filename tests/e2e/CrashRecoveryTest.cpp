@@ -81,7 +81,9 @@ class CrashRecoveryTest : public DriverTest {
   }
 };
 
-TEST_F(CrashRecoveryTest, KilledBetweenTheSaleLines) { KillWhereAndRecover("lose 33021 after skip 1"); }
+TEST_F(CrashRecoveryTest, KilledBetweenTheSaleLines) {
+  KillWhereAndRecover("lose 33021 after skip 1");
+}
 TEST_F(CrashRecoveryTest, KilledAfterThePayment) { KillWhereAndRecover("lose 3007 after"); }
 TEST_F(CrashRecoveryTest, KilledJustBeforeTheClose) { KillWhereAndRecover("lose 3011 before"); }
 TEST_F(CrashRecoveryTest, KilledJustAfterTheClose) { KillWhereAndRecover("lose 3011 after"); }
@@ -240,15 +242,16 @@ TEST_F(CrashRecoveryTest, RandomKillsDuringSalesLeaveEverySaleOnThePaperOnceWith
     char article[32];
     std::snprintf(article, sizeof article, "ARTICOL-%03d", k);
     std::remove(rig.PathOf("ERROR.TXT").c_str());
-    ASSERT_TRUE(rig.Drop("ONLINE.TXT",
-                         ReceiptText({"1;" + std::string(article) + ";BUC;1;1;250;100000",
-                                      "1;LAPTE UHT;L;1;2;675;100000", "5;925;1"})));
+    ASSERT_TRUE(
+        rig.Drop("ONLINE.TXT", ReceiptText({"1;" + std::string(article) + ";BUC;1;1;250;100000",
+                                            "1;LAPTE UHT;L;1;2;675;100000", "5;925;1"})));
     const int delayMs = killAfterMs(random);
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     ASSERT_TRUE(rig.KillDriver());
     ASSERT_TRUE(rig.RestartDriver()) << "kill " << k << "\n" << rig.DriverMessages();
     const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
-    ASSERT_TRUE(response) << "kill " << k << " after " << delayMs << " ms\n" << rig.DriverMessages();
+    ASSERT_TRUE(response) << "kill " << k << " after " << delayMs << " ms\n"
+                          << rig.DriverMessages();
     const std::vector<std::string> lines = ResponseLines(*response);
     ASSERT_GE(lines.size(), 2u) << *response;
     ASSERT_EQ(lines[0], "0 OK") << "kill " << k << " after " << delayMs << " ms\n" << *response;
@@ -257,7 +260,8 @@ TEST_F(CrashRecoveryTest, RandomKillsDuringSalesLeaveEverySaleOnThePaperOnceWith
     ASSERT_EQ(receipts.size(), 1u) << "kill " << k << " after " << delayMs << " ms\n"
                                    << rig.Ecr().Paper();
     ASSERT_NE(receipts[0].find(lines[1]), std::string::npos)
-        << "kill " << k << " after " << delayMs << " ms: " << lines[1] << "\n" << receipts[0];
+        << "kill " << k << " after " << delayMs << " ms: " << lines[1] << "\n"
+        << receipts[0];
     numbers.push_back(lines[1]);
   }
   EXPECT_EQ(FiscalReceipts(rig.Ecr().Paper()).size(), static_cast<std::size_t>(kills));

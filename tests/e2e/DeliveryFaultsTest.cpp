@@ -35,7 +35,8 @@ std::vector<std::string> FiscalReceiptsWith(const std::string& paper, const std:
     std::size_t end = paper.find(kCutLine, start);
     if (end == std::string::npos) end = paper.size();
     const std::string piece = paper.substr(start, end - start);
-    if (piece.find("BON FISCAL NR. ") != std::string::npos && piece.find(text) != std::string::npos) {
+    if (piece.find("BON FISCAL NR. ") != std::string::npos &&
+        piece.find(text) != std::string::npos) {
       found.push_back(piece);
     }
     start = end + kCutLine.size();
@@ -76,12 +77,15 @@ TEST_F(DeliveryFaultsTest, AnAnswerThatCannotBeSavedIsGivenTrueAfterARestart) {
   ASSERT_TRUE(rig.Ecr().Control("delay 150"));
   ASSERT_TRUE(rig.Drop("ONLINE.TXT",
                        ReceiptText({"20", "21;1;COMANDA NR. 12", "21;1;MULTUMIM PENTRU VIZITA"})));
-  ASSERT_TRUE(WaitUntil([&] { return rig.Ecr().Paper().find("COMANDA NR. 12") != std::string::npos; },
-                        DriverRig::kAnswerMs));
+  ASSERT_TRUE(
+      WaitUntil([&] { return rig.Ecr().Paper().find("COMANDA NR. 12") != std::string::npos; },
+                DriverRig::kAnswerMs));
   ASSERT_EQ(mkdir(rig.PathOf("ERROR.TXT").c_str(), 0755), 0);
-  ASSERT_TRUE(WaitUntil([&] { return rig.DriverMessages().find("cannot write the response file") !=
-                                     std::string::npos; },
-                        DriverRig::kAnswerMs))
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        return rig.DriverMessages().find("cannot write the response file") != std::string::npos;
+      },
+      DriverRig::kAnswerMs))
       << rig.DriverMessages();
   Pause(2500);
   // Told once, not a log file a second.
@@ -125,11 +129,12 @@ TEST_F(DeliveryFaultsTest, AJournalThatCannotBeSavedBeforeTheCloseHoldsTheSaleUn
   }
   std::remove(rig.PathOf("ERROR.TXT").c_str());
   SyscallFaults faults(rig.PathOf("strace.trace"));
-  ASSERT_TRUE(faults.Inject(rig.DriverPid(), "rename", "error=EROFS:when=" + std::to_string(closing) + "+"));
+  ASSERT_TRUE(faults.Inject(rig.DriverPid(), "rename",
+                            "error=EROFS:when=" + std::to_string(closing) + "+"));
   ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(Sale("ARTICOL-JURNAL"))));
-  ASSERT_TRUE(WaitUntil([&] { return rig.DriverMessages().find("cannot save the journal") !=
-                                     std::string::npos; },
-                        DriverRig::kAnswerMs))
+  ASSERT_TRUE(WaitUntil(
+      [&] { return rig.DriverMessages().find("cannot save the journal") != std::string::npos; },
+      DriverRig::kAnswerMs))
       << rig.DriverMessages();
   Pause(2500);
   EXPECT_TRUE(FiscalReceiptsWith(rig.Ecr().Paper(), "ARTICOL-JURNAL").empty()) << rig.Ecr().Paper();
@@ -166,8 +171,9 @@ TEST_F(DeliveryFaultsTest, AnUndeletableSaleIsForgottenOnceItIsGone) {
   ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
   ASSERT_TRUE(rig.Ecr().Control("delay 100"));
   ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(Sale("ARTICOL-TEAPA"))));
-  ASSERT_TRUE(WaitUntil([&] { return rig.Ecr().Paper().find("ARTICOL-TEAPA") != std::string::npos; },
-                        DriverRig::kAnswerMs));
+  ASSERT_TRUE(
+      WaitUntil([&] { return rig.Ecr().Paper().find("ARTICOL-TEAPA") != std::string::npos; },
+                DriverRig::kAnswerMs));
   if (!SetImmutable(rig.PathOf("ONLINE.TXT"), true)) {
     GTEST_SKIP() << "the file system or the user cannot make files immutable";
   }

@@ -76,13 +76,11 @@ std::string DriverRig::ControlSocket() const {
 }
 
 bool DriverRig::StartDriver() {
-  std::vector<std::string> args = {RUVO_DRV_PATH, "--dir", driverFolder_, "--instance",
-                                   instance_};
+  std::vector<std::string> args = {RUVO_DRV_PATH, "--dir", driverFolder_, "--instance", instance_};
   if (!options_.window) args.insert(args.begin() + 1, "--headless");
   std::vector<std::string> environment = Environment();
   if (options_.window) environment.push_back("QT_QPA_PLATFORM=offscreen");
-  driverStarted_ =
-      driver_.Start(args, folder_ / "driver.out", folder_ / "driver.err", environment);
+  driverStarted_ = driver_.Start(args, folder_ / "driver.out", folder_ / "driver.err", environment);
   if (!driverStarted_) return false;
   const std::string status = PathOf("RUVODRV.INFO");
   return WaitUntil(
@@ -99,8 +97,7 @@ bool DriverRig::Drop(const std::string& name, const std::string& content) {
   return ReadBytes(temporary) == content && rename(temporary.c_str(), PathOf(name).c_str()) == 0;
 }
 
-std::optional<std::string> DriverRig::AwaitResponse(const std::string& receiptName,
-                                                    int timeoutMs) {
+std::optional<std::string> DriverRig::AwaitResponse(const std::string& receiptName, int timeoutMs) {
   const std::string receipt = PathOf(receiptName);
   const std::string response = PathOf("ERROR" + ReceiptSuffix(receiptName) + ".TXT");
   // The response may be written more than once for one file; it is final once the

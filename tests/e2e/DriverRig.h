@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "support/ChildProcess.h"
 #include "SimulatedEcr.h"
 #include "platform/TempFolder.h"
+#include "support/ChildProcess.h"
 
 namespace ruvo::e2e {
 
@@ -100,7 +100,6 @@ std::vector<std::string> ResponseLines(const std::string& response);
 
 // The simulator's paper cut: a line of dashes.
 inline const std::string kCutLine = std::string(40, '-') + "\n";
-
 
 // A test with a rig; at its end the driver must stop cleanly (exit status 0) on SIGTERM,
 // and so must the simulators.

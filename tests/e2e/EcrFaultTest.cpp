@@ -60,7 +60,8 @@ TEST_F(EcrFaultTest, AFileWaitsWhileTheEcrIsOffAndIsAnsweredOnceItIsBack) {
   ASSERT_EQ(rig.Ecr().Stop(), 0);
   // A check already under way when the ECR went first waits out its 2-second answer time;
   // under the sanitizers, with other tests beside it, that takes longer still.
-  ASSERT_TRUE(WaitUntil([&] { return rig.Status("ConectatLaCasa") == "NU"; }, DriverRig::kAnswerMs));
+  ASSERT_TRUE(
+      WaitUntil([&] { return rig.Status("ConectatLaCasa") == "NU"; }, DriverRig::kAnswerMs));
   ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(kTwoArticles)));
   // Not refused for want of an ECR: it waits in the folder.
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
@@ -81,12 +82,14 @@ TEST_F(EcrFaultTest, TheEcrVanishingMidAnswerIsAnsweredAndTheNextFilePrintsOnIts
   ASSERT_TRUE(rig.Ecr().Control("delay 100"));
   const std::string firstLine = rig.Ecr().LinkTarget();
   std::vector<std::string> longSale;
-  for (int k = 1; k <= 6; ++k) longSale.push_back("1;ARTICOL " + std::to_string(k) + ";BUC;1;1;100;100000");
+  for (int k = 1; k <= 6; ++k)
+    longSale.push_back("1;ARTICOL " + std::to_string(k) + ";BUC;1;1;100;100000");
   longSale.push_back("5;600;1");
   ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(longSale)));
   ASSERT_TRUE(WaitUntil([&] { return rig.Ecr().Paper().find("ARTICOL 1") != std::string::npos; },
                         DriverRig::kAnswerMs))
-      << "the receipt never started printing\n" << ReadBytes(rig.PathOf("ERROR.TXT"));
+      << "the receipt never started printing\n"
+      << ReadBytes(rig.PathOf("ERROR.TXT"));
   ASSERT_TRUE(rig.Ecr().Control("vanish"));
   // The answer comes after the link's 5-second time-out.
   const std::optional<std::string> failed = rig.AwaitResponse("ONLINE.TXT", 12000);

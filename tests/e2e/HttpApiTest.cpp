@@ -27,7 +27,7 @@ const std::string kSale = "1;PAINE ALBA;BUC;1;1;250;100000\n5;250;1\n";
 // A port nothing listens on now (the kernel's choice), for the driver to take.
 int FreePort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address {};
+  sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
@@ -74,9 +74,11 @@ class HttpApiTest : public DriverTest {
 
   // curl with the options; the token unless told otherwise.
   Reply Curl(std::vector<std::string> options, bool withToken = true) {
-    std::vector<std::string> args = {kCurl, "-sS", "--max-time", "20", "-o",
-                                     rig.PathOf("curl-body.out"), "-D",
-                                     rig.PathOf("curl-headers.out"), "-w", "%{http_code}"};
+    std::vector<std::string> args = {kCurl,        "-sS",
+                                     "--max-time", "20",
+                                     "-o",         rig.PathOf("curl-body.out"),
+                                     "-D",         rig.PathOf("curl-headers.out"),
+                                     "-w",         "%{http_code}"};
     if (withToken) {
       args.push_back("-H");
       args.push_back("Authorization: Bearer " + token_);
@@ -171,7 +173,7 @@ TEST_F(HttpApiTest, ClientsThatStallHoldUpNoReceiptFile) {
   std::vector<int> stalled;
   for (int i = 0; i < 40; ++i) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
+    sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port_));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -192,13 +194,13 @@ TEST_F(HttpApiTest, ClientsThatStallHoldUpNoReceiptFile) {
 TEST_F(HttpApiTest, ASaleKilledJustAfterItsCloseIsAnsweredOnceAfterTheRestart) {
   ASSERT_TRUE(rig.Ecr().Control("lose 3011 after"));
   WriteBytes(rig.PathOf("curl-request.in"), kSale);
-  const Reply accepted = Curl({"-X", "POST", "-H", "Content-Type: text/plain", "-H",
-                               "Idempotency-Key: crash-1", "--data-binary",
-                               "@" + rig.PathOf("curl-request.in"), Url("/v1/receipts?wait=0")});
+  const Reply accepted =
+      Curl({"-X", "POST", "-H", "Content-Type: text/plain", "-H", "Idempotency-Key: crash-1",
+            "--data-binary", "@" + rig.PathOf("curl-request.in"), Url("/v1/receipts?wait=0")});
   ASSERT_EQ(accepted.status, 202) << accepted.body;
-  ASSERT_TRUE(WaitUntil(
-      [&] { return rig.Ecr().Messages().find("xruvo_sim: lost ") != std::string::npos; },
-      DriverRig::kAnswerMs))
+  ASSERT_TRUE(
+      WaitUntil([&] { return rig.Ecr().Messages().find("xruvo_sim: lost ") != std::string::npos; },
+                DriverRig::kAnswerMs))
       << rig.Ecr().Messages() << rig.DriverMessages();
   ASSERT_TRUE(rig.KillDriver());
   ASSERT_TRUE(rig.RestartDriver()) << rig.DriverMessages();

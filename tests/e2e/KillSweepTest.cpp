@@ -19,7 +19,8 @@
 namespace ruvo::e2e {
 namespace {
 
-const std::vector<std::string> kSyscalls = {"write", "rename", "renameat2", "link", "unlink", "fsync"};
+const std::vector<std::string> kSyscalls = {"write", "rename", "renameat2",
+                                            "link",  "unlink", "fsync"};
 constexpr std::size_t kDefaultPointsPerFile = 4;
 
 enum class FileKind { Sale, NonFiscal };
@@ -82,9 +83,9 @@ class KillSweepTest : public DriverTest {
     const char* full = std::getenv("RUVO_KILL_SWEEP");
     if (full != nullptr && std::string(full) == "full") return points;
     const char* seedText = std::getenv("RUVO_SWEEP_SEED");
-    const unsigned seed =
-        seedText != nullptr ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10))
-                            : static_cast<unsigned>(std::random_device{}());
+    const unsigned seed = seedText != nullptr
+                              ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10))
+                              : static_cast<unsigned>(std::random_device{}());
     std::cout << "kill sweep: " << points.size() << " points, seed " << seed
               << " (RUVO_SWEEP_SEED), RUVO_KILL_SWEEP=full for all\n";
     std::mt19937 random(seed);
@@ -99,15 +100,17 @@ class KillSweepTest : public DriverTest {
                                           const Point& point, bool& killed) {
     std::remove(rig.PathOf("ERROR.TXT").c_str());
     SyscallFaults faults(Strace());
-    if (!faults.Inject(rig.DriverPid(), point.syscall, "signal=KILL:when=" + std::to_string(point.n))) {
+    if (!faults.Inject(rig.DriverPid(), point.syscall,
+                       "signal=KILL:when=" + std::to_string(point.n))) {
       ADD_FAILURE() << "strace did not attach\n" << faults.Messages();
       return std::nullopt;
     }
     if (!rig.Drop("ONLINE.TXT", ReceiptText(FileLines(kind, article)))) return std::nullopt;
     const std::string receipt = rig.PathOf("ONLINE.TXT");
     const std::string response = rig.PathOf("ERROR.TXT");
-    WaitUntil([&] { return !rig.DriverRunning() || (!PathExists(receipt) && PathExists(response)); },
-              DriverRig::kAnswerMs);
+    WaitUntil(
+        [&] { return !rig.DriverRunning() || (!PathExists(receipt) && PathExists(response)); },
+        DriverRig::kAnswerMs);
     // The call may come after the answer (the last removals): only once strace is gone can
     // nothing more be killed.
     faults.Detach();
@@ -144,18 +147,22 @@ class KillSweepTest : public DriverTest {
         ASSERT_NE(firstLines[1], second[1]) << where;
         for (const std::string& number : {firstLines[1], second[1]}) {
           EXPECT_EQ(std::count_if(pieces.begin(), pieces.end(),
-                                  [&](const std::string& p) { return p.find(number) != std::string::npos; }),
+                                  [&](const std::string& p) {
+                                    return p.find(number) != std::string::npos;
+                                  }),
                     1)
-              << where << ": " << number << "\n" << rig.Ecr().Paper();
+              << where << ": " << number << "\n"
+              << rig.Ecr().Paper();
         }
       } else if (firstLines.at(0) == "0 OK") {
         ASSERT_GE(firstLines.size(), 2u) << where;
         EXPECT_EQ(pieces.size(), 2u) << where << "\n" << rig.Ecr().Paper();
       } else {
         // Cut short where the ECR cannot tell how far it came: said so, not run again.
-        EXPECT_EQ(firstLines, (std::vector<std::string>{
-                                  "1 ERROR",
-                                  "8097;Executia fisierului a fost intrerupta. Verificati casa de marcat"}))
+        EXPECT_EQ(firstLines,
+                  (std::vector<std::string>{
+                      "1 ERROR",
+                      "8097;Executia fisierului a fost intrerupta. Verificati casa de marcat"}))
             << where;
         EXPECT_TRUE(killed) << where;
         EXPECT_GE(pieces.size(), 1u) << where << "\n" << rig.Ecr().Paper();

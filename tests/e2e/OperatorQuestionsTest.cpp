@@ -23,10 +23,10 @@ class OperatorQuestionsTest : public DriverTest {
 TEST_F(OperatorQuestionsTest, APrinterErrorQuestionGetsNoAndTheErrorIsAnsweredAndShown) {
   ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
   const std::vector<std::string> sale = {"1;PAINE ALBA;BUC;1;1;250;100000", "5;250;1"};
-  EXPECT_EQ(rig.Run("ONLINE.TXT", sale),
-            (std::vector<std::string>{"0 OK", "BON FISCAL NR. 0001"}));
+  EXPECT_EQ(rig.Run("ONLINE.TXT", sale), (std::vector<std::string>{"0 OK", "BON FISCAL NR. 0001"}));
   EXPECT_EQ(rig.DriverMessages().find("[Eroare]"), std::string::npos)
-      << "a good file shows no error box\n" << rig.DriverMessages();
+      << "a good file shows no error box\n"
+      << rig.DriverMessages();
 
   ASSERT_TRUE(rig.Ecr().Control("paper-out"));
   const std::string paperOut = "16;Eroare lipsa hartie \x96 inlocuiti rola de hartie";

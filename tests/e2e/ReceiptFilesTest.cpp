@@ -17,7 +17,8 @@ TEST_F(ReceiptFilesTest, ARefusedLineIsAnsweredWithItselfAndNothingIsPrinted) {
   EXPECT_EQ(rig.Run("ONLINE.TXT", {"1;PAINE ALBA;BUC;1;1;250;100000",
                                    "1;APA PLATA;BUC;1;9;300;100000", "5;550;1"}),
             (std::vector<std::string>{
-                "1 ERROR", "8010;Codul cotei de TVA este eronata : 1;APA PLATA;BUC;1;9;300;100000"}));
+                "1 ERROR",
+                "8010;Codul cotei de TVA este eronata : 1;APA PLATA;BUC;1;9;300;100000"}));
   // A sale the sales application forgot to pay: refused as a whole, before any line runs.
   EXPECT_EQ(rig.Run("ONLINE.TXT", {"1;PAINE ALBA;BUC;1;1;250;100000"}),
             (std::vector<std::string>{"1 ERROR", "8026;Nu este precizat modul de plata "}));

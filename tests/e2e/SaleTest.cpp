@@ -29,7 +29,8 @@ TEST_F(SaleTest, APaidSalePrintsCutsAndAnswersWithTheReceiptNumber) {
   EXPECT_LT(article, number);
   EXPECT_NE(paper.find("TOTAL", article), std::string::npos) << paper;
   EXPECT_NE(paper.find("5.00", article), std::string::npos) << paper;
-  EXPECT_NE(paper.find(kCutLine, number), std::string::npos) << "no cut after the receipt\n" << paper;
+  EXPECT_NE(paper.find(kCutLine, number), std::string::npos) << "no cut after the receipt\n"
+                                                             << paper;
 
   // The next sale gets the next number, and its own receipt on the paper.
   EXPECT_EQ(rig.Run("ONLINE.TXT", kBreadSale),

@@ -23,7 +23,7 @@ SimulatedEcr::SimulatedEcr(const std::string& folder, const std::string& name)
       err_(folder + "/" + name + ".err") {}
 
 bool SimulatedEcr::Start(const std::vector<std::string>& extraArgs) {
-  std::vector<std::string> args = {XRUVO_SIM_PATH, "--link", link_,   "--paper",
+  std::vector<std::string> args = {XRUVO_SIM_PATH, "--link",    link_,   "--paper",
                                    paper_,         "--control", control_};
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   if (!process_.Start(args, out_, err_)) return false;

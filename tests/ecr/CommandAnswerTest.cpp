@@ -16,7 +16,8 @@ class AnswerTest : public LinkTest {
  protected:
   std::vector<std::string> Sent() const {
     std::vector<std::string> texts;
-    for (const std::string& frame : port->written) texts.push_back(frame.substr(4, frame.size() - 7));
+    for (const std::string& frame : port->written)
+      texts.push_back(frame.substr(4, frame.size() - 7));
     return texts;
   }
   void Ok(const std::string& data = std::string()) { port->QueueAnswer(Answer(data)); }
@@ -226,7 +227,19 @@ TEST_F(AnswerTest, CloseFirstPaysWhatIsStillDueInCash) {
   Ok("-000000000");
   Ok();
   ASSERT_TRUE(link->CloseReceipt());
-  EXPECT_EQ(Sent(), (Texts{"3007" "02" "00" "03" "CEC" "0000020" "00", "3007" "03" "00" "00" "0000012" "50",
+  EXPECT_EQ(Sent(), (Texts{"3007"
+                           "02"
+                           "00"
+                           "03"
+                           "CEC"
+                           "0000020"
+                           "00",
+                           "3007"
+                           "03"
+                           "00"
+                           "00"
+                           "0000012"
+                           "50",
                            "3011"}));
   EXPECT_EQ(link->TimeOutMs(), 30000);
   // The receipt is closed: a second close pays nothing.
@@ -265,7 +278,13 @@ TEST_F(AnswerTest, CancelledReceiptOwesNothingToALaterClose) {
   ASSERT_TRUE(link->CancelReceipt());
   Ok();
   ASSERT_TRUE(link->CloseReceipt());
-  EXPECT_EQ(Sent(), (Texts{"3007" "03" "00" "00" "0000001" "00", "33028", "3011"}));
+  EXPECT_EQ(Sent(), (Texts{"3007"
+                           "03"
+                           "00"
+                           "00"
+                           "0000001"
+                           "00",
+                           "33028", "3011"}));
 }
 
 TEST_F(AnswerTest, CloseTimedOutAfterAnAckAddsTheHintOnce) {
@@ -317,7 +336,11 @@ TEST_F(AnswerTest, ExportRequestRetriedOnceAfterError87) {
   Ok();
   Ok();
   ASSERT_TRUE(link->StartXmlExport("2026", 3, "X"));
-  EXPECT_EQ(Sent(), (Texts{"641620260" "3X", "7408", "641620260" "3X"}));
+  EXPECT_EQ(Sent(), (Texts{"641620260"
+                           "3X",
+                           "7408",
+                           "641620260"
+                           "3X"}));
   // The pause comes between the close of the old transfer and the new request.
   std::vector<std::string> requests;
   for (const std::string& line : link->ExchangeLog()) {

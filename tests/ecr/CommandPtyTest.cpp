@@ -66,7 +66,8 @@ class PtyCommandTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(sim.process.Running());
     ASSERT_TRUE(sim.WaitUntilServing());
-    ecr = std::make_unique<TXruvoLinux>(std::make_unique<PosixSerialPort>(sim.settings), clock, pump);
+    ecr =
+        std::make_unique<TXruvoLinux>(std::make_unique<PosixSerialPort>(sim.settings), clock, pump);
     ASSERT_TRUE(ecr->OpenPort(1));
   }
   // Polls "1111" until the export is prepared.

@@ -18,10 +18,13 @@ namespace {
 class SimLinkTest : public ::testing::Test {
  protected:
   SimLinkTest() : engine(clock) {
-    link = std::make_unique<TXruvoLinux>(std::make_unique<xruvo_sim::SimSerialPort>(engine, clock), clock, pump);
+    link = std::make_unique<TXruvoLinux>(std::make_unique<xruvo_sim::SimSerialPort>(engine, clock),
+                                         clock, pump);
   }
   void SetUp() override { ASSERT_TRUE(link->OpenPort(1)); }
-  void Control(const std::string& command) { ASSERT_EQ(xruvo_sim::ApplyControlCommand(engine, command), ""); }
+  void Control(const std::string& command) {
+    ASSERT_EQ(xruvo_sim::ApplyControlCommand(engine, command), "");
+  }
   std::string LastReceived() const {
     return engine.ReceivedCommands().empty() ? std::string() : engine.ReceivedCommands().back();
   }
@@ -51,7 +54,13 @@ TEST_F(SimLinkTest, ReceiptFromSaleToCutWithTheDuePaidByTheClose) {
   ASSERT_TRUE(link->Payment(6, "CARD", 5)) << link->LastError();
   EXPECT_EQ(link->LastPaymentAnswer(), "+000000794");
   ASSERT_TRUE(link->CloseReceipt()) << link->LastError();
-  EXPECT_EQ(engine.ReceivedCommands().end()[-2], "3007" "03" "00" "00" "0000007" "94");
+  EXPECT_EQ(engine.ReceivedCommands().end()[-2],
+            "3007"
+            "03"
+            "00"
+            "00"
+            "0000007"
+            "94");
   EXPECT_EQ(engine.GetDevice().Receipt().Due(), 0);
 
   ASSERT_TRUE(link->ReadLastReceiptNumber(answer));

@@ -17,7 +17,8 @@ class CommandTest : public LinkTest {
   // The command texts of the frames written so far.
   std::vector<std::string> Sent() const {
     std::vector<std::string> texts;
-    for (const std::string& frame : port->written) texts.push_back(frame.substr(4, frame.size() - 7));
+    for (const std::string& frame : port->written)
+      texts.push_back(frame.substr(4, frame.size() - 7));
     return texts;
   }
   std::string LastSent() const {
@@ -38,34 +39,94 @@ using Texts = std::vector<std::string>;
 TEST_F(CommandTest, PaymentExchangesTypesOneAndThreeAndLogsThePrinterResult) {
   Ok("+000000000");
   ASSERT_TRUE(link->Payment(1, "CARD", 12.345));
-  EXPECT_EQ(LastSent(), "3007" "03" "00" "04" "CARD" "0000012" "35");
+  EXPECT_EQ(LastSent(),
+            "3007"
+            "03"
+            "00"
+            "04"
+            "CARD"
+            "0000012"
+            "35");
   EXPECT_EQ(link->ExchangeLog().back(), "14:03:07:135-Imprimanta : 0");
   EXPECT_EQ(link->LastPaymentAnswer(), "+000000000");
   Ok();
   ASSERT_TRUE(link->Payment(2, "CARD", 12.345));
-  EXPECT_EQ(LastSent(), "3007" "02" "00" "04" "CARD" "0000012" "35");
+  EXPECT_EQ(LastSent(),
+            "3007"
+            "02"
+            "00"
+            "04"
+            "CARD"
+            "0000012"
+            "35");
   Ok();
   ASSERT_TRUE(link->Payment(3, "", 1));
-  EXPECT_EQ(LastSent(), "3007" "01" "00" "00" "0000001" "00");
+  EXPECT_EQ(LastSent(),
+            "3007"
+            "01"
+            "00"
+            "00"
+            "0000001"
+            "00");
 }
 
 TEST_F(CommandTest, SaleLayoutWithPaddedNameBlankLedUnitAndFollowUp) {
   Ok();
   Ok();
   ASSERT_TRUE(link->SellItem("AB", 7, 12.5, 1, "BUC", 1.5, 3, false, 0.75));
-  EXPECT_EQ(Sent(), (Texts{"33021" "007" "0000012" "50" "01" "03" " AB" "04" " BUC" "0001" "50000" "0003",
-                           "3301C" "000000" "000" "000" "22" + std::string(22, ' ') + "0000000" "75" "0"}));
+  EXPECT_EQ(Sent(), (Texts{"33021"
+                           "007"
+                           "0000012"
+                           "50"
+                           "01"
+                           "03"
+                           " AB"
+                           "04"
+                           " BUC"
+                           "0001"
+                           "50000"
+                           "0003",
+                           "3301C"
+                           "000000"
+                           "000"
+                           "000"
+                           "22" +
+                               std::string(22, ' ') +
+                               "0000000"
+                               "75"
+                               "0"}));
   Ok();
   ASSERT_TRUE(link->SellItem("STORNO PLATA AVANS", 1, 10, 2, "", 1, 1, true));
   EXPECT_EQ(Sent().size(), 3u);  // no follow-up for a zero amount
-  EXPECT_EQ(LastSent(), "33024" "001" "0000010" "00" "02" "18" "STORNO PLATA AVANS" "01" " " "0001" "00000" "0001");
+  EXPECT_EQ(LastSent(),
+            "33024"
+            "001"
+            "0000010"
+            "00"
+            "02"
+            "18"
+            "STORNO PLATA AVANS"
+            "01"
+            " "
+            "0001"
+            "00000"
+            "0001");
 }
 
 TEST_F(CommandTest, FollowUpDecidesTheResultOfTheSale) {
   Ok();
   port->QueueAnswer(ErrorAnswer("23"));
   EXPECT_FALSE(link->SellItem("PAINE", 1, 1, 1, "BUC", 1, 1, false, -2.5));
-  EXPECT_EQ(LastSent(), "3301C" "000000" "000" "000" "22" + std::string(22, ' ') + "00000-2" "-50" "0");
+  EXPECT_EQ(LastSent(),
+            "3301C"
+            "000000"
+            "000"
+            "000"
+            "22" +
+                std::string(22, ' ') +
+                "00000-2"
+                "-50"
+                "0");
   EXPECT_EQ(link->LastError().substr(0, 3), "23;");
   // A refused sale sends no follow-up.
   port->QueueAnswer(ErrorAnswer("16"));
@@ -77,7 +138,16 @@ TEST_F(CommandTest, FollowUpDecidesTheResultOfTheSale) {
 TEST_F(CommandTest, OperatorChangeSendsTwentyTwoBlanks) {
   Ok();
   ASSERT_TRUE(link->SetOperator(0, 5, 0, 0));
-  EXPECT_EQ(LastSent(), "3301O" "000000" "000" "005" "22" + std::string(22, ' ') + "0000000" "00" "0");
+  EXPECT_EQ(LastSent(),
+            "3301O"
+            "000000"
+            "000"
+            "005"
+            "22" +
+                std::string(22, ' ') +
+                "0000000"
+                "00"
+                "0");
   Ok();
   Ok();
   ASSERT_TRUE(link->SetOperator(0, 5, 0, 0, 1.25));
@@ -91,11 +161,39 @@ TEST_F(CommandTest, AdjustmentsTrimAndPadTheirLabel) {
   ASSERT_TRUE(link->AdjustPercentKind0("", 10));
   ASSERT_TRUE(link->AdjustPercentKind1("   ", 12.5));
   ASSERT_TRUE(link->AdjustPercentKind1(std::string(25, 'X'), 100));
-  EXPECT_EQ(Sent(), (Texts{"33022" "001" "0000001" "50" "00" "00",
-                           "33023" "001" "0000001" "50" "00" "22" "REDUCERE" + std::string(14, ' '),
-                           "3302B" "001" "0000010" "00" "00" "00",
-                           "3302C" "001" "0000012" "50" "00" "00",
-                           "3302C" "001" "0000100" "00" "00" "25" + std::string(25, 'X')}));
+  EXPECT_EQ(Sent(), (Texts{"33022"
+                           "001"
+                           "0000001"
+                           "50"
+                           "00"
+                           "00",
+                           "33023"
+                           "001"
+                           "0000001"
+                           "50"
+                           "00"
+                           "22"
+                           "REDUCERE" +
+                               std::string(14, ' '),
+                           "3302B"
+                           "001"
+                           "0000010"
+                           "00"
+                           "00"
+                           "00",
+                           "3302C"
+                           "001"
+                           "0000012"
+                           "50"
+                           "00"
+                           "00",
+                           "3302C"
+                           "001"
+                           "0000100"
+                           "00"
+                           "00"
+                           "25" +
+                               std::string(25, 'X')}));
 }
 
 TEST_F(CommandTest, CutsTextsAndSmallCommands) {
@@ -116,18 +214,41 @@ TEST_F(CommandTest, CutsTextsAndSmallCommands) {
   ASSERT_TRUE(link->Beep(3, 6));
   ASSERT_TRUE(link->PrintBarcode(2, 1, 12, "5941234567890"));
   EXPECT_EQ(Sent(), (Texts{"30140", "30149", "30140", "3015",
-                           "7007" "B" + std::string(39, ' '),
-                           "7007" "X" + std::string(39, 'Y'),
-                           "4003" "1" "01" " ",
-                           "7106" "D" "0000100" "50", "7106" "R",
-                           "40011" "0" "000000000", "311636",
-                           "3023" "02" "1" "12" "013" "5941234567890"}));
+                           "7007"
+                           "B" +
+                               std::string(39, ' '),
+                           "7007"
+                           "X" +
+                               std::string(39, 'Y'),
+                           "4003"
+                           "1"
+                           "01"
+                           " ",
+                           "7106"
+                           "D"
+                           "0000100"
+                           "50",
+                           "7106"
+                           "R",
+                           "40011"
+                           "0"
+                           "000000000",
+                           "311636",
+                           "3023"
+                           "02"
+                           "1"
+                           "12"
+                           "013"
+                           "5941234567890"}));
 }
 
 TEST_F(CommandTest, SendTwoPartTextTurnsCarriageReturnsIntoBlanks) {
   Ok();
   ASSERT_TRUE(link->SendTwoPartText("TOTAL\rDE PLATA"));
-  EXPECT_EQ(LastSent(), "7007" "TOTAL DE PLATA" + std::string(26, ' '));
+  EXPECT_EQ(LastSent(),
+            "7007"
+            "TOTAL DE PLATA" +
+                std::string(26, ' '));
 }
 
 TEST_F(CommandTest, ReportTextsAndTimeOuts) {
@@ -162,7 +283,15 @@ TEST_F(CommandTest, ExportAndLogoTexts) {
   ASSERT_TRUE(link->BeginLogoUpload(1234));
   ASSERT_TRUE(link->SendLogoPiece(2, "0AFF"));
   ASSERT_TRUE(link->EndLogoUpload());
-  EXPECT_EQ(Sent(), (Texts{"641620260" "3R", "6416202612X" "0005" "0000", "641620260" "1X" "0001" "12345",
+  EXPECT_EQ(Sent(), (Texts{"641620260"
+                           "3R",
+                           "6416202612X"
+                           "0005"
+                           "0000",
+                           "641620260"
+                           "1X"
+                           "0001"
+                           "12345",
                            "74000701", "74000401", "7403060", "9100001234", "9101020AFF", "9102"}));
 }
 
@@ -187,7 +316,8 @@ TEST(TextLine, FontAndLengthRules) {
 }
 
 TEST(TextLine, AlignText) {
-  EXPECT_EQ(TXruvoLinux::AlignText("3", std::string(10, 'x'), 1), std::string(16, ' ') + std::string(10, 'x'));
+  EXPECT_EQ(TXruvoLinux::AlignText("3", std::string(10, 'x'), 1),
+            std::string(16, ' ') + std::string(10, 'x'));
   EXPECT_EQ(TXruvoLinux::AlignText("1", std::string(40, 'x'), 2), std::string(40, 'x'));
   EXPECT_EQ(TXruvoLinux::AlignText("1", "ABC", 2), std::string(29, ' ') + "ABC");
   EXPECT_EQ(TXruvoLinux::AlignText("2", std::string(31, 'x'), 1), std::string(31, 'x'));  // gap 0
@@ -204,9 +334,22 @@ TEST_F(CommandTest, TextLineCommandsAlignAfterTheCheck) {
   ASSERT_TRUE(link->PrintText3012("1", "ABC", 2));
   ASSERT_TRUE(link->PrintText3008("B", std::string(72, 'b')));
   ASSERT_TRUE(link->PrintText3010("5", "X"));
-  EXPECT_EQ(Sent(), (Texts{"3002" "3" "26" + std::string(16, ' ') + "0123456789",
-                           "3012" "1" "32" + std::string(29, ' ') + "ABC",
-                           "3008" "B" "72" + std::string(72, 'b'), "3010" "5" "01" "X"}));
+  EXPECT_EQ(Sent(), (Texts{"3002"
+                           "3"
+                           "26" +
+                               std::string(16, ' ') + "0123456789",
+                           "3012"
+                           "1"
+                           "32" +
+                               std::string(29, ' ') + "ABC",
+                           "3008"
+                           "B"
+                           "72" +
+                               std::string(72, 'b'),
+                           "3010"
+                           "5"
+                           "01"
+                           "X"}));
 }
 
 // --- Refused arguments -------------------------------------------------------------------
@@ -258,8 +401,20 @@ TEST_F(CommandTest, LongestTextsThatFitTheirLengthField) {
   Ok();
   ASSERT_TRUE(link->SellItem(std::string(99, 'n'), 1, 1, 1, std::string(98, 'u'), 1, 1, false));
   ASSERT_TRUE(link->Payment(1, std::string(99, 't'), 1));
-  EXPECT_EQ(Sent()[0].substr(0, 22), "33021" "001" "0000001" "00" "01" "99" "n");
-  EXPECT_EQ(Sent()[1].substr(0, 12), "3007" "03" "00" "99" "tt");
+  EXPECT_EQ(Sent()[0].substr(0, 22),
+            "33021"
+            "001"
+            "0000001"
+            "00"
+            "01"
+            "99"
+            "n");
+  EXPECT_EQ(Sent()[1].substr(0, 12),
+            "3007"
+            "03"
+            "00"
+            "99"
+            "tt");
 }
 
 TEST(CalendarDate, YearValueAsGiven) {

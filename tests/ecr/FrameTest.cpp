@@ -41,8 +41,7 @@ TEST_F(FrameLinkTest, LogLinesCarryTimeStampLabelAndHexBytes) {
   ASSERT_EQ(log.size(), 4u);
   EXPECT_EQ(log[0], "14:03:07:125-Calculator : 2002");
   EXPECT_EQ(log[1], "14:03:07:125-Calculator : 02 30 30 30 32 30 30 32 34 30 03 ");
-  EXPECT_EQ(log[2],
-            "14:03:07:135-Ecr        : 06 30 30 30 30 31 32 31 35 37 30 30 03 ");
+  EXPECT_EQ(log[2], "14:03:07:135-Ecr        : 06 30 30 30 30 31 32 31 35 37 30 30 03 ");
   EXPECT_EQ(log[3], "14:03:07:135-Ecr result : 0");
 }
 

@@ -147,7 +147,8 @@ TEST(LineHold, ALateFirstByteOrASlowEcrDoesNotMakeTheAnswerLate) {
       rig.line->firstByteLateUs = lateUs;
       rig.line->answerDelayUs = thinkUs;
       ASSERT_TRUE(rig.link->ReadStatus()) << rig.link->LastError();
-      EXPECT_EQ(rig.clock.us, rig.line->AnswerEndUs()) << lateUs << " us late, " << thinkUs << " us";
+      EXPECT_EQ(rig.clock.us, rig.line->AnswerEndUs())
+          << lateUs << " us late, " << thinkUs << " us";
     }
   }
 }

@@ -51,7 +51,10 @@ TEST_F(FrameLinkTest, BytesAfterACompleteAnswerInTheSamePieceAreNotPartOfIt) {
 }
 
 TEST_F(FrameLinkTest, TenByteAnswerEndingInEtxNeverCompletes) {
-  port->QueueAnswer(std::string("\x06" "12345678" "\x03"), 5);
+  port->QueueAnswer(std::string("\x06"
+                                "12345678"
+                                "\x03"),
+                    5);
   EXPECT_EQ(link->SendCommand("1001"), FrameLink::kErrTimeOut);
   EXPECT_EQ(Elapsed(), 5005);
   EXPECT_EQ(link->LastAnswer(), "");
@@ -154,8 +157,7 @@ TEST_F(FrameLinkTest, PollsKeepALongCommandAliveWhileTheEcrIsBusy) {
   EXPECT_EQ(link->SendCommand("2202"), 0);
   EXPECT_EQ(link->LastAnswer(), "DONE");
   const std::string poll = Frame("1010");
-  EXPECT_EQ(port->written,
-            (std::vector<std::string>{Frame("2202"), poll, poll, poll}));
+  EXPECT_EQ(port->written, (std::vector<std::string>{Frame("2202"), poll, poll, poll}));
   // ACK at 10, then each poll goes out a whole interval after the last byte.
   EXPECT_EQ(Elapsed(), 10 + 3 * (5000 + 20) + 3000);
 }
@@ -180,7 +182,10 @@ TEST_F(FrameLinkTest, UnansweredPollEndsTheCommandWithTimeOut) {
 
 TEST_F(FrameLinkTest, NoPollWhenMoreThanTheAckArrived) {
   link->SetStatusPollEnabled(true);
-  port->QueueAnswer("\x06" "00", 10);
+  port->QueueAnswer(
+      "\x06"
+      "00",
+      10);
   EXPECT_EQ(link->SendCommand("2202"), FrameLink::kErrTimeOut);
   EXPECT_EQ(port->written.size(), 1u);
 }
@@ -193,7 +198,8 @@ TEST_F(FrameLinkTest, LengthPrefixedAnswerCompletesByItsAnnouncedLength) {
   for (int i = 0; i < 3000; ++i) data += static_cast<char>(i % 256);  // binary, with ETX bytes
   const std::string answer = std::string("\x06") + BigEndian(3000) + data + std::string(15, 'T');
   Reaction pieces;
-  for (std::size_t at = 0; at < answer.size(); at += 700) pieces.push_back(Chunk{2, answer.substr(at, 700)});
+  for (std::size_t at = 0; at < answer.size(); at += 700)
+    pieces.push_back(Chunk{2, answer.substr(at, 700)});
   port->Queue(pieces);
   EXPECT_EQ(link->SendCommand("7404"), 0);
   EXPECT_EQ(link->AnswerLength(), 3000);

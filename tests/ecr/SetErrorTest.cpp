@@ -35,7 +35,8 @@ TEST_F(FrameLinkTest, EveryCallRebuildsTextAndFlags) {
 TEST_F(FrameLinkTest, CommunicationErrorIsSixLinesSeparatedByCarriageReturns) {
   link->SetError(65543);
   const std::string& text = link->LastError();
-  ASSERT_EQ(text.rfind("65543;ERR_COMM_NOT_OK\rEfectuati una din operatiile de mai jos :\r", 0), 0u);
+  ASSERT_EQ(text.rfind("65543;ERR_COMM_NOT_OK\rEfectuati una din operatiile de mai jos :\r", 0),
+            0u);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 5);
   EXPECT_EQ(text.substr(text.rfind('\r') + 1),
             "Verificati conectarea corecta a cablului de comunicatie PC - Imprimanta.");

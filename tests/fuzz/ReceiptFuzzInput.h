@@ -51,7 +51,8 @@ inline ReceiptFuzzInput SplitInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const std::size_t nul = input.find('\0');
   return {SplitLines(input.substr(0, nul)),
-          ParseSettings(nul == std::string_view::npos ? std::string_view() : input.substr(nul + 1))};
+          ParseSettings(nul == std::string_view::npos ? std::string_view()
+                                                      : input.substr(nul + 1))};
 }
 
 }  // namespace ruvo::fuzz

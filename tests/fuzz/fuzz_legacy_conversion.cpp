@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "receipt/Fields.h"
 #include "ReceiptFuzzInput.h"
+#include "receipt/Fields.h"
 #include "receipt/LegacyConversion.h"
 
 namespace {

@@ -38,8 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::string& line : converted) {
     if (line.empty()) __builtin_trap();  // the conversion drops empty lines
   }
-  const ruvo::ValidationResult legacy =
-      ruvo::ValidateReceiptLines(converted, {(size & 1) == 0});
+  const ruvo::ValidationResult legacy = ruvo::ValidateReceiptLines(converted, {(size & 1) == 0});
   CheckInvariants(converted, legacy);
   return 0;
 }

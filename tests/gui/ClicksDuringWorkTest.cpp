@@ -14,8 +14,8 @@
 #include "GuiBench.h"
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
-#include "platform/Files.h"
 #include "execution/EcrReceiptExecution.h"
+#include "platform/Files.h"
 #include "support/ScriptedPump.h"
 
 namespace ruvo::testing {
@@ -23,7 +23,9 @@ namespace {
 
 constexpr std::int64_t kStep = 100;
 
-std::string ExampleSale() { return ReadBytes(std::string(RUVO_SOURCE_DIR) + "/examples/ONLINE.TXT"); }
+std::string ExampleSale() {
+  return ReadBytes(std::string(RUVO_SOURCE_DIR) + "/examples/ONLINE.TXT");
+}
 
 xruvo_sim::SimConfig Printing(std::int64_t reportMs) {
   xruvo_sim::SimConfig config;
@@ -49,7 +51,9 @@ struct PumpedWindow {
   }
   void Click(const char* name) { window.findChild<QAbstractButton*>(name)->click(); }
   // What the window runs once the work has ended (its queued calls).
-  void Settle() { RunUntil([] { return false; }, 30); }
+  void Settle() {
+    RunUntil([] { return false; }, 30);
+  }
   std::string Path(const std::string& name) const { return folder / name; }
   int Received(const std::string& prefix) const {
     int count = 0;
@@ -79,7 +83,8 @@ TEST(ClicksDuringWork, StopProcessingClickedAfterAnAnswerIsActedOnAtEveryMoment)
     bool clicked = false;
     QString noticeAfterClick;
     std::function<void()> watch = [&] {
-      if (!answeredAt && FileExists(bench.Path("ERROR.TXT"))) answeredAt = bench.clock.MonotonicMs();
+      if (!answeredAt && FileExists(bench.Path("ERROR.TXT")))
+        answeredAt = bench.clock.MonotonicMs();
       if (answeredAt && !clicked && bench.clock.MonotonicMs() >= *answeredAt + offset) {
         clicked = true;
         bench.Click("Bstare");

@@ -38,7 +38,8 @@ Seen Show(const std::string& text, const std::string& caption, MsgKind kind, Msg
     seen.picture = box->findChild<QLabel*>("Picture") != nullptr;
     seen.width = box->width();
     QList<QPushButton*> row = box->findChildren<QPushButton*>();
-    std::sort(row.begin(), row.end(), [](QPushButton* a, QPushButton* b) { return a->x() < b->x(); });
+    std::sort(row.begin(), row.end(),
+              [](QPushButton* a, QPushButton* b) { return a->x() < b->x(); });
     for (QPushButton* button : row) seen.buttons << button->text();
     act(box);
   });
@@ -77,8 +78,8 @@ TEST(RomMessageDlg, YesAndNoSayDaAndNuInThatOrderEnterYesEscapeNo) {
   });
   EXPECT_EQ(focusOnNo.answer, MsgResult::Yes);
 
-  const Seen closeBox = Show("q", "", MsgKind::Confirmation, MsgButtons::YesNo,
-                             [](QWidget* box) { box->close(); });
+  const Seen closeBox =
+      Show("q", "", MsgKind::Confirmation, MsgButtons::YesNo, [](QWidget* box) { box->close(); });
   EXPECT_EQ(closeBox.answer, MsgResult::Cancel);
 }
 
@@ -102,7 +103,8 @@ TEST(RomMessageDlg, EscapePrefersCancelWhenNoAndCancelAreBoth) {
   QStringList order;
   WhenModal([&](QWidget* shown) {
     QList<QPushButton*> row = shown->findChildren<QPushButton*>();
-    std::sort(row.begin(), row.end(), [](QPushButton* a, QPushButton* b) { return a->x() < b->x(); });
+    std::sort(row.begin(), row.end(),
+              [](QPushButton* a, QPushButton* b) { return a->x() < b->x(); });
     for (QPushButton* button : row) order << button->objectName();
     PressKey(shown, Qt::Key_Escape);
   });

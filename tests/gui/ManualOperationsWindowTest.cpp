@@ -80,12 +80,15 @@ TEST(ManualOperationsWindow, CashInOfTheDialogSendsTheAmount) {
 
 TEST(ManualOperationsWindow, TheBinaryExportButtonSavesTheEcrsArchive) {
   StoppedWindow bench;
-  bench.InDialog("BExportXML2", [](QWidget* dialog) {
-    EXPECT_EQ(dialog->windowTitle(), "Export XML");
-    StoppedWindow::Set(dialog, "EAn", "2026");
-    dialog->findChild<QComboBox*>("CLuna")->setCurrentIndex(8);
-    StoppedWindow::Press(dialog, "BStart");
-  }, "BIesire");
+  bench.InDialog(
+      "BExportXML2",
+      [](QWidget* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), "Export XML");
+        StoppedWindow::Set(dialog, "EAn", "2026");
+        dialog->findChild<QComboBox*>("CLuna")->setCurrentIndex(8);
+        StoppedWindow::Press(dialog, "BStart");
+      },
+      "BIesire");
   EXPECT_EQ(bench.CommandsReceived("6416202609R"), 1);
   EXPECT_EQ(bench.CommandsReceived("7404"), 1);
   const std::vector<std::string> archives = ListMatching(bench.Path("ExportXML"), "202609_*.ZIP");
@@ -109,7 +112,8 @@ TEST(ManualOperationsWindow, TheLogoChosenInThePictureDialogGoesInPiecesUnderThe
       return;
     }
     EXPECT_EQ(od->objectName(), "OD");
-    EXPECT_EQ(od->nameFilters(), QStringList({"Imagini BMP (*.bmp *.BMP *.Bmp)", "Toate fisierele (*)"}));
+    EXPECT_EQ(od->nameFilters(),
+              QStringList({"Imagini BMP (*.bmp *.BMP *.Bmp)", "Toate fisierele (*)"}));
     EXPECT_EQ(od->labelText(QFileDialog::Accept), "&Deschide");
     EXPECT_EQ(od->labelText(QFileDialog::Reject), "&Renunta");
     auto* preview = od->findChild<QLabel*>("Previzualizare");

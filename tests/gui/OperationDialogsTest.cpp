@@ -331,7 +331,8 @@ TEST(WinText, TypedTextBecomesWindows1250) {
     }
   }
   EXPECT_EQ(gui::ToWinText(gui::FromWinText(every)), every);
-  EXPECT_EQ(gui::ToWinText(QString::fromUtf8("SOLD \u0219i \u015F\u20AC\u4E2D")), "SOLD ?i \xBA\x80?");
+  EXPECT_EQ(gui::ToWinText(QString::fromUtf8("SOLD \u0219i \u015F\u20AC\u4E2D")),
+            "SOLD ?i \xBA\x80?");
 }
 
 }  // namespace

@@ -10,13 +10,15 @@
 #include "console/gui/QtOperator.h"
 #include "console/gui/WindowedDriver.h"
 #include "e2e/DriverRig.h"
-#include "platform/Files.h"
 #include "execution/EcrReceiptExecution.h"
+#include "platform/Files.h"
 
 namespace ruvo::testing {
 namespace {
 
-std::string ExampleSale() { return ReadBytes(std::string(RUVO_SOURCE_DIR) + "/examples/ONLINE.TXT"); }
+std::string ExampleSale() {
+  return ReadBytes(std::string(RUVO_SOURCE_DIR) + "/examples/ONLINE.TXT");
+}
 
 TEST(WindowAndReceipts, AFileDroppedWhileTheWindowIsOpenIsAnswered) {
   WindowBench bench;

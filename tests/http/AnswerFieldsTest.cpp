@@ -17,8 +17,8 @@ TEST(AnswerFieldsTest, ASaleWithWarningsGivesItsNumberAndWarnings) {
   EXPECT_EQ(fields.warnings, (std::vector<std::string>{"ATENTIE ! SE TERMINA HARTIA"}));
 
   const nlohmann::json json = AnswerJson(lines);
-  EXPECT_EQ(json["lines"], nlohmann::json({"0 OK", "BON FISCAL NR. 0042",
-                                           "8024;ATENTIE ! SE TERMINA HARTIA"}));
+  EXPECT_EQ(json["lines"],
+            nlohmann::json({"0 OK", "BON FISCAL NR. 0042", "8024;ATENTIE ! SE TERMINA HARTIA"}));
   EXPECT_EQ(json["receipt"]["number"], "0042");
   EXPECT_EQ(json["receipt"]["kind"], "fiscal");
   EXPECT_FALSE(json.contains("message"));

@@ -21,7 +21,12 @@ class HttpApiTest : public ::testing::Test {
   HttpApiTest()
       : receipts(folder.Path(), clock, 7),
         guard(AcceptedHosts(kHost, true, false, {}), {"http://till.local"}, kToken),
-        api(receipts, guard, [] { return nlohmann::json{{"stare", "START PROCESARE"}}; }, 5) {
+        api(
+            receipts, guard,
+            [] {
+              return nlohmann::json{{"stare", "START PROCESARE"}};
+            },
+            5) {
     std::string problem;
     EXPECT_TRUE(receipts.Open(problem)) << problem;
   }
@@ -31,7 +36,8 @@ class HttpApiTest : public ::testing::Test {
     HttpRequest request;
     request.method = "POST";
     request.path = "/v1/receipts";
-    request.headers = {{"host", kHost}, {"authorization", "Bearer " + kToken},
+    request.headers = {{"host", kHost},
+                       {"authorization", "Bearer " + kToken},
                        {"content-type", type}};
     if (!key.empty()) request.headers["idempotency-key"] = key;
     request.query["wait"] = "0";
@@ -78,14 +84,16 @@ TEST_F(HttpApiTest, AReceiptIsAcceptedThenAnsweredWithItsFieldsAndTheSameKeyNeve
   EXPECT_EQ(body["answer"]["receipt"]["number"], "0001");
 
   // The same key and body: the first answer, said to be a replay, and no new file.
-  const HttpApi::Outcome again = api.Handle(Post("sale-1", "1;PAINE;BUC;1;1;250;100000\r\n5;250;1"));
+  const HttpApi::Outcome again =
+      api.Handle(Post("sale-1", "1;PAINE;BUC;1;1;250;100000\r\n5;250;1"));
   EXPECT_EQ(again.response.status, 200);
   EXPECT_EQ(again.response.Header("Idempotent-Replayed"), "true");
   EXPECT_EQ(Json(again.response)["answer"], body["answer"]);
   EXPECT_FALSE(FileExists(folder / ("ONLINE" + ChannelOf("sale-1") + ".TXT")));
 
   // The same key with another receipt: 409, nothing sent.
-  const HttpApi::Outcome other = api.Handle(Post("sale-1", "1;LAPTE;BUC;1;1;250;100000\n5;250;1\n"));
+  const HttpApi::Outcome other =
+      api.Handle(Post("sale-1", "1;LAPTE;BUC;1;1;250;100000\n5;250;1\n"));
   EXPECT_EQ(other.response.status, 409);
   EXPECT_EQ(other.response.Header("Content-Type"), "application/problem+json");
   EXPECT_EQ(Json(other.response)["type"], "urn:ruvo-drv:problem:key-reused");
@@ -200,7 +208,8 @@ TEST_F(HttpApiTest, RoutesMethodsAndTheStatusWithoutAToken) {
   EXPECT_EQ(api.Handle(preflight).response.status, 204);
   HttpRequest fromPage = Get("/v1/status");
   fromPage.headers["origin"] = "http://till.local";
-  EXPECT_EQ(api.Handle(fromPage).response.Header("Access-Control-Allow-Origin"), "http://till.local");
+  EXPECT_EQ(api.Handle(fromPage).response.Header("Access-Control-Allow-Origin"),
+            "http://till.local");
   fromPage.headers["origin"] = "http://other.example";
   EXPECT_EQ(api.Handle(fromPage).response.status, 403);
 }

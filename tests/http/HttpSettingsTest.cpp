@@ -36,10 +36,12 @@ TEST(ListenAddressTest, TakesIpv4Ipv6AndSocketPathsAndNothingElse) {
   }
 
   // Names are not looked up, ports are 1..65535, a socket path fits sockaddr_un.
-  for (const std::string& bad : std::vector<std::string>{
-           "", "localhost:8765", "127.0.0.1", "127.0.0.1:", "127.0.0.1:0", "127.0.0.1:65536",
-        "127.0.0.1:80a", "127.0.0.1:" + std::string(30, '9'), "::1:8765", "[::1]", "[nonsense]:80", "relative/http.sock",
-        "/" + std::string(107, 'x')}) {
+  for (const std::string& bad :
+       std::vector<std::string>{"", "localhost:8765", "127.0.0.1", "127.0.0.1:", "127.0.0.1:0",
+                                "127.0.0.1:65536", "127.0.0.1:80a",
+                                "127.0.0.1:" + std::string(30, '9'), "::1:8765", "[::1]",
+                                "[nonsense]:80", "relative/http.sock",
+                                "/" + std::string(107, 'x')}) {
     EXPECT_FALSE(ParseListenAddress(bad)) << bad;
   }
 }
@@ -53,9 +55,10 @@ TEST(HttpSettingsTest, OffByDefaultAndReadFromConfigurari) {
   EXPECT_TRUE(defaults.corsOrigins.empty());
 
   IniFile ini;
-  ini.Parse("[Configurari]\r\nServerHttp=DA\r\nAdresaHttp=/tmp/x.sock\r\n"
-            "OriginiHttp=http://localhost:3000, https://till.example\r\n"
-            "GazdeHttp=till1 till1.local\r\nZilePastrareHttp=30\r\nAsteptareHttp=10\r\n");
+  ini.Parse(
+      "[Configurari]\r\nServerHttp=DA\r\nAdresaHttp=/tmp/x.sock\r\n"
+      "OriginiHttp=http://localhost:3000, https://till.example\r\n"
+      "GazdeHttp=till1 till1.local\r\nZilePastrareHttp=30\r\nAsteptareHttp=10\r\n");
   const HttpSettings set = ReadHttpSettings(ini);
   EXPECT_TRUE(set.enabled);
   EXPECT_EQ(set.address, "/tmp/x.sock");
@@ -100,8 +103,8 @@ TEST(HttpSettingsTest, TheSampleShowsEveryKeyWithItsDefault) {
       uncommented += line + "\r\n";
     }
   }
-  EXPECT_EQ(keys, (std::vector<std::string>{"ServerHttp", "AdresaHttp", "GazdeHttp",
-                                            "OriginiHttp", "ZilePastrareHttp", "AsteptareHttp"}));
+  EXPECT_EQ(keys, (std::vector<std::string>{"ServerHttp", "AdresaHttp", "GazdeHttp", "OriginiHttp",
+                                            "ZilePastrareHttp", "AsteptareHttp"}));
   IniFile ini;
   ini.Parse(uncommented);
   const HttpSettings read = ReadHttpSettings(ini);

@@ -13,9 +13,9 @@ TEST(KeyRecordTest, KeysAreShortUrlSafeWordsWithAFixedLengthId) {
   EXPECT_TRUE(ValidKey("3f1c2a7e-8a9b-4c1d-9e2f-0a1b2c3d4e5f"));
   EXPECT_TRUE(ValidKey("till1:2026-12-09:0042"));
   EXPECT_TRUE(ValidKey(std::string(128, 'k')));
-  for (const std::string& bad : {std::string(), std::string(129, 'k'), std::string("a b"),
-                                std::string("a/b"), std::string("a%2Fb"), std::string("ă"),
-                                std::string("a\nb"), std::string("a?b")}) {
+  for (const std::string& bad :
+       {std::string(), std::string(129, 'k'), std::string("a b"), std::string("a/b"),
+        std::string("a%2Fb"), std::string("ă"), std::string("a\nb"), std::string("a?b")}) {
     EXPECT_FALSE(ValidKey(bad)) << bad;
   }
   EXPECT_EQ(KeyId("a").size(), 32u);
@@ -70,9 +70,11 @@ TEST(KeyRecordTest, AnythingButAWholeRecordIsRefused) {
   EXPECT_FALSE(DecodeRecord(longer));
   // Sizes and times beyond any integer, or signed, are no record either.
   const std::string huge(30, '9');
-  for (const auto& [field, value] : std::vector<std::pair<std::string, std::string>>{
-           {"receipt 5", "receipt " + huge}, {"answer 6", "answer " + huge},
-           {"created 0", "created " + huge}, {"created 0", "created -1"}}) {
+  for (const auto& [field, value] :
+       std::vector<std::pair<std::string, std::string>>{{"receipt 5", "receipt " + huge},
+                                                        {"answer 6", "answer " + huge},
+                                                        {"created 0", "created " + huge},
+                                                        {"created 0", "created -1"}}) {
     std::string changed = whole;
     ASSERT_NE(changed.find(field), std::string::npos) << field;
     changed.replace(changed.find(field), field.size(), value);

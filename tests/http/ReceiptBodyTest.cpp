@@ -10,8 +10,9 @@ namespace {
 TEST(ReceiptBodyTest, TextAndJsonGiveTheSameReceiptFile) {
   const BodyParse text = ParseReceiptBody("text/plain; charset=UTF-8",
                                           "1;P\xC3\x82INE;BUC;1;1;250;100000\r\n5;250;1\n");
-  const BodyParse json = ParseReceiptBody(
-      "application/json", R"({"lines": ["1;P\u00c2INE;BUC;1;1;250;100000", "5;250;1"]})");
+  const BodyParse json =
+      ParseReceiptBody("application/json",
+                       R"({"lines": ["1;P\u00c2INE;BUC;1;1;250;100000", "5;250;1"]})");
   ASSERT_TRUE(text.body) << text.refusal.detail;
   ASSERT_TRUE(json.body) << json.refusal.detail;
   EXPECT_EQ(text.body->lines,
@@ -28,7 +29,8 @@ TEST(ReceiptBodyTest, TextAndJsonGiveTheSameReceiptFile) {
 
 TEST(ReceiptBodyTest, ACharacterTheCodePageLacksIsNamedNeverReplaced) {
   // "ș" with a comma below (U+0219), on the second line: refused with the hint.
-  const BodyParse comma = ParseReceiptBody("text/plain", "2;TEXT\n1;MU\xC8\x99TAR;BUC;1;1;250;100000\n");
+  const BodyParse comma =
+      ParseReceiptBody("text/plain", "2;TEXT\n1;MU\xC8\x99TAR;BUC;1;1;250;100000\n");
   ASSERT_FALSE(comma.body);
   EXPECT_EQ(comma.refusal.status, 422);
   EXPECT_EQ(comma.refusal.slug, "unconvertible-text");
@@ -48,7 +50,7 @@ TEST(ReceiptBodyTest, ACharacterTheCodePageLacksIsNamedNeverReplaced) {
 TEST(ReceiptBodyTest, BytesThatAreNoUtf8AreRefusedWithTheirPlace) {
   // A Windows-1250 byte sent as it is, a cut sequence, an overlong form, a surrogate.
   for (const std::string& line : {std::string("P\xC2INE"), std::string("AB\xC3"),
-                                 std::string("\xC0\xAF"), std::string("\xED\xA0\x80")}) {
+                                  std::string("\xC0\xAF"), std::string("\xED\xA0\x80")}) {
     const BodyParse parse = ParseReceiptBody("text/plain", line);
     ASSERT_FALSE(parse.body) << line;
     EXPECT_EQ(parse.refusal.status, 400) << line;

@@ -48,9 +48,9 @@ TEST(RequestGuardTest, TheTokenIsCheckedUnlessTheRequestNeedsNone) {
   request.headers["authorization"] = "bearer  " + kToken + " ";
   EXPECT_FALSE(guard.Refusal(request, true));
 
-  for (const std::string& authorization : std::vector<std::string>{
-           std::string(), "Bearer", "Bearer " + kToken.substr(1), "Bearer " + kToken + "0",
-        "Basic " + kToken, kToken}) {
+  for (const std::string& authorization :
+       std::vector<std::string>{std::string(), "Bearer", "Bearer " + kToken.substr(1),
+                                "Bearer " + kToken + "0", "Basic " + kToken, kToken}) {
     request.headers["authorization"] = authorization;
     const auto refusal = guard.Refusal(request, true);
     ASSERT_TRUE(refusal) << authorization;

@@ -49,8 +49,8 @@ TEST(FileMask, WildcardsAndCase) {
 }
 
 TEST(FileMask, TemporaryNamesNeverLookLikeDriverFiles) {
-  for (const char* target : {"/w/ONLINE.TXT", "/w/ERROR7.TXT", "/w/Log_x.TXT", "/w/log.txt",
-                             "ONLINE.TXT"}) {
+  for (const char* target :
+       {"/w/ONLINE.TXT", "/w/ERROR7.TXT", "/w/Log_x.TXT", "/w/log.txt", "ONLINE.TXT"}) {
     const std::string temporary = TemporaryNameFor(target, 42);
     const std::string name = temporary.substr(temporary.find_last_of('/') + 1);
     for (const char* mask : {"ONLINE*.TXT", "ERROR*.TXT", "log*.txt", "*.TXT", "wait*.txt"}) {
@@ -82,7 +82,8 @@ TEST(Files, LinesSplitAtEveryKindOfLineEnd) {
   EXPECT_EQ(SplitLines("\n\r"), (std::vector<std::string>{"", ""}));
   EXPECT_EQ(SplitLines("\r\n"), (std::vector<std::string>{""}));
   EXPECT_TRUE(SplitLines("").empty());
-  EXPECT_EQ(SplitLines(std::string("x\0y\x96", 4)), (std::vector<std::string>{std::string("x\0y\x96", 4)}));
+  EXPECT_EQ(SplitLines(std::string("x\0y\x96", 4)),
+            (std::vector<std::string>{std::string("x\0y\x96", 4)}));
 
   TempFolder folder;
   const std::string path = folder / "ONLINE.TXT";

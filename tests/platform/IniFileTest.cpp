@@ -21,7 +21,8 @@ const std::string kSettings =
     "\r\n"
     "# kept as written\r\n"
     "[ConversieUM]\r\n"
-    "BUC=buc\x96" "ati\r\n"
+    "BUC=buc\x96"
+    "ati\r\n"
     "KG=a=b;c\r\n"
     "[Porturi]\n"
     "COM3=/dev/ttyUSB0";
@@ -34,7 +35,9 @@ TEST(IniFile, ChangingOneKeyKeepsEveryOtherByte) {
   IniFile ini;
   ASSERT_TRUE(ini.Load(path));
   EXPECT_EQ(ini.Text(), kSettings);
-  EXPECT_EQ(ini.ReadString("ConversieUM", "BUC"), "buc\x96" "ati");
+  EXPECT_EQ(ini.ReadString("ConversieUM", "BUC"),
+            "buc\x96"
+            "ati");
   EXPECT_EQ(ini.ReadString("ConversieUM", "KG"), "a=b;c");
 
   ini.WriteInteger("Configurari", "Port", 7);
@@ -97,7 +100,9 @@ TEST(IniFile, NewKeysJoinTheirSectionAndNewSectionsGoLast) {
 
 TEST(IniFile, SectionValuesInFileOrder) {
   IniFile ini;
-  ini.Parse("[ConversieUM]\r\n; comment\r\nKG=kg\r\nnot a pair\r\nBUC=b=c\r\nKG=second\r\n[X]\r\nQ=1\r\n");
+  ini.Parse(
+      "[ConversieUM]\r\n; comment\r\nKG=kg\r\nnot a "
+      "pair\r\nBUC=b=c\r\nKG=second\r\n[X]\r\nQ=1\r\n");
   const auto values = ini.SectionValues("conversieum");
   ASSERT_EQ(values.size(), 3u);
   EXPECT_EQ(values[0], (std::pair<std::string, std::string>{"KG", "kg"}));

@@ -21,7 +21,9 @@ TEST(IntegerText, AnOptionalSignThenDigitsLeadingZerosAllowed) {
 
 TEST(IntegerText, AnythingElseIsNoNumber) {
   for (const std::string text : {"", "-", "+", "+-1", "--1", "-12-3", "12-3", " 1", "1 ", "1 2",
-                                 "\t1", "12.50", "12,50", "1a", "1e3", "0x10", "\xb1" "1"}) {
+                                 "\t1", "12.50", "12,50", "1a", "1e3", "0x10",
+                                 "\xb1"
+                                 "1"}) {
     EXPECT_FALSE(ParseInt32(text).has_value()) << text;
     EXPECT_FALSE(ParseInt64(text).has_value()) << text;
   }

@@ -121,8 +121,8 @@ TEST_F(PortOpenFailures, ADeviceTheUserMayNotOpenNamesTheDialoutGroup) {
     PosixSerialPort port(ini_);
     int error = 0;
     if (!port.Open("COM1") && port.OpenFailure()) error = port.OpenFailure()->error;
-    const bool named = port.OpenFailure() &&
-                       port.OpenFailure()->ForLog().find("dialout") != std::string::npos;
+    const bool named =
+        port.OpenFailure() && port.OpenFailure()->ForLog().find("dialout") != std::string::npos;
     const int answer[2] = {error, named ? 1 : 0};
     static_cast<void>(::write(pipeFds[1], answer, sizeof answer));
     ::_exit(0);
@@ -167,7 +167,8 @@ TEST_F(PortOpenFailures, ADeviceHeldByAnotherProgramNamesThatProgram) {
   const std::optional<PortOpenFailure> failure = OpenCom1();
   ASSERT_TRUE(failure.has_value());
   EXPECT_EQ(failure->error, EBUSY);
-  EXPECT_EQ(failure->holder.rfind("pid " + std::to_string(holder) + " (", 0), 0u) << failure->holder;
+  EXPECT_EQ(failure->holder.rfind("pid " + std::to_string(holder) + " (", 0), 0u)
+      << failure->holder;
   EXPECT_NE(failure->ForLog().find("is held by another program (EBUSY): pid "), std::string::npos);
   EXPECT_NE(failure->ForOperator().find("este ocupat de alt program (EBUSY): pid "),
             std::string::npos);

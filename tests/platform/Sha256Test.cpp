@@ -12,8 +12,9 @@ TEST(Sha256, StandardVectorsAndEveryPaddingBoundary) {
   EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
   EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
             "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-  EXPECT_EQ(Sha256Hex("abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopq"
-                      "klmnopqrlmnopqrsmnopqrstnopqrstu"),
+  EXPECT_EQ(Sha256Hex(
+                "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopq"
+                "klmnopqrlmnopqrsmnopqrstnopqrstu"),
             "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1");
   EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')),
             "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
@@ -28,7 +29,9 @@ TEST(Sha256, StandardVectorsAndEveryPaddingBoundary) {
 }
 
 TEST(Sha256, EveryByteValueCounts) {
-  EXPECT_EQ(Sha256Hex(std::string("PAINE\x96" "ALBA\r\n\xff\0", 14)),
+  EXPECT_EQ(Sha256Hex(std::string("PAINE\x96"
+                                  "ALBA\r\n\xff\0",
+                                  14)),
             "6d90f6542e1c3fe40d55d8b9f94e29f3d6acdbebd30806b78886fdc3a2d28076");
 }
 

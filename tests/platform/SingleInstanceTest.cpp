@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/TempFolder.h"
 #include "platform/RuntimeFolder.h"
 #include "platform/SingleInstance.h"
+#include "platform/TempFolder.h"
 
 namespace ruvo {
 namespace {
@@ -68,10 +68,12 @@ TEST(SingleInstance, HeldByAnotherProcessUntilItIsKilled) {
 }
 
 TEST(RuntimeFolder, InstanceNamesArePlainFileNames) {
-  for (const std::string& good : std::vector<std::string>{"XRuvoDrv", "ruvo-drv-till2", "a", std::string(48, 'n')}) {
+  for (const std::string& good :
+       std::vector<std::string>{"XRuvoDrv", "ruvo-drv-till2", "a", std::string(48, 'n')}) {
     EXPECT_TRUE(ValidInstanceName(good)) << good;
   }
-  for (const std::string& bad : std::vector<std::string>{"", ".", "..", "../etc", "a/b", std::string(49, 'n'),
+  for (const std::string& bad :
+       std::vector<std::string>{"", ".", "..", "../etc", "a/b", std::string(49, 'n'),
                                 std::string("a\0b", 3)}) {
     EXPECT_FALSE(ValidInstanceName(bad)) << bad;
   }

@@ -12,16 +12,20 @@ TEST(Text1250, RomanianLettersAndTheDashCrossBothWays) {
   const std::string utf8 = "ăâîşţ ĂÂÎŞŢ –";
   EXPECT_EQ(Utf8From1250(single), utf8);
   EXPECT_EQ(Utf8To1250(utf8), single);
-  EXPECT_EQ(Utf8From1250("16;Eroare lipsa hartie \x96 inlocuiti"), "16;Eroare lipsa hartie – inlocuiti");
+  EXPECT_EQ(Utf8From1250("16;Eroare lipsa hartie \x96 inlocuiti"),
+            "16;Eroare lipsa hartie – inlocuiti");
   EXPECT_EQ(Utf8To1250("plain ASCII\r"), "plain ASCII\r");
 }
 
 TEST(Text1250, WhatCannotCrossIsNeverPassedOnSilently) {
   // Bytes the code page leaves undefined show as the replacement character.
-  EXPECT_EQ(Utf8From1250("a\x81" "b"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(Utf8From1250("a\x81"
+                         "b"),
+            "a\xEF\xBF\xBD"
+            "b");
   // Characters the code page lacks, and bytes that are no UTF-8, are refused.
-  for (const std::string text : {"ș", "日本", "\xC3", "a\xFF", "\xC0\xAF", "\xED\xA0\x80",
-                                 "\xE2\x80"}) {
+  for (const std::string text :
+       {"ș", "日本", "\xC3", "a\xFF", "\xC0\xAF", "\xED\xA0\x80", "\xE2\x80"}) {
     EXPECT_FALSE(Utf8To1250(text).has_value()) << text;
   }
 }

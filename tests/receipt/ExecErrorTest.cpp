@@ -62,8 +62,8 @@ TEST(ExecPaperOut, ClearedErrorCancelsTheReceiptAndRunsTheFileAgain) {
   bench.state.settings.tratareEroareStare = 1;
   bench.op.answers = {MsgResult::Yes};
   ASSERT_TRUE(bench.Fault("err 33021 16 once skip 1"));
-  const Lines response = bench.Run({"1;PAINE;BUC;1;1;250;100000", "10;MULTUMIM;", "1;LAPTE;L;1;1;600;100000",
-                                    "5;850;1"});
+  const Lines response = bench.Run(
+      {"1;PAINE;BUC;1;1;250;100000", "10;MULTUMIM;", "1;LAPTE;L;1;1;600;100000", "5;850;1"});
   EXPECT_EQ(response, (Lines{"0 OK", "BON FISCAL NR. 0002"}));
   ASSERT_EQ(bench.op.boxes.size(), 1u);
   EXPECT_EQ(bench.op.boxes[0].text.substr(0, 27), "Ati eliminat eroarea ?\r\r16;");
@@ -117,7 +117,8 @@ TEST(ExecPaperOut, UnreadablePrinterStateConfirmsNothing) {
 TEST(ExecPaperOut, WithoutTheDialogTheReceiptStaysOpenForTheNextFile) {
   ExecBench bench;
   ASSERT_TRUE(bench.Fault("err 33021 16 once skip 1"));
-  const Lines failed = bench.Run({"1;PAINE;BUC;1;1;250;100000", "1;LAPTE;L;1;1;600;100000", "5;850;1"});
+  const Lines failed =
+      bench.Run({"1;PAINE;BUC;1;1;250;100000", "1;LAPTE;L;1;1;600;100000", "5;850;1"});
   EXPECT_EQ(First(failed, 1).substr(0, 3), "16;");
   EXPECT_TRUE(bench.engine.GetDevice().Receipt().Open());
 
@@ -135,7 +136,8 @@ TEST(ExecOpenReceipt, PaidReceiptOfAFailedFileIsReportedFinished) {
   EXPECT_EQ(bench.Sent("3015"), 0);
 
   const Lines response = bench.Run(kSale);
-  EXPECT_EQ(response, (Lines{"0 OK", "BON FISCAL NR. 0002", "A FOST FINALIZAT AUTOMAT BONUL 0001"}));
+  EXPECT_EQ(response,
+            (Lines{"0 OK", "BON FISCAL NR. 0002", "A FOST FINALIZAT AUTOMAT BONUL 0001"}));
   EXPECT_EQ(bench.Sent("30140"), 1);
   EXPECT_EQ(bench.Sent("33028"), 0);
 
@@ -175,7 +177,8 @@ TEST(ExecPaymentForm, OperatorChoosesAnotherForm) {
   bench.state.settings.tratareFormaPlata = 1;
   bench.op.paymentForm = 6;
   ASSERT_TRUE(bench.Fault("refuse-payment 4"));
-  EXPECT_EQ(bench.Run({"1;PAINE;BUC;1;1;250;100000", "5;250;4"}), (Lines{"0 OK", "BON FISCAL NR. 0001"}));
+  EXPECT_EQ(bench.Run({"1;PAINE;BUC;1;1;250;100000", "5;250;4"}),
+            (Lines{"0 OK", "BON FISCAL NR. 0001"}));
   EXPECT_EQ(bench.op.paymentFormQuestions, 1);
   EXPECT_EQ(bench.Sent("300706"), 1);
 }
@@ -297,7 +300,8 @@ TEST(ExecRefusedBeforeTheLines, TooFewFreeJournalLines) {
   bench.engine.GetDevice().SetJeFreeLines(400);
   const Lines refused = bench.Run(kSale);
   ASSERT_GE(refused.size(), 2u);
-  EXPECT_EQ(Lines(refused.begin(), refused.begin() + 2), (Lines{"1 ERROR", ruvo::kJournalLowResponse}));
+  EXPECT_EQ(Lines(refused.begin(), refused.begin() + 2),
+            (Lines{"1 ERROR", ruvo::kJournalLowResponse}));
   EXPECT_EQ(bench.state.jeFreeLines, 400);
   EXPECT_EQ(bench.Sent("33021"), 0);
 
@@ -350,7 +354,8 @@ TEST(ExecRefusedLines, FailedCutAfterTheCloseIsStillASale) {
   EXPECT_EQ(response[0], "0 OK");
   EXPECT_EQ(response[1], "BON FISCAL NR. 0001");
   EXPECT_EQ(response[2].substr(0, 3), "67;");
-  const std::string hint = " transmiteti un bon nou sau verificati stare bon precedent cu comanda 9999";
+  const std::string hint =
+      " transmiteti un bon nou sau verificati stare bon precedent cu comanda 9999";
   EXPECT_EQ(response[2].substr(response[2].size() - hint.size()), hint);
 }
 

@@ -81,7 +81,8 @@ TEST(ExecLostAnswer, ACutTheEcrMadeCountsAndOneItDidNotKeepsTheHint) {
     EXPECT_EQ(response[0], "0 OK");
     EXPECT_EQ(response[1], "BON FISCAL NR. 0001");
     EXPECT_EQ(response[2].rfind("8048;", 0), 0u) << response[2];
-    EXPECT_NE(response[2].find("verificati stare bon precedent cu comanda 9999"), std::string::npos);
+    EXPECT_NE(response[2].find("verificati stare bon precedent cu comanda 9999"),
+              std::string::npos);
     EXPECT_EQ(bench.Sent("3015"), 1);
   }
 }

@@ -66,8 +66,7 @@ TEST(ExecSale, FixedNameLinesAreReturnsOfOneUnit) {
 TEST(ExecSale, DeferredLinesKeepTheirPlacesAroundTheClose) {
   ExecBench bench;
   const Lines response = bench.Run({"1;PAINE;BUC;1;1;250;100000", "10;MULTUMIM;VA ASTEPTAM",
-                                    "16;2;1;5;5941234567890", "5;250;1",
-                                    "12;1;TEXT DUPA BON;1"});
+                                    "16;2;1;5;5941234567890", "5;250;1", "12;1;TEXT DUPA BON;1"});
   EXPECT_EQ(response, (Lines{"0 OK", "BON FISCAL NR. 0001"}));
   const int payment = bench.IndexOf("3007");
   const int text = bench.IndexOf("7007");

@@ -42,12 +42,15 @@ bool IsRequestOf(const std::string& frame, const std::string& command) {
 
 class ExportTransferTest : public AdminRunFixture {
  protected:
-  std::string ArchivePath(const std::string& name) const { return state.workingFolder + "ExportXML/" + name; }
+  std::string ArchivePath(const std::string& name) const {
+    return state.workingFolder + "ExportXML/" + name;
+  }
   // Files of the export folder, temporary ones included.
   Lines ExportFolderEntries() const {
     Lines names;
     std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(state.workingFolder + "ExportXML", ignored))
+    for (const auto& entry :
+         std::filesystem::directory_iterator(state.workingFolder + "ExportXML", ignored))
       names.push_back(entry.path().filename().string());
     return names;
   }
@@ -64,11 +67,17 @@ TEST_F(ExportTransferTest, HexPiecesBecomeTheArchiveOfTheMonth) {
   Run({"416;2026;1;R;1"});
   const Lines sent = Sent();
   ASSERT_GE(sent.size(), 6u);
-  EXPECT_EQ(sent[0], "6416" "2026" "01" "R");
+  EXPECT_EQ(sent[0],
+            "6416"
+            "2026"
+            "01"
+            "R");
   EXPECT_EQ(sent[1], "1008");
   EXPECT_EQ(sent[2], "1111");
   EXPECT_EQ(sent.back(), "7408");
-  EXPECT_EQ(CountSent("7400" "0401"), 1);
+  EXPECT_EQ(CountSent("7400"
+                      "0401"),
+            1);
   EXPECT_GE(CountSent("7403060"), 2);
   EXPECT_FALSE(WasSent("7404"));
 
@@ -82,7 +91,9 @@ TEST_F(ExportTransferTest, BinaryAnswerBecomesTheArchiveAndOverwritesAnOlderOne)
   std::filesystem::create_directories(state.workingFolder + "ExportXML");
   WriteBytes(ArchivePath("202603_" + kSeries + ".ZIP"), "OLD");
   Run({"416;2026;3;X;2"});
-  EXPECT_EQ(CountSent("7400" "0701"), 1);
+  EXPECT_EQ(CountSent("7400"
+                      "0701"),
+            1);
   EXPECT_EQ(CountSent("7404"), 1);
   EXPECT_FALSE(WasSent("7403060"));
   EXPECT_EQ(Sent().back(), "7408");
@@ -116,7 +127,8 @@ TEST_F(ExportTransferTest, ArchiveAboveTheBoundIsRefusedWholeInBothModes) {
     request.mode = mode;
     request.maxBytes = 30000;
     firstCommand = engine->ReceivedCommands().size();
-    const ExportTransferResult result = TransferMonthlyExport(*link, clock, state.workingFolder, request);
+    const ExportTransferResult result =
+        TransferMonthlyExport(*link, clock, state.workingFolder, request);
     EXPECT_EQ(result.outcome, ExportOutcome::kTooLarge);
     EXPECT_FALSE(std::filesystem::exists(state.workingFolder + "ExportXML"));
     EXPECT_EQ(Sent().back(), "7408");
@@ -213,7 +225,9 @@ TEST_F(ExportTransferTest, RefusedOpeningEndsTheTransferWithoutClosingIt) {
   OpenLink();
   Control("err 7400 1 once");
   Run({"416;2026;11;R;1"});
-  EXPECT_EQ(Sent().back(), "7400" "0401");
+  EXPECT_EQ(Sent().back(),
+            "7400"
+            "0401");
   EXPECT_FALSE(WasSent("7408"));
   EXPECT_FALSE(std::filesystem::exists(state.workingFolder + "ExportXML"));
   EXPECT_EQ(response.lines[0], "0 OK");
@@ -223,7 +237,10 @@ TEST_F(ExportTransferTest, RefusedExportRequestIsTheFilesError) {
   OpenLink();
   Control("err 6416 3 once");
   Run({"416;2026;12;R;1"});
-  EXPECT_EQ(Sent(), Lines{"6416" "2026" "12" "R"});
+  EXPECT_EQ(Sent(), Lines{"6416"
+                          "2026"
+                          "12"
+                          "R"});
   EXPECT_EQ(response.lines[0], "1 ERROR");
   EXPECT_EQ(response.lines[1].rfind("3;", 0), 0u);
   EXPECT_FALSE(Exists(state.workingFolder + "wait.txt"));
@@ -235,7 +252,9 @@ TEST_F(ExportTransferTest, ConsoleTransferWithDiagnosticsAndNoMarker) {
   ASSERT_TRUE(link->StartXmlExport("2026", 5, "X")) << link->LastError();
   Lines messages;
   bool markerSeen = false;
-  port->onRequest = [&](const std::string&) { markerSeen |= Exists(state.workingFolder + "wait.txt"); };
+  port->onRequest = [&](const std::string&) {
+    markerSeen |= Exists(state.workingFolder + "wait.txt");
+  };
   ExportTransferRequest request;
   request.year = "2026";
   request.month = 5;
@@ -244,7 +263,8 @@ TEST_F(ExportTransferTest, ConsoleTransferWithDiagnosticsAndNoMarker) {
   request.busyMarker = false;
   ExportTransferHooks hooks;
   hooks.diagnostic = [&](const std::string& text) { messages.push_back(text); };
-  const ExportTransferResult result = TransferMonthlyExport(*link, clock, state.workingFolder, request, hooks);
+  const ExportTransferResult result =
+      TransferMonthlyExport(*link, clock, state.workingFolder, request, hooks);
 
   const std::string expected = xruvo_sim::MakeExportArchive("2026", 5, 'X', kSeries);
   EXPECT_EQ(result.outcome, ExportOutcome::kSaved);

@@ -82,8 +82,13 @@ TEST(AdvanceReversal, WordsFromTheSettings) {
   EXPECT_TRUE(IsAdvanceReversal("avans retur", settings.advanceReversal));
   EXPECT_FALSE(IsAdvanceReversal("retur", settings.advanceReversal));
   // Upper case of the code page's own letters.
-  settings.advanceReversal = {{"Cuvinte", "\xAA" "EF"}};  // S cedilla
-  EXPECT_TRUE(IsAdvanceReversal("\xBA" "ef", settings.advanceReversal));
+  settings.advanceReversal = {{"Cuvinte",
+                               "\xAA"
+                               "EF"}};  // S cedilla
+  EXPECT_TRUE(
+      IsAdvanceReversal("\xBA"
+                        "ef",
+                        settings.advanceReversal));
 }
 
 TEST(LegacyText, ClientFiscalCode) {
@@ -113,8 +118,7 @@ TEST(LegacyFile, EmptyLinesDisappear) {
       ConvertLegacyLines({"", "1;A;x;1;1;100;1000;;;-", "", "7;0;0;1;100", ""}, {});
   EXPECT_EQ(converted, (std::vector<std::string>{"1;A;UM1;1;1;100;100000;1;-", "7;0;0;1;100"}));
   // The discount now follows the return line directly.
-  EXPECT_EQ(Validate(converted),
-            "8044;Nu se poate aplica discount la o linie storno: 7;0;0;1;100");
+  EXPECT_EQ(Validate(converted), "8044;Nu se poate aplica discount la o linie storno: 7;0;0;1;100");
   EXPECT_TRUE(ConvertLegacyLines({"", ""}, {}).empty());
 }
 

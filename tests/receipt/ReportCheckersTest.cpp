@@ -18,8 +18,7 @@ TEST(FirstLineRule, MessagePerCommand) {
     EXPECT_EQ(Check(code, 2), daily + code) << code;
     EXPECT_EQ(Check(std::string(code) + ";1"), k8007 + code + ";1") << code;
   }
-  EXPECT_EQ(Check("0", 2),
-            "8027;Comanda de finalizare bon nu poate fi insotita de alte comenzi0");
+  EXPECT_EQ(Check("0", 2), "8027;Comanda de finalizare bon nu poate fi insotita de alte comenzi0");
   EXPECT_EQ(Check("32", 3),
             "8027;Comanda de raport pe departamenter nu poate fi insotita de alte comenzi32");
   EXPECT_EQ(Check("24", 2),
@@ -83,8 +82,7 @@ TEST(MfReports, ByDateWithLeapYears) {
 
 TEST(JeReports, ZAndLineNumbers) {
   EXPECT_EQ(Check("76;1;9999"), "");
-  EXPECT_EQ(Check("76;0;5"),
-            "8035;Numar Z inceput raport eronat. Valori admise 1..9999 : 76;0;5");
+  EXPECT_EQ(Check("76;0;5"), "8035;Numar Z inceput raport eronat. Valori admise 1..9999 : 76;0;5");
   EXPECT_EQ(Check("76;1;10000"),
             "8036;Numar Z sfarsit raport eronat. Valori admise 1..9999 : 76;1;10000");
   EXPECT_EQ(Check("76;1"), k8007 + "76;1");
@@ -97,8 +95,7 @@ TEST(JeReports, ZAndLineNumbers) {
             "8035;Numar Z inceput raport eronat. Valori admise 1..9999 : 79;10000;1;3");
   EXPECT_EQ(Check("79;5;0;3"),
             "8036;Numar bon inceput sfarsit raport eronat. Valori admise 1..9999 : 79;5;0;3");
-  EXPECT_EQ(Check("79;5;1;x"),
-            "8036;Numar bon sfarsit eronat. Valori admise 1..9999 : 79;5;1;x");
+  EXPECT_EQ(Check("79;5;1;x"), "8036;Numar bon sfarsit eronat. Valori admise 1..9999 : 79;5;1;x");
 }
 
 TEST(JeReports, ByDates) {
@@ -125,8 +122,7 @@ TEST(BeepAndTypedReports, Ranges) {
   EXPECT_EQ(Check("102;14"), "");
   EXPECT_EQ(Check("103;1;extra"), "");
   EXPECT_EQ(Check("102;0"), "8051;Parametrul TIP RAPORT este eronat. Valori admise: 1..14 102;0");
-  EXPECT_EQ(Check("103;15"),
-            "8051;Parametrul TIP RAPORT este eronat. Valori admise: 1..14 103;15");
+  EXPECT_EQ(Check("103;15"), "8051;Parametrul TIP RAPORT este eronat. Valori admise: 1..14 103;15");
   EXPECT_EQ(Check("102;x"), "8051;Parametrul TIP RAPORT este eronat. Valori admise: 1..14 102;x");
   EXPECT_EQ(Check("102"), k8007 + "102");
 }
@@ -173,8 +169,7 @@ TEST(XmlExport, FieldRulesInOrder) {
             "Parametrul TIP EXPORT este eronat. Valori admise (X sau R) : 416;2019;3;x");
   EXPECT_EQ(Check("416;2019;3;X;3"),
             "Parametrul EXPORT PE PC este eronat. Valori admise (1 sau 2) : 416;2019;3;X;3");
-  EXPECT_EQ(Check("416;2019;3;X;1;5"),
-            "Lipseste NUMARUL ULTIMULUI RAPORT : 416;2019;3;X;1;5");
+  EXPECT_EQ(Check("416;2019;3;X;1;5"), "Lipseste NUMARUL ULTIMULUI RAPORT : 416;2019;3;X;1;5");
   EXPECT_EQ(Check("416;2019;3;X;1;a;5"),
             "Parametrul NR.INCEPUT RAPORT este nenumeric : 416;2019;3;X;1;a;5");
   EXPECT_EQ(Check("416;2019;3;X;1;5;b"),

@@ -12,7 +12,7 @@ const std::string kSale = "1;ITEM;PCS;1;1;250;200000";
 
 TEST(SaleLine, ValidShapes) {
   EXPECT_EQ(Check(kSale), "");
-  EXPECT_EQ(Check(kSale + ";;-"), "");       // empty denominator, a return
+  EXPECT_EQ(Check(kSale + ";;-"), "");  // empty denominator, a return
   EXPECT_EQ(Check(kSale + ";3"), "");
   EXPECT_EQ(Check("1;ITEM;PCS;0;0;250;1"), "");
   EXPECT_EQ(Check("1;ITEM;PCS;999;8;+1250;999999999"), "");
@@ -27,8 +27,7 @@ TEST(SaleLine, EachFieldHasItsMessage) {
   EXPECT_EQ(Check("1;A;U;1000;1;250;1"),
             "8009;Codul departamentului este eronat : 1;A;U;1000;1;250;1");
   EXPECT_EQ(Check("1;A;U;x;1;250;1"), "8009;Codul departamentului este eronat : 1;A;U;x;1;250;1");
-  EXPECT_EQ(Check("1;A;U;-1;1;250;1"),
-            "8009;Codul departamentului este eronat : 1;A;U;-1;1;250;1");
+  EXPECT_EQ(Check("1;A;U;-1;1;250;1"), "8009;Codul departamentului este eronat : 1;A;U;-1;1;250;1");
   EXPECT_EQ(Check("1;A;U;1;9;250;1"), "8010;Codul cotei de TVA este eronata : 1;A;U;1;9;250;1");
   EXPECT_EQ(Check("1;A;U;1;1;2,5;1"), "8011;Pret eronat : 1;A;U;1;1;2,5;1");
   EXPECT_EQ(Check("1;A;U;1;1;250;1 "), "8012;Cantitate eronata : 1;A;U;1;1;250;1 ");
@@ -85,8 +84,7 @@ TEST(Amounts, NoMinusSignAndNothingButDigits) {
 TEST(Numbers, CodesThatAreNoWholeNumberAreNotReadAsZero) {
   EXPECT_EQ(Check("1;A;U;0.5;1;250;1"),
             "8009;Codul departamentului este eronat : 1;A;U;0.5;1;250;1");
-  EXPECT_EQ(Check("1;A;U;1;0,0;250;1"),
-            "8010;Codul cotei de TVA este eronata : 1;A;U;1;0,0;250;1");
+  EXPECT_EQ(Check("1;A;U;1;0,0;250;1"), "8010;Codul cotei de TVA este eronata : 1;A;U;1;0,0;250;1");
   EXPECT_EQ(Check("1;A;U;99999999999;1;250;1"),
             "8009;Codul departamentului este eronat : 1;A;U;99999999999;1;250;1");
   EXPECT_EQ(Check("16;1;1.0;1;12"),

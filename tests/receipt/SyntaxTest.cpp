@@ -2,7 +2,6 @@
 // values and calendar dates.
 #include <gtest/gtest.h>
 
-
 #include "platform/CalendarDate.h"
 #include "receipt/Fields.h"
 #include "receipt/NumericRules.h"
@@ -36,8 +35,8 @@ TEST(NumberRules, WholeNumbersTakeASignAmountsOnlyAPlus) {
   }
   EXPECT_TRUE(IsWholeNumberField("-123"));
   EXPECT_FALSE(IsAmountField("-123"));
-  for (const std::string text : {"", "-", "+", "12.50", "12,50", "-12-3", "12-3", "+-1", " 1",
-                                 "1 ", "1a", "1e3", "0x10"}) {
+  for (const std::string text :
+       {"", "-", "+", "12.50", "12,50", "-12-3", "12-3", "+-1", " 1", "1 ", "1a", "1e3", "0x10"}) {
     EXPECT_FALSE(IsWholeNumberField(text)) << text;
     EXPECT_FALSE(IsAmountField(text)) << text;
   }

@@ -136,8 +136,8 @@ TEST(FileRules, FiscalFileNeedsASubject) {
   EXPECT_EQ(Validate({"31;1", "8"}), message);
   EXPECT_EQ(Validate({"100;500;1", "101;100;1", "3"}), message);
   EXPECT_EQ(Validate({"16;1;0;1;1"}), "");  // a barcode alone is no fiscal file
-  for (const char* subject : {"0", "14", "15", "17", "30", "32", "9999", "27;1", "28", "24",
-                              "18;1;1;2", "19"}) {
+  for (const char* subject :
+       {"0", "14", "15", "17", "30", "32", "9999", "27;1", "28", "24", "18;1;1;2", "19"}) {
     EXPECT_EQ(Validate({subject}), "") << subject;
   }
 }
@@ -205,8 +205,7 @@ TEST(DiscountAfterReturn, PreviousLineIsByPositionEmptyOnesIncluded) {
 TEST(ReturnsCheck, NetQuantityPerArticleAndVat) {
   // A "|" in the name does not make another article.
   EXPECT_EQ(Validate({"1;CA|FE;BUC;1;1;500;100000", "1;CAFE;BUC;1;1;500;100000;1;-", kPay}), "");
-  EXPECT_EQ(Validate({"1;CAFE;BUC;1;1;500;100000;1;-", kPay, "1;CA|FE;BUC;1;1;500;100000"}),
-            "");
+  EXPECT_EQ(Validate({"1;CAFE;BUC;1;1;500;100000;1;-", kPay, "1;CA|FE;BUC;1;1;500;100000"}), "");
   // The VAT code does.
   EXPECT_EQ(Validate({"1;CA|FE;BUC;1;1;500;100000", "1;CAFE;BUC;1;2;500;100000;1;-", kPay}),
             "8052;Nu sunt permise retururi de articole : CAFE");
@@ -215,8 +214,8 @@ TEST(ReturnsCheck, NetQuantityPerArticleAndVat) {
 }
 
 TEST(ReturnsCheck, FirstArticleInOrderOfFirstSaleIsNamed) {
-  EXPECT_EQ(Validate({"1;B;U;1;1;1;100000", "1;A;U;1;1;1;100000;1;-", "1;B;U;1;1;1;200000;1;-",
-                      kPay}),
+  EXPECT_EQ(Validate(
+                {"1;B;U;1;1;1;100000", "1;A;U;1;1;1;100000;1;-", "1;B;U;1;1;1;200000;1;-", kPay}),
             "8052;Nu sunt permise retururi de articole : B");
 }
 

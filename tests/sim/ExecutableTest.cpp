@@ -150,7 +150,8 @@ TEST(SimExecutable, AnswersStatusOnItsPtyAcrossReconnectsAndStopsOnSigterm) {
 
 std::string LinkTarget(const std::string& link) {
   char target[256] = {};
-  return readlink(link.c_str(), target, sizeof target - 1) > 0 ? std::string(target) : std::string();
+  return readlink(link.c_str(), target, sizeof target - 1) > 0 ? std::string(target)
+                                                               : std::string();
 }
 
 TEST(SimExecutable, FaultsFromOptionsAndControlFifoAndAFreshPtyAfterVanishing) {
@@ -170,7 +171,8 @@ TEST(SimExecutable, FaultsFromOptionsAndControlFifoAndAFreshPtyAfterVanishing) {
       const int controlFd = open(control.c_str(), O_WRONLY | O_NONBLOCK);
       if (controlFd < 0) return false;
       const std::string line = command + "\n";
-      const bool written = write(controlFd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+      const bool written =
+          write(controlFd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
       close(controlFd);
       return written;
     };

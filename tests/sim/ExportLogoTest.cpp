@@ -46,14 +46,22 @@ class SimExport : public ::testing::Test {
 };
 
 TEST_F(SimExport, ArchiveIsReadyAfterTheDelayAndComesInHexPieces) {
-  EXPECT_EQ(bench.Data("7400" "0401"), "ERR01");  // nothing prepared yet
-  EXPECT_EQ(bench.Data("6416" "2024" "05" "R"), "");
+  EXPECT_EQ(bench.Data("7400"
+                       "0401"),
+            "ERR01");  // nothing prepared yet
+  EXPECT_EQ(bench.Data("6416"
+                       "2024"
+                       "05"
+                       "R"),
+            "");
   EXPECT_EQ(bench.Data("1111").substr(0, 1), "1");
   bench.clock.Advance(7000);
   EXPECT_NE(bench.Data("1111").substr(0, 5), "00000");
   bench.clock.Advance(3000);
   EXPECT_EQ(bench.Data("1111"), "000001");
-  EXPECT_EQ(bench.Data("7400" "0401"), "");
+  EXPECT_EQ(bench.Data("7400"
+                       "0401"),
+            "");
 
   std::string hex;
   for (int pieces = 0; pieces < 1000; ++pieces) {
@@ -75,11 +83,19 @@ TEST_F(SimExport, ArchiveIsReadyAfterTheDelayAndComesInHexPieces) {
 }
 
 TEST_F(SimExport, WholeArchiveInOneLengthPrefixedAnswer) {
-  const std::string archive = std::string("PK\x03\x04", 4) + std::string(3000, '\x03') + std::string("\x00\x06\x15", 3);
+  const std::string archive =
+      std::string("PK\x03\x04", 4) + std::string(3000, '\x03') + std::string("\x00\x06\x15", 3);
   bench.engine.GetDevice().SetExportArchive(archive);
-  bench.Data("6416" "2024" "05" "X" "00010009");
+  bench.Data(
+      "6416"
+      "2024"
+      "05"
+      "X"
+      "00010009");
   bench.clock.Advance(10000);
-  EXPECT_EQ(bench.Data("7400" "0701"), "");
+  EXPECT_EQ(bench.Data("7400"
+                       "0701"),
+            "");
   const std::string frame = BuildRequest("7404");
   bench.port.Write(reinterpret_cast<const std::uint8_t*>(frame.data()), frame.size());
   std::uint32_t length = 0;
@@ -93,21 +109,60 @@ TEST_F(SimExport, WholeArchiveInOneLengthPrefixedAnswer) {
 }
 
 TEST_F(SimExport, ExportStillOpenOrInjectedFaultAnswers87) {
-  bench.Data("6416" "2024" "05" "R");
+  bench.Data(
+      "6416"
+      "2024"
+      "05"
+      "R");
   bench.clock.Advance(10000);
-  bench.Data("7400" "0401");
-  EXPECT_EQ(bench.Data("6416" "2024" "06" "R"), "ERR87");  // the old file is still open
+  bench.Data(
+      "7400"
+      "0401");
+  EXPECT_EQ(bench.Data("6416"
+                       "2024"
+                       "06"
+                       "R"),
+            "ERR87");  // the old file is still open
   EXPECT_EQ(bench.Data("7408"), "");
-  EXPECT_EQ(bench.Data("6416" "2024" "06" "R"), "");
+  EXPECT_EQ(bench.Data("6416"
+                       "2024"
+                       "06"
+                       "R"),
+            "");
 
   bench.engine.GetDevice().GetConditions().export87Once = true;
-  EXPECT_EQ(bench.Data("6416" "2024" "07" "R"), "ERR87");
-  EXPECT_EQ(bench.Data("6416" "2024" "07" "R"), "");
-  EXPECT_EQ(bench.Data("6416" "2024" "13" "R"), "ERR03");
-  EXPECT_EQ(bench.Data("6416" "2024" "07" "Q"), "ERR24");
-  EXPECT_EQ(bench.Data("6416" "02024" "07" "R"), "");  // the year as typed, leading zero and all
+  EXPECT_EQ(bench.Data("6416"
+                       "2024"
+                       "07"
+                       "R"),
+            "ERR87");
+  EXPECT_EQ(bench.Data("6416"
+                       "2024"
+                       "07"
+                       "R"),
+            "");
+  EXPECT_EQ(bench.Data("6416"
+                       "2024"
+                       "13"
+                       "R"),
+            "ERR03");
+  EXPECT_EQ(bench.Data("6416"
+                       "2024"
+                       "07"
+                       "Q"),
+            "ERR24");
+  EXPECT_EQ(bench.Data("6416"
+                       "02024"
+                       "07"
+                       "R"),
+            "");  // the year as typed, leading zero and all
   EXPECT_EQ(bench.Data("7408"), "");
-  EXPECT_EQ(bench.Data("6416" "2024" "07" "R" "00090001"), "ERR03");
+  EXPECT_EQ(bench.Data("6416"
+                       "2024"
+                       "07"
+                       "R"
+                       "00090001"),
+            "ERR03");
 }
 
 TEST(SimArchive, ZipEntryCarriesTheRightChecksum) {
@@ -125,16 +180,19 @@ TEST(SimArchive, ZipEntryCarriesTheRightChecksum) {
 }
 
 std::string LogoPieceCommand(const std::string& piece) {
-  const std::string length = std::string(piece.size() < 10 ? "0" : "") + std::to_string(piece.size());
+  const std::string length =
+      std::string(piece.size() < 10 ? "0" : "") + std::to_string(piece.size());
   return "9101" + length + ToHex(piece);
 }
 
 TEST(SimLogo, UploadIsKeptByteForByte) {
   SimBench bench;
   std::string bmp = "BM";
-  for (int k = 0; k < 118; ++k) bmp.push_back(static_cast<char>((k * 37) & 0xFF));  // 120 bytes, 0x0A and 0x00 among them
+  for (int k = 0; k < 118; ++k)
+    bmp.push_back(static_cast<char>((k * 37) & 0xFF));  // 120 bytes, 0x0A and 0x00 among them
   EXPECT_EQ(bench.Data("9100000120"), "");
-  for (std::size_t at = 0; at < bmp.size(); at += 50) EXPECT_EQ(bench.Data(LogoPieceCommand(bmp.substr(at, 50))), "");
+  for (std::size_t at = 0; at < bmp.size(); at += 50)
+    EXPECT_EQ(bench.Data(LogoPieceCommand(bmp.substr(at, 50))), "");
   EXPECT_EQ(bench.Data("9102"), "");
   EXPECT_EQ(bench.engine.GetDevice().Logo(), bmp);
 
@@ -147,7 +205,7 @@ TEST(SimLogo, UploadIsKeptByteForByte) {
   EXPECT_EQ(bench.Data(LogoPieceCommand("abc")), "ERR05");  // no upload running
   EXPECT_EQ(bench.Data("9100000002"), "");
   EXPECT_EQ(bench.Data("910102ZZ00"), "ERR03");
-  EXPECT_EQ(bench.Data("9101030000"), "ERR24");  // length and text disagree
+  EXPECT_EQ(bench.Data("9101030000"), "ERR24");             // length and text disagree
   EXPECT_EQ(bench.Data(LogoPieceCommand("abc")), "ERR14");  // more than announced
 }
 

@@ -32,7 +32,11 @@ TEST(SimFaults, SilenceForSomeFramesOrAlways) {
   EXPECT_EQ(bench.Data("1012"), "0");
   Control(bench, "silence");  // alone: an ECR switched off, not even a NAK for a bad frame
   EXPECT_EQ(bench.Exchange("1012"), "");
-  bench.port.Write(reinterpret_cast<const std::uint8_t*>("\x02" "00012" "00" "\x03"), 8);
+  bench.port.Write(reinterpret_cast<const std::uint8_t*>("\x02"
+                                                         "00012"
+                                                         "00"
+                                                         "\x03"),
+                   8);
   EXPECT_EQ(bench.Collect(), "");
 }
 
@@ -51,7 +55,15 @@ TEST(SimFaults, ErrorRulesOnceAndAlways) {
 
   // Paper runs out on the second sale, not the first.
   Control(bench, "err 33021 16 once skip 1");
-  const std::string sale = "33021" "001" "000001000" "01" "01A" "04 BUC" "000100000" "0001";
+  const std::string sale =
+      "33021"
+      "001"
+      "000001000"
+      "01"
+      "01A"
+      "04 BUC"
+      "000100000"
+      "0001";
   EXPECT_EQ(bench.Data(sale), "");
   EXPECT_EQ(bench.Data(sale), "ERR16");
   EXPECT_EQ(bench.Data(sale), "");
@@ -114,7 +126,7 @@ TEST(SimFaults, SlowBytesGarbageAndVanish) {
   SimBench bench;
   Control(bench, "slow 100");
   const std::int64_t before = bench.clock.MonotonicMs();
-  EXPECT_EQ(bench.Exchange("1215").size(), 32u);  // each byte within the 5 s time-out
+  EXPECT_EQ(bench.Exchange("1215").size(), 32u);        // each byte within the 5 s time-out
   EXPECT_EQ(bench.clock.MonotonicMs() - before, 3200);  // the first byte takes its time too
   Control(bench, "slow 0");
 
@@ -141,7 +153,15 @@ TEST(SimFaults, ConditionsShowInTheStatusAndStopTheCommands) {
   Control(bench, "paper-out");
   EXPECT_EQ(bench.Data("1215"), "01010011010010000000");
   EXPECT_EQ(bench.Data("1309").substr(1, 1), "1");
-  EXPECT_EQ(bench.Data("33021" "001" "000001000" "01" "01A" "04 BUC" "000100000" "0001"), "ERR16");
+  EXPECT_EQ(bench.Data("33021"
+                       "001"
+                       "000001000"
+                       "01"
+                       "01A"
+                       "04 BUC"
+                       "000100000"
+                       "0001"),
+            "ERR16");
   Control(bench, "paper-out off");
   Control(bench, "cover-open");
   Control(bench, "je-full");
@@ -150,13 +170,29 @@ TEST(SimFaults, ConditionsShowInTheStatusAndStopTheCommands) {
   EXPECT_EQ(status[3], '0');
   EXPECT_EQ(status[11], '1');
   EXPECT_EQ(status[6], '0');
-  EXPECT_EQ(bench.Data("33021" "001" "000001000" "01" "01A" "04 BUC" "000100000" "0001"), "ERR50");
+  EXPECT_EQ(bench.Data("33021"
+                       "001"
+                       "000001000"
+                       "01"
+                       "01A"
+                       "04 BUC"
+                       "000100000"
+                       "0001"),
+            "ERR50");
   Control(bench, "clear");
   Control(bench, "status 8 0");
   Control(bench, "status 3 1");
   EXPECT_EQ(bench.Data("1215"), "00110010010010000000");
   Control(bench, "z-due");
-  EXPECT_EQ(bench.Data("33021" "001" "000001000" "01" "01A" "04 BUC" "000100000" "0001"), "ERR61");
+  EXPECT_EQ(bench.Data("33021"
+                       "001"
+                       "000001000"
+                       "01"
+                       "01A"
+                       "04 BUC"
+                       "000100000"
+                       "0001"),
+            "ERR61");
   Control(bench, "je-free 400");
   EXPECT_EQ(bench.Data("8006000000000000").substr(27, 9), "000000400");
   EXPECT_EQ(bench.Data("1215")[13], '1');  // almost full

@@ -19,7 +19,8 @@ TEST(SimProtocol, StatusAnswerHasTheDriversShape) {
 
 TEST(SimProtocol, EveryAnswerIsDataPlusTwelveBytes) {
   SimBench bench;
-  for (const std::string text : {"1012", "1112", "1008", "1004", "1309", "1111", "1015", "8006000000000000"}) {
+  for (const std::string text :
+       {"1012", "1112", "1008", "1004", "1309", "1111", "1015", "8006000000000000"}) {
     const std::string answer = bench.Exchange(text);
     ASSERT_GE(answer.size(), 12u) << text;
     EXPECT_EQ(answer.substr(5, 4), text.substr(0, 4)) << text;
@@ -47,7 +48,7 @@ TEST(SimProtocol, ErrorAnswersCarryErrAndTwoDigits) {
   const std::string answer = bench.Exchange("9999");  // no such command
   ASSERT_EQ(answer.size(), 13u);
   EXPECT_EQ(answer.substr(5, 5), "ERR04");
-  EXPECT_EQ(bench.Data("3011"), "ERR05");   // no receipt to close
+  EXPECT_EQ(bench.Data("3011"), "ERR05");    // no receipt to close
   EXPECT_EQ(bench.Data("1113AB"), "ERR24");  // malformed field
 }
 

@@ -10,14 +10,16 @@ std::string Pad(long long value, std::size_t width) {
   return std::string(width > s.size() ? width - s.size() : 0, '0') + s;
 }
 
-std::string Len2(const std::string& text) { return Pad(static_cast<long long>(text.size()), 2) + text; }
+std::string Len2(const std::string& text) {
+  return Pad(static_cast<long long>(text.size()), 2) + text;
+}
 
 // "33021" N3 Amt(7,2) N2 L2(name) L2(" " unit) Amt(4,5) N4, as the driver lays it out.
-std::string Sale(const std::string& name, long long priceCents, long long quantity, long long denominator = 1,
-                 int vat = 1, bool storno = false) {
-  return std::string(storno ? "33024" : "33021") + "001" + Pad(priceCents / 100, 7) + Pad(priceCents % 100, 2) +
-         Pad(vat, 2) + Len2(name) + Len2(" BUC") + Pad(quantity / 100000, 4) + Pad(quantity % 100000, 5) +
-         Pad(denominator, 4);
+std::string Sale(const std::string& name, long long priceCents, long long quantity,
+                 long long denominator = 1, int vat = 1, bool storno = false) {
+  return std::string(storno ? "33024" : "33021") + "001" + Pad(priceCents / 100, 7) +
+         Pad(priceCents % 100, 2) + Pad(vat, 2) + Len2(name) + Len2(" BUC") +
+         Pad(quantity / 100000, 4) + Pad(quantity % 100000, 5) + Pad(denominator, 4);
 }
 
 // "3007" N2(type) "00" L2(text) Amt(7,2)
@@ -41,7 +43,11 @@ TEST(SimReceipt, SalePaymentCloseCutAdvancesTheNumber) {
 
   EXPECT_EQ(bench.Data("3011"), "");
   EXPECT_EQ(bench.Data("1112"), "60001");
-  EXPECT_EQ(bench.Data("3012" "1" "05" "MULTU"), "");  // text after the close still prints
+  EXPECT_EQ(bench.Data("3012"
+                       "1"
+                       "05"
+                       "MULTU"),
+            "");  // text after the close still prints
   EXPECT_EQ(bench.Data("30140"), "");
   EXPECT_EQ(bench.Data("1112"), "00001");
   EXPECT_EQ(bench.Data("1215").substr(14, 1), "0");
@@ -76,7 +82,9 @@ TEST(SimReceipt, ValueFollowsQuantityAndDenominatorRoundedHalfUp) {
   EXPECT_EQ(bench.Data(Sale("ZERO", 100, 0)), "ERR03");
   EXPECT_EQ(bench.Data(Sale("ZERO", 100, 100000, 0)), "ERR03");
   EXPECT_EQ(bench.Data(Sale("TVA", 100, 100000, 1, 9)), "ERR03");
-  EXPECT_EQ(bench.Data("33021" "001"), "ERR24");
+  EXPECT_EQ(bench.Data("33021"
+                       "001"),
+            "ERR24");
 }
 
 TEST(SimReceipt, CloseWithoutPaymentPaysCashAndCancelClearsTheReceipt) {
@@ -112,20 +120,63 @@ TEST(SimReceipt, CutOfAPaidReceiptFinishesItWithoutClose) {
 TEST(SimReceipt, DiscountsAndMarkupsChangeTheTotal) {
   SimBench bench;
   bench.Data(Sale("A", 10000, 100000));
-  EXPECT_EQ(bench.Data("3302C" "001" "000001000" "00" "00"), "");  // 10 % off the line
+  EXPECT_EQ(bench.Data("3302C"
+                       "001"
+                       "000001000"
+                       "00"
+                       "00"),
+            "");  // 10 % off the line
   EXPECT_EQ(bench.engine.GetDevice().Receipt().Total(), 9000);
   EXPECT_EQ(bench.Data("3003"), "+000009000");
-  EXPECT_EQ(bench.Data("33022" "001" "000000500" "00" "00"), "");  // 5.00 on the subtotal
+  EXPECT_EQ(bench.Data("33022"
+                       "001"
+                       "000000500"
+                       "00"
+                       "00"),
+            "");  // 5.00 on the subtotal
   EXPECT_EQ(bench.engine.GetDevice().Receipt().Total(), 9500);
   EXPECT_EQ(bench.Data("1012"), "3");
-  EXPECT_EQ(bench.Data("33023" "001" "000100000" "00" "00"), "ERR23");  // more than the line
-  EXPECT_EQ(bench.Data("3302B" "001" "000010001" "00" "00"), "ERR03");  // over 100 %
-  EXPECT_EQ(bench.Data("3301C" "000000" "000" "000" "00" "000000100" "0"), "");
+  EXPECT_EQ(bench.Data("33023"
+                       "001"
+                       "000100000"
+                       "00"
+                       "00"),
+            "ERR23");  // more than the line
+  EXPECT_EQ(bench.Data("3302B"
+                       "001"
+                       "000010001"
+                       "00"
+                       "00"),
+            "ERR03");  // over 100 %
+  EXPECT_EQ(bench.Data("3301C"
+                       "000000"
+                       "000"
+                       "000"
+                       "00"
+                       "000000100"
+                       "0"),
+            "");
   EXPECT_EQ(bench.engine.GetDevice().Receipt().Total(), 9400);
   // Negative amounts carry the sign in both parts: -1.05 is "00000-1" "-5", -1.25 "-25".
-  EXPECT_EQ(bench.Data("3301C" "000000" "000" "000" "00" "00000-1" "-5" "0"), "");
+  EXPECT_EQ(bench.Data("3301C"
+                       "000000"
+                       "000"
+                       "000"
+                       "00"
+                       "00000-1"
+                       "-5"
+                       "0"),
+            "");
   EXPECT_EQ(bench.engine.GetDevice().Receipt().Total(), 9505);
-  EXPECT_EQ(bench.Data("3301C" "000000" "000" "000" "00" "00000-1" "-25" "0"), "");
+  EXPECT_EQ(bench.Data("3301C"
+                       "000000"
+                       "000"
+                       "000"
+                       "00"
+                       "00000-1"
+                       "-25"
+                       "0"),
+            "");
   EXPECT_EQ(bench.engine.GetDevice().Receipt().Total(), 9630);
 }
 
@@ -145,12 +196,31 @@ TEST(SimReceipt, PaymentsNeedAnOpenReceiptAndAKnownForm) {
 
 TEST(SimReceipt, TextsMayNotFakeTheTotalOnAFiscalReceipt) {
   SimBench bench;
-  EXPECT_EQ(bench.Data("3002" "1" "05" "TOTAL"), "");  // outside a receipt it is only text
+  EXPECT_EQ(bench.Data("3002"
+                       "1"
+                       "05"
+                       "TOTAL"),
+            "");  // outside a receipt it is only text
   bench.Data(Sale("A", 1000, 100000));
-  EXPECT_EQ(bench.Data("3008" "1" "09" "SUB TOTAL"), "ERR07");
-  EXPECT_EQ(bench.Data("3010" "E" "02" "AB"), "ERR03");  // no such font
-  EXPECT_EQ(bench.Data("3010" "5" "23" + std::string(23, 'x')), "ERR24");  // font 5 holds 22
-  EXPECT_EQ(bench.Data("7007" "VA MULTUMIM" + std::string(29, ' ')), "");
+  EXPECT_EQ(bench.Data("3008"
+                       "1"
+                       "09"
+                       "SUB TOTAL"),
+            "ERR07");
+  EXPECT_EQ(bench.Data("3010"
+                       "E"
+                       "02"
+                       "AB"),
+            "ERR03");  // no such font
+  EXPECT_EQ(bench.Data("3010"
+                       "5"
+                       "23" +
+                       std::string(23, 'x')),
+            "ERR24");  // font 5 holds 22
+  EXPECT_EQ(bench.Data("7007"
+                       "VA MULTUMIM" +
+                       std::string(29, ' ')),
+            "");
   EXPECT_EQ(bench.engine.GetDevice().DisplayText(), "VA MULTUMIM" + std::string(29, ' '));
   EXPECT_EQ(bench.engine.GetPaper().Lines().back(), "VA MULTUMIM");  // printed on the receipt too
   EXPECT_EQ(bench.Data("7007" + std::string(41, 'D')), "ERR24");
@@ -158,10 +228,17 @@ TEST(SimReceipt, TextsMayNotFakeTheTotalOnAFiscalReceipt) {
 
 TEST(SimReceipt, NonFiscalReceiptAndCash) {
   SimBench bench;
-  EXPECT_EQ(bench.Data("40011" "0" "000000000"), "");
+  EXPECT_EQ(bench.Data("40011"
+                       "0"
+                       "000000000"),
+            "");
   EXPECT_EQ(bench.Data("1215").substr(16, 1), "1");
   EXPECT_EQ(bench.Data(Sale("A", 1000, 100000)), "ERR21");
-  EXPECT_EQ(bench.Data("4003" "1" "01" " "), "");
+  EXPECT_EQ(bench.Data("4003"
+                       "1"
+                       "01"
+                       " "),
+            "");
   EXPECT_EQ(bench.Data("4004"), "0001");
   EXPECT_EQ(bench.Data("4004"), "ERR05");
   EXPECT_EQ(bench.Data("7106D000015050"), "+000015050");
@@ -201,8 +278,12 @@ TEST(SimReceipt, TwentyFourHoursAfterTheZSalesAreRefused) {
 
 TEST(SimReceipt, DateAndTimeAreCheckedAndSet) {
   SimBench bench;
-  EXPECT_EQ(bench.Data("2001" "3102241200"), "ERR12");
-  EXPECT_EQ(bench.Data("2001" "2902241230"), "0");
+  EXPECT_EQ(bench.Data("2001"
+                       "3102241200"),
+            "ERR12");
+  EXPECT_EQ(bench.Data("2001"
+                       "2902241230"),
+            "0");
   const ruvo::LocalDateTime now = bench.engine.GetDevice().DeviceTime();
   EXPECT_EQ(now.year, 2024);
   EXPECT_EQ(now.month, 2);

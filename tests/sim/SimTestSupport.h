@@ -31,7 +31,8 @@ inline std::string DataOf(const std::string& answer) {
 // A simulated ECR on an open in-process port, and a driver-like exchange over it.
 class SimBench {
  public:
-  explicit SimBench(SimConfig config = {}) : engine(clock, nullptr, std::move(config)), port(engine, clock) {
+  explicit SimBench(SimConfig config = {})
+      : engine(clock, nullptr, std::move(config)), port(engine, clock) {
     port.Open("COM1");
   }
 

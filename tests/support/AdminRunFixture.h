@@ -15,10 +15,10 @@
 #include "app/ReceiptExecution.h"
 #include "app/ResponseFile.h"
 #include "ecr/TXruvoLinux.h"
+#include "execution/AdminExecutor.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/TempFolder.h"
-#include "execution/AdminExecutor.h"
 #include "receipt/ReceiptValidator.h"
 #include "support/RecordingOperator.h"
 
@@ -88,7 +88,9 @@ class AdminRunFixture : public ::testing::Test {
     Ecr();
     ASSERT_TRUE(link->OpenPort(1));
   }
-  void Control(const std::string& command) { ASSERT_EQ(xruvo_sim::ApplyControlCommand(Ecr(), command), ""); }
+  void Control(const std::string& command) {
+    ASSERT_EQ(xruvo_sim::ApplyControlCommand(Ecr(), command), "");
+  }
 
   // Validates the lines (they must pass) and runs them on the open link.
   void Run(const std::vector<std::string>& lines) {
@@ -105,7 +107,8 @@ class AdminRunFixture : public ::testing::Test {
   // The command texts the ECR received during the last Run.
   std::vector<std::string> Sent() const {
     const auto& all = engine->ReceivedCommands();
-    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(firstCommand), all.end());
+    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(firstCommand),
+                                    all.end());
   }
   bool WasSent(const std::string& prefix) const {
     const std::vector<std::string> sent = Sent();

@@ -61,7 +61,8 @@ class ChildProcess {
     const auto overridden = [&extraEnvironment](const char* entry) {
       for (const std::string& e : extraEnvironment) {
         const std::size_t name = e.find('=') + 1;
-        if (name > 0 && std::string_view(entry).substr(0, name) == std::string_view(e).substr(0, name)) {
+        if (name > 0 &&
+            std::string_view(entry).substr(0, name) == std::string_view(e).substr(0, name)) {
           return true;
         }
       }

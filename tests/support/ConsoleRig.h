@@ -62,7 +62,8 @@ class CountedSimPort final : public ISerialPort {
 
 class CountedSimPorts final : public IPortFactory {
  public:
-  CountedSimPorts(xruvo_sim::Engine& engine, VirtualClock& clock) : engine_(engine), clock_(clock) {}
+  CountedSimPorts(xruvo_sim::Engine& engine, VirtualClock& clock)
+      : engine_(engine), clock_(clock) {}
   std::unique_ptr<ISerialPort> MakePort() override {
     ++made;
     return std::make_unique<CountedSimPort>(engine_, clock_, alive, open);
@@ -80,7 +81,8 @@ class CountedSimPorts final : public IPortFactory {
 // manual operation needs, as the main window would hand it over.
 class ConsoleRig : public ::testing::Test {
  protected:
-  explicit ConsoleRig(xruvo_sim::SimConfig config = {}) : engine(clock, nullptr, std::move(config)) {
+  explicit ConsoleRig(xruvo_sim::SimConfig config = {})
+      : engine(clock, nullptr, std::move(config)) {
     state.workingFolder = folder.Path() + "/";
     state.logFolder = state.workingFolder + "Log/";
     state.historyFolder = state.workingFolder + "History/";

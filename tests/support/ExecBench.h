@@ -13,10 +13,10 @@
 #include "app/DriverState.h"
 #include "app/ReceiptCycle.h"
 #include "ecr/TXruvoLinux.h"
+#include "execution/EcrReceiptExecution.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/TempFolder.h"
-#include "execution/EcrReceiptExecution.h"
 #include "support/RecordingOperator.h"
 
 namespace ruvo::exec_testing {
@@ -33,7 +33,9 @@ class RecordingSimPort final : public ISerialPort {
   }
   void Close() override { inner_.Close(); }
   bool Connected() const override { return inner_.Connected(); }
-  bool Write(const std::uint8_t* data, std::size_t count) override { return inner_.Write(data, count); }
+  bool Write(const std::uint8_t* data, std::size_t count) override {
+    return inner_.Write(data, count);
+  }
   std::size_t Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) override {
     return inner_.Read(buffer, capacity, timeoutMs);
   }
@@ -125,7 +127,9 @@ struct ExecBench {
     return count;
   }
 
-  bool Fault(const std::string& command) { return xruvo_sim::ApplyControlCommand(engine, command).empty(); }
+  bool Fault(const std::string& command) {
+    return xruvo_sim::ApplyControlCommand(engine, command).empty();
+  }
 
   std::string Path(const std::string& name) const { return state.workingFolder + name; }
   void Write(const std::string& name, const std::string& bytes) const {

@@ -16,7 +16,9 @@ class ScriptedPump final : public IEventPump {
  public:
   explicit ScriptedPump(IClock& clock, int sliceMs = 100) : clock_(clock), sliceMs_(sliceMs) {}
 
-  void At(std::int64_t ms, std::function<void()> step) { steps_.push_back({ms, std::move(step), false}); }
+  void At(std::int64_t ms, std::function<void()> step) {
+    steps_.push_back({ms, std::move(step), false});
+  }
 
   void Pump() override {
     ++pumps;

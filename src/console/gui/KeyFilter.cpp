@@ -40,8 +40,9 @@ void TakeOnlyDigits(QLineEdit& edit) {
 }
 
 void TakeOnlyAmount(QLineEdit& edit, char decimalSeparator) {
-  edit.installEventFilter(new KeyFilter(
-      [decimalSeparator](char key) { return IsAmountEditKey(key, decimalSeparator); }, &edit));
+  edit.installEventFilter(
+      new KeyFilter([decimalSeparator](char key) { return IsAmountEditKey(key, decimalSeparator); },
+                    &edit));
 }
 
 }  // namespace ruvo::gui

@@ -21,9 +21,9 @@ enum class ManualOperation {
 };
 
 struct ManualButton {
-  const char* name;     // the button's object name
+  const char* name;  // the button's object name
   const char* caption;
-  int page;             // 0 "Comenzi", 1 "Rapoarte MF/JE"
+  int page;  // 0 "Comenzi", 1 "Rapoarte MF/JE"
   ManualOperation operation;
 };
 

@@ -10,7 +10,6 @@
 #include <QRadioButton>
 #include <QScreen>
 
-
 namespace ruvo::gui {
 
 namespace {
@@ -78,8 +77,8 @@ QPushButton* DialogButton(const char* name, const QString& caption, QWidget* par
   return button;
 }
 
-QGroupBox* RadioGroup(const char* name, const QString& title, const QStringList& items,
-                      int columns, QButtonGroup*& group, QWidget* parent) {
+QGroupBox* RadioGroup(const char* name, const QString& title, const QStringList& items, int columns,
+                      QButtonGroup*& group, QWidget* parent) {
   auto* box = new QGroupBox(title, parent);
   box->setObjectName(name);
   auto* grid = new QGridLayout(box);

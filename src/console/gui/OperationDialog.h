@@ -46,7 +46,7 @@ class OperationDialog : public QDialog {
 QPushButton* DialogButton(const char* name, const QString& caption, QWidget* parent);
 // A radio group: a titled box of items laid out in `columns` columns, the item at position
 // k having id k in `group`, the first one checked.
-QGroupBox* RadioGroup(const char* name, const QString& title, const QStringList& items,
-                      int columns, QButtonGroup*& group, QWidget* parent);
+QGroupBox* RadioGroup(const char* name, const QString& title, const QStringList& items, int columns,
+                      QButtonGroup*& group, QWidget* parent);
 
 }  // namespace ruvo::gui

@@ -41,7 +41,8 @@ void PictureDialog::ShowPreview(const QString& path) {
     preview_->setText("(fara imagine)");
     return;
   }
-  preview_->setPixmap(picture.scaled(preview_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  preview_->setPixmap(
+      picture.scaled(preview_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
 }  // namespace ruvo::gui

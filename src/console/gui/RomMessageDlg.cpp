@@ -26,11 +26,16 @@ struct ButtonLook {
 
 // Caption, object name and answer of each kind, in DlgButton order. Help answers nothing.
 const ButtonLook kButtonLooks[kDlgButtonCount] = {
-    {"Da", "Yes", MsgResult::Yes},         {"Nu", "No", MsgResult::No},
-    {"OK", "OK", MsgResult::Ok},           {"Cancel", "Cancel", MsgResult::Cancel},
-    {"&Abort", "Abort", MsgResult::Abort}, {"&Retry", "Retry", MsgResult::Retry},
-    {"&Ignore", "Ignore", MsgResult::Ignore}, {"&All", "All", MsgResult::All},
-    {"Nu", "NoToAll", MsgResult::No},      {"Yes to &All", "YesToAll", MsgResult::All},
+    {"Da", "Yes", MsgResult::Yes},
+    {"Nu", "No", MsgResult::No},
+    {"OK", "OK", MsgResult::Ok},
+    {"Cancel", "Cancel", MsgResult::Cancel},
+    {"&Abort", "Abort", MsgResult::Abort},
+    {"&Retry", "Retry", MsgResult::Retry},
+    {"&Ignore", "Ignore", MsgResult::Ignore},
+    {"&All", "All", MsgResult::All},
+    {"Nu", "NoToAll", MsgResult::No},
+    {"Yes to &All", "YesToAll", MsgResult::All},
     {"&Help", "Help", MsgResult::None},
 };
 
@@ -38,7 +43,9 @@ constexpr int kMargin = 16;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonGap = 16;
 
-bool Has(DlgButtons buttons, DlgButton kind) { return buttons.test(static_cast<std::size_t>(kind)); }
+bool Has(DlgButtons buttons, DlgButton kind) {
+  return buttons.test(static_cast<std::size_t>(kind));
+}
 
 // The alarm picture for warnings and errors, the question for confirmations, none otherwise.
 QPixmap PictureOf(MsgKind kind) {
@@ -107,8 +114,8 @@ RomMessageBox::RomMessageBox(const QString& text, const QString& caption, MsgKin
   label->setAlignment(Qt::AlignCenter);
   // Measured the way it will be drawn, so a long text grows the box downwards and never
   // beyond half the screen's width.
-  const QRect measured = QFontMetrics(bold).boundingRect(
-      QRect(0, 0, HalfScreenWidth(), 100000), Qt::TextWordWrap | Qt::AlignCenter, text);
+  const QRect measured = QFontMetrics(bold).boundingRect(QRect(0, 0, HalfScreenWidth(), 100000),
+                                                         Qt::TextWordWrap | Qt::AlignCenter, text);
   label->setFixedSize(measured.width() + 4, measured.height() + 4);
   inside->addWidget(label, 1, Qt::AlignCenter);
 
@@ -160,7 +167,8 @@ void RomMessageBox::AddButton(DlgButton kind, QLayout* row) {
   button->setFixedWidth(kButtonWidth);
   const MsgResult result = look.result;
   if (result != MsgResult::None) {
-    connect(button, &QPushButton::clicked, this, [this, result] { done(static_cast<int>(result)); });
+    connect(button, &QPushButton::clicked, this,
+            [this, result] { done(static_cast<int>(result)); });
   }
   row->addWidget(button);
 }

@@ -19,8 +19,8 @@ QPixmap Disc(int size, const QColor& colour, bool running) {
   painter.setPen(Qt::NoPen);
   painter.setBrush(Qt::white);
   if (running) {
-    painter.drawPolygon(QPolygonF({QPointF(s * 0.38, s * 0.28), QPointF(s * 0.38, s * 0.72),
-                                   QPointF(s * 0.74, s * 0.5)}));
+    painter.drawPolygon(QPolygonF(
+        {QPointF(s * 0.38, s * 0.28), QPointF(s * 0.38, s * 0.72), QPointF(s * 0.74, s * 0.5)}));
   } else {
     painter.drawRect(QRectF(s * 0.32, s * 0.32, s * 0.36, s * 0.36));
   }

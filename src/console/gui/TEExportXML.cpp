@@ -66,8 +66,8 @@ void TEExportXML::OnBStart() {
     const ExportXmlRequest request = Request();
     const InputCheck check = CheckExportXmlInput(request);
     if (!check.ok) {
-      ShowInputProblemAt(check, check.focus == DialogField::Month ? static_cast<QWidget*>(month_)
-                                                                  : year_);
+      ShowInputProblemAt(check,
+                         check.focus == DialogField::Month ? static_cast<QWidget*>(month_) : year_);
       return;
     }
     ExportXml(context_, request);

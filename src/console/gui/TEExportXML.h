@@ -23,8 +23,8 @@ class TEExportXML final : public OperationDialog {
   void OnBStart();
 
   bool binaryTransfer_;
-  QLineEdit* year_ = nullptr;   // EAn
-  QComboBox* month_ = nullptr;  // CLuna
+  QLineEdit* year_ = nullptr;     // EAn
+  QComboBox* month_ = nullptr;    // CLuna
   QButtonGroup* type_ = nullptr;  // RTip
 };
 

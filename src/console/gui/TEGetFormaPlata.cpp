@@ -15,8 +15,8 @@ namespace ruvo::gui {
 
 namespace {
 
-const char* const kForms[] = {" 1 = NUMERAR",      " 2 = CEC",          " 3 = CREDIT CARD",
-                              " 4 = THICHET MASA", " 5 = BON VALORIC",  " 6 = DEBIT CARD",
+const char* const kForms[] = {" 1 = NUMERAR",      " 2 = CEC",         " 3 = CREDIT CARD",
+                              " 4 = THICHET MASA", " 5 = BON VALORIC", " 6 = DEBIT CARD",
                               " 7 = TICHET CADOU"};
 
 }  // namespace

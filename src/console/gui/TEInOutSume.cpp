@@ -48,8 +48,7 @@ TEInOutSume::TEInOutSume(const ConsoleContext& context, char decimalSeparator, Q
 
 CashRequest TEInOutSume::Request() const {
   CashRequest request;
-  request.operation =
-      operation_->checkedId() == 1 ? CashOperation::CashOut : CashOperation::CashIn;
+  request.operation = operation_->checkedId() == 1 ? CashOperation::CashOut : CashOperation::CashIn;
   request.amountText = ToWinText(amount_->text());
   request.reason = ToWinText(reason_->text());
   request.decimalSeparator = decimalSeparator_;
@@ -62,8 +61,8 @@ void TEInOutSume::showEvent(QShowEvent* event) {
 }
 
 void TEInOutSume::OnRTipOper(int operation) {
-  reason_->setText(FromWinText(
-      CashReasonFor(operation == 1 ? CashOperation::CashOut : CashOperation::CashIn)));
+  reason_->setText(
+      FromWinText(CashReasonFor(operation == 1 ? CashOperation::CashOut : CashOperation::CashIn)));
   amount_->setFocus();
 }
 

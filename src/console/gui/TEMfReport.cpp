@@ -57,8 +57,8 @@ TEMfReport::TEMfReport(const ConsoleContext& context, MfReportMode mode, QWidget
   endNumber_ = Edit("ENrEnd", this);
   TakeOnlyDigits(*startNumber_);
   TakeOnlyDigits(*endNumber_);
-  QFrame* byNumber = Panel("PZ", nullptr, "Nr.Inceput", startNumber_, "Nr.Sfarsit", endNumber_,
-                           this);
+  QFrame* byNumber =
+      Panel("PZ", nullptr, "Nr.Inceput", startNumber_, "Nr.Sfarsit", endNumber_, this);
 
   startDate_ = Edit("EdataStart", this);
   endDate_ = Edit("EDataEnd", this);
@@ -97,8 +97,7 @@ MfReportRequest TEMfReport::Request() const {
   MfReportRequest request;
   request.mode = mode_;
   request.source = source_->checkedId() == 1 ? MfJeSource::JE : MfJeSource::MF;
-  request.detail =
-      detail_->checkedId() == 1 ? MfReportDetail::Summary : MfReportDetail::Detailed;
+  request.detail = detail_->checkedId() == 1 ? MfReportDetail::Summary : MfReportDetail::Detailed;
   request.startNumber = ToWinText(startNumber_->text());
   request.endNumber = ToWinText(endNumber_->text());
   request.startDate = ToWinText(startDate_->displayText());

@@ -21,8 +21,9 @@ TProgressbar::TProgressbar(QWidget* parent)
   gauge_->setTextVisible(true);
   gauge_->setFormat("%p%");
   gauge_->setAlignment(Qt::AlignCenter);
-  gauge_->setStyleSheet("QProgressBar { background: palette(highlight); border: none; }"
-                        "QProgressBar::chunk { background: teal; }");
+  gauge_->setStyleSheet(
+      "QProgressBar { background: palette(highlight); border: none; }"
+      "QProgressBar::chunk { background: teal; }");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(gauge_);

@@ -3,8 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QHBoxLayout>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -46,8 +46,7 @@ class TXR_MAIN::Activity {
   TXR_MAIN& window_;
 };
 
-TXR_MAIN::TXR_MAIN(Driver& driver, std::function<bool()> trayAvailable,
-                   IDriverObserver* alsoTell)
+TXR_MAIN::TXR_MAIN(Driver& driver, std::function<bool()> trayAvailable, IDriverObserver* alsoTell)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                            Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                            Qt::WindowMinimizeButtonHint),
@@ -80,7 +79,8 @@ TXR_MAIN::TXR_MAIN(Driver& driver, std::function<bool()> trayAvailable,
   popup_ = new QMenu(this);
   popup_->setObjectName("MessPopup");
   menuConfigurari_ = popup_->addAction("Configurari", this, &TXR_MAIN::OnMenuConfigurari);
-  menuProcessing_ = popup_->addAction("Stop procesare mesaje", this, &TXR_MAIN::OnMenuToggleProcessing);
+  menuProcessing_ =
+      popup_->addAction("Stop procesare mesaje", this, &TXR_MAIN::OnMenuToggleProcessing);
   menuStop_ = popup_->addAction("Stop program", this, &TXR_MAIN::RequestClose);
 
   ticks_ = new QTimer(this);

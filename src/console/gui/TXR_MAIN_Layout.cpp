@@ -58,8 +58,7 @@ QLineEdit* ReadOnlyEdit(const char* name, const char* text, QWidget* parent) {
 }
 
 // "Masca Nume" and "Extensie" of one of the two fixed file names.
-QGroupBox* FileNameBox(const char* title, QLineEdit* name, QLineEdit* extension,
-                       QWidget* parent) {
+QGroupBox* FileNameBox(const char* title, QLineEdit* name, QLineEdit* extension, QWidget* parent) {
   auto* box = new QGroupBox(title, parent);
   auto* grid = new QGridLayout(box);
   grid->addWidget(new QLabel("Masca Nume", box), 0, 0);
@@ -151,7 +150,8 @@ void TXR_MAIN::BuildManualPanel() {
     QPushButton* button = Button(entry.name, entry.caption, page[entry.page]);
     button->setMinimumHeight(28);
     const ManualOperation operation = entry.operation;
-    connect(button, &QPushButton::clicked, this, [this, operation] { RunManualOperation(operation); });
+    connect(button, &QPushButton::clicked, this,
+            [this, operation] { RunManualOperation(operation); });
     pageLayout[entry.page]->addWidget(button);
   }
   for (QVBoxLayout* each : pageLayout) each->addStretch(1);
@@ -217,12 +217,13 @@ QWidget* TXR_MAIN::BuildGeneralPage() {
   portRow->addStretch(1);
   layout->addLayout(portRow);
 
-  QGroupBox* rate = RadioGroup("RRata", "Rata de transmisie", {"19200", "38400", "57600"}, rrata_, page);
+  QGroupBox* rate =
+      RadioGroup("RRata", "Rata de transmisie", {"19200", "38400", "57600"}, rrata_, page);
   rate->hide();
 
-  QGroupBox* cut = RadioGroup("RG", "Mod taiere hartie la finalizare bon",
-                              {"Taiere totala", "Taiere partiala si avans                linii"},
-                              rg_, page);
+  QGroupBox* cut =
+      RadioGroup("RG", "Mod taiere hartie la finalizare bon",
+                 {"Taiere totala", "Taiere partiala si avans                linii"}, rg_, page);
   // The spin box sits in the gap the second item's caption leaves for it.
   QAbstractButton* partial = rg_->button(1);
   liniiAvans_ = new QSpinBox(partial);
@@ -266,18 +267,19 @@ QWidget* TXR_MAIN::BuildErrorPage() {
                                {" Generez cod eroare in fisierul text",
                                 " Initiez dialog pentru rezolvare eroare"},
                                rgErImpr_, page));
-  QGroupBox* cancel = RadioGroup("RGErAnulare", "     La aparitia erorii BON IN DERULARE",
-                                 {" Generez cod eroare in fisierul text",
-                                  " Initiez dialog pentru anulare bon",
-                                  " Anulez automat bonul si continui listarea"},
-                                 rgErAnulare_, page);
+  QGroupBox* cancel =
+      RadioGroup("RGErAnulare", "     La aparitia erorii BON IN DERULARE",
+                 {" Generez cod eroare in fisierul text", " Initiez dialog pentru anulare bon",
+                  " Anulez automat bonul si continui listarea"},
+                 rgErAnulare_, page);
   cancel->setEnabled(false);
   layout->addWidget(cancel);
 
-  QGroupBox* payment = RadioGroup("RGErModPlata", "La aparitia unei erori de forma plata neprogramata ",
-                                  {" Retransmit linia cu codul de forma plata .. ",
-                                   " Initiez dialog pentru rezolvare eroare"},
-                                  rgErModPlata_, page);
+  QGroupBox* payment =
+      RadioGroup("RGErModPlata", "La aparitia unei erori de forma plata neprogramata ",
+                 {" Retransmit linia cu codul de forma plata .. ",
+                  " Initiez dialog pentru rezolvare eroare"},
+                 rgErModPlata_, page);
   // SForma stands beside the first item.
   auto* paymentLayout = static_cast<QVBoxLayout*>(payment->layout());
   QAbstractButton* resend = rgErModPlata_->button(0);

@@ -116,8 +116,7 @@ IOperator& WindowedDriver::Operator() { return parts_->op; }
 
 IEventPump& WindowedDriver::Pump() { return parts_->pump; }
 
-int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell,
-                        StopSignals& stopSignals,
+int WindowedDriver::Run(Driver& driver, IDriverObserver* alsoTell, StopSignals& stopSignals,
                         const std::vector<DescriptorWatch>& watches) {
   TXR_MAIN window(driver, {}, alsoTell);
   QObject::connect(&window, &TXR_MAIN::Closed, &parts_->application, &QApplication::quit,
