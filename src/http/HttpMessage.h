@@ -7,6 +7,15 @@
 
 namespace ruvo::http {
 
+// Header names, schemes, media types and host names compare without case, in ASCII only:
+// the locale the driver runs in must not change what a request means.
+inline std::string LowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
 // A request as the server library hands it over, without the socket: what routing, the
 // checks and the handlers read. Header names are lower case; with a header given twice
 // the first one counts. The body is the bytes received, at most the server's limit.

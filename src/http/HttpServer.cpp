@@ -33,15 +33,9 @@ struct HttpServer::Exchange {
 
 namespace {
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 MHD_Result CollectHeader(void* cls, MHD_ValueKind, const char* key, const char* value) {
   auto& headers = *static_cast<std::map<std::string, std::string>*>(cls);
-  headers.emplace(Lower(key), value != nullptr ? value : "");
+  headers.emplace(LowerAscii(key), value != nullptr ? value : "");
   return MHD_YES;
 }
 

@@ -6,18 +6,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "http/HttpMessage.h"
 #include "platform/Files.h"
 #include "platform/Text1250.h"
 
 namespace ruvo::http {
 
 namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 std::string Trimmed(const std::string& text) {
   const std::size_t first = text.find_first_not_of(" \t");
@@ -113,7 +108,7 @@ std::string ReceiptBody::FileBytes() const {
 }
 
 std::string MediaType(const std::string& contentType) {
-  return Lower(Trimmed(contentType.substr(0, contentType.find(';'))));
+  return LowerAscii(Trimmed(contentType.substr(0, contentType.find(';'))));
 }
 
 BodyParse ConvertLines(const std::vector<std::string>& utf8Lines) {
@@ -133,7 +128,7 @@ BodyParse ParseReceiptBody(const std::string& contentType, const std::string& bo
   if (media == "text/plain") {
     const std::string parameters = contentType.find(';') == std::string::npos
                                        ? ""
-                                       : Lower(contentType.substr(contentType.find(';')));
+                                       : LowerAscii(contentType.substr(contentType.find(';')));
     if (parameters.find("charset") != std::string::npos &&
         parameters.find("utf-8") == std::string::npos &&
         parameters.find("us-ascii") == std::string::npos) {

@@ -9,12 +9,6 @@ namespace ruvo::http {
 
 namespace {
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 // Compares in a time that does not depend on where the first difference is.
 bool SameSecret(const std::string& given, const std::string& expected) {
   if (given.size() != expected.size()) return false;
@@ -30,11 +24,11 @@ bool SameSecret(const std::string& given, const std::string& expected) {
 RequestGuard::RequestGuard(std::vector<std::string> hosts, std::vector<std::string> origins,
                            std::string token)
     : hosts_(std::move(hosts)), origins_(std::move(origins)), token_(std::move(token)) {
-  for (std::string& host : hosts_) host = Lower(host);
+  for (std::string& host : hosts_) host = LowerAscii(host);
 }
 
 bool RequestGuard::HostAllowed(const std::string& host) const {
-  return std::find(hosts_.begin(), hosts_.end(), Lower(host)) != hosts_.end();
+  return std::find(hosts_.begin(), hosts_.end(), LowerAscii(host)) != hosts_.end();
 }
 
 bool RequestGuard::OriginAllowed(const std::string& origin) const {
@@ -44,7 +38,7 @@ bool RequestGuard::OriginAllowed(const std::string& origin) const {
 bool RequestGuard::TokenMatches(const std::string& authorization) const {
   const std::string scheme = "bearer ";
   if (token_.empty() || authorization.size() <= scheme.size()) return false;
-  if (Lower(authorization.substr(0, scheme.size())) != scheme) return false;
+  if (LowerAscii(authorization.substr(0, scheme.size())) != scheme) return false;
   std::string given = authorization.substr(scheme.size());
   while (!given.empty() && given.front() == ' ') given.erase(0, 1);
   while (!given.empty() && given.back() == ' ') given.pop_back();
