@@ -34,8 +34,7 @@ class NoReceiptFiles final : public IReceiptFiles {
 };
 
 // Plugs any object with PickUpNext(), CleanOldFiles(), Heard(), NextLookMs() and
-// RunningSuffix() (the receipt
-// file cycle) into the driver without either knowing the other.
+// RunningSuffix() (the receipt file cycle) into the driver without either knowing the other.
 template <typename Cycle>
 class ReceiptFilesOf final : public IReceiptFiles {
  public:

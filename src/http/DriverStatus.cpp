@@ -35,6 +35,4 @@ nlohmann::json DriverStatusJson(const Driver& driver, const HttpReceipts& receip
   return status;
 }
 
-std::string RunningChannel(const Driver& driver) { return driver.RunningSuffix(); }
-
 }  // namespace ruvo::http

@@ -16,7 +16,4 @@ class HttpReceipts;
 // UTF-8), and how many HTTP receipts wait.
 nlohmann::json DriverStatusJson(const Driver& driver, const HttpReceipts& receipts);
 
-// The channel the receipt file cycle runs now, "" when it runs none.
-std::string RunningChannel(const Driver& driver);
-
 }  // namespace ruvo::http

@@ -56,7 +56,8 @@ HttpService::HttpService(const HttpSettings& settings, const ListenAddress& addr
           settings.defaultWaitSeconds),
       opened_(receipts_.Open(problem_)),
       server_(address, api_, receipts_, clock) {
-  receipts_.SetRunningChannel([&driver] { return RunningChannel(driver); });
+  // The channel of a receipt file is its suffix: the one the cycle runs now.
+  receipts_.SetRunningChannel([&driver] { return driver.RunningSuffix(); });
   if (opened_ && !server_.Listening()) problem_ = server_.Problem();
 }
 
