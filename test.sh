@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the C++ sources' format (tools/check-format.sh), then builds and runs every test:
-# once in a normal build, once more under AddressSanitizer and UndefinedBehaviorSanitizer;
+# the unit tests under AddressSanitizer and UndefinedBehaviorSanitizer, the end-to-end tests
+# both there and in the normal build, the window's in the normal build;
 # packs the Debian package from the normal build and checks it; runs each fuzz target for a
 # few seconds. Exits non-zero on any failure, and says at its end which step failed and
 # which tests.
@@ -87,9 +88,13 @@ step_done
 # Debian's hardening flags, /usr, systemd), so the package is packed from it below instead
 # of a third compile. -Werror stays on here: the suite is where a new warning must fail;
 # scripts/package.sh alone, for other machines, builds a fresh tree without it.
+# Its tests are those that run the built programs as they ship (the end-to-end tests, the
+# window's, the checks of the references and layers); the unit tests are compiled once, in
+# the sanitizer build below, which runs every test but the window's.
 step "build/ (RelWithDebInfo, the package's options)"
 source scripts/package-options.sh
-scripts/build.sh build -DRUVO_TESTS=ON -DRUVO_BENCH=ON "${package_options[@]}"
+scripts/build.sh build -DRUVO_TESTS=ON -DRUVO_BENCH=ON -DRUVO_TEST_AREAS=e2e \
+  "${package_options[@]}"
 step_done
 
 step "tests in build/"
@@ -100,13 +105,14 @@ step "package from build/ (contents, lintian, unpacked programs, systemd units, 
 scripts/check-package.sh build
 step_done
 
-# The sanitizers watch the driver's own code below the window: the unit and end-to-end
-# tests. The benchmarks and the operator window (the Qt layer, its 49 tests, which run in
+# The sanitizers watch the driver's own code below the window: every unit and end-to-end
+# test. The benchmarks and the operator window (the Qt layer, its 49 tests, which run in
 # build/) are not built here: Qt's headers made them a tenth of this compile. -O1 -g1
 # instead of -O2 -g halves the compile and is what AddressSanitizer is meant for; the line
 # tables of -g1 are all its reports need.
 step "build-asan/ (AddressSanitizer + UndefinedBehaviorSanitizer)"
 scripts/build.sh build-asan -DRUVO_SANITIZE=ON -DRUVO_BENCH=OFF -DRUVO_GUI=OFF \
+  -DRUVO_TEST_AREAS="sim;platform;ecr;app;receipt;console;e2e;http" \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
 step_done
 
