@@ -1,6 +1,8 @@
 // Receipts over HTTP end to end: curl against the driver (its HTTP server set on) and the
 // simulator behind it. A sale, the same key twice (one receipt on the paper), the same
-// key with another receipt, the token and the Host checks, and a key across a restart.
+// key with another receipt, the token and the Host checks, a key across a restart, a
+// character the ECR cannot print, a client that gives up waiting, and HTTP receipts among
+// receipt files.
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
@@ -9,6 +11,11 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -221,6 +228,71 @@ TEST_F(HttpApiTest, AKeyOutlivesARestartOfTheDriver) {
   EXPECT_EQ(again.status, 200) << again.body << rig.DriverMessages();
   EXPECT_EQ(again.Json()["answer"]["receipt"]["number"], "0001");
   EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1);
+}
+
+TEST_F(HttpApiTest, ACharacterTheEcrCannotPrintIsRefusedByNameAndNothingIsWritten) {
+  // "s" with a comma below (U+0219): Windows-1250 has only the one with a cedilla.
+  const Reply refused = PostReceipt("char-1", "1;PAINE \xC8\x99;BUC;1;1;250;100000\n5;250;1\n");
+  EXPECT_EQ(refused.status, 422) << refused.body;
+  EXPECT_NE(refused.body.find("U+0219"), std::string::npos) << refused.body;
+  EXPECT_EQ(Curl({Url("/v1/receipts/char-1")}).status, 404);
+  EXPECT_TRUE(ListMatching(rig.Folder(), "ONLINE*.TXT").empty());
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE"), 0);
+}
+
+TEST_F(HttpApiTest, AClientThatGivesUpWaitingAndAsksAgainGetsOneReceipt) {
+  // Every answer of the ECR a while late: the sale outlasts the client's patience.
+  ASSERT_TRUE(rig.Ecr().Control("delay 300"));
+  WriteBytes(rig.PathOf("curl-request.in"), kSale);
+  const Reply gaveUp =
+      Curl({"-X", "POST", "-H", "Content-Type: text/plain", "-H", "Idempotency-Key: patience-1",
+            "--data-binary", "@" + rig.PathOf("curl-request.in"), "--max-time", "0.5",
+            Url("/v1/receipts?wait=20")});
+  EXPECT_EQ(gaveUp.status, 0) << "curl was meant to give up: " << gaveUp.body;
+
+  const Reply again = PostReceipt("patience-1", kSale);
+  ASSERT_EQ(again.status, 200) << again.body << rig.DriverMessages();
+  EXPECT_EQ(again.Json()["answer"]["receipt"]["number"], "0001");
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1) << rig.Ecr().Paper();
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "BON FISCAL NR."), 1) << rig.Ecr().Paper();
+}
+
+TEST_F(HttpApiTest, HttpAndFileReceiptsInterleavedEachGetTheirOwnAnswer) {
+  ASSERT_TRUE(rig.Ecr().Control("delay 20"));
+  const auto post = [&](const std::string& key, const std::string& article) {
+    WriteBytes(rig.PathOf("curl-request.in"), "1;" + article + ";BUC;1;1;250;100000\n5;250;1\n");
+    return Curl({"-X", "POST", "-H", "Content-Type: text/plain", "-H", "Idempotency-Key: " + key,
+                 "--data-binary", "@" + rig.PathOf("curl-request.in"), Url("/v1/receipts?wait=0")});
+  };
+  const Reply first = post("mix-1", "HTTP-UNU");
+  ASSERT_TRUE(first.status == 202 || first.status == 200) << first.body;
+  ASSERT_TRUE(rig.Drop("ONLINE1.TXT", ReceiptText({"1;FISIER-UNU;BUC;1;1;250;100000", "5;250;1"})));
+  const Reply second = post("mix-2", "HTTP-DOI");
+  ASSERT_TRUE(second.status == 202 || second.status == 200) << second.body;
+  ASSERT_TRUE(rig.Drop("ONLINE2.TXT", ReceiptText({"1;FISIER-DOI;BUC;1;1;250;100000", "5;250;1"})));
+
+  std::map<std::string, std::string> numbers;  // article: its receipt's number
+  for (const char* name : {"ONLINE1.TXT", "ONLINE2.TXT"}) {
+    const std::optional<std::string> response = rig.AwaitResponse(name);
+    ASSERT_TRUE(response.has_value()) << name << rig.DriverMessages();
+    const std::size_t at = response->find("BON FISCAL NR. ");
+    ASSERT_NE(at, std::string::npos) << *response;
+    numbers[name == std::string("ONLINE1.TXT") ? "FISIER-UNU" : "FISIER-DOI"] =
+        response->substr(at + 15, 4);
+  }
+  for (const auto& [key, article] : {std::pair{"mix-1", "HTTP-UNU"}, {"mix-2", "HTTP-DOI"}}) {
+    const Reply answered = Curl({Url(std::string("/v1/receipts/") + key + "?wait=20")});
+    ASSERT_EQ(answered.status, 200) << answered.body;
+    numbers[article] = answered.Json()["answer"]["receipt"]["number"];
+  }
+
+  // Four receipts, each printed once, under four numbers.
+  std::set<std::string> distinct;
+  for (const auto& [article, number] : numbers) {
+    EXPECT_EQ(CountOf(rig.Ecr().Paper(), article), 1) << article << rig.Ecr().Paper();
+    distinct.insert(number);
+  }
+  EXPECT_EQ(distinct, (std::set<std::string>{"0001", "0002", "0003", "0004"}));
 }
 
 }  // namespace
