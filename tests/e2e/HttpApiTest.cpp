@@ -101,12 +101,18 @@ class HttpApiTest : public DriverTest {
     return reply;
   }
 
-  Reply PostReceipt(const std::string& key, const std::string& body, bool withToken = true) {
+  // A receipt as text/plain under its key, waiting as the query says; more curl options
+  // (a client's shorter patience) go before the address.
+  Reply PostReceipt(const std::string& key, const std::string& body, bool withToken = true,
+                    const std::string& query = "?wait=20", std::vector<std::string> more = {}) {
     WriteBytes(rig.PathOf("curl-request.in"), body);
-    return Curl({"-X", "POST", "-H", "Content-Type: text/plain; charset=utf-8", "-H",
-                 "Idempotency-Key: " + key, "--data-binary", "@" + rig.PathOf("curl-request.in"),
-                 Url("/v1/receipts?wait=20")},
-                withToken);
+    const std::string type = "Content-Type: text/plain; charset=utf-8";
+    const std::string data = "@" + rig.PathOf("curl-request.in");
+    std::vector<std::string> options =
+        {"-X", "POST", "-H", type, "-H", "Idempotency-Key: " + key, "--data-binary", data};
+    options.insert(options.end(), more.begin(), more.end());
+    options.push_back(Url("/v1/receipts" + query));
+    return Curl(options, withToken);
   }
 
   const int port_;
@@ -200,10 +206,7 @@ TEST_F(HttpApiTest, ClientsThatStallHoldUpNoReceiptFile) {
 
 TEST_F(HttpApiTest, ASaleKilledJustAfterItsCloseIsAnsweredOnceAfterTheRestart) {
   ASSERT_TRUE(rig.Ecr().Control("lose 3011 after"));
-  WriteBytes(rig.PathOf("curl-request.in"), kSale);
-  const Reply accepted =
-      Curl({"-X", "POST", "-H", "Content-Type: text/plain", "-H", "Idempotency-Key: crash-1",
-            "--data-binary", "@" + rig.PathOf("curl-request.in"), Url("/v1/receipts?wait=0")});
+  const Reply accepted = PostReceipt("crash-1", kSale, true, "?wait=0");
   ASSERT_EQ(accepted.status, 202) << accepted.body;
   ASSERT_TRUE(
       WaitUntil([&] { return rig.Ecr().Messages().find("xruvo_sim: lost ") != std::string::npos; },
@@ -243,11 +246,7 @@ TEST_F(HttpApiTest, ACharacterTheEcrCannotPrintIsRefusedByNameAndNothingIsWritte
 TEST_F(HttpApiTest, AClientThatGivesUpWaitingAndAsksAgainGetsOneReceipt) {
   // Every answer of the ECR a while late: the sale outlasts the client's patience.
   ASSERT_TRUE(rig.Ecr().Control("delay 300"));
-  WriteBytes(rig.PathOf("curl-request.in"), kSale);
-  const Reply gaveUp =
-      Curl({"-X", "POST", "-H", "Content-Type: text/plain", "-H", "Idempotency-Key: patience-1",
-            "--data-binary", "@" + rig.PathOf("curl-request.in"), "--max-time", "0.5",
-            Url("/v1/receipts?wait=20")});
+  const Reply gaveUp = PostReceipt("patience-1", kSale, true, "?wait=20", {"--max-time", "0.5"});
   EXPECT_EQ(gaveUp.status, 0) << "curl was meant to give up: " << gaveUp.body;
 
   const Reply again = PostReceipt("patience-1", kSale);
@@ -260,9 +259,7 @@ TEST_F(HttpApiTest, AClientThatGivesUpWaitingAndAsksAgainGetsOneReceipt) {
 TEST_F(HttpApiTest, HttpAndFileReceiptsInterleavedEachGetTheirOwnAnswer) {
   ASSERT_TRUE(rig.Ecr().Control("delay 20"));
   const auto post = [&](const std::string& key, const std::string& article) {
-    WriteBytes(rig.PathOf("curl-request.in"), "1;" + article + ";BUC;1;1;250;100000\n5;250;1\n");
-    return Curl({"-X", "POST", "-H", "Content-Type: text/plain", "-H", "Idempotency-Key: " + key,
-                 "--data-binary", "@" + rig.PathOf("curl-request.in"), Url("/v1/receipts?wait=0")});
+    return PostReceipt(key, "1;" + article + ";BUC;1;1;250;100000\n5;250;1\n", true, "?wait=0");
   };
   const Reply first = post("mix-1", "HTTP-UNU");
   ASSERT_TRUE(first.status == 202 || first.status == 200) << first.body;
