@@ -6,12 +6,14 @@
 #   fuzz_legacy_conversion  the conversion of files written for the older driver
 #   fuzz_link_answers       the ECR link reading answers in any pieces, at any pace
 #   fuzz_ini_file           the INI reader and writer (a load and save keeps every byte)
+#   fuzz_http_request       the HTTP API on a request: checks, keys, body, records, answers
 # FUZZ_TARGETS="fuzz_ini_file ..." runs only those.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds="${FUZZ_SECONDS:-20}"
-targets=(${FUZZ_TARGETS:-fuzz_validation fuzz_legacy_conversion fuzz_link_answers fuzz_ini_file})
+targets=(${FUZZ_TARGETS:-fuzz_validation fuzz_legacy_conversion fuzz_link_answers fuzz_ini_file
+  fuzz_http_request})
 
 # Only the fuzz targets and the layers they link are built; tests, benchmarks and the window
 # are left out of the tree.
@@ -22,11 +24,14 @@ seeds_of() {
   case "$1" in
     fuzz_link_answers) echo tests/fuzz/corpus_link ;;
     fuzz_ini_file) echo tests/fuzz/corpus_ini ;;
+    fuzz_http_request) echo tests/fuzz/corpus_http ;;
     *) echo tests/fuzz/corpus ;;  # receipt files
   esac
 }
 
-mkdir -p build-fuzz/artifacts
+mkdir -p build-fuzz/artifacts build-fuzz/tmp
+# A target's scratch files go into the build tree, even those a crash leaves.
+export TMPDIR="$PWD/build-fuzz/tmp"
 for target in "${targets[@]}"; do
   corpus=build-fuzz/corpus_$target
   mkdir -p "$corpus"

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -73,6 +74,19 @@ void LibraryLog(void*, const char* format, va_list arguments) {
   Log(LogLevel::Warning, "HTTP: " + line);
 }
 
+// Whether the socket is one a killed server left: nothing listens, a connection is
+// refused. The probe never waits; a listener whose queue is full is still there, and a
+// socket that cannot be tried is not taken from whoever it may be.
+bool LeftBehind(const sockaddr_un& name) {
+  const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (probe < 0) return false;
+  const bool refused =
+      ::connect(probe, reinterpret_cast<const sockaddr*>(&name), sizeof name) != 0 &&
+      errno == ECONNREFUSED;
+  ::close(probe);
+  return refused;
+}
+
 }  // namespace
 
 HttpServer::HttpServer(const ListenAddress& address, HttpApi& api, HttpReceipts& receipts,
@@ -130,19 +144,24 @@ HttpServer::~HttpServer() {
 }
 
 bool HttpServer::OpenUnixSocket(const std::string& path) {
+  sockaddr_un name{};
+  name.sun_family = AF_UNIX;
+  std::strncpy(name.sun_path, path.c_str(), sizeof name.sun_path - 1);
   struct stat existing {};
-  // A socket a killed driver left goes; any other entry in its place stays, and so do we.
+  // A socket a killed driver left goes; one that another server still listens on, or any
+  // other entry in its place, stays, and so do we.
   if (::lstat(path.c_str(), &existing) == 0) {
     if (!S_ISSOCK(existing.st_mode)) {
       problem_ = path + " exists and is no socket";
       return false;
     }
+    if (!LeftBehind(name)) {
+      problem_ = path + " is another server's socket";
+      return false;
+    }
     ::unlink(path.c_str());
   }
   unixSocket_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  sockaddr_un name{};
-  name.sun_family = AF_UNIX;
-  std::strncpy(name.sun_path, path.c_str(), sizeof name.sun_path - 1);
   const bool ok = unixSocket_ >= 0 &&
                   ::bind(unixSocket_, reinterpret_cast<const sockaddr*>(&name), sizeof name) == 0 &&
                   ::chmod(path.c_str(), 0660) == 0 &&
