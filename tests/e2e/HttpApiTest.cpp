@@ -1,6 +1,7 @@
 // Receipts over HTTP end to end: curl against the driver (its HTTP server set on) and the
 // simulator behind it. A sale, the same key twice (one receipt on the paper), the same
-// key with another receipt, the token and the Host checks, and a key across a restart.
+// key with another receipt, the token and the Host checks, a key across a restart, and the
+// manual operations (POST /v1/operations/...).
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
@@ -99,6 +100,13 @@ class HttpApiTest : public DriverTest {
     return Curl({"-X", "POST", "-H", "Content-Type: text/plain; charset=utf-8", "-H",
                  "Idempotency-Key: " + key, "--data-binary", "@" + rig.PathOf("curl-request.in"),
                  Url("/v1/receipts?wait=20")},
+                withToken);
+  }
+
+  Reply PostOperation(const std::string& name, const std::string& body = "{}",
+                      bool withToken = true) {
+    return Curl({"-X", "POST", "-H", "Content-Type: application/json", "--data-binary", body,
+                 Url("/v1/operations/" + name)},
                 withToken);
   }
 
@@ -211,6 +219,46 @@ TEST_F(HttpApiTest, ASaleKilledJustAfterItsCloseIsAnsweredOnceAfterTheRestart) {
   EXPECT_EQ(answered.Json()["answer"]["receipt"]["number"], "0001");
   EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1) << rig.Ecr().Paper();
   EXPECT_EQ(CountOf(rig.Ecr().Paper(), "BON FISCAL NR."), 1) << rig.Ecr().Paper();
+}
+
+// A web till's day end: the Z report is refused while processing runs; it stops the
+// processing, runs its reports and cash operations, and starts it again for the next sale.
+TEST_F(HttpApiTest, ManualOperationsRunOnlyWhileProcessingIsStoppedAsThroughCtl) {
+  const std::string paperBefore = rig.Ecr().Paper();
+  const Reply refused = PostOperation("z-report");
+  EXPECT_EQ(refused.status, 409) << refused.body;
+  EXPECT_EQ(refused.Json()["detail"], "Opriti procesarea: ruvo_drv ctl stop");
+  EXPECT_EQ(rig.Ecr().Paper(), paperBefore);
+  EXPECT_EQ(PostOperation("stop-processing", "{}", false).status, 401);
+  EXPECT_EQ(rig.Status("Stare"), "START PROCESARE");
+
+  const Reply stopped = PostOperation("stop-processing");
+  ASSERT_EQ(stopped.status, 200) << stopped.body;
+  EXPECT_EQ(stopped.Json()["lines"], nlohmann::json({"STOP PROCESARE"}));
+  EXPECT_EQ(rig.Status("Stare"), "STOP PROCESARE");
+
+  const Reply x = PostOperation("x-report");
+  ASSERT_EQ(x.status, 200) << x.body << rig.DriverMessages();
+  EXPECT_EQ(x.Json()["ok"], true);
+  EXPECT_NE(rig.Ecr().Paper().find("RAPORT X"), std::string::npos) << rig.Ecr().Paper();
+  EXPECT_EQ(paperBefore.find("RAPORT X"), std::string::npos);
+
+  const std::string paperAfterX = rig.Ecr().Paper();
+  const Reply badAmount = PostOperation("cash-in", R"({"amount":"12.5x"})");
+  EXPECT_EQ(badAmount.status, 422) << badAmount.body;
+  EXPECT_EQ(badAmount.Json()["detail"], "[Eroare] Suma eronata !");
+  const Reply wrongType = PostOperation("cash-in", R"({"amount":12.5})");
+  EXPECT_EQ(wrongType.status, 422) << wrongType.body;
+  EXPECT_EQ(wrongType.Json()["field"], "amount");
+  EXPECT_EQ(PostOperation("logo", R"({"file":"/etc/passwd"})").status, 404);
+  EXPECT_EQ(rig.Ecr().Paper(), paperAfterX);
+
+  const Reply started = PostOperation("start-processing");
+  ASSERT_EQ(started.status, 200) << started.body;
+  EXPECT_EQ(started.Json()["lines"][0], "START PROCESARE");
+  const Reply sale = PostReceipt("after-ops-1", kSale);
+  ASSERT_EQ(sale.status, 200) << sale.body << rig.DriverMessages();
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1);
 }
 
 TEST_F(HttpApiTest, AKeyOutlivesARestartOfTheDriver) {
