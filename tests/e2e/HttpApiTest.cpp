@@ -261,6 +261,33 @@ TEST_F(HttpApiTest, ManualOperationsRunOnlyWhileProcessingIsStoppedAsThroughCtl)
   EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1);
 }
 
+// An operation runs outside the server library's callback: while it waits on the ECR the
+// server still answers, and a second operation is refused at once.
+TEST_F(HttpApiTest, WhileAnOperationRunsTheServerAnswersAndRefusesASecondOne) {
+  ASSERT_EQ(PostOperation("stop-processing").status, 200);
+  ASSERT_TRUE(rig.Ecr().Control("delay 400"));
+  ChildProcess first;
+  ASSERT_TRUE(first.Start({kCurl, "-sS", "--max-time", "60", "-o", rig.PathOf("first.out"), "-w",
+                           "%{http_code}", "-X", "POST", "-H", "Authorization: Bearer " + token_,
+                           "--data-binary", "", Url("/v1/operations/x-report")},
+                          rig.PathOf("first-code.out"), rig.PathOf("first.err")));
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        nlohmann::json status = Curl({Url("/v1/status")}, false).Json();
+        return status.is_object() && status["operation"].is_object();
+      },
+      DriverRig::kAnswerMs))
+      << rig.DriverMessages();
+  const Reply second = PostOperation("z-report");
+  EXPECT_EQ(second.status, 409) << second.body;
+  EXPECT_EQ(second.Json()["type"], "urn:ruvo-drv:problem:operation-running");
+
+  ASSERT_EQ(first.Wait(60000), 0) << ReadBytes(rig.PathOf("first.err"));
+  EXPECT_EQ(ReadBytes(rig.PathOf("first-code.out")), "200") << ReadBytes(rig.PathOf("first.out"));
+  EXPECT_NE(rig.Ecr().Paper().find("RAPORT X"), std::string::npos);
+  EXPECT_EQ(rig.Ecr().Paper().find("RAPORT Z"), std::string::npos) << rig.Ecr().Paper();
+}
+
 TEST_F(HttpApiTest, AKeyOutlivesARestartOfTheDriver) {
   ASSERT_EQ(PostReceipt("restart-1", kSale).status, 200);
   ASSERT_EQ(rig.StopDriver(), 0);
