@@ -82,7 +82,8 @@ if [ -z "$routes" ]; then
 fi
 
 # "FUNCTION CALLED" and "FUNCTION #CODE" for every function of src/http but the library's
-# glue; then the codes of a function and of all it calls.
+# glue; then the codes of a function and of all it calls. A handler that keeps a manual
+# operation for the server (".operation = ") answers, in the end, what RunOperation answers.
 graph=$(for file in src/http/*.cpp; do
   case "$file" in "$server_cpp" | src/http/HttpService.cpp) continue ;; esac
   strip "$file"
@@ -103,7 +104,11 @@ done | awk '
     head = $0; sub(/\(.*/, "", head); n = split(head, w, /[ *&]+/); name = w[n]
     sub(/.*::/, "", name); body = ""; next
   }
-  name != "" && /^}/ { emit(name, body); name = ""; next }
+  name != "" && /^}/ {
+    emit(name, body)
+    if (body ~ /\.operation = /) print name, "RunOperation"
+    name = ""; next
+  }
   name != "" { body = body " " $0 }
 ')
 codes_of() {

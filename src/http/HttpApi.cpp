@@ -2,6 +2,7 @@
 
 #include "http/AnswerFields.h"
 #include "http/HttpSettings.h"
+#include "http/OperationAnswer.h"
 #include "http/Problem.h"
 #include "platform/Files.h"
 #include "platform/IntegerText.h"
@@ -44,11 +45,12 @@ bool RefusedBeforePrinting(int code) {
 }  // namespace
 
 HttpApi::HttpApi(HttpReceipts& receipts, const RequestGuard& guard, StatusSource status,
-                 int defaultWaitSeconds)
+                 int defaultWaitSeconds, OperationRunner runner)
     : receipts_(receipts),
       guard_(guard),
       status_(std::move(status)),
-      defaultWaitSeconds_(defaultWaitSeconds) {}
+      defaultWaitSeconds_(defaultWaitSeconds),
+      runner_(std::move(runner)) {}
 
 HttpApi::Outcome HttpApi::Handle(const HttpRequest& request) {
   if (RequestGuard::IsPreflight(request)) {
@@ -58,7 +60,7 @@ HttpApi::Outcome HttpApi::Handle(const HttpRequest& request) {
     return Now(guard_.Preflight(request));
   }
   Outcome outcome = Route(request);
-  if (!outcome.waitKey) guard_.AddCorsHeaders(request, outcome.response);
+  if (!outcome.waitKey && !outcome.operation) guard_.AddCorsHeaders(request, outcome.response);
   return outcome;
 }
 
@@ -80,6 +82,11 @@ HttpApi::Outcome HttpApi::Route(const HttpRequest& request) {
   if (request.path.rfind(prefix, 0) == 0) {
     if (request.method != "GET") return Now(MethodNotAllowed("GET"));
     return GetReceipt(request, request.path.substr(prefix.size()));
+  }
+  const std::string operations = kOperationsPath + "/";
+  if (request.path.rfind(operations, 0) == 0 && request.path.size() > operations.size()) {
+    if (request.method != "POST") return Now(MethodNotAllowed("POST"));
+    return PostOperation(request, request.path.substr(operations.size()));
   }
   return Now(MakeProblem(404, "not-found", "Adresa necunoscuta", "Nu exista " + request.path));
 }
@@ -154,6 +161,34 @@ HttpApi::Outcome HttpApi::GetReceipt(const HttpRequest& request, const std::stri
   outcome.waitKey = key;
   outcome.waitMs = static_cast<std::int64_t>(*wait) * 1000;
   return outcome;
+}
+
+HttpApi::Outcome HttpApi::PostOperation(const HttpRequest& request, const std::string& name) {
+  OperationParse parse = ParseOperation(name, request.Header("content-type"), request.body);
+  if (!parse.call) {
+    nlohmann::json extra = nlohmann::json::object();
+    if (!parse.field.empty()) extra["field"] = parse.field;
+    return Now(MakeProblem(parse.refusal.status, parse.refusal.slug, parse.refusal.title,
+                           parse.refusal.detail, extra));
+  }
+  Outcome outcome;
+  outcome.operation = std::move(parse.call);
+  return outcome;
+}
+
+std::optional<HttpResponse> HttpApi::RunOperation(const HttpRequest& request,
+                                                  const OperationCall& call, bool insideAnother) {
+  HttpResponse response;
+  try {
+    const std::optional<ControlAnswer> answer = runner_(call.arguments, insideAnother);
+    if (!answer) return std::nullopt;
+    response = OperationResponse(call, *answer);
+  } catch (...) {
+    // Only memory can run out here; the request gets an answer and the driver goes on.
+    response = MakeProblem(500, "internal", "Eroare interna", "Operatia nu a putut fi rulata");
+  }
+  guard_.AddCorsHeaders(request, response);
+  return response;
 }
 
 HttpResponse HttpApi::AfterWait(const HttpRequest& request, const std::string& key) {

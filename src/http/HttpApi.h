@@ -7,8 +7,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "console/ControlProtocol.h"
 #include "http/HttpMessage.h"
 #include "http/HttpReceipts.h"
+#include "http/OperationBody.h"
 #include "http/RequestGuard.h"
 
 namespace ruvo::http {
@@ -19,15 +21,22 @@ namespace ruvo::http {
 //   POST /v1/receipts          a receipt, with "Idempotency-Key"; ?wait=SECONDS
 //   GET  /v1/receipts/{key}    its state and answer; ?wait=SECONDS
 //   GET  /v1/status            the driver's state (no token needed)
+//   POST /v1/operations/{name} a manual operation, as `ruvo_drv ctl` runs it
 //
 // Every request passes the guard (Host, Origin, token) first; errors are
 // application/problem+json.
 class HttpApi {
  public:
   using StatusSource = std::function<nlohmann::json()>;
+  // Runs a control command on the driver; nullopt when the driver's work holds it up and
+  // it must be asked again later (ServeControlRequest). insideAnother: asked from inside
+  // the run of another operation of this server.
+  using OperationRunner =
+      std::function<std::optional<ControlAnswer>(const std::vector<std::string>& arguments,
+                                                 bool insideAnother)>;
 
   HttpApi(HttpReceipts& receipts, const RequestGuard& guard, StatusSource status,
-          int defaultWaitSeconds);
+          int defaultWaitSeconds, OperationRunner runner);
 
   struct Outcome {
     HttpResponse response;  // when no wait
@@ -35,19 +44,30 @@ class HttpApi {
     // AfterWait once the key is answered or the time is up.
     std::optional<std::string> waitKey;
     std::int64_t waitMs = 0;
+    // A manual operation to run: never inside the server library's callback (it talks to
+    // the ECR for seconds and serves the loop meanwhile), so the server keeps the request
+    // and asks RunOperation once the library has returned.
+    std::optional<OperationCall> operation;
   };
   Outcome Handle(const HttpRequest& request);
+
+  // Runs the operation of a request Handle kept; nullopt while the driver's work holds it
+  // up (ask again later).
+  std::optional<HttpResponse> RunOperation(const HttpRequest& request, const OperationCall& call,
+                                           bool insideAnother = false);
 
   // The answer to a request that waited for key: its state now.
   HttpResponse AfterWait(const HttpRequest& request, const std::string& key);
 
   static inline const std::string kReceiptsPath = "/v1/receipts";
   static inline const std::string kStatusPath = "/v1/status";
+  static inline const std::string kOperationsPath = "/v1/operations";
 
  private:
   Outcome Route(const HttpRequest& request);
   Outcome PostReceipt(const HttpRequest& request);
   Outcome GetReceipt(const HttpRequest& request, const std::string& key);
+  Outcome PostOperation(const HttpRequest& request, const std::string& name);
   HttpResponse View(const KeyRecord& record, bool replayed) const;
   // The wait asked for (seconds in the query), or a refusal of a bad value.
   std::optional<int> WaitSeconds(const HttpRequest& request, int byDefault,
@@ -57,6 +77,7 @@ class HttpApi {
   const RequestGuard& guard_;
   StatusSource status_;
   int defaultWaitSeconds_;
+  OperationRunner runner_;
 };
 
 }  // namespace ruvo::http

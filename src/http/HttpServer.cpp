@@ -30,6 +30,8 @@ struct HttpServer::Exchange {
   std::string waitKey;
   std::int64_t deadlineMs = 0;
   bool resumed = false;
+  std::optional<OperationCall> operation;  // a manual operation, queued until it is answered
+  std::optional<HttpResponse> reply;       // its answer, given when the request is resumed
 };
 
 namespace {
@@ -137,7 +139,9 @@ HttpServer::~HttpServer() {
   if (daemon_ != nullptr) {
     // The library wants no request suspended when it stops.
     for (Exchange* exchange : suspended_) MHD_resume_connection(exchange->connection);
+    for (Exchange* exchange : operations_) MHD_resume_connection(exchange->connection);
     suspended_.clear();
+    operations_.clear();
     MHD_stop_daemon(daemon_);
   }
   if (!unixPath_.empty()) ::unlink(unixPath_.c_str());
@@ -180,6 +184,34 @@ void HttpServer::Serve() {
   if (daemon_ == nullptr) return;
   MHD_run(daemon_);
   ResumeAnswered();
+  RunQueuedOperations();
+}
+
+void HttpServer::RunQueuedOperations() {
+  // Each queued request is asked once per call; one nested inside a running operation
+  // sees only those not taken yet. The depth bounds the nesting of the few the control
+  // code runs inside another (a report's stop).
+  constexpr int kMaxDepth = 2;
+  if (operationDepth_ >= kMaxDepth) return;
+  bool answered = false;
+  for (std::size_t turns = operations_.size(); turns > 0 && !operations_.empty(); --turns) {
+    Exchange* exchange = operations_.front();
+    operations_.pop_front();
+    const bool insideAnother = operationDepth_ > 0;
+    ++operationDepth_;
+    std::optional<HttpResponse> reply =
+        api_.RunOperation(exchange->request, *exchange->operation, insideAnother);
+    --operationDepth_;
+    if (!reply) {
+      operations_.push_back(exchange);
+      continue;
+    }
+    exchange->reply = std::move(reply);
+    exchange->resumed = true;
+    MHD_resume_connection(exchange->connection);
+    answered = true;
+  }
+  if (answered) MHD_run(daemon_);
 }
 
 void HttpServer::ResumeAnswered() {
@@ -201,7 +233,7 @@ void HttpServer::ResumeAnswered() {
 
 bool HttpServer::HasWaiting() const {
   if (daemon_ == nullptr) return false;
-  if (!suspended_.empty() || receipts_.WaitingCount() > 0) return true;
+  if (!suspended_.empty() || !operations_.empty() || receipts_.WaitingCount() > 0) return true;
   const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_CURRENT_CONNECTIONS);
   return info != nullptr && info->num_connections > 0;
 }
@@ -247,7 +279,8 @@ int HttpServer::OnRequest(MHD_Connection* connection, const char* url, const cha
     return 1;
   }
   if (exchange->resumed) {
-    Respond(connection, api_.AfterWait(exchange->request, exchange->waitKey));
+    Respond(connection, exchange->reply ? *exchange->reply
+                                        : api_.AfterWait(exchange->request, exchange->waitKey));
     return 1;
   }
   if (exchange->started) return 1;
@@ -258,7 +291,13 @@ int HttpServer::OnRequest(MHD_Connection* connection, const char* url, const cha
                                         " octeti"));
     return 1;
   }
-  const HttpApi::Outcome outcome = api_.Handle(exchange->request);
+  HttpApi::Outcome outcome = api_.Handle(exchange->request);
+  if (outcome.operation) {
+    exchange->operation = std::move(outcome.operation);
+    operations_.push_back(exchange);
+    MHD_suspend_connection(connection);
+    return 1;
+  }
   if (!outcome.waitKey) {
     Respond(connection, outcome.response);
     return 1;
@@ -274,6 +313,7 @@ void HttpServer::OnCompleted(void** state) {
   auto* exchange = static_cast<Exchange*>(*state);
   if (exchange == nullptr) return;
   suspended_.remove(exchange);
+  operations_.remove(exchange);
   delete exchange;
   *state = nullptr;
 }

@@ -21,6 +21,14 @@ namespace ruvo::http {
 // for a receipt's answer is suspended (its socket left alone) and resumed by Serve once
 // the answer is there or its time is up.
 //
+// A manual operation runs for seconds on the driver's thread and serves the loop meanwhile,
+// Serve included; the library must never be entered again from its own callback. So its
+// request is suspended and queued, and Serve runs it after the library's run has returned,
+// then resumes the request with the answer. Serve called from inside that run (the
+// operation's waits) hands the other queued requests to the control code too, which refuses
+// a second operation at once, stops a printing report, and holds up (nullopt) what must
+// wait for the work to end: those stay queued.
+//
 // Bounds: kMaxConnections at once (and as many from one address), kIdleSeconds without a
 // byte and a connection is closed, kHeaderBytes for a request's line and headers,
 // kMaxBodyBytes for its body (413 beyond).
@@ -56,6 +64,7 @@ class HttpServer {
   bool OpenUnixSocket(const std::string& path);
   void Respond(MHD_Connection* connection, const HttpResponse& response);
   void ResumeAnswered();
+  void RunQueuedOperations();
 
   HttpApi& api_;
   HttpReceipts& receipts_;
@@ -66,6 +75,8 @@ class HttpServer {
   std::string unixPath_;
   std::string problem_;
   std::list<Exchange*> suspended_;
+  std::list<Exchange*> operations_;  // queued, in their order of arrival
+  int operationDepth_ = 0;           // queued operations running now, one inside another
 };
 
 }  // namespace ruvo::http

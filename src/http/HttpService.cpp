@@ -2,6 +2,7 @@
 
 #include "app/Driver.h"
 #include "app/SettingsFile.h"
+#include "console/ControlCommands.h"
 #include "http/AccessToken.h"
 #include "http/DriverStatus.h"
 #include "platform/Files.h"
@@ -10,8 +11,8 @@
 
 namespace ruvo::http {
 
-std::unique_ptr<HttpService> HttpService::Start(const std::string& workingFolder,
-                                                const Driver& driver, IClock& clock) {
+std::unique_ptr<HttpService> HttpService::Start(const std::string& workingFolder, Driver& driver,
+                                                IClock& clock) {
   IniFile ini;
   if (!ini.Load(JoinPath(workingFolder, kSettingsFileName))) return nullptr;
   const HttpSettings settings = ReadHttpSettings(ini);
@@ -45,7 +46,7 @@ std::unique_ptr<HttpService> HttpService::Start(const std::string& workingFolder
 }
 
 HttpService::HttpService(const HttpSettings& settings, const ListenAddress& address,
-                         std::string token, const std::string& workingFolder, const Driver& driver,
+                         std::string token, const std::string& workingFolder, Driver& driver,
                          IClock& clock)
     : receipts_(workingFolder, clock, settings.keepDays),
       guard_(AcceptedHosts(address.HostHeader(), address.Loopback(), address.unixSocket,
@@ -53,7 +54,15 @@ HttpService::HttpService(const HttpSettings& settings, const ListenAddress& addr
              settings.corsOrigins, std::move(token)),
       api_(
           receipts_, guard_, [this, &driver] { return DriverStatusJson(driver, receipts_); },
-          settings.defaultWaitSeconds),
+          settings.defaultWaitSeconds,
+          [&driver](const std::vector<std::string>& arguments,
+                    bool insideAnother) -> std::optional<ControlAnswer> {
+            // Inside another operation's run but outside its time on the ECR (the pause
+            // after a report) the driver looks idle; the second waits for the first to end
+            // instead of running inside it.
+            if (insideAnother && !driver.State().operation.Active()) return std::nullopt;
+            return ServeControlRequest(driver, arguments);
+          }),
       opened_(receipts_.Open(problem_)),
       server_(address, api_, receipts_, clock) {
   // The channel of a receipt file is its suffix: the one the cycle runs now.

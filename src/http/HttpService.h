@@ -18,15 +18,16 @@ namespace ruvo::http {
 
 // The HTTP server of a driver as the composition root uses it: settings, token, the
 // receipts' records, the API and the server, built from the working folder's settings.
+// The manual operations run on the driver through the control socket's own code.
 class HttpService {
  public:
   // The service when "ServerHttp=DA" and everything it needs is there; null otherwise
   // (what went wrong is on the log; the driver runs on without it).
-  static std::unique_ptr<HttpService> Start(const std::string& workingFolder, const Driver& driver,
+  static std::unique_ptr<HttpService> Start(const std::string& workingFolder, Driver& driver,
                                             IClock& clock);
 
   HttpService(const HttpSettings& settings, const ListenAddress& address, std::string token,
-              const std::string& workingFolder, const Driver& driver, IClock& clock);
+              const std::string& workingFolder, Driver& driver, IClock& clock);
 
   bool Ready() const { return opened_ && server_.Listening(); }
   const std::string& Problem() const { return problem_; }

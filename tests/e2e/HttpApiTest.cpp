@@ -1,8 +1,8 @@
 // Receipts over HTTP end to end: curl against the driver (its HTTP server set on) and the
 // simulator behind it. A sale, the same key twice (one receipt on the paper), the same
 // key with another receipt, the token and the Host checks, a key across a restart, a
-// character the ECR cannot print, a client that gives up waiting, and HTTP receipts among
-// receipt files.
+// character the ECR cannot print, a client that gives up waiting, HTTP receipts among
+// receipt files, and the manual operations (POST /v1/operations/...).
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
@@ -115,6 +115,13 @@ class HttpApiTest : public DriverTest {
     return Curl(options, withToken);
   }
 
+  Reply PostOperation(const std::string& name, const std::string& body = "{}",
+                      bool withToken = true) {
+    return Curl({"-X", "POST", "-H", "Content-Type: application/json", "--data-binary", body,
+                 Url("/v1/operations/" + name)},
+                withToken);
+  }
+
   const int port_;
   std::string token_;
 };
@@ -221,6 +228,73 @@ TEST_F(HttpApiTest, ASaleKilledJustAfterItsCloseIsAnsweredOnceAfterTheRestart) {
   EXPECT_EQ(answered.Json()["answer"]["receipt"]["number"], "0001");
   EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1) << rig.Ecr().Paper();
   EXPECT_EQ(CountOf(rig.Ecr().Paper(), "BON FISCAL NR."), 1) << rig.Ecr().Paper();
+}
+
+// A web till's day end: the Z report is refused while processing runs; it stops the
+// processing, runs its reports and cash operations, and starts it again for the next sale.
+TEST_F(HttpApiTest, ManualOperationsRunOnlyWhileProcessingIsStoppedAsThroughCtl) {
+  const std::string paperBefore = rig.Ecr().Paper();
+  const Reply refused = PostOperation("z-report");
+  EXPECT_EQ(refused.status, 409) << refused.body;
+  EXPECT_EQ(refused.Json()["detail"], "Opriti procesarea: ruvo_drv ctl stop");
+  EXPECT_EQ(rig.Ecr().Paper(), paperBefore);
+  EXPECT_EQ(PostOperation("stop-processing", "{}", false).status, 401);
+  EXPECT_EQ(rig.Status("Stare"), "START PROCESARE");
+
+  const Reply stopped = PostOperation("stop-processing");
+  ASSERT_EQ(stopped.status, 200) << stopped.body;
+  EXPECT_EQ(stopped.Json()["lines"], nlohmann::json({"STOP PROCESARE"}));
+  EXPECT_EQ(rig.Status("Stare"), "STOP PROCESARE");
+
+  const Reply x = PostOperation("x-report");
+  ASSERT_EQ(x.status, 200) << x.body << rig.DriverMessages();
+  EXPECT_EQ(x.Json()["ok"], true);
+  EXPECT_NE(rig.Ecr().Paper().find("RAPORT X"), std::string::npos) << rig.Ecr().Paper();
+  EXPECT_EQ(paperBefore.find("RAPORT X"), std::string::npos);
+
+  const std::string paperAfterX = rig.Ecr().Paper();
+  const Reply badAmount = PostOperation("cash-in", R"({"amount":"12.5x"})");
+  EXPECT_EQ(badAmount.status, 422) << badAmount.body;
+  EXPECT_EQ(badAmount.Json()["detail"], "[Eroare] Suma eronata !");
+  const Reply wrongType = PostOperation("cash-in", R"({"amount":12.5})");
+  EXPECT_EQ(wrongType.status, 422) << wrongType.body;
+  EXPECT_EQ(wrongType.Json()["field"], "amount");
+  EXPECT_EQ(PostOperation("logo", R"({"file":"/etc/passwd"})").status, 404);
+  EXPECT_EQ(rig.Ecr().Paper(), paperAfterX);
+
+  const Reply started = PostOperation("start-processing");
+  ASSERT_EQ(started.status, 200) << started.body;
+  EXPECT_EQ(started.Json()["lines"][0], "START PROCESARE");
+  const Reply sale = PostReceipt("after-ops-1", kSale);
+  ASSERT_EQ(sale.status, 200) << sale.body << rig.DriverMessages();
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1);
+}
+
+// An operation runs outside the server library's callback: while it waits on the ECR the
+// server still answers, and a second operation is refused at once.
+TEST_F(HttpApiTest, WhileAnOperationRunsTheServerAnswersAndRefusesASecondOne) {
+  ASSERT_EQ(PostOperation("stop-processing").status, 200);
+  ASSERT_TRUE(rig.Ecr().Control("delay 400"));
+  ChildProcess first;
+  ASSERT_TRUE(first.Start({kCurl, "-sS", "--max-time", "60", "-o", rig.PathOf("first.out"), "-w",
+                           "%{http_code}", "-X", "POST", "-H", "Authorization: Bearer " + token_,
+                           "--data-binary", "", Url("/v1/operations/x-report")},
+                          rig.PathOf("first-code.out"), rig.PathOf("first.err")));
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        nlohmann::json status = Curl({Url("/v1/status")}, false).Json();
+        return status.is_object() && status["operation"].is_object();
+      },
+      DriverRig::kAnswerMs))
+      << rig.DriverMessages();
+  const Reply second = PostOperation("z-report");
+  EXPECT_EQ(second.status, 409) << second.body;
+  EXPECT_EQ(second.Json()["type"], "urn:ruvo-drv:problem:operation-running");
+
+  ASSERT_EQ(first.Wait(60000), 0) << ReadBytes(rig.PathOf("first.err"));
+  EXPECT_EQ(ReadBytes(rig.PathOf("first-code.out")), "200") << ReadBytes(rig.PathOf("first.out"));
+  EXPECT_NE(rig.Ecr().Paper().find("RAPORT X"), std::string::npos);
+  EXPECT_EQ(rig.Ecr().Paper().find("RAPORT Z"), std::string::npos) << rig.Ecr().Paper();
 }
 
 TEST_F(HttpApiTest, AKeyOutlivesARestartOfTheDriver) {
