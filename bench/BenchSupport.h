@@ -1,7 +1,7 @@
 #pragma once
 
 // What the benchmarks that run the programs share: starting and stopping a program, fine
-// polling, and the bytes on the line counted from an exchange log.
+// polling, the bytes on the line counted from an exchange log and the sale they send.
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -166,6 +166,21 @@ inline std::string StatusValue(const std::string& path, const std::string& key) 
   ruvo::IniFile ini;
   if (!ini.Load(path)) return "";
   return ini.ReadString("INFO", key, "");
+}
+
+// A sale of that many lines: one article a line, 1.00 each, then its payment.
+inline std::vector<std::string> ReceiptLines(int lines) {
+  std::vector<std::string> text;
+  for (int k = 1; k < lines; ++k)
+    text.push_back("1;ARTICOL " + std::to_string(k) + ";BUC;1;1;100;100000\r\n");
+  text.push_back("5;" + std::to_string((lines - 1) * 100) + ";1\r\n");
+  return text;
+}
+
+inline std::string ReceiptFile(int lines) {
+  std::string text;
+  for (const std::string& line : ReceiptLines(lines)) text += line;
+  return text;
 }
 
 // A fresh folder under /tmp, removed with everything in it at the end.
