@@ -1,8 +1,11 @@
 #pragma once
 
 // What the benchmarks that run the programs share: starting and stopping a program, fine
-// polling, the bytes on the line counted from an exchange log and the sale they send.
+// polling, the bytes on the line counted from an exchange log, the sale they send and a free
+// loopback port.
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -181,6 +184,23 @@ inline std::string ReceiptFile(int lines) {
   std::string text;
   for (const std::string& line : ReceiptLines(lines)) text += line;
   return text;
+}
+
+// A TCP port of 127.0.0.1 that nothing listens on now, for a driver's HTTP server: the
+// default port may be taken by another driver or a test on the same machine. 0 when none.
+inline int FreeLoopbackPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return 0;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  int port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    port = ntohs(address.sin_port);
+  close(fd);
+  return port;
 }
 
 // A fresh folder under /tmp, removed with everything in it at the end.
