@@ -1,8 +1,11 @@
 #pragma once
 
 // What the benchmarks that run the programs share: starting and stopping a program, fine
-// polling, and the bytes on the line counted from an exchange log.
+// polling, the bytes on the line counted from an exchange log, the sale they send and a free
+// loopback port.
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -166,6 +169,38 @@ inline std::string StatusValue(const std::string& path, const std::string& key) 
   ruvo::IniFile ini;
   if (!ini.Load(path)) return "";
   return ini.ReadString("INFO", key, "");
+}
+
+// A sale of that many lines: one article a line, 1.00 each, then its payment.
+inline std::vector<std::string> ReceiptLines(int lines) {
+  std::vector<std::string> text;
+  for (int k = 1; k < lines; ++k)
+    text.push_back("1;ARTICOL " + std::to_string(k) + ";BUC;1;1;100;100000\r\n");
+  text.push_back("5;" + std::to_string((lines - 1) * 100) + ";1\r\n");
+  return text;
+}
+
+inline std::string ReceiptFile(int lines) {
+  std::string text;
+  for (const std::string& line : ReceiptLines(lines)) text += line;
+  return text;
+}
+
+// A TCP port of 127.0.0.1 that nothing listens on now, for a driver's HTTP server: the
+// default port may be taken by another driver or a test on the same machine. 0 when none.
+inline int FreeLoopbackPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return 0;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  int port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    port = ntohs(address.sin_port);
+  close(fd);
+  return port;
 }
 
 // A fresh folder under /tmp, removed with everything in it at the end.

@@ -122,20 +122,6 @@ class FolderEvents {
   int wd_;
 };
 
-std::vector<std::string> ReceiptLines(int lines) {
-  std::vector<std::string> text;
-  for (int k = 1; k < lines; ++k)
-    text.push_back("1;ARTICOL " + std::to_string(k) + ";BUC;1;1;100;100000\r\n");
-  text.push_back("5;" + std::to_string((lines - 1) * 100) + ";1\r\n");
-  return text;
-}
-
-std::string ReceiptFile(int lines) {
-  std::string text;
-  for (const std::string& line : ReceiptLines(lines)) text += line;
-  return text;
-}
-
 struct Run {
   double ms = 0;      // pickup or drop to answer
   double wireMs = 0;  // bytes sent and received
