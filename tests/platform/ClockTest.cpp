@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/Clock.h"
 #include "platform/Locale.h"
+#include "platform/ServedPause.h"
 #include "platform/TimeFormat.h"
+#include "support/ScriptedPump.h"
 
 namespace ruvo {
 namespace {
@@ -20,6 +25,20 @@ TEST(VirtualClock, AdvancesAcrossMidnightAndMonthEnds) {
   EXPECT_EQ(clock.MonotonicMs(), 200);
   clock.Advance(-5);  // time never goes back
   EXPECT_EQ(clock.MonotonicMs(), 200);
+}
+
+// What the work before a pause finished (an answer an HTTP client waits for) is served at
+// the pause's start, not a slice later; the pause still serves through to its end.
+TEST(ServedPause, ServesAtOnceThenEverySliceToTheEnd) {
+  VirtualClock clock(LocalDateTime{2026, 12, 9, 10, 0, 0, 0});
+  testing::ScriptedPump pump(clock, 100);
+  std::vector<std::int64_t> served;
+  for (const std::int64_t at : {0, 100, 200, 250}) {
+    pump.At(at, [&] { served.push_back(clock.MonotonicMs()); });
+  }
+  ServedPause(clock, pump, 250);
+  EXPECT_EQ(served, (std::vector<std::int64_t>{0, 100, 200, 250}));
+  EXPECT_EQ(clock.MonotonicMs(), 250);
 }
 
 TEST(NumericText, SignsOnlyFirstAndSeparatorAllowed) {
