@@ -213,7 +213,8 @@ void ReceiptFileCycle::TakeUp(const std::string& name) {
     }
   }
   // The sales application waits for the answer, nobody waits for the log: it is written
-  // once the answer is out.
+  // once the answer is out, also to a client that waits for it through the loop (HTTP).
+  if (pause) pausePump_->Pump();
   SaveKeptLog();
   if (pause) ServedPause(clock_, *pausePump_, kPauseAfterFileMs);
 }

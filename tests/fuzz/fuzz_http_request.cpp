@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -188,13 +189,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       [] {
         return nlohmann::json{{"stare", "START PROCESARE"}};
       },
-      5);
+      5,
+      // The manual operations' stand-in: refused or done by the count of their arguments,
+      // their lines the arguments themselves, so every answer's shape is reached.
+      [](const std::vector<std::string>& arguments, bool) -> std::optional<ControlAnswer> {
+        if (arguments.size() % 2 == 0) return Succeeded(arguments);
+        return Failed(arguments);
+      });
 
   const std::size_t recordsBefore =
       ListMatching(JoinPath(folder, HttpReceipts::kFolderName), "*").size();
   const HttpApi::Outcome outcome = api.Handle(request);
   if (outcome.waitKey) {
     if (outcome.waitMs <= 0 || outcome.waitMs > 60'000) __builtin_trap();
+  } else if (outcome.operation) {
+    const std::optional<HttpResponse> done = api.RunOperation(request, *outcome.operation);
+    if (!done) __builtin_trap();  // the stand-in never holds a request back
+    CheckResponse(*done);
   } else {
     CheckResponse(outcome.response);
   }

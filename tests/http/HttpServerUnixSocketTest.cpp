@@ -56,7 +56,8 @@ class HttpServerUnixSocketTest : public ::testing::Test {
       : receipts(folder.Path(), clock, 7),
         guard({"localhost"}, {}, "feedface"),
         api(
-            receipts, guard, [] { return nlohmann::json::object(); }, 5) {}
+            receipts, guard, [] { return nlohmann::json::object(); }, 5,
+            [](const std::vector<std::string>&, bool) { return std::optional<ControlAnswer>(); }) {}
 
   std::unique_ptr<HttpServer> Server() {
     return std::make_unique<HttpServer>(*ParseListenAddress("unix:" + socketPath), api, receipts,
