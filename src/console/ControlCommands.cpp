@@ -18,10 +18,16 @@ using Operation = std::function<bool(const ConsoleContext&)>;
 
 const std::string kUsageHint = "See: ruvo_drv --help";
 
-ControlAnswer UsageError(const std::string& text) { return Failed({text, kUsageHint}); }
+ControlAnswer RequestRefused(std::vector<std::string> lines) {
+  ControlAnswer answer = Failed(std::move(lines));
+  answer.refused = true;
+  return answer;
+}
+
+ControlAnswer UsageError(const std::string& text) { return RequestRefused({text, kUsageHint}); }
 
 ControlAnswer Refused(const InputCheck& check) {
-  return Failed({MessageBoxText(check.message, check.caption, check.kind)});
+  return RequestRefused({MessageBoxText(check.message, check.caption, check.kind)});
 }
 
 // The operation on the driver's own state and ports, its messages and questions going to
@@ -229,7 +235,7 @@ std::optional<ControlAnswer> WithoutDir(const Driver& driver, Arguments& args) {
   if (!args.empty() && args[0] == "--dir") {
     if (args.size() < 2) return UsageError("--dir needs a value");
     if (WithTrailingSlash(args[1]) != driver.State().workingFolder) {
-      return Failed(
+      return RequestRefused(
           {"This driver works in " + driver.State().workingFolder + ", not in " + args[1]});
     }
     args.erase(args.begin(), args.begin() + 2);

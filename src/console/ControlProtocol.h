@@ -24,6 +24,9 @@ constexpr std::size_t kMaxAnswerBytes = 1024 * 1024;
 struct ControlAnswer {
   bool ok = false;
   std::vector<std::string> lines;
+  // The request itself was refused (arguments, or values the operation's own input check
+  // does not take) and nothing ran. Known to the driver only; it does not travel.
+  bool refused = false;
 };
 
 ControlAnswer Succeeded(std::vector<std::string> lines = {});

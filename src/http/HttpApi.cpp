@@ -182,7 +182,7 @@ std::optional<HttpResponse> HttpApi::RunOperation(const HttpRequest& request,
   try {
     const std::optional<ControlAnswer> answer = runner_(call.arguments, insideAnother);
     if (!answer) return std::nullopt;
-    response = OperationResponse(call, *answer);
+    response = OperationResponse(*answer);
   } catch (...) {
     // Only memory can run out here; the request gets an answer and the driver goes on.
     response = MakeProblem(500, "internal", "Eroare interna", "Operatia nu a putut fi rulata");

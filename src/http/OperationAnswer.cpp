@@ -33,7 +33,7 @@ nlohmann::json Utf8Lines(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-HttpResponse OperationResponse(const OperationCall& call, const ControlAnswer& answer) {
+HttpResponse OperationResponse(const ControlAnswer& answer) {
   const nlohmann::json lines = Utf8Lines(answer.lines);
   if (answer.ok) return MakeJson(200, {{"ok", true}, {"lines", lines}});
   std::string detail;
@@ -51,7 +51,7 @@ HttpResponse OperationResponse(const OperationCall& call, const ControlAnswer& a
     return MakeProblem(409, "interrupted-run", "Un fisier intrerupt asteapta procesarea", detail,
                        extra);
   }
-  if (!call.inputCheck.ok) {
+  if (answer.refused) {
     return MakeProblem(422, "input-refused", "Date refuzate", detail, extra);
   }
   return MakeProblem(502, "operation-failed", "Operatia nu s-a executat", detail, extra);

@@ -4,7 +4,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "console/ManualOperations.h"
 #include "platform/Text1250.h"
 
 namespace ruvo::http {
@@ -84,23 +83,16 @@ std::optional<OperationParse> ReadMembers(const nlohmann::json& body,
   return std::nullopt;
 }
 
-OperationCall Call(std::vector<std::string> arguments, InputCheck check = InputAccepted()) {
-  return OperationCall{std::move(arguments), std::move(check)};
+OperationCall Call(std::vector<std::string> arguments) {
+  return OperationCall{std::move(arguments)};
 }
 
 // The amount is passed on as typed; the control command takes "," or "." before the cents.
 OperationParse Cash(const std::string& name, const Members& members) {
-  const CashOperation operation =
-      name == "cash-in" ? CashOperation::CashIn : CashOperation::CashOut;
-  CashRequest request;
-  request.operation = operation;
-  request.amountText = members.Text("amount");
-  request.decimalSeparator = request.amountText.find(',') != std::string::npos ? ',' : '.';
-  request.reason = members.Has("reason") ? members.Text("reason") : CashReasonFor(operation);
-  std::vector<std::string> arguments = {name, request.amountText};
-  if (members.Has("reason")) arguments.push_back(request.reason);
+  std::vector<std::string> arguments = {name, members.Text("amount")};
+  if (members.Has("reason")) arguments.push_back(members.Text("reason"));
   OperationParse parse;
-  parse.call = Call(std::move(arguments), CheckCashInput(request));
+  parse.call = Call(std::move(arguments));
   return parse;
 }
 
@@ -114,23 +106,12 @@ OperationParse MfReport(const Members& members) {
                         "\"summary\" (raportul sumar) este doar pentru MF pe perioada "
                         "(\"by\": \"date\", fara \"je\")");
   }
-  MfReportRequest request;
-  request.mode = by == "z" ? MfReportMode::ByZNumber : MfReportMode::ByPeriod;
-  request.source = je ? MfJeSource::JE : MfJeSource::MF;
-  request.detail = summary ? MfReportDetail::Summary : MfReportDetail::Detailed;
-  if (by == "z") {
-    request.startNumber = members.Text("start");
-    request.endNumber = members.Text("end");
-  } else {
-    request.startDate = members.Text("start");
-    request.endDate = members.Text("end");
-  }
   std::vector<std::string> arguments = {"mf-report", by == "z" ? "--by-z" : "--by-date",
                                         members.Text("start"), members.Text("end")};
   if (je) arguments.push_back("--je");
   if (summary) arguments.push_back("--summary");
   OperationParse parse;
-  parse.call = Call(std::move(arguments), CheckMfReportInput(request));
+  parse.call = Call(std::move(arguments));
   return parse;
 }
 
@@ -139,15 +120,12 @@ OperationParse Export(const Members& members) {
   if (type != "R" && type != "X") {
     return FieldRefused("type", "Campul \"type\" este \"R\" sau \"X\"");
   }
-  ExportXmlRequest request;
-  request.yearText = members.Text("year");
-  request.monthText = members.Text("month");
-  request.type = type == "R" ? ExportType::R : ExportType::X;
-  request.binaryTransfer = members.Flag("binary");
-  std::vector<std::string> arguments = {"export", request.yearText, request.monthText, type};
-  if (request.binaryTransfer) arguments.push_back("--binary");
+  const bool binary = members.Flag("binary");
+  std::vector<std::string> arguments = {"export", members.Text("year"), members.Text("month"),
+                                        type};
+  if (binary) arguments.push_back("--binary");
   OperationParse parse;
-  parse.call = Call(std::move(arguments), CheckExportXmlInput(request));
+  parse.call = Call(std::move(arguments));
   return parse;
 }
 

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "console/DialogInput.h"
 #include "http/ReceiptBody.h"
 
 namespace ruvo::http {
@@ -13,9 +12,6 @@ namespace ruvo::http {
 // command's arguments (Windows-1250), run by the same code the control socket runs.
 struct OperationCall {
   std::vector<std::string> arguments;
-  // What the operation's own input check says of these arguments; it tells a refused
-  // input (422) from an operation the ECR did not carry out when the run fails.
-  InputCheck inputCheck;
 };
 
 struct OperationParse {

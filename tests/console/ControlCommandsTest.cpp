@@ -172,6 +172,7 @@ TEST_F(ControlCommandsTest, ABadRequestIsAnsweredWithTheReasonAndSendsNothing) {
        }) {
     const ControlAnswer answer = Run(c.command);
     EXPECT_FALSE(answer.ok) << c.firstLine;
+    EXPECT_TRUE(answer.refused) << c.firstLine;
     ASSERT_FALSE(answer.lines.empty()) << c.firstLine;
     EXPECT_EQ(answer.lines[0].rfind(c.firstLine, 0), 0U) << answer.lines[0];
   }
@@ -185,6 +186,7 @@ TEST_F(ControlCommandsTest, AFailedOperationAnswersWithTheWindowsMessages) {
   Fault("err 2002 16 once");
   const ControlAnswer answer = Run({"z-report"});
   EXPECT_FALSE(answer.ok);
+  EXPECT_FALSE(answer.refused) << "it ran, and the ECR did not carry it out";
   ASSERT_FALSE(answer.lines.empty());
   EXPECT_EQ(answer.lines[0].rfind("[Eroare] Nu pot efectua raportul Z  !\r16;", 0), 0U)
       << answer.lines[0];

@@ -193,8 +193,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       // The manual operations' stand-in: refused or done by the count of their arguments,
       // their lines the arguments themselves, so every answer's shape is reached.
       [](const std::vector<std::string>& arguments, bool) -> std::optional<ControlAnswer> {
-        if (arguments.size() % 2 == 0) return Succeeded(arguments);
-        return Failed(arguments);
+        ControlAnswer answer{arguments.size() % 2 == 0, arguments};
+        answer.refused = arguments.size() % 3 == 0;
+        return answer;
       });
 
   const std::size_t recordsBefore =

@@ -77,6 +77,12 @@ TEST_F(HttpOperationsTest, AnOperationIsKeptForTheServerThenRunAsItsControlComma
 }
 
 TEST_F(HttpOperationsTest, EachRefusalHasItsStatusWithTheDriversTextAndLines) {
+  // What the control command answers when the request's values were refused.
+  const auto RefusedInput = [](std::vector<std::string> lines) {
+    ControlAnswer refused = Failed(std::move(lines));
+    refused.refused = true;
+    return refused;
+  };
   struct Case {
     std::string name;
     std::string body;
@@ -94,7 +100,8 @@ TEST_F(HttpOperationsTest, EachRefusalHasItsStatusWithTheDriversTextAndLines) {
        Failed(
            {"[Eroare] " + kInterruptedRunWaitsPrefix + "ONLINE1.TXT" + kInterruptedRunWaitsAdvice}),
        409, "interrupted-run"},
-      {"cash-in", R"({"amount":"1x"})", Failed({"[Eroare] Suma eronata !"}), 422, "input-refused"},
+      {"cash-in", R"({"amount":"1x"})", RefusedInput({"[Eroare] Suma eronata !"}), 422,
+       "input-refused"},
       {"cash-in", R"({"amount":"1"})", Failed({"[Eroare] Sertar blocat \x96 verificati"}), 502,
        "operation-failed"},
       {"start-processing", "{}", Failed({"STOP PROCESARE"}), 502, "operation-failed"},

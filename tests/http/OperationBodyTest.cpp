@@ -92,23 +92,5 @@ TEST(OperationBody, OnlyTheOfferedOperationsAndOnlyJson) {
   EXPECT_TRUE(ParseOperation("z-report", "", "").call);
 }
 
-// The operation's own check is asked, so a refusal of the values is told from a failure.
-TEST(OperationBody, TheOperationsOwnInputCheckIsCarried) {
-  const auto check = [](const std::string& name, const std::string& body) {
-    return ParseOperation(name, "application/json", body).call->inputCheck.ok;
-  };
-  EXPECT_TRUE(check("z-report", "{}"));
-  EXPECT_TRUE(check("cash-in", R"({"amount":"12.50"})"));
-  EXPECT_TRUE(check("cash-in", R"({"amount":"12,50","reason":"SOLD"})"));
-  EXPECT_FALSE(check("cash-in", R"({"amount":"12.5x"})"));
-  EXPECT_FALSE(check("cash-out", R"({"amount":"1","reason":"a\tb"})"));
-  EXPECT_FALSE(check("cash-out", R"({"amount":"1","reason":"123456789012345678901234567890123"})"));
-  EXPECT_TRUE(check("mf-report", R"({"by":"z","start":"1","end":"2"})"));
-  EXPECT_FALSE(check("mf-report", R"({"by":"z","start":"5","end":"2"})"));
-  EXPECT_FALSE(check("mf-report", R"({"by":"date","start":"32.01.26","end":"01.02.26"})"));
-  EXPECT_TRUE(check("export", R"({"year":"2026","month":"11","type":"R"})"));
-  EXPECT_FALSE(check("export", R"({"year":"2026","month":"13","type":"R"})"));
-}
-
 }  // namespace
 }  // namespace ruvo::http
