@@ -20,6 +20,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "CurlClient.h"
 #include "DriverRig.h"
 #include "E2eFiles.h"
 #include "http/AccessToken.h"
@@ -28,7 +29,6 @@
 namespace ruvo::e2e {
 namespace {
 
-const std::string kCurl = "/usr/bin/curl";
 const std::string kSale = "1;PAINE ALBA;BUC;1;1;250;100000\n5;250;1\n";
 
 // A port nothing listens on now (the kernel's choice), for the driver to take.
@@ -53,13 +53,7 @@ RigOptions WithHttp(int port) {
   return options;
 }
 
-struct Reply {
-  int status = 0;
-  std::string headers;
-  std::string body;
-
-  nlohmann::json Json() const { return nlohmann::json::parse(body, nullptr, false); }
-};
+using Reply = CurlReply;
 
 class HttpApiTest : public DriverTest {
  protected:
@@ -81,24 +75,8 @@ class HttpApiTest : public DriverTest {
 
   // curl with the options; the token unless told otherwise.
   Reply Curl(std::vector<std::string> options, bool withToken = true) {
-    std::vector<std::string> args = {kCurl,        "-sS",
-                                     "--max-time", "20",
-                                     "-o",         rig.PathOf("curl-body.out"),
-                                     "-D",         rig.PathOf("curl-headers.out"),
-                                     "-w",         "%{http_code}"};
-    if (withToken) {
-      args.push_back("-H");
-      args.push_back("Authorization: Bearer " + token_);
-    }
-    args.insert(args.end(), options.begin(), options.end());
-    ChildProcess curl;
-    Reply reply;
-    if (!curl.Start(args, rig.PathOf("curl-code.out"), rig.PathOf("curl.err"))) return reply;
-    if (curl.Wait(25000) != 0) return reply;
-    reply.status = std::atoi(ReadBytes(rig.PathOf("curl-code.out")).c_str());
-    reply.headers = ReadBytes(rig.PathOf("curl-headers.out"));
-    reply.body = ReadBytes(rig.PathOf("curl-body.out"));
-    return reply;
+    if (withToken) options.insert(options.begin(), {"-H", "Authorization: Bearer " + token_});
+    return RunCurl(rig.Folder(), options);
   }
 
   // A receipt as text/plain under its key, waiting as the query says; more curl options

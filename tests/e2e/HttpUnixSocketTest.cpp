@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "CurlClient.h"
 #include "DriverRig.h"
 #include "E2eFiles.h"
 #include "http/AccessToken.h"
@@ -18,7 +19,6 @@
 namespace ruvo::e2e {
 namespace {
 
-const std::string kCurl = "/usr/bin/curl";
 const std::string kSale = "1;PAINE ALBA;BUC;1;1;250;100000\n5;250;1\n";
 
 // A socket's path holds at most 107 bytes: the socket lives in a short folder of its own
@@ -33,13 +33,7 @@ RigOptions WithSocket(const std::string& path) {
   return options;
 }
 
-struct Reply {
-  int status = 0;
-  std::string headers;
-  std::string body;
-
-  nlohmann::json Json() const { return nlohmann::json::parse(body, nullptr, false); }
-};
+using Reply = CurlReply;
 
 // Before DriverTest, so that the folder is there for the rig's settings and outlives it.
 class HttpUnixSocketTest : private SocketFolder, public DriverTest {
@@ -64,31 +58,9 @@ class HttpUnixSocketTest : private SocketFolder, public DriverTest {
   }
 
   Reply Curl(std::vector<std::string> options, bool withToken = true) {
-    std::vector<std::string> args = {kCurl,
-                                     "-sS",
-                                     "--max-time",
-                                     "20",
-                                     "--unix-socket",
-                                     SocketPath(),
-                                     "-o",
-                                     rig.PathOf("curl-body.out"),
-                                     "-D",
-                                     rig.PathOf("curl-headers.out"),
-                                     "-w",
-                                     "%{http_code}"};
-    if (withToken) {
-      args.push_back("-H");
-      args.push_back("Authorization: Bearer " + token_);
-    }
-    args.insert(args.end(), options.begin(), options.end());
-    ChildProcess curl;
-    Reply reply;
-    if (!curl.Start(args, rig.PathOf("curl-code.out"), rig.PathOf("curl.err"))) return reply;
-    if (curl.Wait(25000) != 0) return reply;
-    reply.status = std::atoi(ReadBytes(rig.PathOf("curl-code.out")).c_str());
-    reply.headers = ReadBytes(rig.PathOf("curl-headers.out"));
-    reply.body = ReadBytes(rig.PathOf("curl-body.out"));
-    return reply;
+    if (withToken) options.insert(options.begin(), {"-H", "Authorization: Bearer " + token_});
+    options.insert(options.begin(), {"--unix-socket", SocketPath()});
+    return RunCurl(rig.Folder(), options);
   }
 
   Reply PostReceipt(const std::string& key, const std::string& body, bool withToken = true) {
