@@ -11,8 +11,8 @@ CurlReply RunCurl(const std::string& folder, const std::vector<std::string>& opt
   const std::string body = folder + "/curl-body.out";
   const std::string headers = folder + "/curl-headers.out";
   const std::string code = folder + "/curl-code.out";
-  std::vector<std::string> args = {kCurl, "-sS", "--max-time", "20", "-o", body,
-                                   "-D",  headers, "-w", "%{http_code}"};
+  std::vector<std::string> args = {kCurl, "-sS", "--max-time", "20", "-o",
+                                   body,  "-D",  headers,      "-w", "%{http_code}"};
   args.insert(args.end(), options.begin(), options.end());
   testing::ChildProcess curl;
   CurlReply reply;
