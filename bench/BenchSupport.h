@@ -16,8 +16,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -163,6 +165,20 @@ inline WireCount CountWire(const std::string& logPath) {
     }
   }
   return count;
+}
+
+// The time the counted bytes take on the line, in milliseconds.
+inline double WireMs(const WireCount& wire) {
+  return static_cast<double>(wire.sent + wire.received) * kBitsPerByte / kBitsPerSecond * 1000.0;
+}
+
+// The paths of a folder's entries; none when it cannot be read.
+inline std::set<std::string> LogFiles(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error))
+    names.insert(entry.path().string());
+  return names;
 }
 
 inline std::string StatusValue(const std::string& path, const std::string& key) {

@@ -149,14 +149,6 @@ std::string SaleRequest(int port, const std::string& token, const std::string& k
   return request + body;
 }
 
-std::set<std::string> LogFiles(const std::string& folder) {
-  std::set<std::string> names;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error))
-    names.insert(entry.path().string());
-  return names;
-}
-
 struct Run {
   double ms = 0;      // first byte sent to last byte received
   double wireMs = 0;  // bytes sent and received on the line
@@ -246,8 +238,7 @@ bool PostSale(HttpDriver& driver, int index, std::mt19937& random, Run& run) {
     return false;
   }
   run.wire = CountWire(logPath);
-  run.wireMs = static_cast<double>(run.wire.sent + run.wire.received) * kBitsPerByte /
-               kBitsPerSecond * 1000.0;
+  run.wireMs = WireMs(run.wire);
   return run.wireMs > 0;
 }
 

@@ -148,8 +148,7 @@ int Measure(const std::string& folder) {
                  kExchanges);
     return 1;
   }
-  const double wireMs =
-      static_cast<double>(wire.sent + wire.received) * kBitsPerByte / kBitsPerSecond * 1000.0;
+  const double wireMs = WireMs(wire);
   const double ratio = totalMs / wireMs;
   std::printf(
       "logo of %zu bytes at 115,200 bit/s: %d exchanges, %lld bytes sent and %lld "

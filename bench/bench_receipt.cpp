@@ -68,14 +68,6 @@ constexpr double kDropWorstTarget = 1.3;
 constexpr double kInPlaceWireFactor = 1.2;
 constexpr int kWriterPauseMs = 150;
 
-std::set<std::string> LogFiles(const std::string& folder) {
-  std::set<std::string> names;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error))
-    names.insert(entry.path().string());
-  return names;
-}
-
 // The working folder's events as they happen: a name and what happened to it.
 class FolderEvents {
  public:
@@ -149,8 +141,7 @@ bool CheckAnswer(const std::string& folder, FolderEvents& events,
     return false;
   }
   run.wire = CountWire(logPath);
-  run.wireMs = static_cast<double>(run.wire.sent + run.wire.received) * kBitsPerByte /
-               kBitsPerSecond * 1000.0;
+  run.wireMs = WireMs(run.wire);
   return run.wireMs > 0;
 }
 

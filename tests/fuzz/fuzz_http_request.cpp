@@ -25,6 +25,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "fuzz/FuzzParts.h"
 #include "http/HttpApi.h"
 #include "http/KeyRecord.h"
 #include "http/ReceiptBody.h"
@@ -34,21 +35,13 @@
 
 namespace {
 
+using ruvo::fuzz::SplitAtNul;
+
 using namespace ruvo;
 using namespace ruvo::http;
 
 const std::string kToken = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
 const std::string kHost = "127.0.0.1:8765";
-
-std::vector<std::string> SplitAtNul(std::string_view text) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (std::size_t nul; (nul = text.find('\0', start)) != std::string_view::npos; start = nul + 1) {
-    parts.emplace_back(text.substr(start, nul - start));
-  }
-  parts.emplace_back(text.substr(start));
-  return parts;
-}
 
 std::string TrimmedLeft(const std::string& text) {
   const std::size_t first = text.find_first_not_of(" \t");

@@ -9,19 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/FuzzParts.h"
 #include "platform/IniFile.h"
 
 namespace {
 
-std::vector<std::string> SplitAtNul(std::string_view text) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (std::size_t nul; (nul = text.find('\0', start)) != std::string_view::npos; start = nul + 1) {
-    parts.emplace_back(text.substr(start, nul - start));
-  }
-  parts.emplace_back(text.substr(start));
-  return parts;
-}
+using ruvo::fuzz::SplitAtNul;
 
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
