@@ -4,10 +4,10 @@
 //   ruvo_doc_tables --print NAME          one table (commands, ecr-errors, extended-errors)
 //   ruvo_doc_tables --update DOC          rewrites the generated tables of DOC in place
 //   ruvo_doc_tables --check DOC SRCDIR    exit 1, saying where, when DOC and the code disagree
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -104,18 +104,28 @@ bool Regenerate(const std::string& doc, std::string& out, std::string& error) {
   return true;
 }
 
+// The codes written in one source file: "80nn" between quotes, or after "= " before a ";" or
+// a quote (a constant).
+void CodesIn(const std::string& text, std::set<std::string>& codes) {
+  for (std::size_t at = text.find("80"); at != std::string::npos; at = text.find("80", at + 1)) {
+    if (at + 5 > text.size()) break;
+    const bool digits = std::isdigit(static_cast<unsigned char>(text[at + 2])) &&
+                        std::isdigit(static_cast<unsigned char>(text[at + 3]));
+    const bool opens =
+        (at >= 1 && text[at - 1] == '"') || (at >= 2 && text.compare(at - 2, 2, "= ") == 0);
+    const bool closes = text[at + 4] == '"' || text[at + 4] == ';';
+    if (digits && opens && closes) codes.insert(text.substr(at, 4));
+  }
+}
+
 // Every code the driver answers with ("80nn" as a literal or a constant) must be explained.
 std::set<std::string> DriverCodes(const std::string& sourceDir) {
-  static const std::regex literal(R"((?:"|= )(80\d\d)(?:[";]))");
   std::set<std::string> codes;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(sourceDir)) {
     const std::string ext = entry.path().extension().string();
     if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
     std::string text;
-    if (!ReadFile(entry.path().string(), text)) continue;
-    for (std::sregex_iterator it(text.begin(), text.end(), literal), last; it != last; ++it) {
-      codes.insert((*it)[1].str());
-    }
+    if (ReadFile(entry.path().string(), text)) CodesIn(text, codes);
   }
   return codes;
 }
