@@ -8,6 +8,8 @@
 #   fuzz_ini_file           the INI reader and writer (a load and save keeps every byte)
 #   fuzz_http_request       the HTTP API on a request: checks, keys, body, records, answers
 # FUZZ_TARGETS="fuzz_ini_file ..." runs only those.
+# FUZZ_OPTIMIZE="-O2 -g" (the default) compiles for long runs; ./test.sh's short smoke run
+# compiles with "-O0 -g1", a third faster to build, for a few seconds that need no speed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,7 +20,8 @@ targets=(${FUZZ_TARGETS:-fuzz_validation fuzz_legacy_conversion fuzz_link_answer
 # Only the fuzz targets and the layers they link are built; tests, benchmarks and the window
 # are left out of the tree.
 CC=clang CXX=clang++ RUVO_BUILD_TARGETS="${targets[*]}" scripts/build.sh build-fuzz \
-  -DRUVO_FUZZ=ON -DRUVO_TESTS=OFF -DRUVO_BENCH=OFF -DRUVO_GUI=OFF
+  -DRUVO_FUZZ=ON -DRUVO_TESTS=OFF -DRUVO_BENCH=OFF -DRUVO_GUI=OFF \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="${FUZZ_OPTIMIZE:--O2 -g} -DNDEBUG"
 
 seeds_of() {
   case "$1" in
