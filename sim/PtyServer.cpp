@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -267,6 +268,11 @@ int Serve(const Options& options, std::ostream& paper, std::ostream& log,
   }
   std::cout << pty->SlavePath() << std::endl;
   LogoFile logo(options.logo);
+
+  // A paced byte leaves at its wire time, as a line would send it: a timer of this process
+  // may end a microsecond late, not the kernel's default 50 (measured on a virtual machine:
+  // ppoll's 200 us ended 104 us late at the median, 41 us with this).
+  ::prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
 
   std::uint8_t buffer[4096];
   // A line a killed client left in exclusive mode is freed; looked at a few times a second,
