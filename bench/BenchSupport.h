@@ -202,6 +202,48 @@ inline std::string ReceiptFile(int lines) {
   return text;
 }
 
+// What the machine took from the programs over a stretch of time, to tell a slow driver
+// from a busy machine: the time the hypervisor ran others on this machine's processors
+// (steal, in 10 ms ticks, over all of them), and the time the driver's and the
+// simulator's threads were ready to run but had no processor (the kernel's run-queue
+// wait). Neither is subtracted from anything; they are printed beside the figures.
+struct MachineTime {
+  double stealMs = 0;
+  double driverWaitMs = 0;
+  double simWaitMs = 0;
+};
+
+// Every thread's run-queue wait of one process, in milliseconds.
+inline double RunQueueWaitMs(pid_t pid) {
+  double total = 0;
+  std::error_code error;
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  for (const auto& task : fs::directory_iterator(tasks, error)) {
+    std::ifstream in(task.path() / "schedstat");
+    unsigned long long onCpu = 0, waiting = 0;
+    if (in >> onCpu >> waiting) total += static_cast<double>(waiting) / 1e6;
+  }
+  return total;
+}
+
+inline double StealMs() {
+  std::ifstream in("/proc/stat");
+  std::string cpu;
+  unsigned long long field[8] = {};
+  in >> cpu;
+  for (unsigned long long& f : field) in >> f;
+  return static_cast<double>(field[7]) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+inline MachineTime ReadMachineTime(pid_t driver, pid_t sim) {
+  return MachineTime{StealMs(), RunQueueWaitMs(driver), RunQueueWaitMs(sim)};
+}
+
+inline MachineTime operator-(const MachineTime& after, const MachineTime& before) {
+  return MachineTime{after.stealMs - before.stealMs, after.driverWaitMs - before.driverWaitMs,
+                     after.simWaitMs - before.simWaitMs};
+}
+
 // A TCP port of 127.0.0.1 that nothing listens on now, for a driver's HTTP server: the
 // default port may be taken by another driver or a test on the same machine. 0 when none.
 inline int FreeLoopbackPort() {

@@ -153,6 +153,7 @@ struct Run {
   double ms = 0;      // first byte sent to last byte received
   double wireMs = 0;  // bytes sent and received on the line
   WireCount wire;
+  MachineTime machine;  // over the same stretch as ms
   double Ratio() const { return ms / wireMs; }
   // The time beyond the exchange log's span: the driver's work before the receipt's first
   // exchange and after its last one (to the log's millisecond).
@@ -199,6 +200,7 @@ class HttpDriver {
   const std::string& Folder() const { return folder_.Path(); }
   int Port() const { return port_; }
   const std::string& Token() const { return token_; }
+  pid_t Pid() const { return driver_ ? driver_->Pid() : 0; }
 
  private:
   ScratchFolder folder_;
@@ -209,7 +211,7 @@ class HttpDriver {
 };
 
 // One sale posted at a random moment; its answer must say it was printed.
-bool PostSale(HttpDriver& driver, int index, std::mt19937& random, Run& run) {
+bool PostSale(HttpDriver& driver, pid_t sim, int index, std::mt19937& random, Run& run) {
   std::uniform_int_distribution<int> moment(0, 999);
   std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
   const std::string logFolder = driver.Folder() + "/Log";
@@ -218,10 +220,12 @@ bool PostSale(HttpDriver& driver, int index, std::mt19937& random, Run& run) {
       "bench-" + std::to_string(getpid()) + "-" + std::to_string(index) + "-" +
       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
   Reply reply;
+  const MachineTime before = ReadMachineTime(driver.Pid(), sim);
   if (!Exchange(driver.Port(), SaleRequest(driver.Port(), driver.Token(), key), reply)) {
     std::fprintf(stderr, "bench_http: no whole answer to the sale\n");
     return false;
   }
+  run.machine = ReadMachineTime(driver.Pid(), sim) - before;
   run.ms = reply.lastByteMs - reply.sentMs;
   if (reply.status != 200 || reply.body.find("\"ok\":true") == std::string::npos) {
     std::fprintf(stderr, "bench_http: the sale was not printed:\n%s\r\n%s\n", reply.head.c_str(),
@@ -271,7 +275,7 @@ int main(int argc, char** argv) {
     }
     for (int k = 0; k < runs; ++k) {
       Run run;
-      if (!PostSale(driver, k, random, run)) return 1;
+      if (!PostSale(driver, sim.Pid(), k, random, run)) return 1;
       done.push_back(run);
     }
   }
@@ -282,9 +286,10 @@ int main(int argc, char** argv) {
     std::printf(
         "  sale %zu: %d requests, %lld bytes sent, %lld received, wire %.1f ms; %.1f ms "
         "(exchange log spans %lld ms, gaps between exchanges %lld ms, beyond the span %.1f "
-        "ms); ratio %.3f\n",
+        "ms); ratio %.3f; steal %.0f ms, run-queue wait: driver %.2f ms, simulator %.2f ms\n",
         k + 1, r.wire.requests, r.wire.sent, r.wire.received, r.wireMs, r.ms,
-        r.wire.lastStampMs - r.wire.firstStampMs, r.wire.betweenMs, r.OwnMs(), r.Ratio());
+        r.wire.lastStampMs - r.wire.firstStampMs, r.wire.betweenMs, r.OwnMs(), r.Ratio(),
+        r.machine.stealMs, r.machine.driverWaitMs, r.machine.simWaitMs);
     ratios.push_back(r.Ratio());
     ms.push_back(r.ms);
     wire.push_back(r.wireMs);

@@ -118,6 +118,7 @@ struct Run {
   double ms = 0;      // pickup or drop to answer
   double wireMs = 0;  // bytes sent and received
   WireCount wire;
+  MachineTime machine;  // from the drop or the last write to the answer
   double Ratio() const { return ms / wireMs; }
 };
 
@@ -154,12 +155,21 @@ bool Rename(const std::string& folder) {
   return rename((folder + "/ONLINE.TMP").c_str(), (folder + "/ONLINE.TXT").c_str()) == 0;
 }
 
+// The two programs whose share of the machine is watched.
+struct Watched {
+  pid_t driver = 0;
+  pid_t sim = 0;
+  MachineTime Now() const { return ReadMachineTime(driver, sim); }
+};
+
 // 1: pickup (the stale answer deleted) to answer.
-bool PickupToAnswer(const std::string& folder, FolderEvents& events, Run& run) {
+bool PickupToAnswer(const std::string& folder, FolderEvents& events, const Watched& watched,
+                    Run& run) {
   std::ofstream(folder + "/ERROR.TXT", std::ios::binary) << "stale\r\n";
   const std::set<std::string> logsBefore = LogFiles(folder + "/Log");
   events.Drain();
   PutInPlace(folder, ReceiptFile(kLongReceiptLines));
+  const MachineTime before = watched.Now();
   if (!Rename(folder)) return false;
   const double pickup = events.WaitFor("ERROR.TXT", IN_DELETE, 5000);
   const double answered = pickup < 0 ? -1 : events.WaitFor("ERROR.TXT", IN_MOVED_TO, 60000);
@@ -167,13 +177,14 @@ bool PickupToAnswer(const std::string& folder, FolderEvents& events, Run& run) {
     std::fprintf(stderr, "bench_receipt: no pickup or no answer\n");
     return false;
   }
+  run.machine = watched.Now() - before;
   run.ms = answered - pickup;
   return CheckAnswer(folder, events, logsBefore, run);
 }
 
 // 2 and 3: drop to answer, at a random moment.
-bool DropToAnswer(const std::string& folder, FolderEvents& events, bool prepared,
-                  std::mt19937& random, Run& run) {
+bool DropToAnswer(const std::string& folder, FolderEvents& events, const Watched& watched,
+                  bool prepared, std::mt19937& random, Run& run) {
   std::uniform_int_distribution<int> moment(0, 999);
   const std::set<std::string> logsBefore = LogFiles(folder + "/Log");
   if (prepared) {
@@ -184,6 +195,7 @@ bool DropToAnswer(const std::string& folder, FolderEvents& events, bool prepared
     PutInPlace(folder, ReceiptFile(kShortReceiptLines));
   }
   events.Drain();
+  const MachineTime before = watched.Now();
   if (!Rename(folder)) return false;
   const double dropped = WallMs();
   const double answered = events.WaitFor("ERROR.TXT", IN_MOVED_TO, 60000);
@@ -191,13 +203,14 @@ bool DropToAnswer(const std::string& folder, FolderEvents& events, bool prepared
     std::fprintf(stderr, "bench_receipt: no answer\n");
     return false;
   }
+  run.machine = watched.Now() - before;
   run.ms = answered - dropped;
   return CheckAnswer(folder, events, logsBefore, run);
 }
 
 // 4: an in-place writer, line by line; from its last write to the answer. whole tells
 // whether the paper shows every article of the file exactly once.
-bool LastWriteToAnswer(const std::string& folder, FolderEvents& events,
+bool LastWriteToAnswer(const std::string& folder, FolderEvents& events, const Watched& watched,
                        const std::string& paperPath, std::mt19937& random, Run& run, bool& whole) {
   std::uniform_int_distribution<int> moment(0, 999);
   const std::set<std::string> logsBefore = LogFiles(folder + "/Log");
@@ -207,16 +220,19 @@ bool LastWriteToAnswer(const std::string& folder, FolderEvents& events,
   const std::vector<std::string> lines = ReceiptLines(kShortReceiptLines);
   const std::string path = folder + "/ONLINE.TXT";
   double lastWrite = 0;
+  MachineTime before;
   for (std::size_t k = 0; k < lines.size(); ++k) {
     if (k > 0) std::this_thread::sleep_for(std::chrono::milliseconds(kWriterPauseMs));
     std::ofstream(path, std::ios::binary | std::ios::app) << lines[k];
     lastWrite = WallMs();
+    before = watched.Now();
   }
   const double answered = events.WaitFor("ERROR.TXT", IN_MOVED_TO, 60000);
   if (answered < 0) {
     std::fprintf(stderr, "bench_receipt: no answer to the in-place writer\n");
     return false;
   }
+  run.machine = watched.Now() - before;
   run.ms = answered - lastWrite;
   if (!CheckAnswer(folder, events, logsBefore, run)) return false;
   const std::string printed = ReadAll(paperPath).substr(paperBefore);
@@ -289,6 +305,7 @@ class DriverOnFolder {
   bool Ready() const { return connected_ && events_ && events_->Ok(); }
   const std::string& Folder() const { return folder_; }
   FolderEvents& Events() { return *events_; }
+  pid_t DriverPid() const { return driver_ ? driver_->Pid() : 0; }
 
  private:
   std::string folder_;
@@ -303,9 +320,10 @@ void PrintRuns(const char* what, const std::vector<Run>& runs) {
     std::printf(
         "  %s %zu: %d requests, %lld bytes sent, %lld received, wire %.1f ms; "
         "%.1f ms (exchange log spans %lld ms, gaps between exchanges %lld ms); "
-        "ratio %.3f\n",
+        "ratio %.3f; steal %.0f ms, run-queue wait: driver %.2f ms, simulator %.2f ms\n",
         what, k + 1, r.wire.requests, r.wire.sent, r.wire.received, r.wireMs, r.ms,
-        r.wire.lastStampMs - r.wire.firstStampMs, r.wire.betweenMs, r.Ratio());
+        r.wire.lastStampMs - r.wire.firstStampMs, r.wire.betweenMs, r.Ratio(), r.machine.stealMs,
+        r.machine.driverWaitMs, r.machine.simWaitMs);
   }
 }
 
@@ -347,12 +365,15 @@ int main(int argc, char** argv) {
       }
       for (int k = 0; k < longRuns; ++k) {
         Run run;
-        if (!PickupToAnswer(off.Folder(), off.Events(), run)) return 1;
+        if (!PickupToAnswer(off.Folder(), off.Events(), {off.DriverPid(), sim.Pid()}, run))
+          return 1;
         longRunsDone.push_back(run);
       }
       for (int k = 0; k < drops; ++k) {
         Run run;
-        if (!DropToAnswer(off.Folder(), off.Events(), true, random, run)) return 1;
+        if (!DropToAnswer(off.Folder(), off.Events(), {off.DriverPid(), sim.Pid()}, true, random,
+                          run))
+          return 1;
         dropsOff.push_back(run);
       }
     }
@@ -362,20 +383,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_receipt: the driver did not start\n");
         return 1;
       }
+      const Watched watched{on.DriverPid(), sim.Pid()};
       for (int k = 0; k < drops; ++k) {
         Run run;
-        if (!DropToAnswer(on.Folder(), on.Events(), true, random, run)) return 1;
+        if (!DropToAnswer(on.Folder(), on.Events(), watched, true, random, run)) return 1;
         dropsOn.push_back(run);
       }
       for (int k = 0; k < freshDrops; ++k) {
         Run run;
-        if (!DropToAnswer(on.Folder(), on.Events(), false, random, run)) return 1;
+        if (!DropToAnswer(on.Folder(), on.Events(), watched, false, random, run)) return 1;
         dropsAtOnce.push_back(run);
       }
       for (int k = 0; k < freshDrops; ++k) {
         Run run;
         bool whole = false;
-        if (!LastWriteToAnswer(on.Folder(), on.Events(), paper, random, run, whole)) return 1;
+        if (!LastWriteToAnswer(on.Folder(), on.Events(), watched, paper, random, run, whole))
+          return 1;
         if (!whole) ++partial;
         writers.push_back(run);
       }
