@@ -30,6 +30,9 @@ struct DriverState {
   bool processorEnabled = false;  // the processing timer Tprocessor
   bool windowVisible = false;
   RunningOperation operation;  // the manual operation under way, if any
+  // A manual operation whose ECR part is over but whose run is not (the pause after a
+  // report): another operation, a start or a stop waits for its end.
+  bool operationEnding = false;
 
   int jeFreeLines = -1;  // -1: not read yet
   WarningFlags warnings;

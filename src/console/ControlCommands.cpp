@@ -38,7 +38,8 @@ ControlAnswer RunManual(Driver& driver, const Operation& operation, bool reachRu
   if (state.processing) return Failed({kStopProcessingFirst});
   if (state.operation.Active() && !reachRunning) return Failed({OperationInProgressText(state)});
   // Reachable only from inside a wait of the driver's own work.
-  if (!state.operation.Active() && (state.busy || driver.CheckingConnection())) {
+  if (!state.operation.Active() &&
+      (state.busy || driver.CheckingConnection() || state.operationEnding)) {
     return Failed({"The driver is busy; try again in a moment."});
   }
   ControlOperator op;
@@ -224,7 +225,8 @@ std::string WithTrailingSlash(std::string folder) {
 // The driver works on something that a start, a stop or a new operation must not cut into.
 bool Working(const Driver& driver) {
   const DriverState& state = driver.State();
-  return state.busy || driver.CheckingConnection() || state.operation.Active();
+  return state.busy || driver.CheckingConnection() || state.operation.Active() ||
+         state.operationEnding;
 }
 
 // The command without a --dir for this driver's own folder; an answer when there is none

@@ -10,6 +10,22 @@ namespace {
 // ECR printed; they must have arrived by then.
 constexpr std::int64_t kPauseBeforeDiscardMs = 500;
 
+// The report's run goes on through the pause, though its port is closed; what is asked
+// meanwhile must not run inside it.
+class EndingMark {
+ public:
+  explicit EndingMark(DriverState& state) : state_(state), before_(state.operationEnding) {
+    state_.operationEnding = true;
+  }
+  ~EndingMark() { state_.operationEnding = before_; }
+  EndingMark(const EndingMark&) = delete;
+  EndingMark& operator=(const EndingMark&) = delete;
+
+ private:
+  DriverState& state_;
+  bool before_;
+};
+
 const std::string kCheckFailedMessage = "Nu pot efectua raportul zilnic  !\r";
 
 bool RunDailyReport(const ConsoleContext& context, const OperationKind& kind,
@@ -31,6 +47,7 @@ bool RunDailyReport(const ConsoleContext& context, const OperationKind& kind,
     }
     return true;
   });
+  const EndingMark ending(context.state);
   ServedPause(context.driver.clock, context.driver.pump, kPauseBeforeDiscardMs);
   return printed;
 }

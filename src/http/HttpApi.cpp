@@ -177,10 +177,10 @@ HttpApi::Outcome HttpApi::PostOperation(const HttpRequest& request, const std::s
 }
 
 std::optional<HttpResponse> HttpApi::RunOperation(const HttpRequest& request,
-                                                  const OperationCall& call, bool insideAnother) {
+                                                  const OperationCall& call) {
   HttpResponse response;
   try {
-    const std::optional<ControlAnswer> answer = runner_(call.arguments, insideAnother);
+    const std::optional<ControlAnswer> answer = runner_(call.arguments);
     if (!answer) return std::nullopt;
     response = OperationResponse(*answer);
   } catch (...) {

@@ -29,11 +29,9 @@ class HttpApi {
  public:
   using StatusSource = std::function<nlohmann::json()>;
   // Runs a control command on the driver; nullopt when the driver's work holds it up and
-  // it must be asked again later (ServeControlRequest). insideAnother: asked from inside
-  // the run of another operation of this server.
+  // it must be asked again later (ServeControlRequest).
   using OperationRunner =
-      std::function<std::optional<ControlAnswer>(const std::vector<std::string>& arguments,
-                                                 bool insideAnother)>;
+      std::function<std::optional<ControlAnswer>(const std::vector<std::string>& arguments)>;
 
   HttpApi(HttpReceipts& receipts, const RequestGuard& guard, StatusSource status,
           int defaultWaitSeconds, OperationRunner runner);
@@ -53,8 +51,7 @@ class HttpApi {
 
   // Runs the operation of a request Handle kept; nullopt while the driver's work holds it
   // up (ask again later).
-  std::optional<HttpResponse> RunOperation(const HttpRequest& request, const OperationCall& call,
-                                           bool insideAnother = false);
+  std::optional<HttpResponse> RunOperation(const HttpRequest& request, const OperationCall& call);
 
   // The answer to a request that waited for key: its state now.
   HttpResponse AfterWait(const HttpRequest& request, const std::string& key);

@@ -197,10 +197,8 @@ void HttpServer::RunQueuedOperations() {
   for (std::size_t turns = operations_.size(); turns > 0 && !operations_.empty(); --turns) {
     Exchange* exchange = operations_.front();
     operations_.pop_front();
-    const bool insideAnother = operationDepth_ > 0;
     ++operationDepth_;
-    std::optional<HttpResponse> reply =
-        api_.RunOperation(exchange->request, *exchange->operation, insideAnother);
+    std::optional<HttpResponse> reply = api_.RunOperation(exchange->request, *exchange->operation);
     --operationDepth_;
     if (!reply) {
       operations_.push_back(exchange);

@@ -55,12 +55,7 @@ HttpService::HttpService(const HttpSettings& settings, const ListenAddress& addr
       api_(
           receipts_, guard_, [this, &driver] { return DriverStatusJson(driver, receipts_); },
           settings.defaultWaitSeconds,
-          [&driver](const std::vector<std::string>& arguments,
-                    bool insideAnother) -> std::optional<ControlAnswer> {
-            // Inside another operation's run but outside its time on the ECR (the pause
-            // after a report) the driver looks idle; the second waits for the first to end
-            // instead of running inside it.
-            if (insideAnother && !driver.State().operation.Active()) return std::nullopt;
+          [&driver](const std::vector<std::string>& arguments) {
             return ServeControlRequest(driver, arguments);
           }),
       opened_(receipts_.Open(problem_)),

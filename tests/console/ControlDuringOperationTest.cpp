@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -166,6 +167,47 @@ TEST_F(ControlDuringOperationTest, StartWaitsForTheOperationAndRunsWhenItEnds) {
   EXPECT_EQ(started->lines.at(0), "START PROCESARE");
   EXPECT_TRUE(driver->State().processing);
   EXPECT_FALSE(server->HasWaiting());
+}
+
+// After a report the window waits half a second before it forgets the clicks queued on the
+// report's button; the report's port is closed by then, but its run is not over. What is
+// asked meanwhile waits for that end instead of running inside it.
+TEST_F(ControlDuringOperationTest, WhatIsAskedDuringThePauseAfterAReportWaitsForItsEnd) {
+  std::unique_ptr<Request> second;
+  std::unique_ptr<Request> starting;
+  bool heldInPause = false;
+  bool sawReport = false;
+  // Looks at every turn of the pump for the pause: the report seen running, then over.
+  std::function<void()> watch = [&] {
+    if (driver->State().operation.Active()) sawReport = true;
+    if (!sawReport || driver->State().operation.Active()) {
+      script.At(clock.MonotonicMs() + 1, watch);
+      return;
+    }
+    second = std::make_unique<Request>(instance, Lines{"x-report"});
+    starting = std::make_unique<Request>(instance, Lines{"start"});
+    for (int k = 0; k < 2; ++k) server->ServeOne();
+    heldInPause = !second->AnswerNow().has_value() && !starting->AnswerNow().has_value() &&
+                  !driver->State().processing;
+  };
+  script.At(clock.MonotonicMs(), watch);
+  Request report(instance, {"z-report"});
+  server->ServeOne();
+  ASSERT_TRUE(report.AnswerNow().has_value());
+  ASSERT_TRUE(second && starting) << "no pause after the report";
+  EXPECT_TRUE(heldInPause);
+  EXPECT_EQ(Sent(), (Lines{"1215", "2002"})) << "nothing sent inside the report's run";
+
+  // The loop's next turns, the report over: the X report first, then the start.
+  for (int k = 0; k < 2 && server->HasWaiting(); ++k) server->ServeOne();
+  const std::optional<ControlAnswer> x = second->AnswerNow();
+  const std::optional<ControlAnswer> started = starting->AnswerNow();
+  ASSERT_TRUE(x.has_value());
+  EXPECT_TRUE(x->ok) << (x->lines.empty() ? "" : x->lines[0]);
+  ASSERT_TRUE(started.has_value());
+  EXPECT_EQ(started->lines.at(0), "START PROCESARE");
+  EXPECT_NE(engine.GetPaper().Text().find("RAPORT X"), std::string::npos);
+  EXPECT_FALSE(driver->State().operationEnding);
 }
 
 // A start that arrives while a stop lets the loop run waits for the stop to end, and then

@@ -185,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       5,
       // The manual operations' stand-in: refused or done by the count of their arguments,
       // their lines the arguments themselves, so every answer's shape is reached.
-      [](const std::vector<std::string>& arguments, bool) -> std::optional<ControlAnswer> {
+      [](const std::vector<std::string>& arguments) -> std::optional<ControlAnswer> {
         ControlAnswer answer{arguments.size() % 2 == 0, arguments};
         answer.refused = arguments.size() % 3 == 0;
         return answer;

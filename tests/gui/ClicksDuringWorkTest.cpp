@@ -14,6 +14,7 @@
 #include "GuiBench.h"
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
+#include "console/ControlCommands.h"
 #include "execution/EcrReceiptExecution.h"
 #include "platform/Files.h"
 #include "support/ScriptedPump.h"
@@ -158,6 +159,35 @@ TEST(ClicksDuringWork, AnOperationButtonDuringAReportIsRefusedInTheNotice) {
   auto* label = bench.window.findChild<QLabel*>("LAsteptare");
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(label->text(), notice);
+}
+
+// A Z report asked over the control socket: during the pause after it the window's buttons
+// start nothing inside its run; the processing button is kept and acted on after it.
+TEST(ClicksDuringWork, ClicksDuringThePauseAfterAControlReportWaitForItsEnd) {
+  PumpedWindow bench(Printing(3'000));
+  bench.Click("Bstare");
+  ASSERT_FALSE(bench.driver.State().processing);
+  bool sawReport = false;
+  bool clicked = false;
+  std::function<void()> watch = [&] {
+    const bool running = bench.driver.State().operation.Active();
+    sawReport = sawReport || running;
+    if (!sawReport || running) {
+      bench.pump.At(bench.clock.MonotonicMs() + 1, watch);
+      return;
+    }
+    bench.Click("BRaportX");
+    bench.Click("Bstare");
+    clicked = true;
+  };
+  bench.pump.At(bench.clock.MonotonicMs(), watch);
+  EXPECT_TRUE(RunControlCommand(bench.driver, {"z-report"}).ok);
+  ASSERT_TRUE(clicked) << "no pause after the report";
+  EXPECT_EQ(bench.Received("2003"), 0) << "no X report inside the Z's run";
+  EXPECT_FALSE(bench.driver.State().processing);
+  bench.Settle();
+  EXPECT_TRUE(bench.driver.State().processing) << "the kept click, once the report has ended";
+  EXPECT_EQ(bench.Received("2003"), 0) << "an operation click is refused, never kept";
 }
 
 // "Stop raport" and Escape of the report dialog while its report prints: the stop goes on

@@ -26,7 +26,7 @@ class HttpApiTest : public ::testing::Test {
             [] {
               return nlohmann::json{{"stare", "START PROCESARE"}};
             },
-            5, [](const std::vector<std::string>&, bool) { return std::nullopt; }) {
+            5, [](const std::vector<std::string>&) { return std::nullopt; }) {
     std::string problem;
     EXPECT_TRUE(receipts.Open(problem)) << problem;
   }

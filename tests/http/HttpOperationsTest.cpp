@@ -20,9 +20,8 @@ class HttpOperationsTest : public ::testing::Test {
         guard(AcceptedHosts(kHost, true, false, {}), {"http://till.local"}, kToken),
         api(
             receipts, guard, [] { return nlohmann::json::object(); }, 5,
-            [this](const std::vector<std::string>& arguments, bool insideAnother) {
+            [this](const std::vector<std::string>& arguments) {
               ran.push_back(arguments);
-              if (insideAnother) return std::optional<ControlAnswer>();
               return answer;
             }) {}
 

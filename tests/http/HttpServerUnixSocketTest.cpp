@@ -57,7 +57,7 @@ class HttpServerUnixSocketTest : public ::testing::Test {
         guard({"localhost"}, {}, "feedface"),
         api(
             receipts, guard, [] { return nlohmann::json::object(); }, 5,
-            [](const std::vector<std::string>&, bool) { return std::optional<ControlAnswer>(); }) {}
+            [](const std::vector<std::string>&) { return std::optional<ControlAnswer>(); }) {}
 
   std::unique_ptr<HttpServer> Server() {
     return std::make_unique<HttpServer>(*ParseListenAddress("unix:" + socketPath), api, receipts,

@@ -131,7 +131,7 @@ void TXR_MAIN::RunServing(const std::function<void()>& work) {
 bool TXR_MAIN::Working() const {
   const DriverState& state = driver_.State();
   return activities_ > 0 || asking_ || state.busy || driver_.CheckingConnection() ||
-         state.operation.Active();
+         state.operation.Active() || state.operationEnding;
 }
 
 // ---- clicks kept for the end of the work ----------------------------------------------------
