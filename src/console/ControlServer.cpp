@@ -136,6 +136,7 @@ ControlServer::ControlServer(const std::string& path, IClock& clock, Handler han
 
 ControlServer::~ControlServer() {
   for (const Waiting& waiting : waiting_) ::close(waiting.fd);
+  for (const Reading& reading : reading_) ::close(reading.fd);
   if (fd_ >= 0) ::close(fd_);
   if (!path_.empty()) ::unlink(path_.c_str());
 }
@@ -144,6 +145,7 @@ void ControlServer::ServeOne() {
   if (fd_ < 0 || depth_ >= kMaxNesting) return;
   const Nesting nesting(depth_);
   RetryWaiting();
+  ContinueReading();
   // Asked first: accept4 makes (and throws away) a whole socket even when nobody is
   // waiting, which is most of what an idle driver spends at a tick.
   pollfd waiting{fd_, POLLIN, 0};
@@ -151,9 +153,9 @@ void ControlServer::ServeOne() {
   const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   if (client < 0) return;
   try {
-    Serve(client);
+    Accept(client);
   } catch (...) {
-    // The connection is closed by now; the driver goes on.
+    // The connection is closed or kept by now; the driver goes on.
   }
 }
 
@@ -175,6 +177,29 @@ void ControlServer::RetryWaiting() {
   }
 }
 
+void ControlServer::ContinueReading() {
+  // As for the waiting ones: a nested call sees only the clients not taken yet.
+  for (std::size_t turns = reading_.size(); turns > 0 && !reading_.empty(); --turns) {
+    Reading next = std::move(reading_.front());
+    reading_.pop_front();
+    ClientConnection connection(next.fd);
+    const ReadState state = ReadAvailable(next);
+    if (state == ReadState::Failed) continue;
+    if (state == ReadState::Arriving) {
+      // Stalled past its deadline: dropped without an answer.
+      if (clock_.MonotonicMs() >= next.deadlineMs) continue;
+      reading_.push_back(std::move(next));
+      connection.Release();
+      continue;
+    }
+    try {
+      Handle(connection.Release(), next.received);
+    } catch (...) {
+      // Handle closed or kept the descriptor; the driver goes on.
+    }
+  }
+}
+
 void ControlServer::AnswerOrKeep(int client, std::vector<std::string> arguments) {
   ClientConnection connection(client);
   std::optional<ControlAnswer> answer = handler_(arguments);
@@ -188,7 +213,7 @@ void ControlServer::AnswerOrKeep(int client, std::vector<std::string> arguments)
   WriteAnswer(client, *answer);
 }
 
-void ControlServer::Serve(int client) {
+void ControlServer::Accept(int client) {
   ClientConnection connection(client);
   ucred peer{};
   socklen_t size = sizeof peer;
@@ -197,40 +222,59 @@ void ControlServer::Serve(int client) {
     WriteAnswer(client, Failed({kForbidden}));
     return;
   }
-  std::string received;
-  if (!ReadRequest(client, received)) return;
+  Reading reading{client, "", clock_.MonotonicMs() + kRequestDeadlineMs};
+  const ReadState state = ReadAvailable(reading);
+  if (state == ReadState::Failed) return;
+  if (state == ReadState::Arriving) {
+    // Most clients send their request at once; one that has not yet is read on at the
+    // next turns of the loop, which meanwhile serves everything else.
+    if (reading_.size() >= kMaxReading) {
+      WriteAnswer(client, Failed({kBusy}));
+      return;
+    }
+    reading_.push_back(std::move(reading));
+    connection.Release();
+    return;
+  }
+  Handle(connection.Release(), reading.received);
+}
+
+ControlServer::ReadState ControlServer::ReadAvailable(Reading& client) {
+  char buffer[1024];
+  while (client.received.size() <= kMaxRequestBytes) {
+    const ssize_t n = ::recv(client.fd, buffer, sizeof buffer, 0);
+    if (n > 0) {
+      client.received.append(buffer, static_cast<std::size_t>(n));
+      if (ParseRequest(client.received).status != RequestStatus::Incomplete) {
+        return ReadState::Whole;
+      }
+      continue;
+    }
+    if (n == 0) return ReadState::Whole;  // the client is done sending
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return ReadState::Failed;
+    return ReadState::Arriving;
+  }
+  return ReadState::Whole;  // over-long: answered as such
+}
+
+void ControlServer::Handle(int client, const std::string& received) {
+  ClientConnection connection(client);
+  const std::string tooLong =
+      "Malformed request: longer than " + std::to_string(kMaxRequestBytes) + " bytes";
+  // The limit holds also for a request whose end came in the read that passed it.
+  if (received.size() > kMaxRequestBytes) {
+    WriteAnswer(client, Failed({tooLong}));
+    return;
+  }
   const RequestParse parse = ParseRequest(received);
   if (parse.status == RequestStatus::Malformed) {
     WriteAnswer(client, Failed({"Malformed request: " + parse.error}));
   } else if (parse.status == RequestStatus::Incomplete) {
-    WriteAnswer(client, Failed({received.size() > kMaxRequestBytes
-                                    ? "Malformed request: longer than " +
-                                          std::to_string(kMaxRequestBytes) + " bytes"
-                                    : "Malformed request: truncated"}));
+    WriteAnswer(client, Failed({"Malformed request: truncated"}));
   } else {
     AnswerOrKeep(connection.Release(), parse.arguments);
   }
-}
-
-// Reads until the request is whole, malformed, over-long or ended by the client; false
-// when the client stalled past the deadline or the connection failed (it is dropped).
-bool ControlServer::ReadRequest(int client, std::string& received) {
-  const std::int64_t deadline = clock_.MonotonicMs() + kRequestDeadlineMs;
-  char buffer[1024];
-  while (received.size() <= kMaxRequestBytes) {
-    const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-    if (n > 0) {
-      received.append(buffer, static_cast<std::size_t>(n));
-      if (ParseRequest(received).status != RequestStatus::Incomplete) return true;
-      continue;
-    }
-    if (n == 0) return true;  // the client is done sending
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-    if (clock_.MonotonicMs() >= deadline) return false;
-    clock_.SleepMs(kPollMs);
-  }
-  return true;
 }
 
 // Writes the answer as far as the client takes it before the deadline.

@@ -27,10 +27,11 @@ bool ControlPeerAllowed(uid_t peer, uid_t ownUser);
 
 // The driver's end of the control socket, UI-neutral: it owns a listening socket whose
 // descriptor the event loop watches (the headless loop, a window's socket notifier), and
-// when it is readable the loop calls ServeOne on the driver's own thread. One request is
-// read with a deadline (a client that stalls is dropped), handed to the handler, and its
-// answer written back; the connection is then closed. A malformed request is answered
-// with an error and never reaches the handler.
+// when it is readable the loop calls ServeOne on the driver's own thread. A request is read
+// as far as its bytes have arrived, never waited for: a client that has sent only part of
+// it is kept and read again at the next ServeOne, and dropped once its deadline has passed.
+// A whole request is handed to the handler and its answer written back; the connection is
+// then closed. A malformed request is answered with an error and never reaches the handler.
 //
 // ServeOne is also called from inside the driver's waits (an operation's ECR wait, the
 // pause after a file), also while a request of its own runs, so that a request arriving
@@ -51,6 +52,8 @@ class ControlServer {
   static constexpr int kMaxNesting = 3;
   // Requests kept waiting for the work in progress, at most; more are refused as busy.
   static constexpr std::size_t kMaxWaiting = 8;
+  // Clients whose request is still arriving, at most; more are refused as busy.
+  static constexpr std::size_t kMaxReading = 8;
 
   // Listens on a socket at path (mode 0600), in place of one a killed driver left: the
   // caller holds the instance's guard. Listening() tells whether that worked, Problem()
@@ -65,24 +68,34 @@ class ControlServer {
   // The listening descriptor (non-blocking) to watch for readability; -1 when none.
   int Fd() const { return fd_; }
 
-  // Asks the handler again for the requests kept waiting, then serves one new client, if
-  // there is one; returns at once otherwise.
+  // Asks the handler again for the requests kept waiting, reads on from the clients whose
+  // request is still arriving, then takes one new client, if there is one; never waits.
   void ServeOne();
-  // Requests are kept waiting: whoever runs the loop calls ServeOne again soon, also when
-  // the descriptor stays quiet.
-  bool HasWaiting() const { return !waiting_.empty(); }
+  // Requests are kept waiting, or partly read: whoever runs the loop calls ServeOne again
+  // soon, also when the descriptor stays quiet.
+  bool HasWaiting() const { return !waiting_.empty() || !reading_.empty(); }
 
  private:
   struct Waiting {
     int fd;
     std::vector<std::string> arguments;
   };
+  struct Reading {
+    int fd;
+    std::string received;
+    std::int64_t deadlineMs;
+  };
+  enum class ReadState { Whole, Arriving, Failed };
 
-  void Serve(int client);
+  void Accept(int client);
   void RetryWaiting();
+  void ContinueReading();
+  // Reads what has arrived of the client's request, without waiting.
+  static ReadState ReadAvailable(Reading& client);
+  // Answers a request read whole (the client's descriptor is then owned here).
+  void Handle(int client, const std::string& received);
   // Answers now, or keeps the client (whose descriptor it then owns) waiting.
   void AnswerOrKeep(int client, std::vector<std::string> arguments);
-  bool ReadRequest(int client, std::string& received);
   void WriteAnswer(int client, const ControlAnswer& answer);
 
   IClock& clock_;
@@ -92,6 +105,7 @@ class ControlServer {
   std::string problem_;
   int depth_ = 0;
   std::deque<Waiting> waiting_;
+  std::deque<Reading> reading_;
 };
 
 }  // namespace ruvo

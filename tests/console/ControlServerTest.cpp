@@ -133,6 +133,12 @@ TEST_F(ControlServerTest, BadClientsAreAnsweredOrDroppedAndTheNextOneIsServed) {
     ASSERT_TRUE(client.Connected());
     client.Send(c.sent, c.finished);
     server.ServeOne();
+    if (!c.finished && c.answer.empty()) {
+      EXPECT_TRUE(server.HasWaiting()) << "kept while the rest may still come";
+      clock.Advance(ControlServer::kRequestDeadlineMs);
+      server.ServeOne();
+      EXPECT_FALSE(server.HasWaiting());
+    }
     EXPECT_EQ(client.Answer(), c.answer) << c.sent.substr(0, 40);
     EXPECT_LE(clock.MonotonicMs() - before, ControlServer::kRequestDeadlineMs + 50);
   }
@@ -142,6 +148,45 @@ TEST_F(ControlServerTest, BadClientsAreAnsweredOrDroppedAndTheNextOneIsServed) {
   good.Send(EncodeRequest({"status"}));
   server.ServeOne();
   EXPECT_EQ(good.Answer(), "RUVOCTL 1 OK 1\nserved status\n");
+}
+
+// The loop and the driver's waits call ServeOne on the one thread that also talks to the
+// ECR: a client that connects and is slow to send, or sends nothing, must not hold it.
+TEST_F(ControlServerTest, AClientStillSendingHoldsUpNeitherTheThreadNorOtherClients) {
+  ASSERT_TRUE(server.Listening()) << server.Problem();
+  const std::int64_t before = clock.MonotonicMs();
+  Client slow(instance);
+  Client silent(instance);
+  const std::string request = EncodeRequest({"status"});
+  slow.Send(request.substr(0, 5), false);
+  server.ServeOne();
+  server.ServeOne();
+  EXPECT_EQ(clock.MonotonicMs(), before) << "no wait on the driver's thread";
+  EXPECT_TRUE(server.HasWaiting());
+
+  Client quick(instance);
+  quick.Send(EncodeRequest({"x-report"}));
+  server.ServeOne();
+  EXPECT_EQ(quick.Answer(), "RUVOCTL 1 OK 1\nserved x-report\n");
+
+  slow.Send(request.substr(5));
+  server.ServeOne();
+  EXPECT_EQ(slow.Answer(), "RUVOCTL 1 OK 1\nserved status\n");
+  EXPECT_EQ(handled, (std::vector<Lines>{{"x-report"}, {"status"}}));
+
+  // A request that ends just past the limit, in two pieces, is still too long.
+  Client pieces(instance);
+  const std::string tooLong = "RUVOCTL 1 1\n" + std::string(kMaxRequestBytes, 'x') + "\n";
+  pieces.Send(tooLong.substr(0, 3000), false);
+  server.ServeOne();
+  pieces.Send(tooLong.substr(3000));
+  server.ServeOne();
+  EXPECT_EQ(pieces.Answer(), "RUVOCTL 1 FAIL 1\nMalformed request: longer than 4096 bytes\n");
+
+  clock.Advance(ControlServer::kRequestDeadlineMs);
+  server.ServeOne();
+  EXPECT_FALSE(server.HasWaiting()) << "the silent client dropped at its deadline";
+  EXPECT_EQ(handled.size(), 2u);
 }
 
 TEST(ControlPeer, OnlyTheDriversOwnUserAndRootAreServed) {
