@@ -56,8 +56,13 @@ MHD_Result AccessHandler(void* cls, MHD_Connection* connection, const char* url,
              : MHD_NO;
 }
 
-void Completed(void* cls, MHD_Connection*, void** state, MHD_RequestTerminationCode) {
-  static_cast<HttpServer*>(cls)->OnCompleted(state);
+void Completed(void* cls, MHD_Connection* connection, void** state, MHD_RequestTerminationCode) {
+  static_cast<HttpServer*>(cls)->OnCompleted(connection, state);
+}
+
+void ConnectionChanged(void* cls, MHD_Connection* connection, void**,
+                       MHD_ConnectionNotificationCode code) {
+  static_cast<HttpServer*>(cls)->OnConnection(connection, code == MHD_CONNECTION_NOTIFY_STARTED);
 }
 
 // A Content-Length above the limit is refused before a byte of the body is read. (The
@@ -119,6 +124,7 @@ HttpServer::HttpServer(const ListenAddress& address, HttpApi& api, HttpReceipts&
        {MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, nullptr},
        {MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<intptr_t>(kHeaderBytes), nullptr},
        {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&Completed), this},
+       {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&ConnectionChanged), this},
        {bindTo != nullptr ? MHD_OPTION_SOCK_ADDR : MHD_OPTION_LISTEN_SOCKET,
         bindTo != nullptr ? 0 : unixSocket_, const_cast<sockaddr*>(bindTo)},
        {MHD_OPTION_END, 0, nullptr}};
@@ -151,6 +157,15 @@ bool HttpServer::OpenUnixSocket(const std::string& path) {
   sockaddr_un name{};
   name.sun_family = AF_UNIX;
   std::strncpy(name.sun_path, path.c_str(), sizeof name.sun_path - 1);
+  // Whoever may write the folder may take the socket's name first, and have the tills send
+  // him the token, or swap the name for a link between the bind and the chmod.
+  const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+  struct stat parent {};
+  if (::stat(folder.empty() ? "." : folder.c_str(), &parent) != 0 ||
+      (parent.st_mode & S_IWOTH) != 0) {
+    problem_ = path + " is in a folder other users can write";
+    return false;
+  }
   struct stat existing {};
   // A socket a killed driver left goes; one that another server still listens on, or any
   // other entry in its place, stays, and so do we.
@@ -183,6 +198,7 @@ bool HttpServer::OpenUnixSocket(const std::string& path) {
 void HttpServer::Serve() {
   if (daemon_ == nullptr) return;
   MHD_run(daemon_);
+  CutOffLateArrivals();
   ResumeAnswered();
   RunQueuedOperations();
 }
@@ -283,6 +299,7 @@ int HttpServer::OnRequest(MHD_Connection* connection, const char* url, const cha
   }
   if (exchange->started) return 1;
   exchange->started = true;
+  if (auto open = arriving_.find(connection); open != arriving_.end()) open->second = kWhole;
   if (exchange->tooLarge) {
     Respond(connection, MakeProblem(413, "too-large", "Cerere prea mare",
                                     "Corpul cererii are cel mult " + std::to_string(kMaxBodyBytes) +
@@ -307,7 +324,33 @@ int HttpServer::OnRequest(MHD_Connection* connection, const char* url, const cha
   return 1;
 }
 
-void HttpServer::OnCompleted(void** state) {
+void HttpServer::OnConnection(MHD_Connection* connection, bool opened) {
+  if (opened) {
+    arriving_[connection] = clock_.MonotonicMs();
+  } else {
+    arriving_.erase(connection);
+  }
+}
+
+void HttpServer::CutOffLateArrivals() {
+  const std::int64_t now = clock_.MonotonicMs();
+  for (auto& [connection, since] : arriving_) {
+    if (since == kWhole || now - since < static_cast<std::int64_t>(kArrivalSeconds) * 1000) {
+      continue;
+    }
+    // The library closes the connection at its next run, when it finds the socket shut.
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    if (info != nullptr) ::shutdown(info->connect_fd, SHUT_RDWR);
+    since = kWhole;
+  }
+}
+
+void HttpServer::OnCompleted(MHD_Connection* connection, void** state) {
+  // A connection kept alive: its next request begins to arrive now.
+  if (auto open = arriving_.find(connection); open != arriving_.end()) {
+    open->second = clock_.MonotonicMs();
+  }
   auto* exchange = static_cast<Exchange*>(*state);
   if (exchange == nullptr) return;
   suspended_.remove(exchange);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <list>
+#include <map>
 #include <string>
 
 #include "http/HttpApi.h"
@@ -30,12 +31,14 @@ namespace ruvo::http {
 // wait for the work to end: those stay queued.
 //
 // Bounds: kMaxConnections at once (and as many from one address), kIdleSeconds without a
-// byte and a connection is closed, kHeaderBytes for a request's line and headers,
-// kMaxBodyBytes for its body (413 beyond).
+// byte and a connection is closed, kArrivalSeconds for a request to arrive whole (from the
+// connection's start or its previous answer; a client that trickles its bytes is cut off),
+// kHeaderBytes for a request's line and headers, kMaxBodyBytes for its body (413 beyond).
 class HttpServer {
  public:
   static constexpr unsigned kMaxConnections = 32;
   static constexpr unsigned kIdleSeconds = 10;
+  static constexpr unsigned kArrivalSeconds = 10;
   static constexpr std::size_t kHeaderBytes = 32 * 1024;
   static constexpr std::size_t kMaxBodyBytes = 1024 * 1024;
 
@@ -58,13 +61,15 @@ class HttpServer {
   struct Exchange;
   int OnRequest(MHD_Connection* connection, const char* url, const char* method,
                 const char* uploadData, std::size_t* uploadSize, void** state);
-  void OnCompleted(void** state);
+  void OnCompleted(MHD_Connection* connection, void** state);
+  void OnConnection(MHD_Connection* connection, bool opened);
 
  private:
   bool OpenUnixSocket(const std::string& path);
   void Respond(MHD_Connection* connection, const HttpResponse& response);
   void ResumeAnswered();
   void RunQueuedOperations();
+  void CutOffLateArrivals();
 
   HttpApi& api_;
   HttpReceipts& receipts_;
@@ -77,6 +82,10 @@ class HttpServer {
   std::list<Exchange*> suspended_;
   std::list<Exchange*> operations_;  // queued, in their order of arrival
   int operationDepth_ = 0;           // queued operations running now, one inside another
+  // Every open connection, with the time its next request began to arrive; kWhole once it
+  // has (it may then wait for its answer as long as it asked).
+  static constexpr std::int64_t kWhole = -1;
+  std::map<MHD_Connection*, std::int64_t> arriving_;
 };
 
 }  // namespace ruvo::http
