@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "http/JsonBody.h"
 #include "platform/Text1250.h"
 
 namespace ruvo::http {
@@ -181,10 +182,10 @@ OperationParse ParseOperation(const std::string& name, const std::string& conten
       return Refused(415, "unsupported-media-type", "Tip de continut nesuportat",
                      "Operatia se trimite ca application/json");
     }
-    parsed = nlohmann::json::parse(body, nullptr, false);
-    if (parsed.is_discarded()) {
-      return Refused(400, "invalid-json", "JSON invalid", "Corpul cererii nu este JSON valid");
-    }
+    std::string duplicate;
+    parsed = ParseJsonBody(body, duplicate);
+    if (parsed.is_discarded())
+      return Refused(400, "invalid-json", "JSON invalid", JsonBodyRefusal(duplicate));
     if (!parsed.is_object()) {
       return Refused(422, "invalid-json", "JSON invalid", "Corpul cererii este un obiect {...}");
     }

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "http/HttpMessage.h"
+#include "http/JsonBody.h"
 #include "platform/Files.h"
 #include "platform/Text1250.h"
 
@@ -138,10 +139,10 @@ BodyParse ParseReceiptBody(const std::string& contentType, const std::string& bo
     return ConvertLines(SplitLines(body));
   }
   if (media == "application/json") {
-    const nlohmann::json parsed = nlohmann::json::parse(body, nullptr, false);
-    if (parsed.is_discarded()) {
-      return Refused(400, "invalid-json", "JSON invalid", "Corpul cererii nu este JSON valid");
-    }
+    std::string duplicate;
+    const nlohmann::json parsed = ParseJsonBody(body, duplicate);
+    if (parsed.is_discarded())
+      return Refused(400, "invalid-json", "JSON invalid", JsonBodyRefusal(duplicate));
     if (!parsed.is_object() || !parsed.contains("lines") || !parsed["lines"].is_array()) {
       return Refused(400, "invalid-json", "JSON invalid",
                      "Corpul cererii trebuie sa fie {\"lines\": [\"...\", ...]}");

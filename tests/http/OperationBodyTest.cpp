@@ -70,6 +70,9 @@ TEST(OperationBody, BadBodiesAreRefusedNamingTheMember) {
       {"x-report", "[]", 422, ""},
       {"x-report", "{", 400, ""},
       {"x-report", "\"z\"", 422, ""},
+      // Named twice, at any depth: the amount would be whichever a reader kept.
+      {"cash-in", R"({"amount":"1","amount":"2"})", 400, ""},
+      {"cash-in", R"({"amount":"1","reason":"x","x":{"a":1,"a":2}})", 400, ""},
   };
   for (const Case& c : cases) {
     const OperationParse parse = ParseOperation(c.name, "application/json", c.body);

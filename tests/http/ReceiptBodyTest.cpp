@@ -67,12 +67,17 @@ TEST(ReceiptBodyTest, OtherMediaTypesCharsetsAndJsonShapesAreRefused) {
   EXPECT_EQ(ParseReceiptBody("text/plain; charset=windows-1250", "1;A").refusal.status, 415);
   for (const std::string body :
        {"", "not json", "[]", R"({"line": []})", R"({"lines": "1;A"})", R"({"lines": [1]})",
-        R"({"lines": ["1;A\r\n5;1;1"]})", R"({"lines": ["a\n"]})"}) {
+        R"({"lines": ["1;A\r\n5;1;1"]})", R"({"lines": ["a\n"]})",
+        R"({"lines": ["1;A;BUC;1;1;100;100000"], "lines": ["5;100;1"]})"}) {
     const BodyParse parse = ParseReceiptBody("application/json; charset=utf-8", body);
     ASSERT_FALSE(parse.body) << body;
     EXPECT_EQ(parse.refusal.status, 400) << body;
   }
   EXPECT_EQ(MediaType(" Application/JSON ; charset=utf-8"), "application/json");
+  // Which of two "lines" a reader keeps is up to the reader: neither is printed.
+  EXPECT_EQ(ParseReceiptBody("application/json", R"({"lines": [], "lines": ["5;1;1"]})")
+                .refusal.detail,
+            "Membrul \"lines\" apare de doua ori in acelasi obiect");
 }
 
 }  // namespace

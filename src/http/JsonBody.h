@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace ruvo::http {
+
+// A request's JSON body, read as the driver means it. A member named twice in one object
+// is refused (duplicate names its name): a JSON reader keeps one of them, which one is up
+// to the reader, and an amount or a receipt line must not depend on that. discarded() when
+// the text is no JSON or names a member twice. Never throws.
+nlohmann::json ParseJsonBody(const std::string& text, std::string& duplicate);
+
+// The detail of the refusal of a body ParseJsonBody discarded.
+std::string JsonBodyRefusal(const std::string& duplicate);
+
+}  // namespace ruvo::http
