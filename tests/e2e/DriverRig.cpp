@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <sstream>
 
 #include "E2eFiles.h"
 #include "app/ReceiptCycle.h"
@@ -131,6 +132,22 @@ bool DriverRig::RestartDriver() {
   // The killed driver's status file would pass for the new one's.
   std::remove(PathOf("RUVODRV.INFO").c_str());
   return StartDriver();
+}
+
+long DriverRig::DriverCpuMs() const {
+  // /proc/PID/stat: the name in parentheses may hold blanks; user and system time are the
+  // 12th and 13th fields after it, in clock ticks.
+  const std::string stat = ReadBytes("/proc/" + std::to_string(DriverPid()) + "/stat");
+  const std::size_t nameEnd = stat.rfind(')');
+  if (nameEnd == std::string::npos) return -1;
+  std::istringstream fields(stat.substr(nameEnd + 1));
+  std::string field;
+  for (int k = 0; k < 11 && fields >> field; ++k) {
+  }
+  long user = 0;
+  long system = 0;
+  if (!(fields >> user >> system)) return -1;
+  return (user + system) * 1000 / sysconf(_SC_CLK_TCK);
 }
 
 std::string DriverRig::DriverMessages() const { return ReadBytes(folder_ / "driver.err"); }

@@ -69,6 +69,8 @@ class DriverRig {
 
   bool DriverRunning() { return driver_.Running(); }
   pid_t DriverPid() const { return driver_.Pid(); }
+  // The processor time the driver has used so far, in milliseconds; -1 when it cannot be read.
+  long DriverCpuMs() const;
   // A value of the status file RUVODRV.INFO ("" when it cannot be read).
   std::string Status(const std::string& key) const;
   // SIGTERM to the driver; its exit code.
