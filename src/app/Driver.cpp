@@ -196,7 +196,9 @@ void Driver::ReceiptArrived() {
   if (!arrivalPending_ || !state_.settings.preluareImediata || !CanTakeFiles()) return;
   const Pickup pickup = PickUpFile();
   // After a file another one may be waiting; it is taken after the pause, as at a tick.
-  arrivalPending_ = pickup == Pickup::File;
+  // A file left waiting (its answer cannot be written, the ECR cannot settle it) is tried
+  // again at the next tick: at once, the loop would do nothing else.
+  arrivalPending_ = pickup == Pickup::File && !files_->LastFileWaits();
   if (pickup == Pickup::File) Notify();
 }
 

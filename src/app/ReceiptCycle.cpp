@@ -139,6 +139,7 @@ std::optional<std::string> ReceiptFileCycle::FindNext(const std::vector<std::str
 }
 
 bool ReceiptFileCycle::PickUpNext() {
+  lastFileWaits_ = false;
   if (state_.busy) return false;
   std::vector<std::string> passedOver;
   for (;;) {
@@ -160,7 +161,7 @@ bool ReceiptFileCycle::PickUpNext() {
       passedOver.push_back(*name);
       continue;
     }
-    TakeUp(*name);
+    lastFileWaits_ = !TakeUp(*name);
     return true;
   }
 }
@@ -178,10 +179,10 @@ bool ReceiptFileCycle::AnswerNameFree(const std::string& name) {
   return free;
 }
 
-void ReceiptFileCycle::TakeUp(const std::string& name) {
+bool ReceiptFileCycle::TakeUp(const std::string& name) {
   BusyScope busy(state_.busy);
   // Nothing is sent to the ECR for a file that could not be answered.
-  if (!AnswerPlaceReady()) return;
+  if (!AnswerPlaceReady()) return false;
   bool pause = true;
   keptLog_.reset();
   {
@@ -195,7 +196,7 @@ void ReceiptFileCycle::TakeUp(const std::string& name) {
         pause = SaveKnownAnswer(name, record->stamp, record->delivery, record->answer);
       } else {
         const RecoveryStep step = RecoverInterrupted(name);
-        if (step == RecoveryStep::Wait) return;
+        if (step == RecoveryStep::Wait) return false;
         if (step == RecoveryStep::RunNormally) ProcessReceiptFile(name);
         try {
           Conclude(name);
@@ -217,6 +218,7 @@ void ReceiptFileCycle::TakeUp(const std::string& name) {
   if (pause) pausePump_->Pump();
   SaveKeptLog();
   if (pause) ServedPause(clock_, *pausePump_, kPauseAfterFileMs);
+  return pause;
 }
 
 bool ReceiptFileCycle::AnswerPlaceReady() {

@@ -90,6 +90,11 @@ class ReceiptFileCycle {
   // The suffix of the file taken up now; empty between files.
   std::string RunningSuffix() const { return file_ ? file_->run.suffix : std::string(); }
 
+  // True when the file the last PickUpNext found was left waiting as it was (no answer can
+  // be written, the ECR cannot settle its interrupted run): it is tried again at the next
+  // tick, not at once.
+  bool LastFileWaits() const { return lastFileWaits_; }
+
   // The guard that keeps a file from being executed twice (for the window and tests).
   const ReceiptFileGuard& Guard() const { return guard_; }
 
@@ -148,8 +153,8 @@ class ReceiptFileCycle {
   // The current file; only between its pickup and its answer.
   CurrentFile& File() { return *file_; }
 
-  // The file part of a tick for one file.
-  void TakeUp(const std::string& name);
+  // The file part of a tick for one file; false when the file was left waiting as it was.
+  bool TakeUp(const std::string& name);
   // Saves an answer known before this tick; true when the file is finished.
   bool SaveKnownAnswer(const std::string& name, const std::string& stamp,
                        const DeliveryId& delivery, const std::vector<std::string>& lines);
@@ -226,6 +231,7 @@ class ReceiptFileCycle {
   };
   std::optional<KeptLog> keptLog_;  // the last file's log, saved after its answer
   bool folderUnwritable_ = false;
+  bool lastFileWaits_ = false;  // see LastFileWaits
   NullEventPump noPump_;
   IEventPump* pausePump_ = &noPump_;
 

@@ -24,6 +24,9 @@ class IReceiptFiles {
   virtual std::optional<std::int64_t> NextLookMs() const { return std::nullopt; }
   // The suffix ("ONLINE<suffix>.TXT") of the file being run now; empty between files.
   virtual std::string RunningSuffix() const { return {}; }
+  // True when the file the last PickUpNext found was left waiting as it was: it is not
+  // taken again before the next tick.
+  virtual bool LastFileWaits() const { return false; }
 };
 
 // A driver without a cycle: never finds a file, cleans nothing.
@@ -33,8 +36,9 @@ class NoReceiptFiles final : public IReceiptFiles {
   void CleanOldFiles() override {}
 };
 
-// Plugs any object with PickUpNext(), CleanOldFiles(), Heard(), NextLookMs() and
-// RunningSuffix() (the receipt file cycle) into the driver without either knowing the other.
+// Plugs any object with PickUpNext(), CleanOldFiles(), Heard(), NextLookMs(),
+// RunningSuffix() and LastFileWaits() (the receipt file cycle) into the driver without either
+// knowing the other.
 template <typename Cycle>
 class ReceiptFilesOf final : public IReceiptFiles {
  public:
@@ -44,6 +48,7 @@ class ReceiptFilesOf final : public IReceiptFiles {
   void Heard(const FolderNews& news) override { cycle_.Heard(news); }
   std::optional<std::int64_t> NextLookMs() const override { return cycle_.NextLookMs(); }
   std::string RunningSuffix() const override { return cycle_.RunningSuffix(); }
+  bool LastFileWaits() const override { return cycle_.LastFileWaits(); }
 
  private:
   Cycle& cycle_;
