@@ -79,6 +79,34 @@ TEST(TimerLoop, ControlRequestsAreServedWhenTheyWakeTheWait) {
   EXPECT_EQ(files.pickUps, 2);
 }
 
+// A file that is found but left waiting as it was (its answer cannot be written, the ECR
+// cannot settle it).
+class WaitingReceiptFiles final : public IReceiptFiles {
+ public:
+  bool PickUpNext() override {
+    ++pickUps;
+    return true;
+  }
+  void CleanOldFiles() override {}
+  bool LastFileWaits() const override { return true; }
+  int pickUps = 0;
+};
+
+// With immediate pickup a file left waiting is tried again at the ticks: taken again at
+// once, it would leave the loop no time to sleep.
+TEST(TimerLoop, AFileLeftWaitingIsTriedAgainAtTheTicks) {
+  DriverBench bench;
+  WaitingReceiptFiles files;
+  bench.driver.SetReceiptFiles(files);
+  bench.WriteSettings("[Configurari]\r\nFaraVerificareConexiune=DA\r\nPreluareImediata=DA\r\n");
+  bench.driver.Start();
+  ASSERT_TRUE(bench.driver.ArrivalWatch().Watching());
+  const std::int64_t start = bench.clock.MonotonicMs();
+  RunTimerLoop(bench.driver, bench.clock,
+               [&] { return bench.clock.MonotonicMs() - start >= 3000 || files.pickUps > 100; });
+  EXPECT_EQ(files.pickUps, 3);  // on the watch's word at the start, then at 1 s and 2 s
+}
+
 TEST(CommandLine, OptionsAndMistakes) {
   {
     const char* argv[] = {"ruvo_drv", "--headless", "--dir", "/tmp/x", "--instance", "t"};
