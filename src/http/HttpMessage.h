@@ -18,12 +18,15 @@ inline std::string LowerAscii(std::string text) {
 
 // A request as the server library hands it over, without the socket: what routing, the
 // checks and the handlers read. Header names are lower case; with a header given twice
-// the first one counts. The body is the bytes received, at most the server's limit.
+// the first one counts, and one of those that decide who asks, for what and how
+// (IsSingleHeader) is named in repeatedHeader, and the request refused. The body is the
+// bytes received, at most the server's limit.
 struct HttpRequest {
   std::string method;
   std::string path;  // without the query
   std::map<std::string, std::string> query;
   std::map<std::string, std::string> headers;
+  std::string repeatedHeader;  // the first single header that came twice; "" when none
   std::string body;
 
   // The header's value, or "" when it is missing.
@@ -33,6 +36,15 @@ struct HttpRequest {
   }
   bool HasHeader(const std::string& lowerName) const { return headers.count(lowerName) != 0; }
 };
+
+// A header that must come at most once: with two, which one counts is up to whoever reads
+// the request (a proxy, the server), so neither does.
+inline bool IsSingleHeader(const std::string& lowerName) {
+  for (const char* name : {"host", "origin", "authorization", "content-type", "idempotency-key"}) {
+    if (lowerName == name) return true;
+  }
+  return false;
+}
 
 struct HttpResponse {
   int status = 200;

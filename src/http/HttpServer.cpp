@@ -37,8 +37,12 @@ struct HttpServer::Exchange {
 namespace {
 
 MHD_Result CollectHeader(void* cls, MHD_ValueKind, const char* key, const char* value) {
-  auto& headers = *static_cast<std::map<std::string, std::string>*>(cls);
-  headers.emplace(LowerAscii(key), value != nullptr ? value : "");
+  auto& request = *static_cast<HttpRequest*>(cls);
+  const std::string name = LowerAscii(key);
+  const bool added = request.headers.emplace(name, value != nullptr ? value : "").second;
+  if (!added && IsSingleHeader(name) && request.repeatedHeader.empty()) {
+    request.repeatedHeader = name;
+  }
   return MHD_YES;
 }
 
@@ -275,8 +279,7 @@ int HttpServer::OnRequest(MHD_Connection* connection, const char* url, const cha
     exchange->connection = connection;
     exchange->request.method = method;
     exchange->request.path = url;
-    MHD_get_connection_values(connection, MHD_HEADER_KIND, &CollectHeader,
-                              &exchange->request.headers);
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, &CollectHeader, &exchange->request);
     MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &CollectArgument,
                               &exchange->request.query);
     *state = exchange;
@@ -304,6 +307,12 @@ int HttpServer::OnRequest(MHD_Connection* connection, const char* url, const cha
     Respond(connection, MakeProblem(413, "too-large", "Cerere prea mare",
                                     "Corpul cererii are cel mult " + std::to_string(kMaxBodyBytes) +
                                         " octeti"));
+    return 1;
+  }
+  if (!exchange->request.repeatedHeader.empty()) {
+    Respond(connection,
+            MakeProblem(400, "repeated-header", "Antet repetat",
+                        "Antetul " + exchange->request.repeatedHeader + " apare de doua ori"));
     return 1;
   }
   HttpApi::Outcome outcome = api_.Handle(exchange->request);

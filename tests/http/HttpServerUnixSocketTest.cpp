@@ -191,5 +191,30 @@ TEST_F(HttpServerUnixSocketTest, ARequestThatTricklesInIsCutOffAtItsDeadline) {
   EXPECT_EQ(answer->rfind("HTTP/1.1 ", 0), 0u) << *answer;
 }
 
+// Two Host or two Authorization headers: a proxy in front may have read the other one.
+TEST_F(HttpServerUnixSocketTest, AHeaderThatMustComeOnceIsRefusedWhenRepeated) {
+  std::unique_ptr<HttpServer> server = Server();
+  ASSERT_TRUE(server->Listening()) << server->Problem();
+  const auto ask = [&](const std::string& headers) {
+    const int client = ConnectTo(socketPath);
+    EXPECT_GE(client, 0);
+    SendAll(client, "GET /v1/status HTTP/1.1\r\n" + headers + "Connection: close\r\n\r\n");
+    const std::optional<std::string> answer = UntilClosed(*server, client);
+    ::close(client);
+    return answer.value_or("(no answer)");
+  };
+  for (const std::string twice :
+       {"Host: localhost\r\nHost: elsewhere\r\n",
+        "Host: localhost\r\nAuthorization: Bearer a\r\nauthorization: Bearer b\r\n",
+        "Host: localhost\r\nIdempotency-Key: k1\r\nIdempotency-Key: k1\r\n"}) {
+    const std::string answer = ask(twice);
+    EXPECT_EQ(answer.rfind("HTTP/1.1 400 ", 0), 0u) << twice << answer;
+    EXPECT_NE(answer.find("repeated-header"), std::string::npos) << answer;
+  }
+  // Others may come as often as the client likes.
+  const std::string answer = ask("Host: localhost\r\nAccept: */*\r\nAccept: text/plain\r\n");
+  EXPECT_EQ(answer.rfind("HTTP/1.1 200 ", 0), 0u) << answer;
+}
+
 }  // namespace
 }  // namespace ruvo::http
