@@ -165,7 +165,8 @@ bool HttpServer::OpenUnixSocket(const std::string& path) {
   // him the token, or swap the name for a link between the bind and the chmod.
   const std::string folder = path.substr(0, path.find_last_of('/') + 1);
   struct stat parent {};
-  if (::stat(folder.empty() ? "." : folder.c_str(), &parent) != 0 ||
+  // (A folder that cannot be looked at fails at the bind, which says why.)
+  if (::stat(folder.empty() ? "." : folder.c_str(), &parent) == 0 &&
       (parent.st_mode & S_IWOTH) != 0) {
     problem_ = path + " is in a folder other users can write";
     return false;
