@@ -106,6 +106,12 @@ class Driver {
   std::string SettingsPath() const;
   std::string StatusPath() const;
   bool CheckingConnection() const { return checkingConnection_; }
+  // Works on something that a start, a stop or a new operation must not cut into: a file,
+  // an idle check or a retry, a manual operation, or the pause that ends a report.
+  bool Working() const {
+    return state_.busy || checkingConnection_ || state_.operation.Active() ||
+           state_.operationEnding;
+  }
   bool Closed() const { return closed_; }
 
  private:

@@ -38,8 +38,7 @@ ControlAnswer RunManual(Driver& driver, const Operation& operation, bool reachRu
   if (state.processing) return Failed({kStopProcessingFirst});
   if (state.operation.Active() && !reachRunning) return Failed({OperationInProgressText(state)});
   // Reachable only from inside a wait of the driver's own work.
-  if (!state.operation.Active() &&
-      (state.busy || driver.CheckingConnection() || state.operationEnding)) {
+  if (!state.operation.Active() && driver.Working()) {
     return Failed({"The driver is busy; try again in a moment."});
   }
   ControlOperator op;
@@ -222,13 +221,6 @@ std::string WithTrailingSlash(std::string folder) {
   return folder;
 }
 
-// The driver works on something that a start, a stop or a new operation must not cut into.
-bool Working(const Driver& driver) {
-  const DriverState& state = driver.State();
-  return state.busy || driver.CheckingConnection() || state.operation.Active() ||
-         state.operationEnding;
-}
-
 // The command without a --dir for this driver's own folder; an answer when there is none
 // to run.
 std::optional<ControlAnswer> WithoutDir(const Driver& driver, Arguments& args) {
@@ -253,7 +245,7 @@ std::optional<ControlAnswer> ServeControlRequest(Driver& driver,
   Arguments args = arguments;
   if (WithoutDir(driver, args)) return RunControlCommand(driver, arguments);
   const std::string& command = args[0];
-  if (Working(driver)) {
+  if (driver.Working()) {
     const bool processing = driver.State().processing;
     const bool startOrStop = command == "start" || command == "stop";
     // An operation meets its own refusal at once; only one the driver's other work holds

@@ -182,22 +182,32 @@ void ControlServer::ContinueReading() {
   for (std::size_t turns = reading_.size(); turns > 0 && !reading_.empty(); --turns) {
     Reading next = std::move(reading_.front());
     reading_.pop_front();
-    ClientConnection connection(next.fd);
-    const ReadState state = ReadAvailable(next);
-    if (state == ReadState::Failed) continue;
-    if (state == ReadState::Arriving) {
-      // Stalled past its deadline: dropped without an answer.
-      if (clock_.MonotonicMs() >= next.deadlineMs) continue;
-      reading_.push_back(std::move(next));
-      connection.Release();
-      continue;
-    }
     try {
-      Handle(connection.Release(), next.received);
+      ReadOn(std::move(next));
     } catch (...) {
-      // Handle closed or kept the descriptor; the driver goes on.
+      // ReadOn closed or kept the descriptor; the driver goes on.
     }
   }
+}
+
+void ControlServer::ReadOn(Reading client) {
+  ClientConnection connection(client.fd);
+  const ReadState state = ReadAvailable(client);
+  if (state == ReadState::Failed) return;
+  if (state == ReadState::Whole) {
+    Handle(connection.Release(), client.received);
+    return;
+  }
+  // Stalled past its deadline: dropped without an answer.
+  if (clock_.MonotonicMs() >= client.deadlineMs) return;
+  // Most clients send their request at once; one that has not yet is read on at the next
+  // turns of the loop, which meanwhile serves everything else.
+  if (reading_.size() >= kMaxReading) {
+    WriteAnswer(client.fd, Failed({kBusy}));
+    return;
+  }
+  reading_.push_back(std::move(client));
+  connection.Release();
 }
 
 void ControlServer::AnswerOrKeep(int client, std::vector<std::string> arguments) {
@@ -222,21 +232,7 @@ void ControlServer::Accept(int client) {
     WriteAnswer(client, Failed({kForbidden}));
     return;
   }
-  Reading reading{client, "", clock_.MonotonicMs() + kRequestDeadlineMs};
-  const ReadState state = ReadAvailable(reading);
-  if (state == ReadState::Failed) return;
-  if (state == ReadState::Arriving) {
-    // Most clients send their request at once; one that has not yet is read on at the
-    // next turns of the loop, which meanwhile serves everything else.
-    if (reading_.size() >= kMaxReading) {
-      WriteAnswer(client, Failed({kBusy}));
-      return;
-    }
-    reading_.push_back(std::move(reading));
-    connection.Release();
-    return;
-  }
-  Handle(connection.Release(), reading.received);
+  ReadOn(Reading{connection.Release(), "", clock_.MonotonicMs() + kRequestDeadlineMs});
 }
 
 ControlServer::ReadState ControlServer::ReadAvailable(Reading& client) {

@@ -90,6 +90,9 @@ class ControlServer {
   void Accept(int client);
   void RetryWaiting();
   void ContinueReading();
+  // Reads on from the client (whose descriptor it then owns): answers a whole request,
+  // keeps one still arriving, drops one past its deadline.
+  void ReadOn(Reading client);
   // Reads what has arrived of the client's request, without waiting.
   static ReadState ReadAvailable(Reading& client);
   // Answers a request read whole (the client's descriptor is then owned here).

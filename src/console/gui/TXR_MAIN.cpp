@@ -128,11 +128,7 @@ void TXR_MAIN::RunServing(const std::function<void()>& work) {
   work();
 }
 
-bool TXR_MAIN::Working() const {
-  const DriverState& state = driver_.State();
-  return activities_ > 0 || asking_ || state.busy || driver_.CheckingConnection() ||
-         state.operation.Active() || state.operationEnding;
-}
+bool TXR_MAIN::Working() const { return activities_ > 0 || asking_ || driver_.Working(); }
 
 // ---- clicks kept for the end of the work ----------------------------------------------------
 
