@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include <QAbstractProxyModel>
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTreeView>
 
@@ -221,6 +223,7 @@ TEST(ManualOperationsWindow, ThePictureDialogIsRomanianByItself) {
   ASSERT_TRUE(CreateFolders(bench.Path("Poze")));
   QStringList shown;
   QString fileType;
+  QString fileDate;
   QString folderType;
   WhenModal([&](QWidget* dialog) {
     auto* od = qobject_cast<QFileDialog*>(dialog);
@@ -236,6 +239,8 @@ TEST(ManualOperationsWindow, ThePictureDialogIsRomanianByItself) {
     // The listing fills in on another thread.
     RunUntil([&] { return !logo.siblingAtColumn(2).data().toString().isEmpty(); }, 5'000);
     fileType = logo.siblingAtColumn(2).data().toString();
+    ASSERT_NE(od->proxyModel(), nullptr);
+    fileDate = od->proxyModel()->mapFromSource(logo.siblingAtColumn(3)).data().toString();
     folderType = folder.siblingAtColumn(2).data().toString();
     auto* list = od->findChild<QTreeView*>("treeView");
     ASSERT_NE(list, nullptr);
@@ -259,6 +264,9 @@ TEST(ManualOperationsWindow, ThePictureDialogIsRomanianByItself) {
   EXPECT_EQ(shown.mid(0, 4), QStringList({"Nume", "Marime", "Tip", "Data modificarii"}));
   EXPECT_EQ(fileType, "Fisier BMP");
   EXPECT_EQ(folderType, "Dosar");
+  EXPECT_TRUE(
+      QRegularExpression("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d$").match(fileDate).hasMatch())
+      << fileDate.toStdString();
   EXPECT_TRUE(shown.contains("Calculator"));
   EXPECT_TRUE(shown.contains("Inapoi"));
   EXPECT_TRUE(shown.contains("Dosar &nou"));

@@ -1,11 +1,15 @@
 #include "console/gui/PictureDialog.h"
 
+#include <QDateTime>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
+#include <QSplitter>
 #include <QTreeView>
 
 #include "console/gui/QtStockTexts.h"
@@ -15,6 +19,9 @@ namespace ruvo::gui {
 namespace {
 
 constexpr int kNameColumnWidth = 220;
+constexpr int kPlacesWidth = 130;
+constexpr int kWidth = 900;
+constexpr int kHeight = 440;
 
 // "*.bmp *.BMP *.Bmp": the name filters of the file list tell case apart.
 QString Patterns(const QString& suffix) {
@@ -27,6 +34,22 @@ QString Patterns(const QString& suffix) {
 }
 
 }  // namespace
+
+class PictureDialog::FileDates final : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  static constexpr int kDateColumn = 3;
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role == Qt::DisplayRole && index.column() == kDateColumn) {
+      if (const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel())) {
+        const QDateTime changed = files->lastModified(mapToSource(index));
+        if (changed.isValid()) return changed.toString("dd.MM.yyyy hh:mm");
+      }
+    }
+    return QIdentityProxyModel::data(index, role);
+  }
+};
 
 QStringList PictureDialog::PictureFilters() {
   QStringList suffixes;
@@ -75,13 +98,24 @@ PictureDialog::PictureDialog(QWidget* parent) : QFileDialog(parent) {
   if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
     grid->addWidget(preview_, 1, grid->columnCount(), grid->rowCount() - 1, 1);
   }
-  // Room for every column: the name, the size, the type and the date.
-  if (auto* files = findChild<QTreeView*>("treeView")) {
-    files->header()->resizeSection(0, kNameColumnWidth);
-    files->header()->setMinimumSectionSize(60);
-  }
-  resize(sizeHint().expandedTo(QSize(860, 440)));
+  setProxyModel(new FileDates(this));
+  SizeTheLists();
+  resize(sizeHint().expandedTo(QSize(kWidth, kHeight)));
   connect(this, &QFileDialog::currentChanged, this, &PictureDialog::ShowPreview);
+}
+
+void PictureDialog::SizeTheLists() {
+  if (auto* files = findChild<QTreeView*>("treeView")) {
+    QHeaderView* header = files->header();
+    header->setMinimumSectionSize(60);
+    header->setStretchLastSection(true);
+    header->resizeSection(0, kNameColumnWidth);
+    header->resizeSection(1, 80);
+    header->resizeSection(2, 90);
+  }
+  if (auto* splitter = findChild<QSplitter*>("splitter")) {
+    splitter->setSizes({kPlacesWidth, kWidth - kPlacesWidth});
+  }
 }
 
 void PictureDialog::SetOwnTexts() {

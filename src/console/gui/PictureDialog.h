@@ -32,10 +32,15 @@ class PictureDialog final : public QFileDialog {
    public:
     QString type(const QFileInfo& info) const override;
   };
+  // The "Data modificarii" column as dd.mm.yyyy hh:mm, instead of the system locale's
+  // form with an English month.
+  class FileDates;
 
   // The dialog's own captions and labels; Qt puts its stock ones back at a language change.
   void SetOwnTexts();
   void ShowPreview(const QString& path);
+  // Room for every column and for the places' names.
+  void SizeTheLists();
 
   FileTypes fileTypes_;
   QLabel* preview_ = nullptr;
