@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/Clock.h"
@@ -14,6 +15,7 @@ class TXruvoLinux;
 struct RunningOperation {
   std::string name;  // empty while none runs
   LocalDateTime since;
+  std::int64_t sinceMs = 0;     // its start on the monotonic clock, for how long it runs
   bool report = false;          // a printing report, which "5005" may stop
   TXruvoLinux* link = nullptr;  // its link while the port is open
 

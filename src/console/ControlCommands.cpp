@@ -62,6 +62,16 @@ std::string Since(const LocalDateTime& t) {
   return text;
 }
 
+// A stop of processing forgets the count of free JE lines so that the next start reads it
+// again; until then the warning box (and the window) still shows the count last read.
+std::string JeFreeLinesStatus(const DriverState& state) {
+  if (state.jeFreeLines >= 0) return kJeFreeLinesLine + std::to_string(state.jeFreeLines);
+  for (const std::string& line : state.warningBox) {
+    if (line.rfind(kJeFreeLinesLine, 0) == 0) return line;
+  }
+  return kJeFreeLinesLine + " necitit";
+}
+
 ControlAnswer Status(const Driver& driver) {
   const DriverState& state = driver.State();
   Arguments lines = {state.processing ? "START PROCESARE" : "STOP PROCESARE",
@@ -70,8 +80,7 @@ ControlAnswer Status(const Driver& driver) {
     lines.push_back(kOperationRunningLine + state.operation.name + " din " +
                     Since(state.operation.since));
   }
-  lines.push_back(kJeFreeLinesLine + (state.jeFreeLines < 0 ? std::string(" necitit")
-                                                            : std::to_string(state.jeFreeLines)));
+  lines.push_back(JeFreeLinesStatus(state));
   // The window's warning box starts with the count of free lines, told just above.
   Arguments warnings;
   for (const std::string& line : state.warningBox) {

@@ -74,8 +74,9 @@ class OperationScope {
  public:
   OperationScope(const ConsoleContext& context, const OperationKind& kind)
       : operation_(context.state.operation) {
-    operation_ = RunningOperation{kind.title.empty() ? kind.word : kind.title,
-                                  context.driver.clock.Now(), kind.report, nullptr};
+    operation_ =
+        RunningOperation{kind.title.empty() ? kind.word : kind.title, context.driver.clock.Now(),
+                         context.driver.clock.MonotonicMs(), kind.report, nullptr};
   }
   ~OperationScope() { operation_ = RunningOperation{}; }
   OperationScope(const OperationScope&) = delete;

@@ -3,6 +3,7 @@
 #include "console/XmlExport.h"
 
 #include "execution/ExportTransfer.h"
+#include "platform/Log.h"
 
 namespace ruvo {
 
@@ -25,8 +26,11 @@ void TellArchiveProblem(const ConsoleContext& context, const ExportTransferResul
   if (result.outcome == ExportOutcome::kWriteFailed) {
     context.driver.op.ShowDefaultError("Nu pot salva fisierul " + result.archivePath);
   } else if (result.outcome == ExportOutcome::kTooLarge) {
-    ShowOperationFailure(context, "Arhiva exportului depaseste " + std::to_string(kMaxExportBytes) +
-                                      " bytes si nu a fost salvata !");
+    const std::string text = "Arhiva exportului depaseste " + std::to_string(kMaxExportBytes) +
+                             " bytes si nu a fost salvata !";
+    Log(LogLevel::Warning, "XML export: the ECR's archive is larger than " +
+                               std::to_string(kMaxExportBytes) + " bytes; nothing was saved");
+    ShowOperationFailure(context, text);
   }
 }
 

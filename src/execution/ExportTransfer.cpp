@@ -102,6 +102,11 @@ Received ReceiveHexPieces(TXruvoLinux& link, std::size_t maxBytes,
 Received ReceiveBinary(TXruvoLinux& link, std::size_t maxBytes, const ExportTransferHooks& hooks) {
   Notify(hooks, "Comanda 7404");
   if (!link.ReadExportData()) {
+    // An archive announced longer than the receive buffer can never arrive whole: the
+    // answer runs out of room and ends in a time-out, which must not pass for a line fault.
+    if (link.AnswerLength() > 0 && static_cast<std::size_t>(link.AnswerLength()) > maxBytes) {
+      return {ExportOutcome::kTooLarge, {}};
+    }
     return {LastErrorCode(link) >= kFirstDriverCode ? ExportOutcome::kBrokenOff
                                                     : ExportOutcome::kNoData,
             {}};

@@ -55,7 +55,10 @@ TEST_F(ControlCommandsTest, StatusStopAndStartFollowTheDriversState) {
   EXPECT_EQ(Run({"stop"}).lines, Lines{"STOP PROCESARE"});
   EXPECT_FALSE(driver->State().processing);
   EXPECT_EQ(Run({"stop"}).lines, Lines{"STOP PROCESARE"}) << "a second stop is no error";
-  EXPECT_EQ(Run({"status"}).lines.at(2), "Linii libere in memoria JE : necitit");
+  // The stop forgets the count so that the next start reads it again; the status keeps
+  // telling the one the window shows until then.
+  EXPECT_EQ(driver->State().jeFreeLines, -1);
+  EXPECT_EQ(Run({"status"}).lines.at(2), "Linii libere in memoria JE :300");
 
   const ControlAnswer started = Run({"start"});
   EXPECT_TRUE(started.ok);

@@ -8,6 +8,7 @@
 
 #include "ExportArchive.h"
 #include "console/XmlExport.h"
+#include "execution/ExportTransfer.h"
 #include "support/ConsoleRig.h"
 #include "support/FileBytes.h"
 #include "support/ScriptedPump.h"
@@ -185,6 +186,29 @@ TEST_F(XmlExportNeverReadyTest,
   EXPECT_FALSE(FolderExists(state.workingFolder + "ExportXML"));
   EXPECT_TRUE(op.boxes.empty());
   EXPECT_TRUE(op.errors.empty());
+}
+
+// An archive longer than the link can take: announced whole, it can never arrive, so the
+// answer runs out of room and times out. The operator (and `ctl export`, through the same
+// messages) learns why nothing was saved; the ECR's export is closed.
+class XmlExportTooLargeTest : public XmlExportTest {
+ protected:
+  static xruvo_sim::SimConfig Huge() {
+    xruvo_sim::SimConfig config;
+    config.exportArchive = std::string(kMaxExportBytes + 1, 'Z');
+    return config;
+  }
+  XmlExportTooLargeTest() : XmlExportTest(Huge()) {}
+};
+
+TEST_F(XmlExportTooLargeTest, BinaryTransferOfAnArchiveOverTheLimitTellsWhyNothingWasSaved) {
+  EXPECT_FALSE(ExportXml(Context(), Request("2026", " 6", ExportType::R, true)));
+  EXPECT_EQ(Sent().back(), "7408");
+  EXPECT_TRUE(Files("ExportXML", "*.ZIP").empty());
+  ASSERT_EQ(op.boxes.size(), 1u);
+  EXPECT_EQ(op.boxes[0].text, "Arhiva exportului depaseste " + std::to_string(kMaxExportBytes) +
+                                  " bytes si nu a fost salvata !");
+  EXPECT_EQ(op.boxes[0].caption, "Eroare");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "GuiBench.h"
 #include "app/ReceiptCycle.h"
@@ -34,12 +35,36 @@ xruvo_sim::SimConfig Printing(std::int64_t reportMs) {
   return config;
 }
 
+// The recording operator, and what happens while a Yes/No question is up: a tick that
+// falls due under it runs inside the question's own event loop.
+class QuestionOperator final : public IOperator {
+ public:
+  explicit QuestionOperator(RecordingOperator& inner) : inner_(inner) {}
+  MsgResult RomMessageDlg(const std::string& text, const std::string& caption, MsgKind kind,
+                          MsgButtons buttons) override {
+    if (buttons == MsgButtons::YesNo && underQuestion) {
+      const std::function<void()> run = std::move(underQuestion);
+      underQuestion = nullptr;
+      run();
+    }
+    return inner_.RomMessageDlg(text, caption, kind, buttons);
+  }
+  void ShowDefaultError(const std::string& text) override { inner_.ShowDefaultError(text); }
+  bool AskPaymentForm(int& form) override { return inner_.AskPaymentForm(form); }
+  void Beep() override { inner_.Beep(); }
+
+  std::function<void()> underQuestion;
+
+ private:
+  RecordingOperator& inner_;
+};
+
 // The window on a driver whose waits pump through a script, with the real receipt cycle.
 struct PumpedWindow {
   explicit PumpedWindow(xruvo_sim::SimConfig config = {})
       : engine(clock, nullptr, std::move(config)),
         ports(engine, clock),
-        driver(DriverContext{clock, pump, op, ports}, folder.Path()),
+        driver(DriverContext{clock, pump, questions, ports}, folder.Path()),
         execution(driver.Context()),
         cycle(driver.State(), op, clock, execution),
         files(cycle),
@@ -66,6 +91,7 @@ struct PumpedWindow {
   VirtualClock clock;
   ScriptedPump pump{clock, static_cast<int>(kStep)};
   RecordingOperator op;
+  QuestionOperator questions{op};
   xruvo_sim::Engine engine;
   SimPortFactory ports;
   Driver driver;
@@ -225,6 +251,134 @@ TEST(ClicksDuringWork, StopRaportAndEscapeStopThePrintingReport) {
     EXPECT_EQ(bench.op.boxes.back().text,
               "Eroare la efectuarea raportului !\r26;Operatie intrerupta de utilizator");
   }
+}
+
+// "Stop program" answered No while a processing tick's connection check waits, under the
+// question, for a silent ECR: the question cannot end before the check does, and a second
+// click on "Stop program" meanwhile is kept and asked again, never dropped.
+TEST(ClicksDuringWork, StopProgramClickedAfterNoWhileACheckRunsUnderTheQuestionIsAskedAgain) {
+  for (const std::int64_t offset : {200, 1'500}) {
+    SCOPED_TRACE("clicked " + std::to_string(offset) + " ms after No");
+    PumpedWindow bench;
+    ASSERT_TRUE(bench.driver.State().connected);
+    bench.engine.Faults().silentAlways = true;
+    bench.op.boxes.clear();
+    QString noticeAfterClick;
+    bench.questions.underQuestion = [&] {
+      // The operator answers No as the check begins (the recording operator answers when
+      // the question's loop gives back), and clicks again a moment later.
+      const std::int64_t start = bench.clock.MonotonicMs();
+      bench.pump.At(start + offset, [&] {
+        bench.Click("JetButton1");
+        noticeAfterClick = bench.window.Notice();
+      });
+      bench.window.Tick();
+      EXPECT_TRUE(bench.pump.AllDone()) << "clicked while the check waited";
+    };
+    bench.Click("JetButton1");
+    EXPECT_EQ(noticeAfterClick, "In asteptare: Stop program");
+    bench.Settle();
+    ASSERT_EQ(bench.op.boxes.size(), 2u) << "asked again once the check had ended";
+    EXPECT_EQ(bench.op.boxes[1].text, "Sigur inchizi programul ?");
+    EXPECT_FALSE(bench.window.CloseDone());
+    EXPECT_EQ(bench.window.Notice(), "");
+    bench.op.answer = MsgResult::Yes;
+    bench.Click("JetButton1");
+    EXPECT_TRUE(bench.window.CloseDone()) << "the next Yes closes";
+  }
+}
+
+// Each refusal keeps the notice for its whole time, also when it follows another one; the
+// window counts in the driver's time. The running operation and its time are shown above.
+TEST(ClicksDuringWork, ARunningReportIsShownWithItsTimeAndEachRefusalGetsItsWholeTime) {
+  PumpedWindow bench(Printing(30'000));
+  bench.Click("Bstare");
+  ASSERT_FALSE(bench.driver.State().processing);
+  EXPECT_EQ(bench.window.RunningText(), "");
+  auto* running = bench.window.findChild<QLabel*>("LOperatie");
+  ASSERT_NE(running, nullptr);
+  EXPECT_TRUE(running->isHidden());
+
+  const std::int64_t start = bench.clock.MonotonicMs();
+  constexpr std::int64_t kShown = gui::TXR_MAIN::kRefusalShownMs;
+  const QString refusal = "O operatie este in curs: Raport zilnic";
+  std::vector<std::pair<std::int64_t, QString>> notices;
+  std::vector<QString> runningTexts;
+  bool labelFollowed = false;
+  auto noteAt = [&](std::int64_t at) {
+    bench.pump.At(start + at, [&, at] { notices.emplace_back(at, bench.window.Notice()); });
+  };
+  bench.pump.At(start + 1'000, [&] { bench.Click("BRaportX"); });
+  bench.pump.At(start + 1'000 + kShown - 700, [&] { bench.Click("BRaportX"); });
+  noteAt(1'000 + kShown + 100);            // the first one's time is up, not the second's
+  noteAt(1'000 + 2 * kShown - 800);        // the second's time is nearly up
+  noteAt(1'000 + 2 * kShown - 700 + 100);  // and is up
+  bench.pump.At(start + 12'300, [&] {
+    runningTexts.push_back(bench.window.RunningText());
+    // The label follows within a second of the window's own time.
+    labelFollowed = RunUntil([&] { return running->text() == bench.window.RunningText(); }, 2'000);
+    labelFollowed = labelFollowed && !running->isHidden();
+  });
+  bench.pump.At(start + 25'000, [&] { runningTexts.push_back(bench.window.RunningText()); });
+  bench.Click("BRaportZilnic");
+
+  ASSERT_EQ(notices.size(), 3u);
+  EXPECT_EQ(notices[0].second, refusal);
+  EXPECT_EQ(notices[1].second, refusal);
+  EXPECT_EQ(notices[2].second, "");
+  ASSERT_EQ(runningTexts.size(), 2u);
+  EXPECT_EQ(runningTexts[0], "In curs: Raport zilnic, 0:12");
+  EXPECT_EQ(runningTexts[1], "In curs: Raport zilnic, 0:25");
+  EXPECT_TRUE(labelFollowed);
+  EXPECT_EQ(bench.Received("2003"), 0);
+  EXPECT_EQ(bench.window.RunningText(), "") << "the report has ended";
+  bench.window.StateChanged();
+  EXPECT_TRUE(running->isHidden());
+}
+
+// The report dialog while its own report prints: only "Stop raport" (and Escape) can be
+// used; "Start raport" and "Iesire" look disabled and come back after the report.
+TEST(ClicksDuringWork, TheReportDialogHoldsItsButtonsWhileItsReportPrints) {
+  PumpedWindow bench(Printing(30'000));
+  bench.Click("Bstare");
+  struct Seen {
+    bool start = true;
+    bool exit = true;
+    bool stop = false;
+    QString running;
+  } during;
+  bool after = false;
+  bench.pump.At(bench.clock.MonotonicMs() + 3'000, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    ASSERT_NE(dialog, nullptr);
+    during.start = dialog->findChild<QPushButton*>("BStart")->isEnabled();
+    during.exit = dialog->findChild<QPushButton*>("BitBtn1")->isEnabled();
+    during.stop = dialog->findChild<QPushButton*>("BStop")->isEnabled();
+    during.running = bench.window.RunningText();
+    // Enter while the report prints presses nothing: the default button is disabled and
+    // the focus is on no other button.
+    QWidget* focus = dialog->focusWidget() != nullptr ? dialog->focusWidget() : dialog;
+    EXPECT_EQ(qobject_cast<QPushButton*>(focus), nullptr);
+    QTest::keyClick(focus, Qt::Key_Return);
+    dialog->findChild<QPushButton*>("BitBtn1")->click();
+    dialog->findChild<QPushButton*>("BStart")->click();
+  });
+  WhenModal([&](QWidget* dialog) {
+    dialog->findChild<QLineEdit*>("ENrStart")->setText("1");
+    dialog->findChild<QLineEdit*>("ENrEnd")->setText("1");
+    QTest::keyClick(dialog->findChild<QLineEdit*>("ENrEnd"), Qt::Key_Return);
+    after = dialog->isVisible() && dialog->findChild<QPushButton*>("BStart")->isEnabled() &&
+            dialog->findChild<QPushButton*>("BitBtn1")->isEnabled();
+    dialog->findChild<QPushButton*>("BitBtn1")->click();
+  });
+  bench.Click("BRaportMFZ");
+  EXPECT_FALSE(during.start);
+  EXPECT_FALSE(during.exit);
+  EXPECT_TRUE(during.stop);
+  EXPECT_EQ(during.running, "In curs: Raport MF/JE, 0:03");
+  EXPECT_TRUE(after) << "usable again, and the dialog still open, after the report";
+  EXPECT_EQ(bench.Received("5001"), 1) << "one report";
+  EXPECT_EQ(bench.Received("5005"), 0) << "nothing stopped it";
 }
 
 }  // namespace

@@ -2,14 +2,20 @@
 
 #include <memory>
 
+#include <QAbstractProxyModel>
+#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTreeView>
 
 #include "Control.h"
 #include "GuiBench.h"
@@ -112,8 +118,10 @@ TEST(ManualOperationsWindow, TheLogoChosenInThePictureDialogGoesInPiecesUnderThe
       return;
     }
     EXPECT_EQ(od->objectName(), "OD");
-    EXPECT_EQ(od->nameFilters(),
-              QStringList({"Imagini BMP (*.bmp *.BMP *.Bmp)", "Toate fisierele (*)"}));
+    // The standard filter of the picture formats, BMP first; nothing of the program's own.
+    ASSERT_GE(od->nameFilters().size(), 2);
+    EXPECT_TRUE(od->nameFilters()[0].startsWith("Toate imaginile (*.bmp *.BMP *.Bmp "));
+    EXPECT_EQ(od->nameFilters()[1], "Imagini BMP (*.bmp *.BMP *.Bmp)");
     EXPECT_EQ(od->labelText(QFileDialog::Accept), "&Deschide");
     EXPECT_EQ(od->labelText(QFileDialog::Reject), "&Renunta");
     auto* preview = od->findChild<QLabel*>("Previzualizare");
@@ -203,6 +211,71 @@ TEST(ManualOperationsWindow, AnInterruptedReceiptFileKeepsTheDialogsShut) {
   ASSERT_EQ(bench.op.boxes.size(), 1u);
   EXPECT_EQ(bench.op.boxes[0].text.rfind(kInterruptedRunWaitsPrefix + "ONLINE.TXT", 0), 0u)
       << bench.op.boxes[0].text;
+  EXPECT_EQ(bench.CommandsSinceStart(), 0u);
+}
+
+// Debian's Qt has no Romanian translation: the picture dialog carries its own texts. What an
+// operator reads in it (labels, places, columns, the type of each file, the buttons' tips
+// and the list's menu) is Romanian; no English text of Qt's is left.
+TEST(ManualOperationsWindow, ThePictureDialogIsRomanianByItself) {
+  StoppedWindow bench;
+  WriteBytes(bench.Path("logo.bmp"), "BM");
+  ASSERT_TRUE(CreateFolders(bench.Path("Poze")));
+  QStringList shown;
+  QString fileType;
+  QString fileDate;
+  QString folderType;
+  WhenModal([&](QWidget* dialog) {
+    auto* od = qobject_cast<QFileDialog*>(dialog);
+    if (od == nullptr) {
+      qobject_cast<QDialog*>(dialog)->reject();
+      return;
+    }
+    od->setDirectory(QString::fromStdString(bench.folder.Path()));
+    auto* files = od->findChild<QFileSystemModel*>();
+    ASSERT_NE(files, nullptr);
+    const QModelIndex logo = files->index(QString::fromStdString(bench.Path("logo.bmp")));
+    const QModelIndex folder = files->index(QString::fromStdString(bench.Path("Poze")));
+    // The listing fills in on another thread.
+    RunUntil([&] { return !logo.siblingAtColumn(2).data().toString().isEmpty(); }, 5'000);
+    fileType = logo.siblingAtColumn(2).data().toString();
+    ASSERT_NE(od->proxyModel(), nullptr);
+    fileDate = od->proxyModel()->mapFromSource(logo.siblingAtColumn(3)).data().toString();
+    folderType = folder.siblingAtColumn(2).data().toString();
+    auto* list = od->findChild<QTreeView*>("treeView");
+    ASSERT_NE(list, nullptr);
+    for (int column = 0; column < 4; ++column) {
+      shown << list->model()->headerData(column, Qt::Horizontal).toString();
+    }
+    for (auto* label : od->findChildren<QLabel*>()) shown << label->text();
+    for (auto* button : od->findChildren<QAbstractButton*>()) {
+      shown << button->text() << button->toolTip();
+    }
+    for (auto* action : od->findChildren<QAction*>()) shown << action->text();
+    auto* places = od->findChild<QListView*>("sidebar");
+    ASSERT_NE(places, nullptr);
+    for (int row = 0; row < places->model()->rowCount(); ++row) {
+      shown << places->model()->index(row, 0).data().toString();
+    }
+    od->reject();
+  });
+  bench.Click("BLogoGrafic");
+  ASSERT_FALSE(shown.isEmpty());
+  EXPECT_EQ(shown.mid(0, 4), QStringList({"Nume", "Marime", "Tip", "Data modificarii"}));
+  EXPECT_EQ(fileType, "Fisier BMP");
+  EXPECT_EQ(folderType, "Dosar");
+  EXPECT_TRUE(
+      QRegularExpression("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d$").match(fileDate).hasMatch())
+      << fileDate.toStdString();
+  EXPECT_TRUE(shown.contains("Calculator"));
+  EXPECT_TRUE(shown.contains("Inapoi"));
+  EXPECT_TRUE(shown.contains("Dosar &nou"));
+  for (const char* english :
+       {"Computer", "Name", "Size", "Type", "Date Modified", "Back", "Forward", "Parent Directory",
+        "Create New Folder", "List View", "Detail View", "&Rename", "&Delete", "Show &hidden files",
+        "&New Folder", "Files of type:", "Look in:", "&Open", "Cancel"}) {
+    EXPECT_FALSE(shown.contains(english)) << english;
+  }
   EXPECT_EQ(bench.CommandsSinceStart(), 0u);
 }
 

@@ -178,8 +178,15 @@ TEST(TEInOutSume, ControlsDefaultsAndTheReasonThatFollowsTheChoice) {
   gui::TEInOutSume dialog(bench.Context(), ',');
   dialog.show();
   EXPECT_EQ(dialog.windowTitle(), "Intrare / iesire numerar sertar");
-  // The title bar's icon and buttons take some 100 pixels beside the caption.
-  EXPECT_GE(dialog.width(), dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 100);
+  // The whole caption in a title bar (mostly bold, beside the icon and the close box), also
+  // once the dialog's fixed size has been worked out again.
+  QFont bold = dialog.font();
+  bold.setBold(true);
+  const int captionWidth = QFontMetrics(bold).horizontalAdvance(dialog.windowTitle()) + 140;
+  QApplication::processEvents();
+  dialog.adjustSize();
+  EXPECT_GE(dialog.width(), captionWidth);
+  EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize()) << "the size stays fixed";
   EXPECT_EQ(dialog.objectName(), "EInOutSume");
   EXPECT_EQ(bench.In<QGroupBox>(dialog, "RTipOper")->title(), "    Tipul  operatiei      ");
   EXPECT_EQ(bench.Items(dialog, "RTipOper"), QStringList({"Intrare numerar", "Iesire numerar"}));

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "console/gui/PictureDialog.h"
+#include "console/gui/QtStockTexts.h"
 #include "console/gui/TProgressbar.h"
 
 namespace ruvo::gui {
@@ -53,6 +54,8 @@ void LogoProgressWindow::End() {
 }
 
 QString ChoosePicture(QWidget* parent) {
+  // Before the dialog is made, so that it is built in Romanian.
+  InstallQtStockTexts();
   PictureDialog od(parent);
   if (od.exec() != QDialog::Accepted || od.selectedFiles().isEmpty()) return {};
   return od.selectedFiles().front();

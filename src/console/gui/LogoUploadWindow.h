@@ -37,8 +37,8 @@ class LogoProgressWindow final : public ILogoProgress {
   bool busyCursor_ = false;
 };
 
-// The picture-file open dialog OD: the picture formats Qt can read, and every file. Empty
-// when the operator cancels.
+// The picture-file open dialog OD (PictureDialog), in Romanian. Empty when the operator
+// cancels.
 QString ChoosePicture(QWidget* parent);
 
 // "Incarcare logo grafic": the picture chosen in OD, then the upload with its question,

@@ -1,11 +1,14 @@
 #include "console/gui/OperationDialog.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -15,7 +18,9 @@ namespace ruvo::gui {
 namespace {
 
 // What a title bar needs beside its caption: the icon, the close box, margins.
-constexpr int kTitleBarExtra = 140;
+constexpr int kTitleBarExtra = 160;
+// The property of a button that stays usable while the dialog's operation runs.
+constexpr const char* kWhileRunning = "ruvoWhileRunning";
 
 }  // namespace
 
@@ -31,13 +36,49 @@ OperationDialog::OperationDialog(const ConsoleContext& context, const char* form
 }
 
 void OperationDialog::RunOne(const std::function<void()>& operation) {
-  if (running_) return;
+  if (running_) {
+    QApplication::beep();
+    return;
+  }
   running_ = true;
+  // A disabled button that had the focus would hand it to the next one, and Enter would
+  // press that one (the report's stop); the dialog keeps it meanwhile.
+  QWidget* focus = QApplication::focusWidget();
+  const QPointer<QWidget> focused = focus != nullptr && isAncestorOf(focus) ? focus : nullptr;
+  if (focused != nullptr) setFocus(Qt::OtherFocusReason);
   struct Done {
     bool& running;
-    ~Done() { running = false; }
-  } done{running_};
+    QList<QPushButton*> held;
+    QPointer<QWidget> focused;
+    ~Done() {
+      running = false;
+      for (QPushButton* button : held) button->setEnabled(true);
+      if (focused != nullptr) focused->setFocus(Qt::OtherFocusReason);
+    }
+  } done{running_, HoldButtons(), focused};
   operation();
+}
+
+QList<QPushButton*> OperationDialog::HoldButtons() {
+  QList<QPushButton*> held;
+  for (QPushButton* button : findChildren<QPushButton*>()) {
+    if (!button->isEnabled() || button->property(kWhileRunning).toBool()) continue;
+    button->setEnabled(false);
+    held << button;
+  }
+  return held;
+}
+
+void OperationDialog::KeepEnabledWhileRunning(QPushButton* button) {
+  button->setProperty(kWhileRunning, true);
+}
+
+void OperationDialog::FitCaption(QBoxLayout* layout) {
+  // Title bars mostly draw their caption in bold, often larger than the dialog's text.
+  QFont titleFont = font();
+  titleFont.setBold(true);
+  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.1);
+  layout->addStrut(QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + kTitleBarExtra);
 }
 
 void OperationDialog::ShowInputProblemAt(const InputCheck& check, QWidget* field) {
@@ -50,10 +91,6 @@ void OperationDialog::ShowInputProblemAt(const InputCheck& check, QWidget* field
 
 void OperationDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  adjustSize();
-  // Wide enough for the whole caption beside the title bar's icon and buttons.
-  const int captionWidth = fontMetrics().horizontalAdvance(windowTitle()) + kTitleBarExtra;
-  if (width() < captionWidth) resize(captionWidth, height());
   if (const QScreen* screen = QApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
@@ -62,13 +99,18 @@ void OperationDialog::showEvent(QShowEvent* event) {
 void OperationDialog::closeEvent(QCloseEvent* event) {
   if (running_) {
     event->ignore();
+    QApplication::beep();
     return;
   }
   QDialog::closeEvent(event);
 }
 
 void OperationDialog::reject() {
-  if (!running_) QDialog::reject();
+  if (running_) {
+    QApplication::beep();
+    return;
+  }
+  QDialog::reject();
 }
 
 QPushButton* DialogButton(const char* name, const QString& caption, QWidget* parent) {

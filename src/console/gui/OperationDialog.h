@@ -7,6 +7,7 @@
 #include "console/OperationFrame.h"
 
 class QAbstractButton;
+class QBoxLayout;
 class QButtonGroup;
 class QGroupBox;
 class QPushButton;
@@ -14,9 +15,11 @@ class QPushButton;
 namespace ruvo::gui {
 
 // What the three dialogs of the manual operations share: the main window's context, a
-// centred modal window, and one operation at a time. While an operation waits for the ECR
-// the window keeps handling events, so a second start, "Iesire", Escape or the close box
-// could arrive meanwhile: they wait until it has ended.
+// centred modal window wide enough for its caption, and one operation at a time. While an
+// operation waits for the ECR the window keeps handling events, so a click can arrive
+// meanwhile: the dialog's buttons are disabled for the length of the operation (all but
+// those marked with KeepEnabledWhileRunning), and Escape or the close box is refused with
+// a beep.
 class OperationDialog : public QDialog {
   Q_OBJECT
  public:
@@ -28,6 +31,12 @@ class OperationDialog : public QDialog {
  protected:
   // Runs the operation unless one is already running.
   void RunOne(const std::function<void()>& operation);
+  // A button meant for the operation under way (the report's stop).
+  static void KeepEnabledWhileRunning(QPushButton* button);
+  // Makes the dialog's layout at least as wide as its caption needs in a title bar; called
+  // once the layout is built. The layouts fix the dialogs' size, so a later resize would not
+  // hold.
+  void FitCaption(QBoxLayout* layout);
   // A refused input: its message, then the focus to the field (its text selected when
   // the check asks for that).
   void ShowInputProblemAt(const InputCheck& check, QWidget* field);
@@ -39,6 +48,10 @@ class OperationDialog : public QDialog {
   const ConsoleContext context_;
 
  private:
+  // Disables the buttons that must wait for the operation's end; gives back the ones it
+  // disabled.
+  QList<QPushButton*> HoldButtons();
+
   bool running_ = false;
 };
 

@@ -50,6 +50,7 @@ TEExportXML::TEExportXML(const ConsoleContext& context, bool binaryTransfer, QWi
   layout->addWidget(typeBox);
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+  FitCaption(layout);
 }
 
 ExportXmlRequest TEExportXML::Request() const {

@@ -44,6 +44,7 @@ TEInOutSume::TEInOutSume(const ConsoleContext& context, char decimalSeparator, Q
   layout->addWidget(reason_);
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+  FitCaption(layout);
 }
 
 CashRequest TEInOutSume::Request() const {

@@ -73,6 +73,8 @@ TEMfReport::TEMfReport(const ConsoleContext& context, MfReportMode mode, QWidget
   QPushButton* stop = DialogButton("BStop", "S&top raport", this);
   QPushButton* exit = DialogButton("BitBtn1", "&Iesire", this);
   start->setDefault(true);
+  // The only button for the report under way.
+  KeepEnabledWhileRunning(stop);
   connect(start, &QPushButton::clicked, this, &TEMfReport::OnBStart);
   connect(stop, &QPushButton::clicked, this, &TEMfReport::OnBStop);
   connect(exit, &QPushButton::clicked, this, &TEMfReport::reject);
@@ -90,6 +92,7 @@ TEMfReport::TEMfReport(const ConsoleContext& context, MfReportMode mode, QWidget
   layout->addWidget(byPeriod);
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+  FitCaption(layout);
   (mode == MfReportMode::ByZNumber ? startNumber_ : startDate_)->setFocus();
 }
 

@@ -1,5 +1,7 @@
 #include "console/gui/TXR_MAIN.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -22,10 +24,10 @@ namespace ruvo::gui {
 namespace {
 
 constexpr int kQuietAfterReportMs = 500;
-// How long a refusal stays in the notice.
-constexpr int kRefusalShownMs = 4000;
+constexpr int kClockWatchMs = 1000;
 
 const QString kWaitingPrefix = "In asteptare: ";
+const QString kRunningPrefix = "In curs: ";
 // What a refusal names when the driver's own work (a file, a connection check) holds the ECR.
 const std::string kEcrWorkTitle = "comunicare cu casa de marcat";
 
@@ -89,6 +91,15 @@ TXR_MAIN::TXR_MAIN(Driver& driver, std::function<bool()> trayAvailable, IDriverO
   trayWatch_ = new QTimer(this);
   trayWatch_->setInterval(1000);
   connect(trayWatch_, &QTimer::timeout, this, &TXR_MAIN::FollowTray);
+  // Also during the driver's waits, which serve the event loop: a report may print for
+  // minutes, and the window must say so.
+  clockWatch_ = new QTimer(this);
+  clockWatch_->setInterval(kClockWatchMs);
+  connect(clockWatch_, &QTimer::timeout, this, [this] {
+    ShowRunning();
+    ShowNotice();
+  });
+  clockWatch_->start();
 
   setFixedSize(700, 440);
   if (const QScreen* screen = QApplication::primaryScreen()) {
@@ -171,25 +182,39 @@ QString TXR_MAIN::Notice() const {
   if (stopProgramWanted_ || (closeRequested_ && !closeDone_)) waiting << "Stop program";
   QStringList lines;
   if (!waiting.isEmpty()) lines << kWaitingPrefix + waiting.join(", ");
-  if (!refusal_.isEmpty()) lines << refusal_;
+  if (!refusal_.isEmpty() && driver_.Context().clock.MonotonicMs() < refusalUntilMs_) {
+    lines << refusal_;
+  }
   return lines.join('\n');
+}
+
+QString TXR_MAIN::RunningText() const {
+  const RunningOperation& operation = driver_.State().operation;
+  if (!operation.Active()) return {};
+  const std::int64_t seconds =
+      std::max<std::int64_t>(driver_.Context().clock.MonotonicMs() - operation.sinceMs, 0) / 1000;
+  return kRunningPrefix + FromWinText(operation.name) +
+         QString(", %1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
 }
 
 void TXR_MAIN::ShowNotice() {
   const QString text = Notice();
-  lasteptare_->setText(text);
+  if (lasteptare_->text() != text) lasteptare_->setText(text);
   lasteptare_->setVisible(!text.isEmpty());
 }
 
+void TXR_MAIN::ShowRunning() {
+  const QString text = RunningText();
+  if (loperatie_->text() != text) loperatie_->setText(text);
+  loperatie_->setVisible(!text.isEmpty());
+}
+
+// Each refusal gets its whole time in the notice, whatever came before it.
 void TXR_MAIN::TellRefused(const QString& text) {
   refusal_ = text;
+  refusalUntilMs_ = driver_.Context().clock.MonotonicMs() + kRefusalShownMs;
   ShowNotice();
   QApplication::beep();
-  QTimer::singleShot(kRefusalShownMs, this, [this, text] {
-    if (refusal_ != text) return;
-    refusal_.clear();
-    ShowNotice();
-  });
 }
 
 // ---- what the window shows --------------------------------------------------------------
@@ -197,6 +222,7 @@ void TXR_MAIN::TellRefused(const QString& text) {
 void TXR_MAIN::ShowState() {
   const DriverState& state = driver_.State();
   const bool processing = state.processing;
+  ShowRunning();
   bstare_->setText(QString::fromStdString(driver_.ProcessingCaption()));
   i1_->setVisible(processing);
   i2_->setVisible(!processing);
@@ -264,7 +290,16 @@ void TXR_MAIN::OnBstare() {
 void TXR_MAIN::OnBConfig2() { ToggleSettingsPanel(); }
 
 void TXR_MAIN::OnJetButton1() {
-  if (asking_) return;
+  if (asking_) {
+    // The question is still up: it already asks what this click asks.
+    if (QWidget* question = QApplication::activeModalWidget()) {
+      question->raise();
+      question->activateWindow();
+      return;
+    }
+    // Answered, but what ran under it (a tick's connection check with a silent ECR) has
+    // not ended yet: the click is kept and asked again then, like any click during work.
+  }
   if (Working()) {
     stopProgramWanted_ = true;
     ShowNotice();
@@ -278,7 +313,8 @@ void TXR_MAIN::OnJetButton1() {
     RemoveTray();
     FinishClose();
   } else {
-    QTimer::singleShot(0, this, &TXR_MAIN::CloseIfRequested);
+    // What was kept while the question was up (this click again, a start or stop) runs now.
+    QTimer::singleShot(0, this, &TXR_MAIN::RunQueued);
   }
 }
 
@@ -378,6 +414,7 @@ void TXR_MAIN::FinishClose() {
   closeDone_ = true;
   ticks_->stop();
   trayWatch_->stop();
+  clockWatch_->stop();
   RemoveTray();
   close();
   emit Closed();

@@ -66,6 +66,12 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
   // What the notice under the buttons says now: what waits for the work to end, or why a
   // click was refused; empty when nothing.
   QString Notice() const;
+  // The manual operation under way and how long it has run ("In curs: Raport zilnic,
+  // 1:05"), whoever started it; empty while none runs. Shown above the notice and
+  // refreshed every second.
+  QString RunningText() const;
+  // How long a refusal stays in the notice.
+  static constexpr int kRefusalShownMs = 4000;
 
   // One beat of the two 1000 ms timers: TcheckCOM's tick, then Tprocessor's.
   void Tick();
@@ -113,6 +119,7 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
   // Runs what was kept, once nothing runs any more.
   void RunQueued();
   void ShowNotice();
+  void ShowRunning();
   void TellRefused(const QString& text);
   void OnBstare();
   void OnBConfig2();
@@ -140,6 +147,7 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
   QPushButton* jetButton1_ = nullptr;
   QLabel* lcomunicatie_ = nullptr;
   QLabel* lasteptare_ = nullptr;  // the notice: what waits, or a refusal
+  QLabel* loperatie_ = nullptr;   // the operation under way and its time
   QWidget* pinfo_ = nullptr;
   QWidget* pconfig_ = nullptr;
   QPlainTextEdit* malarma_ = nullptr;
@@ -161,6 +169,8 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
   QAction* menuStop_ = nullptr;
   QTimer* ticks_ = nullptr;
   QTimer* trayWatch_ = nullptr;
+  // Every second: the running operation's time, and a refusal whose time is up.
+  QTimer* clockWatch_ = nullptr;
 
   bool showingSettings_ = false;  // settings shown since the last save
   bool updatingControls_ = false;
@@ -172,7 +182,8 @@ class TXR_MAIN final : public QWidget, public IDriverObserver {
   std::optional<bool> wantedProcessing_;
   bool wantedByButton_ = false;
   bool stopProgramWanted_ = false;
-  QString refusal_;  // the last refusal, shown for a few seconds
+  QString refusal_;  // the last refusal, shown until refusalUntilMs_ (the driver's clock)
+  std::int64_t refusalUntilMs_ = 0;
   bool closeDone_ = false;
   // Z and X: when clicks on their button count again (the driver's monotonic clock).
   std::map<ManualOperation, std::int64_t> quietUntilMs_;

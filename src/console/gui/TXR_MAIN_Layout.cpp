@@ -109,6 +109,13 @@ void TXR_MAIN::BuildLeftColumn() {
     button->setMinimumHeight(34);
     layout->addWidget(button);
   }
+  loperatie_ = new QLabel(column);
+  loperatie_->setObjectName("LOperatie");
+  loperatie_->setWordWrap(true);
+  loperatie_->setStyleSheet("color: darkgreen; font-weight: bold;");
+  loperatie_->hide();
+  layout->addSpacing(8);
+  layout->addWidget(loperatie_);
   lasteptare_ = new QLabel(column);
   lasteptare_->setObjectName("LAsteptare");
   lasteptare_->setWordWrap(true);

@@ -1,17 +1,15 @@
 #include "console/gui/WindowedDriver.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QTranslator>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
 
 #include "console/gui/QtOperator.h"
+#include "console/gui/QtStockTexts.h"
 #include "console/gui/TXR_MAIN.h"
 #include "console/gui/WinText.h"
 
@@ -90,15 +88,11 @@ void ShowSimpleMessage(int& argc, char** argv, const std::string& text) {
 
 struct WindowedDriver::Parts {
   Parts(int& argc, char** argv) : application(argc, argv) {
-    // Qt's stock texts (the picture dialog's columns and places) in Romanian, when the
-    // system has Qt's translations; the driver's own texts are Romanian anyway.
-    if (stockTexts.load(QLocale(QLocale::Romanian), "qtbase", "_",
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-      QApplication::installTranslator(&stockTexts);
-    }
+    // Qt's stock texts (the picture dialog's places, columns and menus, the message boxes'
+    // buttons) in Romanian, like the driver's own.
+    InstallQtStockTexts();
   }
   QApplication application;
-  QTranslator stockTexts;
   QtOperator op;
   QtEventPump pump;
 };
