@@ -17,6 +17,12 @@ std::optional<HttpResponse> HeadRefusal(const HttpRequest& request, std::size_t 
                        "Antetul " + request.repeatedHeader + " apare de doua ori");
   }
   if (!request.HasHeader("content-length")) return std::nullopt;
+  // Both: one reader takes the chunks, another the length, and the rest of the body
+  // becomes someone's next request (RFC 9112 lets a server refuse it).
+  if (request.HasHeader("transfer-encoding")) {
+    return MakeProblem(400, "length-and-chunks", "Lungime si transfer in bucati",
+                       "Cererea da si Content-Length si Transfer-Encoding");
+  }
   const std::string length = request.Header("content-length");
   if (length.empty() || length.find_first_not_of("0123456789") != std::string::npos) {
     return MakeProblem(400, "bad-length", "Content-Length gresit",

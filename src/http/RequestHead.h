@@ -13,6 +13,7 @@ namespace ruvo::http {
 // - no Host (RFC 9112: 400; which server is meant cannot be checked);
 // - a header that must come once given twice (HttpMessage's IsSingleHeader), or two
 //   Content-Length values that differ;
+// - a Content-Length beside a Transfer-Encoding;
 // - a Content-Length that is no number, or above maxBodyBytes (413).
 std::optional<HttpResponse> HeadRefusal(const HttpRequest& request, std::size_t maxBodyBytes);
 

@@ -132,6 +132,12 @@ TEST_F(HttpProtocolTest, ABodyThatWillBeRefusedIsRefusedFromItsHeadAlone) {
   EXPECT_EQ(lengths.rfind("HTTP/1.1 400", 0), 0u) << lengths;
   EXPECT_NE(lengths.find("urn:ruvo-drv:problem:repeated-header"), std::string::npos) << lengths;
   EXPECT_EQ(StatusLines(lengths), 1) << lengths;
+  // A length beside chunks: the same guess.
+  const std::string both = Exchange("POST /v1/receipts HTTP/1.1\r\n" + HostLine() +
+                                    "Transfer-Encoding: chunked\r\nContent-Length: 5\r\n\r\n"
+                                    "3\r\n5;1\r\n0\r\n\r\n");
+  EXPECT_EQ(both.rfind("HTTP/1.1 400", 0), 0u) << both;
+  EXPECT_NE(both.find("urn:ruvo-drv:problem:length-and-chunks"), std::string::npos) << both;
   // The same length twice says one thing: read as it says.
   const std::string same = Exchange("GET /v1/status HTTP/1.1\r\n" + HostLine() +
                                     "Content-Length: 0\r\nContent-Length: 0\r\n"

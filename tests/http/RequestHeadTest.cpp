@@ -51,6 +51,11 @@ TEST(RequestHeadTest, TheHeadDecidesHostLengthAndRepeatsBeforeAnyBody) {
     EXPECT_EQ(SlugOf(bad), "bad-length") << "'" << length << "'";
   }
 
+  const auto both =
+      HeadRefusal(Head({{"host", "h"}, {"content-length", "5"}, {"transfer-encoding", "chunked"}}),
+                  kLimit);
+  EXPECT_EQ(SlugOf(both), "length-and-chunks");
+
   HttpRequest repeated = Head({{"host", "h"}, {"content-length", "5"}});
   repeated.repeatedHeader = "content-length";
   const auto twice = HeadRefusal(repeated, kLimit);
