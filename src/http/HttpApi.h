@@ -54,6 +54,11 @@ class HttpApi {
   // up (ask again later).
   std::optional<HttpResponse> RunOperation(const HttpRequest& request, const OperationCall& call);
 
+  // The CORS headers an allowed origin needs to read an answer the server gives itself.
+  void AddCorsHeaders(const HttpRequest& request, HttpResponse& response) const {
+    guard_.AddCorsHeaders(request, response);
+  }
+
   // The answer to a request that waited for key: its state now.
   HttpResponse AfterWait(const HttpRequest& request, const std::string& key, bool replayed);
 

@@ -37,6 +37,8 @@ struct HttpServer::Exchange {
 
 namespace {
 
+constexpr const char* kTlsPriorities = "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2";
+
 MHD_Result CollectHeader(void* cls, MHD_ValueKind, const char* key, const char* value) {
   auto& request = *static_cast<HttpRequest*>(cls);
   const std::string name = LowerAscii(key);
@@ -139,6 +141,9 @@ HttpServer::HttpServer(const ListenAddress& address, HttpApi& api, HttpReceipts&
        {tls != nullptr ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END, 0,
         const_cast<char*>(certificatePem_.c_str())},
        {MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(keyPem_.c_str())},
+       // TLS 1.2 and 1.3 only: what a till of these years speaks, without the old versions'
+       // weaknesses.
+       {MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(kTlsPriorities)},
        {MHD_OPTION_END, 0, nullptr}};
   daemon_ = MHD_start_daemon(flags, address.port, nullptr, nullptr, &AccessHandler, this,
                              MHD_OPTION_ARRAY, options, MHD_OPTION_END);
@@ -311,6 +316,8 @@ int HttpServer::OnRequest(MHD_Connection* connection, const char* url, const cha
     if (std::optional<HttpResponse> refusal = HeadRefusal(exchange->request, kMaxBodyBytes)) {
       exchange->started = true;
       if (auto open = arriving_.find(connection); open != arriving_.end()) open->second = kWhole;
+      // A page of an allowed origin reads why (the origin itself is checked with the rest).
+      api_.AddCorsHeaders(exchange->request, *refusal);
       Respond(connection, *refusal);
     }
     return 1;
