@@ -31,7 +31,7 @@ class HttpService {
   // accepted besides the bound address (AcceptedHosts' extra names).
   HttpService(const HttpSettings& settings, const ListenAddress& address, std::string token,
               const std::string& workingFolder, Driver& driver, IClock& clock,
-              const TlsIdentity* tls = nullptr, const std::vector<std::string>& hosts = {});
+              const TlsIdentity* tls, const std::vector<std::string>& hosts);
 
   bool Ready() const { return opened_ && server_.Listening(); }
   const std::string& Problem() const { return problem_; }
