@@ -138,6 +138,7 @@ HttpServer::HttpServer(const ListenAddress& address, HttpApi& api, HttpReceipts&
        {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&ConnectionChanged), this},
        {bindTo != nullptr ? MHD_OPTION_SOCK_ADDR : MHD_OPTION_LISTEN_SOCKET,
         bindTo != nullptr ? 0 : unixSocket_, const_cast<sockaddr*>(bindTo)},
+       // Without TLS the list ends here: the library complains of TLS options without TLS.
        {tls != nullptr ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END, 0,
         const_cast<char*>(certificatePem_.c_str())},
        {MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(keyPem_.c_str())},
