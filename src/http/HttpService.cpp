@@ -1,5 +1,7 @@
 #include "http/HttpService.h"
 
+#include <ctime>
+
 #include "app/Driver.h"
 #include "app/SettingsFile.h"
 #include "console/ControlCommands.h"
@@ -62,6 +64,18 @@ std::unique_ptr<HttpService> HttpService::Start(const std::string& workingFolder
   Log(LogLevel::Info, "HTTP: listening on " + where + " in HTTPS only, " + certificate +
                           ", SHA-256 fingerprint " + tls->fingerprint + ", public key pin " +
                           tls->publicKeyPin);
+  // Served all the same (the tills decide), but a shop must hear of it before they refuse.
+  constexpr std::time_t kMonth = 30 * 24 * 60 * 60;
+  if (tls->expires != static_cast<std::time_t>(-1) && tls->expires < std::time(nullptr) + kMonth) {
+    char day[16] = {};
+    std::tm parts{};
+    if (::gmtime_r(&tls->expires, &parts) != nullptr)
+      std::strftime(day, sizeof day, "%Y-%m-%d", &parts);
+    Log(LogLevel::Warning,
+        "HTTP: the certificate " + tls->certificateFile +
+            (tls->expires < std::time(nullptr) ? " expired on " : " expires on ") + day +
+            "; tills that check it will refuse the server");
+  }
   // What ctl status tells, for the till's setup.
   driver.State().serviceLines = {"HTTPS: https://" + where, "Certificat: " + tls->certificateFile,
                                  "Amprenta SHA-256: " + tls->fingerprint,

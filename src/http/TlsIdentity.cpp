@@ -113,6 +113,7 @@ bool Describe(TlsIdentity& identity, std::string& problem) {
     return false;
   }
   identity.publicKeyPin = "sha256//" + Base64(digest, size);
+  identity.expires = gnutls_x509_crt_get_expiration_time(certificate.get());
   return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@ struct TlsIdentity {
   bool madeHere = false;     // the self-signed one of the working folder
   std::string fingerprint;   // SHA-256 of the certificate, "AB:CD:...", as browsers show it
   std::string publicKeyPin;  // "sha256//<base64>" of its SubjectPublicKeyInfo (curl --pinnedpubkey)
+  std::time_t expires = 0;   // the certificate's end of validity
 };
 
 // The names of the self-signed certificate's files in the working folder.

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <string>
 
@@ -45,6 +46,7 @@ TEST(TlsIdentityTest, TheSelfSignedCertificateIsMadeOnceWithTheTokensPermissions
   EXPECT_EQ(made->fingerprint.size(), 32u * 3 - 1);
   EXPECT_EQ(made->publicKeyPin.rfind("sha256//", 0), 0u);
   EXPECT_EQ(made->publicKeyPin.size(), 8u + 44);
+  EXPECT_GT(made->expires, std::time(nullptr) + 9L * 365 * 24 * 60 * 60);
 
   // The next start reads the same pair: the tills' pins still hold.
   const auto again = LoadOrMakeTlsIdentity(folder.Path(), "", "", {}, problem);
