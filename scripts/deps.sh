@@ -6,7 +6,8 @@
 set -euo pipefail
 
 run_packages=(cmake g++ make ninja-build qt6-base-dev
-              libmicrohttpd-dev nlohmann-json3-dev pkgconf)  # the local HTTP server and its JSON
+              libmicrohttpd-dev nlohmann-json3-dev pkgconf  # the local HTTP server and its JSON
+              libgnutls28-dev)  # its HTTPS: the certificate made at the first start
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
                xvfb xauth imagemagick x11-utils  # scripts/screenshot.sh: virtual display, capture
                libsystemd-dev pkgconf  # the service's ready and watchdog messages are tested

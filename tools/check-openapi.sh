@@ -8,9 +8,10 @@
 # The code is read, not run: the routes come from HttpApi::Route (a block per path, its
 # method check, then its handler or its one answer), the paths from the constants of
 # HttpApi.h; a route's codes are the status literals of its handler and of every function
-# of src/http it calls, plus the guard's (Route's own check) and the server's (a body too
-# large, before routing). A status literal is a number 200..599 given as the first
-# argument of a call, assigned to "status" or chosen by "? :".
+# of src/http it calls, plus the guard's (Route's own check), the request head's (before
+# the body is read) and the server's (a chunked body too large, before routing). A status
+# literal is a number 200..599 given as the first argument of a call, assigned to
+# "status" or chosen by "? :".
 #   tools/check-openapi.sh [SOURCE_ROOT]
 set -uo pipefail
 root="${1:-$(dirname "$0")/..}"
@@ -138,8 +139,8 @@ elif ! grep -q 'Refusal(request, true)' "$api_cpp"; then
   exit 2
 fi
 
-# Codes every route may answer: the guard's and the server's own.
-everywhere=$( (codes_of Refusal; strip "$server_cpp" |
+# Codes every route may answer: the guard's, the request head's and the server's own.
+everywhere=$( (codes_of Refusal; codes_of HeadRefusal; strip "$server_cpp" |
                sed -nE 's/.*MakeProblem\(([2-5][0-9][0-9]),.*/\1/p') | sort -u)
 
 # The code's side: "METHOD PATH" and "METHOD PATH CODE" lines, the parameter's name given

@@ -42,6 +42,9 @@ struct DriverState {
   // from one file to the next until a receipt file starts executing. Everything else an
   // answer says about its file is in that file's FileRun.
   std::optional<std::string> fiscalSeries;
+
+  // Lines the driver's services add to `ctl status` (the HTTPS server's fingerprint).
+  std::vector<std::string> serviceLines;
 };
 
 }  // namespace ruvo

@@ -90,6 +90,7 @@ ControlAnswer Status(const Driver& driver) {
     lines.push_back("Mesaje avertizare:");
     lines.insert(lines.end(), warnings.begin(), warnings.end());
   }
+  lines.insert(lines.end(), state.serviceLines.begin(), state.serviceLines.end());
   return Succeeded(lines);
 }
 

@@ -144,6 +144,7 @@ HttpApi::Outcome HttpApi::PostReceipt(const HttpRequest& request) {
   Outcome outcome;
   outcome.waitKey = key;
   outcome.waitMs = static_cast<std::int64_t>(*wait) * 1000;
+  outcome.replayed = replayed;
   return outcome;
 }
 
@@ -191,9 +192,9 @@ std::optional<HttpResponse> HttpApi::RunOperation(const HttpRequest& request,
   return response;
 }
 
-HttpResponse HttpApi::AfterWait(const HttpRequest& request, const std::string& key) {
+HttpResponse HttpApi::AfterWait(const HttpRequest& request, const std::string& key, bool replayed) {
   const KeyRecord* record = receipts_.Find(key);
-  HttpResponse response = record != nullptr ? View(*record, false)
+  HttpResponse response = record != nullptr ? View(*record, replayed)
                                             : MakeProblem(404, "key-unknown", "Cheie necunoscuta",
                                                           "Niciun bon cu aceasta Idempotency-Key");
   guard_.AddCorsHeaders(request, response);

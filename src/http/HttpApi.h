@@ -42,6 +42,7 @@ class HttpApi {
     // AfterWait once the key is answered or the time is up.
     std::optional<std::string> waitKey;
     std::int64_t waitMs = 0;
+    bool replayed = false;  // the wait is a repeat's: its answer is marked replayed
     // A manual operation to run: never inside the server library's callback (it talks to
     // the ECR for seconds and serves the loop meanwhile), so the server keeps the request
     // and asks RunOperation once the library has returned.
@@ -53,8 +54,13 @@ class HttpApi {
   // up (ask again later).
   std::optional<HttpResponse> RunOperation(const HttpRequest& request, const OperationCall& call);
 
+  // The CORS headers an allowed origin needs to read an answer the server gives itself.
+  void AddCorsHeaders(const HttpRequest& request, HttpResponse& response) const {
+    guard_.AddCorsHeaders(request, response);
+  }
+
   // The answer to a request that waited for key: its state now.
-  HttpResponse AfterWait(const HttpRequest& request, const std::string& key);
+  HttpResponse AfterWait(const HttpRequest& request, const std::string& key, bool replayed);
 
   static inline const std::string kReceiptsPath = "/v1/receipts";
   static inline const std::string kStatusPath = "/v1/status";

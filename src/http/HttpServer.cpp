@@ -16,7 +16,7 @@
 #include <cstring>
 
 #include "http/Problem.h"
-#include "platform/IntegerText.h"
+#include "http/RequestHead.h"
 #include "platform/Log.h"
 
 namespace ruvo::http {
@@ -28,6 +28,7 @@ struct HttpServer::Exchange {
   bool tooLarge = false;
   bool started = false;
   std::string waitKey;
+  bool replayed = false;
   std::int64_t deadlineMs = 0;
   bool resumed = false;
   std::optional<OperationCall> operation;  // a manual operation, queued until it is answered
@@ -36,11 +37,16 @@ struct HttpServer::Exchange {
 
 namespace {
 
+constexpr const char* kTlsPriorities = "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2";
+
 MHD_Result CollectHeader(void* cls, MHD_ValueKind, const char* key, const char* value) {
   auto& request = *static_cast<HttpRequest*>(cls);
   const std::string name = LowerAscii(key);
-  const bool added = request.headers.emplace(name, value != nullptr ? value : "").second;
-  if (!added && IsSingleHeader(name) && request.repeatedHeader.empty()) {
+  const std::string text = value != nullptr ? value : "";
+  const auto [first, added] = request.headers.emplace(name, text);
+  // Two lengths that differ leave the body's end to whoever reads it (RFC 9112: 400).
+  const bool conflicting = !added && name == "content-length" && first->second != text;
+  if (!added && (IsSingleHeader(name) || conflicting) && request.repeatedHeader.empty()) {
     request.repeatedHeader = name;
   }
   return MHD_YES;
@@ -69,14 +75,6 @@ void ConnectionChanged(void* cls, MHD_Connection* connection, void**,
   static_cast<HttpServer*>(cls)->OnConnection(connection, code == MHD_CONNECTION_NOTIFY_STARTED);
 }
 
-// A Content-Length above the limit is refused before a byte of the body is read. (The
-// library itself refuses a value that is no number.)
-bool DeclaredTooLarge(const std::string& length) {
-  if (length.empty() || length.find_first_not_of("0123456789") != std::string::npos) return false;
-  const std::optional<std::int64_t> bytes = ParseInt64(length);
-  return !bytes || *bytes > static_cast<std::int64_t>(HttpServer::kMaxBodyBytes);
-}
-
 void LibraryLog(void*, const char* format, va_list arguments) {
   char text[512];
   std::vsnprintf(text, sizeof text, format, arguments);
@@ -101,9 +99,18 @@ bool LeftBehind(const sockaddr_un& name) {
 }  // namespace
 
 HttpServer::HttpServer(const ListenAddress& address, HttpApi& api, HttpReceipts& receipts,
-                       IClock& clock)
+                       IClock& clock, const TlsIdentity* tls)
     : api_(api), receipts_(receipts), clock_(clock) {
   unsigned int flags = MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
+  if (tls != nullptr) {
+    if (MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES) {
+      problem_ = "the HTTP library was built without TLS";
+      return;
+    }
+    flags |= MHD_USE_TLS;
+    certificatePem_ = tls->certificatePem;
+    keyPem_ = tls->keyPem;
+  }
   sockaddr_in v4{};
   sockaddr_in6 v6{};
   const sockaddr* bindTo = nullptr;
@@ -131,6 +138,13 @@ HttpServer::HttpServer(const ListenAddress& address, HttpApi& api, HttpReceipts&
        {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&ConnectionChanged), this},
        {bindTo != nullptr ? MHD_OPTION_SOCK_ADDR : MHD_OPTION_LISTEN_SOCKET,
         bindTo != nullptr ? 0 : unixSocket_, const_cast<sockaddr*>(bindTo)},
+       // Without TLS the list ends here: the library complains of TLS options without TLS.
+       {tls != nullptr ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END, 0,
+        const_cast<char*>(certificatePem_.c_str())},
+       {MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(keyPem_.c_str())},
+       // TLS 1.2 and 1.3 only: what a till of these years speaks, without the old versions'
+       // weaknesses.
+       {MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(kTlsPriorities)},
        {MHD_OPTION_END, 0, nullptr}};
   daemon_ = MHD_start_daemon(flags, address.port, nullptr, nullptr, &AccessHandler, this,
                              MHD_OPTION_ARRAY, options, MHD_OPTION_END);
@@ -200,9 +214,23 @@ bool HttpServer::OpenUnixSocket(const std::string& path) {
   return true;
 }
 
+void HttpServer::RunLibrary() {
+  // The library reads a socket once a run, and its epoll descriptor tells only of new
+  // events: what a socket still holds (the rest of a body sent at loopback speed, a TLS
+  // record already read) would wait for the loop's next turn, a tenth of a second later.
+  // So it runs again while it says it has work at once; the bound keeps one busy client
+  // from holding the loop (a whole body of the limit takes a few dozen runs).
+  constexpr int kMaxRuns = 256;
+  for (int run = 0; run < kMaxRuns; ++run) {
+    MHD_run(daemon_);
+    MHD_UNSIGNED_LONG_LONG timeout = 0;
+    if (MHD_get_timeout(daemon_, &timeout) != MHD_YES || timeout != 0) return;
+  }
+}
+
 void HttpServer::Serve() {
   if (daemon_ == nullptr) return;
-  MHD_run(daemon_);
+  RunLibrary();
   CutOffLateArrivals();
   ResumeAnswered();
   RunQueuedOperations();
@@ -230,7 +258,7 @@ void HttpServer::RunQueuedOperations() {
     MHD_resume_connection(exchange->connection);
     answered = true;
   }
-  if (answered) MHD_run(daemon_);
+  if (answered) RunLibrary();
 }
 
 void HttpServer::ResumeAnswered() {
@@ -247,7 +275,7 @@ void HttpServer::ResumeAnswered() {
       ++exchange;
     }
   }
-  if (resumed) MHD_run(daemon_);
+  if (resumed) RunLibrary();
 }
 
 bool HttpServer::HasWaiting() const {
@@ -284,7 +312,15 @@ int HttpServer::OnRequest(MHD_Connection* connection, const char* url, const cha
     MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &CollectArgument,
                               &exchange->request.query);
     *state = exchange;
-    exchange->tooLarge = DeclaredTooLarge(exchange->request.Header("content-length"));
+    // Refused from its head alone: answered now, so the library reads no body and never
+    // asks for it with "100 Continue".
+    if (std::optional<HttpResponse> refusal = HeadRefusal(exchange->request, kMaxBodyBytes)) {
+      exchange->started = true;
+      if (auto open = arriving_.find(connection); open != arriving_.end()) open->second = kWhole;
+      // A page of an allowed origin reads why (the origin itself is checked with the rest).
+      api_.AddCorsHeaders(exchange->request, *refusal);
+      Respond(connection, *refusal);
+    }
     return 1;
   }
   if (*uploadSize != 0) {
@@ -298,22 +334,17 @@ int HttpServer::OnRequest(MHD_Connection* connection, const char* url, const cha
   }
   if (exchange->resumed) {
     Respond(connection, exchange->reply ? *exchange->reply
-                                        : api_.AfterWait(exchange->request, exchange->waitKey));
+                                        : api_.AfterWait(exchange->request, exchange->waitKey,
+                                                         exchange->replayed));
     return 1;
   }
   if (exchange->started) return 1;
   exchange->started = true;
   if (auto open = arriving_.find(connection); open != arriving_.end()) open->second = kWhole;
-  if (exchange->tooLarge) {
+  if (exchange->tooLarge) {  // a body without a length (chunked) that grew too large
     Respond(connection, MakeProblem(413, "too-large", "Cerere prea mare",
                                     "Corpul cererii are cel mult " + std::to_string(kMaxBodyBytes) +
                                         " octeti"));
-    return 1;
-  }
-  if (!exchange->request.repeatedHeader.empty()) {
-    Respond(connection,
-            MakeProblem(400, "repeated-header", "Antet repetat",
-                        "Antetul " + exchange->request.repeatedHeader + " apare de doua ori"));
     return 1;
   }
   HttpApi::Outcome outcome = api_.Handle(exchange->request);
@@ -328,6 +359,7 @@ int HttpServer::OnRequest(MHD_Connection* connection, const char* url, const cha
     return 1;
   }
   exchange->waitKey = *outcome.waitKey;
+  exchange->replayed = outcome.replayed;
   exchange->deadlineMs = clock_.MonotonicMs() + outcome.waitMs;
   suspended_.push_back(exchange);
   MHD_suspend_connection(connection);

@@ -7,6 +7,7 @@
 
 #include "http/HttpApi.h"
 #include "http/HttpSettings.h"
+#include "http/TlsIdentity.h"
 #include "platform/Clock.h"
 
 struct MHD_Daemon;
@@ -33,7 +34,10 @@ namespace ruvo::http {
 // Bounds: kMaxConnections at once (and as many from one address), kIdleSeconds without a
 // byte and a connection is closed, kArrivalSeconds for a request to arrive whole (from the
 // connection's start or its previous answer; a client that trickles its bytes is cut off),
-// kHeaderBytes for a request's line and headers, kMaxBodyBytes for its body (413 beyond).
+// kHeaderBytes for a request's line and headers, kMaxBodyBytes for its body (413 beyond,
+// told from Content-Length before the body is read).
+//
+// With a TLS identity it speaks HTTPS only (the library's GnuTLS), on the same loop.
 class HttpServer {
  public:
   static constexpr unsigned kMaxConnections = 32;
@@ -42,7 +46,8 @@ class HttpServer {
   static constexpr std::size_t kHeaderBytes = 32 * 1024;
   static constexpr std::size_t kMaxBodyBytes = 1024 * 1024;
 
-  HttpServer(const ListenAddress& address, HttpApi& api, HttpReceipts& receipts, IClock& clock);
+  HttpServer(const ListenAddress& address, HttpApi& api, HttpReceipts& receipts, IClock& clock,
+             const TlsIdentity* tls = nullptr);
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
@@ -66,6 +71,7 @@ class HttpServer {
 
  private:
   bool OpenUnixSocket(const std::string& path);
+  void RunLibrary();
   void Respond(MHD_Connection* connection, const HttpResponse& response);
   void ResumeAnswered();
   void RunQueuedOperations();
@@ -79,6 +85,8 @@ class HttpServer {
   int unixSocket_ = -1;
   std::string unixPath_;
   std::string problem_;
+  std::string certificatePem_;  // the library reads them when it starts
+  std::string keyPem_;
   std::list<Exchange*> suspended_;
   std::list<Exchange*> operations_;  // queued, in their order of arrival
   int operationDepth_ = 0;           // queued operations running now, one inside another

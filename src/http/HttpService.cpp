@@ -1,10 +1,13 @@
 #include "http/HttpService.h"
 
+#include <ctime>
+
 #include "app/Driver.h"
 #include "app/SettingsFile.h"
 #include "console/ControlCommands.h"
 #include "http/AccessToken.h"
 #include "http/DriverStatus.h"
+#include "http/MachineNames.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/Log.h"
@@ -30,27 +33,62 @@ std::unique_ptr<HttpService> HttpService::Start(const std::string& workingFolder
     Log(LogLevel::Error, "HTTP: " + problem + "; no HTTP server");
     return nullptr;
   }
-  if (!address->Loopback()) {
-    Log(LogLevel::Warning, "HTTP: listening on " + address->HostHeader() +
-                               ", beyond this computer; the token guards every receipt");
+  std::vector<std::string> hosts = MachineNames(*address);
+  hosts.insert(hosts.end(), settings.extraHosts.begin(), settings.extraHosts.end());
+  std::optional<TlsIdentity> tls;
+  if (!address->PlainHttpAllowed()) {
+    tls = LoadOrMakeTlsIdentity(workingFolder, settings.certificateFile, settings.keyFile,
+                                CertificateNames(*address, hosts, {}), problem);
+    if (!tls) {
+      Log(LogLevel::Error, "HTTP: AdresaHttp=" + settings.address +
+                               " is beyond 127.0.0.1, where the server speaks only HTTPS (in "
+                               "plain HTTP the token and the receipts would cross the network "
+                               "in clear), and " +
+                               problem + "; no HTTP server");
+      return nullptr;
+    }
   }
-  auto service =
-      std::make_unique<HttpService>(settings, *address, *token, workingFolder, driver, clock);
+  auto service = std::make_unique<HttpService>(settings, *address, *token, workingFolder, driver,
+                                               clock, tls ? &*tls : nullptr, hosts);
   if (!service->Ready()) {
     Log(LogLevel::Error, "HTTP: " + service->Problem() + "; no HTTP server");
     return nullptr;
   }
-  Log(LogLevel::Info,
-      "HTTP: listening on " + (address->unixSocket ? address->path : address->HostHeader()));
+  const std::string where = address->unixSocket ? address->path : address->HostHeader();
+  if (!tls) {
+    Log(LogLevel::Info, "HTTP: listening on " + where);
+    return service;
+  }
+  const std::string certificate =
+      (tls->madeHere ? "self-signed certificate " : "certificate ") + tls->certificateFile;
+  Log(LogLevel::Info, "HTTP: listening on " + where + " in HTTPS only, " + certificate +
+                          ", SHA-256 fingerprint " + tls->fingerprint + ", public key pin " +
+                          tls->publicKeyPin);
+  // Served all the same (the tills decide), but a shop must hear of it before they refuse.
+  constexpr std::time_t kMonth = 30 * 24 * 60 * 60;
+  if (tls->expires != static_cast<std::time_t>(-1) && tls->expires < std::time(nullptr) + kMonth) {
+    char day[16] = {};
+    std::tm parts{};
+    if (::gmtime_r(&tls->expires, &parts) != nullptr)
+      std::strftime(day, sizeof day, "%Y-%m-%d", &parts);
+    Log(LogLevel::Warning,
+        "HTTP: the certificate " + tls->certificateFile +
+            (tls->expires < std::time(nullptr) ? " expired on " : " expires on ") + day +
+            "; tills that check it will refuse the server");
+  }
+  // What ctl status tells, for the till's setup.
+  driver.State().serviceLines = {"HTTPS: https://" + where, "Certificat: " + tls->certificateFile,
+                                 "Amprenta SHA-256: " + tls->fingerprint,
+                                 "Cheie publica: " + tls->publicKeyPin};
   return service;
 }
 
 HttpService::HttpService(const HttpSettings& settings, const ListenAddress& address,
                          std::string token, const std::string& workingFolder, Driver& driver,
-                         IClock& clock)
+                         IClock& clock, const TlsIdentity* tls,
+                         const std::vector<std::string>& hosts)
     : receipts_(workingFolder, clock, settings.keepDays),
-      guard_(AcceptedHosts(address.HostHeader(), address.Loopback(), address.unixSocket,
-                           settings.extraHosts),
+      guard_(AcceptedHosts(address.HostHeader(), address.Loopback(), address.unixSocket, hosts),
              settings.corsOrigins, std::move(token)),
       api_(
           receipts_, guard_, [this, &driver] { return DriverStatusJson(driver, receipts_); },
@@ -59,7 +97,7 @@ HttpService::HttpService(const HttpSettings& settings, const ListenAddress& addr
             return ServeControlRequest(driver, arguments);
           }),
       opened_(receipts_.Open(problem_)),
-      server_(address, api_, receipts_, clock) {
+      server_(address, api_, receipts_, clock, tls) {
   // The channel of a receipt file is its suffix: the one the cycle runs now.
   receipts_.SetRunningChannel([&driver] { return driver.RunningSuffix(); });
   if (opened_ && !server_.Listening()) problem_ = server_.Problem();

@@ -8,6 +8,7 @@
 #include "http/HttpServer.h"
 #include "http/HttpSettings.h"
 #include "http/RequestGuard.h"
+#include "http/TlsIdentity.h"
 #include "platform/Clock.h"
 
 namespace ruvo {
@@ -26,8 +27,11 @@ class HttpService {
   static std::unique_ptr<HttpService> Start(const std::string& workingFolder, Driver& driver,
                                             IClock& clock);
 
+  // tls: the identity of an HTTPS server; null for plain HTTP. hosts: the Host values
+  // accepted besides the bound address (AcceptedHosts' extra names).
   HttpService(const HttpSettings& settings, const ListenAddress& address, std::string token,
-              const std::string& workingFolder, Driver& driver, IClock& clock);
+              const std::string& workingFolder, Driver& driver, IClock& clock,
+              const TlsIdentity* tls, const std::vector<std::string>& hosts);
 
   bool Ready() const { return opened_ && server_.Listening(); }
   const std::string& Problem() const { return problem_; }

@@ -36,6 +36,14 @@ bool ListenAddress::Loopback() const {
   return host.rfind("127.", 0) == 0;
 }
 
+bool ListenAddress::Wildcard() const {
+  return !unixSocket && (host == "0.0.0.0" || host == "::" || host == "0:0:0:0:0:0:0:0");
+}
+
+bool ListenAddress::PlainHttpAllowed() const {
+  return unixSocket || host == "127.0.0.1" || host == "::1";
+}
+
 std::string ListenAddress::HostHeader() const {
   if (unixSocket) return "localhost";
   const std::string name = Ipv6() ? "[" + host + "]" : host;
@@ -95,6 +103,8 @@ HttpSettings ReadHttpSettings(const IniFile& ini) {
   if (keepDays >= 1 && keepDays <= 3650) settings.keepDays = keepDays;
   const int wait = ini.ReadInteger(kSection, "AsteptareHttp", settings.defaultWaitSeconds);
   if (wait >= 0 && wait <= HttpSettings::kMaxWaitSeconds) settings.defaultWaitSeconds = wait;
+  settings.certificateFile = ini.ReadString(kSection, "CertificatHttp");
+  settings.keyFile = ini.ReadString(kSection, "CheieHttp");
   return settings;
 }
 

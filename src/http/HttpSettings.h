@@ -21,6 +21,13 @@ struct ListenAddress {
 
   bool Ipv6() const { return !unixSocket && host.find(':') != std::string::npos; }
   bool Loopback() const;
+  // 0.0.0.0 or [::]: every address of the machine.
+  bool Wildcard() const;
+  // Whether the server may speak plain HTTP here: on 127.0.0.1, [::1] and a Unix socket,
+  // where no byte leaves the machine. Anywhere else (other 127.x addresses included, which
+  // nobody uses by chance) it speaks HTTPS only: the token and the receipts would cross
+  // the shop's network in clear.
+  bool PlainHttpAllowed() const;
   // As a Host header names it: "127.0.0.1:8765", "[::1]:8765"; "localhost" for a socket.
   std::string HostHeader() const;
 };
@@ -42,6 +49,11 @@ struct HttpSettings {
   std::vector<std::string> corsOrigins;          // OriginiHttp: browser origins allowed
   int keepDays = kDefaultKeepDays;               // ZilePastrareHttp: how long keys are kept
   int defaultWaitSeconds = kDefaultWaitSeconds;  // AsteptareHttp
+  // HTTPS (an address other than loopback): the certificate (PEM, its chain after it) and
+  // its key (PEM, unencrypted, not readable by others), relative to the working folder;
+  // none named: the self-signed one made in the working folder at the first start.
+  std::string certificateFile;  // CertificatHttp
+  std::string keyFile;          // CheieHttp
 };
 
 HttpSettings ReadHttpSettings(const IniFile& ini);

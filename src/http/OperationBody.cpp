@@ -182,6 +182,9 @@ OperationParse ParseOperation(const std::string& name, const std::string& conten
       return Refused(415, "unsupported-media-type", "Tip de continut nesuportat",
                      "Operatia se trimite ca application/json");
     }
+    if (const std::optional<std::size_t> byte = FirstNonUtf8Byte(body)) {
+      return Refused(400, "invalid-utf8", "Text UTF-8 invalid", NonUtf8Refusal(*byte));
+    }
     std::string duplicate;
     parsed = ParseJsonBody(body, duplicate);
     if (parsed.is_discarded())

@@ -139,6 +139,9 @@ BodyParse ParseReceiptBody(const std::string& contentType, const std::string& bo
     return ConvertLines(SplitLines(body));
   }
   if (media == "application/json") {
+    if (const std::optional<std::size_t> byte = FirstNonUtf8Byte(body)) {
+      return Refused(400, "invalid-utf8", "Text UTF-8 invalid", NonUtf8Refusal(*byte));
+    }
     std::string duplicate;
     const nlohmann::json parsed = ParseJsonBody(body, duplicate);
     if (parsed.is_discarded())

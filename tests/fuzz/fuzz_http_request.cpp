@@ -229,6 +229,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   poll.path = HttpApi::kReceiptsPath + "/" + key;
   poll.query = {{"wait", "0"}};
   CheckResponse(api.Handle(poll).response);
-  CheckResponse(api.AfterWait(poll, key));
+  CheckResponse(api.AfterWait(poll, key, false));
   return 0;
 }

@@ -107,7 +107,12 @@ TEST_F(HttpApiTest, WaitingIsLeftToTheServerWithItsTime) {
   ASSERT_TRUE(byDefault.waitKey);
   EXPECT_EQ(*byDefault.waitKey, "w-1");
   EXPECT_EQ(byDefault.waitMs, 5000);
-  EXPECT_EQ(api.AfterWait(request, "w-1").status, 202);
+  EXPECT_EQ(api.AfterWait(request, "w-1", false).status, 202);
+  // A repeat of the same key that waits too: its answer, when it comes, is a replay.
+  const HttpApi::Outcome repeat = api.Handle(request);
+  ASSERT_TRUE(repeat.waitKey);
+  EXPECT_TRUE(repeat.replayed);
+  EXPECT_FALSE(byDefault.replayed);
 
   HttpRequest poll = Get("/v1/receipts/w-1");
   poll.query["wait"] = "30";
@@ -115,7 +120,7 @@ TEST_F(HttpApiTest, WaitingIsLeftToTheServerWithItsTime) {
   ASSERT_TRUE(waited.waitKey);
   EXPECT_EQ(waited.waitMs, 30000);
   CycleAnswers("w-1", "0 OK\r\n");
-  EXPECT_EQ(api.AfterWait(poll, "w-1").status, 200);
+  EXPECT_EQ(api.AfterWait(poll, "w-1", false).status, 200);
   // Answered already: no wait.
   EXPECT_FALSE(api.Handle(poll).waitKey);
 

@@ -58,7 +58,8 @@ TEST(HttpSettingsTest, OffByDefaultAndReadFromConfigurari) {
   ini.Parse(
       "[Configurari]\r\nServerHttp=DA\r\nAdresaHttp=/tmp/x.sock\r\n"
       "OriginiHttp=http://localhost:3000, https://till.example\r\n"
-      "GazdeHttp=till1 till1.local\r\nZilePastrareHttp=30\r\nAsteptareHttp=10\r\n");
+      "GazdeHttp=till1 till1.local\r\nZilePastrareHttp=30\r\nAsteptareHttp=10\r\n"
+      "CertificatHttp=/etc/ssl/till.crt\r\nCheieHttp=till.key\r\n");
   const HttpSettings set = ReadHttpSettings(ini);
   EXPECT_TRUE(set.enabled);
   EXPECT_EQ(set.address, "/tmp/x.sock");
@@ -67,6 +68,8 @@ TEST(HttpSettingsTest, OffByDefaultAndReadFromConfigurari) {
   EXPECT_EQ(set.extraHosts, (std::vector<std::string>{"till1", "till1.local"}));
   EXPECT_EQ(set.keepDays, 30);
   EXPECT_EQ(set.defaultWaitSeconds, 10);
+  EXPECT_EQ(set.certificateFile, "/etc/ssl/till.crt");
+  EXPECT_EQ(set.keyFile, "till.key");
 
   // Only "DA" turns it on; values out of range keep the defaults.
   IniFile odd;
@@ -104,7 +107,8 @@ TEST(HttpSettingsTest, TheSampleShowsEveryKeyWithItsDefault) {
     }
   }
   EXPECT_EQ(keys, (std::vector<std::string>{"ServerHttp", "AdresaHttp", "GazdeHttp", "OriginiHttp",
-                                            "ZilePastrareHttp", "AsteptareHttp"}));
+                                            "ZilePastrareHttp", "AsteptareHttp", "CertificatHttp",
+                                            "CheieHttp"}));
   IniFile ini;
   ini.Parse(uncommented);
   const HttpSettings read = ReadHttpSettings(ini);
@@ -115,6 +119,8 @@ TEST(HttpSettingsTest, TheSampleShowsEveryKeyWithItsDefault) {
   EXPECT_EQ(read.corsOrigins, defaults.corsOrigins);
   EXPECT_EQ(read.keepDays, defaults.keepDays);
   EXPECT_EQ(read.defaultWaitSeconds, defaults.defaultWaitSeconds);
+  EXPECT_EQ(read.certificateFile, defaults.certificateFile);
+  EXPECT_EQ(read.keyFile, defaults.keyFile);
 }
 
 }  // namespace

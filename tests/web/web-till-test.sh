@@ -2,7 +2,8 @@
 # The browser page of examples/web-till in a real browser (headless Chromium) against the
 # driver and the simulator: a sale sent from the page is answered and printed once; the
 # same key sent twice still prints once; a refused receipt shows its problem; a page from an origin not in OriginiHttp gets the
-# CORS refusal and prints nothing.
+# CORS refusal and prints nothing; the same page against a driver beyond 127.0.0.1, which
+# speaks HTTPS only, with the browser trusting its self-signed certificate by its pin.
 #   tests/web/web-till-test.sh RUVO_DRV XRUVO_SIM PAGE_FOLDER
 # Exit 0 passed, 1 failed, 77 skipped (no chromium or no python3).
 set -uo pipefail
@@ -71,23 +72,26 @@ receipts_printed() {
   grep -c "^BON FISCAL NR\." "$work/ecr.paper.txt" 2>/dev/null || true
 }
 
+# The driver of folder $1 (default drv) processes and is connected.
 driver_ready() {
-  grep -q "^Stare=START PROCESARE" "$work/drv/RUVODRV.INFO" 2>/dev/null &&
-    grep -q "^ConectatLaCasa=DA" "$work/drv/RUVODRV.INFO" 2>/dev/null
+  local folder=$work/${1:-drv}
+  grep -q "^Stare=START PROCESARE" "$folder/RUVODRV.INFO" 2>/dev/null &&
+    grep -q "^ConectatLaCasa=DA" "$folder/RUVODRV.INFO" 2>/dev/null
 }
 
 # Loads the page in headless Chromium and writes the DOM, once the page says it is done,
-# to $work/$1.html. The virtual time budget only bounds the page's timers; the fetches
-# run in real time and the dump waits for them.
+# to $work/$1.html; more browser options may follow the address. The virtual time budget
+# only bounds the page's timers; the fetches run in real time and the dump waits for them.
 load_page() {
   local name=$1 url=$2
+  shift 2
   mkdir -p "$work/browser-$name"
   HOME=$work/browser-$name TMPDIR=$work/browser-$name XDG_CONFIG_HOME=$work/browser-$name \
     XDG_CACHE_HOME=$work/browser-$name \
     timeout 90 "$chromium" --headless=new --no-sandbox --disable-gpu --no-first-run \
     --disable-breakpad --disable-crash-reporter --disable-extensions --disable-sync \
     --enable-logging=stderr --log-level=0 \
-    --user-data-dir="$work/browser-$name/profile" --virtual-time-budget=60000 \
+    --user-data-dir="$work/browser-$name/profile" --virtual-time-budget=60000 "$@" \
     --dump-dom "$url" >"$work/$name.html" 2>"$work/$name.err" &
   local browser=$!
   pids+=("$browser")
@@ -122,6 +126,7 @@ printf '%s\r\n' "[Porturi]" "COM1=$work/ecr.tty" "[Configurari]" "Port=1" "Prelu
   "ServerHttp=DA" "AdresaHttp=127.0.0.1:$port" "OriginiHttp=$allowed" >"$work/drv/XRUVODRV.INI"
 XDG_RUNTIME_DIR=$work/run "$drv" --headless --dir "$work/drv" --instance "ruvo-web-till-$$" \
   >"$work/drv.out" 2>"$work/drv.err" &
+plain_driver=$!
 pids+=($!)
 if ! wait_for 20 driver_ready || ! wait_for 10 test -s "$work/drv/ruvo-http.token"; then
   echo "FAIL: the driver did not start"
@@ -171,9 +176,41 @@ fi
 [ "$(receipts_printed)" = "2" ] || fail "foreign: $(receipts_printed) receipts printed, not 2"
 if ls "$work/drv"/ONLINE*.TXT >/dev/null 2>&1; then fail "foreign: a receipt file waits"; fi
 
+# --- HTTPS: the driver bound to 127.0.0.2 speaks HTTPS only; the page sells through it ---
+# The browser trusts the self-signed certificate by its public key's pin, as a shop's
+# browser policy would; the driver on 127.0.0.1 gives the simulator up first.
+kill "$plain_driver"
+wait "$plain_driver" 2>/dev/null
+mkdir -p "$work/tls"
+tls_port=$("$python" -c 'import socket; s = socket.socket(); s.bind(("127.0.0.2", 0)); print(s.getsockname()[1])')
+printf '%s\r\n' "[Porturi]" "COM1=$work/ecr.tty" "[Configurari]" "Port=1" "PreluareImediata=DA" \
+  "ServerHttp=DA" "AdresaHttp=127.0.0.2:$tls_port" "OriginiHttp=$allowed" >"$work/tls/XRUVODRV.INI"
+XDG_RUNTIME_DIR=$work/run "$drv" --headless --dir "$work/tls" --instance "ruvo-web-till-tls-$$" \
+  >"$work/tls.out" 2>"$work/tls.err" &
+pids+=($!)
+if wait_for 20 driver_ready tls && wait_for 10 grep -q "public key pin" "$work/tls.err"; then
+  pin=$(sed -n 's/.*public key pin sha256\/\/\([A-Za-z0-9+\/=]*\).*/\1/p' "$work/tls.err" | head -n 1)
+  tls_token=$(head -n 1 "$work/tls/ruvo-http.token")
+  if load_page tls "$allowed/index.html?base=https://127.0.0.2:$tls_port&token=$tls_token&autosend=1" \
+      --ignore-certificate-errors-spki-list="$pin"; then
+    [ "$(element_text tls code)" = "0" ] || fail "tls: code '$(element_text tls code)', not 0"
+    [ "$(element_text tls http)" = "200" ] || fail "tls: HTTP '$(element_text tls http)'"
+    grep -q 'data-loaded="yes"' "$work/tls.html" || fail "tls: the status panel is empty"
+  fi
+  [ "$(receipts_printed)" = "3" ] || fail "tls: $(receipts_printed) receipts printed, not 3"
+  # Without the pin the browser does not trust the certificate: nothing reaches the driver.
+  if load_page untrusted "$allowed/index.html?base=https://127.0.0.2:$tls_port&token=$tls_token&autosend=1"; then
+    grep -q "Eroare de retea" "$work/untrusted.html" || fail "untrusted: no network error shown"
+  fi
+  [ "$(receipts_printed)" = "3" ] || fail "untrusted: $(receipts_printed) receipts printed, not 3"
+else
+  fail "the HTTPS driver did not start ($(tail -n 5 "$work/tls.err"))"
+fi
+
 if [ "$failures" -ne 0 ]; then
   echo "--- driver messages"
   tail -n 30 "$work/drv.err"
+  tail -n 30 "$work/tls.err" 2>/dev/null
   exit 1
 fi
-echo "PASS: the page's sale, its repeat, a refused receipt and a foreign origin"
+echo "PASS: the page's sale, its repeat, a refused receipt, a foreign origin, and a sale over HTTPS"
