@@ -31,6 +31,7 @@
 #include "console/ControlCommands.h"
 #include "console/ControlServer.h"
 #include "execution/EcrReceiptExecution.h"
+#include "http/HttpOperationKeys.h"
 #include "http/HttpService.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
@@ -246,6 +247,10 @@ int Run(int argc, char** argv) {
   ruvo::ReceiptFilesOf<ruvo::ReceiptFileCycle> files(cycle);
   driver.SetReceiptFiles(files);
   ruvo::Log(ruvo::LogLevel::Info, "working folder " + folder);
+  // Operation keys (ctl --key, the HTTP operations' Idempotency-Key), beside the receipts'.
+  const std::unique_ptr<ruvo::http::HttpOperationKeys> operationKeys =
+      ruvo::http::HttpOperationKeys::Load(folder, clock);
+  ruvo::UseOperationKeys(operationKeys.get());
   ruvo::ControlServer control(ruvo::ControlSocketPath(*runtimeFolder), clock,
                               [&](const std::vector<std::string>& arguments) {
                                 return ruvo::ServeControlRequest(driver, arguments);

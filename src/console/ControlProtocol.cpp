@@ -90,6 +90,7 @@ RequestParse ParseRequest(std::string_view received) {
 std::string EncodeAnswer(const ControlAnswer& answer) {
   std::vector<std::string> lines;
   for (const std::string& text : answer.lines) AppendLines(lines, text);
+  if (answer.replayed) lines.push_back(kReplayedLine + answer.replayKey);
   std::string encoded =
       kMagic + (answer.ok ? "OK " : "FAIL ") + std::to_string(lines.size()) + "\n";
   for (const std::string& line : lines) encoded += line + "\n";

@@ -25,13 +25,16 @@ class HttpOperationsTest : public ::testing::Test {
               return answer;
             }) {}
 
-  static HttpRequest Post(const std::string& name, const std::string& body = "{}") {
+  // With an Idempotency-Key unless key is empty.
+  static HttpRequest Post(const std::string& name, const std::string& body = "{}",
+                          const std::string& key = "k1") {
     HttpRequest request;
     request.method = "POST";
     request.path = "/v1/operations/" + name;
     request.headers = {{"host", kHost},
                        {"authorization", "Bearer " + kToken},
                        {"content-type", "application/json"}};
+    if (!key.empty()) request.headers["idempotency-key"] = key;
     request.body = body;
     return request;
   }
@@ -65,7 +68,7 @@ TEST_F(HttpOperationsTest, AnOperationIsKeptForTheServerThenRunAsItsControlComma
   const std::optional<HttpResponse> done =
       api.RunOperation(Post("cash-in", R"({"amount":"12.50"})"), *outcome.operation);
   ASSERT_TRUE(done);
-  EXPECT_EQ(ran, (std::vector<std::vector<std::string>>{{"cash-in", "12.50"}}));
+  EXPECT_EQ(ran, (std::vector<std::vector<std::string>>{{"--key", "k1", "cash-in", "12.50"}}));
   EXPECT_EQ(done->status, 200);
   EXPECT_EQ(Json(*done),
             (nlohmann::json{{"ok", true}, {"lines", {"Intrare numerar", "12.50", "gata"}}}));
@@ -99,7 +102,7 @@ TEST_F(HttpOperationsTest, EachRefusalHasItsStatusWithTheDriversTextAndLines) {
        Failed(
            {"[Eroare] " + kInterruptedRunWaitsPrefix + "ONLINE1.TXT" + kInterruptedRunWaitsAdvice}),
        409, "interrupted-run"},
-      {"cash-in", R"({"amount":"1x"})", RefusedInput({"[Eroare] Suma eronata !"}), 422,
+      {"cash-in", R"({"amount":"1"})", RefusedInput({"[Eroare] Suma eronata !"}), 422,
        "input-refused"},
       {"cash-in", R"({"amount":"1"})", Failed({"[Eroare] Sertar blocat \x96 verificati"}), 502,
        "operation-failed"},
@@ -138,6 +141,63 @@ TEST_F(HttpOperationsTest, RefusedBeforeAnythingRunsWithoutTokenBadBodyOrWrongRo
   const HttpResponse unknownField = Run(Post("x-report", R"({"copies":2})"));
   EXPECT_EQ(unknownField.status, 422);
   EXPECT_EQ(Json(unknownField)["field"], "copies");
+  EXPECT_TRUE(ran.empty());
+}
+
+TEST_F(HttpOperationsTest, KeysAreRequiredWhereARepeatWouldDoItTwiceAndTravelToTheDriver) {
+  for (const std::string name : {"cash-in", "cash-out", "z-report", "x-report", "mf-report"}) {
+    const HttpResponse missing = Run(Post(name, "{}", ""));
+    EXPECT_EQ(missing.status, 400) << name;
+    EXPECT_EQ(Json(missing)["type"], "urn:ruvo-drv:problem:key-missing") << name;
+  }
+  EXPECT_EQ(Run(Post("x-report", "{}", "bad key")).status, 400);
+  EXPECT_EQ(Run(Post("x-report", "{}", std::string(129, 'k'))).status, 400);
+  EXPECT_TRUE(ran.empty());
+  EXPECT_EQ(Run(Post("cancel-receipt", "{}", "")).status, 200) << "optional elsewhere";
+  EXPECT_EQ(Run(Post("stop-processing", "{}", "s1")).status, 200);
+  EXPECT_EQ(ran,
+            (std::vector<std::vector<std::string>>{{"cancel-receipt"}, {"--key", "s1", "stop"}}));
+}
+
+TEST_F(HttpOperationsTest, KeyOutcomesHaveTheirStatusAndAReplayIsMarked) {
+  answer = Succeeded({"gata"});
+  answer->replayed = true;
+  const HttpResponse replayed = Run(Post("x-report"));
+  EXPECT_EQ(replayed.status, 200);
+  EXPECT_EQ(replayed.Header("Idempotent-Replayed"), "true");
+  const std::pair<KeyOutcome, std::pair<int, std::string>> outcomes[] =
+      {{KeyOutcome::Reused, {409, "key-reused"}},
+       {KeyOutcome::InProgress, {409, "key-in-progress"}},
+       {KeyOutcome::NotSaved, {503, "not-saved"}},
+       {KeyOutcome::Undetermined, {502, "outcome-unknown"}}};
+  for (const auto& [outcome, expected] : outcomes) {
+    answer = Failed({"de ce"});
+    answer->key = outcome;
+    const HttpResponse response = Run(Post("x-report"));
+    EXPECT_EQ(response.status, expected.first);
+    EXPECT_EQ(Json(response)["type"], "urn:ruvo-drv:problem:" + expected.second);
+    EXPECT_EQ(response.Header("Idempotent-Replayed"), "");
+  }
+}
+
+TEST_F(HttpOperationsTest, AnAmountOrATextThatCouldNotBeSentIsRefusedWithItsField) {
+  const std::pair<std::string, std::string> refused[] = {{R"({"amount":"2.505"})", "amount"},
+                                                         {R"({"amount":"0"})", "amount"},
+                                                         {R"({"amount":"-5"})", "amount"},
+                                                         {R"({"amount":"10000000"})", "amount"},
+                                                         {R"({"amount":"5","reason":"A\u001bB"})",
+                                                          "reason"},
+                                                         {R"({"amount":"5","reason":"A\u0000B"})",
+                                                          "reason"}};
+  for (const auto& [body, field] : refused) {
+    const HttpResponse response = Run(Post("cash-in", body));
+    EXPECT_EQ(response.status, 422) << body;
+    EXPECT_EQ(Json(response)["field"], field) << body;
+  }
+  EXPECT_NE(Json(Run(Post("cash-in", R"({"amount":"5","reason":"A\u001bB"})")))["detail"]
+                .get<std::string>()
+                .find("pozitia 2"),
+            std::string::npos);
   EXPECT_TRUE(ran.empty());
 }
 
