@@ -12,8 +12,6 @@ namespace ruvo {
 
 namespace {
 
-OperationKeyStore* g_store = nullptr;
-
 // The keys whose operation runs now, in this process: a record without an answer that is
 // not among them was cut off by a stop of the driver.
 std::set<std::string>& RunningKeys() {
@@ -114,10 +112,6 @@ bool RefusedBeforeRunning(const ControlAnswer& answer) {
 }
 
 }  // namespace
-
-void UseOperationKeys(OperationKeyStore* store) { g_store = store; }
-
-OperationKeyStore* OperationKeys() { return g_store; }
 
 std::string RequestHash(const std::vector<std::string>& arguments) {
   return Sha256Hex(EncodeRequest(arguments));

@@ -1,5 +1,6 @@
 #include "http/HttpApi.h"
 
+#include "console/ControlCommandsKeyed.h"
 #include "http/AnswerFields.h"
 #include "http/HttpSettings.h"
 #include "http/OperationAnswer.h"
@@ -121,6 +122,13 @@ HttpApi::Outcome HttpApi::PostReceipt(const HttpRequest& request) {
   HttpResponse refusal;
   const std::optional<int> wait = WaitSeconds(request, defaultWaitSeconds_, refusal);
   if (!wait) return Now(refusal);
+  if (OperationKeyStore* operations = OperationKeys();
+      operations != nullptr && receipts_.Find(key) == nullptr && operations->Find(key)) {
+    return Now(MakeProblem(409, "key-reused", "Cheie folosita pentru o operatie",
+                           "Idempotency-Key \"" + key +
+                               "\" a fost trimisa cu o operatie; nimic nu s-a tiparit acum",
+                           {{"key", key}}));
+  }
   const BodyParse parse = ParseReceiptBody(request.Header("content-type"), request.body);
   if (!parse.body) {
     return Now(MakeProblem(parse.refusal.status, parse.refusal.slug, parse.refusal.title,

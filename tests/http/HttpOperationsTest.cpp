@@ -2,7 +2,10 @@
 // that records the control commands and answers as the control code would.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "console/ControlCommands.h"
+#include "console/ControlCommandsKeyed.h"
 #include "console/OperationFrame.h"
 #include "http/HttpApi.h"
 #include "platform/TempFolder.h"
@@ -12,6 +15,22 @@ namespace {
 
 const std::string kToken = "feedfacefeedfacefeedfacefeedface";
 const std::string kHost = "127.0.0.1:8765";
+
+class Keys final : public OperationKeyStore {
+ public:
+  bool ValidKey(const std::string&) const override { return true; }
+  std::optional<OperationKeyRecord> Find(const std::string& key) override {
+    const auto found = records.find(key);
+    if (found == records.end()) return std::nullopt;
+    return found->second;
+  }
+  bool Save(const OperationKeyRecord& record) override {
+    records[record.key] = record;
+    return true;
+  }
+  void Forget(const std::string& key) override { records.erase(key); }
+  std::map<std::string, OperationKeyRecord> records;
+};
 
 class HttpOperationsTest : public ::testing::Test {
  protected:
@@ -56,6 +75,7 @@ class HttpOperationsTest : public ::testing::Test {
   RequestGuard guard;
   std::vector<std::vector<std::string>> ran;
   std::optional<ControlAnswer> answer = Succeeded({"[Ruvo_Drv] Raport X efectuat"});
+  Keys keys;
   HttpApi api;
 };
 
@@ -199,6 +219,31 @@ TEST_F(HttpOperationsTest, AnAmountOrATextThatCouldNotBeSentIsRefusedWithItsFiel
                 .find("pozitia 2"),
             std::string::npos);
   EXPECT_TRUE(ran.empty());
+}
+
+TEST_F(HttpOperationsTest, AKeyIsEitherAReceiptsOrAnOperations) {
+  std::string problem;
+  ASSERT_TRUE(receipts.Open(problem)) << problem;
+  HttpRequest receipt = Post("x", "");
+  receipt.path = "/v1/receipts";
+  receipt.query["wait"] = "0";
+  receipt.headers["content-type"] = "text/plain";
+  receipt.headers["idempotency-key"] = "shared";
+  receipt.body = "1;PAINE;BUC;1;1;250;100000\n5;250;1\n";
+  ASSERT_EQ(Run(receipt).status, 202);
+  const HttpResponse operation = Run(Post("x-report", "{}", "shared"));
+  EXPECT_EQ(operation.status, 409);
+  EXPECT_TRUE(ran.empty());
+
+  OperationKeyRecord record;
+  record.key = "op-key";
+  record.arguments = {"x-report"};
+  keys.records[record.key] = record;
+  UseOperationKeys(&keys);
+  receipt.headers["idempotency-key"] = "op-key";
+  EXPECT_EQ(Run(receipt).status, 409);
+  UseOperationKeys(nullptr);
+  EXPECT_EQ(receipts.Find("op-key"), nullptr);
 }
 
 TEST_F(HttpOperationsTest, AnAllowedOriginReadsTheAnswer) {
