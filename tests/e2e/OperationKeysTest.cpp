@@ -137,6 +137,38 @@ TEST_F(OperationKeysTest, ACashInSentAgainUnderItsKeyPutsTheMoneyInOnce) {
   EXPECT_EQ(CashIns(), 2) << rig.Ecr().Paper();
 }
 
+// A till that gives up waiting and sends again while the first request still prints: the
+// repeat is told to wait, and the report prints once.
+TEST_F(OperationKeysTest, ARepeatWhileTheKeysOperationRunsIsToldToAskAgain) {
+  StopProcessing();
+  ASSERT_TRUE(rig.Ecr().Control("delay 400"));
+  ChildProcess first;
+  ASSERT_TRUE(
+      first.Start({kCurl, "-sS", "--max-time", "60", "-o", rig.PathOf("first.out"), "-w",
+                   "%{http_code}", "-H", "Authorization: Bearer " + token_, "-H",
+                   "Idempotency-Key: x-once", "--data-binary", "", Url("/v1/operations/x-report")},
+                  rig.PathOf("first-code.out"), rig.PathOf("first.err")));
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        nlohmann::json status = RunCurl(rig.Folder(), {Url("/v1/status")}).Json();
+        return status.is_object() && status["operation"].is_object() &&
+               status["operation"].value("name", "") == "Raport X";
+      },
+      DriverRig::kAnswerMs))
+      << rig.DriverMessages();
+  const CurlReply repeated = Operation("x-report", "", "x-once");
+  EXPECT_EQ(repeated.status, 409) << repeated.body;
+  EXPECT_EQ(repeated.Json()["type"], "urn:ruvo-drv:problem:key-in-progress");
+  ASSERT_EQ(first.Wait(60000), 0) << ReadBytes(rig.PathOf("first.err"));
+  EXPECT_EQ(ReadBytes(rig.PathOf("first-code.out")), "200");
+  const std::string paper = rig.Ecr().Paper();
+  EXPECT_NE(paper.find("RAPORT X"), std::string::npos) << paper;
+  const CurlReply after = Operation("x-report", "", "x-once");
+  EXPECT_EQ(after.status, 200) << after.body;
+  EXPECT_NE(after.headers.find("Idempotent-Replayed: true"), std::string::npos);
+  EXPECT_EQ(rig.Ecr().Paper(), paper) << "printed once";
+}
+
 // kill -9 while the ECR holds the answer of a cash in: after the restart the repeat is
 // answered from the ECR's daily totals, and the money goes in once.
 TEST_F(OperationKeysTest, ACashInCutOffByAKillIsAnsweredTruthfullyAfterTheRestart) {
