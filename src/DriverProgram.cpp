@@ -4,6 +4,7 @@
 
 #include "app/SettingsFile.h"
 #include "console/ControlCommands.h"
+#include "console/ControlCommandsKeyed.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
 
@@ -17,6 +18,7 @@ DriverProgram::DriverProgram(const std::string& workingFolder, const std::string
       execution_(driver_.Context()),
       cycle_(driver_.State(), shownTo, clock, execution_),
       files_(cycle_),
+      operationKeys_(http::HttpOperationKeys::Load(workingFolder, clock)),
       control_(ControlSocketPath(runtimeFolder), clock,
                [this](const std::vector<std::string>& arguments) {
                  return ServeControlRequest(driver_, arguments);
@@ -24,6 +26,7 @@ DriverProgram::DriverProgram(const std::string& workingFolder, const std::string
   driver_.SetObserver(&observer_);
   cycle_.ServeDuringPauses(pump);
   driver_.SetReceiptFiles(files_);
+  UseOperationKeys(operationKeys_.get());
   Log(LogLevel::Info, "working folder " + workingFolder);
   if (!control_.Listening()) {
     Log(LogLevel::Warning, "no control socket (" + control_.Problem() +
@@ -31,6 +34,9 @@ DriverProgram::DriverProgram(const std::string& workingFolder, const std::string
   }
   http_ = http::HttpService::Start(workingFolder, driver_, clock);
 }
+
+// The control commands must not keep a store that goes with the program.
+DriverProgram::~DriverProgram() { UseOperationKeys(nullptr); }
 
 void DriverProgram::ServeHttp() {
   if (http_) http_->Serve();

@@ -9,6 +9,7 @@
 #include "app/ReceiptFiles.h"
 #include "console/ControlServer.h"
 #include "execution/EcrReceiptExecution.h"
+#include "http/HttpOperationKeys.h"
 #include "http/HttpService.h"
 #include "app/DriverContext.h"
 
@@ -25,6 +26,9 @@ class DriverProgram {
  public:
   DriverProgram(const std::string& workingFolder, const std::string& runtimeFolder,
                 IClock& clock, IEventPump& pump, IOperator& shownTo);
+  ~DriverProgram();
+  DriverProgram(const DriverProgram&) = delete;
+  DriverProgram& operator=(const DriverProgram&) = delete;
 
   Driver& TheDriver() { return driver_; }
   TerminalObserver& Observer() { return observer_; }
@@ -43,6 +47,8 @@ class DriverProgram {
   EcrReceiptExecution execution_;
   ReceiptFileCycle cycle_;
   ReceiptFilesOf<ReceiptFileCycle> files_;
+  // Operation keys (ctl --key, the HTTP operations' Idempotency-Key), beside the receipts'.
+  std::unique_ptr<http::HttpOperationKeys> operationKeys_;
   ControlServer control_;
   std::unique_ptr<http::HttpService> http_;
 };

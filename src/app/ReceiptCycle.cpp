@@ -91,7 +91,9 @@ ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& cl
 
 std::optional<std::string> ReceiptFileCycle::FindNext(const std::vector<std::string>& passedOver) {
   const std::int64_t lookNs = clock_.FileTimeNowNs();
-  const std::vector<std::string> waiting = ListEntriesMatching(state_.workingFolder, kReceiptMask);
+  const std::vector<std::string> waiting =
+      arrivals_.Order(state_.workingFolder,
+                      ListEntriesMatching(state_.workingFolder, kReceiptMask));
   readiness_.BeginLook(waiting, lookNs);
   auto contains = [](const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();

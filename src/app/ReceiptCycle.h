@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ArrivalOrder.h"
 #include "app/DriverState.h"
 #include "app/FileRun.h"
 #include "app/InFlightJournal.h"
@@ -82,7 +83,10 @@ class ReceiptFileCycle {
   void CleanOldFiles();
 
   // What the folder watch saw: tells files renamed into place from files written there.
-  void Heard(const FolderNews& news) { readiness_.Heard(news, state_.workingFolder); }
+  void Heard(const FolderNews& news) {
+    readiness_.Heard(news, state_.workingFolder);
+    arrivals_.Heard(news, state_.workingFolder);
+  }
   // When (clock ms) a waiting file written in place will have been quiet long enough to be
   // taken; nullopt when none waits for that. Set by each PickUpNext that found no file.
   std::optional<std::int64_t> NextLookMs() const { return readiness_.NextLookMs(); }
@@ -220,6 +224,7 @@ class ReceiptFileCycle {
   StrangeEntries strangeEntries_;
   SaveTroubles troubles_;
   PickupReadiness readiness_;
+  ArrivalOrder arrivals_;  // first come, first printed
   std::optional<CurrentFile> file_;
   std::vector<PendingAnswer> pending_;
   std::vector<std::string> answerFailed_;  // names whose last answer could not be saved

@@ -1,52 +1,40 @@
 // TEInOutSume: money put into or taken out of the cash drawer.
-#include <charconv>
-#include <cmath>
-#include <optional>
-
 #include "console/ManualOperations.h"
+#include "platform/AmountText.h"
+#include "platform/ControlCharacters.h"
 
 namespace ruvo {
 
 namespace {
 
 const std::string kWrongAmountMessage = "Suma eronata !";
-// Far beyond any drawer, and still exact in a double to the hundredth.
-constexpr double kLargestAmount = 1e13;
 
 InputCheck CashRefused(std::string message, DialogField focus) {
   return InputCheck{false, std::move(message), kOperationErrorCaption, MsgKind::Warning, focus};
 }
 
-// Digits with at most one decimal separator, a "+" allowed in front. A "-" is refused: the
-// ECR's direction is the operation, never the sign.
-std::optional<double> ParseAmount(const std::string& text, char separator) {
-  std::string number = text;
-  if (!number.empty() && number[0] == '+') number.erase(0, 1);
-  bool digits = false;
-  bool separatorSeen = false;
-  for (char& c : number) {
-    if (c >= '0' && c <= '9') {
-      digits = true;
-    } else if (c == separator && !separatorSeen) {
-      separatorSeen = true;
-      c = '.';
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (!digits) return std::nullopt;
-  double value = 0;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (error != std::errc() || end != number.data() + number.size()) return std::nullopt;
-  if (!std::isfinite(value) || value >= kLargestAmount) return std::nullopt;
-  return value;
+// The amount as the drawer takes it: exact to the hundredth, more than zero, within what
+// the ECR's command carries. Each way of failing has its own message: "Suma eronata !"
+// alone would not tell an operator that 10,005 is refused for its third decimal.
+AmountReading ReadCashAmount(const CashRequest& request) {
+  AmountRule rule;
+  rule.separator = request.decimalSeparator;
+  return ReadAmount(request.amountText, rule);
 }
 
-bool HasControlCharacter(const std::string& text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+std::string AmountProblemMessage(AmountProblem problem, char separator) {
+  switch (problem) {
+    case AmountProblem::TooManyDecimals:
+      return "Suma eronata : cel mult doua zecimale !";
+    case AmountProblem::NotPositive:
+      return "Suma eronata : suma trebuie sa fie mai mare decat zero !";
+    case AmountProblem::TooLarge:
+      return "Suma eronata : cel mult 9999999" + std::string(1, separator) + "99 !";
+    case AmountProblem::NotANumber:
+    case AmountProblem::None:
+      break;
   }
-  return false;
+  return kWrongAmountMessage;
 }
 
 }  // namespace
@@ -56,15 +44,18 @@ std::string CashReasonFor(CashOperation operation) {
 }
 
 InputCheck CheckCashInput(const CashRequest& request) {
-  if (!ParseAmount(request.amountText, request.decimalSeparator)) {
-    return CashRefused(kWrongAmountMessage, DialogField::Amount);
-  }
+  const AmountReading amount = ReadCashAmount(request);
+  if (!amount.Ok())
+    return CashRefused(AmountProblemMessage(amount.problem, request.decimalSeparator),
+                       DialogField::Amount);
   if (request.reason.size() > kCashReasonMaxLength) {
     return CashRefused("Motivul operatiei poate avea cel mult 32 de caractere !",
                        DialogField::Reason);
   }
-  if (HasControlCharacter(request.reason)) {
-    return CashRefused("Motivul operatiei contine caractere nepermise !", DialogField::Reason);
+  if (const std::optional<std::size_t> at = FirstControlCharacter(request.reason)) {
+    return CashRefused("Motivul operatiei contine un caracter de control la pozitia " +
+                           std::to_string(*at + 1) + " !",
+                       DialogField::Reason);
   }
   return InputAccepted();
 }
@@ -75,7 +66,7 @@ bool RunCashInOut(const ConsoleContext& context, const CashRequest& request) {
     ShowInputProblem(context.driver.op, check);
     return false;
   }
-  const double amount = *ParseAmount(request.amountText, request.decimalSeparator);
+  const double amount = AmountValue(ReadCashAmount(request).hundredths);
   const std::string letter = request.operation == CashOperation::CashIn ? "D" : "P";
   return RunOperation(context, kCashOperation, [&](TXruvoLinux& link) {
     // The command has no field for the reason; the log keeps it beside the command.

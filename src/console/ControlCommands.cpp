@@ -6,6 +6,7 @@
 
 #include "app/Driver.h"
 #include "app/JeWarnings.h"
+#include "console/ControlCommandsKeyed.h"
 #include "console/ControlOperator.h"
 #include "console/ManualOperations.h"
 
@@ -14,7 +15,7 @@ namespace ruvo {
 namespace {
 
 using Arguments = std::vector<std::string>;
-using Operation = std::function<bool(const ConsoleContext&)>;
+using Operation = ManualOperation;
 
 const std::string kUsageHint = "See: ruvo_drv --help";
 
@@ -52,7 +53,15 @@ ControlAnswer RunManual(Driver& driver, const Operation& operation, bool reachRu
   } catch (...) {
     op.ShowDefaultError("Eroare neasteptata");
   }
-  return {done, op.Shown()};
+  ControlAnswer answer{done, op.Shown()};
+  answer.ran = true;
+  return answer;
+}
+
+ManualRunner PlainRunner(Driver& driver) {
+  return [&driver](const Operation& operation, bool reachRunning) {
+    return RunManual(driver, operation, reachRunning);
+  };
 }
 
 std::string Since(const LocalDateTime& t) {
@@ -103,7 +112,7 @@ ControlAnswer SetProcessing(Driver& driver, bool on) {
   return Succeeded({"START PROCESARE", driver.ConnectedLabel()});
 }
 
-ControlAnswer MfReport(Driver& driver, const Arguments& args) {
+ControlAnswer MfReport(const ManualRunner& run, const Arguments& args) {
   MfReportRequest request;
   bool rangeGiven = false;
   bool je = false;
@@ -140,11 +149,11 @@ ControlAnswer MfReport(Driver& driver, const Arguments& args) {
   request.detail = summary ? MfReportDetail::Summary : MfReportDetail::Detailed;
   const InputCheck check = CheckMfReportInput(request);
   if (!check.ok) return Refused(check);
-  return RunManual(driver, [&](const ConsoleContext& c) { return RunMfReport(c, request); });
+  return run([&](const ConsoleContext& c) { return RunMfReport(c, request); }, false);
 }
 
 // The amount as typed on a command line: "." or "," as its decimal separator.
-ControlAnswer Cash(Driver& driver, const Arguments& args, CashOperation operation) {
+ControlAnswer Cash(const ManualRunner& run, const Arguments& args, CashOperation operation) {
   if (args.size() < 2 || args.size() > 3) return UsageError(args[0] + ": AMOUNT [REASON]");
   CashRequest request;
   request.operation = operation;
@@ -153,10 +162,10 @@ ControlAnswer Cash(Driver& driver, const Arguments& args, CashOperation operatio
   request.reason = args.size() == 3 ? args[2] : CashReasonFor(operation);
   const InputCheck check = CheckCashInput(request);
   if (!check.ok) return Refused(check);
-  return RunManual(driver, [&](const ConsoleContext& c) { return RunCashInOut(c, request); });
+  return run([&](const ConsoleContext& c) { return RunCashInOut(c, request); }, false);
 }
 
-ControlAnswer Export(Driver& driver, const Arguments& args) {
+ControlAnswer Export(const ManualRunner& run, const Arguments& args) {
   if (args.size() < 4 || args.size() > 5 || (args.size() == 5 && args[4] != "--binary") ||
       (args[3] != "R" && args[3] != "X")) {
     return UsageError("export: YEAR MONTH R|X [--binary]");
@@ -168,14 +177,14 @@ ControlAnswer Export(Driver& driver, const Arguments& args) {
   request.binaryTransfer = args.size() == 5;
   const InputCheck check = CheckExportXmlInput(request);
   if (!check.ok) return Refused(check);
-  return RunManual(driver, [&](const ConsoleContext& c) { return ExportXml(c, request); });
+  return run([&](const ConsoleContext& c) { return ExportXml(c, request); }, false);
 }
 
 // A command without arguments that runs one operation.
-ControlAnswer Plain(Driver& driver, const Arguments& args,
+ControlAnswer Plain(const ManualRunner& run, const Arguments& args,
                     bool (*operation)(const ConsoleContext&)) {
   if (args.size() != 1) return UsageError(args[0] + " takes no arguments");
-  return RunManual(driver, operation);
+  return run(operation, false);
 }
 
 bool IsManualOperation(const std::string& command) {
@@ -187,17 +196,17 @@ bool IsManualOperation(const std::string& command) {
 }
 
 // "stop-report": to the running report's link when one prints, else on a link of its own.
-ControlAnswer StopReport(Driver& driver, const Arguments& args) {
+ControlAnswer StopReport(Driver& driver, const ManualRunner& run, const Arguments& args) {
   if (args.size() != 1) return UsageError("stop-report takes no arguments");
   const RunningOperation& running = driver.State().operation;
-  if (!running.Active()) return RunManual(driver, StopMfReport);
+  if (!running.Active()) return run(StopMfReport, false);
   const std::string name = running.name;
-  ControlAnswer answer = RunManual(driver, StopMfReport, true);
+  ControlAnswer answer = run(StopMfReport, true);
   if (answer.ok) answer.lines.push_back(kStopAskedLine + name);
   return answer;
 }
 
-ControlAnswer Dispatch(Driver& driver, const Arguments& args) {
+ControlAnswer Dispatch(Driver& driver, const ManualRunner& run, const Arguments& args) {
   const std::string& command = args[0];
   if (command == "status" || command == "stop" || command == "start") {
     if (args.size() != 1) return UsageError(command + " takes no arguments");
@@ -208,20 +217,22 @@ ControlAnswer Dispatch(Driver& driver, const Arguments& args) {
   if (IsManualOperation(command) && driver.State().processing) {
     return Failed({kStopProcessingFirst});
   }
-  if (command == "z-report") return Plain(driver, args, RunZReport);
-  if (command == "x-report") return Plain(driver, args, RunXReport);
-  if (command == "stop-report") return StopReport(driver, args);
-  if (command == "cancel-receipt") return Plain(driver, args, RunReceiptCancel);
-  if (command == "close-receipt") return Plain(driver, args, RunReceiptClose);
-  if (command == "mf-report") return MfReport(driver, args);
-  if (command == "cash-in") return Cash(driver, args, CashOperation::CashIn);
-  if (command == "cash-out") return Cash(driver, args, CashOperation::CashOut);
-  if (command == "export") return Export(driver, args);
+  if (command == "z-report") return Plain(run, args, RunZReport);
+  if (command == "x-report") return Plain(run, args, RunXReport);
+  if (command == "stop-report") return StopReport(driver, run, args);
+  if (command == "cancel-receipt") return Plain(run, args, RunReceiptCancel);
+  if (command == "close-receipt") return Plain(run, args, RunReceiptClose);
+  if (command == "mf-report") return MfReport(run, args);
+  if (command == "cash-in") return Cash(run, args, CashOperation::CashIn);
+  if (command == "cash-out") return Cash(run, args, CashOperation::CashOut);
+  if (command == "export") return Export(run, args);
   if (command == "logo") {
     if (args.size() != 2) return UsageError("logo: FILE");
-    return RunManual(driver, [&](const ConsoleContext& c) {
-      return LoadLogo(c, args[1], nullptr, LogoConfirmation::AlreadyConfirmed);
-    });
+    return run(
+        [&](const ConsoleContext& c) {
+          return LoadLogo(c, args[1], nullptr, LogoConfirmation::AlreadyConfirmed);
+        },
+        false);
   }
   return UsageError("unknown command: " + command);
 }
@@ -248,12 +259,30 @@ std::optional<ControlAnswer> WithoutDir(const Driver& driver, Arguments& args) {
   return std::nullopt;
 }
 
+// "--key KEY" before the command or just after it: taken out of args into key.
+std::optional<ControlAnswer> TakeKey(Arguments& args, std::optional<std::string>& key) {
+  const std::size_t at = !args.empty() && args[0] == "--key" ? 0 : 1;
+  if (args.size() <= at || args[at] != "--key") return std::nullopt;
+  if (args.size() < at + 2) return UsageError("--key needs a value");
+  key = args[at + 1];
+  args.erase(args.begin() + static_cast<std::ptrdiff_t>(at),
+             args.begin() + static_cast<std::ptrdiff_t>(at + 2));
+  if (args.empty()) return UsageError("no command");
+  OperationKeyStore* store = OperationKeys();
+  if (store == nullptr) return RequestRefused({"--key: this driver keeps no operation keys"});
+  if (!store->ValidKey(*key)) {
+    return UsageError("--key: 1 to 128 characters of A-Z a-z 0-9 - _ . ~ :");
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<ControlAnswer> ServeControlRequest(Driver& driver,
                                                  const std::vector<std::string>& arguments) {
   Arguments args = arguments;
-  if (WithoutDir(driver, args)) return RunControlCommand(driver, arguments);
+  std::optional<std::string> key;
+  if (WithoutDir(driver, args) || TakeKey(args, key)) return RunControlCommand(driver, arguments);
   const std::string& command = args[0];
   if (driver.Working()) {
     const bool processing = driver.State().processing;
@@ -270,8 +299,13 @@ std::optional<ControlAnswer> ServeControlRequest(Driver& driver,
 ControlAnswer RunControlCommand(Driver& driver, const std::vector<std::string>& arguments) {
   Arguments args = arguments;
   if (auto refused = WithoutDir(driver, args)) return *refused;
+  std::optional<std::string> key;
+  if (auto refused = TakeKey(args, key)) return *refused;
   try {
-    return Dispatch(driver, args);
+    ManualRunner run = PlainRunner(driver);
+    // start, stop and status are the same however often they are asked: no key needed.
+    if (key && IsManualOperation(args[0])) run = KeyedRunner(driver, *key, args, run);
+    return Dispatch(driver, run, args);
   } catch (...) {
     // Only memory can run out here; the driver goes on.
     return Failed({"The request could not be run."});

@@ -69,6 +69,8 @@ RequestParse ParseRequest(std::string_view received) {
     return Malformed("not a control request");
   }
   if (headerEnd == std::string_view::npos) return {};
+  // A header cut short before its count ("RUVOCTL\n") has no count to read.
+  if (header.size() <= kMagic.size()) return Malformed("bad argument count in the request");
   const std::optional<int> count = DigitsValue(std::string(header.substr(kMagic.size())));
   if (!count || *count < 1 || static_cast<std::size_t>(*count) > kMaxRequestArguments) {
     return Malformed("bad argument count in the request");
@@ -90,6 +92,7 @@ RequestParse ParseRequest(std::string_view received) {
 std::string EncodeAnswer(const ControlAnswer& answer) {
   std::vector<std::string> lines;
   for (const std::string& text : answer.lines) AppendLines(lines, text);
+  if (answer.replayed) lines.push_back(kReplayedLine + answer.replayKey);
   std::string encoded =
       kMagic + (answer.ok ? "OK " : "FAIL ") + std::to_string(lines.size()) + "\n";
   for (const std::string& line : lines) encoded += line + "\n";

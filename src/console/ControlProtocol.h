@@ -21,13 +21,33 @@ constexpr std::size_t kMaxRequestBytes = 4096;
 constexpr std::size_t kMaxRequestArguments = 16;
 constexpr std::size_t kMaxAnswerBytes = 1024 * 1024;
 
+// What became of a request sent with an operation key ("--key KEY"); None without one.
+enum class KeyOutcome {
+  None,
+  Reused,        // the key came with another operation or other values: nothing ran
+  InProgress,    // the key's operation runs now: nothing more ran
+  NotSaved,      // the key could not be recorded: nothing ran
+  Undetermined,  // the key's operation was cut off by a stop of the driver and the ECR
+                 // cannot tell whether it was carried out
+};
+
 struct ControlAnswer {
   bool ok = false;
   std::vector<std::string> lines;
   // The request itself was refused (arguments, or values the operation's own input check
   // does not take) and nothing ran. Known to the driver only; it does not travel.
   bool refused = false;
+  // The manual operation's own run began (its frame was entered); the driver's alone.
+  bool ran = false;
+  // The answer kept for the request's key, given again: the operation did not run now.
+  // It travels as a last line (kReplayedLine and the key).
+  bool replayed = false;
+  std::string replayKey = {};  // the key of a replayed answer
+  KeyOutcome key = KeyOutcome::None;
 };
+
+// The last line of an answer given again for its key.
+inline const std::string kReplayedLine = "Raspuns pastrat (operatia nu a rulat din nou), cheia ";
 
 ControlAnswer Succeeded(std::vector<std::string> lines = {});
 ControlAnswer Failed(std::vector<std::string> lines);

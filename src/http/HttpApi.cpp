@@ -1,5 +1,6 @@
 #include "http/HttpApi.h"
 
+#include "console/ControlCommandsKeyed.h"
 #include "http/AnswerFields.h"
 #include "http/HttpSettings.h"
 #include "http/OperationAnswer.h"
@@ -39,7 +40,7 @@ const char* StateName(ReceiptState state) {
 
 // The driver's codes of a file refused before anything was printed.
 bool RefusedBeforePrinting(int code) {
-  return (code >= 8003 && code <= 8046) || (code >= 8049 && code <= 8052);
+  return (code >= 8003 && code <= 8046) || (code >= 8049 && code <= 8053);
 }
 
 }  // namespace
@@ -121,6 +122,13 @@ HttpApi::Outcome HttpApi::PostReceipt(const HttpRequest& request) {
   HttpResponse refusal;
   const std::optional<int> wait = WaitSeconds(request, defaultWaitSeconds_, refusal);
   if (!wait) return Now(refusal);
+  if (OperationKeyStore* operations = OperationKeys();
+      operations != nullptr && receipts_.Find(key) == nullptr && operations->Find(key)) {
+    return Now(MakeProblem(409, "key-reused", "Cheie folosita pentru o operatie",
+                           "Idempotency-Key \"" + key +
+                               "\" a fost trimisa cu o operatie; nimic nu s-a tiparit acum",
+                           {{"key", key}}));
+  }
   const BodyParse parse = ParseReceiptBody(request.Header("content-type"), request.body);
   if (!parse.body) {
     return Now(MakeProblem(parse.refusal.status, parse.refusal.slug, parse.refusal.title,
@@ -164,13 +172,45 @@ HttpApi::Outcome HttpApi::GetReceipt(const HttpRequest& request, const std::stri
   return outcome;
 }
 
+namespace {
+
+// The operations that change the drawer or the fiscal day, or print a report: sent again
+// after a lost answer, each would do it twice.
+bool KeyRequired(const std::string& name) {
+  return name == "cash-in" || name == "cash-out" || name == "z-report" || name == "x-report" ||
+         name == "mf-report";
+}
+
+}  // namespace
+
 HttpApi::Outcome HttpApi::PostOperation(const HttpRequest& request, const std::string& name) {
+  const bool keyGiven = request.HasHeader("idempotency-key");
+  const std::string key = request.Header("idempotency-key");
+  if (!keyGiven && KeyRequired(name)) {
+    return Now(MakeProblem(400, "key-missing", "Lipseste Idempotency-Key",
+                           "Operatia " + name +
+                               " se trimite cu antetul Idempotency-Key, unic pentru operatie; "
+                               "repetati cererea cu aceeasi cheie, niciodata cu alta"));
+  }
+  if (keyGiven && !ValidKey(key)) {
+    return Now(MakeProblem(400, "key-invalid", "Idempotency-Key gresita",
+                           "Cheia are 1..128 caractere A-Z a-z 0-9 - _ . ~ :"));
+  }
+  if (keyGiven && receipts_.Find(key) != nullptr) {
+    return Now(MakeProblem(409, "key-reused", "Cheie folosita pentru un bon",
+                           "Idempotency-Key \"" + key +
+                               "\" a fost trimisa cu un bon; nimic nu a rulat acum",
+                           {{"key", key}}));
+  }
   OperationParse parse = ParseOperation(name, request.Header("content-type"), request.body);
   if (!parse.call) {
     nlohmann::json extra = nlohmann::json::object();
     if (!parse.field.empty()) extra["field"] = parse.field;
     return Now(MakeProblem(parse.refusal.status, parse.refusal.slug, parse.refusal.title,
                            parse.refusal.detail, extra));
+  }
+  if (keyGiven) {
+    parse.call->arguments.insert(parse.call->arguments.begin(), {"--key", key});
   }
   Outcome outcome;
   outcome.operation = std::move(parse.call);

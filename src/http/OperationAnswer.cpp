@@ -31,9 +31,7 @@ nlohmann::json Utf8Lines(const std::vector<std::string>& lines) {
   return converted;
 }
 
-}  // namespace
-
-HttpResponse OperationResponse(const ControlAnswer& answer) {
+HttpResponse ResponseOf(const ControlAnswer& answer) {
   const nlohmann::json lines = Utf8Lines(answer.lines);
   if (answer.ok) return MakeJson(200, {{"ok", true}, {"lines", lines}});
   std::string detail;
@@ -41,6 +39,19 @@ HttpResponse OperationResponse(const ControlAnswer& answer) {
     detail += (detail.empty() ? "" : "\n") + line.get<std::string>();
   }
   const nlohmann::json extra = {{"lines", lines}};
+  switch (answer.key) {
+    case KeyOutcome::None:
+      break;
+    case KeyOutcome::Reused:
+      return MakeProblem(409, "key-reused", "Cheie folosita pentru alta operatie", detail, extra);
+    case KeyOutcome::InProgress:
+      return MakeProblem(409, "key-in-progress", "Operatia cheii ruleaza", detail, extra);
+    case KeyOutcome::NotSaved:
+      return MakeProblem(503, "not-saved", "Operatia nu a putut fi inregistrata", detail, extra);
+    case KeyOutcome::Undetermined:
+      return MakeProblem(502, "outcome-unknown", "Nu se stie daca operatia s-a executat", detail,
+                         extra);
+  }
   if (answer.lines == std::vector<std::string>{kStopProcessingFirst}) {
     return MakeProblem(409, "processing-running", "Procesarea ruleaza", detail, extra);
   }
@@ -55,6 +66,14 @@ HttpResponse OperationResponse(const ControlAnswer& answer) {
     return MakeProblem(422, "input-refused", "Date refuzate", detail, extra);
   }
   return MakeProblem(502, "operation-failed", "Operatia nu s-a executat", detail, extra);
+}
+
+}  // namespace
+
+HttpResponse OperationResponse(const ControlAnswer& answer) {
+  HttpResponse response = ResponseOf(answer);
+  if (answer.replayed) response.SetHeader("Idempotent-Replayed", "true");
+  return response;
 }
 
 }  // namespace ruvo::http

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "http/JsonBody.h"
+#include "platform/AmountText.h"
+#include "platform/ControlCharacters.h"
 #include "platform/Text1250.h"
 
 namespace ruvo::http {
@@ -74,6 +76,10 @@ std::optional<OperationParse> ReadMembers(const nlohmann::json& body,
       return FieldRefused(name,
                           "Campul \"" + name + "\" are caractere care nu exista in Windows-1250");
     }
+    if (const std::optional<std::size_t> at = FirstControlCharacter(*text)) {
+      return FieldRefused(name, "Campul \"" + name + "\" are un caracter de control la pozitia " +
+                                    std::to_string(*at + 1));
+    }
     members.texts[name] = *text;
   }
   for (const Member& member : taken) {
@@ -88,8 +94,24 @@ OperationCall Call(std::vector<std::string> arguments) {
   return OperationCall{std::move(arguments)};
 }
 
-// The amount is passed on as typed; the control command takes "," or "." before the cents.
+// The amount is passed on as typed, once it reads as the control command reads it ("," or
+// "." before the cents): a refusal here names the member.
 OperationParse Cash(const std::string& name, const Members& members) {
+  const std::string& amount = members.Text("amount");
+  AmountRule rule;
+  rule.separator = amount.find(',') != std::string::npos ? ',' : '.';
+  switch (ReadAmount(amount, rule).problem) {
+    case AmountProblem::None:
+      break;
+    case AmountProblem::NotANumber:
+      return FieldRefused("amount", "Campul \"amount\" este o suma, de exemplu \"12.50\"");
+    case AmountProblem::TooManyDecimals:
+      return FieldRefused("amount", "Campul \"amount\" are cel mult doua zecimale");
+    case AmountProblem::NotPositive:
+      return FieldRefused("amount", "Campul \"amount\" este mai mare decat zero");
+    case AmountProblem::TooLarge:
+      return FieldRefused("amount", "Campul \"amount\" este cel mult 9999999.99");
+  }
   std::vector<std::string> arguments = {name, members.Text("amount")};
   if (members.Has("reason")) arguments.push_back(members.Text("reason"));
   OperationParse parse;

@@ -8,6 +8,7 @@
 
 #include "http/HttpMessage.h"
 #include "http/JsonBody.h"
+#include "platform/ControlCharacters.h"
 #include "platform/Files.h"
 #include "platform/Text1250.h"
 
@@ -117,6 +118,16 @@ BodyParse ConvertLines(const std::vector<std::string>& utf8Lines) {
   for (std::size_t i = 0; i < utf8Lines.size(); ++i) {
     const std::optional<std::string> converted = Utf8To1250(utf8Lines[i]);
     if (!converted) return LineRefusal(utf8Lines[i], i + 1);
+    // Nothing of a receipt with a control character is kept: it would reach the ECR.
+    if (const std::optional<std::size_t> at = FirstControlCharacter(*converted)) {
+      const std::string before = converted->substr(0, *at);
+      const auto field = std::count(before.begin(), before.end(), ';');
+      return Refused(422, "control-character", "Caracter de control",
+                     "Linia " + std::to_string(i + 1) + " are un caracter de control (cod " +
+                         std::to_string(static_cast<unsigned char>((*converted)[*at])) +
+                         ") in campul " + std::to_string(field) + ", la pozitia " +
+                         std::to_string(*at + 1) + " a liniei");
+    }
     body.lines.push_back(*converted);
   }
   BodyParse parse;

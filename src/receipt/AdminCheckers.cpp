@@ -32,7 +32,10 @@ CheckResult CheckCashInOut(const LineContext& context) {
   }
   if (operation == "R") return Valid();
   if (fields.size() < 3) return RefusedFieldCount(context.line);
-  if (!IsAmount(context, 2)) return RefusedWithCode("8022", "Suma eronata : ", context.line);
+  // Cash moves only by an amount: 0 is refused here, not by the ECR after the receipt opened.
+  if (!IsCashAmountField(FieldOrEmpty(fields, 2))) {
+    return RefusedWithCode("8022", "Suma eronata : ", context.line);
+  }
   return Valid();
 }
 

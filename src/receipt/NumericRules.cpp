@@ -1,5 +1,7 @@
 #include "receipt/NumericRules.h"
 
+#include <limits>
+
 namespace ruvo {
 
 namespace {
@@ -13,8 +15,17 @@ bool IsWholeNumberField(std::string_view text) {
 }
 
 bool IsAmountField(std::string_view text) {
-  return text.size() <= kLongestNumberField && !text.starts_with('-') &&
-         ParseInt64(text).has_value();
+  AmountRule rule;
+  rule.separator = 0;  // whole hundredths
+  rule.positive = false;
+  rule.largestHundredths = std::numeric_limits<std::int64_t>::max();
+  return text.size() <= kLongestNumberField && ReadAmount(text, rule).Ok();
+}
+
+bool IsCashAmountField(std::string_view text) {
+  AmountRule rule;
+  rule.separator = 0;
+  return text.size() <= kLongestNumberField && ReadAmount(text, rule).Ok();
 }
 
 std::int32_t IntValue(std::string_view text, std::int32_t fallback) {

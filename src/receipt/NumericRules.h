@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/AmountText.h"   // ReadAmount: the amount rule
 #include "platform/IntegerText.h"  // ParseInt32, ParseInt64: the integer text rule
 
 namespace ruvo {
@@ -22,6 +23,10 @@ bool IsWholeNumberField(std::string_view text);
 // optional "+" followed by digits only, within 64 bits. The command says which way the
 // money goes (a return mark, a discount, cash out), never a minus sign.
 bool IsAmountField(std::string_view text);
+
+// An amount of cash into or out of the drawer: an amount field that is not zero and that
+// the ECR's 7 whole digits can carry (at most 999999999 hundredths).
+bool IsCashAmountField(std::string_view text);
 
 // The integer value of a field as the checkers compare it (ParseInt32, ParseInt64):
 // `fallback` (0 unless a command says -1) when the text is not a valid integer.

@@ -4,6 +4,7 @@
 #include "receipt/FileRules.h"
 #include "receipt/NetQuantityTable.h"
 #include "receipt/PortSelection.h"
+#include "receipt/PrintableLine.h"
 #include "receipt/ReportCheckers.h"
 
 namespace ruvo {
@@ -15,6 +16,8 @@ constexpr const char* kNoDataText = "8005;Fisierul de intrare nu contine date";
 // Checks one non-empty line; on success records what it stands for.
 CheckResult CheckLine(const LineContext& context, PresenceFlags& flags,
                       NetQuantityTable& netQuantities) {
+  CheckResult printable = CheckPrintableLine(context.line);
+  if (!printable.ok) return printable;
   const std::string& code = context.fields[0];
   const CommandInfo* command = FindCommand(code);
   if (command == nullptr) {

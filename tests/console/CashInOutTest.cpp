@@ -1,8 +1,9 @@
-// Cash in and cash out: the amount check, the command with its rounded amount, the reason
-// in the log, and the messages.
+// Cash in and cash out: the amount check (exact to the hundredth, more than zero), the
+// command with its amount, the reason in the log, and the messages.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/ManualOperations.h"
@@ -25,7 +26,7 @@ CashRequest Cash(CashOperation operation, const std::string& amount, char separa
 
 TEST(CashInputTest, AmountThatIsNotAPositiveNumberIsRefused) {
   for (const std::string amount : {"", ",", "abc", "1a", "1,2,3", "1.5", "-5", "-0,01", "1e3", " 5",
-                                   "5 ", "+", "--1", "99999999999999"}) {
+                                   "5 ", "+", "--1", ",,5", "5,-1"}) {
     const InputCheck check = CheckCashInput(Cash(CashOperation::CashIn, amount));
     EXPECT_FALSE(check.ok) << amount;
     EXPECT_EQ(check.message, "Suma eronata !") << amount;
@@ -33,10 +34,30 @@ TEST(CashInputTest, AmountThatIsNotAPositiveNumberIsRefused) {
     EXPECT_EQ(check.kind, MsgKind::Warning) << amount;
     EXPECT_EQ(check.focus, DialogField::Amount) << amount;
   }
-  for (const std::string amount : {"0", "150,50", ",5", "5,", "+20", "10,005", "9999999999"}) {
+  for (const std::string amount : {"150,50", ",5", "5,", "+20", "0,01", "9999999,99"}) {
     EXPECT_TRUE(CheckCashInput(Cash(CashOperation::CashOut, amount)).ok) << amount;
   }
   EXPECT_TRUE(CheckCashInput(Cash(CashOperation::CashIn, "1.5", '.')).ok);
+}
+
+// Never rounded: an amount the drawer would get other than typed is refused, each way
+// with its own message.
+TEST(CashInputTest, ThirdDecimalZeroAndTooMuchAreRefusedWithTheirReason) {
+  const std::vector<std::pair<std::string, std::string>> cases =
+      {{"10,005", "Suma eronata : cel mult doua zecimale !"},
+       {"2,504", "Suma eronata : cel mult doua zecimale !"},
+       {"2,500", "Suma eronata : cel mult doua zecimale !"},
+       {"0", "Suma eronata : suma trebuie sa fie mai mare decat zero !"},
+       {"0,00", "Suma eronata : suma trebuie sa fie mai mare decat zero !"},
+       {",0", "Suma eronata : suma trebuie sa fie mai mare decat zero !"},
+       {"10000000", "Suma eronata : cel mult 9999999,99 !"},
+       {"99999999999999999999999", "Suma eronata : cel mult 9999999,99 !"}};
+  for (const auto& [amount, message] : cases) {
+    const InputCheck check = CheckCashInput(Cash(CashOperation::CashIn, amount));
+    EXPECT_FALSE(check.ok) << amount;
+    EXPECT_EQ(check.message, message) << amount;
+    EXPECT_EQ(check.focus, DialogField::Amount) << amount;
+  }
 }
 
 TEST(CashInputTest, AmountEditTakesDigitsBackspaceAndTheSeparatorOnly) {
@@ -59,20 +80,24 @@ TEST(CashInputTest, ReasonFollowsTheOperationAndMustFitTheField) {
   EXPECT_EQ(CheckCashInput(request).focus, DialogField::Reason);
   request.reason = "PLATA\r\nFURNIZOR";
   EXPECT_EQ(CheckCashInput(request).focus, DialogField::Reason);
+  request.reason = std::string("PLATA\x1b", 6);
+  EXPECT_EQ(CheckCashInput(request).message,
+            "Motivul operatiei contine un caracter de control la pozitia 6 !");
 }
 
 class CashInOutTest : public testing::ConsoleRig {};
 
-TEST_F(CashInOutTest, CommandCarriesTheLetterAndTheAmountRoundedHalfAwayFromZero) {
+TEST_F(CashInOutTest, CommandCarriesTheLetterAndTheAmountAsTyped) {
   EXPECT_TRUE(RunCashInOut(Context(), Cash(CashOperation::CashIn, "150,50")));
   EXPECT_TRUE(RunCashInOut(Context(), Cash(CashOperation::CashOut, "20")));
-  EXPECT_TRUE(RunCashInOut(Context(), Cash(CashOperation::CashIn, "10,005")));
-  EXPECT_TRUE(RunCashInOut(Context(), Cash(CashOperation::CashIn, "2.675", '.')));
+  EXPECT_TRUE(RunCashInOut(Context(), Cash(CashOperation::CashIn, "10,05")));
+  EXPECT_TRUE(RunCashInOut(Context(), Cash(CashOperation::CashIn, "2.67", '.')));
+  EXPECT_TRUE(RunCashInOut(Context(), Cash(CashOperation::CashIn, "9999999,99")));
   EXPECT_TRUE(op.boxes.empty());
-  RunCashInOut(Context(),
-               Cash(CashOperation::CashIn, "0"));  // whether 0 is taken is the ECR's call
-  EXPECT_EQ(Sent(), (Texts{"7106D000015050", "7106P000002000", "7106D000001001", "7106D000000268",
-                           "7106D000000000"}));
+  EXPECT_FALSE(RunCashInOut(Context(), Cash(CashOperation::CashIn, "10,005")));
+  EXPECT_FALSE(RunCashInOut(Context(), Cash(CashOperation::CashIn, "0")));
+  EXPECT_EQ(Sent(), (Texts{"7106D000015050", "7106P000002000", "7106D000001005", "7106D000000267",
+                           "7106D999999999"}));
 }
 
 TEST_F(CashInOutTest, WrongAmountOpensNoPort) {

@@ -26,7 +26,8 @@ TEST(ControlProtocol, MalformedRequestsAreToldAsSoonAsTheyShow) {
         std::string("RUVOCTL 1 0\n"), std::string("RUVOCTL 1 17\n"), std::string("RUVOCTL 1 -1\n"),
         std::string("RUVOCTL 1 x\n"), std::string("RUVOCTL 1 1\nstatus\nmore\n"),
         std::string("RUVOCTL 1 1\nstatus\ntrailing"), std::string("RUVOCTL 1 1\nsta\0tus\n", 21),
-        std::string("RUVOCTL 1 0000000000001\n")}) {
+        std::string("RUVOCTL 1 0000000000001\n"), std::string("RUVOCTL\n"),
+        std::string("RUVOCTL 1\n"), std::string("RUVOCTL 1 \n"), std::string("R\n")}) {
     const RequestParse parse = ParseRequest(bad);
     EXPECT_EQ(parse.status, RequestStatus::Malformed) << bad;
     EXPECT_FALSE(parse.error.empty()) << bad;

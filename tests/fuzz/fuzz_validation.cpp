@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ReceiptFuzzInput.h"
+#include "platform/AmountText.h"
 #include "receipt/LegacyConversion.h"
 #include "receipt/ReceiptValidator.h"
 
@@ -26,10 +27,35 @@ void CheckInvariants(const std::vector<std::string>& lines, const ruvo::Validati
   if (result.port && *result.port == 0) __builtin_trap();  // 0 means the first port
 }
 
+// The one amount rule on a line, as the window, ctl and HTTP read it ("." or ",") and as
+// the receipt fields do (whole hundredths): what it takes is within its bounds and written
+// back as money reads back the same; nothing is rounded.
+void CheckAmount(const std::string& text) {
+  for (const char separator : {'.', ',', '\0'}) {
+    for (const bool positive : {true, false}) {
+      ruvo::AmountRule rule;
+      rule.separator = separator;
+      rule.positive = positive;
+      const ruvo::AmountReading reading = ruvo::ReadAmount(text, rule);
+      if (!reading.Ok()) continue;
+      if (reading.hundredths < (positive ? 1 : 0) || reading.hundredths > rule.largestHundredths) {
+        __builtin_trap();
+      }
+      std::string written = std::to_string(reading.hundredths);
+      if (separator != 0) {
+        const std::string cents = std::to_string(100 + reading.hundredths % 100).substr(1);
+        written = std::to_string(reading.hundredths / 100) + separator + cents;
+      }
+      if (ruvo::ReadAmount(written, rule).hundredths != reading.hundredths) __builtin_trap();
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto [lines, settings] = ruvo::fuzz::SplitInput(data, size);
+  if (!lines.empty()) CheckAmount(lines.front());
 
   const ruvo::ValidationResult plain = ruvo::ValidateReceiptLines(lines, {true});
   CheckInvariants(lines, plain);

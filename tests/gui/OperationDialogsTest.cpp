@@ -237,7 +237,7 @@ TEST(TEInOutSume, TheAmountTakesDigitsAndTheLocalesSeparatorAndRefusesWhatIsPast
   EXPECT_EQ(bench.Typed(bench.In<QLineEdit>(point, "ENrStart"), "20,5.5"), "205.5");
 }
 
-TEST(TEInOutSume, EachStartSendsTheRoundedAmountAndTheDialogStaysOpen) {
+TEST(TEInOutSume, EachStartSendsTheAmountAndTheDialogStaysOpen) {
   DialogBench bench;
   gui::TEInOutSume dialog(bench.Context(), ',');
   dialog.show();
@@ -245,10 +245,10 @@ TEST(TEInOutSume, EachStartSendsTheRoundedAmountAndTheDialogStaysOpen) {
   amount->setText("20");
   bench.Press(dialog, "BStart");
   bench.Item(dialog, "RTipOper", 1)->click();
-  amount->setText("10,005");
+  amount->setText("10,05");
   bench.Press(dialog, "BStart");
   EXPECT_EQ(bench.CommandsReceived("7106D000002000"), 1);
-  EXPECT_EQ(bench.CommandsReceived("7106P000001001"), 1);
+  EXPECT_EQ(bench.CommandsReceived("7106P000001005"), 1);
   EXPECT_TRUE(bench.op.boxes.empty());
   EXPECT_TRUE(dialog.isVisible());
 }

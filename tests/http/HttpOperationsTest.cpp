@@ -2,7 +2,10 @@
 // that records the control commands and answers as the control code would.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "console/ControlCommands.h"
+#include "console/ControlCommandsKeyed.h"
 #include "console/OperationFrame.h"
 #include "http/HttpApi.h"
 #include "platform/TempFolder.h"
@@ -12,6 +15,22 @@ namespace {
 
 const std::string kToken = "feedfacefeedfacefeedfacefeedface";
 const std::string kHost = "127.0.0.1:8765";
+
+class Keys final : public OperationKeyStore {
+ public:
+  bool ValidKey(const std::string&) const override { return true; }
+  std::optional<OperationKeyRecord> Find(const std::string& key) override {
+    const auto found = records.find(key);
+    if (found == records.end()) return std::nullopt;
+    return found->second;
+  }
+  bool Save(const OperationKeyRecord& record) override {
+    records[record.key] = record;
+    return true;
+  }
+  void Forget(const std::string& key) override { records.erase(key); }
+  std::map<std::string, OperationKeyRecord> records;
+};
 
 class HttpOperationsTest : public ::testing::Test {
  protected:
@@ -25,13 +44,16 @@ class HttpOperationsTest : public ::testing::Test {
               return answer;
             }) {}
 
-  static HttpRequest Post(const std::string& name, const std::string& body = "{}") {
+  // With an Idempotency-Key unless key is empty.
+  static HttpRequest Post(const std::string& name, const std::string& body = "{}",
+                          const std::string& key = "k1") {
     HttpRequest request;
     request.method = "POST";
     request.path = "/v1/operations/" + name;
     request.headers = {{"host", kHost},
                        {"authorization", "Bearer " + kToken},
                        {"content-type", "application/json"}};
+    if (!key.empty()) request.headers["idempotency-key"] = key;
     request.body = body;
     return request;
   }
@@ -53,6 +75,7 @@ class HttpOperationsTest : public ::testing::Test {
   RequestGuard guard;
   std::vector<std::vector<std::string>> ran;
   std::optional<ControlAnswer> answer = Succeeded({"[Ruvo_Drv] Raport X efectuat"});
+  Keys keys;
   HttpApi api;
 };
 
@@ -65,7 +88,7 @@ TEST_F(HttpOperationsTest, AnOperationIsKeptForTheServerThenRunAsItsControlComma
   const std::optional<HttpResponse> done =
       api.RunOperation(Post("cash-in", R"({"amount":"12.50"})"), *outcome.operation);
   ASSERT_TRUE(done);
-  EXPECT_EQ(ran, (std::vector<std::vector<std::string>>{{"cash-in", "12.50"}}));
+  EXPECT_EQ(ran, (std::vector<std::vector<std::string>>{{"--key", "k1", "cash-in", "12.50"}}));
   EXPECT_EQ(done->status, 200);
   EXPECT_EQ(Json(*done),
             (nlohmann::json{{"ok", true}, {"lines", {"Intrare numerar", "12.50", "gata"}}}));
@@ -99,7 +122,7 @@ TEST_F(HttpOperationsTest, EachRefusalHasItsStatusWithTheDriversTextAndLines) {
        Failed(
            {"[Eroare] " + kInterruptedRunWaitsPrefix + "ONLINE1.TXT" + kInterruptedRunWaitsAdvice}),
        409, "interrupted-run"},
-      {"cash-in", R"({"amount":"1x"})", RefusedInput({"[Eroare] Suma eronata !"}), 422,
+      {"cash-in", R"({"amount":"1"})", RefusedInput({"[Eroare] Suma eronata !"}), 422,
        "input-refused"},
       {"cash-in", R"({"amount":"1"})", Failed({"[Eroare] Sertar blocat \x96 verificati"}), 502,
        "operation-failed"},
@@ -139,6 +162,88 @@ TEST_F(HttpOperationsTest, RefusedBeforeAnythingRunsWithoutTokenBadBodyOrWrongRo
   EXPECT_EQ(unknownField.status, 422);
   EXPECT_EQ(Json(unknownField)["field"], "copies");
   EXPECT_TRUE(ran.empty());
+}
+
+TEST_F(HttpOperationsTest, KeysAreRequiredWhereARepeatWouldDoItTwiceAndTravelToTheDriver) {
+  for (const std::string name : {"cash-in", "cash-out", "z-report", "x-report", "mf-report"}) {
+    const HttpResponse missing = Run(Post(name, "{}", ""));
+    EXPECT_EQ(missing.status, 400) << name;
+    EXPECT_EQ(Json(missing)["type"], "urn:ruvo-drv:problem:key-missing") << name;
+  }
+  EXPECT_EQ(Run(Post("x-report", "{}", "bad key")).status, 400);
+  EXPECT_EQ(Run(Post("x-report", "{}", std::string(129, 'k'))).status, 400);
+  EXPECT_TRUE(ran.empty());
+  EXPECT_EQ(Run(Post("cancel-receipt", "{}", "")).status, 200) << "optional elsewhere";
+  EXPECT_EQ(Run(Post("stop-processing", "{}", "s1")).status, 200);
+  EXPECT_EQ(ran,
+            (std::vector<std::vector<std::string>>{{"cancel-receipt"}, {"--key", "s1", "stop"}}));
+}
+
+TEST_F(HttpOperationsTest, KeyOutcomesHaveTheirStatusAndAReplayIsMarked) {
+  answer = Succeeded({"gata"});
+  answer->replayed = true;
+  const HttpResponse replayed = Run(Post("x-report"));
+  EXPECT_EQ(replayed.status, 200);
+  EXPECT_EQ(replayed.Header("Idempotent-Replayed"), "true");
+  const std::pair<KeyOutcome, std::pair<int, std::string>> outcomes[] =
+      {{KeyOutcome::Reused, {409, "key-reused"}},
+       {KeyOutcome::InProgress, {409, "key-in-progress"}},
+       {KeyOutcome::NotSaved, {503, "not-saved"}},
+       {KeyOutcome::Undetermined, {502, "outcome-unknown"}}};
+  for (const auto& [outcome, expected] : outcomes) {
+    answer = Failed({"de ce"});
+    answer->key = outcome;
+    const HttpResponse response = Run(Post("x-report"));
+    EXPECT_EQ(response.status, expected.first);
+    EXPECT_EQ(Json(response)["type"], "urn:ruvo-drv:problem:" + expected.second);
+    EXPECT_EQ(response.Header("Idempotent-Replayed"), "");
+  }
+}
+
+TEST_F(HttpOperationsTest, AnAmountOrATextThatCouldNotBeSentIsRefusedWithItsField) {
+  const std::pair<std::string, std::string> refused[] = {{R"({"amount":"2.505"})", "amount"},
+                                                         {R"({"amount":"0"})", "amount"},
+                                                         {R"({"amount":"-5"})", "amount"},
+                                                         {R"({"amount":"10000000"})", "amount"},
+                                                         {R"({"amount":"5","reason":"A\u001bB"})",
+                                                          "reason"},
+                                                         {R"({"amount":"5","reason":"A\u0000B"})",
+                                                          "reason"}};
+  for (const auto& [body, field] : refused) {
+    const HttpResponse response = Run(Post("cash-in", body));
+    EXPECT_EQ(response.status, 422) << body;
+    EXPECT_EQ(Json(response)["field"], field) << body;
+  }
+  EXPECT_NE(Json(Run(Post("cash-in", R"({"amount":"5","reason":"A\u001bB"})")))["detail"]
+                .get<std::string>()
+                .find("pozitia 2"),
+            std::string::npos);
+  EXPECT_TRUE(ran.empty());
+}
+
+TEST_F(HttpOperationsTest, AKeyIsEitherAReceiptsOrAnOperations) {
+  std::string problem;
+  ASSERT_TRUE(receipts.Open(problem)) << problem;
+  HttpRequest receipt = Post("x", "");
+  receipt.path = "/v1/receipts";
+  receipt.query["wait"] = "0";
+  receipt.headers["content-type"] = "text/plain";
+  receipt.headers["idempotency-key"] = "shared";
+  receipt.body = "1;PAINE;BUC;1;1;250;100000\n5;250;1\n";
+  ASSERT_EQ(Run(receipt).status, 202);
+  const HttpResponse operation = Run(Post("x-report", "{}", "shared"));
+  EXPECT_EQ(operation.status, 409);
+  EXPECT_TRUE(ran.empty());
+
+  OperationKeyRecord record;
+  record.key = "op-key";
+  record.arguments = {"x-report"};
+  keys.records[record.key] = record;
+  UseOperationKeys(&keys);
+  receipt.headers["idempotency-key"] = "op-key";
+  EXPECT_EQ(Run(receipt).status, 409);
+  UseOperationKeys(nullptr);
+  EXPECT_EQ(receipts.Find("op-key"), nullptr);
 }
 
 TEST_F(HttpOperationsTest, AnAllowedOriginReadsTheAnswer) {

@@ -47,6 +47,21 @@ TEST(ReceiptBodyTest, ACharacterTheCodePageLacksIsNamedNeverReplaced) {
   EXPECT_EQ(emoji.refusal.detail.find("sedila"), std::string::npos);
 }
 
+TEST(ReceiptBodyTest, AControlCharacterIsRefusedWithItsLineFieldAndPosition) {
+  const BodyParse text = ParseReceiptBody("text/plain", "5;250;1\n1;PAINE\x1b[2J;BUC;1;1;250;1\n");
+  ASSERT_FALSE(text.body);
+  EXPECT_EQ(text.refusal.status, 422);
+  EXPECT_EQ(text.refusal.slug, "control-character");
+  EXPECT_EQ(text.refusal.detail,
+            "Linia 2 are un caracter de control (cod 27) in campul 1, la pozitia 8 a liniei");
+  const BodyParse json = ParseReceiptBody("application/json", R"({"lines":["2;1;A\u0000B"]})");
+  ASSERT_FALSE(json.body);
+  EXPECT_EQ(json.refusal.slug, "control-character");
+  // A tab is a control character too; the code page's letters are not.
+  EXPECT_FALSE(ParseReceiptBody("text/plain", "2;1;A\tB\n").body);
+  EXPECT_TRUE(ParseReceiptBody("text/plain", "2;1;\xC5\x9F\xC4\x83\n").body);
+}
+
 TEST(ReceiptBodyTest, BytesThatAreNoUtf8AreRefusedWithTheirPlace) {
   // A Windows-1250 byte sent as it is, a cut sequence, an overlong form, a surrogate.
   for (const std::string& line : {std::string("P\xC2INE"), std::string("AB\xC3"),

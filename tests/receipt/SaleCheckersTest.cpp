@@ -75,6 +75,12 @@ TEST(Amounts, NoMinusSignAndNothingButDigits) {
   EXPECT_EQ(Check("5;-5-0;1"), "8013;Suma mod plata eronata : 5;-5-0;1");
   EXPECT_EQ(Check("7;0;1;1;0;-50;1"), "8019;Valoare adaos/discount eronata: 7;0;1;1;0;-50;1");
   EXPECT_EQ(Check("25;P;-100"), "8022;Suma eronata : 25;P;-100");
+  // Cash moves by something, and by no more than the ECR's seven whole digits carry.
+  EXPECT_EQ(Check("25;D;0"), "8022;Suma eronata : 25;D;0");
+  EXPECT_EQ(Check("25;P;+000"), "8022;Suma eronata : 25;P;+000");
+  EXPECT_EQ(Check("25;D;1000000000"), "8022;Suma eronata : 25;D;1000000000");
+  EXPECT_EQ(Check("25;D;999999999"), "");
+  EXPECT_EQ(Check("25;P;1"), "");
   // What sales applications write stays valid: a plus sign, leading zeros, a free item.
   EXPECT_EQ(Check("1;A;U;1;1;+0250;+100000"), "");
   EXPECT_EQ(Check("1;A;U;1;1;0;100000"), "");

@@ -37,6 +37,28 @@ TEST(Dispatch, NeverRefusedCommands) {
   EXPECT_EQ(Validate({kSale, "3;;;"}), "");
 }
 
+// Nothing unprintable reaches the ECR: the first control character of a line is named by
+// its code, its field and its place in the field, and shown as "?" in the echoed line.
+TEST(Dispatch, ControlCharactersAreRefusedWithTheirFieldAndPosition) {
+  EXPECT_EQ(Validate({std::string("1;ITEM\x1b"
+                                  "E;PCS;1;1;250;200000"),
+                      kPay}),
+            "8053;Caracter de control nepermis (cod 27) in campul 1, pozitia 5 : "
+            "1;ITEM?E;PCS;1;1;250;200000");
+  EXPECT_EQ(Validate({kSale, std::string("2;1;A\0B", 7), kPay}),
+            "8053;Caracter de control nepermis (cod 0) in campul 2, pozitia 2 : 2;1;A?B");
+  EXPECT_EQ(Validate({"21;1;TAB\tTAB"}),
+            "8053;Caracter de control nepermis (cod 9) in campul 2, pozitia 4 : 21;1;TAB?TAB");
+  EXPECT_EQ(Validate({"\x7f"
+                      "15"}),
+            "8053;Caracter de control nepermis (cod 127) in campul 0, pozitia 1 : ?15");
+  // Also where the fields are never read, and before the line's own checker.
+  EXPECT_EQ(Validate({kSale, "3;\x01"}).substr(0, 34), "8053;Caracter de control nepermis ");
+  EXPECT_EQ(Validate({"5;x\x1b;1"}).substr(0, 4), "8053");
+  // Windows-1250 letters are text.
+  EXPECT_EQ(Validate({"1;\xAA\xBA\xDE\xFE\x96;PCS;1;1;250;200000", kPay}), "");
+}
+
 TEST(Dispatch, ResultCarriesTheSplitFieldsOfEveryLine) {
   const ValidationResult result = ValidateReceiptLines({"COM2", "", kSale, kPay + ";"}, kDotted);
   ASSERT_TRUE(result.ok) << result.errorText;
