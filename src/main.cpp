@@ -72,14 +72,25 @@ class TerminalObserver final : public ruvo::IDriverObserver {
     ruvo::Log(ruvo::LogLevel::Info, state + ", " + label);
     ruvo::service_notify::Status(Text());
   }
-  std::string Text() const { return state_ + ", " + label_; }
+  std::string Text() const { return state_ + ", " + label_ + (note_.empty() ? "" : "; " + note_); }
+  // A line more for the service's status: what does not work beside the ECR's link.
+  void SetNote(const std::string& note) { note_ = note; }
 
  private:
   const ruvo::Driver& driver_;
+  std::string note_;
   // What the driver looks like before it starts, so the first line says it started.
   std::string label_ = "Neconectat la casa";
   std::string state_ = "STOP PROCESARE";
 };
+
+const std::string kHttpStoppedLine = "Server HTTP oprit: ";
+
+// "status" or "--dir DIR status", as ruvo_drv ctl sends them.
+bool IsStatusRequest(const std::vector<std::string>& arguments) {
+  const std::size_t command = !arguments.empty() && arguments[0] == "--dir" ? 2 : 0;
+  return arguments.size() == command + 1 && arguments[command] == "status";
+}
 
 std::string InstanceName(const ruvo::CommandLine& line) {
   if (!line.instanceName.empty()) return line.instanceName;
@@ -171,9 +182,13 @@ int Run(int argc, char** argv) {
   }
   if (line.checkPort) {
     std::string answer;
-    const bool named =
-        ruvo::SettingsNamePort(ruvo::JoinPath(folder, ruvo::kSettingsFileName), answer);
+    const std::string settings = ruvo::JoinPath(folder, ruvo::kSettingsFileName);
+    const bool named = ruvo::SettingsNamePort(settings, answer);
     std::fprintf(named ? stdout : stderr, "%s\n", answer.c_str());
+    if (named) {
+      const std::string problem = ruvo::NamedPortProblem(settings);
+      if (!problem.empty()) std::fprintf(stderr, "%s\n", problem.c_str());
+    }
     return named ? 0 : 1;
   }
 #ifdef RUVO_WITH_GUI
@@ -246,9 +261,18 @@ int Run(int argc, char** argv) {
   ruvo::ReceiptFilesOf<ruvo::ReceiptFileCycle> files(cycle);
   driver.SetReceiptFiles(files);
   ruvo::Log(ruvo::LogLevel::Info, "working folder " + folder);
+  // Why the HTTP server the settings ask for does not run: the status says it, not only the
+  // journal.
+  std::string httpFailure;
   ruvo::ControlServer control(ruvo::ControlSocketPath(*runtimeFolder), clock,
                               [&](const std::vector<std::string>& arguments) {
-                                return ruvo::ServeControlRequest(driver, arguments);
+                                std::optional<ruvo::ControlAnswer> answer =
+                                    ruvo::ServeControlRequest(driver, arguments);
+                                if (answer && answer->ok && !httpFailure.empty() &&
+                                    IsStatusRequest(arguments)) {
+                                  answer->lines.push_back(kHttpStoppedLine + httpFailure);
+                                }
+                                return answer;
                               });
   if (!control.Listening()) {
     ruvo::Log(ruvo::LogLevel::Warning, "no control socket (" + control.Problem() +
@@ -256,7 +280,8 @@ int Run(int argc, char** argv) {
   }
   // The HTTP server, when set on, is served wherever the control socket is.
   const std::unique_ptr<ruvo::http::HttpService> http =
-      ruvo::http::HttpService::Start(folder, driver, clock);
+      ruvo::http::HttpService::Start(folder, driver, clock, &httpFailure);
+  if (!httpFailure.empty()) observer.SetNote(kHttpStoppedLine + httpFailure);
   const auto serveHttp = [&http] {
     if (http) http->Serve();
   };

@@ -12,34 +12,31 @@
 namespace ruvo::http {
 
 std::unique_ptr<HttpService> HttpService::Start(const std::string& workingFolder, Driver& driver,
-                                                IClock& clock) {
+                                                IClock& clock, std::string* failure) {
+  const auto fail = [failure](const std::string& why) {
+    Log(LogLevel::Error, "HTTP: " + why + "; no HTTP server");
+    if (failure != nullptr) *failure = why;
+    return nullptr;
+  };
   IniFile ini;
   if (!ini.Load(JoinPath(workingFolder, kSettingsFileName))) return nullptr;
   const HttpSettings settings = ReadHttpSettings(ini);
   if (!settings.enabled) return nullptr;
   const std::optional<ListenAddress> address = ParseListenAddress(settings.address);
   if (!address) {
-    Log(LogLevel::Error, "HTTP: AdresaHttp=" + settings.address +
-                             " is no address (127.0.0.1:8765, [::1]:8765 or a socket path); "
-                             "no HTTP server");
-    return nullptr;
+    return fail("AdresaHttp=" + settings.address +
+                " is no address (127.0.0.1:8765, [::1]:8765 or a socket path)");
   }
   std::string problem;
   const std::optional<std::string> token = LoadOrMakeToken(workingFolder, problem);
-  if (!token) {
-    Log(LogLevel::Error, "HTTP: " + problem + "; no HTTP server");
-    return nullptr;
-  }
+  if (!token) return fail(problem);
   if (!address->Loopback()) {
     Log(LogLevel::Warning, "HTTP: listening on " + address->HostHeader() +
                                ", beyond this computer; the token guards every receipt");
   }
   auto service =
       std::make_unique<HttpService>(settings, *address, *token, workingFolder, driver, clock);
-  if (!service->Ready()) {
-    Log(LogLevel::Error, "HTTP: " + service->Problem() + "; no HTTP server");
-    return nullptr;
-  }
+  if (!service->Ready()) return fail(service->Problem());
   Log(LogLevel::Info,
       "HTTP: listening on " + (address->unixSocket ? address->path : address->HostHeader()));
   return service;

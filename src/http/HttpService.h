@@ -22,9 +22,10 @@ namespace ruvo::http {
 class HttpService {
  public:
   // The service when "ServerHttp=DA" and everything it needs is there; null otherwise
-  // (what went wrong is on the log; the driver runs on without it).
+  // (what went wrong is on the log and, when the settings asked for the server, in failure,
+  // for the service's status; the driver runs on without it).
   static std::unique_ptr<HttpService> Start(const std::string& workingFolder, Driver& driver,
-                                            IClock& clock);
+                                            IClock& clock, std::string* failure = nullptr);
 
   HttpService(const HttpSettings& settings, const ListenAddress& address, std::string token,
               const std::string& workingFolder, Driver& driver, IClock& clock);
