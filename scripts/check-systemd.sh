@@ -71,6 +71,8 @@ cleanup() {
   if [ "$status" -ne 0 ] && [ -f "$log" ]; then echo "-- the container's console:"; tail -n 30 "$log"; fi
 }
 trap cleanup EXIT
+# Interrupted: the same clean-up.
+trap 'exit 130' INT TERM
 # SYSTEMD_SECCOMP=0 and all capabilities: else the device policy inside is silently not
 # enforced, and a check would pass that fails on a real till. --keep-unit: no systemd on
 # the host to register with. The overlay keeps the root as it was made.
