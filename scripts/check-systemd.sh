@@ -28,7 +28,7 @@ cache=$(realpath "$cache")
 # The mirror apt is configured with (one-line or deb822 sources).
 mirror=$(grep -hsE '^(deb |URIs:)' /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
            /etc/apt/sources.list.d/*.sources | grep -v -- '-security' | grep -oE 'https?://[^ ]+' |
-         head -n 1) || true
+         grep -E '/debian/?$' | head -n 1) || true
 [ -n "$mirror" ] || mirror=http://deb.debian.org/debian
 
 # The package's own dependencies go in too: the container has no network.

@@ -32,7 +32,7 @@ work=$(realpath -m build-qemu)
 mkdir -p "$work"
 mirror=$(grep -hsE '^(deb |URIs:)' /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
            /etc/apt/sources.list.d/*.sources | grep -v -- '-security' | grep -oE 'https?://[^ ]+' |
-         head -n 1) || true
+         grep -E '/debian/?$' | head -n 1) || true
 [ -n "$mirror" ] || mirror=http://deb.debian.org/debian
 
 # The package's own dependencies go in too: the guest has no network.
