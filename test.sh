@@ -2,8 +2,8 @@
 # Checks the C++ sources' format (tools/check-format.sh), then builds and runs every test:
 # the unit tests under AddressSanitizer and UndefinedBehaviorSanitizer, the end-to-end tests
 # both there and in the normal build, the window's in the normal build;
-# packs the Debian package from the normal build and checks it; runs each fuzz target for a
-# few seconds. Exits non-zero on any failure, and says at its end which step failed and
+# packs the Debian package from the normal build and checks it, also on a booted Debian 12
+# (as root); runs each fuzz target for a few seconds. Exits non-zero on any failure, and says at its end which step failed and
 # which tests.
 #   RUVO_KILL_LOOP=50        the long random kill loop (10 kills by default; RUVO_KILL_SEED
 #                            repeats a run, the log shows its seed)
@@ -103,6 +103,17 @@ step_done
 
 step "package from build/ (contents, lintian, unpacked programs, systemd units, desktop entries)"
 scripts/check-package.sh build
+step_done
+
+# The package on a booted Debian 12 (systemd as PID 1 in a container): the service, its
+# device policy, the HTTP recipe, the tills' instances, upgrade and removal. The container
+# needs root; its root file system is made once and kept in build-nspawn/.
+step "package on a booted Debian 12 (systemd-nspawn)"
+if [ "$(id -u)" -eq 0 ]; then
+  scripts/check-systemd.sh
+else
+  echo "skipped: systemd-nspawn needs root (sudo scripts/check-systemd.sh)"
+fi
 step_done
 
 # The sanitizers watch the driver's own code below the window: every unit and end-to-end

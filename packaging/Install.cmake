@@ -50,6 +50,8 @@ install(FILES packaging/desktop/ruvo-drv.svg
 # Debian 12 keeps the units of packages in /lib/systemd/system.
 install(FILES packaging/systemd/ruvo-drv.service packaging/systemd/ruvo-drv@.service
         DESTINATION /lib/systemd/system)
+# The USB serial classes from boot on, for the units' device policy (see the units).
+install(FILES packaging/modules-load.d/ruvo-drv.conf DESTINATION /usr/lib/modules-load.d)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${RUVO_PACKAGE})

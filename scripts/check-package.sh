@@ -23,7 +23,7 @@ for path in ./usr/bin/ruvo_drv ./usr/bin/xruvo_sim \
             ./usr/share/man/man1/ruvo_drv.1.gz ./usr/share/man/man1/xruvo_sim.1.gz \
             ./usr/share/doc/ruvo-drv/README.md ./usr/share/doc/ruvo-drv/receipt-files.md \
             ./usr/share/doc/ruvo-drv/copyright ./usr/share/doc/ruvo-drv/examples/XRUVODRV.INI \
-            ./usr/share/ruvo-drv/XRUVODRV.INI; do
+            ./usr/share/ruvo-drv/XRUVODRV.INI ./usr/lib/modules-load.d/ruvo-drv.conf; do
   grep -qxF "$path" <<<"$contents" || fail "$path is missing from $deb"
 done
 depends=$(dpkg-deb -f "$deb" Depends)

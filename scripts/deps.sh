@@ -3,6 +3,7 @@
 #   scripts/deps.sh          what building and running the driver and the simulator need
 #   scripts/deps.sh test     that, plus the test, benchmark, sanitizer and fuzzing tools
 #   scripts/deps.sh package  that, plus what building and checking the .deb needs
+#   scripts/deps.sh nspawn   only what scripts/check-systemd.sh needs to boot Debian 12
 set -euo pipefail
 
 run_packages=(cmake g++ make ninja-build qt6-base-dev
@@ -20,12 +21,16 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-d
 # the desktop entries' check.
 package_packages=(dpkg-dev file binutils lintian systemd libsystemd-dev pkgconf desktop-file-utils)
 
+# scripts/check-systemd.sh: a container booted with systemd, its root made by mmdebstrap.
+nspawn_packages=(systemd-container mmdebstrap)
+
 packages=("${run_packages[@]}")
 case "${1:-run}" in
   run) ;;
   test) packages+=("${test_packages[@]}") ;;
   package) packages+=("${package_packages[@]}") ;;
-  *) echo "usage: scripts/deps.sh [run|test|package]" >&2; exit 2 ;;
+  nspawn) packages=("${nspawn_packages[@]}") ;;
+  *) echo "usage: scripts/deps.sh [run|test|package|nspawn]" >&2; exit 2 ;;
 esac
 
 missing=()

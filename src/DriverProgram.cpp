@@ -32,7 +32,9 @@ DriverProgram::DriverProgram(const std::string& workingFolder, const std::string
     Log(LogLevel::Warning, "no control socket (" + control_.Problem() +
                                "); ruvo_drv ctl will not reach this driver");
   }
-  http_ = http::HttpService::Start(workingFolder, driver_, clock);
+  std::string httpFailure;
+  http_ = http::HttpService::Start(workingFolder, driver_, clock, &httpFailure);
+  if (!httpFailure.empty()) observer_.SetNote(http::kHttpStoppedLine + httpFailure);
 }
 
 // The control commands must not keep a store that goes with the program.

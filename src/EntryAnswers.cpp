@@ -47,8 +47,15 @@ std::string ExistingWorkingFolder(const CommandLine& line) {
 
 int CheckPort(const std::string& folder) {
   std::string answer;
-  const bool named = SettingsNamePort(JoinPath(folder, kSettingsFileName), answer);
+  const std::string settings = JoinPath(folder, kSettingsFileName);
+  const bool named = SettingsNamePort(settings, answer);
   std::fprintf(named ? stdout : stderr, "%s\n", answer.c_str());
+  if (named) {
+    // Named is enough to start: the driver waits for the port. Why it does not open yet is
+    // said beside it, for whoever sets the till up.
+    const std::string problem = NamedPortProblem(settings);
+    if (!problem.empty()) std::fprintf(stderr, "%s\n", problem.c_str());
+  }
   return named ? 0 : 1;
 }
 

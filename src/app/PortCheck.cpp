@@ -4,6 +4,7 @@
 #include "app/SettingsFile.h"
 #include "platform/IniFile.h"
 #include "platform/PortNames.h"
+#include "platform/PortOpenFailure.h"
 
 namespace ruvo {
 
@@ -24,6 +25,18 @@ bool SettingsNamePort(const std::string& settingsPath, std::string& message) {
   }
   message = portName + "=" + device;
   return true;
+}
+
+std::string NamedPortProblem(const std::string& settingsPath) {
+  IniFile ini;
+  if (!ini.Load(settingsPath)) return "";
+  Settings settings;
+  ReadSettings(ini, settings);
+  const std::string portName = "COM" + std::to_string(settings.PortToOpen());
+  const std::string device = ini.ReadString(kPortSection, portName);
+  if (device.empty()) return "";
+  const std::optional<PortOpenFailure> failure = TryOpenPort(portName, device);
+  return failure ? failure->ForLog() : "";
 }
 
 }  // namespace ruvo

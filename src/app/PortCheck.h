@@ -10,4 +10,10 @@ namespace ruvo {
 // the technician, in message.
 bool SettingsNamePort(const std::string& settingsPath, std::string& message);
 
+// Why the port the settings name does not open now, as the driver will say it (empty when
+// it opens, or when no port is named): the check before a start tells the journal whether
+// the device is missing, the service's device policy or the device's permissions refuse
+// it. The start goes on either way: the driver waits for the port.
+std::string NamedPortProblem(const std::string& settingsPath);
+
 }  // namespace ruvo

@@ -147,7 +147,7 @@ int RunControlClient(const std::vector<RuntimeCandidate>& places, const std::str
   }
   const std::optional<ControlPlace> place = FindControlPlace(places, ::geteuid(), problem);
   if (!place) {
-    if (problem.empty()) problem = "no driver runs as instance " + instance;
+    if (problem.empty()) problem = WhyNoControlPlace(places, instance, !dir.empty());
     err << "ruvo_drv ctl: " << problem << "\n";
     return 1;
   }

@@ -15,24 +15,27 @@
 namespace ruvo::http {
 
 std::unique_ptr<HttpService> HttpService::Start(const std::string& workingFolder, Driver& driver,
-                                                IClock& clock) {
+                                                IClock& clock, std::string* failure) {
+  // A server the settings ask for and that does not run is told where the shop looks:
+  // ctl status and the service's status line, not only the log.
+  const auto fail = [&driver, failure](const std::string& why) {
+    Log(LogLevel::Error, "HTTP: " + why + "; no HTTP server");
+    driver.State().serviceLines = {kHttpStoppedLine + why};
+    if (failure != nullptr) *failure = why;
+    return nullptr;
+  };
   IniFile ini;
   if (!ini.Load(JoinPath(workingFolder, kSettingsFileName))) return nullptr;
   const HttpSettings settings = ReadHttpSettings(ini);
   if (!settings.enabled) return nullptr;
   const std::optional<ListenAddress> address = ParseListenAddress(settings.address);
   if (!address) {
-    Log(LogLevel::Error, "HTTP: AdresaHttp=" + settings.address +
-                             " is no address (127.0.0.1:8765, [::1]:8765 or a socket path); "
-                             "no HTTP server");
-    return nullptr;
+    return fail("AdresaHttp=" + settings.address +
+                " is no address (127.0.0.1:8765, [::1]:8765 or a socket path)");
   }
   std::string problem;
   const std::optional<std::string> token = LoadOrMakeToken(workingFolder, problem);
-  if (!token) {
-    Log(LogLevel::Error, "HTTP: " + problem + "; no HTTP server");
-    return nullptr;
-  }
+  if (!token) return fail(problem);
   std::vector<std::string> hosts = MachineNames(*address);
   hosts.insert(hosts.end(), settings.extraHosts.begin(), settings.extraHosts.end());
   std::optional<TlsIdentity> tls;
@@ -40,20 +43,15 @@ std::unique_ptr<HttpService> HttpService::Start(const std::string& workingFolder
     tls = LoadOrMakeTlsIdentity(workingFolder, settings.certificateFile, settings.keyFile,
                                 CertificateNames(*address, hosts, {}), problem);
     if (!tls) {
-      Log(LogLevel::Error, "HTTP: AdresaHttp=" + settings.address +
-                               " is beyond 127.0.0.1, where the server speaks only HTTPS (in "
-                               "plain HTTP the token and the receipts would cross the network "
-                               "in clear), and " +
-                               problem + "; no HTTP server");
-      return nullptr;
+      return fail("AdresaHttp=" + settings.address +
+                  " is beyond 127.0.0.1, where the server speaks only HTTPS (in plain HTTP the "
+                  "token and the receipts would cross the network in clear), and " +
+                  problem);
     }
   }
   auto service = std::make_unique<HttpService>(settings, *address, *token, workingFolder, driver,
                                                clock, tls ? &*tls : nullptr, hosts);
-  if (!service->Ready()) {
-    Log(LogLevel::Error, "HTTP: " + service->Problem() + "; no HTTP server");
-    return nullptr;
-  }
+  if (!service->Ready()) return fail(service->Problem());
   const std::string where = address->unixSocket ? address->path : address->HostHeader();
   if (!tls) {
     Log(LogLevel::Info, "HTTP: listening on " + where);

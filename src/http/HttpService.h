@@ -20,12 +20,16 @@ namespace ruvo::http {
 // The HTTP server of a driver as the composition root uses it: settings, token, the
 // receipts' records, the API and the server, built from the working folder's settings.
 // The manual operations run on the driver through the control socket's own code.
+// The line ctl status and the service's status carry while the server asked for is down.
+inline const std::string kHttpStoppedLine = "Server HTTP oprit: ";
+
 class HttpService {
  public:
   // The service when "ServerHttp=DA" and everything it needs is there; null otherwise
-  // (what went wrong is on the log; the driver runs on without it).
+  // (what went wrong is on the log and, when the settings asked for the server, in failure,
+  // for the service's status; the driver runs on without it).
   static std::unique_ptr<HttpService> Start(const std::string& workingFolder, Driver& driver,
-                                            IClock& clock);
+                                            IClock& clock, std::string* failure = nullptr);
 
   // tls: the identity of an HTTPS server; null for plain HTTP. hosts: the Host values
   // accepted besides the bound address (AcceptedHosts' extra names).

@@ -1,9 +1,13 @@
 #include "platform/RuntimeFolder.h"
 
+#include <dirent.h>
 #include <errno.h>
+#include <pwd.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace ruvo {
 
@@ -148,6 +152,65 @@ std::optional<ControlPlace> FindControlPlace(const std::vector<RuntimeCandidate>
     if (problem.empty()) problem = why;
   }
   return std::nullopt;
+}
+
+namespace {
+
+std::string UserName(uid_t uid) {
+  const passwd* user = ::getpwuid(uid);
+  return user != nullptr ? user->pw_name : "uid " + std::to_string(uid);
+}
+
+// The instances that have a folder in base (the service's runtime folders).
+std::vector<std::string> InstancesIn(const std::string& base) {
+  std::vector<std::string> names;
+  const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(base.c_str()), ::closedir);
+  if (!folder) return names;
+  while (const dirent* entry = ::readdir(folder.get())) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+std::string WhyNoControlPlace(const std::vector<RuntimeCandidate>& candidates,
+                              const std::string& instance, bool dirGiven) {
+  std::string looked;
+  for (const RuntimeCandidate& candidate : candidates) {
+    struct stat folder {};
+    if (::lstat(candidate.folder.c_str(), &folder) != 0) {
+      looked += (looked.empty() ? "" : ", ") + candidate.folder;
+      continue;
+    }
+    struct stat socket {};
+    const std::string path = candidate.folder + "/" + kControlSocketFileName;
+    if (::lstat(path.c_str(), &socket) != 0 && errno == EACCES) {
+      const std::string owner = UserName(folder.st_uid);
+      const std::string ask = folder.st_uid == 0 ? "ask as root"
+                                                 : "ask as " + owner + " (sudo -u " + owner +
+                                                       " ruvo_drv ctl ...) or as root";
+      return "instance " + instance + " has its folder " + candidate.folder +
+             ", which belongs to " + owner + " and which this user may not look into: " + ask;
+    }
+    looked += (looked.empty() ? "" : ", ") + candidate.folder;
+  }
+  std::string text = "no driver runs as instance " + instance;
+  if (!looked.empty()) text += " (no control socket in " + looked + ")";
+  for (const RuntimeCandidate& candidate : candidates) {
+    if (candidate.place != RuntimePlace::System) continue;
+    std::string others;
+    for (const std::string& name : InstancesIn(Parent(candidate.folder))) {
+      if (name != instance) others += (others.empty() ? "" : ", ") + name;
+    }
+    if (!others.empty()) text += "; the service runs " + others + ": --instance NAME";
+  }
+  if (!dirGiven) {
+    text += "; a driver that keeps its socket in its working folder is reached with --dir FOLDER";
+  }
+  return text;
 }
 
 }  // namespace ruvo

@@ -69,4 +69,11 @@ struct ControlPlace {
 std::optional<ControlPlace> FindControlPlace(const std::vector<RuntimeCandidate>& candidates,
                                              uid_t self, std::string& problem);
 
+// Why FindControlPlace found no socket, and what to do: an instance's folder that this
+// user may not look into is another user's driver (ask as that user or as root); else
+// where it looked, and the instances the service runs (--instance NAME). dirGiven: the
+// caller named a working folder (else --dir FOLDER is suggested).
+std::string WhyNoControlPlace(const std::vector<RuntimeCandidate>& candidates,
+                              const std::string& instance, bool dirGiven);
+
 }  // namespace ruvo

@@ -97,7 +97,7 @@ TEST(PortDiagnostics, EachReasonIsToldOnceUntilItChanges) {
 TEST(PortDiagnostics, APortThatOpensAgainTakesItsWarningAway) {
   PortFailureReport report;
   std::vector<std::string> box = {"Linii libere in memoria JE :600"};
-  const PortOpenFailure missing{"COM1", "/dev/ttyUSB0", ENOENT, ""};
+  const PortOpenFailure missing{"COM1", "/dev/ttyUSB0", ENOENT, "", "", false};
   TempFolder folder;
   {
     StderrCapture capture(folder / "err");

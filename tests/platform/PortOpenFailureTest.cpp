@@ -174,5 +174,61 @@ TEST_F(PortOpenFailures, ADeviceHeldByAnotherProgramNamesThatProgram) {
             std::string::npos);
 }
 
+// The service's device policy and the device's permissions are mended in different places:
+// each is told with its own step.
+TEST(PortOpenFailureText, DevicePolicyPermissionsAndGroupEachNameTheirMend) {
+  const PortOpenFailure policy{"COM1", "/dev/ttyUSB0", EPERM, "", "", false};
+  EXPECT_NE(policy.ForLog().find("refused by the service's device policy (EPERM)"),
+            std::string::npos)
+      << policy.ForLog();
+  EXPECT_NE(policy.ForLog().find("systemctl restart ruvo-drv"), std::string::npos);
+  EXPECT_NE(policy.ForLog().find("DeviceAllow=/dev/ttyUSB0 rw"), std::string::npos);
+  EXPECT_EQ(policy.ForLog().find("dialout"), std::string::npos);
+  EXPECT_NE(policy.ForOperator().find("politica de dispozitive a serviciului (EPERM)"),
+            std::string::npos);
+
+  const PortOpenFailure group{"COM1", "/dev/ttyUSB0", EACCES, "", "root:dialout 0660", true};
+  EXPECT_NE(group.ForLog().find("the device is root:dialout 0660: add the user to the group "
+                                "dialout (adduser USER dialout)"),
+            std::string::npos)
+      << group.ForLog();
+  EXPECT_NE(group.ForOperator().find("adaugat in grupul dialout"), std::string::npos);
+
+  // A group that may not read (a terminal root opened), or root's: joining it is no mend.
+  for (const PortOpenFailure& mode :
+       {PortOpenFailure{"COM1", "/dev/pts/3", EACCES, "", "root:tty 0620", false},
+        PortOpenFailure{"COM1", "/dev/pts/3", EACCES, "", "root:root 0600", false}}) {
+    EXPECT_NE(mode.ForLog().find("the device is " + mode.access +
+                                 ", closed to its group: give it the group dialout and mode 0660"),
+              std::string::npos)
+        << mode.ForLog();
+    EXPECT_EQ(mode.ForLog().find("adduser"), std::string::npos);
+    EXPECT_NE(mode.ForOperator().find("dispozitivul este " + mode.access), std::string::npos);
+  }
+}
+
+TEST_F(PortOpenFailures, TheCheckBeforeAStartOpensAndClosesTheNamedDevice) {
+  PtyDevice device;
+  ASSERT_FALSE(device.Path().empty());
+  EXPECT_FALSE(TryOpenPort("COM1", device.Path()).has_value());
+  std::optional<PortOpenFailure> failure = TryOpenPort("COM1", folder_ / "ttyUSB0");
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->error, ENOENT);
+  ASSERT_TRUE(WriteFileAtomic(folder_ / "ttyUSB0", ""));
+  ASSERT_EQ(::chmod((folder_ / "ttyUSB0").c_str(), 0600), 0);
+  failure = TryOpenPort("COM1", folder_ / "ttyUSB0");
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->error, ENOTTY);
+  // The device's permissions are looked at for a refusal: its group may not open it.
+  const PortOpenFailure refused = DescribePortOpenFailure("COM1", folder_ / "ttyUSB0", EACCES);
+  EXPECT_NE(refused.access.find(" 0600"), std::string::npos) << refused.access;
+  EXPECT_FALSE(refused.joinGroup);
+  // A root-owned pseudo-terminal, as the simulator run by root leaves it.
+  PtyDevice terminal;
+  ASSERT_FALSE(terminal.Path().empty());
+  ASSERT_EQ(::chmod(terminal.Path().c_str(), 0620), 0);
+  EXPECT_FALSE(DescribePortOpenFailure("COM1", terminal.Path(), EACCES).joinGroup);
+}
+
 }  // namespace
 }  // namespace ruvo::testing

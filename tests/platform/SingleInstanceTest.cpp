@@ -155,5 +155,59 @@ TEST(RuntimeFolder, TheClientTakesTheFirstSocketItTrusts) {
   EXPECT_EQ(problem, socket + " is not a socket");
 }
 
+// What ctl says when it finds nothing: the instances the service runs under other names,
+// and a driver whose folder this user may not look into, named as another user's.
+TEST(RuntimeFolder, FindingNothingSaysWhyAndWhatToDo) {
+  TempFolder base;
+  const std::string service = base / "service";
+  ASSERT_EQ(::mkdir(service.c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir((service + "/ruvo-drv-till2").c_str(), 0700), 0);
+  const std::vector<RuntimeCandidate> places =
+      RuntimeCandidates("XRuvoDrv", RuntimeInputs{service, "", ""});
+  std::string why = WhyNoControlPlace(places, "XRuvoDrv", false);
+  EXPECT_EQ(why.rfind("no driver runs as instance XRuvoDrv (no control socket in " + service +
+                          "/XRuvoDrv)",
+                      0),
+            0u)
+      << why;
+  EXPECT_NE(why.find("the service runs ruvo-drv-till2: --instance NAME"), std::string::npos);
+  EXPECT_NE(why.find("--dir FOLDER"), std::string::npos);
+  EXPECT_EQ(WhyNoControlPlace(places, "XRuvoDrv", true).find("--dir"), std::string::npos);
+
+  // The service's folder of the instance, closed to the caller (root looks into anything:
+  // the look is made by a child that has become "nobody").
+  ASSERT_EQ(::chmod(base.Path().c_str(), 0755), 0);
+  const std::string own = service + "/XRuvoDrv";
+  ASSERT_EQ(::mkdir(own.c_str(), 0700), 0);
+  if (::geteuid() != 0) {
+    ASSERT_EQ(::chmod(own.c_str(), 0), 0);
+  }
+  int answer[2];
+  ASSERT_EQ(::pipe(answer), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(answer[0]);
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+    const std::string text = WhyNoControlPlace(places, "XRuvoDrv", false);
+    static_cast<void>(::write(answer[1], text.data(), text.size()));
+    ::_exit(0);
+  }
+  ::close(answer[1]);
+  char text[1024];
+  const ssize_t got = ::read(answer[0], text, sizeof text);
+  ::close(answer[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ::chmod(own.c_str(), 0700);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  ASSERT_GT(got, 0);
+  why.assign(text, static_cast<std::size_t>(got));
+  EXPECT_EQ(why.rfind("instance XRuvoDrv has its folder " + own + ", which belongs to ", 0), 0u)
+      << why;
+  EXPECT_NE(why.find("which this user may not look into: ask as "), std::string::npos) << why;
+}
+
 }  // namespace
 }  // namespace ruvo
