@@ -235,7 +235,7 @@ int Run(int argc, char** argv) {
   // The ECR's long waits run no loop: the watchdog is told from inside them.
   ruvo::ServiceWatchdog watchdog(clock);
   ruvo::AlivePump alivePump(pumped, watchdog);
-  ruvo::PosixPortFactory ports(ruvo::JoinPath(folder, ruvo::kSettingsFileName));
+  ruvo::PosixPortFactory ports(ruvo::JoinPath(folder, ruvo::kSettingsFileName), clock, alivePump);
   ruvo::Driver driver(ruvo::DriverContext{clock, alivePump, shownTo, ports}, folder);
   TerminalObserver observer(driver);
   driver.SetObserver(&observer);

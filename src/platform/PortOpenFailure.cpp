@@ -9,6 +9,8 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/PortOpenFailureNetwork.h"
+
 namespace ruvo {
 
 namespace {
@@ -58,6 +60,7 @@ std::string CommandOf(const std::string& pid) {
 }  // namespace
 
 std::string PortOpenFailure::ForLog() const {
+  if (OnNetwork()) return NetworkFailureForLog(*this);
   const std::string code = " (" + ErrnoName(error) + ")";
   if (device.empty()) return portName + " is no port name: COM1 .. COM16";
   switch (error) {
@@ -83,6 +86,7 @@ std::string PortOpenFailure::ForLog() const {
 }
 
 std::string PortOpenFailure::ForOperator() const {
+  if (OnNetwork()) return NetworkFailureForOperator(*this);
   const std::string code = " (" + ErrnoName(error) + ")";
   if (device.empty()) return "Port necunoscut " + portName;
   switch (error) {

@@ -7,11 +7,18 @@ namespace ruvo {
 // Why a serial port did not open, in terms a technician can act on: the device is missing
 // (adapter unplugged, wrong name), the user may not open it (not in the group dialout), or
 // another program holds it (and which one, when /proc tells).
+// A port on a serial device server fails for its own reasons: the server refuses, cannot be
+// reached, does not answer, its name is not found, or another client holds its port.
 struct PortOpenFailure {
   std::string portName;  // "COM1"
-  std::string device;    // the device the settings map it to; empty for a name that is no port
+  std::string device;    // the device the settings map it to; empty for a name that is no port;
+                         // a network address ("tcp://HOST:PORT") for a device server
   int error = 0;         // errno of the failing step; EBUSY also for a lock held elsewhere
-  std::string holder;    // "pid 1234 (minicom)" when another process holds the device
+  std::string holder;    // "pid 1234 (minicom)" when another process holds the device; for a
+                         // device server, what it said or who holds it
+
+  // The port is on the network: device names an address (or a malformed one).
+  bool OnNetwork() const;
 
   // One English line for standard error or the journal.
   std::string ForLog() const;
