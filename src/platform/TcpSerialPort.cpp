@@ -1,5 +1,7 @@
 #include "platform/TcpSerialPort.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -46,6 +48,15 @@ std::string Printable(const std::vector<std::uint8_t>& bytes) {
   }
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
+}
+
+// A server that writes an answer in small pieces (ser2net passes on what the line has
+// given so far) holds each piece back until the one before is acknowledged (Nagle); an
+// acknowledgement delayed by the kernel, as it may be by up to 40 ms, would then stall
+// every answer. The kernel forgets this after a while, so it is asked again at each read.
+void AckAtOnce(int fd) {
+  const int on = 1;
+  static_cast<void>(::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on));
 }
 
 }  // namespace
@@ -142,6 +153,7 @@ bool TcpSerialPort::ReceiveOnce(std::vector<std::uint8_t>& data) {
   for (;;) {
     const ssize_t n = ::recv(fd_, raw, sizeof raw, 0);
     if (n > 0) {
+      AckAtOnce(fd_);
       const std::size_t count = static_cast<std::size_t>(n);
       if (!telnet_) {
         data.insert(data.end(), raw, raw + count);
