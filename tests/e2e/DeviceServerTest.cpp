@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -260,8 +261,8 @@ TEST_F(UnreachableServerTest, AWrongAddressIsNamedWithItsReason) {
 }
 
 // A connection the server keeps: one that is not turned away at once (another program's,
-// so without the driver's lock). -1 when none.
-int HeldConnection(std::uint16_t port) {
+// so without the driver's lock). -1 when none; refusal then says what the server said.
+int HeldConnection(std::uint16_t port, std::string& refusal) {
   for (int attempt = 0; attempt < 50; ++attempt) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -269,13 +270,21 @@ int HeldConnection(std::uint16_t port) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(port);
     if (fd < 0 || connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+      refusal = "connect: " + std::string(strerror(errno));
       if (fd >= 0) close(fd);
       return -1;
     }
     // Turned away (the driver had the port that moment): the server says so and closes.
     pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, 200) == 0) return fd;
+    char said[200] = {};
+    refusal =
+        std::string(said,
+                    static_cast<std::size_t>(std::max<ssize_t>(0, read(fd, said, sizeof said))));
     close(fd);
+    // ser2net is busy a moment with each client it turns away: asking again at once
+    // would keep it busy.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return -1;
 }
@@ -283,8 +292,9 @@ int HeldConnection(std::uint16_t port) {
 TEST_F(UnreachableServerTest, AnotherClientOfTheServerHoldsThePort) {
   ASSERT_TRUE(StartOn(server->RawUrl())) << rig.DriverMessages();
   // Another program (a terminal, a second till) talks to the ECR through the server.
-  const int other = HeldConnection(server->RawPort());
-  ASSERT_GE(other, 0);
+  std::string refusal;
+  const int other = HeldConnection(server->RawPort(), refusal);
+  ASSERT_GE(other, 0) << refusal << server->Messages();
   EXPECT_TRUE(WaitUntil(
       [&] {
         return rig.DriverMessages().find(
