@@ -290,10 +290,6 @@ class TXruvoLinux {
   std::int32_t AnswerLength() const { return frame_.AnswerLength(); }
 
   std::int64_t TimeOutMs() const { return frame_.TimeOutMs(); }
-  bool TimedOut() const { return frame_.TimedOut(); }
-  bool AnswerComplete() const { return frame_.AnswerComplete(); }
-  // The bytes of the last answer, as received.
-  const std::uint8_t* RxBuffer() const { return frame_.RxBuffer(); }
   std::int32_t RxCount() const { return frame_.RxCount(); }
   // The data of a length-prefixed answer: AnswerLength bytes from offset 5, cut to what
   // actually arrived.
