@@ -161,7 +161,7 @@ TEST_F(AnswerTest, LastReceiptNumberKeepsTypeFlagsAndNumber) {
   std::string answer;
   Ok("20042");
   ASSERT_TRUE(link->ReadLastReceiptNumber(answer));
-  EXPECT_EQ(link->TimeOutMs(), 9000);
+  EXPECT_EQ(link->Engine().TimeOutMs(), 9000);
   EXPECT_EQ(link->DocumentType(), '2');
   EXPECT_TRUE(link->ReceiptOpen());
   EXPECT_FALSE(link->ReceiptPaid());
@@ -241,7 +241,7 @@ TEST_F(AnswerTest, CloseFirstPaysWhatIsStillDueInCash) {
                            "0000012"
                            "50",
                            "3011"}));
-  EXPECT_EQ(link->TimeOutMs(), 30000);
+  EXPECT_EQ(link->Engine().TimeOutMs(), 30000);
   // The receipt is closed: a second close pays nothing.
   port->written.clear();
   Ok();
