@@ -281,8 +281,6 @@ class TXruvoLinux {
   // The time-out of the commands that print for long (reports, the close), in seconds.
   std::int32_t LongTimeOut() const { return longTimeOut_; }
   void SetLongTimeOut(std::int32_t seconds) { longTimeOut_ = seconds; }
-  bool StatusPollEnabled() const { return frame_.StatusPollEnabled(); }
-  bool LengthPrefixed() const { return frame_.LengthPrefixed(); }
   std::int32_t AnswerLength() const { return frame_.AnswerLength(); }
 
   // The data of a length-prefixed answer: AnswerLength bytes from offset 5, cut to what

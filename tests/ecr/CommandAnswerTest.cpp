@@ -305,7 +305,7 @@ TEST_F(AnswerTest, TypedReportPollsTheBusyEcrAndClearsTheFlag) {
   port->Queue({Chunk{10, "\x06"}, Chunk{8000, answer.substr(1)}});
   port->QueueAnswer(PollAnswer("100"));
   ASSERT_TRUE(link->PrintTypedReportA(3));
-  EXPECT_FALSE(link->StatusPollEnabled());
+  EXPECT_FALSE(link->Engine().StatusPollEnabled());
   EXPECT_EQ(Sent(), (Texts{"220203", "1010"}));
 
   port->written.clear();
@@ -313,7 +313,7 @@ TEST_F(AnswerTest, TypedReportPollsTheBusyEcrAndClearsTheFlag) {
   port->QueueSilence();
   EXPECT_FALSE(link->PrintTypedReportB(14));
   EXPECT_EQ(ErrorCode(), "8048");
-  EXPECT_FALSE(link->StatusPollEnabled());
+  EXPECT_FALSE(link->Engine().StatusPollEnabled());
   EXPECT_EQ(Sent(), (Texts{"220314", "1010"}));
 }
 
@@ -325,10 +325,10 @@ TEST_F(AnswerTest, ExportDataIsLengthPrefixedOnlyDuringTheCommand) {
   port->QueueAnswer(frame);
   ASSERT_TRUE(link->ReadExportData());
   EXPECT_EQ(link->LengthPrefixedData(), data);
-  EXPECT_FALSE(link->LengthPrefixed());
+  EXPECT_FALSE(link->Engine().LengthPrefixed());
   port->QueueSilence();
   EXPECT_FALSE(link->ReadExportData());
-  EXPECT_FALSE(link->LengthPrefixed());
+  EXPECT_FALSE(link->Engine().LengthPrefixed());
 }
 
 TEST_F(AnswerTest, ExportRequestRetriedOnceAfterError87) {
