@@ -151,7 +151,7 @@ int MeasureExchange() {
   constexpr int kExchangesPerRound = 5;
   ruvo::SystemClock clock;
   ruvo::NullEventPump pump;
-  const std::string frame = ruvo::TXruvoLinux::BuildFrame("1215");
+  const std::string frame = ruvo::FrameLink::BuildFrame("1215");
 
   std::vector<double> link, bare, differences;
   std::size_t answerBytes = 0;
@@ -175,7 +175,7 @@ int MeasureExchange() {
           }
           times.push_back(WallMs() - start);
         }
-        answerBytes = static_cast<std::size_t>(ecr.RxCount());
+        answerBytes = static_cast<std::size_t>(ecr.Engine().RxCount());
         linkMs = Median(times);
       } else {
         const int fd = OpenBare(sim.Link());
@@ -250,7 +250,7 @@ int MeasureConnectionCheck() {
     }
   }
   const double cpu = Median(linkCpu);
-  const double wire = WireMs(ruvo::TXruvoLinux::BuildFrame("1215").size() + 32);
+  const double wire = WireMs(ruvo::FrameLink::BuildFrame("1215").size() + 32);
   std::printf(
       "whole connection check (link made, port opened, \"1215\", closed, freed): "
       "CPU %.3f ms, wall %.3f ms (medians of %d; target CPU < 0.1 ms) %s; its wire "
@@ -270,10 +270,10 @@ int MeasureSilentWait() {
   ruvo::NullEventPump pump;
   ruvo::TXruvoLinux ecr(std::make_unique<ruvo::PosixSerialPort>(sim.Settings()), clock, pump);
   if (!ecr.OpenPort(1)) return 1;
-  ecr.SetTimeOut(5);
+  ecr.Engine().SetTimeOut(5);
   const double cpu0 = CpuMs();
   const double wall0 = WallMs();
-  const int result = ecr.SendCommand("1215");
+  const int result = ecr.Engine().SendCommand("1215");
   const double cpu = CpuMs() - cpu0;
   const double wall = WallMs() - wall0;
   std::printf("silent ECR: result %d after %.0f ms; CPU %.2f ms (target < 5 ms) %s\n", result, wall,

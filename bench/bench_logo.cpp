@@ -76,7 +76,7 @@ double BareReplayMs(const std::string& device, const std::vector<std::string>& c
   tcsetattr(fd, TCSANOW, &t);
   const double start = WallMs();
   for (const std::string& command : commands) {
-    const std::string frame = ruvo::TXruvoLinux::BuildFrame(command);
+    const std::string frame = ruvo::FrameLink::BuildFrame(command);
     if (write(fd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) break;
     unsigned char buffer[256];
     std::size_t got = 0;

@@ -15,6 +15,7 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-d
                strace  # end-to-end tests: kills and failures at chosen system calls
                clang-format  # tools/check-format.sh
                curl  # end-to-end tests of the HTTP server
+               ser2net  # end-to-end tests of an ECR behind a serial device server
                chromium python3)  # tests/web: the browser page, headless, served by python3
 # file and binutils: dpkg-shlibdeps and the debug-information split; systemd: the unit check;
 # libsystemd-dev and pkgconf: the service's ready and watchdog messages; desktop-file-utils:

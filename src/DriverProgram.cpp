@@ -12,7 +12,7 @@ namespace ruvo {
 
 DriverProgram::DriverProgram(const std::string& workingFolder, const std::string& runtimeFolder,
                              IClock& clock, IEventPump& pump, IOperator& shownTo)
-    : ports_(JoinPath(workingFolder, kSettingsFileName)),
+    : ports_(JoinPath(workingFolder, kSettingsFileName), clock, pump),
       driver_(DriverContext{clock, pump, shownTo, ports_}, workingFolder),
       observer_(driver_),
       execution_(driver_.Context()),

@@ -120,7 +120,9 @@ bool Driver::WriteStatusFile(bool closing) {
   const std::string& stare =
       closing || closed_ ? kStateClosed : (state_.processing ? kStateProcessing : kStateStopped);
   const Liveness liveness{static_cast<long>(::getpid()), FormatStatusTime(context_.clock.Now())};
-  return statusFile_.Write(StatusPath(), stare, state_.connected, liveness);
+  const std::optional<PortOpenFailure>& port = portFailure_.Current();
+  return statusFile_.Write(StatusPath(), stare, state_.connected, liveness,
+                           port ? port->ForOperator() : std::string());
 }
 
 void Driver::SetProcessing(bool on) {

@@ -19,14 +19,20 @@ class IPortFactory {
   virtual std::unique_ptr<ISerialPort> MakePort() = 0;
 };
 
-// Termios ports that find their device through the "Porturi" section of the settings file.
+// Ports that find their device, or their serial device server, through the "Porturi"
+// section of the settings file. A connection's waits go by the clock and serve the loop.
 class PosixPortFactory final : public IPortFactory {
  public:
-  explicit PosixPortFactory(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
+  PosixPortFactory(std::string settingsPath, IClock& clock, IEventPump& pump)
+      : settingsPath_(std::move(settingsPath)), clock_(clock), pump_(pump) {}
+  // Real time, and no loop to serve.
+  explicit PosixPortFactory(std::string settingsPath);
   std::unique_ptr<ISerialPort> MakePort() override;
 
  private:
   std::string settingsPath_;
+  IClock& clock_;
+  IEventPump& pump_;
 };
 
 // What the driver needs from its surroundings: time, a way to keep a window responsive

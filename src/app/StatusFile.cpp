@@ -56,8 +56,8 @@ std::string FormatStatusTime(const LocalDateTime& dt) {
 }
 
 bool StatusFile::Write(const std::string& path, const std::string& stare, bool connected,
-                       const Liveness& liveness) {
-  if (path == path_ && stare == stare_ && connected == connected_ &&
+                       const Liveness& liveness, const std::string& portProblem) {
+  if (path == path_ && stare == stare_ && connected == connected_ && portProblem == portProblem_ &&
       liveness.processId == liveness_.processId &&
       liveness.lastTick.size() == liveness_.lastTick.size() &&
       RewriteKnownContent(path, liveness.lastTick)) {
@@ -73,15 +73,18 @@ bool StatusFile::Write(const std::string& path, const std::string& stare, bool c
   ini.WriteString(kStatusSection, "ConectatLaCasa", connected ? "DA" : "NU");
   ini.WriteString(kStatusSection, kStatusProcessIdKey, std::to_string(liveness.processId));
   ini.WriteString(kStatusSection, kStatusLastTickKey, liveness.lastTick);
+  ini.WriteString(kStatusSection, kStatusPortProblemKey, portProblem);
   const std::string after = ini.Text();
   if (after == before) {
     if (const std::optional<FileIdentity> identity = RewriteSameBytes(path, after, std::nullopt)) {
       Remember(path, after, stare, connected, liveness, identity);
+      portProblem_ = portProblem;
       return true;
     }
   }
   if (!ini.Save()) return false;
   Remember(path, after, stare, connected, liveness, IdentityOf(path));
+  portProblem_ = portProblem;
   return true;
 }
 

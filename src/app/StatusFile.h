@@ -21,6 +21,9 @@ inline const std::string kStateClosed = "DRIVER INCHIS";
 // is gone leaves "START PROCESARE" behind but its process id names no running driver.
 inline const std::string kStatusProcessIdKey = "IdProces";
 inline const std::string kStatusLastTickKey = "UltimaActivitate";
+// Why the ECR's port does not open, as the operator reads it ("Portul COM1 (tcp://...):
+// serverul refuza conexiunea"); empty while it opens.
+inline const std::string kStatusPortProblemKey = "ProblemaPort";
 
 // The executable's version record as "%d.%d.%d.%d": "2.3.3.0".
 std::string VersionText();
@@ -36,7 +39,8 @@ struct Liveness {
   bool operator==(const Liveness&) const = default;
 };
 
-// Replaces "Versiune", "Stare", "ConectatLaCasa", "IdProces" and "UltimaActivitate" in
+// Replaces "Versiune", "Stare", "ConectatLaCasa", "IdProces", "UltimaActivitate" and
+// "ProblemaPort" in
 // section "INFO" of the status file at path and keeps everything else; the file is written
 // atomically, so the sales application never reads half of it. It is rewritten at every
 // call, since its time tells that the driver lives; when only the tick's time changed, the
@@ -48,7 +52,7 @@ struct Liveness {
 class StatusFile {
  public:
   bool Write(const std::string& path, const std::string& stare, bool connected,
-             const Liveness& liveness);
+             const Liveness& liveness, const std::string& portProblem = "");
 
  private:
   // The file as this writer last left it. While the file keeps that identity its content
@@ -60,6 +64,7 @@ class StatusFile {
   std::string content_;
   std::string stare_;
   bool connected_ = false;
+  std::string portProblem_;
   Liveness liveness_;
 
   bool RewriteKnownContent(const std::string& path, const std::string& lastTick);

@@ -83,13 +83,11 @@ class TXruvoLinux {
   // True when connected; otherwise error 8001.
   bool IsReady() { return frame_.IsReady(); }
 
-  // --- Exchange (the engine's, for the tests and the benchmark of one exchange) ----------
-  void SetTimeOut(int seconds) { frame_.SetTimeOut(seconds); }
-  int SendCommand(const std::string& commandText) { return frame_.SendCommand(commandText); }
-  bool RunCommand(const std::string& commandText, int timeOutSeconds,
-                  std::string_view resultLabel = kResultLabel) {
-    return frame_.RunCommand(commandText, timeOutSeconds, resultLabel);
-  }
+  // --- The engine ------------------------------------------------------------------------
+  // The frame engine under the command set, for what is the engine's own (a bare
+  // transaction, its time-out, its buffers): the tests and benchmarks of the link.
+  FrameLink& Engine() { return frame_; }
+  const FrameLink& Engine() const { return frame_; }
   void LogLine(std::string_view text) { frame_.LogLine(text); }
 
   // --- Stopping a report from outside its wait -------------------------------------------
@@ -119,8 +117,6 @@ class TXruvoLinux {
   bool ProbeStatus();
   // Free lines of the electronic journal into JEFreeLines (-1 when unknown).
   bool ReadJEFreeLines();
-  // "1015": the ECR's extended error, answered "ERR" plus a number.
-  bool ReadExtendedError() { return frame_.ReadExtendedError(); }
 
   // --- ECR commands -----------------------------------------------------------------------
   // Each returns true on success; on failure LastError holds the reason. Argument errors
@@ -285,28 +281,19 @@ class TXruvoLinux {
   // The time-out of the commands that print for long (reports, the close), in seconds.
   std::int32_t LongTimeOut() const { return longTimeOut_; }
   void SetLongTimeOut(std::int32_t seconds) { longTimeOut_ = seconds; }
-  bool StatusPollEnabled() const { return frame_.StatusPollEnabled(); }
-  bool LengthPrefixed() const { return frame_.LengthPrefixed(); }
   std::int32_t AnswerLength() const { return frame_.AnswerLength(); }
 
-  std::int64_t TimeOutMs() const { return frame_.TimeOutMs(); }
-  bool TimedOut() const { return frame_.TimedOut(); }
-  bool AnswerComplete() const { return frame_.AnswerComplete(); }
-  // The bytes of the last answer, as received.
-  const std::uint8_t* RxBuffer() const { return frame_.RxBuffer(); }
-  std::int32_t RxCount() const { return frame_.RxCount(); }
   // The data of a length-prefixed answer: AnswerLength bytes from offset 5, cut to what
   // actually arrived.
   std::string_view LengthPrefixedData() const { return frame_.LengthPrefixedData(); }
 
-  // The request frame of a command text; empty when it does not fit the send buffer.
-  static std::string BuildFrame(std::string_view commandText) {
-    return FrameLink::BuildFrame(commandText);
-  }
-
  private:
   using ExpectedAnswerData = FrameLink::ExpectedAnswerData;
   void SetError(std::int32_t code) { frame_.SetError(code); }
+  bool RunCommand(const std::string& commandText, int timeOutSeconds,
+                  std::string_view resultLabel = kResultLabel) {
+    return frame_.RunCommand(commandText, timeOutSeconds, resultLabel);
+  }
   int Transact(const std::string& commandText, int timeOutSeconds,
                std::string_view resultLabel = kResultLabel) {
     return frame_.Transact(commandText, timeOutSeconds, resultLabel);

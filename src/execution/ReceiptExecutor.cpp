@@ -52,7 +52,7 @@ bool FileExecution::Run() {
     paymentNotes_.clear();
     lineCount_ = 0;
     const LineResult pass = RunPass();
-    if (pass == LineResult::Failed) return false;
+    if (pass == LineResult::Failed || pass == LineResult::Unsettled) return false;
     if (pass == LineResult::Done) break;
   }
 
@@ -81,7 +81,7 @@ bool FileExecution::Run() {
 
   response.extraLines.clear();
   if (!result) {
-    run_.response.WriteResponse(closeError_.value_or(link_.LastError()));
+    if (!closeUnsettled_) run_.response.WriteResponse(closeError_.value_or(link_.LastError()));
     return false;
   }
   if (run_.validation.flags.dailyTotals) {
@@ -125,8 +125,16 @@ bool FileExecution::ClosesReceipt() const { return SaleClosesReceipt(run_.valida
 bool FileExecution::CloseReceipt() {
   if (link_.CloseReceipt()) return FinishClosedReceipt();
   const std::string error = link_.LastError();
-  // Never closed again blindly: a receipt the ECR shows paid or closed goes on to its cut.
-  if (AnswerLost(error) && ClosedAfterLostAnswer()) return FinishClosedReceipt();
+  // Never closed again blindly: a receipt the ECR shows paid or closed goes on to its cut;
+  // one the ECR cannot be asked about is not answered on a guess.
+  if (AnswerLost(error)) {
+    const std::optional<bool> closed = ClosedAfterLostAnswer();
+    if (!closed) {
+      closeUnsettled_ = true;
+      return false;
+    }
+    if (*closed) return FinishClosedReceipt();
+  }
   closeError_ = error;
   run_.response.WriteResponse(error);
   if (!link_.ErrorPaperOut() || settings_.tratareEroareStare != 1) return false;

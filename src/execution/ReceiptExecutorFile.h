@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,10 @@ class FileExecution {
   bool Run();
 
  private:
-  enum class LineResult { Done, Failed, Restart };
+  // Unsettled: a lost answer that the ECR could not be asked about either (the line went
+  // silent, the connection dropped). The file gets no answer; its record in the journal
+  // keeps it, and the cycle asks the ECR again at its next ticks until it can tell.
+  enum class LineResult { Done, Failed, Restart, Unsettled };
 
   struct DeferredText12 {
     std::string font;
@@ -54,9 +58,10 @@ class FileExecution {
   bool TextLine10(const Fields& fields);
   bool ResendPayment(int paymentForm, double amount);
 
-  // ReceiptExecutorLostAnswer.cpp: what the ECR did with a command whose answer was lost.
-  bool PaidAfterLostAnswer();
-  bool ClosedAfterLostAnswer();
+  // ReceiptExecutorLostAnswer.cpp: what the ECR did with a command whose answer was lost;
+  // nullopt when the ECR cannot be asked.
+  std::optional<bool> PaidAfterLostAnswer();
+  std::optional<bool> ClosedAfterLostAnswer();
   bool CutAfterLostAnswer();
   bool ReadReceiptNumber();
 
@@ -79,6 +84,8 @@ class FileExecution {
   // The error of a close whose lost answer the ECR was asked about (the questions put
   // their own errors into the link).
   std::optional<std::string> closeError_;
+  // The close's answer was lost and the ECR could not be asked: no answer is written.
+  bool closeUnsettled_ = false;
 };
 
 // An error of the link's own (a time-out, a garbled or half answer, a vanished port),

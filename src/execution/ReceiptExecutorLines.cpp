@@ -178,8 +178,13 @@ FileExecution::LineResult FileExecution::Payment(const Fields& fields) {
   if (link_.Payment(paymentForm, "", amount)) return LineResult::Done;
 
   const std::string error = link_.LastError();
-  // Never paid again blindly: a receipt the ECR shows paid goes on to its close.
-  if (AnswerLost(error)) return PaidAfterLostAnswer() ? LineResult::Done : Fail(error);
+  // Never paid again blindly: a receipt the ECR shows paid goes on to its close; one the
+  // ECR cannot be asked about is not answered on a guess.
+  if (AnswerLost(error)) {
+    const std::optional<bool> paid = PaidAfterLostAnswer();
+    if (!paid) return LineResult::Unsettled;
+    return *paid ? LineResult::Done : Fail(error);
+  }
   if (link_.ErrorPaperOut()) {
     // Counted as done: the close pays in cash whatever the last accepted payment left due.
     if (settings_.tratareEroareStare == 1 && PrinterErrorCleared(error)) return LineResult::Done;

@@ -24,15 +24,16 @@ bool AnswerLost(const std::string& error) {
   return i > 0 && code >= kFirstLinkErrorCode;
 }
 
-bool FileExecution::PaidAfterLostAnswer() {
-  if (!link_.ReadReceiptState()) return false;
+std::optional<bool> FileExecution::PaidAfterLostAnswer() {
+  if (!link_.ReadReceiptState()) return std::nullopt;
   const std::string& state = link_.ReceiptStateText();
   return state == "5" || state == "6";
 }
 
-bool FileExecution::ClosedAfterLostAnswer() {
+std::optional<bool> FileExecution::ClosedAfterLostAnswer() {
   std::string answer;
-  return link_.ReadLastReceiptNumber(answer) && link_.ReceiptPaid();
+  if (!link_.ReadLastReceiptNumber(answer)) return std::nullopt;
+  return link_.ReceiptPaid();
 }
 
 bool FileExecution::CutAfterLostAnswer() {

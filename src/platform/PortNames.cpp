@@ -62,6 +62,11 @@ std::optional<int> ParsePortNumber(const std::string& portName) {
   return number;
 }
 
+std::string ReadPortEntry(const std::string& settingsPath, const std::string& portName) {
+  if (settingsPath.empty()) return std::string();
+  return LastSettingsReading().PortEntry(settingsPath, portName);
+}
+
 std::optional<std::string> ResolvePortDevice(const std::string& settingsPath,
                                              const std::string& portName) {
   const std::optional<int> number = ParsePortNumber(portName);

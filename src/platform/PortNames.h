@@ -17,6 +17,10 @@ constexpr const char* kPortSection = "Porturi";
 // blanks) is no port at all.
 std::optional<int> ParsePortNumber(const std::string& portName);
 
+// The entry of portName in section "Porturi" as written ("" when there is none or the file
+// cannot be read): a device path, or a network address (platform/NetworkAddress).
+std::string ReadPortEntry(const std::string& settingsPath, const std::string& portName);
+
 // The device behind portName: the "Porturi" entry of the settings file when there is one,
 // else /dev/ttyS<n-1>. nullopt for a name that is no port. A missing or unreadable settings
 // file just means there is no mapping.

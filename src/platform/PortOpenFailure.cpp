@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/PortOpenFailureNetwork.h"
+
 namespace ruvo {
 
 namespace {
@@ -105,6 +107,7 @@ std::string CommandOf(const std::string& pid) {
 }  // namespace
 
 std::string PortOpenFailure::ForLog() const {
+  if (OnNetwork()) return NetworkFailureForLog(*this);
   const std::string code = " (" + ErrnoName(error) + ")";
   if (device.empty()) return portName + " is no port name: COM1 .. COM16";
   switch (error) {
@@ -147,6 +150,7 @@ std::string PortOpenFailure::ForLog() const {
 }
 
 std::string PortOpenFailure::ForOperator() const {
+  if (OnNetwork()) return NetworkFailureForOperator(*this);
   const std::string code = " (" + ErrnoName(error) + ")";
   if (device.empty()) return "Port necunoscut " + portName;
   switch (error) {

@@ -183,8 +183,4 @@ std::size_t PosixSerialPort::Read(std::uint8_t* buffer, std::size_t capacity, in
   return 0;
 }
 
-std::unique_ptr<ISerialPort> MakeSerialPort(const std::string& settingsPath) {
-  return std::make_unique<PosixSerialPort>(settingsPath);
-}
-
 }  // namespace ruvo

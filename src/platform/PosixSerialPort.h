@@ -47,7 +47,4 @@ class PosixSerialPort final : public ISerialPort {
   std::optional<PortOpenFailure> openFailure_;
 };
 
-// The port the driver uses, for code that only knows ISerialPort.
-std::unique_ptr<ISerialPort> MakeSerialPort(const std::string& settingsPath);
-
 }  // namespace ruvo

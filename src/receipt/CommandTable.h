@@ -61,6 +61,13 @@ enum class LineRun {
   XmlExport,           // "416"
 };
 
+// A command that must stand alone in its file: the code and the text its checker refuses
+// it with when other lines come before it. Empty for a command that may be accompanied.
+struct AloneRule {
+  std::string_view code;
+  std::string_view text;
+};
+
 // One receipt command: everything the validation, the presence flags and the executors
 // know of its code.
 struct CommandInfo {
@@ -69,6 +76,7 @@ struct CommandInfo {
   LineChecker checker;        // nullptr for the commands that are never refused
   bool PresenceFlags::*flag;  // the flag a valid line sets; nullptr for none
   LineRun run;
+  AloneRule alone;
 };
 
 // The command with exactly this code (byte for byte: "01" or " 1" are no codes), or

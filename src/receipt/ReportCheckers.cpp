@@ -1,47 +1,12 @@
 #include "receipt/ReportCheckers.h"
 
-#include <array>
-
 #include "platform/CalendarDate.h"
+#include "receipt/CommandTable.h"
 #include "receipt/NumericRules.h"
 
 namespace ruvo {
 
 namespace {
-
-// The commands that must stand alone in their file, each with the message that says so.
-struct AloneRule {
-  std::string_view command;
-  std::string_view code;
-  std::string_view text;
-};
-
-constexpr std::string_view kDailyAlone =
-    "Comanda de raport zilnic nu poate fi insotita de alte comenzi";
-constexpr std::string_view kMfAlone = "Comanda de raport MF nu poate fi insotita de alte comenzi";
-constexpr std::string_view kTotalizerAlone =
-    "Comanda de citire totalizator nu poate fi insotita de alte comenzi";
-
-constexpr std::array kAloneRules = {
-    AloneRule{"0", "8027", "Comanda de finalizare bon nu poate fi insotita de alte comenzi"},
-    AloneRule{"14", "8027", kDailyAlone},
-    AloneRule{"15", "8027", kDailyAlone},
-    AloneRule{"17", "8027", kDailyAlone},
-    AloneRule{"30", "8027", kDailyAlone},
-    AloneRule{"32", "8027",
-              "Comanda de raport pe departamenter nu poate fi insotita de alte comenzi"},
-    AloneRule{"24", "8038", "Comanda de citire serie fiscala nu poate fi insotita de alte comenzi"},
-    AloneRule{"27", "8038", kTotalizerAlone},
-    AloneRule{"28", "8045", kTotalizerAlone},
-    AloneRule{"18", "8027", kMfAlone},
-    AloneRule{"19", "8027", kMfAlone},
-    AloneRule{"76", "8027", kMfAlone},
-    AloneRule{"78", "8027", kMfAlone},
-    AloneRule{"79", "8027", kMfAlone},
-    AloneRule{"81", "8027", kMfAlone},
-    AloneRule{"82", "8027", kMfAlone},
-    AloneRule{"116", "8027", kMfAlone},
-};
 
 constexpr std::string_view kStartDate = "Data de inceput raport MF este eronata : ";
 constexpr std::string_view kEndDate = "Data de sfarsit raport MF este eronata : ";
@@ -83,12 +48,9 @@ bool IsDateInFields(const LineContext& context, std::size_t first) {
 }  // namespace
 
 CheckResult RefusedAsAccompanied(const LineContext& context) {
-  for (const AloneRule& rule : kAloneRules) {
-    if (rule.command == context.fields[0]) {
-      return RefusedWithCode(rule.code, rule.text, context.line);
-    }
-  }
-  return Valid();
+  const CommandInfo* command = FindCommand(context.fields[0]);
+  if (command == nullptr || command->alone.code.empty()) return Valid();
+  return RefusedWithCode(command->alone.code, command->alone.text, context.line);
 }
 
 CheckResult CheckFinishReceipt(const LineContext& context) { return CheckCodeAloneFirst(context); }

@@ -120,5 +120,25 @@ TEST(PortCheck, TheSettingsMustMapThePortTheyChoose) {
   EXPECT_TRUE(SettingsNamePort(ini, message));
 }
 
+TEST(PortCheck, ADeviceServerIsNamedByAWellFormedAddressAndTriedOnce) {
+  TempFolder folder;
+  const std::string ini = folder / "XRUVODRV.INI";
+  std::string message;
+  WriteBytes(ini, "[Porturi]\r\nCOM1=rfc2217://ecr-box\r\n[Configurari]\r\nPort=1\r\n");
+  EXPECT_FALSE(SettingsNamePort(ini, message));
+  EXPECT_EQ(message,
+            "COM1=rfc2217://ecr-box is no network address: write tcp://HOST:PORT or "
+            "rfc2217://HOST:PORT");
+
+  // Named, though nothing answers there now: the service starts and waits for its ECR.
+  WriteBytes(ini, "[Porturi]\r\nCOM1=TCP://127.0.0.1:1\r\n[Configurari]\r\nPort=1\r\n");
+  EXPECT_TRUE(SettingsNamePort(ini, message));
+  EXPECT_EQ(message.rfind("COM1=tcp://127.0.0.1:1\nCOM1 (tcp://127.0.0.1:1): the device server "
+                          "refused the connection",
+                          0),
+            0u)
+      << message;
+}
+
 }  // namespace
 }  // namespace ruvo::testing

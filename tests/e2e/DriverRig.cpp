@@ -39,7 +39,8 @@ DriverRig::DriverRig(RigOptions options)
 }
 
 std::string DriverRig::SettingsText() const {
-  std::string text = "[Porturi]\r\nCOM1=" + ecr1_->Link() + "\r\n";
+  const std::string com1 = com1_.empty() ? ecr1_->Link() : com1_;
+  std::string text = "[Porturi]\r\nCOM1=" + com1 + "\r\n";
   if (ecr2_) text += "COM2=" + ecr2_->Link() + "\r\n";
   text += "[Configurari]\r\nPort=1\r\nLogFile=DA\r\n";
   // Immediate pickup, so that a test does not wait up to a second for each file; a test of
@@ -57,6 +58,14 @@ void DriverRig::UseDriverSubfolder(const std::string& name) {
   if (folder_.Path().empty()) return;
   driverFolder_ = folder_ / name;
   mkdir(driverFolder_.c_str(), 0755);
+}
+
+void DriverRig::MapCom1(const std::string& entry) {
+  com1_ = entry;
+  if (!driverStarted_) return;
+  // Renamed into place: the driver reads the mapping at every open of the port.
+  WriteBytes(PathOf("XRUVODRV.INI.new"), SettingsText());
+  std::rename(PathOf("XRUVODRV.INI.new").c_str(), PathOf("XRUVODRV.INI").c_str());
 }
 
 bool DriverRig::Start() {
@@ -87,7 +96,7 @@ bool DriverRig::StartDriver() {
   return WaitUntil(
       [&] {
         return StatusValue(status, "Stare") == "START PROCESARE" &&
-               StatusValue(status, "ConectatLaCasa") == "DA";
+               (!awaitConnected_ || StatusValue(status, "ConectatLaCasa") == "DA");
       },
       kAnswerMs);
 }

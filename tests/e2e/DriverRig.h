@@ -41,6 +41,11 @@ class DriverRig {
 
   // The simulators, the settings file and the driver, until the driver is connected.
   bool Start();
+  // Maps COM1 to entry (a device server's address) instead of the simulator's link: before
+  // Start, or in a running driver's settings file.
+  void MapCom1(const std::string& entry);
+  // Off: Start waits only until the driver processes, not until it is connected.
+  void AwaitConnected(bool on) { awaitConnected_ = on; }
 
   SimulatedEcr& Ecr() { return *ecr1_; }
   SimulatedEcr& SecondEcr() { return *ecr2_; }
@@ -95,6 +100,8 @@ class DriverRig {
   ChildProcess driver_;
   std::string instance_;
   bool driverStarted_ = false;
+  std::string com1_;
+  bool awaitConnected_ = true;
 };
 
 // The response file's lines without their CR LF ends.

@@ -161,7 +161,7 @@ TEST_F(AnswerTest, LastReceiptNumberKeepsTypeFlagsAndNumber) {
   std::string answer;
   Ok("20042");
   ASSERT_TRUE(link->ReadLastReceiptNumber(answer));
-  EXPECT_EQ(link->TimeOutMs(), 9000);
+  EXPECT_EQ(link->Engine().TimeOutMs(), 9000);
   EXPECT_EQ(link->DocumentType(), '2');
   EXPECT_TRUE(link->ReceiptOpen());
   EXPECT_FALSE(link->ReceiptPaid());
@@ -241,7 +241,7 @@ TEST_F(AnswerTest, CloseFirstPaysWhatIsStillDueInCash) {
                            "0000012"
                            "50",
                            "3011"}));
-  EXPECT_EQ(link->TimeOutMs(), 30000);
+  EXPECT_EQ(link->Engine().TimeOutMs(), 30000);
   // The receipt is closed: a second close pays nothing.
   port->written.clear();
   Ok();
@@ -305,7 +305,7 @@ TEST_F(AnswerTest, TypedReportPollsTheBusyEcrAndClearsTheFlag) {
   port->Queue({Chunk{10, "\x06"}, Chunk{8000, answer.substr(1)}});
   port->QueueAnswer(PollAnswer("100"));
   ASSERT_TRUE(link->PrintTypedReportA(3));
-  EXPECT_FALSE(link->StatusPollEnabled());
+  EXPECT_FALSE(link->Engine().StatusPollEnabled());
   EXPECT_EQ(Sent(), (Texts{"220203", "1010"}));
 
   port->written.clear();
@@ -313,7 +313,7 @@ TEST_F(AnswerTest, TypedReportPollsTheBusyEcrAndClearsTheFlag) {
   port->QueueSilence();
   EXPECT_FALSE(link->PrintTypedReportB(14));
   EXPECT_EQ(ErrorCode(), "8048");
-  EXPECT_FALSE(link->StatusPollEnabled());
+  EXPECT_FALSE(link->Engine().StatusPollEnabled());
   EXPECT_EQ(Sent(), (Texts{"220314", "1010"}));
 }
 
@@ -325,10 +325,10 @@ TEST_F(AnswerTest, ExportDataIsLengthPrefixedOnlyDuringTheCommand) {
   port->QueueAnswer(frame);
   ASSERT_TRUE(link->ReadExportData());
   EXPECT_EQ(link->LengthPrefixedData(), data);
-  EXPECT_FALSE(link->LengthPrefixed());
+  EXPECT_FALSE(link->Engine().LengthPrefixed());
   port->QueueSilence();
   EXPECT_FALSE(link->ReadExportData());
-  EXPECT_FALSE(link->LengthPrefixed());
+  EXPECT_FALSE(link->Engine().LengthPrefixed());
 }
 
 TEST_F(AnswerTest, ExportRequestRetriedOnceAfterError87) {

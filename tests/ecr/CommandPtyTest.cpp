@@ -116,7 +116,7 @@ TEST_F(PtyCommandTest, EveryCommandRoundTrips) {
   ECR_OK(SendTwoPartText("BINE;ATI VENIT"));
   ECR_OK(ReadJEFreeLines());
   EXPECT_EQ(ecr->JEFreeLines(), 150000);
-  ECR_OK(ReadExtendedError());
+  ECR_OK(Engine().ReadExtendedError());
 
   // A fiscal receipt.
   ECR_OK(SetOperator(0, 1, 0, 0));

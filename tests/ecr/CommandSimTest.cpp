@@ -149,7 +149,7 @@ TEST_F(SimLinkTest, ReportsWithTheirWaits) {
   // The typed report keeps the ECR busy for 8 s after its ACK: the link polls it.
   ASSERT_TRUE(link->PrintTypedReportA(1)) << link->LastError();
   ASSERT_TRUE(link->PrintTypedReportB(2)) << link->LastError();
-  EXPECT_FALSE(link->StatusPollEnabled());
+  EXPECT_FALSE(link->Engine().StatusPollEnabled());
   ASSERT_TRUE(link->PrintMFReportByNumber(1, 1)) << link->LastError();
   ASSERT_TRUE(link->PrintMFReportByDate(1, 1, 1, 26, 31, 1, 26)) << link->LastError();
   ASSERT_TRUE(link->PrintMFReportByDate(3, 0, 0, 0, 0, 0, 0)) << link->LastError();

@@ -200,14 +200,14 @@ TEST_F(CommandTest, CutsTextsAndSmallCommands) {
   for (int k = 0; k < 12; ++k) Ok();
   link->SetLongTimeOut(7);
   ASSERT_TRUE(link->PartialCut(12));
-  EXPECT_EQ(link->TimeOutMs(), 7000);
+  EXPECT_EQ(link->Engine().TimeOutMs(), 7000);
   ASSERT_TRUE(link->PartialCut(9));
   ASSERT_TRUE(link->PartialCut(-1));
   ASSERT_TRUE(link->FullCut());
   ASSERT_TRUE(link->SendTwoPartText("A;B"));
   ASSERT_TRUE(link->SendTwoPartText("NO SEPARATOR\rHERE;X" + std::string(50, 'Y')));
   ASSERT_TRUE(link->PrintNonFiscalText("1", ""));
-  EXPECT_EQ(link->TimeOutMs(), 10000);
+  EXPECT_EQ(link->Engine().TimeOutMs(), 10000);
   ASSERT_TRUE(link->CashInOut("D", 100.5));
   ASSERT_TRUE(link->CashInOut("R", 100.5));
   ASSERT_TRUE(link->OpenNonFiscalReceipt());
@@ -254,7 +254,7 @@ TEST_F(CommandTest, SendTwoPartTextTurnsCarriageReturnsIntoBlanks) {
 TEST_F(CommandTest, ReportTextsAndTimeOuts) {
   for (int k = 0; k < 11; ++k) Ok();
   ASSERT_TRUE(link->PrintZReport());
-  EXPECT_EQ(link->TimeOutMs(), 180000);
+  EXPECT_EQ(link->Engine().TimeOutMs(), 180000);
   ASSERT_TRUE(link->PrintMFReportByDate(3, 31, 2, 24, 0, 0, 0));  // no date is looked at
   ASSERT_TRUE(link->PrintMFReportByDate(1, 1, 2, 24, 29, 2, 24));
   ASSERT_TRUE(link->PrintMFReportByDate(2, 1, 2, 24, 28, 2, 23));
@@ -264,9 +264,9 @@ TEST_F(CommandTest, ReportTextsAndTimeOuts) {
   ASSERT_TRUE(link->PrintJEReportByZ(3, 4));
   ASSERT_TRUE(link->PrintJEReportFromLine(123456789012LL));
   ASSERT_TRUE(link->StopReport(true));
-  EXPECT_EQ(link->TimeOutMs(), 30000);
+  EXPECT_EQ(link->Engine().TimeOutMs(), 30000);
   ASSERT_TRUE(link->StopReport());
-  EXPECT_EQ(link->TimeOutMs(), 5000);
+  EXPECT_EQ(link->Engine().TimeOutMs(), 5000);
   EXPECT_EQ(Sent(), (Texts{"2002", "5004", "5002010224290224", "5003010224280223", "5001000112345",
                            "8001010126310126", "800215012600010020", "800300030004",
                            "8004123456789012", "5005", "5005"}));

@@ -31,7 +31,7 @@ class LinkTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(link->OpenPort(1, 0)); }
 
   std::int64_t Elapsed() const { return clock.MonotonicMs(); }
-  static std::string Frame(const std::string& text) { return TXruvoLinux::BuildFrame(text); }
+  static std::string Frame(const std::string& text) { return FrameLink::BuildFrame(text); }
 
   VirtualClock clock;
   CountingPump pump;

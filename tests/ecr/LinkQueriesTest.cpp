@@ -33,7 +33,7 @@ TEST(LinkPort, NullPortNeverConnects) {
   NullEventPump pump;
   TXruvoLinux link(nullptr, clock, pump);
   EXPECT_FALSE(link.OpenPort(1, 0));
-  EXPECT_EQ(link.SendCommand("1001"), TXruvoLinux::kErrTimeOut);
+  EXPECT_EQ(link.Engine().SendCommand("1001"), TXruvoLinux::kErrTimeOut);
   EXPECT_FALSE(link.ProbeStatus());
 }
 
@@ -49,11 +49,11 @@ TEST_F(UnopenedLinkTest, CommandsAreRefusedWithoutWritingOrLogging) {
   EXPECT_FALSE(link->ProbeStatus());
   EXPECT_EQ(link->LastError(), "8001;Eroare la deschiderea portului serial");
   EXPECT_FALSE(link->ReadJEFreeLines());
-  EXPECT_FALSE(link->ReadExtendedError());
+  EXPECT_FALSE(link->Engine().ReadExtendedError());
   EXPECT_TRUE(port->written.empty());
   EXPECT_TRUE(link->ExchangeLog().empty());
   // Commands that skip the ready check fail at once instead of waiting on a dead port.
-  EXPECT_EQ(link->SendCommand("3002"), TXruvoLinux::kErrTimeOut);
+  EXPECT_EQ(link->Engine().SendCommand("3002"), TXruvoLinux::kErrTimeOut);
   EXPECT_EQ(Elapsed(), 0);
 }
 

@@ -17,6 +17,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/PortNames.h"
 #include "platform/PosixSerialPort.h"
+#include "platform/SerialPortByName.h"
 
 namespace ruvo {
 namespace {

@@ -5,6 +5,8 @@
 #include <QSpinBox>
 
 #include "console/gui/TXR_MAIN.h"
+#include "console/gui/WinText.h"
+#include "platform/PortNames.h"
 
 namespace ruvo::gui {
 
@@ -12,6 +14,11 @@ void TXR_MAIN::ShowSettings() {
   const Settings& s = driver_.State().settings;
   updatingControls_ = true;
   cport_->setCurrentIndex(s.port >= 1 && s.port <= 16 ? s.port - 1 : -1);
+  // Where each port leads (a device, or a serial device server's address), on hover.
+  for (int k = 0; k < cport_->count(); ++k) {
+    const std::string entry = ReadPortEntry(driver_.SettingsPath(), "COM" + std::to_string(k + 1));
+    cport_->setItemData(k, FromWinText(entry), Qt::ToolTipRole);
+  }
   if (QAbstractButton* b = rrata_->button(s.baudRate)) b->setChecked(true);
   if (QAbstractButton* b = rg_->button(s.modTaiere)) b->setChecked(true);
   liniiAvans_->setValue(s.liniiAvans);
