@@ -211,6 +211,19 @@ int Run(int argc, char** argv) {
     return 1;
   }
 
+  // Another instance name or runtime folder is no second working folder: one driver only
+  // may answer its files.
+  const ruvo::WorkingFolderLock folderLock(folder);
+  if (!folderLock.Acquired()) {
+    ruvo::Log(ruvo::LogLevel::Error, folderLock.Problem());
+    op.RomMessageDlg("Aplicatia deja lucreaza", "Ruvo_Drv", ruvo::MsgKind::Information,
+                     ruvo::MsgButtons::Ok);
+#ifdef RUVO_WITH_GUI
+    if (windowed) ruvo::gui::ShowSimpleMessage(argc, argv, "Aplicatia deja lucreaza");
+#endif
+    return 1;
+  }
+
   // Logs that carry no folder land in the current one, which must be the working folder.
   if (::chdir(folder.c_str()) != 0) {
     ruvo::Log(ruvo::LogLevel::Error, "cannot enter the working folder " + folder);
