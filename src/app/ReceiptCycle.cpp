@@ -348,10 +348,24 @@ std::optional<DeliveryId> ReceiptFileCycle::DeliveryOf(const std::string& name,
         OriginOf(JoinPath(state_.workingFolder, known.pinned ? PinName(known.token) : name));
     if (known.sha256 == read.sha256 && origin && origin->device == read.identity.device &&
         origin->inode == read.identity.inode) {
+      MarkLive(known.token);
       return known;
     }
   }
-  return ClaimDelivery(state_.workingFolder, name, read.identity, read.sha256, *files_);
+  std::optional<DeliveryId> claimed =
+      ClaimDelivery(state_.workingFolder, name, read.identity, read.sha256, *files_);
+  if (claimed) MarkLive(claimed->token);
+  return claimed;
+}
+
+void ReceiptFileCycle::MarkLive(const std::string& token) {
+  if (std::find(liveTokens_.begin(), liveTokens_.end(), token) == liveTokens_.end()) {
+    liveTokens_.push_back(token);
+  }
+}
+
+bool ReceiptFileCycle::Live(const DeliveryId& delivery) const {
+  return std::find(liveTokens_.begin(), liveTokens_.end(), delivery.token) != liveTokens_.end();
 }
 
 void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>& log) {

@@ -44,6 +44,11 @@ inline const std::string kInterruptedRun =
 inline const std::string kFolderUnwritableWarning =
     "Atentie ! Nu pot scrie raspunsul in folderul de lucru ! Bonurile asteapta.";
 
+// True when the file under the record's name holds the bytes of the record's run, which
+// reached the ECR and was never answered: the same delivery, also when its pin was lost
+// (deleted, or the folder copied without its links).
+bool HoldsUnansweredRun(const std::string& folder, const InFlightRecord& record);
+
 // The receipt file cycle: one receipt file per call of PickUpNext, from pickup to the
 // response, the log and history copies and the removal of the file. Runs on the driver's
 // one thread; every wait goes through the clock.
@@ -229,6 +234,11 @@ class ReceiptFileCycle {
   std::vector<PendingAnswer> pending_;
   std::vector<std::string> answerFailed_;  // names whose last answer could not be saved
   std::vector<std::string> recoveryNotes_;
+  // The deliveries this process claimed or found under their names: their pins are its
+  // own. A record from before the start may have lost its pin, or carry a copy of it.
+  std::vector<std::string> liveTokens_;
+  bool Live(const DeliveryId& delivery) const;
+  void MarkLive(const std::string& token);
   struct KeptLog {
     std::string suffix;
     std::string stamp;

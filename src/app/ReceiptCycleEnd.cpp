@@ -121,6 +121,7 @@ void ReceiptFileCycle::ReleaseIfUnused(const DeliveryId& delivery) {
   for (const PendingAnswer& p : pending_) {
     if (p.delivery.token == delivery.token) return;
   }
+  std::erase(liveTokens_, delivery.token);
   ReleasePin(state_.workingFolder, delivery, *files_);
 }
 
@@ -158,9 +159,14 @@ void ReceiptFileCycle::HousekeepRecord(const InFlightRecord& record) {
   if (FindPending(record.name) != nullptr) return;
   // A record whose file is gone belongs to a run that was answered (or given up by the
   // sales application): there is nobody left to answer. Whatever stands under the name
-  // now is another delivery.
-  if (MatchDelivery(folder, record.name, record.delivery) != DeliveryMatch::Same &&
-      journal_.Remove(record.name)) {
+  // now is another delivery, unless it holds the bytes of a run never answered: its pin
+  // was lost, and the recovery asks the ECR about it.
+  const DeliveryMatch match = MatchDelivery(folder, record.name, record.delivery);
+  if (match == DeliveryMatch::Other && !Live(record.delivery) &&
+      HoldsUnansweredRun(folder, record)) {
+    return;
+  }
+  if (match != DeliveryMatch::Same && journal_.Remove(record.name)) {
     ReleaseIfUnused(record.delivery);
   }
 }

@@ -36,6 +36,16 @@ const char* PhaseText(RunPhase phase) {
 
 }  // namespace
 
+bool HoldsUnansweredRun(const std::string& folder, const InFlightRecord& record) {
+  // Only a run that reached the ECR and was never answered: any other file runs like a
+  // new one.
+  if (record.phase == RunPhase::Preparing || record.phase == RunPhase::Answered) return false;
+  const std::string path = JoinPath(folder, record.name);
+  const std::optional<FileIdentity> identity = IdentityOf(path);
+  const std::optional<std::string> bytes = ReadFileBytes(path);
+  return identity && identity->regular && bytes && Sha256Hex(*bytes) == record.delivery.sha256;
+}
+
 void ReceiptFileCycle::Note(const std::string& name, const std::string& text,
                             std::vector<std::string>& log) {
   log.push_back(FormatLogTime(clock_.Now()) + " " + text);
@@ -57,16 +67,9 @@ void ReceiptFileCycle::AnswerRecovered(const std::string& name, const std::strin
 
 std::optional<InFlightRecord> ReceiptFileCycle::Reclaimed(const std::string& name,
                                                           const InFlightRecord& record) {
-  // Only a run that reached the ECR needs it: any other file runs like a new one.
-  if (record.phase == RunPhase::Preparing || record.phase == RunPhase::Answered) {
-    return std::nullopt;
-  }
-  const std::string path = JoinPath(state_.workingFolder, name);
-  const std::optional<FileIdentity> identity = IdentityOf(path);
-  const std::optional<std::string> bytes = ReadFileBytes(path);
-  if (!identity || !identity->regular || !bytes || Sha256Hex(*bytes) != record.delivery.sha256) {
-    return std::nullopt;
-  }
+  if (!HoldsUnansweredRun(state_.workingFolder, record)) return std::nullopt;
+  const std::optional<FileIdentity> identity = IdentityOf(JoinPath(state_.workingFolder, name));
+  if (!identity) return std::nullopt;
   // The bytes of the run the record holds, under its name, but not the file it pinned: the
   // pin was lost (deleted, or the folder copied without its links). Taken for a new
   // receipt it would print again; the record stands for it, and the ECR says what became
@@ -80,6 +83,7 @@ std::optional<InFlightRecord> ReceiptFileCycle::Reclaimed(const std::string& nam
     kept.delivery = DeliveryId{};
     return kept;
   }
+  MarkLive(kept.delivery.token);
   std::vector<std::string> log;
   Note(name, "fisierul nu mai este cel fixat la inceput; are continutul inregistrat", log);
   ReleaseIfUnused(record.delivery);
@@ -90,7 +94,8 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
   std::optional<InFlightRecord> record = journal_.Find(name);
   if (!record) return RecoveryStep::RunNormally;
   if (MatchDelivery(state_.workingFolder, name, record->delivery) != DeliveryMatch::Same) {
-    std::optional<InFlightRecord> kept = Reclaimed(name, *record);
+    std::optional<InFlightRecord> kept =
+        Live(record->delivery) ? std::nullopt : Reclaimed(name, *record);
     if (!kept) {
       // Another file under the same name: a new receipt, which runs like any other.
       if (journal_.Remove(name)) ReleaseIfUnused(record->delivery);
@@ -98,6 +103,8 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
     }
     if (kept->delivery.token.empty()) return RecoveryStep::Wait;  // not saved yet
     record = std::move(kept);
+  } else {
+    MarkLive(record->delivery.token);
   }
   // Nothing of the file had reached the ECR.
   if (record->phase == RunPhase::Preparing) return RecoveryStep::RunNormally;
