@@ -348,24 +348,14 @@ std::optional<DeliveryId> ReceiptFileCycle::DeliveryOf(const std::string& name,
         OriginOf(JoinPath(state_.workingFolder, known.pinned ? PinName(known.token) : name));
     if (known.sha256 == read.sha256 && origin && origin->device == read.identity.device &&
         origin->inode == read.identity.inode) {
-      MarkLive(known.token);
+      live_.Mark(known.token);
       return known;
     }
   }
   std::optional<DeliveryId> claimed =
       ClaimDelivery(state_.workingFolder, name, read.identity, read.sha256, *files_);
-  if (claimed) MarkLive(claimed->token);
+  if (claimed) live_.Mark(claimed->token);
   return claimed;
-}
-
-void ReceiptFileCycle::MarkLive(const std::string& token) {
-  if (std::find(liveTokens_.begin(), liveTokens_.end(), token) == liveTokens_.end()) {
-    liveTokens_.push_back(token);
-  }
-}
-
-bool ReceiptFileCycle::Live(const DeliveryId& delivery) const {
-  return std::find(liveTokens_.begin(), liveTokens_.end(), delivery.token) != liveTokens_.end();
 }
 
 void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>& log) {
@@ -524,14 +514,10 @@ void ReceiptFileCycle::CleanOldFiles() {
   bool keepAll = true;
   try {
     if (journal_.Ready()) {
+      std::vector<std::string> owed;
+      for (const PendingAnswer& p : pending_) owed.push_back(p.name);
+      kept = NamesInFlight(journal_.Records(), journal_.Executed(), owed);
       keepAll = false;
-      auto keep = [&](const std::string& name) {
-        kept.push_back(name);
-        kept.push_back(ResponseFileName(ReceiptSuffix(name)));
-      };
-      for (const InFlightRecord& r : journal_.Records()) keep(r.name);
-      for (const ExecutedFile& e : journal_.Executed()) keep(e.name);
-      for (const PendingAnswer& p : pending_) keep(p.name);
     }
   } catch (...) {
     keepAll = true;

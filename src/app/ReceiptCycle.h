@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DeliveryLedger.h"
 #include "app/DriverState.h"
 #include "app/FileRun.h"
 #include "app/InFlightJournal.h"
@@ -43,11 +44,6 @@ inline const std::string kInterruptedRun =
 // The warning while no response file can be written in the working folder.
 inline const std::string kFolderUnwritableWarning =
     "Atentie ! Nu pot scrie raspunsul in folderul de lucru ! Bonurile asteapta.";
-
-// True when the file under the record's name holds the bytes of the record's run, which
-// reached the ECR and was never answered: the same delivery, also when its pin was lost
-// (deleted, or the folder copied without its links).
-bool HoldsUnansweredRun(const std::string& folder, const InFlightRecord& record);
 
 // The receipt file cycle: one receipt file per call of PickUpNext, from pickup to the
 // response, the log and history copies and the removal of the file. Runs on the driver's
@@ -234,11 +230,7 @@ class ReceiptFileCycle {
   std::vector<PendingAnswer> pending_;
   std::vector<std::string> answerFailed_;  // names whose last answer could not be saved
   std::vector<std::string> recoveryNotes_;
-  // The deliveries this process claimed or found under their names: their pins are its
-  // own. A record from before the start may have lost its pin, or carry a copy of it.
-  std::vector<std::string> liveTokens_;
-  bool Live(const DeliveryId& delivery) const;
-  void MarkLive(const std::string& token);
+  LiveDeliveries live_;
   struct KeptLog {
     std::string suffix;
     std::string stamp;

@@ -121,7 +121,7 @@ void ReceiptFileCycle::ReleaseIfUnused(const DeliveryId& delivery) {
   for (const PendingAnswer& p : pending_) {
     if (p.delivery.token == delivery.token) return;
   }
-  std::erase(liveTokens_, delivery.token);
+  live_.Forget(delivery.token);
   ReleasePin(state_.workingFolder, delivery, *files_);
 }
 
@@ -162,7 +162,7 @@ void ReceiptFileCycle::HousekeepRecord(const InFlightRecord& record) {
   // now is another delivery, unless it holds the bytes of a run never answered: its pin
   // was lost, and the recovery asks the ECR about it.
   const DeliveryMatch match = MatchDelivery(folder, record.name, record.delivery);
-  if (match == DeliveryMatch::Other && !Live(record.delivery) &&
+  if (match == DeliveryMatch::Other && !live_.Has(record.delivery) &&
       HoldsUnansweredRun(folder, record)) {
     return;
   }

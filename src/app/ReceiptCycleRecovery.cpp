@@ -36,16 +36,6 @@ const char* PhaseText(RunPhase phase) {
 
 }  // namespace
 
-bool HoldsUnansweredRun(const std::string& folder, const InFlightRecord& record) {
-  // Only a run that reached the ECR and was never answered: any other file runs like a
-  // new one.
-  if (record.phase == RunPhase::Preparing || record.phase == RunPhase::Answered) return false;
-  const std::string path = JoinPath(folder, record.name);
-  const std::optional<FileIdentity> identity = IdentityOf(path);
-  const std::optional<std::string> bytes = ReadFileBytes(path);
-  return identity && identity->regular && bytes && Sha256Hex(*bytes) == record.delivery.sha256;
-}
-
 void ReceiptFileCycle::Note(const std::string& name, const std::string& text,
                             std::vector<std::string>& log) {
   log.push_back(FormatLogTime(clock_.Now()) + " " + text);
@@ -83,7 +73,7 @@ std::optional<InFlightRecord> ReceiptFileCycle::Reclaimed(const std::string& nam
     kept.delivery = DeliveryId{};
     return kept;
   }
-  MarkLive(kept.delivery.token);
+  live_.Mark(kept.delivery.token);
   std::vector<std::string> log;
   Note(name, "fisierul nu mai este cel fixat la inceput; are continutul inregistrat", log);
   ReleaseIfUnused(record.delivery);
@@ -95,7 +85,7 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
   if (!record) return RecoveryStep::RunNormally;
   if (MatchDelivery(state_.workingFolder, name, record->delivery) != DeliveryMatch::Same) {
     std::optional<InFlightRecord> kept =
-        Live(record->delivery) ? std::nullopt : Reclaimed(name, *record);
+        live_.Has(record->delivery) ? std::nullopt : Reclaimed(name, *record);
     if (!kept) {
       // Another file under the same name: a new receipt, which runs like any other.
       if (journal_.Remove(name)) ReleaseIfUnused(record->delivery);
@@ -104,7 +94,7 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
     if (kept->delivery.token.empty()) return RecoveryStep::Wait;  // not saved yet
     record = std::move(kept);
   } else {
-    MarkLive(record->delivery.token);
+    live_.Mark(record->delivery.token);
   }
   // Nothing of the file had reached the ECR.
   if (record->phase == RunPhase::Preparing) return RecoveryStep::RunNormally;
