@@ -136,7 +136,11 @@ TEST_F(CrashRecoveryTest, KilledBetweenTheSaleLines) {
 TEST_F(CrashRecoveryTest, KilledAfterThePayment) { KillWhereAndRecover("lose 3007 after"); }
 TEST_F(CrashRecoveryTest, KilledJustBeforeTheClose) { KillWhereAndRecover("lose 3011 before"); }
 TEST_F(CrashRecoveryTest, KilledJustAfterTheClose) { KillWhereAndRecover("lose 3011 after"); }
-TEST_F(CrashRecoveryTest, KilledWhileReadingTheNumber) { KillWhereAndRecover("lose 1112 after"); }
+// The first "1112" and the "1004" note the ECR's state before the lines.
+TEST_F(CrashRecoveryTest, KilledWhileNotingTheEcrsState) { KillWhereAndRecover("lose 1004 after"); }
+TEST_F(CrashRecoveryTest, KilledWhileReadingTheNumber) {
+  KillWhereAndRecover("lose 1112 after skip 1");
+}
 TEST_F(CrashRecoveryTest, KilledJustBeforeTheCut) { KillWhereAndRecover("lose 3015 before"); }
 TEST_F(CrashRecoveryTest, KilledJustAfterTheCut) { KillWhereAndRecover("lose 3015 after"); }
 
