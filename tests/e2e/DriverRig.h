@@ -79,6 +79,9 @@ class DriverRig {
   bool KillDriver();
   // Starts the driver again on the same folder and ECR, until it has started processing.
   bool RestartDriver();
+  // Moves the wall clock of the driver started next (and only its) by seconds, through the
+  // ruvo_clock_shift shim.
+  void ShiftDriverClock(long long seconds) { clockShiftS_ = seconds; }
   // What the driver said on its standard error (message boxes go there headless).
   std::string DriverMessages() const;
 
@@ -95,6 +98,7 @@ class DriverRig {
   ChildProcess driver_;
   std::string instance_;
   bool driverStarted_ = false;
+  long long clockShiftS_ = 0;
 };
 
 // The response file's lines without their CR LF ends.
