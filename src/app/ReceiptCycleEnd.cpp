@@ -14,7 +14,8 @@ bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::strin
                                        const DeliveryId& delivery,
                                        const std::vector<std::string>& lines) {
   // The file must still be the one the answer is for; anything else is a new delivery.
-  if (MatchDelivery(state_.workingFolder, name, delivery) != DeliveryMatch::Same) {
+  // The same bytes written again into it (a retry in place) are still the one.
+  if (guard_.MatchSettled(state_.workingFolder, name, delivery) != DeliveryMatch::Same) {
     DropPending(name);
     Housekeep();
     return false;

@@ -57,7 +57,7 @@ MoveOutcome ReceiptFileGuard::MoveOut(const std::string& folder, const std::stri
                                       const DeliveryId& id) {
   const std::string path = JoinPath(folder, name);
   const std::string leaving = JoinPath(folder, LeavingName(id.token, name));
-  if (MatchDelivery(folder, name, id) == DeliveryMatch::Other) AwaitRewrite(folder, name, id);
+  MatchSettled(folder, name, id);
   const std::int64_t start = clock_.MonotonicMs();
   for (;;) {
     if (MatchDelivery(folder, name, id) != DeliveryMatch::Same) return MoveOutcome::NotThere;
@@ -82,6 +82,13 @@ MoveOutcome ReceiptFileGuard::MoveOut(const std::string& folder, const std::stri
     return MoveOutcome::NotThere;
   }
   return MoveOutcome::Stuck;
+}
+
+DeliveryMatch ReceiptFileGuard::MatchSettled(const std::string& folder, const std::string& name,
+                                             const DeliveryId& id) {
+  const DeliveryMatch match = MatchDelivery(folder, name, id);
+  if (match != DeliveryMatch::Other || !AwaitRewrite(folder, name, id)) return match;
+  return MatchDelivery(folder, name, id);
 }
 
 bool ReceiptFileGuard::AwaitRewrite(const std::string& folder, const std::string& name,

@@ -63,6 +63,10 @@ class ReceiptFileGuard {
   // Forgets every remembered file that no longer stands under its name.
   void ForgetGone(const std::string& folder);
 
+  // Whether the file under name is the delivery id (MatchDelivery), waiting first for a
+  // rewrite of its own inode still under way (kRewriteQuietMs).
+  DeliveryMatch MatchSettled(const std::string& folder, const std::string& name,
+                             const DeliveryId& id);
   // Renames the file that ran (id) from name to its leaving name, retrying for 2 seconds.
   // The same bytes written again into the same file during the run are the same delivery;
   // a rewrite still under way is waited for (kRewriteQuietMs).

@@ -10,6 +10,7 @@
 #include "CycleTestSupport.h"
 #include "app/PickupReadiness.h"
 #include "app/ReceiptFileReader.h"
+#include "platform/Files.h"
 
 namespace ruvo::testing {
 namespace {
@@ -135,6 +136,35 @@ TEST(CycleSlowWriter, AFileWrittenInPlaceIsReadOnceClosedAndQuiet) {
   clock.SleepMs(1);
   EXPECT_TRUE(cycle.PickUpNext());
   ExpectRanWhole(f);
+}
+
+// The sales application writes the same receipt again into its file late in the run
+// (truncated, the same bytes a moment later): still the same delivery, answered and
+// removed once, never run a second time.
+TEST(CycleSlowWriter, TheSameBytesWrittenAgainInPlaceDuringTheRunAreTheSameReceipt) {
+  CycleFixtureBase f;
+  HookedClock clock;
+  ReceiptFileCycle cycle(f.state, f.op, clock, f.execution);
+  const std::string sale = "1;PAINE;BUC;1;1;250;100000\r\n5;250;1\r\n";
+  f.Drop("ONLINE.TXT", sale);
+  f.execution.onExecute = [&](ReceiptRun&) {
+    const int fd = ::open(f.PathOf("ONLINE.TXT").c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    const int from = clock.sleeps;
+    clock.onSleep = [&, from](int sleeps) {
+      if (sleeps != from + 3) return;
+      const int again = ::open(f.PathOf("ONLINE.TXT").c_str(), O_WRONLY | O_APPEND);
+      ASSERT_GE(again, 0);
+      ASSERT_EQ(::write(again, sale.data(), sale.size()), static_cast<ssize_t>(sale.size()));
+      ::close(again);
+    };
+  };
+  EXPECT_TRUE(cycle.PickUpNext());
+  EXPECT_EQ(f.Read("ERROR.TXT"), "0 OK\r\n");
+  EXPECT_FALSE(ruvo::FileExists(f.PathOf("ONLINE.TXT")));
+  EXPECT_FALSE(cycle.PickUpNext());
+  EXPECT_EQ(f.execution.Executions(), 1);
 }
 
 TEST(CycleSlowWriter, AnOldTimeDoesNotLetAFileStillOpenForWritingBeRead) {
