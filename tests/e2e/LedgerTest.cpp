@@ -54,11 +54,12 @@ class LedgerTest : public DriverTest {
 TEST_F(LedgerTest, ASecondDriverOnTheFolderIsRefusedNamingTheFirst) {
   ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
   ChildProcess second;
-  const std::string err = rig.Folder() + "/../second.err";
+  // Its output goes beside the rig's files (the runtime base is the rig's own folder).
+  const std::string err = rig.RuntimeBase() + "/second.err";
   std::vector<std::string> environment = rig.Environment();
   ASSERT_TRUE(second.Start({RUVO_DRV_PATH, "--headless", "--dir", rig.Folder(), "--instance",
                             rig.Instance() + "-2"},
-                           rig.Folder() + "/../second.out", err, environment));
+                           rig.RuntimeBase() + "/second.out", err, environment));
   EXPECT_EQ(second.Wait(8000), 1);
   const std::string said = ReadBytes(err);
   EXPECT_NE(said.find("pid " + std::to_string(rig.DriverPid())), std::string::npos) << said;
