@@ -9,6 +9,8 @@
 #   fuzz_http_request       the HTTP API on a request: checks, keys, body, records, answers
 #   fuzz_control_request    a control socket request and an HTTP operation's body, run by
 #                           the control commands (a clear refusal or a valid operation)
+#   fuzz_journal            the journal reader: read whole or damaged, never fewer records
+#   fuzz_key_record         the HTTP key record reader: whole as written or refused
 # FUZZ_TARGETS="fuzz_ini_file ..." runs only those.
 # FUZZ_OPTIMIZE="-O2 -g" (the default) compiles for long runs; ./test.sh's short smoke run
 # compiles with "-O0 -g1", a third faster to build, for a few seconds that need no speed.
@@ -17,7 +19,7 @@ cd "$(dirname "$0")/.."
 
 seconds="${FUZZ_SECONDS:-20}"
 targets=(${FUZZ_TARGETS:-fuzz_validation fuzz_legacy_conversion fuzz_link_answers fuzz_ini_file
-  fuzz_http_request fuzz_control_request})
+  fuzz_http_request fuzz_control_request fuzz_journal fuzz_key_record})
 
 # Only the fuzz targets and the layers they link are built; tests, benchmarks and the window
 # are left out of the tree.
@@ -31,6 +33,8 @@ seeds_of() {
     fuzz_ini_file) echo tests/fuzz/corpus_ini ;;
     fuzz_http_request) echo tests/fuzz/corpus_http ;;
     fuzz_control_request) echo tests/fuzz/corpus_control ;;
+    fuzz_journal) echo tests/fuzz/corpus_journal ;;
+    fuzz_key_record) echo tests/fuzz/corpus_key_record ;;
     *) echo tests/fuzz/corpus ;;  # receipt files
   esac
 }

@@ -130,6 +130,14 @@ std::string ApplyControlCommand(Engine& engine, const std::string& line) {
     if (verb == "je-free") engine.GetDevice().SetJeFreeLines(value);
     return {};
   }
+  if (verb == "cancel-receipt" && words.size() == 1) {
+    if (!engine.GetDevice().CancelAtKeyboard()) return "no fiscal receipt can be cancelled now";
+    return {};
+  }
+  if (verb == "power-cycle" && words.size() == 1) {
+    engine.GetDevice().PowerCycle();
+    return {};
+  }
   if (verb == "vanish") {
     faults.vanishNextAnswer = true;
     return {};
@@ -200,6 +208,8 @@ const char* ControlCommandHelp() {
          "  pace on|off|US          wire time per byte (on: 87 us, 115,200 bit/s)\n"
          "  delay MS                wait MS before every answer\n"
          "  vanish                  half of the next answer, then the device is gone\n"
+         "  cancel-receipt          the operator cancels the open receipt at the keyboard\n"
+         "  power-cycle             off and on: an unfinished fiscal receipt is gone\n"
          "  err CMD CODE [once|always] [skip N]   answer ERR CODE to commands starting\n"
          "                          with CMD (after letting N of them through)\n"
          "  err99 CMD EXT [once|always] [skip N]  ERR 99; then \"1015\" answers ERR EXT\n"

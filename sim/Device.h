@@ -85,6 +85,13 @@ class Device {
   // "5005": stops the report in progress (the engine owns the timing).
   void StopReport();
 
+  // The operator cancels the open fiscal receipt at the ECR's keyboard, as "33028" would;
+  // false when no receipt could be cancelled.
+  bool CancelAtKeyboard();
+  // The ECR is switched off and on again: a fiscal receipt not yet finished by its cut is
+  // gone, with nothing counted and its number not used; a receipt finished stays.
+  void PowerCycle();
+
  private:
   using Handler = Answer (Device::*)(FieldReader&);
   struct Command {

@@ -284,6 +284,23 @@ Answer Device::FullCut(FieldReader& f) {
   return Cut(0);
 }
 
+bool Device::CancelAtKeyboard() {
+  const std::string nothing;
+  FieldReader none(nothing);
+  return Cancel(none).kind != Answer::Kind::Error;
+}
+
+void Device::PowerCycle() {
+  if (receipt_.state == ReceiptState::kClosed) {
+    // Closed by "3011" and counted: the ECR prints its end when it comes back.
+    FinishReceipt();
+    return;
+  }
+  receipt_ = FiscalReceipt{};
+  receiptCash_ = 0;
+  nonFiscalOpen_ = false;
+}
+
 // A cancelled receipt keeps its number: it was printed and stays in the journal.
 Answer Device::Cancel(FieldReader& f) {
   if (!f.AtEnd()) return Answer::Err(ecr_error::kBadLength);

@@ -29,8 +29,8 @@ DriverProgram::DriverProgram(const std::string& workingFolder, const std::string
   UseOperationKeys(operationKeys_.get());
   Log(LogLevel::Info, "working folder " + workingFolder);
   if (!control_.Listening()) {
-    Log(LogLevel::Warning, "no control socket (" + control_.Problem() +
-                               "); ruvo_drv ctl will not reach this driver");
+    Log(LogLevel::Warning,
+        "no control socket (" + control_.Problem() + "); ruvo_drv ctl will not reach this driver");
   }
   std::string httpFailure;
   http_ = http::HttpService::Start(workingFolder, driver_, clock, &httpFailure);

@@ -5,13 +5,13 @@
 
 #include "TerminalObserver.h"
 #include "app/Driver.h"
+#include "app/DriverContext.h"
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFiles.h"
 #include "console/ControlServer.h"
 #include "execution/EcrReceiptExecution.h"
 #include "http/HttpOperationKeys.h"
 #include "http/HttpService.h"
-#include "app/DriverContext.h"
 
 namespace ruvo {
 
@@ -24,8 +24,8 @@ class IOperator;
 // ServeRequests at every turn and inside the driver's waits.
 class DriverProgram {
  public:
-  DriverProgram(const std::string& workingFolder, const std::string& runtimeFolder,
-                IClock& clock, IEventPump& pump, IOperator& shownTo);
+  DriverProgram(const std::string& workingFolder, const std::string& runtimeFolder, IClock& clock,
+                IEventPump& pump, IOperator& shownTo);
   ~DriverProgram();
   DriverProgram(const DriverProgram&) = delete;
   DriverProgram& operator=(const DriverProgram&) = delete;

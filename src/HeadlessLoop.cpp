@@ -12,8 +12,8 @@
 
 namespace ruvo {
 
-int RunHeadless(DriverProgram& program, IClock& clock, ServingPump& pump,
-                ServiceWatchdog& watchdog, StopSignals& stopSignals) {
+int RunHeadless(DriverProgram& program, IClock& clock, ServingPump& pump, ServiceWatchdog& watchdog,
+                StopSignals& stopSignals) {
   Driver& driver = program.TheDriver();
   ControlServer& control = program.Control();
   http::HttpService* http = program.Http();

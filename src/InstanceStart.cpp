@@ -11,13 +11,14 @@
 
 namespace ruvo {
 
-std::optional<RunningInstance> TakeInstance(const Launch& launch, IOperator& op,
-                                            const std::function<void(const std::string&)>& showAlready,
-                                            int& exitStatus) {
+std::optional<RunningInstance> TakeInstance(
+    const Launch& launch, IOperator& op, const std::function<void(const std::string&)>& showAlready,
+    int& exitStatus) {
   exitStatus = 1;
   std::vector<std::string> skipped;
-  const std::optional<std::string> runtimeFolder = PrepareRuntimeFolder(
-      RuntimePlaces(launch.instanceName, launch.workingFolder), ::geteuid(), skipped);
+  const std::optional<std::string> runtimeFolder =
+      PrepareRuntimeFolder(RuntimePlaces(launch.instanceName, launch.workingFolder), ::geteuid(),
+                           skipped);
   for (const std::string& why : skipped) Log(LogLevel::Warning, "passed over: " + why);
   if (!runtimeFolder) {
     Log(LogLevel::Error,
@@ -30,10 +31,18 @@ std::optional<RunningInstance> TakeInstance(const Launch& launch, IOperator& op,
     Log(LogLevel::Error, instance.lock->Problem());
     return std::nullopt;
   }
-  if (!instance.lock->Acquired()) {
-    op.RomMessageDlg("Aplicatia deja lucreaza", "Ruvo_Drv", MsgKind::Information,
-                     MsgButtons::Ok);
+  const auto tellAlreadyRuns = [&op, &showAlready] {
+    op.RomMessageDlg("Aplicatia deja lucreaza", "Ruvo_Drv", MsgKind::Information, MsgButtons::Ok);
     if (showAlready) showAlready("Aplicatia deja lucreaza");
+  };
+  if (!instance.lock->Acquired()) {
+    tellAlreadyRuns();
+    return std::nullopt;
+  }
+  instance.folderLock = std::make_unique<WorkingFolderLock>(launch.workingFolder);
+  if (!instance.folderLock->Acquired()) {
+    Log(LogLevel::Error, instance.folderLock->Problem());
+    tellAlreadyRuns();
     return std::nullopt;
   }
   // Logs that carry no folder land in the current one, which must be the working folder.

@@ -1,5 +1,6 @@
 #include "app/CleanOldFiles.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,10 +44,25 @@ bool DeleteOlderThanIn(const std::string& folderPath, const std::vector<std::str
   return true;
 }
 
-void DeleteAll(const std::string& folder, const std::vector<std::string>& masks,
-               IFileOperations& files) {
-  for (const std::string& mask : masks) {
-    for (const std::string& name : ListMatching(folder, mask)) files.Delete(JoinPath(folder, name));
+// What follows the mask's fixed start ("ONLINE", "ERROR") in name, up to its first ".".
+bool OnHttpChannel(const std::string& name, std::size_t startLength) {
+  const std::string base = name.substr(0, name.find('.'));
+  if (base.size() <= startLength) return false;
+  return base.compare(startLength, kHttpChannelPrefix.size(), kHttpChannelPrefix) == 0;
+}
+
+void DeleteWaiting(const std::string& folder, const std::vector<std::string>& kept,
+                   IFileOperations& files) {
+  struct Mask {
+    const char* mask;
+    std::size_t startLength;  // 0: no channel
+  };
+  for (const Mask& m : {Mask{"log*.txt", 0}, Mask{"ONLINE*.TXT", 6}, Mask{"ERROR*.TXT", 5}}) {
+    for (const std::string& name : ListMatching(folder, m.mask)) {
+      if (m.startLength > 0 && OnHttpChannel(name, m.startLength)) continue;
+      if (std::find(kept.begin(), kept.end(), name) != kept.end()) continue;
+      files.Delete(JoinPath(folder, name));
+    }
   }
 }
 
@@ -62,7 +78,8 @@ int AgeInWholeDays(const LocalDateTime& now, const LocalDateTime& lastWrite) {
 }
 
 std::vector<std::string> CleanOldFiles(const DriverState& state, IClock& clock,
-                                       IFileOperations& files) {
+                                       IFileOperations& files, const std::vector<std::string>& kept,
+                                       bool keepAllWaiting) {
   std::vector<std::string> linked;
   try {
     const Settings& s = state.settings;
@@ -80,7 +97,7 @@ std::vector<std::string> CleanOldFiles(const DriverState& state, IClock& clock,
         }
       }
     }
-    if (s.curatareFolderLucru) DeleteAll(work, {"log*.txt", "ONLINE*.TXT", "ERROR*.TXT"}, files);
+    if (s.curatareFolderLucru && !keepAllWaiting) DeleteWaiting(work, kept, files);
   } catch (...) {
     // A clean-up that fails leaves files behind; it must not keep processing from starting.
   }

@@ -1,15 +1,22 @@
 #include "app/InFlightJournal.h"
 
+#include <cstdint>
+
 #include "platform/AtomicFile.h"
 #include "platform/Files.h"
+#include "platform/IntegerText.h"
+#include "platform/Sha256.h"
 
 namespace ruvo {
 
 namespace {
 
-constexpr char kHeader[] = "RUVODRV JURNAL 2";
+constexpr char kHeader[] = "RUVODRV JURNAL 3";
+constexpr char kHeaderVersion2[] = "RUVODRV JURNAL 2";
 constexpr char kHeaderVersion1[] = "RUVODRV JURNAL 1";
 constexpr std::size_t kShaLength = 64;
+constexpr std::size_t kCheckLength = 16;
+constexpr int kHighestReceiptNumber = 9999;
 
 // File names go in as hex, so that no byte of a name can break the line format.
 std::string Hex(const std::string& bytes) {
@@ -69,6 +76,38 @@ bool IsNumber(const std::string& text, std::size_t maxLength) {
   return !text.empty() && OnlyOf(text, "0123456789", maxLength);
 }
 
+// Digits only (no sign), within maxLength, read by the one integer parser.
+std::optional<std::int64_t> Unsigned(const std::string& text, std::size_t maxLength) {
+  if (!IsNumber(text, maxLength)) return std::nullopt;
+  return ParseInt64(text);
+}
+
+std::optional<std::uint64_t> Unsigned64(const std::string& text) {
+  if (!IsNumber(text, 20)) return std::nullopt;
+  // Beyond what a signed reading holds: device and inode numbers are unsigned.
+  std::uint64_t value = 0;
+  for (const char c : text) {
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+// The check a line of the current layout ends with.
+std::string Check(std::string_view body) { return Sha256Hex(body).substr(0, kCheckLength); }
+
+std::string Checked(const std::string& body) { return body + ";" + Check(body); }
+
+// The line without its check, when the check holds.
+std::optional<std::string> Unchecked(const std::string& line) {
+  const std::size_t at = line.rfind(';');
+  if (at == std::string::npos || line.size() - at - 1 != kCheckLength) return std::nullopt;
+  const std::string body = line.substr(0, at);
+  if (line.compare(at + 1, kCheckLength, Check(body)) != 0) return std::nullopt;
+  return body;
+}
+
 // The answer's lines as the response file holds them, in hex; "" for none.
 std::string AnswerHex(const std::vector<std::string>& lines) {
   std::string bytes;
@@ -76,7 +115,36 @@ std::string AnswerHex(const std::vector<std::string>& lines) {
   return Hex(bytes);
 }
 
-// name;sha;stamp;kind;phase;port;number, the fields both versions share.
+std::string FormatMark(const std::optional<EcrMark>& mark) {
+  if (!mark) return "";
+  auto count = [](int value) { return value < 0 ? std::string() : std::to_string(value); };
+  return std::to_string(mark->lastNumber) + "," + count(mark->receipts) + "," +
+         count(mark->cancelled);
+}
+
+// "" for none; false for a field that is no mark.
+bool ParseMark(const std::string& text, std::optional<EcrMark>& mark) {
+  mark.reset();
+  if (text.empty()) return true;
+  const std::vector<std::string> parts = SplitAt(text, ',');
+  if (parts.size() != 3) return false;
+  const std::optional<std::int64_t> number = Unsigned(parts[0], 4);
+  if (!number || *number > kHighestReceiptNumber) return false;
+  EcrMark m;
+  m.lastNumber = static_cast<int>(*number);
+  if (parts[1].empty() != parts[2].empty()) return false;
+  if (!parts[1].empty()) {
+    const std::optional<std::int64_t> receipts = Unsigned(parts[1], 9);
+    const std::optional<std::int64_t> cancelled = Unsigned(parts[2], 9);
+    if (!receipts || !cancelled) return false;
+    m.receipts = static_cast<int>(*receipts);
+    m.cancelled = static_cast<int>(*cancelled);
+  }
+  mark = m;
+  return true;
+}
+
+// name;sha;stamp;kind;phase;port;number, the fields all versions share.
 std::optional<InFlightRecord> ParseRecordStart(const std::vector<std::string>& f) {
   std::optional<std::string> name = FromHex(f[1]);
   if (!name || !IsSha(f[2]) || !OnlyOf(f[3], "0123456789_", 32)) return std::nullopt;
@@ -93,8 +161,9 @@ std::optional<InFlightRecord> ParseRecordStart(const std::vector<std::string>& f
   }
   if (f[5].size() != 1 || f[5][0] < '0' || f[5][0] > '4') return std::nullopt;
   r.phase = static_cast<RunPhase>(f[5][0] - '0');
-  if (!IsNumber(f[6], 5)) return std::nullopt;
-  r.port = std::stoi(f[6]);
+  const std::optional<std::int64_t> port = Unsigned(f[6], 5);
+  if (!port) return std::nullopt;
+  r.port = static_cast<int>(*port);
   if (!OnlyOf(f[7], "0123456789", 9)) return std::nullopt;
   r.receiptNumber = f[7];
   return r;
@@ -103,19 +172,16 @@ std::optional<InFlightRecord> ParseRecordStart(const std::vector<std::string>& f
 // token;pinned;device;inode;birth from field first on.
 bool ParseDelivery(const std::vector<std::string>& f, std::size_t first, DeliveryId& id) {
   const std::string& token = f[first];
-  if (!PinToken(PinName(token)) || (f[first + 1] != "0" && f[first + 1] != "1") ||
-      !IsNumber(f[first + 2], 20) || !IsNumber(f[first + 3], 20) || !IsNumber(f[first + 4], 19)) {
-    return false;
-  }
-  try {
-    id.token = token;
-    id.pinned = f[first + 1] == "1";
-    id.origin.device = std::stoull(f[first + 2]);
-    id.origin.inode = std::stoull(f[first + 3]);
-    id.origin.birthNs = std::stoll(f[first + 4]);
-  } catch (...) {
-    return false;
-  }
+  if (!PinToken(PinName(token)) || (f[first + 1] != "0" && f[first + 1] != "1")) return false;
+  const std::optional<std::uint64_t> device = Unsigned64(f[first + 2]);
+  const std::optional<std::uint64_t> inode = Unsigned64(f[first + 3]);
+  const std::optional<std::int64_t> birth = Unsigned(f[first + 4], 19);
+  if (!device || !inode || !birth) return false;
+  id.token = token;
+  id.pinned = f[first + 1] == "1";
+  id.origin.device = *device;
+  id.origin.inode = *inode;
+  id.origin.birthNs = *birth;
   return true;
 }
 
@@ -125,8 +191,9 @@ std::string FormatDelivery(const DeliveryId& id) {
 }
 
 // Version 2: F;name;sha;stamp;kind;phase;port;number;token;pinned;device;inode;birth;answer
-std::optional<InFlightRecord> ParseRecord(const std::vector<std::string>& f) {
-  if (f.size() != 14) return std::nullopt;
+// Version 3 adds the mark (its check is taken off before).
+std::optional<InFlightRecord> ParseRecord(const std::vector<std::string>& f, bool withMark) {
+  if (f.size() != (withMark ? 15u : 14u)) return std::nullopt;
   std::optional<InFlightRecord> r = ParseRecordStart(f);
   if (!r || !ParseDelivery(f, 8, r->delivery)) return std::nullopt;
   if (!f[13].empty()) {
@@ -135,6 +202,7 @@ std::optional<InFlightRecord> ParseRecord(const std::vector<std::string>& f) {
     r->answer = SplitLines(*answer);
   }
   if (r->phase == RunPhase::Answered && r->answer.empty()) return std::nullopt;
+  if (withMark && !ParseMark(f[14], r->mark)) return std::nullopt;
   return r;
 }
 
@@ -147,61 +215,122 @@ std::optional<InFlightRecord> ParseRecordVersion1(const std::vector<std::string>
   return r;
 }
 
+std::optional<ExecutedFile> ParseExecuted(const std::vector<std::string>& f, bool version1) {
+  if (f.size() != (version1 ? 3u : 8u)) return std::nullopt;
+  const std::optional<std::string> name = FromHex(f[1]);
+  if (!name || !IsSha(f[2])) return std::nullopt;
+  ExecutedFile e{*name, {}};
+  e.delivery.sha256 = f[2];
+  if (version1) {
+    e.delivery.token = NewDeliveryToken();
+  } else if (!ParseDelivery(f, 3, e.delivery)) {
+    return std::nullopt;
+  }
+  return e;
+}
+
 // True when an entry of that name was there.
 template <class Entry>
 bool EraseNamed(std::vector<Entry>& entries, const std::string& name) {
   return std::erase_if(entries, [&](const Entry& e) { return e.name == name; }) > 0;
 }
 
+// The text of version 3 up to its end line, when that line is there and holds.
+std::optional<std::string> CheckedBody(const std::string& text) {
+  if (text.empty() || text.back() != '\n') return std::nullopt;
+  const std::size_t lineStart = text.rfind('\n', text.size() - 2);
+  if (lineStart == std::string::npos) return std::nullopt;
+  const std::string body = text.substr(0, lineStart + 1);
+  const std::string end = text.substr(lineStart + 1, text.size() - lineStart - 2);
+  if (end != "E;" + Check(body)) return std::nullopt;
+  return body;
+}
+
 }  // namespace
+
+int NextReceiptNumber(int number) { return number % kHighestReceiptNumber + 1; }
+
+EcrMove CompareMark(const EcrMark& before, const EcrMark& now) {
+  if (now == before) return EcrMove::Unchanged;
+  if (!before.CountsKnown() || !now.CountsKnown()) return EcrMove::Unknown;
+  if (now.lastNumber != NextReceiptNumber(before.lastNumber)) return EcrMove::Unknown;
+  if (now.receipts == before.receipts + 1 && now.cancelled == before.cancelled) {
+    return EcrMove::ClosedOne;
+  }
+  if (now.cancelled == before.cancelled + 1 && now.receipts == before.receipts) {
+    return EcrMove::CancelledOne;
+  }
+  return EcrMove::Unknown;
+}
 
 std::string FormatJournal(const std::vector<InFlightRecord>& records,
                           const std::vector<ExecutedFile>& executed) {
   std::string text = std::string(kHeader) + "\n";
   for (const InFlightRecord& r : records) {
-    text += "F;" + Hex(r.name) + ";" + r.delivery.sha256 + ";" + r.stamp + ";" +
-            (r.kind == FileKind::Sale ? "S" : "A") + ";" +
-            std::to_string(static_cast<int>(r.phase)) + ";" + std::to_string(r.port) + ";" +
-            r.receiptNumber + ";" + FormatDelivery(r.delivery) + ";" + AnswerHex(r.answer) + "\n";
+    text += Checked("F;" + Hex(r.name) + ";" + r.delivery.sha256 + ";" + r.stamp + ";" +
+                    (r.kind == FileKind::Sale ? "S" : "A") + ";" +
+                    std::to_string(static_cast<int>(r.phase)) + ";" + std::to_string(r.port) + ";" +
+                    r.receiptNumber + ";" + FormatDelivery(r.delivery) + ";" + AnswerHex(r.answer) +
+                    ";" + FormatMark(r.mark)) +
+            "\n";
   }
   for (const ExecutedFile& e : executed) {
-    text += "X;" + Hex(e.name) + ";" + e.delivery.sha256 + ";" + FormatDelivery(e.delivery) + "\n";
+    text +=
+        Checked("X;" + Hex(e.name) + ";" + e.delivery.sha256 + ";" + FormatDelivery(e.delivery)) +
+        "\n";
   }
-  return text;
+  return text + "E;" + Check(text) + "\n";
 }
 
-void ParseJournal(const std::string& text, std::vector<InFlightRecord>& records,
+bool ParseJournal(const std::string& text, std::vector<InFlightRecord>& records,
                   std::vector<ExecutedFile>& executed) {
   records.clear();
   executed.clear();
-  const std::vector<std::string> lines = SplitLines(text);
-  if (lines.empty()) return;
-  const bool version1 = lines[0] == kHeaderVersion1;
-  if (!version1 && lines[0] != kHeader) return;
+  const std::size_t firstEnd = text.find('\n');
+  const std::string header = text.substr(0, firstEnd);
+  const bool version1 = header == kHeaderVersion1;
+  const bool version2 = header == kHeaderVersion2;
+  // A layout this driver does not know is not an empty journal.
+  if (!version1 && !version2 && header != kHeader) return false;
+  std::string body = text;
+  if (!version1 && !version2) {
+    const std::optional<std::string> checked = CheckedBody(text);
+    if (!checked) return false;
+    body = *checked;
+  }
+  std::vector<InFlightRecord> readRecords;
+  std::vector<ExecutedFile> readExecuted;
+  const std::vector<std::string> lines = SplitLines(body);
   for (std::size_t i = 1; i < lines.size(); ++i) {
-    const std::vector<std::string> f = SplitAt(lines[i], ';');
+    std::string line = lines[i];
+    if (!version1 && !version2) {
+      std::optional<std::string> unchecked = Unchecked(line);
+      if (!unchecked) return false;
+      line = std::move(*unchecked);
+    }
+    const std::vector<std::string> f = SplitAt(line, ';');
     if (f[0] == "F") {
-      std::optional<InFlightRecord> r = version1 ? ParseRecordVersion1(f) : ParseRecord(f);
-      if (r) records.push_back(std::move(*r));
-    } else if (f[0] == "X" && f.size() == (version1 ? 3u : 8u)) {
-      const std::optional<std::string> name = FromHex(f[1]);
-      if (!name || !IsSha(f[2])) continue;
-      ExecutedFile e{*name, {}};
-      e.delivery.sha256 = f[2];
-      if (version1) {
-        e.delivery.token = NewDeliveryToken();
-      } else if (!ParseDelivery(f, 3, e.delivery)) {
-        continue;
-      }
-      executed.push_back(std::move(e));
+      std::optional<InFlightRecord> r =
+          version1 ? ParseRecordVersion1(f) : ParseRecord(f, !version2);
+      if (!r) return false;
+      readRecords.push_back(std::move(*r));
+    } else if (f[0] == "X") {
+      std::optional<ExecutedFile> e = ParseExecuted(f, version1);
+      if (!e) return false;
+      readExecuted.push_back(std::move(*e));
+    } else if (!(line.empty() && (version1 || version2))) {
+      return false;
     }
   }
+  records = std::move(readRecords);
+  executed = std::move(readExecuted);
+  return true;
 }
 
 InFlightJournal::InFlightJournal(const std::string& folder) : folder_(folder) {}
 
 void InFlightJournal::EnsureLoaded() {
-  if (loadedFrom_ == folder_ && !unreadable_) return;
+  if (loadedFrom_ == folder_ && !unreadable_ && !damaged_) return;
   loadedFrom_ = folder_;
   records_.clear();
   executed_.clear();
@@ -209,16 +338,30 @@ void InFlightJournal::EnsureLoaded() {
   const std::optional<std::string> text = ReadFileBytes(path);
   // A journal that is there but cannot be read is not an empty one.
   unreadable_ = !text && FileExists(path);
-  if (text) ParseJournal(*text, records_, executed_);
+  damaged_ = text && !ParseJournal(*text, records_, executed_);
+  if (!damaged_) {
+    asideName_.clear();
+    return;
+  }
+  // The copy is named by its bytes: a journal damaged again otherwise gets a copy of its
+  // own, and none is ever written over.
+  asideName_ = kDamagedJournalPrefix + Sha256Hex(*text).substr(0, 16);
+  const std::string aside = JoinPath(folder_, asideName_);
+  if (!FileExists(aside)) static_cast<void>(WriteFileAtomic(aside, *text));
 }
 
 bool InFlightJournal::Ready() {
   EnsureLoaded();
-  return !unreadable_;
+  return !unreadable_ && !damaged_;
+}
+
+bool InFlightJournal::Damaged() {
+  EnsureLoaded();
+  return damaged_;
 }
 
 bool InFlightJournal::Save() {
-  if (unreadable_) return false;
+  if (unreadable_ || damaged_) return false;
   const std::string path = JoinPath(folder_, kFileName);
   if (records_.empty() && executed_.empty()) return DeleteFile(path);
   return WriteFileAtomic(path, FormatJournal(records_, executed_));

@@ -8,15 +8,6 @@
 
 namespace ruvo {
 
-namespace {
-
-constexpr std::int64_t kNsPerMs = 1000000;
-// File times lag the clock by up to a kernel tick (at most 10 ms): a time read from a file
-// is taken to be this much later than it says.
-constexpr std::int64_t kStampSlackMs = 20;
-
-}  // namespace
-
 bool CoarseOrFutureTime(std::int64_t lastWriteNs, std::int64_t nowNs) {
   return lastWriteNs % 1000000000 == 0 || lastWriteNs > nowNs;
 }
@@ -62,25 +53,20 @@ bool PickupReadiness::Ready(const std::string& folder, const std::string& name,
   if (!identity) return false;
   if (!identity->regular) return true;
   const std::int64_t nowMs = clock_.MonotonicMs();
-  const std::int64_t nowNs = clock_.FileTimeNowNs();
-  const bool timeTells = nowNs > 0 && !CoarseOrFutureTime(identity->lastWriteNs, nowNs);
   Sighting& sighting = sightings_[name];
   if (sighting.arrival == Arrival::Unknown) {
-    // Written before the previous look, yet not there then: it came by a rename (or a
-    // link), whole. A writer creating it in place would have been listed by that look.
-    const bool olderThanItsName =
-        timeTells && sighting.previousLookNs > 0 &&
-        identity->lastWriteNs + kStampSlackMs * kNsPerMs < sighting.previousLookNs;
-    sighting.arrival = olderThanItsName ? Arrival::Renamed : Arrival::Written;
-    // Without a time to trust, the quiet time counts from now.
-    if (!olderThanItsName && !timeTells) sighting.changedMs = nowMs;
+    // Nothing the driver saw tells how it came: written in place, for all it knows. Its
+    // quiet time counts from this sighting on the driver's own clock; the file's times come
+    // from the clock of whatever wrote it (a file server's may lag or lead by seconds).
+    sighting.arrival = Arrival::Written;
+    sighting.changedMs = nowMs;
   } else if (sighting.identity && !(*sighting.identity == *identity)) {
     sighting.arrival = Arrival::Written;  // changed since it was last seen
     sighting.changedMs = nowMs;
   }
   sighting.identity = identity;
   if (sighting.arrival == Arrival::Written) {
-    const std::int64_t remaining = QuietRemainingMs(sighting, *identity, quietMs, nowMs);
+    const std::int64_t remaining = QuietRemainingMs(sighting, quietMs, nowMs);
     if (remaining > 0) {
       nextLookMs_ = std::min(nextLookMs_.value_or(nowMs + remaining), nowMs + remaining);
       return false;
@@ -98,18 +84,13 @@ bool PickupReadiness::TakeFoundWhole(const std::string& name) {
   return now && *now == found->second;
 }
 
-std::int64_t PickupReadiness::QuietRemainingMs(const Sighting& sighting,
-                                               const FileIdentity& identity, std::int64_t quietMs,
+std::int64_t PickupReadiness::QuietRemainingMs(const Sighting& sighting, std::int64_t quietMs,
                                                std::int64_t nowMs) const {
   if (quietMs <= 0) return 0;
-  // A write the driver saw itself (an event, or a look that found the file changed) came
-  // no later than that moment, and any later one changes the identity the next look
-  // compares: the quiet time counts from there.
-  if (sighting.changedMs) return std::max<std::int64_t>(*sighting.changedMs + quietMs - nowMs, 0);
-  // Otherwise only the file's own last-write time tells (Ready sets changedMs when it
-  // cannot be trusted).
-  const std::int64_t ageMs = (clock_.FileTimeNowNs() - identity.lastWriteNs) / kNsPerMs;
-  return std::max<std::int64_t>(quietMs + kStampSlackMs - ageMs, 0);
+  // A write the driver saw (an event, or a look that found the file changed or new) came no
+  // later than that moment, and any later one changes the identity the next look compares.
+  const std::int64_t seenMs = sighting.changedMs.value_or(nowMs);
+  return std::max<std::int64_t>(seenMs + quietMs - nowMs, 0);
 }
 
 }  // namespace ruvo

@@ -14,12 +14,12 @@
 namespace ruvo {
 
 // Decides when a waiting receipt file may be read, from how it came under its name:
-//   - renamed into the folder (the watch saw it moved in, or a look at the folder finds a
-//     new name whose content is older than the previous look): whole at once, read now;
+//   - renamed into the folder (the watch saw it moved in): whole at once, read now;
 //   - written in place (the watch saw it created or written, a look finds it changing, or
-//     nothing tells otherwise): read once it has been left unchanged for the quiet time,
-//     counted from its last write as far as the watch, its last-write time and the looks
-//     tell;
+//     nothing tells otherwise): read once the driver has seen it unchanged (identity: size,
+//     last-write time, inode) for the quiet time, counted on the driver's monotonic clock
+//     from the last change it saw or its first sighting; never from the file's own times,
+//     which come from the writer's clock;
 //   - either way, never while some process holds it open for writing.
 // Never waits itself: a file that is not ready is left for a later look, and
 // NextLookMs() says when one is due.
@@ -63,8 +63,8 @@ class PickupReadiness {
   };
 
   // How long the written file must still be left alone; 0 when its quiet time is over.
-  std::int64_t QuietRemainingMs(const Sighting& sighting, const FileIdentity& identity,
-                                std::int64_t quietMs, std::int64_t nowMs) const;
+  std::int64_t QuietRemainingMs(const Sighting& sighting, std::int64_t quietMs,
+                                std::int64_t nowMs) const;
 
   IClock& clock_;
   std::map<std::string, Sighting> sightings_;

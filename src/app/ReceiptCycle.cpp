@@ -148,8 +148,15 @@ bool ReceiptFileCycle::PickUpNext() {
     std::optional<std::string> name;
     try {
       const bool ready = journal_.Ready();
-      SetTrouble(SaveTroubles::Cause::JournalUnreadable,
-                 JoinPath(state_.workingFolder, InFlightJournal::kFileName), !ready);
+      const bool damaged = journal_.Damaged();
+      const std::string journalPath = JoinPath(state_.workingFolder, InFlightJournal::kFileName);
+      SetTrouble(SaveTroubles::Cause::JournalUnreadable, journalPath, !ready && !damaged);
+      if (damaged) {
+        SetTrouble(SaveTroubles::Cause::JournalDamaged,
+                   journalPath + " (copie: " + journal_.AsideName() + ")", true);
+      } else if (troubles_.Clear(SaveTroubles::Cause::JournalDamaged)) {
+        RefreshWarnings();
+      }
       // Without its records nothing can be told from a file that already ran.
       if (!ready) return false;
       if (passedOver.empty()) Housekeep();
@@ -186,6 +193,7 @@ bool ReceiptFileCycle::TakeUp(const std::string& name) {
   // Nothing is sent to the ECR for a file that could not be answered.
   if (!AnswerPlaceReady()) return false;
   bool pause = true;
+  std::optional<std::string> dialog;
   keptLog_.reset();
   {
     const FileScope file(*this, name, true);
@@ -214,10 +222,13 @@ bool ReceiptFileCycle::TakeUp(const std::string& name) {
       } catch (...) {
       }
     }
+    dialog = File().response.TakeDeferredDialog();
   }
   // The sales application waits for the answer, nobody waits for the log: it is written
   // once the answer is out, also to a client that waits for it through the loop (HTTP).
   if (pause) pausePump_->Pump();
+  // Only now may the operator be asked to look: the answer is out.
+  if (dialog) ShowErrorDialog(op_, *dialog);
   SaveKeptLog();
   if (pause) ServedPause(clock_, *pausePump_, kPauseAfterFileMs);
   return pause;
@@ -235,11 +246,13 @@ bool ReceiptFileCycle::AnswerPlaceReady() {
   return writable;
 }
 
-bool ReceiptFileCycle::WriteRecord(RunPhase phase, const std::string& receiptNumber) {
+bool ReceiptFileCycle::WriteRecord(RunPhase phase, const std::string& receiptNumber,
+                                   const std::optional<EcrMark>& mark) {
   if (!file_ || !file_->record) return true;
   InFlightRecord moved = *file_->record;
   moved.phase = phase;
   moved.receiptNumber = receiptNumber;
+  if (mark) moved.mark = mark;
   if (phase == RunPhase::Closed) {
     // Nothing more goes to the ECR: the answer's record, saved before the response, says
     // all this one would, one flush later. A crash in between is settled from the closing
@@ -337,10 +350,14 @@ std::optional<DeliveryId> ReceiptFileCycle::DeliveryOf(const std::string& name,
         OriginOf(JoinPath(state_.workingFolder, known.pinned ? PinName(known.token) : name));
     if (known.sha256 == read.sha256 && origin && origin->device == read.identity.device &&
         origin->inode == read.identity.inode) {
+      live_.Mark(known.token);
       return known;
     }
   }
-  return ClaimDelivery(state_.workingFolder, name, read.identity, read.sha256, *files_);
+  std::optional<DeliveryId> claimed =
+      ClaimDelivery(state_.workingFolder, name, read.identity, read.sha256, *files_);
+  if (claimed) live_.Mark(claimed->token);
+  return claimed;
 }
 
 void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>& log) {
@@ -493,7 +510,21 @@ void ReceiptFileCycle::RebuildWarningLines() {
 }
 
 void ReceiptFileCycle::CleanOldFiles() {
-  ruvo::CleanOldFiles(state_, clock_, *files_);
+  // What the ledger holds in flight, and its answer, is no waiting file: deleting it would
+  // lose an answer owed or, with its record gone, print it again.
+  std::vector<std::string> kept;
+  bool keepAll = true;
+  try {
+    if (journal_.Ready()) {
+      std::vector<std::string> owed;
+      for (const PendingAnswer& p : pending_) owed.push_back(p.name);
+      kept = NamesInFlight(journal_.Records(), journal_.Executed(), owed);
+      keepAll = false;
+    }
+  } catch (...) {
+    keepAll = true;
+  }
+  ruvo::CleanOldFiles(state_, clock_, *files_, kept, keepAll);
   try {
     // A killed run's private files go; what they stood for is in the journal.
     Housekeep();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/ArrivalOrder.h"
+#include "app/DeliveryLedger.h"
 #include "app/DriverState.h"
 #include "app/FileRun.h"
 #include "app/InFlightJournal.h"
@@ -171,7 +172,8 @@ class ReceiptFileCycle {
   // record able to claim a later file.
   void FinishDelivery(const std::string& name, const std::string& stamp,
                       const DeliveryId& delivery);
-  bool WriteRecord(RunPhase phase, const std::string& receiptNumber);
+  bool WriteRecord(RunPhase phase, const std::string& receiptNumber,
+                   const std::optional<EcrMark>& mark = std::nullopt);
   // Saves the closed phase that waited for the answer's record, when no answer follows.
   void SaveClosedPhase();
   void KeepPending(const std::string& name, const std::vector<std::string>& lines);
@@ -184,6 +186,10 @@ class ReceiptFileCycle {
   void SetTrouble(SaveTroubles::Cause cause, const std::string& subject, bool failing);
   // ReceiptCycleRecovery.cpp: the file has a record of an interrupted run.
   RecoveryStep RecoverInterrupted(const std::string& name);
+  // The record of a file whose pin was lost, when the file under name holds the record's
+  // bytes: pinned anew and saved (a record with no token: not saved, the file waits);
+  // nullopt when it is another receipt.
+  std::optional<InFlightRecord> Reclaimed(const std::string& name, const InFlightRecord& record);
   void AnswerRecovered(const std::string& name, const std::string& text,
                        std::vector<std::string>& log);
   void Note(const std::string& name, const std::string& text, std::vector<std::string>& log);
@@ -229,6 +235,7 @@ class ReceiptFileCycle {
   std::vector<PendingAnswer> pending_;
   std::vector<std::string> answerFailed_;  // names whose last answer could not be saved
   std::vector<std::string> recoveryNotes_;
+  LiveDeliveries live_;
   struct KeptLog {
     std::string suffix;
     std::string stamp;
@@ -246,6 +253,9 @@ class ReceiptFileCycle {
     explicit RecordPhases(ReceiptFileCycle& cycle) : cycle_(cycle) {}
     bool Reached(RunPhase phase, const std::string& receiptNumber) override {
       return cycle_.WriteRecord(phase, receiptNumber);
+    }
+    bool Marked(RunPhase phase, const EcrMark& mark) override {
+      return cycle_.WriteRecord(phase, "", mark);
     }
 
    private:

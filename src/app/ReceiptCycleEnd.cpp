@@ -14,7 +14,8 @@ bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::strin
                                        const DeliveryId& delivery,
                                        const std::vector<std::string>& lines) {
   // The file must still be the one the answer is for; anything else is a new delivery.
-  if (MatchDelivery(state_.workingFolder, name, delivery) != DeliveryMatch::Same) {
+  // The same bytes written again into it (a retry in place) are still the one.
+  if (guard_.MatchSettled(state_.workingFolder, name, delivery) != DeliveryMatch::Same) {
     DropPending(name);
     Housekeep();
     return false;
@@ -121,6 +122,7 @@ void ReceiptFileCycle::ReleaseIfUnused(const DeliveryId& delivery) {
   for (const PendingAnswer& p : pending_) {
     if (p.delivery.token == delivery.token) return;
   }
+  live_.Forget(delivery.token);
   ReleasePin(state_.workingFolder, delivery, *files_);
 }
 
@@ -158,9 +160,14 @@ void ReceiptFileCycle::HousekeepRecord(const InFlightRecord& record) {
   if (FindPending(record.name) != nullptr) return;
   // A record whose file is gone belongs to a run that was answered (or given up by the
   // sales application): there is nobody left to answer. Whatever stands under the name
-  // now is another delivery.
-  if (MatchDelivery(folder, record.name, record.delivery) != DeliveryMatch::Same &&
-      journal_.Remove(record.name)) {
+  // now is another delivery, unless it holds the bytes of a run never answered: its pin
+  // was lost, and the recovery asks the ECR about it.
+  const DeliveryMatch match = MatchDelivery(folder, record.name, record.delivery);
+  if (match == DeliveryMatch::Other && !live_.Has(record.delivery) &&
+      HoldsUnansweredRun(folder, record)) {
+    return;
+  }
+  if (match != DeliveryMatch::Same && journal_.Remove(record.name)) {
     ReleaseIfUnused(record.delivery);
   }
 }

@@ -5,8 +5,10 @@
 
 #include "app/ReceiptCycle.h"
 #include "app/ReceiptFileGuard.h"
+#include "platform/FileIdentity.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
+#include "platform/Sha256.h"
 #include "platform/TimeFormat.h"
 
 namespace ruvo {
@@ -53,13 +55,46 @@ void ReceiptFileCycle::AnswerRecovered(const std::string& name, const std::strin
   KeepLog(log);
 }
 
+std::optional<InFlightRecord> ReceiptFileCycle::Reclaimed(const std::string& name,
+                                                          const InFlightRecord& record) {
+  if (!HoldsUnansweredRun(state_.workingFolder, record)) return std::nullopt;
+  const std::optional<FileIdentity> identity = IdentityOf(JoinPath(state_.workingFolder, name));
+  if (!identity) return std::nullopt;
+  // The bytes of the run the record holds, under its name, but not the file it pinned: the
+  // pin was lost (deleted, or the folder copied without its links). Taken for a new
+  // receipt it would print again; the record stands for it, and the ECR says what became
+  // of its receipt. The file gets a pin of its own, saved in the record before anything.
+  InFlightRecord kept = record;
+  const std::optional<DeliveryId> claimed =
+      ClaimDelivery(state_.workingFolder, name, *identity, record.delivery.sha256, *files_);
+  kept.delivery = claimed ? *claimed : DeliveryId{};
+  if (!claimed || !journal_.Put(kept)) {
+    if (claimed) ReleasePin(state_.workingFolder, *claimed, *files_);
+    kept.delivery = DeliveryId{};
+    return kept;
+  }
+  live_.Mark(kept.delivery.token);
+  std::vector<std::string> log;
+  Note(name, "fisierul nu mai este cel fixat la inceput; are continutul inregistrat", log);
+  ReleaseIfUnused(record.delivery);
+  return kept;
+}
+
 ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::string& name) {
-  const std::optional<InFlightRecord> record = journal_.Find(name);
+  std::optional<InFlightRecord> record = journal_.Find(name);
   if (!record) return RecoveryStep::RunNormally;
   if (MatchDelivery(state_.workingFolder, name, record->delivery) != DeliveryMatch::Same) {
-    // Another file under the same name: a new receipt, which runs like any other.
-    if (journal_.Remove(name)) ReleaseIfUnused(record->delivery);
-    return RecoveryStep::RunNormally;
+    std::optional<InFlightRecord> kept =
+        live_.Has(record->delivery) ? std::nullopt : Reclaimed(name, *record);
+    if (!kept) {
+      // Another file under the same name: a new receipt, which runs like any other.
+      if (journal_.Remove(name)) ReleaseIfUnused(record->delivery);
+      return RecoveryStep::RunNormally;
+    }
+    if (kept->delivery.token.empty()) return RecoveryStep::Wait;  // not saved yet
+    record = std::move(kept);
+  } else {
+    live_.Mark(record->delivery.token);
   }
   // Nothing of the file had reached the ECR.
   if (record->phase == RunPhase::Preparing) return RecoveryStep::RunNormally;
@@ -82,7 +117,7 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
 
   file.record = record;
   const SaleSettlement settled =
-      execution_->SettleInterruptedSale(state_.settings, record->port, record->phase, phases_, log);
+      execution_->SettleInterruptedSale(state_.settings, *record, phases_, log);
   for (const std::string& note : settled.notes) Note(name, note, log);
   switch (settled.outcome) {
     case SaleSettlement::Outcome::EcrSilent:
@@ -95,6 +130,10 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
       if (!settled.receiptNumber.empty())
         file.run.response.fiscalReceiptNumber = settled.receiptNumber;
       AnswerRecovered(name, kResponseOk, log);
+      return RecoveryStep::Answered;
+    case SaleSettlement::Outcome::Refused:
+      file.run.response.pendingReceiptState = settled.pendingState;
+      AnswerRecovered(name, settled.error, log);
       return RecoveryStep::Answered;
   }
   return RecoveryStep::Wait;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ class IRunPhases {
   // phase could not be saved: nothing more may then be sent to the ECR for the file,
   // since a crash would leave it to be judged from an older phase.
   virtual bool Reached(RunPhase phase, const std::string& receiptNumber) = 0;
+  // As Reached, with what the ECR showed at that moment, in one save.
+  virtual bool Marked(RunPhase phase, const EcrMark& mark) = 0;
 };
 
 // Everything the executors get for one receipt file.
@@ -38,6 +41,12 @@ struct ReceiptRun {
   bool Reached(RunPhase phase, const std::string& receiptNumber = {}) const {
     return phases == nullptr || phases->Reached(phase, receiptNumber);
   }
+  bool Marked(RunPhase phase, const EcrMark& mark) const {
+    return phases == nullptr || phases->Marked(phase, mark);
+  }
+  // Whether a crash of this run would be recovered from a record (then the ECR's state is
+  // worth noting before a sale's lines).
+  bool Recorded() const { return phases != nullptr; }
 };
 
 // What the ECR said about a sale whose run was cut short, and what was done about it.
@@ -46,10 +55,14 @@ struct SaleSettlement {
     EcrSilent,  // no answer: nothing was done, ask again later
     RunAgain,   // nothing fiscal was completed; what was open is cancelled
     Finished,   // the sale's receipt is paid or closed, and now finished
+    Refused,    // the sale's receipt was cancelled or lost, or the ECR cannot tell: answered
+                // with error (and pendingState), never run again on a guess
   };
   Outcome outcome = Outcome::EcrSilent;
-  std::string receiptNumber;       // for Finished
-  std::vector<std::string> notes;  // what was found and done, for the log and the operator
+  std::string receiptNumber;                // for Finished
+  std::string error;                        // for Refused
+  std::optional<std::string> pendingState;  // for Refused, when the receipt was cancelled
+  std::vector<std::string> notes;           // what was found and done, for the log and the operator
 };
 
 // The ECR side of a receipt file. PrepareEcrLink opens the link for the file and checks
@@ -64,11 +77,12 @@ class IReceiptExecution {
   virtual bool ExecuteReceipt(ReceiptRun& run) = 0;
   virtual void ExecuteAdministrative(ReceiptRun& run) = 0;
   virtual void EndFile(ReceiptRun& /*run*/) {}
-  // Asks the ECR on port what became of the sale interrupted in phase (Lines or
-  // Closing) and settles it, telling phases when it finishes the receipt; appends the
-  // link's exchange log to log.
-  virtual SaleSettlement SettleInterruptedSale(const Settings& /*settings*/, int /*port*/,
-                                               RunPhase /*phase*/, IRunPhases& /*phases*/,
+  // Asks the ECR on the record's port what became of the sale its record left in phase
+  // Lines or Closing, against the record's mark, and settles it, telling phases when it
+  // finishes or cancels the receipt; appends the link's exchange log to log.
+  virtual SaleSettlement SettleInterruptedSale(const Settings& /*settings*/,
+                                               const InFlightRecord& /*record*/,
+                                               IRunPhases& /*phases*/,
                                                std::vector<std::string>& /*log*/) {
     return {};
   }

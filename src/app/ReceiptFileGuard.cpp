@@ -1,5 +1,7 @@
 #include "app/ReceiptFileGuard.h"
 
+#include "app/ReceiptFileReader.h"
+#include "platform/FileIdentity.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Sha256.h"
@@ -55,6 +57,7 @@ MoveOutcome ReceiptFileGuard::MoveOut(const std::string& folder, const std::stri
                                       const DeliveryId& id) {
   const std::string path = JoinPath(folder, name);
   const std::string leaving = JoinPath(folder, LeavingName(id.token, name));
+  MatchSettled(folder, name, id);
   const std::int64_t start = clock_.MonotonicMs();
   for (;;) {
     if (MatchDelivery(folder, name, id) != DeliveryMatch::Same) return MoveOutcome::NotThere;
@@ -79,6 +82,41 @@ MoveOutcome ReceiptFileGuard::MoveOut(const std::string& folder, const std::stri
     return MoveOutcome::NotThere;
   }
   return MoveOutcome::Stuck;
+}
+
+DeliveryMatch ReceiptFileGuard::MatchSettled(const std::string& folder, const std::string& name,
+                                             const DeliveryId& id) {
+  const DeliveryMatch match = MatchDelivery(folder, name, id);
+  if (match != DeliveryMatch::Other || !AwaitRewrite(folder, name, id)) return match;
+  return MatchDelivery(folder, name, id);
+}
+
+bool ReceiptFileGuard::AwaitRewrite(const std::string& folder, const std::string& name,
+                                    const DeliveryId& id) {
+  const std::string path = JoinPath(folder, name);
+  const std::optional<FileOrigin> now = OriginOf(path);
+  std::optional<FileOrigin> own;
+  if (id.pinned) {
+    own = OriginOf(JoinPath(folder, PinName(id.token)));
+  } else if (id.origin.inode != 0) {
+    own = id.origin;
+  }
+  if (!now || !own || now->device != own->device || now->inode != own->inode) return false;
+  const std::int64_t start = clock_.MonotonicMs();
+  std::optional<FileIdentity> seen = IdentityOf(path);
+  std::int64_t quietSince = start;
+  while (clock_.MonotonicMs() - start < kRewriteWaitMs) {
+    if (MatchDelivery(folder, name, id) == DeliveryMatch::Same) break;
+    const std::optional<FileIdentity> identity = IdentityOf(path);
+    if (!(identity == seen) || IsOpenForWriting(path)) {
+      seen = identity;
+      quietSince = clock_.MonotonicMs();
+    } else if (clock_.MonotonicMs() - quietSince >= kRewriteQuietMs) {
+      break;  // left alone with other bytes: another receipt written into it
+    }
+    clock_.SleepMs(kDeleteRetryPauseMs);
+  }
+  return true;
 }
 
 void ReceiptFileGuard::RemoveLeaving(const std::string& folder, const std::string& name,

@@ -49,6 +49,11 @@ class ReceiptFileGuard {
  public:
   static constexpr std::int64_t kDeleteRetryMs = 2000;
   static constexpr std::int64_t kDeleteRetryPauseMs = 50;
+  // A file of the delivery's own inode with other bytes may be the sales application
+  // writing the same receipt again in place (truncated, then written): it is waited for
+  // until it has been left alone this long, for at most kRewriteWaitMs.
+  static constexpr std::int64_t kRewriteQuietMs = 500;
+  static constexpr std::int64_t kRewriteWaitMs = 5000;
 
   ReceiptFileGuard(IFileOperations& files, IClock& clock, InFlightJournal& journal);
 
@@ -58,7 +63,13 @@ class ReceiptFileGuard {
   // Forgets every remembered file that no longer stands under its name.
   void ForgetGone(const std::string& folder);
 
+  // Whether the file under name is the delivery id (MatchDelivery), waiting first for a
+  // rewrite of its own inode still under way (kRewriteQuietMs).
+  DeliveryMatch MatchSettled(const std::string& folder, const std::string& name,
+                             const DeliveryId& id);
   // Renames the file that ran (id) from name to its leaving name, retrying for 2 seconds.
+  // The same bytes written again into the same file during the run are the same delivery;
+  // a rewrite still under way is waited for (kRewriteQuietMs).
   MoveOutcome MoveOut(const std::string& folder, const std::string& name, const DeliveryId& id);
   // Removes the leaving file of id; one that will not go is renamed to AsideName, where
   // the operator sees it. Then the pin goes.
@@ -77,6 +88,10 @@ class ReceiptFileGuard {
   void RebuildWarnings();
 
  private:
+  // Waits while the file at name is the delivery's inode with other bytes and changes or
+  // is held open for writing; true when it was such a file.
+  bool AwaitRewrite(const std::string& folder, const std::string& name, const DeliveryId& id);
+
   IFileOperations& files_;
   IClock& clock_;
   InFlightJournal& journal_;

@@ -50,9 +50,22 @@ void ResponseWriter::WriteResponse(const std::string& text) {
   RefreshWarnings(state_, extraWarnings_);
   if (!hold_) Save(lines_);
 
-  if (state_.settings.dialogMesajEroare && text != kResponseOk) {
-    op_.RomMessageDlg(text, "Eroare", MsgKind::Warning, MsgButtons::Ok);
+  const bool box = state_.settings.dialogMesajEroare && text != kResponseOk;
+  if (hold_) {
+    deferredDialog_ = box ? std::optional(text) : std::nullopt;
+  } else if (box) {
+    ShowErrorDialog(op_, text);
   }
+}
+
+std::optional<std::string> ResponseWriter::TakeDeferredDialog() {
+  std::optional<std::string> text = std::move(deferredDialog_);
+  deferredDialog_.reset();
+  return text;
+}
+
+void ShowErrorDialog(IOperator& op, const std::string& text) {
+  op.RomMessageDlg(text, "Eroare", MsgKind::Warning, MsgButtons::Ok);
 }
 
 bool ResponseWriter::SaveHeld() {

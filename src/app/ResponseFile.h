@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,10 @@ class ResponseWriter final : public IResponseWriter {
 
   // Saves the held response; true once it is saved.
   bool SaveHeld();
+  // With hold, the error box of "DialogMesajEroare" waits for the answer to be saved: the
+  // sales application must not wait on the operator. The last error answer's text, to be
+  // shown by the caller once the answer is out; nothing for "0 OK".
+  std::optional<std::string> TakeDeferredDialog();
   // Saves lines as the file's response (and its history copy); true once saved.
   bool Save(const std::vector<std::string>& lines);
 
@@ -62,6 +67,10 @@ class ResponseWriter final : public IResponseWriter {
   bool written_ = false;
   bool lastSaveOk_ = true;
   std::vector<std::string> lines_;
+  std::optional<std::string> deferredDialog_;
 };
+
+// The error box of "DialogMesajEroare" for text.
+void ShowErrorDialog(IOperator& op, const std::string& text);
 
 }  // namespace ruvo

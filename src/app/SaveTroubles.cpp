@@ -16,6 +16,10 @@ std::string StderrText(SaveTroubles::Cause cause, const std::string& subject, bo
     case SaveTroubles::Cause::JournalUnreadable:
       return failing ? "cannot read the journal " + subject + "; receipt files wait"
                      : "the journal " + subject + " is read again";
+    case SaveTroubles::Cause::JournalDamaged:
+      return failing ? "the journal " + subject +
+                           " is damaged; receipt files wait until it is checked and removed"
+                     : "the damaged journal " + subject + " is gone";
     case SaveTroubles::Cause::Answer:
       return failing ? "cannot write the response file " + subject + "; its receipt file waits"
                      : "the response file " + subject + " is written again";
@@ -39,6 +43,14 @@ bool SaveTroubles::Set(Cause cause, const std::string& subject, bool failing) {
   return true;
 }
 
+bool SaveTroubles::Clear(Cause cause) {
+  bool changed = false;
+  for (const Trouble& t : std::vector<Trouble>(active_)) {
+    if (t.cause == cause) changed = Set(cause, t.subject, false) || changed;
+  }
+  return changed;
+}
+
 bool SaveTroubles::Has(Cause cause) const {
   return std::any_of(active_.begin(), active_.end(),
                      [&](const Trouble& t) { return t.cause == cause; });
@@ -53,6 +65,9 @@ std::vector<std::string> SaveTroubles::WarningLines() const {
         break;
       case Cause::JournalUnreadable:
         lines.push_back("Atentie ! Nu pot citi jurnalul " + t.subject + " ! Bonurile asteapta.");
+        break;
+      case Cause::JournalDamaged:
+        lines.push_back(kDamagedJournalWarning + t.subject + kDamagedJournalAdvice);
         break;
       case Cause::Answer:
         lines.push_back("Atentie ! Nu pot scrie raspunsul " + t.subject + " ! Bonul asteapta.");

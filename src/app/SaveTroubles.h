@@ -5,16 +5,25 @@
 
 namespace ruvo {
 
+// The warning while the journal is damaged: it names the file and the copy kept of it, and
+// says what the operator does next.
+inline const std::string kDamagedJournalWarning = "Atentie ! Jurnalul deteriorat ";
+inline const std::string kDamagedJournalAdvice =
+    " ! Bonurile asteapta. Verificati la casa de marcat ce s-a emis pentru fisierele ONLINE "
+    "ramase, stergeti-le pe cele emise, apoi stergeti jurnalul.";
+
 // What the cycle could not save, told once when it begins and once when it ends: a
 // journal or an answer that cannot be written is retried every second, and a line on
 // standard error or in the warning box every second would bury everything else.
 class SaveTroubles {
  public:
-  enum class Cause { Journal, JournalUnreadable, Answer };
+  enum class Cause { Journal, JournalUnreadable, JournalDamaged, Answer };
 
   // Marks the trouble of cause with subject (the file concerned) as there or gone. True
   // when that changed anything; the change is said on standard error.
   bool Set(Cause cause, const std::string& subject, bool failing);
+  // Marks every trouble of cause as gone, whatever its subject.
+  bool Clear(Cause cause);
   bool Any() const { return !active_.empty(); }
   bool Has(Cause cause) const;
 

@@ -44,15 +44,16 @@ void EcrReceiptExecution::ExecuteAdministrative(ReceiptRun& run) {
 
 void EcrReceiptExecution::EndFile(ReceiptRun& run) { ReleaseLink(run); }
 
-SaleSettlement EcrReceiptExecution::SettleInterruptedSale(const Settings& settings, int port,
-                                                          RunPhase phase, IRunPhases& phases,
+SaleSettlement EcrReceiptExecution::SettleInterruptedSale(const Settings& settings,
+                                                          const InFlightRecord& record,
+                                                          IRunPhases& phases,
                                                           std::vector<std::string>& log) {
   const std::unique_ptr<TXruvoLinux> link = makeLink_ ? makeLink_() : nullptr;
   if (!link) return {};
   link->SetLongTimeOut(settings.longTimeOut);
   SaleSettlement settlement;
-  if (link->OpenPort(port)) {
-    settlement = ruvo::SettleInterruptedSale(*link, phase, phases);
+  if (link->OpenPort(record.port)) {
+    settlement = ruvo::SettleInterruptedSale(*link, record, phases);
   } else {
     link->IsReady();  // puts the port error into LastError
     settlement.notes.push_back("Portul casei de marcat nu se deschide : " + link->LastError());

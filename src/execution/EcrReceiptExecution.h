@@ -24,7 +24,7 @@ class EcrReceiptExecution final : public IReceiptExecution {
   bool ExecuteReceipt(ReceiptRun& run) override;
   void ExecuteAdministrative(ReceiptRun& run) override;
   void EndFile(ReceiptRun& run) override;
-  SaleSettlement SettleInterruptedSale(const Settings& settings, int port, RunPhase phase,
+  SaleSettlement SettleInterruptedSale(const Settings& settings, const InFlightRecord& record,
                                        IRunPhases& phases, std::vector<std::string>& log) override;
 
  private:

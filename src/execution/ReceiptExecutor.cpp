@@ -8,6 +8,7 @@
 #include "execution/ReceiptExecutorCommands.h"
 #include "execution/ReceiptExecutorFile.h"
 #include "execution/ReceiptExecutorTotals.h"
+#include "execution/SaleSettlement.h"
 #include "receipt/NumericRules.h"
 
 namespace ruvo {
@@ -51,6 +52,7 @@ bool FileExecution::Run() {
     deferredTexts12_.clear();
     paymentNotes_.clear();
     lineCount_ = 0;
+    if (!MarkEcr()) return false;
     const LineResult pass = RunPass();
     if (pass == LineResult::Failed || pass == LineResult::Unsettled) return false;
     if (pass == LineResult::Done) break;
@@ -121,6 +123,22 @@ FileExecution::LineResult FileExecution::RunPass() {
 // A file of reports, queries or receipt commands that stand alone, or a lone text line,
 // has no receipt of its own to close.
 bool FileExecution::ClosesReceipt() const { return SaleClosesReceipt(run_.validation.flags); }
+
+bool FileExecution::MarkEcr() {
+  if (!ClosesReceipt() || !run_.Recorded()) return true;
+  const std::optional<EcrMark> mark = ReadEcrMark(link_);
+  if (!mark) {
+    run_.response.WriteResponse(link_.LastError());
+    return false;
+  }
+  if (mark->lastNumber < 0) {
+    // Without the number nothing could tell this sale's receipt after a crash.
+    run_.response.WriteResponse(kSaleUnknownAtEcr);
+    return false;
+  }
+  // Not saved: the cycle keeps the file waiting, and nothing of it has been sent.
+  return run_.Marked(RunPhase::Lines, *mark);
+}
 
 bool FileExecution::CloseReceipt() {
   if (link_.CloseReceipt()) return FinishClosedReceipt();

@@ -42,6 +42,9 @@ class FileExecution {
   // ReceiptExecutor.cpp: the passes over the lines, the close and the final response.
   LineResult RunPass();
   bool ClosesReceipt() const;
+  // Notes in the record what the ECR shows before a sale's lines go (again) to it; false,
+  // with the file answered or left waiting, when that cannot be done.
+  bool MarkEcr();
   bool CloseReceipt();
   bool FinishClosedReceipt();
   bool AfterClose();

@@ -160,6 +160,8 @@ FileExecution::LineResult FileExecution::Sale(const Fields& fields) {
     if (link_.ErrorZReportDue()) {
       if (askOperator && Ask(kZReportQuestion, "Atentie") && link_.PrintZReport()) {
         run_.clock.SleepMs(kPauseAfterZReportMs);
+        // The Z began the numbers and counts again.
+        if (!MarkEcr()) return LineResult::Failed;
         continue;
       }
       return Fail(link_.LastError());

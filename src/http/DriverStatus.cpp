@@ -15,6 +15,7 @@ nlohmann::json DriverStatusJson(const Driver& driver, const HttpReceipts& receip
       driver.Closed() ? kStateClosed : (state.processing ? kStateProcessing : kStateStopped);
   nlohmann::json warnings = nlohmann::json::array();
   for (const std::string& line : state.warningBox) warnings.push_back(Utf8From1250(line));
+  for (const std::string& line : receipts.DamageWarnings()) warnings.push_back(Utf8From1250(line));
   nlohmann::json status = {{"versiune", VersionText()},
                            {"stare", stare},
                            {"processing", state.processing},

@@ -108,6 +108,14 @@ std::optional<int> HttpApi::WaitSeconds(const HttpRequest& request, int byDefaul
   return *seconds;
 }
 
+HttpResponse HttpApi::DamagedKeyProblem(const std::string& key) const {
+  return MakeProblem(503, "key-record-damaged", "Inregistrarea cheii este deteriorata",
+                     "Inregistrarea cheii \"" + key + "\" (" + receipts_.DamagedRecordOf(key) +
+                         ") este deteriorata; nimic nu s-a tiparit acum. Operatorul verifica "
+                         "la casa de marcat daca bonul a fost emis si sterge inregistrarea",
+                     {{"key", key}});
+}
+
 HttpApi::Outcome HttpApi::PostReceipt(const HttpRequest& request) {
   if (!request.HasHeader("idempotency-key")) {
     return Now(MakeProblem(400, "key-missing", "Lipseste Idempotency-Key",
@@ -141,6 +149,7 @@ HttpApi::Outcome HttpApi::PostReceipt(const HttpRequest& request) {
                                "\" a fost trimisa cu alt bon; nimic nu s-a tiparit acum",
                            {{"key", key}}));
   }
+  if (submitted == HttpReceipts::Submitted::Damaged) return Now(DamagedKeyProblem(key));
   if (submitted == HttpReceipts::Submitted::NotSaved) {
     return Now(MakeProblem(503, "not-saved", "Bonul nu a putut fi inregistrat",
                            "Driverul nu poate scrie in folderul de lucru; nimic nu s-a "
@@ -157,6 +166,9 @@ HttpApi::Outcome HttpApi::PostReceipt(const HttpRequest& request) {
 }
 
 HttpApi::Outcome HttpApi::GetReceipt(const HttpRequest& request, const std::string& key) {
+  if (ValidKey(key) && !receipts_.DamagedRecordOf(key).empty()) {
+    return Now(DamagedKeyProblem(key));
+  }
   const KeyRecord* record = ValidKey(key) ? receipts_.Find(key) : nullptr;
   if (record == nullptr) {
     return Now(MakeProblem(404, "key-unknown", "Cheie necunoscuta",

@@ -72,6 +72,8 @@ class HttpApi {
   Outcome GetReceipt(const HttpRequest& request, const std::string& key);
   Outcome PostOperation(const HttpRequest& request, const std::string& name);
   HttpResponse View(const KeyRecord& record, bool replayed) const;
+  // 503 for a key whose record is damaged: nothing prints until the operator settles it.
+  HttpResponse DamagedKeyProblem(const std::string& key) const;
   // The wait asked for (seconds in the query), or a refusal of a bad value.
   std::optional<int> WaitSeconds(const HttpRequest& request, int byDefault,
                                  HttpResponse& refusal) const;

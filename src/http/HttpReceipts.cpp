@@ -4,6 +4,7 @@
 #include "app/ResponseFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/Files.h"
+#include "platform/IntegerText.h"
 #include "platform/Log.h"
 #include "platform/Sha256.h"
 
@@ -12,6 +13,7 @@ namespace ruvo::http {
 namespace {
 
 const std::string kRecordSuffix = ".key";
+const std::string kRunningName = "running";
 
 }  // namespace
 
@@ -27,16 +29,61 @@ bool HttpReceipts::Open(std::string& problem) {
     return false;
   }
   RemoveTemporaryFiles(recordFolder_);
-  for (const std::string& name : ListMatching(recordFolder_, "*" + kRecordSuffix)) {
-    const std::optional<std::string> bytes = ReadFileBytes(JoinPath(recordFolder_, name));
+  runS_ = 0;
+  if (const std::optional<std::string> running =
+          ReadFileBytes(JoinPath(recordFolder_, kRunningName))) {
+    const std::string digits = running->substr(0, running->find('\n'));
+    if (digits.find_first_not_of("0123456789") == std::string::npos) {
+      runS_ = ParseInt64(digits).value_or(0);
+    }
+  }
+  runCountedMs_ = clock_.MonotonicMs();
+  damaged_.clear();
+  for (const std::string& name : ListEntriesMatching(recordFolder_, "*" + kRecordSuffix)) {
+    const std::string path = JoinPath(recordFolder_, name);
+    // A link is nothing this driver wrote: what it points to may change under it.
+    const std::optional<std::string> bytes =
+        IsRegularFile(path) ? ReadFileBytes(path) : std::nullopt;
     const std::optional<KeyRecord> record = bytes ? DecodeRecord(*bytes) : std::nullopt;
     if (!record || KeyId(record->key) + kRecordSuffix != name) {
-      Log(LogLevel::Warning, "HTTP: record " + name + " cannot be read; left alone");
+      Log(LogLevel::Warning, "HTTP: the record " + path +
+                                 " is damaged; its key is refused until it is checked and removed");
+      damaged_[name.substr(0, name.size() - kRecordSuffix.size())] = path;
       continue;
     }
     records_[record->key] = *record;
+    if (record->Answered() && record->answeredRunS < 0) {
+      // An older driver's answer counts its running time from now on.
+      records_[record->key].answeredRunS = runS_;
+      unsaved_[record->key] = true;
+    }
   }
   return true;
+}
+
+void HttpReceipts::CountRunningTime(bool save) {
+  const std::int64_t nowMs = clock_.MonotonicMs();
+  const std::int64_t seconds = (nowMs - runCountedMs_) / 1000;
+  if (seconds > 0) {
+    runS_ += seconds;
+    runCountedMs_ += seconds * 1000;
+  }
+  if (save) WriteFileAtomic(JoinPath(recordFolder_, kRunningName), std::to_string(runS_) + "\n");
+}
+
+std::string HttpReceipts::DamagedRecordOf(const std::string& key) const {
+  const auto found = damaged_.find(KeyId(key));
+  return found == damaged_.end() ? std::string() : found->second;
+}
+
+std::vector<std::string> HttpReceipts::DamageWarnings() const {
+  std::vector<std::string> warnings;
+  for (const auto& [id, path] : damaged_) {
+    warnings.push_back("Atentie ! Inregistrarea HTTP deteriorata " + path +
+                       " ! Cheia ei este refuzata. Verificati la casa de marcat daca bonul "
+                       "a fost emis, apoi stergeti inregistrarea.");
+  }
+  return warnings;
 }
 
 std::string HttpReceipts::RecordPath(const std::string& key) const {
@@ -66,6 +113,7 @@ bool HttpReceipts::DropReceiptFile(const KeyRecord& record) {
 HttpReceipts::Submitted HttpReceipts::Submit(const std::string& key, const ReceiptBody& body) {
   const std::string bytes = body.FileBytes();
   const std::string hash = Sha256Hex(bytes);
+  if (!DamagedRecordOf(key).empty()) return Submitted::Damaged;
   if (const KeyRecord* known = Find(key)) {
     return known->bodyHash == hash ? Submitted::Repeated : Submitted::Conflict;
   }
@@ -119,6 +167,8 @@ void HttpReceipts::TakeAnswer(KeyRecord& record) {
   if (!answer) return;
   record.answer = *answer;
   record.answeredS = NowS();
+  CountRunningTime(false);
+  record.answeredRunS = runS_;
   unsaved_[record.key] = true;
 }
 
@@ -138,11 +188,16 @@ void HttpReceipts::ForgetOld() {
   if (expiredOnce_ && nowMs - lastExpiryMs_ < kExpiryEveryMs) return;
   expiredOnce_ = true;
   lastExpiryMs_ = nowMs;
+  CountRunningTime(true);
   const std::int64_t now = NowS();
   if (now == 0) return;  // a clock without real time: nothing is old
   for (auto record = records_.begin(); record != records_.end();) {
-    const bool old = record->second.Answered() && unsaved_.count(record->first) == 0 &&
-                     record->second.answeredS + keepS_ < now;
+    const KeyRecord& r = record->second;
+    // Old by the wall clock and by the driver's own running time: a step of the clock
+    // cannot jump the second.
+    const bool old = r.Answered() && unsaved_.count(record->first) == 0 &&
+                     r.answeredS + keepS_ < now && r.answeredRunS >= 0 &&
+                     r.answeredRunS + keepS_ < runS_;
     if (old && DeleteFile(RecordPath(record->first))) {
       record = records_.erase(record);
     } else {

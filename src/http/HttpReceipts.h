@@ -29,7 +29,9 @@ enum class ReceiptState { Queued, Running, Answered };
 // missing and whose answer never came (a crash between the record and the file) gets its
 // file again: the cycle never saw it, since a file it ran leaves its answer before it goes.
 // Records live in the folder ".ruvohttp" of the working folder, one file per key, and
-// answered ones are forgotten keepDays after their answer.
+// answered ones are forgotten keepDays after their answer, counted both by the wall clock
+// and by the driver's own running time (kept in ".ruvohttp/running" across restarts), so
+// that a clock stepped forward forgets no key early.
 class HttpReceipts {
  public:
   static inline const std::string kFolderName = ".ruvohttp";
@@ -41,11 +43,17 @@ class HttpReceipts {
   // made or read (the server then refuses receipts).
   bool Open(std::string& problem);
 
-  enum class Submitted { Accepted, Repeated, Conflict, NotSaved };
+  enum class Submitted { Accepted, Repeated, Conflict, NotSaved, Damaged };
   Submitted Submit(const std::string& key, const ReceiptBody& body);
 
   // The key's record, or null.
   const KeyRecord* Find(const std::string& key) const;
+  // The record file of key when it is there but damaged (cut short, changed, not a plain
+  // file): the key is refused, never sent again on a guess, and the file is never written
+  // over. Empty otherwise.
+  std::string DamagedRecordOf(const std::string& key) const;
+  // One warning per damaged record file, naming it and what the operator does next.
+  std::vector<std::string> DamageWarnings() const;
   ReceiptState StateOf(const KeyRecord& record) const;
 
   // Tells which channel the cycle runs now ("" when none): such a receipt is running.
@@ -68,15 +76,20 @@ class HttpReceipts {
   void TakeAnswer(KeyRecord& record);
   void ForgetOld();
   std::int64_t NowS() const;
+  // Adds the monotonic time since the last call to the running time; saves it now and then.
+  void CountRunningTime(bool save);
 
   std::string folder_;
   std::string recordFolder_;
   IClock& clock_;
   std::int64_t keepS_;
   std::map<std::string, KeyRecord> records_;
-  std::map<std::string, bool> unsaved_;  // answered in memory, record not yet rewritten
+  std::map<std::string, bool> unsaved_;         // answered in memory, record not yet rewritten
+  std::map<std::string, std::string> damaged_;  // key id -> path of its damaged record
   std::function<std::string()> running_;
   std::int64_t lastExpiryMs_ = 0;
+  std::int64_t runS_ = 0;          // the driver's running time, all starts together
+  std::int64_t runCountedMs_ = 0;  // monotonic ms up to which runS_ counts
   bool expiredOnce_ = false;
 };
 

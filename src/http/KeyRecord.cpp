@@ -9,8 +9,10 @@ namespace ruvo::http {
 
 namespace {
 
-const std::string kHeader = "RUVOHTTP 1\n";
+const std::string kHeader = "RUVOHTTP 2\n";
+const std::string kHeaderVersion1 = "RUVOHTTP 1\n";
 const std::string kEnd = "end\n";
+constexpr std::size_t kCheckLength = 16;
 
 bool KeyCharacter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -81,16 +83,20 @@ std::string EncodeRecord(const KeyRecord& record) {
   bytes += "receipt " + std::to_string(record.receipt.size()) + "\n" + record.receipt + "\n";
   if (record.answer) {
     bytes += "answered " + std::to_string(record.answeredS) + "\n";
+    if (record.answeredRunS >= 0) bytes += "ran " + std::to_string(record.answeredRunS) + "\n";
     bytes += "answer " + std::to_string(record.answer->size()) + "\n" + *record.answer + "\n";
   }
   // A record cut after its receipt would read as one never answered, and its receipt
-  // would go out again: only a record with its end counts.
+  // would go out again: only a record with its end counts, and its check tells a byte
+  // changed anywhere before it.
+  bytes += "check " + Sha256Hex(bytes).substr(0, kCheckLength) + "\n";
   bytes += kEnd;
   return bytes;
 }
 
 std::optional<KeyRecord> DecodeRecord(const std::string& bytes) {
-  if (bytes.rfind(kHeader, 0) != 0) return std::nullopt;
+  const bool version1 = bytes.rfind(kHeaderVersion1, 0) == 0;
+  if (!version1 && bytes.rfind(kHeader, 0) != 0) return std::nullopt;
   Reader reader(bytes);
   KeyRecord record;
   const std::optional<std::string> key = reader.Field("key");
@@ -107,10 +113,25 @@ std::optional<KeyRecord> DecodeRecord(const std::string& bytes) {
   if (reader.NextIs("answered")) {
     const std::optional<std::string> answered = reader.Field("answered");
     const std::optional<std::int64_t> answeredS = answered ? ParseWhole(*answered) : std::nullopt;
+    if (reader.NextIs("ran")) {
+      const std::optional<std::string> ran = reader.Field("ran");
+      const std::optional<std::int64_t> ranS = ran ? ParseWhole(*ran) : std::nullopt;
+      if (!ranS) return std::nullopt;
+      record.answeredRunS = *ranS;
+    }
     const std::optional<std::string> answer = reader.Block("answer");
     if (!answeredS || !answer) return std::nullopt;
     record.answeredS = *answeredS;
     record.answer = *answer;
+  }
+  if (!version1) {
+    const std::size_t checkAt =
+        bytes.size() - std::min(bytes.size(), kEnd.size() + kCheckLength + 7);
+    const std::string expected =
+        "check " + Sha256Hex(std::string_view(bytes).substr(0, checkAt)).substr(0, kCheckLength) +
+        "\n" + kEnd;
+    if (!reader.AtEnd(expected)) return std::nullopt;
+    return record;
   }
   if (!reader.AtEnd(kEnd)) return std::nullopt;
   return record;

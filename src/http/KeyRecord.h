@@ -30,6 +30,9 @@ struct KeyRecord {
   std::string receipt;                // the receipt file's bytes (Windows-1250, CR LF)
   std::optional<std::string> answer;  // the response file's bytes
   std::int64_t answeredS = 0;
+  // The driver's running time (HttpReceipts) when the answer came; -1 when a record of an
+  // older driver did not say.
+  std::int64_t answeredRunS = -1;
 
   bool Answered() const { return answer.has_value(); }
 };

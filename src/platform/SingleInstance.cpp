@@ -4,9 +4,13 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "platform/RuntimeFolder.h"
 
@@ -57,6 +61,61 @@ SingleInstance::~SingleInstance() {
   ::unlink(path_.c_str());
   ::close(fd_);
   ::rmdir(folder_.c_str());  // fails, harmlessly, while it holds anything or is not ours to remove
+}
+
+WorkingFolderLock::WorkingFolderLock(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    problem_ = "cannot open the working folder " + folder + " (" + std::strerror(errno) + ")";
+    return;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd);
+    if (error == EWOULDBLOCK) {
+      const std::string holder = FlockHolder(folder);
+      problem_ = "the working folder " + folder + " is served by another driver" +
+                 (holder.empty() ? std::string() : " (" + holder + ")");
+    } else {
+      problem_ = "cannot lock the working folder " + folder + " (" + std::strerror(error) + ")";
+    }
+    return;
+  }
+  fd_ = fd;
+}
+
+WorkingFolderLock::~WorkingFolderLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::string FlockHolder(const std::string& path) {
+  struct stat target {};
+  if (::stat(path.c_str(), &target) != 0) return {};
+  std::ifstream locks("/proc/locks");
+  std::string line;
+  while (std::getline(locks, line)) {
+    // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; a waiter's line has "->" after the
+    // number.
+    std::istringstream fields(line);
+    std::string number, kind, mode, access, pid, where;
+    fields >> number >> kind;
+    if (kind == "->") fields >> kind;
+    fields >> mode >> access >> pid >> where;
+    if (kind != "FLOCK") continue;
+    unsigned deviceMajor = 0;
+    unsigned deviceMinor = 0;
+    unsigned long long inode = 0;
+    if (std::sscanf(where.c_str(), "%x:%x:%llu", &deviceMajor, &deviceMinor, &inode) != 3) continue;
+    if (inode != target.st_ino || deviceMajor != major(target.st_dev) ||
+        deviceMinor != minor(target.st_dev)) {
+      continue;
+    }
+    std::ifstream comm("/proc/" + pid + "/comm");
+    std::string command;
+    std::getline(comm, command);
+    return "pid " + pid + (command.empty() ? std::string() : " (" + command + ")");
+  }
+  return {};
 }
 
 }  // namespace ruvo

@@ -32,4 +32,28 @@ class SingleInstance {
   std::string problem_;
 };
 
+// The guard that lets one driver only serve a working folder, whatever its instance name
+// or runtime folder: an exclusive flock on the working folder's own descriptor (opened
+// for reading; no file is held open for writing). The kernel ends it with its holder.
+class WorkingFolderLock {
+ public:
+  explicit WorkingFolderLock(const std::string& folder);
+  ~WorkingFolderLock();
+  WorkingFolderLock(const WorkingFolderLock&) = delete;
+  WorkingFolderLock& operator=(const WorkingFolderLock&) = delete;
+
+  bool Acquired() const { return fd_ >= 0; }
+  // Why not: the process holding the folder (its id and command, when the system tells),
+  // or what failed.
+  const std::string& Problem() const { return problem_; }
+
+ private:
+  int fd_ = -1;
+  std::string problem_;
+};
+
+// The process holding a flock on the file or folder at path, as "pid 123 (ruvo_drv)";
+// empty when none can be found in /proc/locks.
+std::string FlockHolder(const std::string& path);
+
 }  // namespace ruvo

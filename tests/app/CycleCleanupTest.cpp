@@ -4,6 +4,7 @@
 
 #include "CycleTestSupport.h"
 #include "app/CleanOldFiles.h"
+#include "app/InFlightJournal.h"
 
 namespace ruvo::testing {
 namespace {
@@ -121,6 +122,47 @@ TEST_F(CycleCleanup, CleaningTheWorkingFolderTakesEveryAgeButOnlyItsMasks) {
   EXPECT_TRUE(Exists(settings));
   EXPECT_TRUE(Exists(copy));
   EXPECT_EQ(execution.prepares, 0);
+}
+
+// A file whose run the journal holds (here left at its close by a crash), with its
+// answer, and the files of an HTTP key are deliveries in flight, not waiting files: the
+// clean-up of the working folder leaves them, and with a damaged journal it leaves every
+// receipt and response file, since it cannot tell which are in flight.
+TEST_F(CycleCleanup, CleaningTheWorkingFolderLeavesWhatIsInFlight) {
+  state.settings.stergereFisiereVechi = false;
+  state.settings.curatareFolderLucru = true;
+  const std::string interrupted = Put("ONLINE.TXT", kNow);
+  const std::string answer = Put("ERROR.TXT", kNow);
+  const std::string waiting = Put("ONLINE2.TXT", kNow);
+  const std::string httpReceipt = Put("ONLINE_H0123456789abcdef0123456789abcdef.TXT", kNow);
+  const std::string httpAnswer = Put("ERROR_H00112233445566778899aabbccddeeff.TXT", kNow);
+  {
+    InFlightJournal journal(folder.Path());
+    ASSERT_TRUE(journal.Put({"ONLINE.TXT",
+                             {NewDeliveryToken(), false, {}, std::string(64, 'a')},
+                             "2026_01_15_12_00_00",
+                             FileKind::Sale,
+                             RunPhase::Closing,
+                             1,
+                             "",
+                             {},
+                             EcrMark{1, 1, 0}}));
+  }
+  ReceiptFileCycle cycle(state, op, clock, execution);
+  cycle.CleanOldFiles();
+  EXPECT_TRUE(Exists(interrupted));
+  EXPECT_TRUE(Exists(answer));
+  EXPECT_FALSE(Exists(waiting));
+  EXPECT_TRUE(Exists(httpReceipt));
+  EXPECT_TRUE(Exists(httpAnswer));
+
+  const std::string journalPath = folder.Path() + "/" + InFlightJournal::kFileName;
+  WriteBytes(journalPath, "RUVODRV JURNAL 3\nF;4f");
+  const std::string another = Put("ONLINE3.TXT", kNow);
+  ReceiptFileCycle restarted(state, op, clock, execution);
+  restarted.CleanOldFiles();
+  EXPECT_TRUE(Exists(another));
+  EXPECT_TRUE(Exists(interrupted));
 }
 
 // Log/ or History/ may be a link (History on another disk); old files are then neither

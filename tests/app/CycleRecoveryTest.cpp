@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "app/InFlightJournal.h"
+#include "execution/ReceiptExecutorFile.h"
+#include "execution/SaleSettlement.h"
 #include "platform/Files.h"
 #include "platform/Sha256.h"
 #include "support/ExecBench.h"
@@ -38,15 +40,24 @@ struct Crash {
     }
   }
 
+  // What the driver notes before a sale's lines go to the ECR.
+  std::optional<EcrMark> MarkNow() {
+    const std::unique_ptr<TXruvoLinux> link = bench.MakeLink();
+    if (!link->OpenPort(1)) return std::nullopt;
+    return ReadEcrMark(*link);
+  }
+
   void Leave(RunPhase phase, Done done, FileKind kind = FileKind::Sale,
-             const std::string& number = "") {
+             const std::string& number = "", bool marked = true) {
+    const std::optional<EcrMark> mark = marked ? MarkNow() : std::nullopt;
+    ASSERT_TRUE(!marked || mark);
     BringEcrTo(done);
     bench.Write("ONLINE.TXT", kSaleFile);
     InFlightJournal journal(bench.state.workingFolder);
     // As a journal of an older driver left it: the bytes alone tell the file.
     const DeliveryId bytesOnly{NewDeliveryToken(), false, {}, Sha256Hex(kSaleFile)};
     ASSERT_TRUE(journal.Put(InFlightRecord{
-        "ONLINE.TXT", bytesOnly, "2026_01_15_12_00_00", kind, phase, 1, number, {}}));
+        "ONLINE.TXT", bytesOnly, "2026_01_15_12_00_00", kind, phase, 1, number, {}, mark}));
   }
 
   // The restarted driver's first tick; the response's lines.
@@ -124,6 +135,50 @@ TEST(CycleRecovery, ASaleThatNeverOpenedAReceiptRunsAgain) {
     EXPECT_EQ(crash.FiscalReceipts(), 1);
     EXPECT_TRUE(crash.Settled());
   }
+}
+
+// What happened at the ECR between the crash and the restart decides, never the last
+// number alone: a receipt cancelled at the keyboard, one lost when the ECR was switched
+// off, other receipts since the sale began, or a record that noted nothing.
+TEST(CycleRecovery, AReceiptTheEcrDidNotPrintIsNeverAnsweredAsPrinted) {
+  struct Case {
+    const char* what;
+    RunPhase phase;
+    Done done;
+    const char* atEcr;  // the keyboard or the power switch, before the restart
+    bool marked;
+    Lines answer;
+  };
+  const Lines cancelled{"1 ERROR", kSaleCancelledAtEcr, kPendingCancelled};
+  const Lines lost{"1 ERROR", kSaleLostAtEcr};
+  const Lines unknown{"1 ERROR", kSaleUnknownAtEcr};
+  for (const Case& c : {
+           Case{"paid, cancelled", RunPhase::Closing, Done::Payment, "cancel-receipt", true,
+                cancelled},
+           Case{"lines, cancelled", RunPhase::Lines, Done::Sale, "cancel-receipt", true, cancelled},
+           Case{"paid, power cut", RunPhase::Closing, Done::Payment, "power-cycle", true, lost},
+           Case{"older record, idle ECR", RunPhase::Closing, Done::Nothing, "", false, unknown},
+           Case{"older record, cancelled", RunPhase::Closing, Done::Payment, "cancel-receipt",
+                false, unknown},
+       }) {
+    SCOPED_TRACE(c.what);
+    Crash crash;
+    crash.Leave(c.phase, c.done, FileKind::Sale, "", c.marked);
+    if (*c.atEcr != '\0') {
+      ASSERT_TRUE(crash.bench.Fault(c.atEcr));
+    }
+    const int printed = crash.FiscalReceipts();
+    EXPECT_EQ(crash.Restart(), c.answer);
+    EXPECT_EQ(crash.bench.Sent("33021") + crash.bench.Sent("3011") + crash.bench.Sent("33028"), 0);
+    EXPECT_EQ(crash.FiscalReceipts(), printed);
+    EXPECT_TRUE(crash.Settled());
+  }
+  // Another sale closed at the ECR after the mark: its number is not this sale's.
+  Crash crash;
+  crash.Leave(RunPhase::Closing, Done::Nothing);
+  crash.BringEcrTo(Done::Cut);
+  crash.BringEcrTo(Done::Cut);
+  EXPECT_EQ(crash.Restart(), unknown);
 }
 
 TEST(CycleRecovery, AClosedSaleIsAnsweredFromTheJournalAlone) {

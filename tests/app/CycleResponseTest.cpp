@@ -116,6 +116,35 @@ TEST_F(CycleResponse, ErrorDialogOnlyForErrorsAndOnlyWhenAskedFor) {
   EXPECT_EQ(op.boxes[0].buttons, MsgButtons::Ok);
 }
 
+// The error box waits on the operator; the sales application must not: when the box comes
+// up the answer is in the folder and the receipt file gone.
+TEST(CycleErrorDialog, ComesUpOnlyOnceTheAnswerIsSaved) {
+  struct Looking final : IOperator {
+    MsgResult RomMessageDlg(const std::string& text, const std::string& caption, MsgKind,
+                            MsgButtons) override {
+      seen.push_back(caption + ": " + text +
+                     (FileExists(answer) ? " (answered)" : " (unanswered)") +
+                     (FileExists(receipt) ? " (file there)" : ""));
+      return MsgResult::Ok;
+    }
+    void ShowDefaultError(const std::string&) override {}
+    bool AskPaymentForm(int&) override { return false; }
+    void Beep() override {}
+    std::string answer, receipt;
+    std::vector<std::string> seen;
+  };
+  CycleFixtureBase base;
+  base.state.settings.dialogMesajEroare = true;
+  Looking op;
+  op.answer = base.PathOf("ERROR.TXT");
+  op.receipt = base.PathOf("ONLINE.TXT");
+  base.execution.answer = "16;Eroare lipsa hartie";
+  ReceiptFileCycle cycle(base.state, op, base.clock, base.execution);
+  base.Drop("ONLINE.TXT", "1;PAINE;BUC;1;1;250;100000\r\n5;250;1\r\n");
+  ASSERT_TRUE(cycle.PickUpNext());
+  EXPECT_EQ(op.seen, std::vector<std::string>{"Eroare: 16;Eroare lipsa hartie (answered)"});
+}
+
 TEST(CycleWarnings, RebuildTheBoxAndShowTheWindowOnlyWhenThereIsOne) {
   DriverState state;
   state.warningBox = {"old"};

@@ -75,7 +75,7 @@ class FakeExecution final : public IReceiptExecution {
     run.response.WriteResponse(answer);
   }
   void EndFile(ReceiptRun&) override { ++ends; }
-  SaleSettlement SettleInterruptedSale(const Settings&, int, RunPhase, IRunPhases&,
+  SaleSettlement SettleInterruptedSale(const Settings&, const InFlightRecord&, IRunPhases&,
                                        std::vector<std::string>&) override {
     ++settlements;
     return settlement;

@@ -76,36 +76,92 @@ TEST(InFlightJournal, KeepsRecordsAcrossInstancesAndGoesWhenEmpty) {
   EXPECT_FALSE(FileExists(path));
 }
 
-TEST(InFlightJournal, ADamagedFileLosesOnlyItsUnreadableLines) {
+// A journal cut short, with a byte changed or of a layout this driver does not know is
+// damaged as a whole: read as fewer records it would print their sales again.
+TEST(InFlightJournal, AnyDamageIsTheWholeJournalsNeverFewerRecords) {
+  InFlightRecord sale{"ONLINE.TXT",
+                      Pinned("00000000000000b1"),
+                      "2026_01_15_12_00_00",
+                      FileKind::Sale,
+                      RunPhase::Closing,
+                      1,
+                      "",
+                      {},
+                      EcrMark{41, 7, 2}};
+  InFlightRecord other{"ONLINE2.TXT",
+                       Pinned("00000000000000b2"),
+                       "2026_01_15_12_00_01",
+                       FileKind::Other,
+                       RunPhase::Answered,
+                       1,
+                       "",
+                       {"0 OK"}};
+  const std::string good =
+      FormatJournal({sale, other}, {{"ONLINE9.TXT", Pinned("00000000000000b3")}});
   std::vector<InFlightRecord> records;
   std::vector<ExecutedFile> executed;
-  const std::string good = FormatJournal({{"ONLINE.TXT",
-                                           Pinned("00000000000000b1"),
-                                           "2026_01_15_12_00_00",
-                                           FileKind::Sale,
-                                           RunPhase::Lines,
-                                           1,
-                                           "",
-                                           {}}},
-                                         {{"ONLINE9.TXT", Pinned("00000000000000b2")}});
-  const std::string tail = ";00000000000000b3;1;1;2;3;";
-  ParseJournal(good + "F;zz;" + kSha + ";1;S;1;1;" + tail + "\nF;41;short;1;S;1;1;" + tail +
-                   "\nF;41;" + kSha + ";1;S;9;1;" + tail + "\nF;41;" + kSha + ";1;Q;1;1;" + tail +
-                   "\nF;41;" + kSha + ";1;S;1;;" + tail + "\nF;41;" + kSha +
-                   ";1;S;1;1;;XYZ;1;1;2;3;\nF;41;" + kSha + ";1;S;4;1;" +
-                   tail +  // answered, no answer
-                   "\nF;41;" + kSha + ";1;S;1;1;" + tail + "zz\nX;41\n" + "X;41;" + kSha +
-                   ";more\n;;;\n\n\xff\xfe",
-               records, executed);
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].name, "ONLINE.TXT");
+  ASSERT_TRUE(ParseJournal(good, records, executed));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].mark, (EcrMark{41, 7, 2}));
+  EXPECT_FALSE(records[1].mark);
   ASSERT_EQ(executed.size(), 1u);
-  EXPECT_EQ(executed[0].name, "ONLINE9.TXT");
 
-  // Without its first line the file is not a journal of this driver.
-  ParseJournal(good.substr(good.find('\n') + 1), records, executed);
-  EXPECT_TRUE(records.empty());
-  EXPECT_TRUE(executed.empty());
+  for (std::size_t length = 0; length < good.size(); ++length) {
+    EXPECT_FALSE(ParseJournal(good.substr(0, length), records, executed)) << length;
+    EXPECT_TRUE(records.empty() && executed.empty());
+  }
+  for (std::size_t at = 0; at < good.size(); ++at) {
+    std::string flipped = good;
+    flipped[at] = static_cast<char>(flipped[at] ^ 0x01);
+    EXPECT_FALSE(ParseJournal(flipped, records, executed)) << at;
+  }
+  EXPECT_FALSE(ParseJournal("RUVODRV JURNAL 9\n", records, executed));
+  EXPECT_FALSE(ParseJournal(good.substr(good.find('\n') + 1), records, executed));
+  // A line of an older layout that cannot be read is damage too.
+  EXPECT_FALSE(ParseJournal("RUVODRV JURNAL 1\nF;zz;" + kSha + ";1;S;1;1;\n", records, executed));
+}
+
+// On the disk: nothing runs while the journal is damaged, the file is kept as it is and a
+// copy of it aside, and a journal put right (removed by the operator) is read again.
+TEST(InFlightJournal, ADamagedJournalIsKeptAndRefusesEveryChange) {
+  testing::TempFolder folder;
+  const std::string path = folder.Path() + "/" + InFlightJournal::kFileName;
+  {
+    InFlightJournal journal(folder.Path());
+    ASSERT_TRUE(journal.Put({"ONLINE.TXT",
+                             Pinned("00000000000000c1"),
+                             "2026_01_15_12_00_00",
+                             FileKind::Sale,
+                             RunPhase::Lines,
+                             1,
+                             "",
+                             {},
+                             EcrMark{1, 1, 0}}));
+  }
+  const std::string bytes = *ReadFileBytes(path);
+  testing::WriteBytes(path, bytes.substr(0, bytes.size() * 6 / 10));
+  InFlightJournal journal(folder.Path());
+  EXPECT_FALSE(journal.Ready());
+  EXPECT_TRUE(journal.Damaged());
+  EXPECT_TRUE(journal.Records().empty());
+  EXPECT_FALSE(journal.Put({"ONLINE2.TXT",
+                            Pinned("00000000000000c2"),
+                            "2026_01_15_12_00_00",
+                            FileKind::Sale,
+                            RunPhase::Lines,
+                            1,
+                            "",
+                            {}}));
+  EXPECT_FALSE(journal.Flush());
+  EXPECT_EQ(*ReadFileBytes(path), bytes.substr(0, bytes.size() * 6 / 10));
+  ASSERT_FALSE(journal.AsideName().empty());
+  EXPECT_EQ(ReadFileBytes(folder.Path() + "/" + journal.AsideName()), ReadFileBytes(path));
+
+  DeleteFile(path);
+  EXPECT_TRUE(journal.Ready());
+  EXPECT_FALSE(journal.Damaged());
+  // The copy stays for whoever looks into it.
+  EXPECT_EQ(ListMatching(folder.Path(), kDamagedJournalPrefix + "*").size(), 1u);
 }
 
 // A journal an older driver left is read: its files are known by their bytes alone, and
@@ -113,9 +169,10 @@ TEST(InFlightJournal, ADamagedFileLosesOnlyItsUnreadableLines) {
 TEST(InFlightJournal, AJournalOfTheFirstLayoutIsRead) {
   std::vector<InFlightRecord> records;
   std::vector<ExecutedFile> executed;
-  ParseJournal("RUVODRV JURNAL 1\nF;4f4e4c494e452e545854;" + kSha +
-                   ";2026_01_15_12_00_00;S;2;1;\nX;4f4e4c494e45392e545854;" + kSha + "\n",
-               records, executed);
+  ASSERT_TRUE(ParseJournal("RUVODRV JURNAL 1\nF;4f4e4c494e452e545854;" + kSha +
+                               ";2026_01_15_12_00_00;S;2;1;\nX;4f4e4c494e45392e545854;" + kSha +
+                               "\n",
+                           records, executed));
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].name, "ONLINE.TXT");
   EXPECT_EQ(records[0].phase, RunPhase::Closing);

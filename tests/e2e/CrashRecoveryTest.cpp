@@ -92,7 +92,43 @@ class CrashRecoveryTest : public DriverTest {
     EXPECT_EQ(CountOf(receipts[0], "PAINE ALBA"), 1) << paper;
     EXPECT_EQ(FiscalReceipts(paper).size(), 1u) << paper;
   }
+
+  // Kills the driver waiting for the close of a paid receipt, does atEcr at the ECR (its
+  // keyboard, its power switch) and starts the driver again: the sale's answer must be
+  // answer, and the previous customer's receipt the only fiscal one.
+  void ChangedAtTheEcrBeforeTheRestart(const std::string& atEcr, const std::string& answer) {
+    ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+    ASSERT_EQ(rig.Run("ONLINE.TXT", kTwoArticles),
+              (std::vector<std::string>{"0 OK", "BON FISCAL NR. 0001"}));
+    ASSERT_TRUE(rig.Ecr().Control("lose 3011 before"));
+    ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(kTwoArticles)));
+    ASSERT_TRUE(AwaitLostAnswer(rig.Ecr())) << rig.Ecr().Messages() << rig.DriverMessages();
+    ASSERT_TRUE(rig.KillDriver());
+    ASSERT_TRUE(rig.Ecr().Control(atEcr));
+    ASSERT_TRUE(rig.RestartDriver()) << rig.DriverMessages();
+
+    const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
+    ASSERT_TRUE(response) << rig.DriverMessages();
+    EXPECT_EQ(*response, answer);
+    EXPECT_EQ(FiscalReceipts(rig.Ecr().Paper()).size(), 1u) << rig.Ecr().Paper();
+  }
 };
+
+// Between the kill and the restart the receipt left paid and open is cancelled at the
+// ECR's keyboard, or the ECR is switched off and on and comes back without it: neither is
+// a printed sale, whatever number the ECR shows last.
+TEST_F(CrashRecoveryTest, AReceiptCancelledAtTheKeyboardIsAnsweredAsCancelled) {
+  ChangedAtTheEcrBeforeTheRestart("cancel-receipt",
+                                  "1 ERROR\r\n8096;Bonul fiscal a fost anulat la casa de marcat\r\n"
+                                  "#1;BONUL FISCAL A FOST ANULAT. RETRANSMITETI BONUL FISCAL.\r\n");
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "BON ANULAT NR. 0002"), 1) << rig.Ecr().Paper();
+}
+TEST_F(CrashRecoveryTest, AReceiptLostWhenTheEcrWasSwitchedOffIsAnsweredAsLost) {
+  ChangedAtTheEcrBeforeTheRestart(
+      "power-cycle",
+      "1 ERROR\r\n8095;Bonul fiscal nu a fost emis, casa de marcat nu il mai are. "
+      "Retransmiteti bonul fiscal\r\n");
+}
 
 TEST_F(CrashRecoveryTest, KilledBetweenTheSaleLines) {
   KillWhereAndRecover("lose 33021 after skip 1");
@@ -100,7 +136,11 @@ TEST_F(CrashRecoveryTest, KilledBetweenTheSaleLines) {
 TEST_F(CrashRecoveryTest, KilledAfterThePayment) { KillWhereAndRecover("lose 3007 after"); }
 TEST_F(CrashRecoveryTest, KilledJustBeforeTheClose) { KillWhereAndRecover("lose 3011 before"); }
 TEST_F(CrashRecoveryTest, KilledJustAfterTheClose) { KillWhereAndRecover("lose 3011 after"); }
-TEST_F(CrashRecoveryTest, KilledWhileReadingTheNumber) { KillWhereAndRecover("lose 1112 after"); }
+// The first "1112" and the "1004" note the ECR's state before the lines.
+TEST_F(CrashRecoveryTest, KilledWhileNotingTheEcrsState) { KillWhereAndRecover("lose 1004 after"); }
+TEST_F(CrashRecoveryTest, KilledWhileReadingTheNumber) {
+  KillWhereAndRecover("lose 1112 after skip 1");
+}
 TEST_F(CrashRecoveryTest, KilledJustBeforeTheCut) { KillWhereAndRecover("lose 3015 before"); }
 TEST_F(CrashRecoveryTest, KilledJustAfterTheCut) { KillWhereAndRecover("lose 3015 after"); }
 
@@ -262,6 +302,33 @@ unsigned KillLoopSeed() {
     return static_cast<unsigned>(std::strtoul(text, nullptr, 10));
   }
   return static_cast<unsigned>(std::random_device{}());
+}
+
+RigOptions CleaningTheFolder() {
+  RigOptions options;
+  options.settings = {"CuratareFolderLucru=DA"};
+  return options;
+}
+
+// The clean-up at the start of processing deletes only what waits: the sale a kill
+// interrupted after its close is answered with its number, not deleted unanswered (the
+// sales application would send it again and it would print twice).
+class CleanupAfterCrashTest : public DriverTest {
+ protected:
+  CleanupAfterCrashTest() : DriverTest(CleaningTheFolder()) {}
+};
+
+TEST_F(CleanupAfterCrashTest, AnInterruptedSaleIsAnsweredNotDeleted) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  ASSERT_TRUE(rig.Ecr().Control("lose 3011 after"));
+  ASSERT_TRUE(rig.Drop("ONLINE.TXT", ReceiptText(kTwoArticles)));
+  ASSERT_TRUE(AwaitLostAnswer(rig.Ecr())) << rig.Ecr().Messages() << rig.DriverMessages();
+  ASSERT_TRUE(rig.KillDriver());
+  ASSERT_TRUE(rig.RestartDriver()) << rig.DriverMessages();
+  const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
+  ASSERT_TRUE(response) << rig.DriverMessages();
+  EXPECT_EQ(*response, "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  EXPECT_EQ(FiscalReceipts(rig.Ecr().Paper()).size(), 1u) << rig.Ecr().Paper();
 }
 
 TEST_F(CrashRecoveryTest, RandomKillsDuringSalesLeaveEverySaleOnThePaperOnceWithItsOwnNumber) {

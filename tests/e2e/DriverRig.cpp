@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 #include "E2eFiles.h"
@@ -90,6 +91,14 @@ bool DriverRig::StartDriver() {
   if (!options_.window) args.insert(args.begin() + 1, "--headless");
   std::vector<std::string> environment = Environment();
   if (options_.window) environment.push_back("QT_QPA_PLATFORM=offscreen");
+  if (clockShiftS_ != 0) {
+    environment.push_back(std::string("LD_PRELOAD=") + RUVO_CLOCK_SHIFT_PATH);
+    environment.push_back("RUVO_CLOCK_SHIFT_S=" + std::to_string(clockShiftS_));
+    // A sanitized driver's runtime must otherwise come first among its libraries.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    environment.push_back("ASAN_OPTIONS=" + (asan != nullptr ? std::string(asan) + ":" : "") +
+                          "verify_asan_link_order=0");
+  }
   driverStarted_ = driver_.Start(args, folder_ / "driver.out", folder_ / "driver.err", environment);
   if (!driverStarted_) return false;
   const std::string status = PathOf("RUVODRV.INFO");

@@ -84,6 +84,9 @@ class DriverRig {
   bool KillDriver();
   // Starts the driver again on the same folder and ECR, until it has started processing.
   bool RestartDriver();
+  // Moves the wall clock of the driver started next (and only its) by seconds, through the
+  // ruvo_clock_shift shim.
+  void ShiftDriverClock(long long seconds) { clockShiftS_ = seconds; }
   // What the driver said on its standard error (message boxes go there headless).
   std::string DriverMessages() const;
 
@@ -102,6 +105,7 @@ class DriverRig {
   bool driverStarted_ = false;
   std::string com1_;
   bool awaitConnected_ = true;
+  long long clockShiftS_ = 0;
 };
 
 // The response file's lines without their CR LF ends.

@@ -279,6 +279,21 @@ TEST_F(HttpApiTest, WhileAnOperationRunsTheServerAnswersAndRefusesASecondOne) {
   EXPECT_EQ(rig.Ecr().Paper().find("RAPORT Z"), std::string::npos) << rig.Ecr().Paper();
 }
 
+// The driver's clock set eight days forward ("ZilePastrareHttp" is 7) and restarted: the
+// till repeats its key and gets the first answer; nothing is printed again.
+TEST_F(HttpApiTest, AKeyOutlivesAClockStepForward) {
+  const Reply first = PostReceipt("step-1", kSale);
+  ASSERT_EQ(first.status, 200) << first.body << rig.DriverMessages();
+  ASSERT_TRUE(rig.KillDriver());
+  rig.ShiftDriverClock(8LL * 86'400);
+  ASSERT_TRUE(rig.RestartDriver()) << rig.DriverMessages();
+  const Reply again = PostReceipt("step-1", kSale);
+  ASSERT_EQ(again.status, 200) << again.body;
+  EXPECT_NE(again.headers.find("Idempotent-Replayed: true"), std::string::npos) << again.headers;
+  EXPECT_EQ(again.Json()["answer"], first.Json()["answer"]);
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1) << rig.Ecr().Paper();
+}
+
 TEST_F(HttpApiTest, AKeyOutlivesARestartOfTheDriver) {
   ASSERT_EQ(PostReceipt("restart-1", kSale).status, 200);
   ASSERT_EQ(rig.StopDriver(), 0);

@@ -27,6 +27,8 @@ class WallClock final : public IClock {
     virtual_.Advance(ms);
     wallS_ += ms / 1000;
   }
+  // The wall clock set forward, as a time server or an operator does; no time passes.
+  void Step(std::int64_t s) { wallS_ += s; }
 
  private:
   VirtualClock virtual_;
@@ -149,6 +151,26 @@ TEST_F(HttpReceiptsTest, AnsweredKeysAreForgottenAfterTheirDaysWaitingOnesNever)
   EXPECT_EQ(receipts->Submit("old", Body({"2;X"})), HttpReceipts::Submitted::Accepted);
 }
 
+// A clock set forward by more than the keys' days forgets nothing: the days are also
+// counted in the driver's running time, across restarts.
+TEST_F(HttpReceiptsTest, AClockStepForwardForgetsNoKey) {
+  ASSERT_EQ(receipts->Submit("k", kSale), HttpReceipts::Submitted::Accepted);
+  CycleAnswers("k", "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  receipts->Advance();
+  clock.Pass(3LL * 86'400'000);
+  receipts->Advance();
+  Reopen();
+  clock.Step(8LL * 86'400);
+  clock.Pass(120'000);
+  receipts->Advance();
+  Reopen();
+  receipts->Advance();
+  EXPECT_EQ(receipts->Submit("k", kSale), HttpReceipts::Submitted::Repeated);
+  clock.Pass(5LL * 86'400'000);
+  receipts->Advance();
+  EXPECT_EQ(receipts->Find("k"), nullptr);
+}
+
 TEST_F(HttpReceiptsTest, ARecordThatCannotBeSavedSendsNothing) {
   std::filesystem::remove_all(folder / ".ruvohttp");
   ASSERT_TRUE(WriteFileAtomic(folder / ".ruvohttp", "in the way"));
@@ -161,11 +183,38 @@ TEST_F(HttpReceiptsTest, ARecordThatCannotBeSavedSendsNothing) {
   EXPECT_FALSE(other.Open(problem));
 }
 
-TEST_F(HttpReceiptsTest, UnreadableRecordsAreLeftAlone) {
-  ASSERT_TRUE(WriteFileAtomic(folder / ".ruvohttp/0123.key", "garbage"));
+// A record cut short, emptied or made a link is damaged: its key is refused (never sent
+// again on a guess), the file is never written over, and the damage is said.
+TEST_F(HttpReceiptsTest, ADamagedRecordRefusesItsKeyAndIsNeverWrittenOver) {
+  ASSERT_EQ(receipts->Submit("cut", kSale), HttpReceipts::Submitted::Accepted);
+  ASSERT_EQ(receipts->Submit("empty", kSale), HttpReceipts::Submitted::Accepted);
+  ASSERT_EQ(receipts->Submit("linked", kSale), HttpReceipts::Submitted::Accepted);
+  for (const char* key : {"cut", "empty", "linked"}) {
+    CycleAnswers(key, "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  }
+  receipts->Advance();
+  const std::string records = folder / ".ruvohttp";
+  const std::string cut = records + "/" + KeyId("cut") + ".key";
+  const std::string bytes = *ReadFileBytes(cut);
+  ASSERT_TRUE(WriteFileAtomic(cut, bytes.substr(0, bytes.size() * 95 / 100)));
+  ASSERT_TRUE(WriteFileAtomic(records + "/" + KeyId("empty") + ".key", ""));
+  const std::string linked = records + "/" + KeyId("linked") + ".key";
+  std::filesystem::rename(linked, records + "/elsewhere");
+  std::filesystem::create_symlink(records + "/elsewhere", linked);
   Reopen();
-  EXPECT_EQ(receipts->WaitingCount(), 0u);
-  EXPECT_TRUE(FileExists(folder / ".ruvohttp/0123.key"));
+  for (const char* key : {"cut", "empty", "linked"}) {
+    SCOPED_TRACE(key);
+    EXPECT_EQ(receipts->Submit(key, kSale), HttpReceipts::Submitted::Damaged);
+    EXPECT_FALSE(FileExists(ReceiptFile(key)));
+    EXPECT_NE(receipts->DamagedRecordOf(key).find(KeyId(key)), std::string::npos);
+  }
+  EXPECT_EQ(*ReadFileBytes(cut), bytes.substr(0, bytes.size() * 95 / 100));
+  ASSERT_EQ(receipts->DamageWarnings().size(), 3u);
+  EXPECT_NE(receipts->DamageWarnings()[0].find(".ruvohttp/"), std::string::npos);
+  // Removed by the operator, the key is a new one.
+  ASSERT_TRUE(DeleteFile(cut));
+  Reopen();
+  EXPECT_EQ(receipts->Submit("cut", kSale), HttpReceipts::Submitted::Accepted);
 }
 
 }  // namespace

@@ -81,6 +81,12 @@ TEST(KeyRecordTest, AnythingButAWholeRecordIsRefused) {
     EXPECT_FALSE(DecodeRecord(changed)) << value;
   }
   EXPECT_FALSE(DecodeRecord("RUVOHTTP 2\n"));
+  // A byte changed anywhere, also inside the receipt or the answer, is told by the check.
+  for (std::size_t at = 0; at < whole.size(); ++at) {
+    std::string flipped = whole;
+    flipped[at] = static_cast<char>(flipped[at] ^ 0x04);
+    EXPECT_FALSE(DecodeRecord(flipped)) << at;
+  }
 }
 
 }  // namespace

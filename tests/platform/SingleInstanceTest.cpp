@@ -67,6 +67,41 @@ TEST(SingleInstance, HeldByAnotherProcessUntilItIsKilled) {
   EXPECT_TRUE(afterDeath.Acquired());
 }
 
+// One driver per working folder, whatever its instance: the second is told which process
+// holds the folder, and a killed holder frees it.
+TEST(WorkingFolderLock, OneHolderPerFolderNamedToTheSecond) {
+  TempFolder folder;
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(ready[0]);
+    WorkingFolderLock held(folder.Path());
+    const char answer = held.Acquired() ? 'y' : 'n';
+    if (::write(ready[1], &answer, 1) != 1) ::_exit(2);
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  char answer = 0;
+  ASSERT_EQ(::read(ready[0], &answer, 1), 1);
+  ::close(ready[0]);
+  EXPECT_EQ(answer, 'y');
+  {
+    WorkingFolderLock second(folder.Path());
+    EXPECT_FALSE(second.Acquired());
+    EXPECT_NE(second.Problem().find("pid " + std::to_string(child)), std::string::npos)
+        << second.Problem();
+  }
+  ASSERT_EQ(::kill(child, SIGKILL), 0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  WorkingFolderLock afterDeath(folder.Path());
+  EXPECT_TRUE(afterDeath.Acquired()) << afterDeath.Problem();
+  WorkingFolderLock missing(folder.Path() + "/none");
+  EXPECT_FALSE(missing.Acquired());
+  EXPECT_NE(missing.Problem().find("cannot open"), std::string::npos);
+}
+
 TEST(RuntimeFolder, InstanceNamesArePlainFileNames) {
   for (const std::string& good :
        std::vector<std::string>{"XRuvoDrv", "ruvo-drv-till2", "a", std::string(48, 'n')}) {
