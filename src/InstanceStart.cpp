@@ -26,7 +26,8 @@ std::optional<RunningInstance> TakeInstance(
         "socket: set XDG_RUNTIME_DIR, or use a working folder that only this user can write");
     return std::nullopt;
   }
-  RunningInstance instance{*runtimeFolder, std::make_unique<SingleInstance>(*runtimeFolder)};
+  RunningInstance instance{*runtimeFolder, std::make_unique<SingleInstance>(*runtimeFolder),
+                           nullptr};
   if (!instance.lock->Problem().empty()) {
     Log(LogLevel::Error, instance.lock->Problem());
     return std::nullopt;
