@@ -51,7 +51,8 @@ int Run(int argc, char** argv) {
   if (const std::optional<int> answered = ruvo::AnswerWithoutDriver(argc, argv, launch)) {
     return *answered;
   }
-  const bool windowed = Windowed(launch.line);
+  // Without the window built in, nothing asks.
+  [[maybe_unused]] const bool windowed = Windowed(launch.line);
 
   ruvo::HeadlessOperator op;
   // The second start's notice comes before any window: the platform's simple box.
