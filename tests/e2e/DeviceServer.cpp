@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "E2eFiles.h"
+#include "FreePort.h"
 
 namespace ruvo::e2e {
 
@@ -53,19 +54,7 @@ int ConnectLoopback(std::uint16_t port) {
 
 }  // namespace
 
-std::uint16_t FreeLoopbackPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return 0;
-  sockaddr_in address = Loopback(0);
-  socklen_t size = sizeof address;
-  std::uint16_t port = 0;
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  close(fd);
-  return port;
-}
+std::uint16_t FreeLoopbackPort() { return static_cast<std::uint16_t>(FreePort()); }
 
 bool Ser2NetInstalled() { return access(kSer2Net, X_OK) == 0; }
 

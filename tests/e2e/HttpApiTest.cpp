@@ -23,6 +23,7 @@
 #include "CurlClient.h"
 #include "DriverRig.h"
 #include "E2eFiles.h"
+#include "FreePort.h"
 #include "http/AccessToken.h"
 #include "platform/Files.h"
 
@@ -30,22 +31,6 @@ namespace ruvo::e2e {
 namespace {
 
 const std::string kSale = "1;PAINE ALBA;BUC;1;1;250;100000\n5;250;1\n";
-
-// A port nothing listens on now (the kernel's choice), for the driver to take.
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(fd);
-  return port;
-}
 
 RigOptions WithHttp(int port) {
   RigOptions options;

@@ -18,6 +18,7 @@
 #include "CurlClient.h"
 #include "DriverRig.h"
 #include "E2eFiles.h"
+#include "FreePort.h"
 #include "http/AccessToken.h"
 #include "support/ChildProcess.h"
 
@@ -25,21 +26,6 @@ namespace ruvo::e2e {
 namespace {
 
 using testing::ChildProcess;
-
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(fd);
-  return port;
-}
 
 RigOptions WithHttp(int port) {
   RigOptions options;

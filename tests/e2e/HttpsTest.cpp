@@ -17,6 +17,7 @@
 #include "CurlClient.h"
 #include "DriverRig.h"
 #include "E2eFiles.h"
+#include "FreePort.h"
 #include "http/AccessToken.h"
 #include "http/TlsIdentity.h"
 #include "support/ChildProcess.h"
@@ -27,21 +28,6 @@ namespace {
 using testing::ChildProcess;
 
 const std::string kAddress = "127.0.0.2";
-
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(0x7f000002);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(fd);
-  return port;
-}
 
 RigOptions WithHttps(int port) {
   RigOptions options;
@@ -60,7 +46,7 @@ std::string After(const std::string& text, const std::string& label) {
 
 class HttpsTest : public DriverTest {
  protected:
-  HttpsTest() : HttpsTest(FreePort()) {}
+  HttpsTest() : HttpsTest(FreePort(kAddress)) {}
   explicit HttpsTest(int port) : DriverTest(WithHttps(port)), port_(port) {}
 
   void SetUp() override {

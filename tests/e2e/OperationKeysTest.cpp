@@ -19,26 +19,12 @@
 #include "CurlClient.h"
 #include "DriverRig.h"
 #include "E2eFiles.h"
+#include "FreePort.h"
 #include "http/AccessToken.h"
 #include "platform/Files.h"
 
 namespace ruvo::e2e {
 namespace {
-
-int FreeTcpPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(fd);
-  return port;
-}
 
 RigOptions HttpOn(int port) {
   RigOptions options;
@@ -54,7 +40,7 @@ struct CtlOutput {
 
 class OperationKeysTest : public DriverTest {
  protected:
-  OperationKeysTest() : OperationKeysTest(FreeTcpPort()) {}
+  OperationKeysTest() : OperationKeysTest(FreePort()) {}
   explicit OperationKeysTest(int port) : DriverTest(HttpOn(port)), port_(port) {}
 
   void SetUp() override {
