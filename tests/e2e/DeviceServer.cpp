@@ -150,6 +150,8 @@ void StallingProxy::Serve() {
       fds.push_back({server, events, 0});
     }
     if (poll(fds.data(), fds.size(), 20) < 0) continue;
+    // A pair accepted below was not polled: it is read from the next turn on.
+    const std::size_t polled = pairs.size();
     if ((fds[1].revents & POLLIN) != 0) {
       const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
       const int server = client >= 0 ? ConnectLoopback(target_) : -1;
@@ -163,7 +165,7 @@ void StallingProxy::Serve() {
     for (std::size_t k = 0; k < pairs.size(); ++k) {
       const auto [client, server] = pairs[k];
       bool closed = false;
-      for (int side = 0; side < 2 && !closed; ++side) {
+      for (int side = 0; side < 2 && !closed && k < polled; ++side) {
         const pollfd& p = fds[2 + 2 * k + static_cast<std::size_t>(side)];
         if ((p.revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
         char buffer[4096];
