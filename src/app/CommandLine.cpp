@@ -87,7 +87,10 @@ std::string UsageText() {
          "  logo FILE                   load a BMP logo into the ECR (no question asked)\n"
          "  export YEAR MONTH R|X [--binary]\n"
          "                              the monthly XML export into ExportXML/ (--binary:\n"
-         "                              the 7404 transfer)\n";
+         "                              the 7404 transfer)\n"
+         "Any manual operation takes --key KEY right after its name (ruvo_drv ctl cash-in\n"
+         "--key float-1 150.50): sent again with the same key and arguments, it prints the\n"
+         "first answer and runs nothing; with other arguments it is refused.\n";
 }
 
 }  // namespace ruvo
