@@ -8,33 +8,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <utility>
 
+#include "platform/PortDeadline.h"
 #include "platform/PortNames.h"
 
 namespace ruvo {
 
 namespace {
-
-std::int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-int RemainingMs(std::int64_t deadline) {
-  const std::int64_t left = deadline - NowMs();
-  if (left <= 0) return 0;
-  return left > 0x7fffffff ? 0x7fffffff : static_cast<int>(left);
-}
-
-// A vanished device must look like a silent ECR to the link, which then retries on its
-// own schedule: so wait the time out away, sleeping rather than spinning on the dead fd.
-void SleepUntil(std::int64_t deadline) {
-  for (int left = RemainingMs(deadline); left > 0; left = RemainingMs(deadline)) {
-    ::poll(nullptr, 0, left);
-  }
-}
 
 bool HeldExclusively(int fd) {
   int exclusive = 0;
@@ -126,7 +107,7 @@ bool PosixSerialPort::Write(const std::uint8_t* data, std::size_t count) {
   if (fd_ < 0) return false;
   if (count == 0) return true;
   if (data == nullptr) return false;
-  const std::int64_t deadline = NowMs() + WriteTimeoutMs(count);
+  const std::int64_t deadline = PortNowMs() + WriteTimeoutMs(count);
   std::size_t done = 0;
   while (done < count) {
     const ssize_t n = ::write(fd_, data + done, count - done);
@@ -137,7 +118,7 @@ bool PosixSerialPort::Write(const std::uint8_t* data, std::size_t count) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;  // EIO: device gone
     // The output buffer is full (or the ECR holds CTS low): wait for room.
-    const int left = RemainingMs(deadline);
+    const int left = PortRemainingMs(deadline);
     if (left == 0) {
       // Half a frame must not go out later, glued to the next request.
       static_cast<void>(::tcflush(fd_, TCOFLUSH));
@@ -152,9 +133,9 @@ bool PosixSerialPort::Write(const std::uint8_t* data, std::size_t count) {
 }
 
 std::size_t PosixSerialPort::Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) {
-  const std::int64_t deadline = NowMs() + (timeoutMs > 0 ? timeoutMs : 0);
+  const std::int64_t deadline = PortNowMs() + (timeoutMs > 0 ? timeoutMs : 0);
   if (fd_ < 0 || buffer == nullptr || capacity == 0) {
-    SleepUntil(deadline);
+    PortSleepUntil(deadline);
     return 0;
   }
   if (timeoutMs <= 0) {
@@ -164,7 +145,7 @@ std::size_t PosixSerialPort::Read(std::uint8_t* buffer, std::size_t capacity, in
   }
   for (;;) {
     pollfd p{fd_, POLLIN, 0};
-    const int ready = ::poll(&p, 1, RemainingMs(deadline));
+    const int ready = ::poll(&p, 1, PortRemainingMs(deadline));
     if (ready == 0) return 0;  // nothing arrived in time
     if (ready < 0) {
       if (errno == EINTR) continue;
@@ -179,7 +160,7 @@ std::size_t PosixSerialPort::Read(std::uint8_t* buffer, std::size_t capacity, in
     }
     break;  // POLLHUP, POLLERR or POLLNVAL without data
   }
-  SleepUntil(deadline);
+  PortSleepUntil(deadline);
   return 0;
 }
 

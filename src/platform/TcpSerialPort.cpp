@@ -8,33 +8,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 
+#include "platform/PortDeadline.h"
 #include "platform/PortNames.h"
 #include "platform/PosixSerialPort.h"
 
 namespace ruvo {
 
 namespace {
-
-std::int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-int RemainingMs(std::int64_t deadline) {
-  const std::int64_t left = deadline - NowMs();
-  if (left <= 0) return 0;
-  return left > 0x7fffffff ? 0x7fffffff : static_cast<int>(left);
-}
-
-// A broken connection looks like a silent ECR to the link, as a vanished device does.
-void SleepUntil(std::int64_t deadline) {
-  for (int left = RemainingMs(deadline); left > 0; left = RemainingMs(deadline)) {
-    ::poll(nullptr, 0, left);
-  }
-}
 
 // The printable part of what a server said before it closed, for a message.
 std::string Printable(const std::vector<std::uint8_t>& bytes) {
@@ -198,7 +180,7 @@ bool TcpSerialPort::Write(const std::uint8_t* data, std::size_t count) {
                                     : std::string(reinterpret_cast<const char*>(data), count);
   // The deadline of a local port's write: a server that takes nothing is a line held up.
   std::size_t done = 0;
-  const std::int64_t deadline = NowMs() + PosixSerialPort::WriteTimeoutMs(count);
+  const std::int64_t deadline = PortNowMs() + PosixSerialPort::WriteTimeoutMs(count);
   while (done < bytes.size()) {
     const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
     if (n > 0) {
@@ -210,7 +192,7 @@ bool TcpSerialPort::Write(const std::uint8_t* data, std::size_t count) {
       lost_ = true;  // EPIPE, ECONNRESET: the server is gone
       return false;
     }
-    const int left = RemainingMs(deadline);
+    const int left = PortRemainingMs(deadline);
     if (left == 0) return false;
     pollfd p{fd_, POLLOUT, 0};
     if (::poll(&p, 1, left) < 0 && errno != EINTR) return false;
@@ -219,9 +201,9 @@ bool TcpSerialPort::Write(const std::uint8_t* data, std::size_t count) {
 }
 
 std::size_t TcpSerialPort::Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) {
-  const std::int64_t deadline = NowMs() + (timeoutMs > 0 ? timeoutMs : 0);
+  const std::int64_t deadline = PortNowMs() + (timeoutMs > 0 ? timeoutMs : 0);
   if (buffer == nullptr || capacity == 0) {
-    SleepUntil(deadline);
+    PortSleepUntil(deadline);
     return 0;
   }
   for (;;) {
@@ -233,7 +215,7 @@ std::size_t TcpSerialPort::Read(std::uint8_t* buffer, std::size_t capacity, int 
     }
     if (fd_ < 0 || lost_) break;
     pollfd p{fd_, POLLIN, 0};
-    const int ready = ::poll(&p, 1, RemainingMs(deadline));
+    const int ready = ::poll(&p, 1, PortRemainingMs(deadline));
     if (ready == 0) return 0;  // nothing arrived in time
     if (ready < 0) {
       if (errno == EINTR) continue;
@@ -243,7 +225,7 @@ std::size_t TcpSerialPort::Read(std::uint8_t* buffer, std::size_t capacity, int 
     // commands alone give no data, and the wait goes on.
     if (!ReceiveOnce(pending_) && pending_.empty()) break;
   }
-  SleepUntil(deadline);
+  PortSleepUntil(deadline);
   return 0;
 }
 
