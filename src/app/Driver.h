@@ -102,6 +102,7 @@ class Driver {
   const DriverState& State() const { return state_; }
   // The suffix of the receipt file being run now; empty between files.
   std::string RunningSuffix() const { return files_->RunningSuffix(); }
+  void KeepAnswersWith(IAnswerKeeper* keeper) { files_->KeepAnswersWith(keeper); }
   const DriverContext& Context() const { return context_; }
   std::string SettingsPath() const;
   std::string StatusPath() const;

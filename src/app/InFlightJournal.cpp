@@ -4,6 +4,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Files.h"
+#include "platform/HexText.h"
 #include "platform/IntegerText.h"
 #include "platform/Sha256.h"
 
@@ -11,49 +12,17 @@ namespace ruvo {
 
 namespace {
 
-constexpr char kHeader[] = "RUVODRV JURNAL 3";
+constexpr char kHeader[] = "RUVODRV JURNAL 4";
+constexpr char kHeaderVersion3[] = "RUVODRV JURNAL 3";
 constexpr char kHeaderVersion2[] = "RUVODRV JURNAL 2";
 constexpr char kHeaderVersion1[] = "RUVODRV JURNAL 1";
 constexpr std::size_t kShaLength = 64;
 constexpr std::size_t kCheckLength = 16;
 constexpr int kHighestReceiptNumber = 9999;
 
-// File names go in as hex, so that no byte of a name can break the line format.
-std::string Hex(const std::string& bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    hex.push_back(kDigits[byte >> 4]);
-    hex.push_back(kDigits[byte & 0xF]);
-  }
-  return hex;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-std::optional<std::string> FromHex(const std::string& hex) {
-  if (hex.empty() || hex.size() % 2 != 0) return std::nullopt;
-  std::string bytes;
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const int high = HexDigit(hex[i]);
-    const int low = HexDigit(hex[i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    bytes.push_back(static_cast<char>(high * 16 + low));
-  }
-  return bytes;
-}
-
 bool IsSha(const std::string& text) {
-  if (text.size() != kShaLength) return false;
-  for (const char c : text) {
-    if (HexDigit(c) < 0) return false;
-  }
-  return true;
+  return text.size() == kShaLength &&
+         text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
 bool OnlyOf(const std::string& text, const std::string& allowed, std::size_t maxLength) {
@@ -108,11 +77,9 @@ std::optional<std::string> Unchecked(const std::string& line) {
   return body;
 }
 
-// The answer's lines as the response file holds them, in hex; "" for none.
-std::string AnswerHex(const std::vector<std::string>& lines) {
-  std::string bytes;
-  for (const std::string& line : lines) bytes += line + "\r\n";
-  return Hex(bytes);
+// The answer in its own form, in hex; "" for none.
+std::string AnswerHex(const std::optional<ReceiptAnswer>& answer) {
+  return answer ? ToHex(EncodeAnswer(*answer)) : std::string();
 }
 
 std::string FormatMark(const std::optional<EcrMark>& mark) {
@@ -147,7 +114,8 @@ bool ParseMark(const std::string& text, std::optional<EcrMark>& mark) {
 // name;sha;stamp;kind;phase;port;number, the fields all versions share.
 std::optional<InFlightRecord> ParseRecordStart(const std::vector<std::string>& f) {
   std::optional<std::string> name = FromHex(f[1]);
-  if (!name || !IsSha(f[2]) || !OnlyOf(f[3], "0123456789_", 32)) return std::nullopt;
+  if (!name || name->empty() || !IsSha(f[2]) || !OnlyOf(f[3], "0123456789_", 32))
+    return std::nullopt;
   InFlightRecord r;
   r.name = *name;
   r.delivery.sha256 = f[2];
@@ -191,17 +159,25 @@ std::string FormatDelivery(const DeliveryId& id) {
 }
 
 // Version 2: F;name;sha;stamp;kind;phase;port;number;token;pinned;device;inode;birth;answer
-// Version 3 adds the mark (its check is taken off before).
-std::optional<InFlightRecord> ParseRecord(const std::vector<std::string>& f, bool withMark) {
+// Version 3 adds the mark (its check is taken off before); version 4 keeps the answer in
+// its own form, where 2 and 3 kept the response file's lines.
+std::optional<InFlightRecord> ParseRecord(const std::vector<std::string>& f, int version) {
+  const bool withMark = version >= 3;
   if (f.size() != (withMark ? 15u : 14u)) return std::nullopt;
   std::optional<InFlightRecord> r = ParseRecordStart(f);
   if (!r || !ParseDelivery(f, 8, r->delivery)) return std::nullopt;
   if (!f[13].empty()) {
     const std::optional<std::string> answer = FromHex(f[13]);
     if (!answer) return std::nullopt;
-    r->answer = SplitLines(*answer);
+    if (version >= 4) {
+      r->answer = DecodeAnswer(*answer);
+      if (!r->answer) return std::nullopt;
+    } else {
+      const std::vector<std::string> lines = SplitLines(*answer);
+      if (!lines.empty()) r->answer = AnswerOfLines(lines);
+    }
   }
-  if (r->phase == RunPhase::Answered && r->answer.empty()) return std::nullopt;
+  if (r->phase == RunPhase::Answered && !r->answer) return std::nullopt;
   if (withMark && !ParseMark(f[14], r->mark)) return std::nullopt;
   return r;
 }
@@ -218,7 +194,7 @@ std::optional<InFlightRecord> ParseRecordVersion1(const std::vector<std::string>
 std::optional<ExecutedFile> ParseExecuted(const std::vector<std::string>& f, bool version1) {
   if (f.size() != (version1 ? 3u : 8u)) return std::nullopt;
   const std::optional<std::string> name = FromHex(f[1]);
-  if (!name || !IsSha(f[2])) return std::nullopt;
+  if (!name || name->empty() || !IsSha(f[2])) return std::nullopt;
   ExecutedFile e{*name, {}};
   e.delivery.sha256 = f[2];
   if (version1) {
@@ -267,7 +243,7 @@ std::string FormatJournal(const std::vector<InFlightRecord>& records,
                           const std::vector<ExecutedFile>& executed) {
   std::string text = std::string(kHeader) + "\n";
   for (const InFlightRecord& r : records) {
-    text += Checked("F;" + Hex(r.name) + ";" + r.delivery.sha256 + ";" + r.stamp + ";" +
+    text += Checked("F;" + ToHex(r.name) + ";" + r.delivery.sha256 + ";" + r.stamp + ";" +
                     (r.kind == FileKind::Sale ? "S" : "A") + ";" +
                     std::to_string(static_cast<int>(r.phase)) + ";" + std::to_string(r.port) + ";" +
                     r.receiptNumber + ";" + FormatDelivery(r.delivery) + ";" + AnswerHex(r.answer) +
@@ -276,7 +252,7 @@ std::string FormatJournal(const std::vector<InFlightRecord>& records,
   }
   for (const ExecutedFile& e : executed) {
     text +=
-        Checked("X;" + Hex(e.name) + ";" + e.delivery.sha256 + ";" + FormatDelivery(e.delivery)) +
+        Checked("X;" + ToHex(e.name) + ";" + e.delivery.sha256 + ";" + FormatDelivery(e.delivery)) +
         "\n";
   }
   return text + "E;" + Check(text) + "\n";
@@ -290,8 +266,9 @@ bool ParseJournal(const std::string& text, std::vector<InFlightRecord>& records,
   const std::string header = text.substr(0, firstEnd);
   const bool version1 = header == kHeaderVersion1;
   const bool version2 = header == kHeaderVersion2;
+  const int version = version1 ? 1 : version2 ? 2 : header == kHeaderVersion3 ? 3 : 4;
   // A layout this driver does not know is not an empty journal.
-  if (!version1 && !version2 && header != kHeader) return false;
+  if (version == 4 && header != kHeader) return false;
   std::string body = text;
   if (!version1 && !version2) {
     const std::optional<std::string> checked = CheckedBody(text);
@@ -310,8 +287,7 @@ bool ParseJournal(const std::string& text, std::vector<InFlightRecord>& records,
     }
     const std::vector<std::string> f = SplitAt(line, ';');
     if (f[0] == "F") {
-      std::optional<InFlightRecord> r =
-          version1 ? ParseRecordVersion1(f) : ParseRecord(f, !version2);
+      std::optional<InFlightRecord> r = version1 ? ParseRecordVersion1(f) : ParseRecord(f, version);
       if (!r) return false;
       readRecords.push_back(std::move(*r));
     } else if (f[0] == "X") {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ReceiptAnswer.h"
 #include "app/ReceiptDelivery.h"
 
 namespace ruvo {
@@ -54,7 +55,7 @@ struct InFlightRecord {
   RunPhase phase = RunPhase::Preparing;
   int port = 1;                                // the port the file ran on
   std::string receiptNumber;                   // set in phase Closed
-  std::vector<std::string> answer;             // the response's lines, in phase Answered
+  std::optional<ReceiptAnswer> answer;         // in phase Answered
   std::optional<EcrMark> mark = std::nullopt;  // a sale's, once its lines may reach the ECR
 };
 

@@ -200,10 +200,10 @@ bool ReceiptFileCycle::TakeUp(const std::string& name) {
     try {
       if (PendingAnswer* pending = FindPending(name)) {
         const PendingAnswer known = *pending;
-        pause = SaveKnownAnswer(name, known.stamp, known.delivery, known.lines);
+        pause = SaveKnownAnswer(name, known.stamp, known.delivery, known.answer);
       } else if (const std::optional<InFlightRecord> record = journal_.Find(name);
                  record && record->phase == RunPhase::Answered) {
-        pause = SaveKnownAnswer(name, record->stamp, record->delivery, record->answer);
+        pause = SaveKnownAnswer(name, record->stamp, record->delivery, *record->answer);
       } else {
         const RecoveryStep step = RecoverInterrupted(name);
         if (step == RecoveryStep::Wait) return false;
@@ -405,7 +405,7 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
   }
 
   if (lines.empty()) {
-    WriteResponse("8005;Fisierul de intrare nu contine date");
+    File().response.Refuse("8005;Fisierul de intrare nu contine date");
     return;
   }
 
@@ -413,7 +413,7 @@ void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>
   options.connected = state_.connected;
   const ValidationResult validation = ValidateReceiptLines(lines, options);
   if (!validation.ok) {
-    WriteResponse(validation.errorText);
+    File().response.Refuse(validation.errorText);
     return;
   }
 

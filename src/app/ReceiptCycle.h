@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AnswerKeeper.h"
 #include "app/ArrivalOrder.h"
 #include "app/DeliveryLedger.h"
 #include "app/DriverState.h"
@@ -92,6 +93,9 @@ class ReceiptFileCycle {
   // taken; nullopt when none waits for that. Set by each PickUpNext that found no file.
   std::optional<std::int64_t> NextLookMs() const { return readiness_.NextLookMs(); }
 
+  // Told of every answer before its file goes (the HTTP server's receipts); null for none.
+  void KeepAnswersWith(IAnswerKeeper* keeper) { keeper_ = keeper; }
+
   // The suffix of the file taken up now; empty between files.
   std::string RunningSuffix() const { return file_ ? file_->run.suffix : std::string(); }
 
@@ -116,7 +120,7 @@ class ReceiptFileCycle {
     std::string name;
     std::string stamp;
     DeliveryId delivery;
-    std::vector<std::string> lines;
+    ReceiptAnswer answer;
   };
 
   // Settles what a killed or failed end of a file left: records of files already taken
@@ -162,7 +166,7 @@ class ReceiptFileCycle {
   bool TakeUp(const std::string& name);
   // Saves an answer known before this tick; true when the file is finished.
   bool SaveKnownAnswer(const std::string& name, const std::string& stamp,
-                       const DeliveryId& delivery, const std::vector<std::string>& lines);
+                       const DeliveryId& delivery, const ReceiptAnswer& answer);
   // False, with a warning, when no response could be written now.
   bool AnswerPlaceReady();
   // After a run: the answer into the journal, then into the response file, then the file
@@ -176,7 +180,6 @@ class ReceiptFileCycle {
                    const std::optional<EcrMark>& mark = std::nullopt);
   // Saves the closed phase that waited for the answer's record, when no answer follows.
   void SaveClosedPhase();
-  void KeepPending(const std::string& name, const std::vector<std::string>& lines);
   void DropPending(const std::string& name);
   PendingAnswer* FindPending(const std::string& name);
   // A delivery no record, memory or pending answer refers to any more loses its pin.
@@ -242,6 +245,7 @@ class ReceiptFileCycle {
     std::vector<std::string> lines;
   };
   std::optional<KeptLog> keptLog_;  // the last file's log, saved after its answer
+  IAnswerKeeper* keeper_ = nullptr;
   bool folderUnwritable_ = false;
   bool lastFileWaits_ = false;  // see LastFileWaits
   NullEventPump noPump_;

@@ -11,8 +11,7 @@
 namespace ruvo {
 
 bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::string& stamp,
-                                       const DeliveryId& delivery,
-                                       const std::vector<std::string>& lines) {
+                                       const DeliveryId& delivery, const ReceiptAnswer& answer) {
   // The file must still be the one the answer is for; anything else is a new delivery.
   // The same bytes written again into it (a retry in place) are still the one.
   if (guard_.MatchSettled(state_.workingFolder, name, delivery) != DeliveryMatch::Same) {
@@ -30,15 +29,21 @@ bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::strin
       record->receiptNumber = file.record->receiptNumber;
     }
     record->phase = RunPhase::Answered;
-    record->answer = lines;
+    record->answer = answer;
     const bool saved = journal_.Put(*record);
     SetTrouble(SaveTroubles::Cause::Journal,
                JoinPath(state_.workingFolder, InFlightJournal::kFileName), !saved);
     if (!saved) return false;
   }
-  const bool written = file.response.Save(lines);
+  const bool written = file.response.Save(answer.lines);
   SetTrouble(SaveTroubles::Cause::Answer, response, !written);
-  if (!written) {
+  // The HTTP side keeps the answer it owes before the file goes: a crash after this finds
+  // it there, one before finds the answer again in the journal.
+  std::string keeperPath;
+  const bool kept =
+      !written || keeper_ == nullptr || keeper_->Keep(file.run.suffix, answer, keeperPath);
+  if (!keeperPath.empty()) SetTrouble(SaveTroubles::Cause::Answer, keeperPath, !kept);
+  if (!written || !kept) {
     if (std::find(answerFailed_.begin(), answerFailed_.end(), name) == answerFailed_.end()) {
       answerFailed_.push_back(name);
     }
@@ -69,9 +74,9 @@ void ReceiptFileCycle::Conclude(const std::string& name) {
     guard_.DeletePatiently(JoinPath(state_.workingFolder, name));
     return;
   }
-  pending_.push_back(PendingAnswer{name, file.run.stamp, *file.delivery, file.response.Lines()});
+  pending_.push_back(PendingAnswer{name, file.run.stamp, *file.delivery, file.response.Answer()});
   const PendingAnswer known = pending_.back();
-  if (!SaveKnownAnswer(name, known.stamp, known.delivery, known.lines)) return;
+  if (!SaveKnownAnswer(name, known.stamp, known.delivery, known.answer)) return;
 }
 
 void ReceiptFileCycle::FinishDelivery(const std::string& name, const std::string& stamp,

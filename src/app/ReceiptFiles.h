@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "app/AnswerKeeper.h"
 #include "platform/FolderWatch.h"
 
 namespace ruvo {
@@ -27,6 +28,8 @@ class IReceiptFiles {
   // True when the file the last PickUpNext found was left waiting as it was: it is not
   // taken again before the next tick.
   virtual bool LastFileWaits() const { return false; }
+  // Who is told of every answer before its file goes (see IAnswerKeeper); null for none.
+  virtual void KeepAnswersWith(IAnswerKeeper* /*keeper*/) {}
 };
 
 // A driver without a cycle: never finds a file, cleans nothing.
@@ -37,8 +40,8 @@ class NoReceiptFiles final : public IReceiptFiles {
 };
 
 // Plugs any object with PickUpNext(), CleanOldFiles(), Heard(), NextLookMs(),
-// RunningSuffix() and LastFileWaits() (the receipt file cycle) into the driver without either
-// knowing the other.
+// RunningSuffix(), LastFileWaits() and KeepAnswersWith() (the receipt file cycle) into the driver
+// without either knowing the other.
 template <typename Cycle>
 class ReceiptFilesOf final : public IReceiptFiles {
  public:
@@ -49,6 +52,7 @@ class ReceiptFilesOf final : public IReceiptFiles {
   std::optional<std::int64_t> NextLookMs() const override { return cycle_.NextLookMs(); }
   std::string RunningSuffix() const override { return cycle_.RunningSuffix(); }
   bool LastFileWaits() const override { return cycle_.LastFileWaits(); }
+  void KeepAnswersWith(IAnswerKeeper* keeper) override { cycle_.KeepAnswersWith(keeper); }
 
  private:
   Cycle& cycle_;

@@ -10,15 +10,31 @@ namespace ruvo {
 
 std::string ResponseFileName(const std::string& suffix) { return "ERROR" + suffix + ".TXT"; }
 
-std::vector<std::string> BuildResponseLines(const std::string& text, const FileRun& file,
-                                            const DriverState& state) {
+ReceiptAnswer BuildAnswer(const std::string& text, AnswerOutcome outcome, const FileRun& file,
+                          const DriverState& state) {
   const ResponseItems& r = file.response;
-  std::vector<std::string> lines;
-  if (text != kResponseOk) lines.push_back("1 ERROR");
+  ReceiptAnswer answer;
+  answer.outcome = text == kResponseOk              ? AnswerOutcome::Done
+                   : outcome == AnswerOutcome::Done ? AnswerOutcome::Failed
+                                                    : outcome;
+  if (answer.Ok()) {
+    answer.code = 0;
+  } else {
+    SplitCode(text, answer.code, answer.message);
+    if (answer.code == 0) answer.code.reset();  // "0;..." is no success
+  }
+  std::vector<std::string>& lines = answer.lines;
+  if (!answer.Ok()) lines.push_back("1 ERROR");
   lines.push_back(text);
-  if (r.fiscalReceiptNumber) lines.push_back("BON FISCAL NR. " + *r.fiscalReceiptNumber);
+  if (r.fiscalReceiptNumber) {
+    answer.fiscalNumber = *r.fiscalReceiptNumber;
+    lines.push_back(kFiscalNumberPrefix + *r.fiscalReceiptNumber);
+  }
   if (state.fiscalSeries) lines.push_back("Serie Fiscala : " + *state.fiscalSeries);
-  if (r.nonFiscalReceiptNumber) lines.push_back("BON NEFISCAL NR. " + *r.nonFiscalReceiptNumber);
+  if (r.nonFiscalReceiptNumber) {
+    answer.nonFiscalNumber = *r.nonFiscalReceiptNumber;
+    lines.push_back(kNonFiscalNumberPrefix + *r.nonFiscalReceiptNumber);
+  }
   if (r.extraMessage) lines.push_back(*r.extraMessage);
   if (r.pendingReceiptState) lines.push_back(*r.pendingReceiptState);
   if (r.drawerCash) lines.push_back("NUMERAR SERTAR : " + FormatDrawerCash(*r.drawerCash));
@@ -26,15 +42,25 @@ std::vector<std::string> BuildResponseLines(const std::string& text, const FileR
   if (r.autoFinishedReceipt)
     lines.push_back("A FOST FINALIZAT AUTOMAT BONUL " + *r.autoFinishedReceipt);
   for (const std::string& line : r.extraLines) lines.push_back(line);
+  auto warn = [&](const std::string& warning) {
+    answer.warnings.push_back(warning);
+    lines.push_back(kWarningPrefix + warning);
+  };
   if (!r.statusNotRead) {
-    if (state.warnings.paperNearEnd) lines.push_back("8024;ATENTIE ! SE TERMINA HARTIA");
-    if (state.warnings.journalAlmostFull) lines.push_back("8024;ATENTIE ! JURNAL APROAPE PLIN");
+    if (state.warnings.paperNearEnd) warn("ATENTIE ! SE TERMINA HARTIA");
+    if (state.warnings.journalAlmostFull) warn("ATENTIE ! JURNAL APROAPE PLIN");
   }
   if (state.jeFreeLines > 500 && state.jeFreeLines < 100000) {
-    lines.push_back("NUMARUL DE LINII LIBERE IN JE = " + std::to_string(state.jeFreeLines) +
+    lines.push_back(kJeFreeLinesPrefix + " = " + std::to_string(state.jeFreeLines) +
                     "/  CHEMATI TEHNICIANUL AUTORIZAT PENTRU INLOCUIREA MEMORIEI JE");
+    answer.warnings.push_back(lines.back());
   }
-  return lines;
+  return answer;
+}
+
+std::vector<std::string> BuildResponseLines(const std::string& text, const FileRun& file,
+                                            const DriverState& state) {
+  return BuildAnswer(text, AnswerOutcome::Failed, file, state).lines;
 }
 
 ResponseWriter::ResponseWriter(DriverState& state, IOperator& op,
@@ -42,13 +68,17 @@ ResponseWriter::ResponseWriter(DriverState& state, IOperator& op,
                                bool hold)
     : state_(state), op_(op), extraWarnings_(extraWarnings), file_(file), hold_(hold) {}
 
-void ResponseWriter::WriteResponse(const std::string& text) {
-  lines_ = BuildResponseLines(text, file_, state_);
+void ResponseWriter::WriteResponse(const std::string& text) { Put(text, AnswerOutcome::Failed); }
+
+void ResponseWriter::Refuse(const std::string& text) { Put(text, AnswerOutcome::Refused); }
+
+void ResponseWriter::Put(const std::string& text, AnswerOutcome outcome) {
+  answer_ = BuildAnswer(text, outcome, file_, state_);
   file_.response.pendingReceiptState.reset();
   written_ = true;
 
   RefreshWarnings(state_, extraWarnings_);
-  if (!hold_) Save(lines_);
+  if (!hold_) Save(answer_.lines);
 
   const bool box = state_.settings.dialogMesajEroare && text != kResponseOk;
   if (hold_) {
@@ -70,7 +100,7 @@ void ShowErrorDialog(IOperator& op, const std::string& text) {
 
 bool ResponseWriter::SaveHeld() {
   if (!written_) return false;
-  return Save(lines_);
+  return Save(answer_.lines);
 }
 
 bool ResponseWriter::Save(const std::vector<std::string>& lines) {

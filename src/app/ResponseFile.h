@@ -7,6 +7,7 @@
 #include "app/DriverState.h"
 #include "app/FileRun.h"
 #include "app/Operator.h"
+#include "app/ReceiptAnswer.h"
 
 namespace ruvo {
 
@@ -16,9 +17,14 @@ inline const std::string kResponseOk = "0 OK";
 // "ERROR" + suffix + ".TXT": the response file of the receipt file with that suffix.
 std::string ResponseFileName(const std::string& suffix);
 
-// The lines of the response file for text, in their fixed order, from the file's response
-// items, and the fiscal series, the warning flags and the free JE lines of state. Pure:
-// the caller clears the pending-receipt state once it has been written.
+// The answer for text: its response file's lines in their fixed order, from the file's
+// response items, and the fiscal series, the warning flags and the free JE lines of state,
+// with the same facts as fields. outcome tells a refusal from a failure; any text but
+// "0 OK" is one of them. Pure: the caller clears the pending-receipt state once it has been
+// written.
+ReceiptAnswer BuildAnswer(const std::string& text, AnswerOutcome outcome, const FileRun& file,
+                          const DriverState& state);
+// Only the lines of a failure's (or "0 OK"'s) answer.
 std::vector<std::string> BuildResponseLines(const std::string& text, const FileRun& file,
                                             const DriverState& state);
 
@@ -28,6 +34,8 @@ class IResponseWriter {
   virtual ~IResponseWriter() = default;
   // May be called several times for one file; the last call wins.
   virtual void WriteResponse(const std::string& text) = 0;
+  // As WriteResponse, for a file refused before anything of it reached the ECR's paper.
+  virtual void Refuse(const std::string& text) { WriteResponse(text); }
 };
 
 // The response writer of one receipt file, made with the file's FileRun and dropped with it.
@@ -41,13 +49,15 @@ class ResponseWriter final : public IResponseWriter {
                  FileRun& file, bool hold = false);
 
   void WriteResponse(const std::string& text) override;
+  void Refuse(const std::string& text) override;
 
   // True once a response was written for the file.
   bool Written() const { return written_; }
   // False when the last response could not be saved.
   bool LastSaveSucceeded() const { return lastSaveOk_; }
-  // The lines of the file's last response.
-  const std::vector<std::string>& Lines() const { return lines_; }
+  // The file's last answer, and its lines.
+  const ReceiptAnswer& Answer() const { return answer_; }
+  const std::vector<std::string>& Lines() const { return answer_.lines; }
 
   // Saves the held response; true once it is saved.
   bool SaveHeld();
@@ -59,6 +69,8 @@ class ResponseWriter final : public IResponseWriter {
   bool Save(const std::vector<std::string>& lines);
 
  private:
+  void Put(const std::string& text, AnswerOutcome outcome);
+
   DriverState& state_;
   IOperator& op_;
   const std::vector<std::string>& extraWarnings_;
@@ -66,7 +78,7 @@ class ResponseWriter final : public IResponseWriter {
   bool hold_;
   bool written_ = false;
   bool lastSaveOk_ = true;
-  std::vector<std::string> lines_;
+  ReceiptAnswer answer_;
   std::optional<std::string> deferredDialog_;
 };
 

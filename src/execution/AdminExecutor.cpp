@@ -185,7 +185,7 @@ void ExecuteNonFiscalAndReports(ReceiptRun& run, TXruvoLinux& link) {
   auto fail = [&] { run.response.WriteResponse(link.LastError()); };
 
   if (std::optional<std::string> refusal = LineNotServed(run.lines, CommandGroup::NonFiscal)) {
-    return run.response.WriteResponse(*refusal);
+    return run.response.Refuse(*refusal);
   }
 
   // Texts and barcodes skip the ready check of their own; without a line they would

@@ -35,8 +35,14 @@ PrinterFault FirstPrinterFault(const TXruvoLinux& link, EcrCheckKind kind) {
   return {};
 }
 
-EcrCheckResult Refuse(const EcrCheckContext& context, std::string error) {
-  context.response.WriteResponse(error);
+// refused: nothing of the file can have reached the paper (a receipt the ECR has open, or
+// none to cancel); the ECR's faults are failures.
+EcrCheckResult Refuse(const EcrCheckContext& context, std::string error, bool refused = false) {
+  if (refused) {
+    context.response.Refuse(error);
+  } else {
+    context.response.WriteResponse(error);
+  }
   EcrCheckResult result;
   result.error = std::move(error);
   return result;
@@ -95,14 +101,14 @@ EcrCheckResult CheckEcrState(TXruvoLinux& link, EcrCheckKind kind, const EcrChec
 
   EcrCheckResult result;
   if (kind == EcrCheckKind::Cancel) {
-    if (!link.StatusFiscalReceiptOpen()) return Refuse(context, kNoReceiptInProgressError);
+    if (!link.StatusFiscalReceiptOpen()) return Refuse(context, kNoReceiptInProgressError, true);
   } else if (link.StatusFiscalReceiptOpen()) {
     // Only a receipt file's answer names the receipt finished for it.
     if (!ResolveOpenReceipt(link, result.autoFinishedReceipt, kind != EcrCheckKind::Report)) {
-      return Refuse(context, kReceiptInProgressError);
+      return Refuse(context, kReceiptInProgressError, true);
     }
   } else if (link.StatusNonFiscalReceiptOpen()) {
-    if (!link.CloseNonFiscalReceipt()) return Refuse(context, kReceiptInProgressError);
+    if (!link.CloseNonFiscalReceipt()) return Refuse(context, kReceiptInProgressError, true);
   }
   result.ok = true;
   return result;

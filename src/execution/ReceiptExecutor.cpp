@@ -42,7 +42,7 @@ bool FileExecution::Run() {
   ResponseItems& response = run_.file.response;
   run_.state.fiscalSeries.reset();
   if (std::optional<std::string> refusal = LineNotServed(run_.lines, CommandGroup::Fiscal)) {
-    run_.response.WriteResponse(*refusal);
+    run_.response.Refuse(*refusal);
     return false;
   }
 

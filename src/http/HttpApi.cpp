@@ -38,11 +38,6 @@ const char* StateName(ReceiptState state) {
   return "queued";
 }
 
-// The driver's codes of a file refused before anything was printed.
-bool RefusedBeforePrinting(int code) {
-  return (code >= 8003 && code <= 8046) || (code >= 8049 && code <= 8053);
-}
-
 }  // namespace
 
 HttpApi::HttpApi(HttpReceipts& receipts, const RequestGuard& guard, StatusSource status,
@@ -260,19 +255,17 @@ HttpResponse HttpApi::View(const KeyRecord& record, bool replayed) const {
   if (state != ReceiptState::Answered) {
     response = MakeJson(202, body);
   } else {
-    const std::vector<std::string> lines = SplitLines(*record.answer);
-    const AnswerFields fields = ParseAnswer(lines);
-    body["answer"] = AnswerJson(lines);
-    if (fields.ok) {
+    const ReceiptAnswer answer = HttpReceipts::AnswerOf(record);
+    body["answer"] = AnswerJson(answer);
+    const int status = AnswerStatus(answer);
+    if (status == 200) {
       response = MakeJson(200, body);
     } else {
-      const int code = fields.code.value_or(0);
-      const int status = RefusedBeforePrinting(code) ? 422 : 502;
       nlohmann::json extra = body;
-      extra["code"] = fields.code ? nlohmann::json(code) : nlohmann::json();
+      extra["code"] = answer.code ? nlohmann::json(*answer.code) : nlohmann::json();
       response = MakeProblem(status, status == 422 ? "receipt-refused" : "ecr-failed",
                              status == 422 ? "Bon refuzat" : "Casa de marcat nu a executat bonul",
-                             Utf8From1250(fields.message), extra);
+                             Utf8From1250(answer.message), extra);
     }
   }
   response.SetHeader("Location", kReceiptsPath + "/" + record.key);

@@ -134,6 +134,13 @@ HttpReceipts::Submitted HttpReceipts::Submit(const std::string& key, const Recei
   return Submitted::Accepted;
 }
 
+ReceiptAnswer HttpReceipts::AnswerOf(const KeyRecord& record) {
+  if (!record.answer) return {};
+  // Records of older drivers kept the response file's bytes.
+  if (std::optional<ReceiptAnswer> answer = DecodeAnswer(*record.answer)) return *answer;
+  return AnswerOfLines(SplitLines(*record.answer));
+}
+
 const KeyRecord* HttpReceipts::Find(const std::string& key) const {
   const auto found = records_.find(key);
   return found == records_.end() ? nullptr : &found->second;
@@ -165,11 +172,34 @@ void HttpReceipts::TakeAnswer(KeyRecord& record) {
   }
   const std::optional<std::string> answer = ReadFileBytes(AnswerPath(record.key));
   if (!answer) return;
-  record.answer = *answer;
+  Answer(record, AnswerOfLines(SplitLines(*answer)));
+  unsaved_[record.key] = true;
+}
+
+void HttpReceipts::Answer(KeyRecord& record, const ReceiptAnswer& answer) {
+  record.answer = EncodeAnswer(answer);
   record.answeredS = NowS();
   CountRunningTime(false);
   record.answeredRunS = runS_;
-  unsaved_[record.key] = true;
+}
+
+bool HttpReceipts::Keep(const std::string& suffix, const ReceiptAnswer& answer,
+                        std::string& failedPath) {
+  for (auto& [key, record] : records_) {
+    if (record.Answered() || ChannelOf(key) != suffix) continue;
+    KeyRecord answered = record;
+    Answer(answered, answer);
+    if (!Save(answered)) {
+      failedPath = RecordPath(key);
+      Log(LogLevel::Error, "HTTP: cannot save the answer into " + failedPath);
+      return false;
+    }
+    record = std::move(answered);
+    responseLeft_.insert(key);
+    return true;
+  }
+  // Another channel's file, or a key answered before a crash kept its file in place.
+  return true;
 }
 
 void HttpReceipts::Advance() {
@@ -177,8 +207,18 @@ void HttpReceipts::Advance() {
     if (!record.Answered()) TakeAnswer(record);
     if (unsaved_.count(key) != 0 && Save(record)) {
       unsaved_.erase(key);
-      DeleteFile(AnswerPath(key));
+      responseLeft_.insert(key);
     }
+  }
+  // The record holds the answer: its response file goes once the cycle is done with the
+  // receipt file.
+  for (auto key = responseLeft_.begin(); key != responseLeft_.end();) {
+    if (FileExists(ReceiptPath(*key))) {
+      ++key;
+      continue;
+    }
+    DeleteFile(AnswerPath(*key));
+    key = responseLeft_.erase(key);
   }
   ForgetOld();
 }

@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/AnswerKeeper.h"
 #include "http/KeyRecord.h"
 #include "http/ReceiptBody.h"
 #include "platform/Clock.h"
@@ -21,8 +23,11 @@ enum class ReceiptState { Queued, Running, Answered };
 // before the file goes, recovery after a crash. What this class adds is the key:
 //
 //   Submit:  the key's record, durable  ->  the receipt file, renamed into place
-//   Advance: the channel's file gone and its answer there  ->  the answer into the
-//            record, durable  ->  the response file removed
+//   Keep:    the cycle's answer, structured, into the record, durable, before the cycle
+//            takes the receipt file out of its name
+//   Advance: the channel's file gone and the record answered  ->  the response file
+//            removed (an answer the cycle saved while no server listened, a response
+//            file only, is taken from that file)
 //
 // A key is never sent twice: a repeated request finds its record (the same receipt gets
 // the first answer or the state, another receipt is a conflict). A record whose file is
@@ -32,7 +37,7 @@ enum class ReceiptState { Queued, Running, Answered };
 // answered ones are forgotten keepDays after their answer, counted both by the wall clock
 // and by the driver's own running time (kept in ".ruvohttp/running" across restarts), so
 // that a clock stepped forward forgets no key early.
-class HttpReceipts {
+class HttpReceipts final : public IAnswerKeeper {
  public:
   static inline const std::string kFolderName = ".ruvohttp";
   static constexpr std::int64_t kExpiryEveryMs = 60'000;
@@ -55,6 +60,8 @@ class HttpReceipts {
   // One warning per damaged record file, naming it and what the operator does next.
   std::vector<std::string> DamageWarnings() const;
   ReceiptState StateOf(const KeyRecord& record) const;
+  // The answer of an answered record.
+  static ReceiptAnswer AnswerOf(const KeyRecord& record);
 
   // Tells which channel the cycle runs now ("" when none): such a receipt is running.
   void SetRunningChannel(std::function<std::string()> running) { running_ = std::move(running); }
@@ -62,6 +69,9 @@ class HttpReceipts {
   // Takes the answers the cycle left, drops the files a crash kept from their folder, and
   // now and then forgets old keys. Cheap when nothing waits: called at every loop turn.
   void Advance();
+
+  bool Keep(const std::string& suffix, const ReceiptAnswer& answer,
+            std::string& failedPath) override;
 
   // How many receipts wait for their answer.
   std::size_t WaitingCount() const;
@@ -74,6 +84,7 @@ class HttpReceipts {
   bool Save(const KeyRecord& record);
   bool DropReceiptFile(const KeyRecord& record);
   void TakeAnswer(KeyRecord& record);
+  void Answer(KeyRecord& record, const ReceiptAnswer& answer);
   void ForgetOld();
   std::int64_t NowS() const;
   // Adds the monotonic time since the last call to the running time; saves it now and then.
@@ -85,6 +96,7 @@ class HttpReceipts {
   std::int64_t keepS_;
   std::map<std::string, KeyRecord> records_;
   std::map<std::string, bool> unsaved_;         // answered in memory, record not yet rewritten
+  std::set<std::string> responseLeft_;          // answered; their response file still to go
   std::map<std::string, std::string> damaged_;  // key id -> path of its damaged record
   std::function<std::string()> running_;
   std::int64_t lastExpiryMs_ = 0;

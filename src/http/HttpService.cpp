@@ -95,11 +95,15 @@ HttpService::HttpService(const HttpSettings& settings, const ListenAddress& addr
             return ServeControlRequest(driver, arguments);
           }),
       opened_(receipts_.Open(problem_)),
+      driver_(driver),
       server_(address, api_, receipts_, clock, tls) {
   // The channel of a receipt file is its suffix: the one the cycle runs now.
   receipts_.SetRunningChannel([&driver] { return driver.RunningSuffix(); });
+  if (opened_) driver.KeepAnswersWith(&receipts_);
   if (opened_ && !server_.Listening()) problem_ = server_.Problem();
 }
+
+HttpService::~HttpService() { driver_.KeepAnswersWith(nullptr); }
 
 void HttpService::Serve() {
   receipts_.Advance();

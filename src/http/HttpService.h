@@ -36,6 +36,9 @@ class HttpService {
   HttpService(const HttpSettings& settings, const ListenAddress& address, std::string token,
               const std::string& workingFolder, Driver& driver, IClock& clock,
               const TlsIdentity* tls, const std::vector<std::string>& hosts);
+  ~HttpService();
+  HttpService(const HttpService&) = delete;
+  HttpService& operator=(const HttpService&) = delete;
 
   bool Ready() const { return opened_ && server_.Listening(); }
   const std::string& Problem() const { return problem_; }
@@ -52,6 +55,7 @@ class HttpService {
   HttpApi api_;
   std::string problem_;
   bool opened_ = false;
+  Driver& driver_;
   HttpServer server_;
 };
 

@@ -22,13 +22,13 @@ std::string ChannelOf(const std::string& key);
 
 // What the driver keeps of one key: the receipt sent with it, and its answer once there
 // is one. Written whole and atomically, one file per key, before the receipt goes to the
-// working folder; the answer is written into it before its response file is removed.
+// working folder; the answer is written into it before its receipt file is taken away.
 struct KeyRecord {
   std::string key;
   std::string bodyHash;               // SHA-256 hex of the receipt file's bytes
   std::int64_t createdS = 0;          // seconds since the epoch
   std::string receipt;                // the receipt file's bytes (Windows-1250, CR LF)
-  std::optional<std::string> answer;  // the response file's bytes
+  std::optional<std::string> answer;  // its owner's encoding of the answer
   std::int64_t answeredS = 0;
   // The driver's running time (HttpReceipts) when the answer came; -1 when a record of an
   // older driver did not say.

@@ -176,14 +176,9 @@ TEST_F(CycleDelivery, NoLeftoverOfAKilledEndClaimsTheNextFileWithTheSameBytes) {
     ASSERT_TRUE(id);
     if (w.record) {
       InFlightJournal journal(f.folder.Path());
-      ASSERT_TRUE(journal.Put(InFlightRecord{"ONLINE.TXT",
-                                             *id,
-                                             "2026_01_15_11_00_00",
-                                             FileKind::Sale,
-                                             RunPhase::Answered,
-                                             1,
-                                             "",
-                                             {"0 OK", "BON FISCAL NR. 0007"}}));
+      ASSERT_TRUE(journal.Put(InFlightRecord{"ONLINE.TXT", *id, "2026_01_15_11_00_00",
+                                             FileKind::Sale, RunPhase::Answered, 1, "",
+                                             AnswerOfLines({"0 OK", "BON FISCAL NR. 0007"})}));
     }
     if (w.leaving) {
       ASSERT_TRUE(
@@ -399,7 +394,8 @@ TEST_F(CycleDelivery, AClosedSaleIsRecordedWithItsAnswerAndItsNumber) {
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].phase, RunPhase::Answered);
   EXPECT_EQ(records[0].receiptNumber, "0007");
-  EXPECT_EQ(records[0].answer, std::vector<std::string>{"0 OK"});
+  ASSERT_TRUE(records[0].answer);
+  EXPECT_EQ(records[0].answer->lines, std::vector<std::string>{"0 OK"});
 
   ASSERT_EQ(::rmdir(PathOf("ERROR.TXT").c_str()), 0);
   EXPECT_TRUE(cycle.PickUpNext());

@@ -41,14 +41,9 @@ TEST(InFlightJournal, KeepsRecordsAcrossInstancesAndGoesWhenEmpty) {
     ASSERT_TRUE(
         journal.AddExecuted({"ONLINE3.TXT", Pinned("00000000000000a3", std::string(64, 'b'))}));
     // The same name replaces its record; an answer keeps its lines, separators and all.
-    ASSERT_TRUE(journal.Put({"ONLINE2.TXT",
-                             Pinned("00000000000000a2"),
-                             "2026_01_15_12_00_01",
-                             FileKind::Other,
-                             RunPhase::Answered,
-                             1,
-                             "",
-                             {"0 OK", "BON NEFISCAL NR. 0042", "F;1;;"}}));
+    ASSERT_TRUE(journal.Put({"ONLINE2.TXT", Pinned("00000000000000a2"), "2026_01_15_12_00_01",
+                             FileKind::Other, RunPhase::Answered, 1, "",
+                             AnswerOfLines({"0 OK", "BON NEFISCAL NR. 0042", "F;1;;"})}));
   }
   InFlightJournal reloaded(folder.Path());
   ASSERT_EQ(reloaded.Records().size(), 2u);
@@ -59,7 +54,8 @@ TEST(InFlightJournal, KeepsRecordsAcrossInstancesAndGoesWhenEmpty) {
   const std::optional<InFlightRecord> second = reloaded.Find("ONLINE2.TXT");
   ASSERT_TRUE(second);
   EXPECT_EQ(second->phase, RunPhase::Answered);
-  EXPECT_EQ(second->answer, (std::vector<std::string>{"0 OK", "BON NEFISCAL NR. 0042", "F;1;;"}));
+  EXPECT_EQ(second->answer->lines,
+            (std::vector<std::string>{"0 OK", "BON NEFISCAL NR. 0042", "F;1;;"}));
   EXPECT_EQ(first->delivery, Pinned("00000000000000a1"));
   ASSERT_EQ(reloaded.Executed().size(), 1u);
   EXPECT_EQ(reloaded.Executed()[0].delivery, Pinned("00000000000000a3", std::string(64, 'b')));
@@ -95,7 +91,7 @@ TEST(InFlightJournal, AnyDamageIsTheWholeJournalsNeverFewerRecords) {
                        RunPhase::Answered,
                        1,
                        "",
-                       {"0 OK"}};
+                       AnswerOfLines({"0 OK"})};
   const std::string good =
       FormatJournal({sale, other}, {{"ONLINE9.TXT", Pinned("00000000000000b3")}});
   std::vector<InFlightRecord> records;
@@ -183,6 +179,39 @@ TEST(InFlightJournal, AJournalOfTheFirstLayoutIsRead) {
   EXPECT_EQ(executed[0].name, "ONLINE9.TXT");
   EXPECT_NE(records[0].delivery.token, executed[0].delivery.token);
   EXPECT_TRUE(PinToken(PinName(records[0].delivery.token)));
+}
+
+// An answer waiting to be saved keeps what it is (a refusal stays a refusal) across a
+// restart; the previous layout kept only the response file's lines, and is read from them.
+TEST(InFlightJournal, AnAnswerKeepsItsFieldsAndThePreviousLayoutsIsReadFromItsLines) {
+  ReceiptAnswer refused;
+  refused.outcome = AnswerOutcome::Refused;
+  refused.code = 8046;
+  refused.message = "Cod operator nenumeric : 31;X\r";
+  refused.lines = {"1 ERROR", "8046;Cod operator nenumeric : 31;X"};
+  refused.warnings = {"ATENTIE ! SE TERMINA HARTIA"};
+  InFlightRecord record{"ONLINE.TXT",
+                        Pinned("00000000000000d1"),
+                        "2026_01_15_12_00_00",
+                        FileKind::Other,
+                        RunPhase::Answered,
+                        1,
+                        "",
+                        refused};
+  std::vector<InFlightRecord> records;
+  std::vector<ExecutedFile> executed;
+  ASSERT_TRUE(ParseJournal(FormatJournal({record}, {}), records, executed));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].answer, refused);
+
+  ASSERT_TRUE(ParseJournal(*ReadFileBytes(std::string(RUVO_SOURCE_DIR) +
+                                          "/tests/fuzz/corpus_journal/journal3"),
+                           records, executed));
+  ASSERT_EQ(records.size(), 2u);
+  ASSERT_TRUE(records[1].answer);
+  EXPECT_TRUE(records[1].answer->Ok());
+  EXPECT_EQ(records[1].answer->fiscalNumber, "0001");
+  EXPECT_EQ(records[1].answer->lines, (std::vector<std::string>{"0 OK", "BON FISCAL NR. 0001"}));
 }
 
 TEST(WriteProbe, WritesNothingThatStaysAndFailsWhereNothingCanBeWritten) {

@@ -54,8 +54,14 @@ class HttpApiTest : public ::testing::Test {
   static nlohmann::json Json(const HttpResponse& response) {
     return nlohmann::json::parse(response.body);
   }
-  void CycleAnswers(const std::string& key, const std::string& answer) {
-    ASSERT_TRUE(WriteFileAtomic(folder / ("ERROR" + ChannelOf(key) + ".TXT"), answer));
+  // What the cycle does with a key's receipt: the response file, the answer kept, the
+  // receipt file gone. refused: the answer of a file refused before printing.
+  void CycleAnswers(const std::string& key, const std::string& response, bool refused = false) {
+    ReceiptAnswer answer = AnswerOfLines(SplitLines(response));
+    if (refused) answer.outcome = AnswerOutcome::Refused;
+    ASSERT_TRUE(WriteFileAtomic(folder / ("ERROR" + ChannelOf(key) + ".TXT"), response));
+    std::string failedPath;
+    ASSERT_TRUE(receipts.Keep(ChannelOf(key), answer, failedPath));
     ASSERT_TRUE(DeleteFile(folder / ("ONLINE" + ChannelOf(key) + ".TXT")));
     receipts.Advance();
   }
@@ -139,7 +145,7 @@ TEST_F(HttpApiTest, WaitingIsLeftToTheServerWithItsTime) {
 
 TEST_F(HttpApiTest, RefusedReceiptsAreProblemsWithTheDriversCodeAndTheWholeAnswer) {
   api.Handle(Post("bad-1", "31;X\n"));
-  CycleAnswers("bad-1", "1 ERROR\r\n8046;Cod operator nenumeric: 31;X\r\n");
+  CycleAnswers("bad-1", "1 ERROR\r\n8046;Cod operator nenumeric: 31;X\r\n", true);
   const HttpResponse refused = api.Handle(Get("/v1/receipts/bad-1")).response;
   EXPECT_EQ(refused.status, 422);
   EXPECT_EQ(refused.Header("Content-Type"), "application/problem+json");

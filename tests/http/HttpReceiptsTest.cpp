@@ -89,13 +89,13 @@ TEST_F(HttpReceiptsTest, AKeyRunsOnceAndKeepsItsFirstAnswerAcrossRestarts) {
   CycleAnswers("k1", "0 OK\r\nBON FISCAL NR. 0001\r\n");
   receipts->Advance();
   ASSERT_TRUE(receipts->Find("k1")->Answered());
-  EXPECT_EQ(*receipts->Find("k1")->answer, "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  EXPECT_EQ(HttpReceipts::AnswerOf(*receipts->Find("k1")).fiscalNumber, "0001");
   EXPECT_FALSE(FileExists(AnswerFile("k1")));
   EXPECT_EQ(receipts->WaitingCount(), 0u);
 
   Reopen();
   ASSERT_NE(receipts->Find("k1"), nullptr);
-  EXPECT_EQ(*receipts->Find("k1")->answer, "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  EXPECT_EQ(HttpReceipts::AnswerOf(*receipts->Find("k1")).fiscalNumber, "0001");
   EXPECT_EQ(receipts->Submit("k1", kSale), HttpReceipts::Submitted::Repeated);
   EXPECT_FALSE(FileExists(ReceiptFile("k1")));
 }
@@ -112,9 +112,52 @@ TEST_F(HttpReceiptsTest, ACrashBetweenRecordAndFileDropsTheFileAgainAndNothingEl
   Reopen();
   receipts->Advance();
   ASSERT_TRUE(receipts->Find("k2")->Answered());
-  EXPECT_EQ(*receipts->Find("k2")->answer, "1 ERROR\r\n8006;Comanda necunoscuta : X\r\n");
+  EXPECT_EQ(HttpReceipts::AnswerOf(*receipts->Find("k2")).lines,
+            (std::vector<std::string>{"1 ERROR", "8006;Comanda necunoscuta : X"}));
   receipts->Advance();
   EXPECT_FALSE(FileExists(ReceiptFile("k2")));
+}
+
+// The cycle hands the answer over before the receipt file goes: the record holds it, as the
+// cycle made it, from then on; one that cannot be saved keeps the file (and its answer)
+// with the cycle.
+TEST_F(HttpReceiptsTest, TheCyclesAnswerIsKeptBeforeItsFileGoes) {
+  ASSERT_EQ(receipts->Submit("kept", kSale), HttpReceipts::Submitted::Accepted);
+  ASSERT_EQ(receipts->Submit("stuck", kSale), HttpReceipts::Submitted::Accepted);
+  ReceiptAnswer refused;
+  refused.outcome = AnswerOutcome::Refused;
+  refused.code = 8046;
+  refused.message = "Cod operator nenumeric";
+  refused.lines = {"1 ERROR", "8046;Cod operator nenumeric"};
+  std::string failedPath;
+  // Not one of its channels: nothing to keep.
+  EXPECT_TRUE(receipts->Keep("_POS1", refused, failedPath));
+  EXPECT_TRUE(failedPath.empty());
+
+  ASSERT_TRUE(WriteFileAtomic(AnswerFile("kept"), "1 ERROR\r\n8046;Cod operator nenumeric\r\n"));
+  ASSERT_TRUE(receipts->Keep(ChannelOf("kept"), refused, failedPath));
+  EXPECT_EQ(HttpReceipts::AnswerOf(*receipts->Find("kept")), refused);
+  // While the receipt file is there its response file stays; then it goes.
+  receipts->Advance();
+  EXPECT_TRUE(FileExists(AnswerFile("kept")));
+  ASSERT_TRUE(DeleteFile(ReceiptFile("kept")));
+  receipts->Advance();
+  EXPECT_FALSE(FileExists(AnswerFile("kept")));
+
+  const std::string record = folder / (".ruvohttp/" + KeyId("stuck") + ".key");
+  ASSERT_TRUE(DeleteFile(record) && CreateFolders(record + "/x"));
+  EXPECT_FALSE(receipts->Keep(ChannelOf("stuck"), refused, failedPath));
+  EXPECT_EQ(failedPath, record);
+  EXPECT_FALSE(receipts->Find("stuck")->Answered());
+  std::filesystem::remove_all(record);
+
+  Reopen();
+  EXPECT_EQ(HttpReceipts::AnswerOf(*receipts->Find("kept")), refused);
+  // Offered again after a crash that kept the file in place: kept once, as it was.
+  ReceiptAnswer other = refused;
+  other.code = 1;
+  EXPECT_TRUE(receipts->Keep(ChannelOf("kept"), other, failedPath));
+  EXPECT_EQ(HttpReceipts::AnswerOf(*receipts->Find("kept")), refused);
 }
 
 TEST_F(HttpReceiptsTest, AnAnswerWhoseRecordCannotBeSavedKeepsItsResponseFile) {
