@@ -121,8 +121,13 @@ bool Driver::WriteStatusFile(bool closing) {
       closing || closed_ ? kStateClosed : (state_.processing ? kStateProcessing : kStateStopped);
   const Liveness liveness{static_cast<long>(::getpid()), FormatStatusTime(context_.clock.Now())};
   const std::optional<PortOpenFailure>& port = portFailure_.Current();
-  return statusFile_.Write(StatusPath(), stare, state_.connected, liveness,
-                           port ? port->ForOperator() : std::string());
+  StatusNotes notes;
+  notes.portProblem = port ? port->ForOperator() : std::string();
+  // The count of free JE lines is news, not a warning.
+  for (const std::string& line : state_.warningBox) {
+    if (line.rfind(kJeFreeLinesLine, 0) != 0) notes.warnings.push_back(line);
+  }
+  return statusFile_.Write(StatusPath(), stare, state_.connected, liveness, notes);
 }
 
 void Driver::SetProcessing(bool on) {
@@ -250,10 +255,25 @@ void Driver::RunConnectionCheck() {
   if (connected && state_.jeFreeLines == -1 && link->ReadJEFreeLines() &&
       link->JEFreeLines() != -1) {
     state_.jeFreeLines = link->JEFreeLines();
+    // The count and its warning take the box; the warnings that stand until they are
+    // dealt with (a damaged journal or key record) stay in it.
     state_.warningBox = JeWarningLines(state_.jeFreeLines);
+    for (const auto* lines : {&state_.standingWarnings, &state_.serviceWarnings}) {
+      state_.warningBox.insert(state_.warningBox.end(), lines->begin(), lines->end());
+    }
     Notify();
   }
   link->ClosePort();
+}
+
+void Driver::SetServiceWarnings(const std::vector<std::string>& lines) {
+  if (lines == state_.serviceWarnings) return;
+  for (const std::string& old : state_.serviceWarnings) std::erase(state_.warningBox, old);
+  state_.serviceWarnings = lines;
+  state_.warningBox.insert(state_.warningBox.end(), lines.begin(), lines.end());
+  if (!state_.warningBox.empty()) state_.windowVisible = true;
+  WriteStatusFile(false);
+  Notify();
 }
 
 void Driver::SetConnected(bool connected) {

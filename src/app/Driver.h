@@ -103,6 +103,9 @@ class Driver {
   // The suffix of the receipt file being run now; empty between files.
   std::string RunningSuffix() const { return files_->RunningSuffix(); }
   void KeepAnswersWith(IAnswerKeeper* keeper) { files_->KeepAnswersWith(keeper); }
+  // The warnings of a service beside the cycle (the HTTP server's damaged key records):
+  // shown in the warning box, ctl status and the status file until they change.
+  void SetServiceWarnings(const std::vector<std::string>& lines);
   const DriverContext& Context() const { return context_; }
   std::string SettingsPath() const;
   std::string StatusPath() const;

@@ -45,6 +45,12 @@ struct DriverState {
 
   // Lines the driver's services add to `ctl status` (the HTTPS server's fingerprint).
   std::vector<std::string> serviceLines;
+  // Warnings of the driver's services (a damaged HTTP key record): in the warning box
+  // with the cycle's own, whenever it is rebuilt.
+  std::vector<std::string> serviceWarnings;
+  // The cycle's own lines of the warning box as last rebuilt (a damaged journal, answers
+  // that cannot be saved): they stand until the cycle rebuilds the box again.
+  std::vector<std::string> standingWarnings;
 };
 
 }  // namespace ruvo

@@ -89,7 +89,8 @@ std::optional<ReceiptAnswer> DecodeAnswer(const std::string& text) {
       answer.outcome = *outcome;
     } else if (name == "code") {
       if (value != "-") {
-        const bool digits = !value.empty() && value.find_first_not_of("0123456789") == std::string::npos;
+        const bool digits =
+            !value.empty() && value.find_first_not_of("0123456789") == std::string::npos;
         answer.code = digits ? ParseInt32(value) : std::nullopt;
         if (!answer.code) return std::nullopt;
       }

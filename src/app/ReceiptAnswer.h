@@ -25,10 +25,10 @@ enum class AnswerOutcome {
 // journal while the answer waits to be saved, and by the HTTP key's record.
 struct ReceiptAnswer {
   AnswerOutcome outcome = AnswerOutcome::Failed;
-  std::optional<int> code;       // 0 for "0 OK"; the number before ";" of an error
-  std::string message;           // the error's text after "<code>;", or all of it
-  std::string fiscalNumber;      // "BON FISCAL NR. " of the receipt closed
-  std::string nonFiscalNumber;   // "BON NEFISCAL NR. "
+  std::optional<int> code;            // 0 for "0 OK"; the number before ";" of an error
+  std::string message;                // the error's text after "<code>;", or all of it
+  std::string fiscalNumber;           // "BON FISCAL NR. " of the receipt closed
+  std::string nonFiscalNumber;        // "BON NEFISCAL NR. "
   std::vector<std::string> warnings;  // paper, electronic journal
   std::vector<std::string> lines;     // the response file's lines, in their order
 

@@ -39,6 +39,14 @@ std::optional<FileIdentity> RewriteSameBytes(const std::string& path, const std:
   return identity;
 }
 
+// A value of the file is one line: a line end inside a text would start a line of its own.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string VersionText() {
@@ -56,8 +64,8 @@ std::string FormatStatusTime(const LocalDateTime& dt) {
 }
 
 bool StatusFile::Write(const std::string& path, const std::string& stare, bool connected,
-                       const Liveness& liveness, const std::string& portProblem) {
-  if (path == path_ && stare == stare_ && connected == connected_ && portProblem == portProblem_ &&
+                       const Liveness& liveness, const StatusNotes& notes) {
+  if (path == path_ && stare == stare_ && connected == connected_ && notes == notes_ &&
       liveness.processId == liveness_.processId &&
       liveness.lastTick.size() == liveness_.lastTick.size() &&
       RewriteKnownContent(path, liveness.lastTick)) {
@@ -73,18 +81,23 @@ bool StatusFile::Write(const std::string& path, const std::string& stare, bool c
   ini.WriteString(kStatusSection, "ConectatLaCasa", connected ? "DA" : "NU");
   ini.WriteString(kStatusSection, kStatusProcessIdKey, std::to_string(liveness.processId));
   ini.WriteString(kStatusSection, kStatusLastTickKey, liveness.lastTick);
-  ini.WriteString(kStatusSection, kStatusPortProblemKey, portProblem);
+  ini.WriteString(kStatusSection, kStatusPortProblemKey, OneLine(notes.portProblem));
+  std::string warnings;
+  for (const std::string& line : notes.warnings) {
+    warnings += (warnings.empty() ? "" : " | ") + OneLine(line);
+  }
+  ini.WriteString(kStatusSection, kStatusWarningsKey, warnings);
   const std::string after = ini.Text();
   if (after == before) {
     if (const std::optional<FileIdentity> identity = RewriteSameBytes(path, after, std::nullopt)) {
       Remember(path, after, stare, connected, liveness, identity);
-      portProblem_ = portProblem;
+      notes_ = notes;
       return true;
     }
   }
   if (!ini.Save()) return false;
   Remember(path, after, stare, connected, liveness, IdentityOf(path));
-  portProblem_ = portProblem;
+  notes_ = notes;
   return true;
 }
 

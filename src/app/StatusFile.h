@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/FileIdentity.h"
@@ -25,6 +26,18 @@ inline const std::string kStatusLastTickKey = "UltimaActivitate";
 // serverul refuza conexiunea"); empty while it opens.
 inline const std::string kStatusPortProblemKey = "ProblemaPort";
 
+// What the operator must see to, one line of the warning box after another joined by
+// " | "; empty while there is nothing (a damaged journal or key record, answers that cannot
+// be saved, paper, the electronic journal).
+inline const std::string kStatusWarningsKey = "Atentionari";
+
+// The status file's lines that tell what needs a person.
+struct StatusNotes {
+  std::string portProblem;            // kStatusPortProblemKey
+  std::vector<std::string> warnings;  // kStatusWarningsKey
+  bool operator==(const StatusNotes&) const = default;
+};
+
 // The executable's version record as "%d.%d.%d.%d": "2.3.3.0".
 std::string VersionText();
 
@@ -39,8 +52,8 @@ struct Liveness {
   bool operator==(const Liveness&) const = default;
 };
 
-// Replaces "Versiune", "Stare", "ConectatLaCasa", "IdProces", "UltimaActivitate" and
-// "ProblemaPort" in
+// Replaces "Versiune", "Stare", "ConectatLaCasa", "IdProces", "UltimaActivitate",
+// "ProblemaPort" and "Atentionari" in
 // section "INFO" of the status file at path and keeps everything else; the file is written
 // atomically, so the sales application never reads half of it. It is rewritten at every
 // call, since its time tells that the driver lives; when only the tick's time changed, the
@@ -52,7 +65,7 @@ struct Liveness {
 class StatusFile {
  public:
   bool Write(const std::string& path, const std::string& stare, bool connected,
-             const Liveness& liveness, const std::string& portProblem = "");
+             const Liveness& liveness, const StatusNotes& notes = {});
 
  private:
   // The file as this writer last left it. While the file keeps that identity its content
@@ -64,7 +77,7 @@ class StatusFile {
   std::string content_;
   std::string stare_;
   bool connected_ = false;
-  std::string portProblem_;
+  StatusNotes notes_;
   Liveness liveness_;
 
   bool RewriteKnownContent(const std::string& path, const std::string& lastTick);

@@ -229,6 +229,8 @@ void HttpReceipts::ForgetOld() {
   expiredOnce_ = true;
   lastExpiryMs_ = nowMs;
   CountRunningTime(true);
+  // A damaged record the operator has removed (having checked the ECR) frees its key.
+  std::erase_if(damaged_, [](const auto& entry) { return !FileExists(entry.second); });
   const std::int64_t now = NowS();
   if (now == 0) return;  // a clock without real time: nothing is old
   for (auto record = records_.begin(); record != records_.end();) {

@@ -99,14 +99,21 @@ HttpService::HttpService(const HttpSettings& settings, const ListenAddress& addr
       server_(address, api_, receipts_, clock, tls) {
   // The channel of a receipt file is its suffix: the one the cycle runs now.
   receipts_.SetRunningChannel([&driver] { return driver.RunningSuffix(); });
-  if (opened_) driver.KeepAnswersWith(&receipts_);
+  if (opened_) {
+    driver.KeepAnswersWith(&receipts_);
+    driver.SetServiceWarnings(receipts_.DamageWarnings());
+  }
   if (opened_ && !server_.Listening()) problem_ = server_.Problem();
 }
 
-HttpService::~HttpService() { driver_.KeepAnswersWith(nullptr); }
+HttpService::~HttpService() {
+  driver_.KeepAnswersWith(nullptr);
+  driver_.SetServiceWarnings({});
+}
 
 void HttpService::Serve() {
   receipts_.Advance();
+  if (opened_) driver_.SetServiceWarnings(receipts_.DamageWarnings());
   server_.Serve();
 }
 

@@ -114,6 +114,35 @@ TEST(DriverStatusFile, WhatAnotherProgramWroteBetweenTwoChecksIsKept) {
   EXPECT_EQ(bench.Status("Stare"), "START PROCESARE");
 }
 
+// What needs a person stands in the warning box, ctl status and the status file until it
+// is dealt with: the cycle's own warnings and a service's outlive the JE count's news.
+TEST(DriverStatusFile, WarningsThatNeedThePersonStandUntilDealtWith) {
+  DriverBench bench;
+  bench.driver.Start();
+  EXPECT_EQ(bench.Status("Atentionari"), "");
+  const std::string damaged = "Atentie ! Inregistrarea HTTP deteriorata x.key !\r\nVerificati";
+  bench.driver.SetServiceWarnings({damaged});
+  EXPECT_EQ(bench.Status("Atentionari"),
+            "Atentie ! Inregistrarea HTTP deteriorata x.key !  Verificati");
+  bench.driver.State().standingWarnings = {"Atentie ! Jurnal deteriorat"};
+
+  // A new start of processing reads the JE count again, which takes the box.
+  bench.driver.SetProcessing(false);
+  bench.driver.SetProcessing(true);
+  const std::vector<std::string>& box = bench.driver.State().warningBox;
+  ASSERT_FALSE(box.empty());
+  EXPECT_EQ(box[0].rfind(kJeFreeLinesLine, 0), 0u);
+  EXPECT_NE(std::find(box.begin(), box.end(), damaged), box.end());
+  EXPECT_NE(std::find(box.begin(), box.end(), "Atentie ! Jurnal deteriorat"), box.end());
+  bench.Tick();
+  const std::string written = bench.Status("Atentionari");
+  EXPECT_EQ(written.find(kJeFreeLinesLine), std::string::npos) << written;
+  EXPECT_NE(written.find(" | "), std::string::npos) << written;
+
+  bench.driver.SetServiceWarnings({});
+  EXPECT_EQ(std::find(box.begin(), box.end(), damaged), box.end());
+}
+
 TEST(DriverClose, SavesTheSettingsAndStopsBothTimers) {
   DriverBench bench;
   bench.WriteSettings("[Configurari]\r\nDelay=7\r\nTratareBonInDerulare=0\r\n");

@@ -23,8 +23,8 @@ TEST(ReceiptAnswer, ItsDurableFormGivesItBackWholeAndRefusesAnythingElse) {
   EXPECT_EQ(DecodeAnswer(EncodeAnswer(sale)), sale);
 
   // Any byte in a text, the ECR's dash included, survives.
-  const ReceiptAnswer refused =
-      BuildAnswer("8046;Cod \x96 nenumeric : 31;X\n", AnswerOutcome::Refused, FileRun{}, DriverState{});
+  const ReceiptAnswer refused = BuildAnswer("8046;Cod \x96 nenumeric : 31;X\n",
+                                            AnswerOutcome::Refused, FileRun{}, DriverState{});
   EXPECT_EQ(refused.outcome, AnswerOutcome::Refused);
   EXPECT_EQ(refused.code, 8046);
   EXPECT_EQ(refused.message, "Cod \x96 nenumeric : 31;X\n");
@@ -34,10 +34,13 @@ TEST(ReceiptAnswer, ItsDurableFormGivesItBackWholeAndRefusesAnythingElse) {
   for (std::size_t length = 0; length < encoded.size(); ++length) {
     EXPECT_FALSE(DecodeAnswer(encoded.substr(0, length))) << length;
   }
-  EXPECT_FALSE(DecodeAnswer("outcome done\ncode 8046\nmessage \nfiscal \nnonfiscal \nline 30\nend\n"));
+  EXPECT_FALSE(
+      DecodeAnswer("outcome done\ncode 8046\nmessage \nfiscal \nnonfiscal \nline 30\nend\n"));
   EXPECT_FALSE(DecodeAnswer(encoded + "line 30\n"));
-  EXPECT_FALSE(DecodeAnswer("outcome maybe\ncode -\nmessage \nfiscal \nnonfiscal \nline 30\nend\n"));
-  EXPECT_TRUE(DecodeAnswer("outcome failed\ncode -\nmessage \nfiscal \nnonfiscal \nline 30\nend\n"));
+  EXPECT_FALSE(
+      DecodeAnswer("outcome maybe\ncode -\nmessage \nfiscal \nnonfiscal \nline 30\nend\n"));
+  EXPECT_TRUE(
+      DecodeAnswer("outcome failed\ncode -\nmessage \nfiscal \nnonfiscal \nline 30\nend\n"));
   EXPECT_FALSE(DecodeAnswer("0 OK\r\n"));
 }
 

@@ -289,6 +289,29 @@ TEST_F(HttpApiTest, AKeyOutlivesARestartOfTheDriver) {
   EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1);
 }
 
+// A key's record cut short while the driver was down: the key is refused, never printed
+// again on a guess, and the damage is said where the shop looks.
+TEST_F(HttpApiTest, ADamagedKeyRecordRefusesItsKeyAndIsSaid) {
+  ASSERT_EQ(PostReceipt("cut-1", kSale).status, 200);
+  ASSERT_EQ(rig.StopDriver(), 0);
+  const std::vector<std::string> records = ListMatching(rig.PathOf(".ruvohttp"), "*.key");
+  ASSERT_EQ(records.size(), 1u);
+  const std::string record = rig.PathOf(".ruvohttp/" + records[0]);
+  const std::string bytes = ReadBytes(record);
+  WriteBytes(record, bytes.substr(0, bytes.size() / 2));
+  ASSERT_TRUE(rig.RestartDriver()) << rig.DriverMessages();
+
+  const Reply again = PostReceipt("cut-1", kSale);
+  EXPECT_EQ(again.status, 503) << again.body;
+  EXPECT_NE(again.body.find("key-record-damaged"), std::string::npos) << again.body;
+  EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1);
+  EXPECT_EQ(ReadBytes(record), bytes.substr(0, bytes.size() / 2));
+  EXPECT_NE(rig.Status("Atentionari").find(records[0]), std::string::npos)
+      << rig.Status("Atentionari");
+  const Reply status = Curl({Url("/v1/status")});
+  EXPECT_NE(status.body.find(records[0]), std::string::npos) << status.body;
+}
+
 TEST_F(HttpApiTest, ACharacterTheEcrCannotPrintIsRefusedByNameAndNothingIsWritten) {
   // "s" with a comma below (U+0219): Windows-1250 has only the one with a cedilla.
   const Reply refused = PostReceipt("char-1", "1;PAINE \xC8\x99;BUC;1;1;250;100000\n5;250;1\n");

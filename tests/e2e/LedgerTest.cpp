@@ -86,6 +86,15 @@ TEST_F(LedgerTest, ADamagedJournalKeepsTheFileWaitingAndIsSaid) {
   const std::string said = rig.DriverMessages();
   EXPECT_NE(said.find("is damaged"), std::string::npos) << said;
   EXPECT_NE(said.find(".ruvodrv-journal-damaged-"), std::string::npos) << said;
+  // Said where the shop looks: the status file and ctl status, not only the log.
+  EXPECT_NE(rig.Status("Atentionari").find(".ruvodrv-journal-damaged-"), std::string::npos)
+      << rig.Status("Atentionari");
+  ChildProcess ctl;
+  ASSERT_TRUE(ctl.Start({RUVO_DRV_PATH, "ctl", "--instance", rig.Instance(), "status"},
+                        rig.PathOf("ctl.out"), rig.PathOf("ctl.err"), rig.Environment()));
+  ctl.Wait(DriverRig::kAnswerMs);
+  EXPECT_NE(ReadBytes(rig.PathOf("ctl.out")).find(".ruvodrv-journal-damaged-"), std::string::npos)
+      << ReadBytes(rig.PathOf("ctl.out")) << ReadBytes(rig.PathOf("ctl.err"));
   // The operator checked the ECR, removed the printed file and the journal: all goes on.
   ASSERT_TRUE(std::filesystem::remove(rig.PathOf("ONLINE.TXT")));
   ASSERT_TRUE(std::filesystem::remove(journal));

@@ -254,6 +254,13 @@ TEST_F(HttpReceiptsTest, ADamagedRecordRefusesItsKeyAndIsNeverWrittenOver) {
   EXPECT_EQ(*ReadFileBytes(cut), bytes.substr(0, bytes.size() * 95 / 100));
   ASSERT_EQ(receipts->DamageWarnings().size(), 3u);
   EXPECT_NE(receipts->DamageWarnings()[0].find(".ruvohttp/"), std::string::npos);
+  // Removed by the operator while the driver runs: free again at the next look, the others
+  // (a link included) still refused.
+  ASSERT_TRUE(DeleteFile(records + "/" + KeyId("empty") + ".key"));
+  receipts->Advance();
+  EXPECT_EQ(receipts->DamageWarnings().size(), 2u);
+  EXPECT_EQ(receipts->Submit("empty", kSale), HttpReceipts::Submitted::Accepted);
+  EXPECT_EQ(receipts->Submit("linked", kSale), HttpReceipts::Submitted::Damaged);
   // Removed by the operator, the key is a new one.
   ASSERT_TRUE(DeleteFile(cut));
   Reopen();
