@@ -121,6 +121,36 @@ TEST_F(LedgerTest, ALostPinDoesNotPrintTheSaleAgain) {
   EXPECT_EQ(FiscalReceipts(rig.Ecr().Paper()), 1) << rig.Ecr().Paper();
 }
 
+// The application gives up waiting and writes the same file again in place while it
+// prints: truncated, then the same bytes a quarter of a second later. It is the same
+// delivery, answered once, printed once.
+TEST_F(LedgerTest, TheSameBytesWrittenAgainInPlaceDuringTheRunPrintOnce) {
+  ASSERT_TRUE(rig.Start()) << rig.DriverMessages();
+  ASSERT_TRUE(rig.Ecr().Control("delay 250"));
+  const std::string bytes = ReceiptText(kSale);
+  ASSERT_TRUE(rig.Drop("ONLINE.TXT", bytes));
+  const std::string path = rig.PathOf("ONLINE.TXT");
+  ASSERT_TRUE(
+      WaitUntil([&] { return PathExists(rig.PathOf(".ruvodrv-journal")); }, DriverRig::kAnswerMs));
+  for (int retry = 0; retry < 2; ++retry) {
+    const int cut = ::open(path.c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(cut, 0) << "the run ended before the retry";
+    ::close(cut);
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ::close(fd);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
+  const std::optional<std::string> response = rig.AwaitResponse("ONLINE.TXT");
+  ASSERT_TRUE(response) << rig.DriverMessages();
+  EXPECT_EQ(*response, "0 OK\r\nBON FISCAL NR. 0001\r\n");
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  EXPECT_FALSE(PathExists(path));
+  EXPECT_EQ(FiscalReceipts(rig.Ecr().Paper()), 1) << rig.Ecr().Paper();
+}
+
 RigOptions Unwatched() {
   RigOptions options;
   options.settings = {"PreluareImediata=NU"};

@@ -98,6 +98,44 @@ TEST(WindowAndReceipts, TheStopQuestionIsTheRealBoxAndDaClosesTheDriver) {
   EXPECT_EQ(StatusValue(driver.StatusPath(), "Stare"), "DRIVER INCHIS");
 }
 
+// With "DialogMesajEroare=DA" the real error box comes up only once the answer is saved
+// and the file is gone: the sales application never waits on the operator's click.
+TEST(WindowAndReceipts, TheErrorBoxComesAfterTheAnswerIsSaved) {
+  TempFolder folder;
+  VirtualClock clock;
+  gui::QtEventPump pump;
+  gui::QtOperator op;
+  xruvo_sim::Engine engine(clock);
+  SimPortFactory ports(engine, clock);
+  Driver driver(DriverContext{clock, pump, op, ports}, folder.Path());
+  EcrReceiptExecution execution(driver.Context());
+  ReceiptFileCycle cycle(driver.State(), op, clock, execution);
+  ReceiptFilesOf<ReceiptFileCycle> files(cycle);
+  driver.SetReceiptFiles(files);
+  WriteBytes(driver.SettingsPath(),
+             "[Configurari]\r\nPauzaFisierScris=0\r\nDialogMesajEroare=DA\r\n");
+  gui::TXR_MAIN window(driver, [] { return false; });
+  window.Start();
+
+  const std::string response = JoinPath(folder.Path(), "ERROR.TXT");
+  const std::string receipt = JoinPath(folder.Path(), "ONLINE.TXT");
+  std::string seenAnswer = "(no box)";
+  bool receiptThere = true;
+  QString caption;
+  WhenModal([&](QWidget* box) {
+    seenAnswer = FileExists(response) ? ReadBytes(response) : "(no answer yet)";
+    receiptThere = FileExists(receipt);
+    caption = box->windowTitle();
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  WriteBytes(receipt, "1;PAINE;BUC;1;1;2.50;100000\r\n5;250;1\r\n");
+  ASSERT_TRUE(RunUntil([&] { return seenAnswer != "(no box)"; }, 10000));
+  EXPECT_EQ(caption, "Eroare");
+  EXPECT_EQ(seenAnswer.substr(0, 14), "1 ERROR\r\n8011;") << seenAnswer;
+  EXPECT_FALSE(receiptThere);
+  window.RequestClose();
+}
+
 class WindowedExecutable : public e2e::DriverTest {
  protected:
   WindowedExecutable() : e2e::DriverTest(e2e::RigOptions{false, {}, {}, true}) {}
