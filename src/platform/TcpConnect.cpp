@@ -1,5 +1,7 @@
 #include "platform/TcpConnect.h"
 
+#include "platform/NameLookup.h"
+
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -141,14 +143,14 @@ TcpConnection ConnectTcp(const NetworkAddress& address, std::int64_t timeoutMs,
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  const std::string service = std::to_string(address.port);
-  const int resolved = ::getaddrinfo(address.host.c_str(), service.c_str(), &hints, &found);
-  if (resolved != 0) {
+  int resolved = 0;
+  const AddressList addresses = LookUpName(address.host, std::to_string(address.port), hints,
+                                           deadlineMs, clock, pump, resolved);
+  if (!addresses) {
     result.error = ResolveError(resolved);
     return result;
   }
-  const std::unique_ptr<addrinfo, void (*)(addrinfo*)> addresses(found, ::freeaddrinfo);
+  const addrinfo* found = addresses.get();
   result.error = EHOSTUNREACH;
   for (const addrinfo* ai = found; ai != nullptr; ai = ai->ai_next) {
     const std::string peer = NumericHost(ai->ai_addr, ai->ai_addrlen);
