@@ -30,6 +30,8 @@ constexpr std::size_t kLengthPrefixedExtra = 20;
 constexpr std::size_t kMaxHoldBytes = 512;
 // What an answer nobody waits for allows its bytes for coming late.
 constexpr std::int64_t kLateByteUs = 300;
+// A line that never stops talking still lets the next frame go.
+constexpr int kMaxLateReads = 64;
 
 // The data part of an answer frame held in buf (count bytes received, bytes past count are
 // zero and the buffer holds at least 10 bytes).
@@ -182,6 +184,7 @@ int FrameLink::SendCommand(const std::string& commandText) {
   const std::string frame = BuildFrame(commandText);
   if (frame.empty()) return kErrTextTooLong;
 
+  DropLateBytes();
   int attempt = 1;
   for (;;) {
     RestartTimer();
@@ -266,6 +269,20 @@ void FrameLink::WaitSlice() {
   if (count > 0) ComRxChar(piece, count);
   CheckTimer();
   pump_.Pump();
+}
+
+void FrameLink::DropLateBytes() {
+  // The answer to a command that timed out may come after all; read after the next frame
+  // it would pass for that frame's answer. What the line holds before a frame goes out
+  // answers nothing the link still waits for.
+  std::uint8_t piece[kRxPieceSize];
+  std::size_t dropped = 0;
+  for (int reads = 0; reads < kMaxLateReads; ++reads) {
+    const std::size_t count = ReadPort(piece, 0);
+    if (count == 0) break;
+    dropped += count;
+  }
+  if (dropped > 0) LogLine("late bytes dropped: " + std::to_string(dropped));
 }
 
 std::size_t FrameLink::ReadPort(std::uint8_t* piece, std::int64_t timeoutMs) {

@@ -189,6 +189,8 @@ class FrameLink {
   void StoreRx(const std::uint8_t* data, std::size_t count);
   // One slice of waiting: read what arrives, check the timer, let the UI breathe.
   void WaitSlice();
+  // Reads and drops what the line holds before a frame goes out.
+  void DropLateBytes();
   // One read from the port; 0 when nothing came within timeoutMs (or the port failed).
   std::size_t ReadPort(std::uint8_t* piece, std::int64_t timeoutMs);
   // The fewest bytes the answer being waited for still needs before it can be complete.

@@ -103,6 +103,18 @@ TEST_F(FrameLinkTest, SilenceTimesOutAfterTheInterval) {
   EXPECT_EQ(Elapsed(), 185000);
 }
 
+// The answer of a command that timed out, arriving before the next frame goes out, is not
+// taken for that frame's answer.
+TEST_F(FrameLinkTest, AnAnswerThatCameTooLateIsNotTheNextCommandsAnswer) {
+  link->SetTimeOut(-1);
+  port->QueueAnswer(Answer("LATE"), 5500);
+  EXPECT_EQ(link->SendCommand("2002"), FrameLink::kErrTimeOut);
+  clock.Advance(1000);
+  port->QueueAnswer(Answer("OWN"), 20);
+  EXPECT_EQ(link->SendCommand("1001"), 0);
+  EXPECT_EQ(link->LastAnswer(), "OWN");
+}
+
 TEST_F(FrameLinkTest, SlowEcrRestartsTheIdleTimeOutWithEveryByte) {
   const std::string answer = Answer("SLOW");
   Reaction slow;
