@@ -24,8 +24,8 @@ struct CutSettings {
 
 // The command set of one XRuvo cash register, over its frame engine (FrameLink): builds
 // each command's text, runs it as one transaction and parses the answer. One object lives
-// for one operation: create, OpenPort, run commands, read LastError on failure, save
-// ExchangeLog, ClosePort, destroy.
+// for one operation: create, open the engine's port, run commands, read the engine's
+// LastError on failure, save its ExchangeLog, close the port, destroy.
 //
 // ECR commands are thin methods of this class (in TXruvoLinux_*.cpp files). Each one does:
 //   if (!IsReady()) return false;              // where the command checks readiness
@@ -33,8 +33,8 @@ struct CutSettings {
 //   if (!RunCommand(text, timeOutSeconds)) return false;   // log, send, log, SetError
 //   ...take what it needs from LastAnswer()...
 // Commands that must look at the raw result before SetError use Transact instead.
-// Errors are set here and in the engine only; callers state facts (a stop, a fault seen in
-// the status) through the methods made for them.
+// Errors are set here and in the engine; a caller that sees a fault in the status sets
+// that fault's code on the engine, as if a command had been refused with it.
 class TXruvoLinux {
  public:
   static constexpr std::size_t kRxBufferSize = FrameLink::kRxBufferSize;
@@ -73,43 +73,18 @@ class TXruvoLinux {
   TXruvoLinux(const TXruvoLinux&) = delete;
   TXruvoLinux& operator=(const TXruvoLinux&) = delete;
 
-  // --- Port ---------------------------------------------------------------------------
-  // Opens "COM<portNumber>". The line speed is fixed by the port layer; baudIndex is
-  // accepted for callers that still pass their hidden choice and is not applied.
-  bool OpenPort(int portNumber, int /*baudIndex*/ = 0) { return frame_.OpenPort(portNumber); }
-  void ClosePort() { frame_.ClosePort(); }
-  // Why the last OpenPort failed, when the port can tell.
-  std::optional<PortOpenFailure> PortFailure() const { return frame_.PortFailure(); }
-  // True when connected; otherwise error 8001.
-  bool IsReady() { return frame_.IsReady(); }
-
   // --- The engine ------------------------------------------------------------------------
-  // The frame engine under the command set, for what is the engine's own (a bare
-  // transaction, its time-out, its buffers): the tests and benchmarks of the link.
+  // The frame engine under the command set: the port (open, close, why it failed), the
+  // last answer, error and exchange log, a stop asked for from outside a report's wait
+  // (RequestStop), the served pause, and what is the engine's own (a bare transaction,
+  // its time-out, its buffers).
   FrameLink& Engine() { return frame_; }
   const FrameLink& Engine() const { return frame_; }
-  void LogLine(std::string_view text) { frame_.LogLine(text); }
 
   // --- Stopping a report from outside its wait -------------------------------------------
-  // Asks the report this link prints to stop: "5005" goes out at the next slice of the
-  // command being waited for (or of the next command's wait), without waiting its turn,
-  // and its answer is read after that command's own, which the ECR then ends with error
-  // 26. Called from the event pump during the wait (a click, a control request). False
-  // when the port is not open.
-  bool RequestStop() { return frame_.RequestStop(); }
-  // A stop was asked for: a report not sent yet must not be sent.
-  bool StopRequested() const { return frame_.StopRequested(); }
-  // A report about to be sent after a stop was asked for: true, and LastError says what
+  // A report about to be sent after Engine().RequestStop(): true, and LastError says what
   // the ECR says of a report a stop ended (26). False, nothing changed, without a stop.
   bool StoppedBeforeReport();
-  // A pause that keeps the event loop served (the window, the control socket).
-  void Pause(std::int64_t ms) { frame_.Pause(ms); }
-
-  // --- Faults the state check reads in the status ---------------------------------------
-  // The status shows a fault the ECR reports with this code (16 paper out, 37 cover open,
-  // 50/51 fiscal memory, ...): LastError and its flags become that code's, as if a command
-  // had been refused with it.
-  void RefuseForStatusFault(std::int32_t code) { frame_.SetError(code); }
 
   // --- Operations of the link itself -----------------------------------------------------
   // Connection probe: "1215" once with a 2-second time-out; true when the ECR answers a
@@ -266,29 +241,18 @@ class TXruvoLinux {
   static constexpr std::size_t kDailyTotalsLength = 253;
 
   // --- State ------------------------------------------------------------------------------
-  bool Connected() const { return frame_.Connected(); }
-  const std::string& LastAnswer() const { return frame_.LastAnswer(); }
-  const std::string& LastError() const { return frame_.LastError(); }
-  bool ErrorExtended() const { return frame_.ErrorExtended(); }
-  bool ErrorZReportDue() const { return frame_.ErrorZReportDue(); }
-  bool ErrorPaperOut() const { return frame_.ErrorPaperOut(); }
-  const std::vector<std::string>& ExchangeLog() const { return frame_.ExchangeLog(); }
   // 20 status characters of the last status query, zero bytes when none was read.
   const std::string& StatusText() const { return statusText_; }
   std::int32_t JEFreeLines() const { return jeFreeLines_; }
 
-  bool CloseAckTimedOut() const { return frame_.CloseAckTimedOut(); }
   // The time-out of the commands that print for long (reports, the close), in seconds.
   std::int32_t LongTimeOut() const { return longTimeOut_; }
   void SetLongTimeOut(std::int32_t seconds) { longTimeOut_ = seconds; }
-  std::int32_t AnswerLength() const { return frame_.AnswerLength(); }
-
-  // The data of a length-prefixed answer: AnswerLength bytes from offset 5, cut to what
-  // actually arrived.
-  std::string_view LengthPrefixedData() const { return frame_.LengthPrefixedData(); }
 
  private:
   using ExpectedAnswerData = FrameLink::ExpectedAnswerData;
+  bool IsReady() { return frame_.IsReady(); }
+  const std::string& LastAnswer() const { return frame_.LastAnswer(); }
   void SetError(std::int32_t code) { frame_.SetError(code); }
   bool RunCommand(const std::string& commandText, int timeOutSeconds,
                   std::string_view resultLabel = kResultLabel) {

@@ -23,7 +23,7 @@ std::optional<int> Count(const std::string& block, std::size_t at) {
 SaleSettlement Silent(const TXruvoLinux& link, const std::string& what) {
   SaleSettlement s;
   s.outcome = SaleSettlement::Outcome::EcrSilent;
-  s.notes.push_back(what + " : " + link.LastError());
+  s.notes.push_back(what + " : " + link.Engine().LastError());
   return s;
 }
 
@@ -70,7 +70,7 @@ std::optional<int> NumberOf(const std::string& text) {
 bool ReadCounts(TXruvoLinux& link, EcrMark& mark) {
   if (!link.ReadDailyTotals()) {
     // An ECR that refuses the block only tells less; one that does not answer tells nothing.
-    return !AnswerLost(link.LastError());
+    return !AnswerLost(link.Engine().LastError());
   }
   const std::optional<int> receipts = Count(link.DailyTotalsBlock(), kReceiptsAt);
   const std::optional<int> cancelled = Count(link.DailyTotalsBlock(), kCancelledAt);

@@ -22,7 +22,9 @@ class AnswerTest : public LinkTest {
   }
   void Ok(const std::string& data = std::string()) { port->QueueAnswer(Answer(data)); }
   void Err(const std::string& code) { port->QueueAnswer(ErrorAnswer(code)); }
-  std::string ErrorCode() const { return link->LastError().substr(0, link->LastError().find(';')); }
+  std::string ErrorCode() const {
+    return link->Engine().LastError().substr(0, link->Engine().LastError().find(';'));
+  }
 };
 
 // --- Status ------------------------------------------------------------------------------
@@ -121,7 +123,8 @@ TEST_F(AnswerTest, SetDateTimeWantsTheAnswerZero) {
   Ok("X");
   EXPECT_FALSE(link->SetDateTime(5, 3, 26, 9, 7));
   EXPECT_EQ(Sent().size(), 3u);
-  EXPECT_EQ(link->LastError(), "0;Eroare necunoscuta \x96 contactati tehnicianul autorizat");
+  EXPECT_EQ(link->Engine().LastError(),
+            "0;Eroare necunoscuta \x96 contactati tehnicianul autorizat");
 
   port->written.clear();
   Err("12");
@@ -140,7 +143,7 @@ TEST_F(AnswerTest, PrinterStateShape) {
   EXPECT_EQ(link->PrinterStateText(), std::string(8, '\0'));
   Ok("01x00000");
   EXPECT_FALSE(link->ReadPrinterState(answer));
-  EXPECT_EQ(link->LastError(), "8031;Valoarea returnata nu este numerica ");
+  EXPECT_EQ(link->Engine().LastError(), "8031;Valoarea returnata nu este numerica ");
   EXPECT_FALSE(link->PrinterStateError());
 }
 
@@ -268,7 +271,7 @@ TEST_F(AnswerTest, CloseStopsWhenTheDuePaymentFails) {
   EXPECT_FALSE(link->CloseReceipt());
   EXPECT_EQ(Sent().back().substr(0, 4), "3007");
   EXPECT_EQ(ErrorCode(), "16");
-  EXPECT_TRUE(link->ErrorPaperOut());
+  EXPECT_TRUE(link->Engine().ErrorPaperOut());
 }
 
 TEST_F(AnswerTest, CancelledReceiptOwesNothingToALaterClose) {
@@ -290,12 +293,13 @@ TEST_F(AnswerTest, CancelledReceiptOwesNothingToALaterClose) {
 TEST_F(AnswerTest, CloseTimedOutAfterAnAckAddsTheHintOnce) {
   port->Queue({Chunk{10, "\x06"}});
   EXPECT_FALSE(link->CloseReceipt());
-  EXPECT_EQ(link->LastError(), "8048;TIME OUT; VERIFICATI STAREA IMPRIMANTEI CU COMANDA 9999");
-  EXPECT_FALSE(link->CloseAckTimedOut());
+  EXPECT_EQ(link->Engine().LastError(),
+            "8048;TIME OUT; VERIFICATI STAREA IMPRIMANTEI CU COMANDA 9999");
+  EXPECT_FALSE(link->Engine().CloseAckTimedOut());
   EXPECT_GE(Elapsed(), 30000);
   port->QueueSilence();
   EXPECT_FALSE(link->CloseReceipt());
-  EXPECT_EQ(link->LastError(), "8048;TIME OUT");
+  EXPECT_EQ(link->Engine().LastError(), "8048;TIME OUT");
 }
 
 // --- Long commands -----------------------------------------------------------------------
@@ -324,7 +328,7 @@ TEST_F(AnswerTest, ExportDataIsLengthPrefixedOnlyDuringTheCommand) {
   frame += data + std::string(15, '\0');
   port->QueueAnswer(frame);
   ASSERT_TRUE(link->ReadExportData());
-  EXPECT_EQ(link->LengthPrefixedData(), data);
+  EXPECT_EQ(link->Engine().LengthPrefixedData(), data);
   EXPECT_FALSE(link->Engine().LengthPrefixed());
   port->QueueSilence();
   EXPECT_FALSE(link->ReadExportData());
@@ -343,7 +347,7 @@ TEST_F(AnswerTest, ExportRequestRetriedOnceAfterError87) {
                            "3X"}));
   // The pause comes between the close of the old transfer and the new request.
   std::vector<std::string> requests;
-  for (const std::string& line : link->ExchangeLog()) {
+  for (const std::string& line : link->Engine().ExchangeLog()) {
     if (line.find("-Calculator : 6416") != std::string::npos) requests.push_back(line);
   }
   ASSERT_EQ(requests.size(), 2u);

@@ -28,7 +28,7 @@ class CommandTest : public LinkTest {
   void Ok(const std::string& data = std::string()) { port->QueueAnswer(Answer(data)); }
   void ExpectNothingSentOrLogged() const {
     EXPECT_TRUE(port->written.empty());
-    EXPECT_TRUE(link->ExchangeLog().empty());
+    EXPECT_TRUE(link->Engine().ExchangeLog().empty());
   }
 };
 
@@ -47,7 +47,7 @@ TEST_F(CommandTest, PaymentExchangesTypesOneAndThreeAndLogsThePrinterResult) {
             "CARD"
             "0000012"
             "35");
-  EXPECT_EQ(link->ExchangeLog().back(), "14:03:07:135-Imprimanta : 0");
+  EXPECT_EQ(link->Engine().ExchangeLog().back(), "14:03:07:135-Imprimanta : 0");
   EXPECT_EQ(link->LastPaymentAnswer(), "+000000000");
   Ok();
   ASSERT_TRUE(link->Payment(2, "CARD", 12.345));
@@ -127,12 +127,12 @@ TEST_F(CommandTest, FollowUpDecidesTheResultOfTheSale) {
                 "00000-2"
                 "-50"
                 "0");
-  EXPECT_EQ(link->LastError().substr(0, 3), "23;");
+  EXPECT_EQ(link->Engine().LastError().substr(0, 3), "23;");
   // A refused sale sends no follow-up.
   port->QueueAnswer(ErrorAnswer("16"));
   EXPECT_FALSE(link->SellItem("PAINE", 1, 1, 1, "BUC", 1, 1, false, 2));
   EXPECT_EQ(Sent().size(), 3u);
-  EXPECT_TRUE(link->ErrorPaperOut());
+  EXPECT_TRUE(link->Engine().ErrorPaperOut());
 }
 
 TEST_F(CommandTest, OperatorChangeSendsTwentyTwoBlanks) {
@@ -391,7 +391,7 @@ TEST_F(CommandTest, RefusedArgumentsWriteNothingToPortOrLog) {
   };
   for (std::size_t k = 0; k < cases.size(); ++k) {
     EXPECT_FALSE(cases[k].first()) << "case " << k;
-    EXPECT_EQ(link->LastError(), cases[k].second) << "case " << k;
+    EXPECT_EQ(link->Engine().LastError(), cases[k].second) << "case " << k;
   }
   ExpectNothingSentOrLogged();
 }
@@ -430,14 +430,14 @@ TEST(CalendarDate, YearValueAsGiven) {
 }
 
 TEST_F(CommandTest, ReadyCommandsRefuseAClosedLinkWithoutWriting) {
-  link->ClosePort();
+  link->Engine().ClosePort();
   port->written.clear();
   EXPECT_FALSE(link->PrintZReport());
   EXPECT_FALSE(link->SellItem("X", 1, 1, 1, "", 1, 1, false));
   EXPECT_FALSE(link->CloseReceipt());
   EXPECT_FALSE(link->ReadStatus());
   EXPECT_FALSE(link->StartXmlExport("2026", 1, "R"));
-  EXPECT_EQ(link->LastError(), "8001;Eroare la deschiderea portului serial");
+  EXPECT_EQ(link->Engine().LastError(), "8001;Eroare la deschiderea portului serial");
   ExpectNothingSentOrLogged();
 }
 
