@@ -100,7 +100,6 @@ class TXruvoLinux {
   // in currency units (12.5 is 12.50); quantities in units.
 
   // Queries (TXruvoLinux_Queries.cpp).
-  bool SwitchOver(std::string& answer);                         // "1001"
   bool ReadDailyTotals();                                       // "1004" -> DailyTotalsBlock
   bool ReadFiscalSeries(std::string& series, int& resultCode);  // "1008"
   bool ReadReceiptState();                                      // "1012" -> ReceiptStateText
@@ -137,11 +136,10 @@ class TXruvoLinux {
 
   // The fiscal receipt (TXruvoLinux_Receipt.cpp).
   // "33021", or "33024" for a return (variant) line; a non-zero follow-up amount is then
-  // sent with Command3301C and decides the result.
+  // sent with "3301C" and decides the result.
   bool SellItem(const std::string& name, int department, double price, int vatCode,
                 const std::string& unit, double quantity, int quantityDenominator, bool variant,
                 double followUpAmount = 0);
-  bool Command3301C(const std::string& name, double amount);
   // "3301O"; the driver passes only the operator code, everything else zero.
   bool SetOperator(double quantity, int operatorCode, double amount, int number,
                    double followUpAmount = 0);
@@ -156,7 +154,6 @@ class TXruvoLinux {
   bool AdjustPercentKind1(const std::string& text, double percentage);  // "3302C"
   bool CancelReceipt();                                                 // "33028"
   bool PartialCut(int advanceLines);                                    // "3014", 0..9
-  bool FullCut();                                                       // "3015"
 
   // Text lines, barcodes, the non-fiscal receipt, cash (TXruvoLinux_Text.cpp).
   bool PrintText3002(const std::string& font, const std::string& text, int alignment);
@@ -169,13 +166,6 @@ class TXruvoLinux {
   bool PrintBarcode(int barcodeType, int digitsFlag, int height, const std::string& data);
   // "7106": operation "D" cash in, "P" cash out (with the amount), "R" (without).
   bool CashInOut(const std::string& operation, double amount);
-
-  // The text-line rules: 0 when font and text may be sent, else 8003 or 8004.
-  static int CheckTextLine(const std::string& font, const std::string& text);
-  // Centres (mode 1) or right-aligns (mode 2) text on the line width of fonts "1" to "6".
-  static std::string AlignText(const std::string& font, const std::string& text, int mode);
-  // A calendar date with the year value exactly as given (24 is the year 24).
-  static bool IsCalendarDate(int day, int month, int year);
 
   // The monthly XML export (TXruvoLinux_Export.cpp).
   // "6416"; the two report numbers are sent only when one of them is not empty. After
@@ -198,19 +188,13 @@ class TXruvoLinux {
   bool CutReceipt(const CutSettings& cut);
 
   // --- Values kept by the commands --------------------------------------------------------
-  const std::string& LastPaymentAnswer() const { return lastPaymentAnswer_; }
   const std::string& ReceiptStateText() const { return receiptStateText_; }
-  // 8 characters of the last "1309", zero bytes when none was read.
-  const std::string& PrinterStateText() const { return printerStateText_; }
   // 253 bytes of the last "1004", zero bytes when none was read.
   const std::string& DailyTotalsBlock() const { return dailyTotalsBlock_; }
-  // "1111": characters 1 and 2 of its answer were "1"; characters 3 to 6.
-  bool DocumentFlagA() const { return documentFlagA_; }
-  bool DocumentFlagB() const { return documentFlagB_; }
+  // "1111": characters 3 to 6 of its answer.
   const std::string& DocumentNumberText() const { return documentNumberText_; }
-  // "1112": the document type character (" " when unknown), a fiscal receipt open and
-  // accepting lines (types 1 to 4), one fully paid and not yet finished (5, 6), its number.
-  char DocumentType() const { return documentType_; }
+  // "1112": a fiscal receipt open and accepting lines (document types 1 to 4), one fully
+  // paid and not yet finished (5, 6), its number.
   bool ReceiptOpen() const { return receiptOpen_; }
   bool ReceiptPaid() const { return receiptPaid_; }
   const std::string& ReceiptNumberText() const { return receiptNumberText_; }
@@ -234,7 +218,8 @@ class TXruvoLinux {
   bool StatusJournalAlmostFull() const { return StatusIs(14, '1'); }
   bool StatusFiscalReceiptOpen() const { return StatusIs(15, '1'); }
   bool StatusNonFiscalReceiptOpen() const { return StatusIs(17, '1'); }
-  // "1309" position 2: the printer still reports an error.
+  // "1309" position 2 (of 8 characters): the printer still reports an error; false when no
+  // state was read.
   bool PrinterStateError() const { return printerStateText_[1] == '1'; }
 
   static constexpr std::size_t kPrinterStateLength = 8;
@@ -246,7 +231,6 @@ class TXruvoLinux {
   std::int32_t JEFreeLines() const { return jeFreeLines_; }
 
   // The time-out of the commands that print for long (reports, the close), in seconds.
-  std::int32_t LongTimeOut() const { return longTimeOut_; }
   void SetLongTimeOut(std::int32_t seconds) { longTimeOut_ = seconds; }
 
  private:
@@ -285,14 +269,12 @@ class TXruvoLinux {
   std::string statusText_ = std::string(kStatusTextLength, '\0');
   std::int32_t jeFreeLines_ = -1;
 
+  // What the last payment left due, for the close.
   std::string lastPaymentAnswer_;
   std::string receiptStateText_;
   std::string printerStateText_ = std::string(kPrinterStateLength, '\0');
   std::string dailyTotalsBlock_ = std::string(kDailyTotalsLength, '\0');
-  bool documentFlagA_ = false;
-  bool documentFlagB_ = false;
   std::string documentNumberText_;
-  char documentType_ = ' ';
   bool receiptOpen_ = false;
   bool receiptPaid_ = false;
   std::string receiptNumberText_;

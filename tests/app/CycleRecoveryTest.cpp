@@ -36,7 +36,7 @@ struct Crash {
       ASSERT_TRUE(link->CloseReceipt());
     }
     if (done >= Done::Cut) {
-      ASSERT_TRUE(link->FullCut());
+      ASSERT_TRUE(link->CutReceipt(CutSettings{}));
     }
   }
 

@@ -106,8 +106,6 @@ TEST_F(AnswerTest, DocumentStateIsSentUpToFourTimes) {
   EXPECT_TRUE(link->ReadDocumentState(answer));
   EXPECT_EQ(Sent().size(), 2u);
   EXPECT_EQ(answer, "100123");
-  EXPECT_TRUE(link->DocumentFlagA());
-  EXPECT_FALSE(link->DocumentFlagB());
   EXPECT_EQ(link->DocumentNumberText(), "0123");
 }
 
@@ -140,7 +138,7 @@ TEST_F(AnswerTest, PrinterStateShape) {
   Ok("0100000");
   EXPECT_FALSE(link->ReadPrinterState(answer));
   EXPECT_EQ(ErrorCode(), "8002");
-  EXPECT_EQ(link->PrinterStateText(), std::string(8, '\0'));
+  EXPECT_FALSE(link->PrinterStateError());
   Ok("01x00000");
   EXPECT_FALSE(link->ReadPrinterState(answer));
   EXPECT_EQ(link->Engine().LastError(), "8031;Valoarea returnata nu este numerica ");
@@ -155,8 +153,7 @@ TEST_F(AnswerTest, DocumentStateShape) {
   Ok("11A012");
   EXPECT_FALSE(link->ReadDocumentState(answer));
   EXPECT_EQ(ErrorCode(), "8031");
-  EXPECT_FALSE(link->DocumentFlagA());
-  EXPECT_FALSE(link->DocumentFlagB());
+  EXPECT_EQ(link->DocumentNumberText(), "");
 }
 
 TEST_F(AnswerTest, LastReceiptNumberKeepsTypeFlagsAndNumber) {
@@ -165,7 +162,6 @@ TEST_F(AnswerTest, LastReceiptNumberKeepsTypeFlagsAndNumber) {
   Ok("20042");
   ASSERT_TRUE(link->ReadLastReceiptNumber(answer));
   EXPECT_EQ(link->Engine().TimeOutMs(), 9000);
-  EXPECT_EQ(link->DocumentType(), '2');
   EXPECT_TRUE(link->ReceiptOpen());
   EXPECT_FALSE(link->ReceiptPaid());
   EXPECT_EQ(link->ReceiptNumberText(), "0042");
@@ -176,7 +172,6 @@ TEST_F(AnswerTest, LastReceiptNumberKeepsTypeFlagsAndNumber) {
   Ok("6004");
   EXPECT_FALSE(link->ReadLastReceiptNumber(answer));
   EXPECT_EQ(ErrorCode(), "8002");
-  EXPECT_EQ(link->DocumentType(), ' ');
   EXPECT_FALSE(link->ReceiptPaid());
   EXPECT_EQ(link->ReceiptNumberText(), "");
 }
