@@ -37,19 +37,11 @@ struct CutSettings {
 // that fault's code on the engine, as if a command had been refused with it.
 class TXruvoLinux {
  public:
-  static constexpr std::size_t kRxBufferSize = FrameLink::kRxBufferSize;
-  static constexpr int kDefaultTimeOut = FrameLink::kDefaultTimeOut;
   static constexpr std::size_t kStatusTextLength = 20;
 
-  static constexpr std::uint8_t kAck = FrameLink::kAck;
-  static constexpr std::uint8_t kNak = FrameLink::kNak;
-
-  // Result codes of the link.
-  static constexpr int kOk = FrameLink::kOk;
-  static constexpr int kErrNotConnected = FrameLink::kErrNotConnected;
+  // Result codes of the command set (the transaction's own are the engine's).
   static constexpr int kErrAnswerLength = 8002;
   static constexpr int kErrBadFont = 8003;
-  static constexpr int kErrTextTooLong = FrameLink::kErrTextTooLong;
   static constexpr int kErrNotAllDigits = 8031;
   static constexpr int kErrBarcodeType = 8032;
   static constexpr int kErrBarcodeDigits = 8033;
@@ -58,13 +50,9 @@ class TXruvoLinux {
   static constexpr int kErrEndDate = 8036;
   // The ECR's answer to an export request while an earlier export is still open.
   static constexpr int kErrExportOpen = 87;
-  static constexpr int kErrNak = FrameLink::kErrNak;
-  static constexpr int kErrTimeOut = FrameLink::kErrTimeOut;
-  static constexpr int kErrExtended = FrameLink::kErrExtended;
   // The ECR's answer to a command that "5005" stopped.
   static constexpr int kErrInterrupted = 26;
 
-  static constexpr std::string_view kResultLabel = FrameLink::kResultLabel;
   static constexpr std::string_view kPrinterResultLabel = "-Imprimanta : ";
 
   // A null port gives a link that never connects.
@@ -234,6 +222,14 @@ class TXruvoLinux {
   void SetLongTimeOut(std::int32_t seconds) { longTimeOut_ = seconds; }
 
  private:
+  // The engine's names the commands use.
+  static constexpr int kDefaultTimeOut = FrameLink::kDefaultTimeOut;
+  static constexpr std::uint8_t kAck = FrameLink::kAck;
+  static constexpr int kOk = FrameLink::kOk;
+  static constexpr int kErrNotConnected = FrameLink::kErrNotConnected;
+  static constexpr int kErrTextTooLong = FrameLink::kErrTextTooLong;
+  static constexpr int kErrTimeOut = FrameLink::kErrTimeOut;
+  static constexpr std::string_view kResultLabel = FrameLink::kResultLabel;
   using ExpectedAnswerData = FrameLink::ExpectedAnswerData;
   bool IsReady() { return frame_.IsReady(); }
   const std::string& LastAnswer() const { return frame_.LastAnswer(); }

@@ -45,8 +45,8 @@ std::size_t LongestText(char font) {
 int TextLineError(const std::string& font, const std::string& text) {
   if (!IsValidFont(font)) return TXruvoLinux::kErrBadFont;
   // A font written with more than one character ("01") never fits the one-character field.
-  if (font.size() != 1 || text.size() > LongestText(font[0])) return TXruvoLinux::kErrTextTooLong;
-  return TXruvoLinux::kOk;
+  if (font.size() != 1 || text.size() > LongestText(font[0])) return FrameLink::kErrTextTooLong;
+  return FrameLink::kOk;
 }
 
 std::string AlignText(const std::string& font, const std::string& text, int mode) {

@@ -132,7 +132,7 @@ TEST(LineHold, AStatusAnswerIsReadInAFewPiecesAndEndsWithItsLastByte) {
 
   // Any other command knows only the shortest answer, and still ends on its last byte.
   rig.line->answer = Answer("A longer answer than the shortest one");
-  ASSERT_TRUE(rig.link->Engine().RunCommand("1001", TXruvoLinux::kDefaultTimeOut));
+  ASSERT_TRUE(rig.link->Engine().RunCommand("1001", FrameLink::kDefaultTimeOut));
   EXPECT_EQ(rig.link->Engine().LastAnswer(), "A longer answer than the shortest one");
   EXPECT_EQ(rig.clock.us, rig.line->AnswerEndUs());
 }
@@ -197,7 +197,7 @@ TEST(LineHold, ASilentEcrTimesOutOnTime) {
   rig.line->answer.clear();
   rig.link->Engine().SetTimeOut(2);
   const std::int64_t start = rig.clock.us;
-  EXPECT_EQ(rig.link->Engine().SendCommand("1215"), TXruvoLinux::kErrTimeOut);
+  EXPECT_EQ(rig.link->Engine().SendCommand("1215"), FrameLink::kErrTimeOut);
   EXPECT_LT(rig.clock.us - start, 2000 * 1000 + 1000);
 }
 

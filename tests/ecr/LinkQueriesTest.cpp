@@ -33,7 +33,7 @@ TEST(LinkPort, NullPortNeverConnects) {
   NullEventPump pump;
   TXruvoLinux link(nullptr, clock, pump);
   EXPECT_FALSE(link.Engine().OpenPort(1));
-  EXPECT_EQ(link.Engine().SendCommand("1001"), TXruvoLinux::kErrTimeOut);
+  EXPECT_EQ(link.Engine().SendCommand("1001"), FrameLink::kErrTimeOut);
   EXPECT_FALSE(link.ProbeStatus());
 }
 
@@ -53,7 +53,7 @@ TEST_F(UnopenedLinkTest, CommandsAreRefusedWithoutWritingOrLogging) {
   EXPECT_TRUE(port->written.empty());
   EXPECT_TRUE(link->Engine().ExchangeLog().empty());
   // Commands that skip the ready check fail at once instead of waiting on a dead port.
-  EXPECT_EQ(link->Engine().SendCommand("3002"), TXruvoLinux::kErrTimeOut);
+  EXPECT_EQ(link->Engine().SendCommand("3002"), FrameLink::kErrTimeOut);
   EXPECT_EQ(Elapsed(), 0);
 }
 
