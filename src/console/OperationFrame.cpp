@@ -42,10 +42,9 @@ std::string LogFolderOf(const ConsoleContext& context, OperationLogPlace place) 
 }
 
 void SaveOperationLog(const ConsoleContext& context, const OperationKind& kind,
-                      const TXruvoLinux& link) {
+                      const std::vector<std::string>& lines) {
   const Settings& settings = context.state.settings;
   if (!settings.logFile || kind.logPlace == OperationLogPlace::None) return;
-  const std::vector<std::string>& lines = link.Engine().ExchangeLog();
   const std::string count = std::to_string(lines.size());
   const bool announce = kind.announceLogSave && settings.mesajLaListareItem;
   const std::string name =
@@ -175,7 +174,7 @@ bool RunOperation(const ConsoleContext& context, const OperationKind& kind,
     }
     // The log tells what happened up to the failure, so it is saved on that path too.
     try {
-      SaveOperationLog(context, kind, *link);
+      SaveOperationLog(context, kind, link->Engine().ExchangeLog());
     } catch (...) {
       if (!failure) failure = std::current_exception();
     }

@@ -17,8 +17,8 @@ constexpr int kFirstDriverCode = 8000;
 
 constexpr std::size_t kPiecePrefixChars = 3;
 
-int LastErrorCode(const TXruvoLinux& link) {
-  const std::string& text = link.Engine().LastError();
+int LastErrorCode(const FrameLink& engine) {
+  const std::string& text = engine.LastError();
   int code = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), code);
   return error == std::errc() && end != text.data() ? code : 0;
@@ -87,7 +87,7 @@ Received ReceiveHexPieces(TXruvoLinux& link, std::size_t maxBytes,
   std::string hex;
   for (;;) {
     if (!link.ReadExportChunk()) {
-      if (LastErrorCode(link) >= kFirstDriverCode) return {ExportOutcome::kBrokenOff, {}};
+      if (LastErrorCode(link.Engine()) >= kFirstDriverCode) return {ExportOutcome::kBrokenOff, {}};
       break;  // the ECR's answer past the last piece
     }
     const std::string& answer = link.Engine().LastAnswer();
@@ -108,8 +108,8 @@ Received ReceiveBinary(TXruvoLinux& link, std::size_t maxBytes, const ExportTran
         static_cast<std::size_t>(link.Engine().AnswerLength()) > maxBytes) {
       return {ExportOutcome::kTooLarge, {}};
     }
-    return {LastErrorCode(link) >= kFirstDriverCode ? ExportOutcome::kBrokenOff
-                                                    : ExportOutcome::kNoData,
+    return {LastErrorCode(link.Engine()) >= kFirstDriverCode ? ExportOutcome::kBrokenOff
+                                                             : ExportOutcome::kNoData,
             {}};
   }
   const std::int32_t announced = link.Engine().AnswerLength();
@@ -141,13 +141,13 @@ const char* OutcomeLogText(ExportOutcome outcome) {
   return "";
 }
 
-ExportTransferResult Finish(TXruvoLinux& link, ExportTransferResult result) {
+ExportTransferResult Finish(FrameLink& engine, ExportTransferResult result) {
   std::string line = "Export XML : ";
   line += OutcomeLogText(result.outcome);
   if (!result.archivePath.empty()) line += " " + result.archivePath;
   if (result.outcome == ExportOutcome::kSaved)
     line += " (" + std::to_string(result.bytes) + " bytes)";
-  link.Engine().LogLine(line);
+  engine.LogLine(line);
   return result;
 }
 
@@ -200,14 +200,14 @@ ExportTransferResult TransferMonthlyExport(TXruvoLinux& link, IClock& clock,
 
   if (!WaitUntilReady(link, clock, pollStartMs)) {
     result.outcome = ExportOutcome::kNotReady;
-    return Finish(link, result);
+    return Finish(link.Engine(), result);
   }
 
   const bool binary = request.mode == kExportModeBinary;
   if (binary) Notify(hooks, "Comanda 7400");
   if (!link.BeginExportTransfer(request.typeX)) {
     result.outcome = ExportOutcome::kOpenRefused;
-    return Finish(link, result);
+    return Finish(link.Engine(), result);
   }
 
   const Received received = binary ? ReceiveBinary(link, request.maxBytes, hooks)
@@ -225,7 +225,7 @@ ExportTransferResult TransferMonthlyExport(TXruvoLinux& link, IClock& clock,
 
   if (binary) Notify(hooks, "Comanda 7408");
   link.EndExportTransfer();
-  return Finish(link, result);
+  return Finish(link.Engine(), result);
 }
 
 }  // namespace ruvo
