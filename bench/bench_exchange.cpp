@@ -162,7 +162,7 @@ int MeasureExchange() {
       // Even rounds the link goes first, odd rounds the bare loop.
       if ((turn == 0) == (k % 2 == 0)) {
         ruvo::TXruvoLinux ecr(std::make_unique<ruvo::PosixSerialPort>(sim.Settings()), clock, pump);
-        if (!ecr.OpenPort(1)) {
+        if (!ecr.Engine().OpenPort(1)) {
           std::fprintf(stderr, "bench_exchange: cannot open the simulator's port\n");
           return 1;
         }
@@ -170,7 +170,7 @@ int MeasureExchange() {
         for (int e = 0; e < kExchangesPerRound; ++e) {
           const double start = WallMs();
           if (!ecr.ReadStatus()) {
-            std::fprintf(stderr, "bench_exchange: %s\n", ecr.LastError().c_str());
+            std::fprintf(stderr, "bench_exchange: %s\n", ecr.Engine().LastError().c_str());
             return 1;
           }
           times.push_back(WallMs() - start);
@@ -214,8 +214,8 @@ bool LinkCheck(const Simulator& sim, ruvo::IClock& clock, ruvo::IEventPump& pump
       std::make_unique<ruvo::TXruvoLinux>(std::make_unique<ruvo::PosixSerialPort>(sim.Settings()),
                                           clock, pump);
   ecr->SetLongTimeOut(5);
-  const bool connected = ecr->OpenPort(1) && ecr->ProbeStatus();
-  ecr->ClosePort();
+  const bool connected = ecr->Engine().OpenPort(1) && ecr->ProbeStatus();
+  ecr->Engine().ClosePort();
   return connected;
 }
 
@@ -269,7 +269,7 @@ int MeasureSilentWait() {
   ruvo::SystemClock clock;
   ruvo::NullEventPump pump;
   ruvo::TXruvoLinux ecr(std::make_unique<ruvo::PosixSerialPort>(sim.Settings()), clock, pump);
-  if (!ecr.OpenPort(1)) return 1;
+  if (!ecr.Engine().OpenPort(1)) return 1;
   ecr.Engine().SetTimeOut(5);
   const double cpu0 = CpuMs();
   const double wall0 = WallMs();

@@ -248,8 +248,9 @@ void Driver::RunConnectionCheck() {
   // The link and its port are freed when this scope ends, whichever way it ends.
   const std::unique_ptr<TXruvoLinux> link = context_.MakeLink();
   link->SetLongTimeOut(state_.settings.longTimeOut);
-  const bool opened = link->OpenPort(state_.settings.PortToOpen(), state_.settings.baudRate);
-  if (portFailure_.Update(opened ? std::nullopt : link->PortFailure(), state_.warningBox)) Notify();
+  const bool opened = link->Engine().OpenPort(state_.settings.PortToOpen());
+  if (portFailure_.Update(opened ? std::nullopt : link->Engine().PortFailure(), state_.warningBox))
+    Notify();
   const bool connected = opened && link->ProbeStatus();
   SetConnected(connected);
   if (connected && state_.jeFreeLines == -1 && link->ReadJEFreeLines() &&
@@ -263,7 +264,7 @@ void Driver::RunConnectionCheck() {
     }
     Notify();
   }
-  link->ClosePort();
+  link->Engine().ClosePort();
 }
 
 void Driver::SetServiceWarnings(const std::vector<std::string>& lines) {

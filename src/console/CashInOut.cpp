@@ -70,9 +70,9 @@ bool RunCashInOut(const ConsoleContext& context, const CashRequest& request) {
   const std::string letter = request.operation == CashOperation::CashIn ? "D" : "P";
   return RunOperation(context, kCashOperation, [&](TXruvoLinux& link) {
     // The command has no field for the reason; the log keeps it beside the command.
-    link.LogLine("-Motivul operatiei : " + request.reason);
+    link.Engine().LogLine("-Motivul operatiei : " + request.reason);
     if (link.CashInOut(letter, amount)) return true;
-    ShowOperationFailure(context, "Eroare la efectuarea operatiei !\r" + link.LastError());
+    ShowOperationFailure(context, "Eroare la efectuarea operatiei !\r" + link.Engine().LastError());
     return false;
   });
 }

@@ -55,7 +55,7 @@ ControlAnswer ReadTotals(const ManualRunner& run, std::string& block) {
         return RunOperation(context, kKeyCheckOperation, [&](TXruvoLinux& link) {
           if (!link.ReadDailyTotals()) {
             ShowOperationFailure(context, "Nu pot citi totalurile zilei de la casa de marcat !\r" +
-                                              link.LastError());
+                                              link.Engine().LastError());
             return false;
           }
           block = link.DailyTotalsBlock();

@@ -38,11 +38,11 @@ bool RunDailyReport(const ConsoleContext& context, const OperationKind& kind,
     }
     // A stop asked for during the check: the report is not started at all.
     if (link.StoppedBeforeReport()) {
-      ShowOperationFailure(context, failureMessage + link.LastError());
+      ShowOperationFailure(context, failureMessage + link.Engine().LastError());
       return false;
     }
     if (!(link.*print)()) {
-      ShowOperationFailure(context, failureMessage + link.LastError());
+      ShowOperationFailure(context, failureMessage + link.Engine().LastError());
       return false;
     }
     return true;

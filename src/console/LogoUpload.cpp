@@ -163,14 +163,14 @@ bool Upload(const ConsoleContext& context, TXruvoLinux& link, std::size_t size,
             const std::vector<LogoPiece>& pieces, ILogoProgress* progressWindow) {
   ProgressWindow progress(progressWindow);
   if (!link.BeginLogoUpload(static_cast<int>(size))) {
-    ShowOperationFailure(context, "Eroare comanda 9100 !\r" + link.LastError());
+    ShowOperationFailure(context, "Eroare comanda 9100 !\r" + link.Engine().LastError());
     return false;
   }
   progress.Begin(static_cast<int>(pieces.size()));
   int sent = 0;
   for (const LogoPiece& piece : pieces) {
     if (!link.SendLogoPiece(piece.length, piece.hex)) {
-      ShowOperationFailure(context, "Eroare comanda 9101 !\r" + link.LastError());
+      ShowOperationFailure(context, "Eroare comanda 9101 !\r" + link.Engine().LastError());
       progress.End();
       return false;
     }
@@ -178,7 +178,7 @@ bool Upload(const ConsoleContext& context, TXruvoLinux& link, std::size_t size,
   }
   progress.End();
   if (!link.EndLogoUpload()) {
-    ShowOperationFailure(context, "Eroare comanda 9102 !\r" + link.LastError());
+    ShowOperationFailure(context, "Eroare comanda 9102 !\r" + link.Engine().LastError());
     return false;
   }
   context.driver.op.RomMessageDlg(kLogoSuccessMessage, "", MsgKind::Information, MsgButtons::Ok);

@@ -129,7 +129,8 @@ bool RunMfReport(const ConsoleContext& context, const MfReportRequest& request) 
   }
   return RunOperation(context, kMfReportOperation, [&](TXruvoLinux& link) {
     if (SendReport(link, request)) return true;
-    ShowOperationFailure(context, "Eroare la efectuarea raportului !\r" + link.LastError());
+    ShowOperationFailure(context,
+                         "Eroare la efectuarea raportului !\r" + link.Engine().LastError());
     return false;
   });
 }
@@ -138,13 +139,15 @@ bool StopMfReport(const ConsoleContext& context) {
   const RunningOperation& running = context.state.operation;
   if (running.Active()) {
     // The running report holds the port; the stop travels on its link.
-    if (running.report && running.link != nullptr && running.link->RequestStop()) return true;
+    if (running.report && running.link != nullptr && running.link->Engine().RequestStop())
+      return true;
     ShowOperationInProgress(context);
     return false;
   }
   return RunOperation(context, kStopReportOperation, [&](TXruvoLinux& link) {
     if (link.StopReport(true)) return true;
-    ShowOperationFailure(context, "Eroare la intreruperea raportului !\r" + link.LastError());
+    ShowOperationFailure(context,
+                         "Eroare la intreruperea raportului !\r" + link.Engine().LastError());
     return false;
   });
 }

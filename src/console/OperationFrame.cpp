@@ -42,10 +42,9 @@ std::string LogFolderOf(const ConsoleContext& context, OperationLogPlace place) 
 }
 
 void SaveOperationLog(const ConsoleContext& context, const OperationKind& kind,
-                      const TXruvoLinux& link) {
+                      const std::vector<std::string>& lines) {
   const Settings& settings = context.state.settings;
   if (!settings.logFile || kind.logPlace == OperationLogPlace::None) return;
-  const std::vector<std::string>& lines = link.ExchangeLog();
   const std::string count = std::to_string(lines.size());
   const bool announce = kind.announceLogSave && settings.mesajLaListareItem;
   const std::string name =
@@ -102,11 +101,11 @@ class LinkLoan {
 
 bool OpenAndRun(const ConsoleContext& context, TXruvoLinux& link,
                 const std::function<bool(TXruvoLinux&)>& body) {
-  if (!link.OpenPort(context.state.settings.port)) {
+  if (!link.Engine().OpenPort(context.state.settings.port)) {
     // The link sets no error of its own when the port fails to open; asking whether it is
     // ready gives the operator the port error to read after the message.
-    link.IsReady();
-    ShowOperationFailure(context, kPortNotOpenMessage + link.LastError());
+    link.Engine().IsReady();
+    ShowOperationFailure(context, kPortNotOpenMessage + link.Engine().LastError());
     return false;
   }
   const LinkLoan loan(context.state.operation, link);
@@ -175,11 +174,11 @@ bool RunOperation(const ConsoleContext& context, const OperationKind& kind,
     }
     // The log tells what happened up to the failure, so it is saved on that path too.
     try {
-      SaveOperationLog(context, kind, *link);
+      SaveOperationLog(context, kind, link->Engine().ExchangeLog());
     } catch (...) {
       if (!failure) failure = std::current_exception();
     }
-    link->ClosePort();
+    link->Engine().ClosePort();
   } catch (...) {
     if (!failure) failure = std::current_exception();
     result = false;

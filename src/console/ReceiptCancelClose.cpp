@@ -32,7 +32,7 @@ bool RunReceiptCancel(const ConsoleContext& context) {
 bool RunReceiptClose(const ConsoleContext& context) {
   return RunOperation(context, kCloseOperation, [&](TXruvoLinux& link) {
     if (!link.ReadReceiptState()) {
-      ShowOperationFailure(context, "Operatie nereusita  !\r" + link.LastError());
+      ShowOperationFailure(context, "Operatie nereusita  !\r" + link.Engine().LastError());
       return false;
     }
     const std::string state = link.ReceiptStateText();

@@ -51,7 +51,7 @@ bool ExportXml(const ConsoleContext& context, const ExportXmlRequest& request) {
 
   return RunOperation(context, kExportOperation, [&](TXruvoLinux& link) {
     if (!link.StartXmlExport(transfer.year, transfer.month, transfer.typeX ? "X" : "R")) {
-      ShowOperationFailure(context, kExportFailedMessage + link.LastError());
+      ShowOperationFailure(context, kExportFailedMessage + link.Engine().LastError());
       return false;
     }
     const ExportTransferResult result =

@@ -24,8 +24,8 @@ struct CutSettings {
 
 // The command set of one XRuvo cash register, over its frame engine (FrameLink): builds
 // each command's text, runs it as one transaction and parses the answer. One object lives
-// for one operation: create, OpenPort, run commands, read LastError on failure, save
-// ExchangeLog, ClosePort, destroy.
+// for one operation: create, open the engine's port, run commands, read the engine's
+// LastError on failure, save its ExchangeLog, close the port, destroy.
 //
 // ECR commands are thin methods of this class (in TXruvoLinux_*.cpp files). Each one does:
 //   if (!IsReady()) return false;              // where the command checks readiness
@@ -33,23 +33,15 @@ struct CutSettings {
 //   if (!RunCommand(text, timeOutSeconds)) return false;   // log, send, log, SetError
 //   ...take what it needs from LastAnswer()...
 // Commands that must look at the raw result before SetError use Transact instead.
-// Errors are set here and in the engine only; callers state facts (a stop, a fault seen in
-// the status) through the methods made for them.
+// Errors are set here and in the engine; a caller that sees a fault in the status sets
+// that fault's code on the engine, as if a command had been refused with it.
 class TXruvoLinux {
  public:
-  static constexpr std::size_t kRxBufferSize = FrameLink::kRxBufferSize;
-  static constexpr int kDefaultTimeOut = FrameLink::kDefaultTimeOut;
   static constexpr std::size_t kStatusTextLength = 20;
 
-  static constexpr std::uint8_t kAck = FrameLink::kAck;
-  static constexpr std::uint8_t kNak = FrameLink::kNak;
-
-  // Result codes of the link.
-  static constexpr int kOk = FrameLink::kOk;
-  static constexpr int kErrNotConnected = FrameLink::kErrNotConnected;
+  // Result codes of the command set (the transaction's own are the engine's).
   static constexpr int kErrAnswerLength = 8002;
   static constexpr int kErrBadFont = 8003;
-  static constexpr int kErrTextTooLong = FrameLink::kErrTextTooLong;
   static constexpr int kErrNotAllDigits = 8031;
   static constexpr int kErrBarcodeType = 8032;
   static constexpr int kErrBarcodeDigits = 8033;
@@ -58,13 +50,9 @@ class TXruvoLinux {
   static constexpr int kErrEndDate = 8036;
   // The ECR's answer to an export request while an earlier export is still open.
   static constexpr int kErrExportOpen = 87;
-  static constexpr int kErrNak = FrameLink::kErrNak;
-  static constexpr int kErrTimeOut = FrameLink::kErrTimeOut;
-  static constexpr int kErrExtended = FrameLink::kErrExtended;
   // The ECR's answer to a command that "5005" stopped.
   static constexpr int kErrInterrupted = 26;
 
-  static constexpr std::string_view kResultLabel = FrameLink::kResultLabel;
   static constexpr std::string_view kPrinterResultLabel = "-Imprimanta : ";
 
   // A null port gives a link that never connects.
@@ -73,43 +61,18 @@ class TXruvoLinux {
   TXruvoLinux(const TXruvoLinux&) = delete;
   TXruvoLinux& operator=(const TXruvoLinux&) = delete;
 
-  // --- Port ---------------------------------------------------------------------------
-  // Opens "COM<portNumber>". The line speed is fixed by the port layer; baudIndex is
-  // accepted for callers that still pass their hidden choice and is not applied.
-  bool OpenPort(int portNumber, int /*baudIndex*/ = 0) { return frame_.OpenPort(portNumber); }
-  void ClosePort() { frame_.ClosePort(); }
-  // Why the last OpenPort failed, when the port can tell.
-  std::optional<PortOpenFailure> PortFailure() const { return frame_.PortFailure(); }
-  // True when connected; otherwise error 8001.
-  bool IsReady() { return frame_.IsReady(); }
-
   // --- The engine ------------------------------------------------------------------------
-  // The frame engine under the command set, for what is the engine's own (a bare
-  // transaction, its time-out, its buffers): the tests and benchmarks of the link.
+  // The frame engine under the command set: the port (open, close, why it failed), the
+  // last answer, error and exchange log, a stop asked for from outside a report's wait
+  // (RequestStop), the served pause, and what is the engine's own (a bare transaction,
+  // its time-out, its buffers).
   FrameLink& Engine() { return frame_; }
   const FrameLink& Engine() const { return frame_; }
-  void LogLine(std::string_view text) { frame_.LogLine(text); }
 
   // --- Stopping a report from outside its wait -------------------------------------------
-  // Asks the report this link prints to stop: "5005" goes out at the next slice of the
-  // command being waited for (or of the next command's wait), without waiting its turn,
-  // and its answer is read after that command's own, which the ECR then ends with error
-  // 26. Called from the event pump during the wait (a click, a control request). False
-  // when the port is not open.
-  bool RequestStop() { return frame_.RequestStop(); }
-  // A stop was asked for: a report not sent yet must not be sent.
-  bool StopRequested() const { return frame_.StopRequested(); }
-  // A report about to be sent after a stop was asked for: true, and LastError says what
+  // A report about to be sent after Engine().RequestStop(): true, and LastError says what
   // the ECR says of a report a stop ended (26). False, nothing changed, without a stop.
   bool StoppedBeforeReport();
-  // A pause that keeps the event loop served (the window, the control socket).
-  void Pause(std::int64_t ms) { frame_.Pause(ms); }
-
-  // --- Faults the state check reads in the status ---------------------------------------
-  // The status shows a fault the ECR reports with this code (16 paper out, 37 cover open,
-  // 50/51 fiscal memory, ...): LastError and its flags become that code's, as if a command
-  // had been refused with it.
-  void RefuseForStatusFault(std::int32_t code) { frame_.SetError(code); }
 
   // --- Operations of the link itself -----------------------------------------------------
   // Connection probe: "1215" once with a 2-second time-out; true when the ECR answers a
@@ -125,7 +88,6 @@ class TXruvoLinux {
   // in currency units (12.5 is 12.50); quantities in units.
 
   // Queries (TXruvoLinux_Queries.cpp).
-  bool SwitchOver(std::string& answer);                         // "1001"
   bool ReadDailyTotals();                                       // "1004" -> DailyTotalsBlock
   bool ReadFiscalSeries(std::string& series, int& resultCode);  // "1008"
   bool ReadReceiptState();                                      // "1012" -> ReceiptStateText
@@ -162,11 +124,10 @@ class TXruvoLinux {
 
   // The fiscal receipt (TXruvoLinux_Receipt.cpp).
   // "33021", or "33024" for a return (variant) line; a non-zero follow-up amount is then
-  // sent with Command3301C and decides the result.
+  // sent with "3301C" and decides the result.
   bool SellItem(const std::string& name, int department, double price, int vatCode,
                 const std::string& unit, double quantity, int quantityDenominator, bool variant,
                 double followUpAmount = 0);
-  bool Command3301C(const std::string& name, double amount);
   // "3301O"; the driver passes only the operator code, everything else zero.
   bool SetOperator(double quantity, int operatorCode, double amount, int number,
                    double followUpAmount = 0);
@@ -181,7 +142,6 @@ class TXruvoLinux {
   bool AdjustPercentKind1(const std::string& text, double percentage);  // "3302C"
   bool CancelReceipt();                                                 // "33028"
   bool PartialCut(int advanceLines);                                    // "3014", 0..9
-  bool FullCut();                                                       // "3015"
 
   // Text lines, barcodes, the non-fiscal receipt, cash (TXruvoLinux_Text.cpp).
   bool PrintText3002(const std::string& font, const std::string& text, int alignment);
@@ -194,13 +154,6 @@ class TXruvoLinux {
   bool PrintBarcode(int barcodeType, int digitsFlag, int height, const std::string& data);
   // "7106": operation "D" cash in, "P" cash out (with the amount), "R" (without).
   bool CashInOut(const std::string& operation, double amount);
-
-  // The text-line rules: 0 when font and text may be sent, else 8003 or 8004.
-  static int CheckTextLine(const std::string& font, const std::string& text);
-  // Centres (mode 1) or right-aligns (mode 2) text on the line width of fonts "1" to "6".
-  static std::string AlignText(const std::string& font, const std::string& text, int mode);
-  // A calendar date with the year value exactly as given (24 is the year 24).
-  static bool IsCalendarDate(int day, int month, int year);
 
   // The monthly XML export (TXruvoLinux_Export.cpp).
   // "6416"; the two report numbers are sent only when one of them is not empty. After
@@ -223,19 +176,13 @@ class TXruvoLinux {
   bool CutReceipt(const CutSettings& cut);
 
   // --- Values kept by the commands --------------------------------------------------------
-  const std::string& LastPaymentAnswer() const { return lastPaymentAnswer_; }
   const std::string& ReceiptStateText() const { return receiptStateText_; }
-  // 8 characters of the last "1309", zero bytes when none was read.
-  const std::string& PrinterStateText() const { return printerStateText_; }
   // 253 bytes of the last "1004", zero bytes when none was read.
   const std::string& DailyTotalsBlock() const { return dailyTotalsBlock_; }
-  // "1111": characters 1 and 2 of its answer were "1"; characters 3 to 6.
-  bool DocumentFlagA() const { return documentFlagA_; }
-  bool DocumentFlagB() const { return documentFlagB_; }
+  // "1111": characters 3 to 6 of its answer.
   const std::string& DocumentNumberText() const { return documentNumberText_; }
-  // "1112": the document type character (" " when unknown), a fiscal receipt open and
-  // accepting lines (types 1 to 4), one fully paid and not yet finished (5, 6), its number.
-  char DocumentType() const { return documentType_; }
+  // "1112": a fiscal receipt open and accepting lines (document types 1 to 4), one fully
+  // paid and not yet finished (5, 6), its number.
   bool ReceiptOpen() const { return receiptOpen_; }
   bool ReceiptPaid() const { return receiptPaid_; }
   const std::string& ReceiptNumberText() const { return receiptNumberText_; }
@@ -259,36 +206,33 @@ class TXruvoLinux {
   bool StatusJournalAlmostFull() const { return StatusIs(14, '1'); }
   bool StatusFiscalReceiptOpen() const { return StatusIs(15, '1'); }
   bool StatusNonFiscalReceiptOpen() const { return StatusIs(17, '1'); }
-  // "1309" position 2: the printer still reports an error.
+  // "1309" position 2 (of 8 characters): the printer still reports an error; false when no
+  // state was read.
   bool PrinterStateError() const { return printerStateText_[1] == '1'; }
 
   static constexpr std::size_t kPrinterStateLength = 8;
   static constexpr std::size_t kDailyTotalsLength = 253;
 
   // --- State ------------------------------------------------------------------------------
-  bool Connected() const { return frame_.Connected(); }
-  const std::string& LastAnswer() const { return frame_.LastAnswer(); }
-  const std::string& LastError() const { return frame_.LastError(); }
-  bool ErrorExtended() const { return frame_.ErrorExtended(); }
-  bool ErrorZReportDue() const { return frame_.ErrorZReportDue(); }
-  bool ErrorPaperOut() const { return frame_.ErrorPaperOut(); }
-  const std::vector<std::string>& ExchangeLog() const { return frame_.ExchangeLog(); }
   // 20 status characters of the last status query, zero bytes when none was read.
   const std::string& StatusText() const { return statusText_; }
   std::int32_t JEFreeLines() const { return jeFreeLines_; }
 
-  bool CloseAckTimedOut() const { return frame_.CloseAckTimedOut(); }
   // The time-out of the commands that print for long (reports, the close), in seconds.
-  std::int32_t LongTimeOut() const { return longTimeOut_; }
   void SetLongTimeOut(std::int32_t seconds) { longTimeOut_ = seconds; }
-  std::int32_t AnswerLength() const { return frame_.AnswerLength(); }
-
-  // The data of a length-prefixed answer: AnswerLength bytes from offset 5, cut to what
-  // actually arrived.
-  std::string_view LengthPrefixedData() const { return frame_.LengthPrefixedData(); }
 
  private:
+  // The engine's names the commands use.
+  static constexpr int kDefaultTimeOut = FrameLink::kDefaultTimeOut;
+  static constexpr std::uint8_t kAck = FrameLink::kAck;
+  static constexpr int kOk = FrameLink::kOk;
+  static constexpr int kErrNotConnected = FrameLink::kErrNotConnected;
+  static constexpr int kErrTextTooLong = FrameLink::kErrTextTooLong;
+  static constexpr int kErrTimeOut = FrameLink::kErrTimeOut;
+  static constexpr std::string_view kResultLabel = FrameLink::kResultLabel;
   using ExpectedAnswerData = FrameLink::ExpectedAnswerData;
+  bool IsReady() { return frame_.IsReady(); }
+  const std::string& LastAnswer() const { return frame_.LastAnswer(); }
   void SetError(std::int32_t code) { frame_.SetError(code); }
   bool RunCommand(const std::string& commandText, int timeOutSeconds,
                   std::string_view resultLabel = kResultLabel) {
@@ -321,14 +265,12 @@ class TXruvoLinux {
   std::string statusText_ = std::string(kStatusTextLength, '\0');
   std::int32_t jeFreeLines_ = -1;
 
+  // What the last payment left due, for the close.
   std::string lastPaymentAnswer_;
   std::string receiptStateText_;
   std::string printerStateText_ = std::string(kPrinterStateLength, '\0');
   std::string dailyTotalsBlock_ = std::string(kDailyTotalsLength, '\0');
-  bool documentFlagA_ = false;
-  bool documentFlagB_ = false;
   std::string documentNumberText_;
-  char documentType_ = ' ';
   bool receiptOpen_ = false;
   bool receiptPaid_ = false;
   std::string receiptNumberText_;

@@ -43,7 +43,7 @@ bool TXruvoLinux::StartXmlExport(const std::string& year, int month, const std::
   if (result == kErrExportOpen) {
     // An export left open by an earlier transfer: close it and ask again, once.
     EndExportTransfer();
-    Pause(kExportRetryPauseMs);
+    frame_.Pause(kExportRetryPauseMs);
     result = Transact(text, kDefaultTimeOut);
   }
   if (result == kOk) return true;

@@ -26,13 +26,6 @@ bool TXruvoLinux::RunRepeated(const std::string& commandText, int maxSends) {
   return false;
 }
 
-bool TXruvoLinux::SwitchOver(std::string& answer) {
-  if (!IsReady()) return false;
-  if (!RunCommand("1001", kDefaultTimeOut)) return false;
-  answer = LastAnswer();
-  return true;
-}
-
 bool TXruvoLinux::ReadDailyTotals() {
   if (!IsReady()) return false;
   ExpectedAnswerData totals(frame_, kDailyTotalsLength);
@@ -71,8 +64,6 @@ bool TXruvoLinux::ReadReceiptState() {
 
 bool TXruvoLinux::ReadDocumentState(std::string& answer) {
   if (!IsReady()) return false;
-  documentFlagA_ = false;
-  documentFlagB_ = false;
   documentNumberText_.clear();
   if (!RunRepeated("1111", kDocumentStateSends)) return false;
   answer = LastAnswer();
@@ -84,8 +75,6 @@ bool TXruvoLinux::ReadDocumentState(std::string& answer) {
     SetError(kErrNotAllDigits);
     return false;
   }
-  documentFlagA_ = LastAnswer()[0] == '1';
-  documentFlagB_ = LastAnswer()[1] == '1';
   documentNumberText_ = LastAnswer().substr(2, 4);
   return true;
 }
@@ -93,7 +82,6 @@ bool TXruvoLinux::ReadDocumentState(std::string& answer) {
 bool TXruvoLinux::ReadLastReceiptNumber(std::string& answer) {
   if (!IsReady()) return false;
   const int result = Transact("1112", longTimeOut_);
-  documentType_ = ' ';
   receiptOpen_ = false;
   receiptPaid_ = false;
   receiptNumberText_.clear();
@@ -106,9 +94,9 @@ bool TXruvoLinux::ReadLastReceiptNumber(std::string& answer) {
     SetError(kErrAnswerLength);
     return false;
   }
-  documentType_ = LastAnswer()[0];
-  receiptOpen_ = documentType_ >= '1' && documentType_ <= '4';
-  receiptPaid_ = documentType_ == '5' || documentType_ == '6';
+  const char documentType = LastAnswer()[0];
+  receiptOpen_ = documentType >= '1' && documentType <= '4';
+  receiptPaid_ = documentType == '5' || documentType == '6';
   receiptNumberText_ = LastAnswer().substr(1, 4);
   return true;
 }

@@ -44,9 +44,14 @@ bool IsZeroAmount(double amount) { return RoundAmount(amount, 2) == 0.0; }
 
 }  // namespace
 
+// "3301C" with a blank name: the amount that follows a sale or an operator line.
 bool TXruvoLinux::SellFollowUp(double followUpAmount) {
   if (IsZeroAmount(followUpAmount)) return true;
-  return Command3301C(std::string(), followUpAmount);
+  if (!IsReady()) return false;
+  const std::string blankName = RightPadded(std::string(), kNameWidth);
+  return RunCommand("3301C000000000000" + LengthText(blankName, 2) +
+                        AmountField(followUpAmount, 7, 2) + "0",
+                    kDefaultTimeOut);
 }
 
 bool TXruvoLinux::SellItem(const std::string& name, int department, double price, int vatCode,
@@ -67,17 +72,6 @@ bool TXruvoLinux::SellItem(const std::string& name, int department, double price
                            AmountField(quantity, 4, 5) + PadNumber(quantityDenominator, 4);
   if (!RunCommand(text, kDefaultTimeOut)) return false;
   return SellFollowUp(followUpAmount);
-}
-
-bool TXruvoLinux::Command3301C(const std::string& name, double amount) {
-  if (!IsReady()) return false;
-  const std::string padded = RightPadded(name, kNameWidth);
-  if (!FitsLengthField(padded, 2)) {
-    SetError(kErrTextTooLong);
-    return false;
-  }
-  return RunCommand("3301C000000000000" + LengthText(padded, 2) + AmountField(amount, 7, 2) + "0",
-                    kDefaultTimeOut);
 }
 
 bool TXruvoLinux::SetOperator(double quantity, int operatorCode, double amount, int number,
@@ -174,14 +168,10 @@ bool TXruvoLinux::PartialCut(int advanceLines) {
   return RunCommand("3014" + std::to_string(lines), longTimeOut_);
 }
 
-bool TXruvoLinux::FullCut() {
-  if (!IsReady()) return false;
-  return RunCommand("3015", kDefaultTimeOut);
-}
-
 bool TXruvoLinux::CutReceipt(const CutSettings& cut) {
   if (cut.mode == 1) return PartialCut(cut.advanceLines);
-  return FullCut();
+  if (!IsReady()) return false;
+  return RunCommand("3015", kDefaultTimeOut);  // the full cut
 }
 
 }  // namespace ruvo

@@ -29,18 +29,15 @@ std::string DateFields(int day, int month, int year) {
 
 }  // namespace
 
-// The two-digit year goes to the ECR as it is, so it is checked as the year itself.
-bool TXruvoLinux::IsCalendarDate(int day, int month, int year) {
-  return IsValidDate(day, month, year);
-}
-
+// The two-digit year goes to the ECR as it is, so it is checked as the year itself (24 is
+// the year 24).
 bool TXruvoLinux::CheckReportDates(int startDay, int startMonth, int startYear, int endDay,
                                    int endMonth, int endYear) {
-  if (!IsCalendarDate(startDay, startMonth, startYear)) {
+  if (!IsValidDate(startDay, startMonth, startYear)) {
     SetError(kErrStartDate);
     return false;
   }
-  if (!IsCalendarDate(endDay, endMonth, endYear)) {
+  if (!IsValidDate(endDay, endMonth, endYear)) {
     SetError(kErrEndDate);
     return false;
   }
@@ -107,7 +104,7 @@ bool TXruvoLinux::PrintJEReportByDate(int startDay, int startMonth, int startYea
 }
 
 bool TXruvoLinux::PrintJEReportByReceipts(int day, int month, int year, int first, int last) {
-  if (!IsCalendarDate(day, month, year)) {
+  if (!IsValidDate(day, month, year)) {
     SetError(kErrStartDate);
     return false;
   }

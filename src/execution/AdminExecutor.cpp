@@ -131,7 +131,7 @@ class AdminLines {
     const double amount =
         operation == "R" ? 0.0 : static_cast<double>(Int64Value(FieldOrEmpty(f, 2))) / 100.0;
     if (!link_.CashInOut(operation, amount)) return false;
-    drawerCash_ = link_.LastAnswer();
+    drawerCash_ = link_.Engine().LastAnswer();
     return true;
   }
 
@@ -175,14 +175,15 @@ class AdminLines {
 // The number of the non-fiscal receipt just closed: the "4004" answer, or when that
 // carried none, the document number of the "1111" sent just before it.
 std::string ClosedNonFiscalNumber(const TXruvoLinux& link) {
-  return link.LastAnswer().empty() ? link.DocumentNumberText() : link.LastAnswer();
+  return link.Engine().LastAnswer().empty() ? link.DocumentNumberText()
+                                            : link.Engine().LastAnswer();
 }
 
 }  // namespace
 
 void ExecuteNonFiscalAndReports(ReceiptRun& run, TXruvoLinux& link) {
   ResponseItems& response = run.file.response;
-  auto fail = [&] { run.response.WriteResponse(link.LastError()); };
+  auto fail = [&] { run.response.WriteResponse(link.Engine().LastError()); };
 
   if (std::optional<std::string> refusal = LineNotServed(run.lines, CommandGroup::NonFiscal)) {
     return run.response.Refuse(*refusal);
@@ -190,7 +191,7 @@ void ExecuteNonFiscalAndReports(ReceiptRun& run, TXruvoLinux& link) {
 
   // Texts and barcodes skip the ready check of their own; without a line they would
   // only wait for their time-outs.
-  if (!link.IsReady()) return fail();
+  if (!link.Engine().IsReady()) return fail();
 
   const bool nonFiscalReceipt = NeedsNonFiscalReceipt(run.validation.flags);
   if (nonFiscalReceipt && !link.OpenNonFiscalReceipt()) return fail();
@@ -200,7 +201,7 @@ void ExecuteNonFiscalAndReports(ReceiptRun& run, TXruvoLinux& link) {
     const Fields fields = SplitFields(line);
     if (fields.empty()) continue;
     if (!lines.Run(line, fields)) {
-      return run.response.WriteResponse(lines.Refusal().value_or(link.LastError()));
+      return run.response.WriteResponse(lines.Refusal().value_or(link.Engine().LastError()));
     }
   }
 

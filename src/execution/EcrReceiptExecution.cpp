@@ -52,22 +52,24 @@ SaleSettlement EcrReceiptExecution::SettleInterruptedSale(const Settings& settin
   if (!link) return {};
   link->SetLongTimeOut(settings.longTimeOut);
   SaleSettlement settlement;
-  if (link->OpenPort(record.port)) {
+  if (link->Engine().OpenPort(record.port)) {
     settlement = ruvo::SettleInterruptedSale(*link, record, phases);
   } else {
-    link->IsReady();  // puts the port error into LastError
-    settlement.notes.push_back("Portul casei de marcat nu se deschide : " + link->LastError());
+    link->Engine().IsReady();  // puts the port error into LastError
+    settlement.notes.push_back("Portul casei de marcat nu se deschide : " +
+                               link->Engine().LastError());
   }
-  link->ClosePort();
-  log.insert(log.end(), link->ExchangeLog().begin(), link->ExchangeLog().end());
+  link->Engine().ClosePort();
+  log.insert(log.end(), link->Engine().ExchangeLog().begin(), link->Engine().ExchangeLog().end());
   return settlement;
 }
 
 void EcrReceiptExecution::ReleaseLink(ReceiptRun& run) {
   if (!link_) return;
   const std::unique_ptr<TXruvoLinux> link = std::move(link_);
-  link->ClosePort();
-  run.log.insert(run.log.end(), link->ExchangeLog().begin(), link->ExchangeLog().end());
+  link->Engine().ClosePort();
+  run.log.insert(run.log.end(), link->Engine().ExchangeLog().begin(),
+                 link->Engine().ExchangeLog().end());
 }
 
 }  // namespace ruvo

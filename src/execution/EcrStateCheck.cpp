@@ -77,25 +77,24 @@ bool ResolveOpenReceipt(TXruvoLinux& link, std::optional<std::string>& finishedR
 }
 
 EcrCheckResult CheckEcrState(TXruvoLinux& link, EcrCheckKind kind, const EcrCheckContext& context) {
-  if (!link.ReadStatus()) return Refuse(context, link.LastError());
+  if (!link.ReadStatus()) return Refuse(context, link.Engine().LastError());
 
   if (link.StatusFiscalMemoryFull() || link.StatusFiscalMemoryAbsent()) {
-    link.RefuseForStatusFault(link.StatusFiscalMemoryFull() ? kFiscalMemoryFull
-                                                            : kFiscalMemoryAbsent);
-    return Refuse(context, link.LastError());
+    link.Engine().SetError(link.StatusFiscalMemoryFull() ? kFiscalMemoryFull : kFiscalMemoryAbsent);
+    return Refuse(context, link.Engine().LastError());
   }
 
   const PrinterFault fault = FirstPrinterFault(link, kind);
   if (fault.kind == FaultKind::Hard) {
-    link.RefuseForStatusFault(fault.code);
+    link.Engine().SetError(fault.code);
     // Kept before the display command, which would replace it if it failed.
-    const std::string error = link.LastError();
+    const std::string error = link.Engine().LastError();
     link.SendTwoPartText(error);
     return Refuse(context, error);
   }
   if (fault.kind == FaultKind::Printer) {
-    link.RefuseForStatusFault(fault.code);
-    const std::string error = link.LastError();
+    link.Engine().SetError(fault.code);
+    const std::string error = link.Engine().LastError();
     if (!OperatorClearedFault(context, error)) return Refuse(context, error);
   }
 

@@ -17,8 +17,8 @@ constexpr int kFirstDriverCode = 8000;
 
 constexpr std::size_t kPiecePrefixChars = 3;
 
-int LastErrorCode(const TXruvoLinux& link) {
-  const std::string& text = link.LastError();
+int LastErrorCode(const FrameLink& engine) {
+  const std::string& text = engine.LastError();
   int code = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), code);
   return error == std::errc() && end != text.data() ? code : 0;
@@ -71,7 +71,7 @@ bool WaitUntilReady(TXruvoLinux& link, IClock& clock, std::int64_t startMs) {
   for (;;) {
     std::string answer;
     const bool ready = link.ReadDocumentState(answer) && answer.compare(0, 5, "00000") == 0;
-    link.Pause(kExportPollPauseMs);
+    link.Engine().Pause(kExportPollPauseMs);
     if (ready) return true;
     if (clock.MonotonicMs() - startMs > kExportReadyLimitMs) return false;
   }
@@ -87,10 +87,10 @@ Received ReceiveHexPieces(TXruvoLinux& link, std::size_t maxBytes,
   std::string hex;
   for (;;) {
     if (!link.ReadExportChunk()) {
-      if (LastErrorCode(link) >= kFirstDriverCode) return {ExportOutcome::kBrokenOff, {}};
+      if (LastErrorCode(link.Engine()) >= kFirstDriverCode) return {ExportOutcome::kBrokenOff, {}};
       break;  // the ECR's answer past the last piece
     }
-    const std::string& answer = link.LastAnswer();
+    const std::string& answer = link.Engine().LastAnswer();
     if (answer.size() <= kPiecePrefixChars) break;  // an empty piece: nothing more to come
     hex.append(answer, kPiecePrefixChars, kExportPieceChars);
     if (hex.size() / 2 > maxBytes) return {ExportOutcome::kTooLarge, {}};
@@ -104,17 +104,18 @@ Received ReceiveBinary(TXruvoLinux& link, std::size_t maxBytes, const ExportTran
   if (!link.ReadExportData()) {
     // An archive announced longer than the receive buffer can never arrive whole: the
     // answer runs out of room and ends in a time-out, which must not pass for a line fault.
-    if (link.AnswerLength() > 0 && static_cast<std::size_t>(link.AnswerLength()) > maxBytes) {
+    if (link.Engine().AnswerLength() > 0 &&
+        static_cast<std::size_t>(link.Engine().AnswerLength()) > maxBytes) {
       return {ExportOutcome::kTooLarge, {}};
     }
-    return {LastErrorCode(link) >= kFirstDriverCode ? ExportOutcome::kBrokenOff
-                                                    : ExportOutcome::kNoData,
+    return {LastErrorCode(link.Engine()) >= kFirstDriverCode ? ExportOutcome::kBrokenOff
+                                                             : ExportOutcome::kNoData,
             {}};
   }
-  const std::int32_t announced = link.AnswerLength();
+  const std::int32_t announced = link.Engine().AnswerLength();
   if (announced <= 0) return {ExportOutcome::kNoData, {}};
   if (static_cast<std::size_t>(announced) > maxBytes) return {ExportOutcome::kTooLarge, {}};
-  const std::string_view data = link.LengthPrefixedData();
+  const std::string_view data = link.Engine().LengthPrefixedData();
   if (data.size() != static_cast<std::size_t>(announced)) return {ExportOutcome::kBrokenOff, {}};
   Notify(hooks, "Salvez fisier ZIP. Total bytes : " + std::to_string(announced));
   return {ExportOutcome::kSaved, std::string(data)};
@@ -140,13 +141,13 @@ const char* OutcomeLogText(ExportOutcome outcome) {
   return "";
 }
 
-ExportTransferResult Finish(TXruvoLinux& link, ExportTransferResult result) {
+ExportTransferResult Finish(FrameLink& engine, ExportTransferResult result) {
   std::string line = "Export XML : ";
   line += OutcomeLogText(result.outcome);
   if (!result.archivePath.empty()) line += " " + result.archivePath;
   if (result.outcome == ExportOutcome::kSaved)
     line += " (" + std::to_string(result.bytes) + " bytes)";
-  link.LogLine(line);
+  engine.LogLine(line);
   return result;
 }
 
@@ -190,7 +191,7 @@ ExportTransferResult TransferMonthlyExport(TXruvoLinux& link, IClock& clock,
   const WaitMarker marker(workingFolder, request.busyMarker);
   ExportTransferResult result;
 
-  link.Pause(kExportSettleMs);
+  link.Engine().Pause(kExportSettleMs);
   const std::int64_t pollStartMs = clock.MonotonicMs();
 
   std::string series;
@@ -199,14 +200,14 @@ ExportTransferResult TransferMonthlyExport(TXruvoLinux& link, IClock& clock,
 
   if (!WaitUntilReady(link, clock, pollStartMs)) {
     result.outcome = ExportOutcome::kNotReady;
-    return Finish(link, result);
+    return Finish(link.Engine(), result);
   }
 
   const bool binary = request.mode == kExportModeBinary;
   if (binary) Notify(hooks, "Comanda 7400");
   if (!link.BeginExportTransfer(request.typeX)) {
     result.outcome = ExportOutcome::kOpenRefused;
-    return Finish(link, result);
+    return Finish(link.Engine(), result);
   }
 
   const Received received = binary ? ReceiveBinary(link, request.maxBytes, hooks)
@@ -224,7 +225,7 @@ ExportTransferResult TransferMonthlyExport(TXruvoLinux& link, IClock& clock,
 
   if (binary) Notify(hooks, "Comanda 7408");
   link.EndExportTransfer();
-  return Finish(link, result);
+  return Finish(link.Engine(), result);
 }
 
 }  // namespace ruvo

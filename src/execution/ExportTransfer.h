@@ -22,7 +22,7 @@ inline constexpr int kExportModeBinary = 2;     // one length-prefixed "7404" an
 
 // The largest archive taken: what the link's receive buffer holds beside the 5 bytes of
 // acknowledgement and length. Anything longer is refused whole rather than cut.
-inline constexpr std::size_t kMaxExportBytes = TXruvoLinux::kRxBufferSize - 5;
+inline constexpr std::size_t kMaxExportBytes = FrameLink::kRxBufferSize - 5;
 
 inline constexpr std::int64_t kExportSettleMs = 7000;  // before the first readiness poll
 inline constexpr std::int64_t kExportReadyLimitMs = 120000;

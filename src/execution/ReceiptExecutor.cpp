@@ -73,7 +73,7 @@ bool FileExecution::Run() {
     if (run_.validation.flags.payment) {
       for (const std::string& text : deferredTexts_) {
         if (!link_.SendTwoPartText(text)) {
-          run_.response.WriteResponse(link_.LastError());
+          run_.response.WriteResponse(link_.Engine().LastError());
           return false;
         }
       }
@@ -83,7 +83,8 @@ bool FileExecution::Run() {
 
   response.extraLines.clear();
   if (!result) {
-    if (!closeUnsettled_) run_.response.WriteResponse(closeError_.value_or(link_.LastError()));
+    if (!closeUnsettled_)
+      run_.response.WriteResponse(closeError_.value_or(link_.Engine().LastError()));
     return false;
   }
   if (run_.validation.flags.dailyTotals) {
@@ -128,7 +129,7 @@ bool FileExecution::MarkEcr() {
   if (!ClosesReceipt() || !run_.Recorded()) return true;
   const std::optional<EcrMark> mark = ReadEcrMark(link_);
   if (!mark) {
-    run_.response.WriteResponse(link_.LastError());
+    run_.response.WriteResponse(link_.Engine().LastError());
     return false;
   }
   if (mark->lastNumber < 0) {
@@ -142,7 +143,7 @@ bool FileExecution::MarkEcr() {
 
 bool FileExecution::CloseReceipt() {
   if (link_.CloseReceipt()) return FinishClosedReceipt();
-  const std::string error = link_.LastError();
+  const std::string error = link_.Engine().LastError();
   // Never closed again blindly: a receipt the ECR shows paid or closed goes on to its cut;
   // one the ECR cannot be asked about is not answered on a guess.
   if (AnswerLost(error)) {
@@ -155,7 +156,7 @@ bool FileExecution::CloseReceipt() {
   }
   closeError_ = error;
   run_.response.WriteResponse(error);
-  if (!link_.ErrorPaperOut() || settings_.tratareEroareStare != 1) return false;
+  if (!link_.Engine().ErrorPaperOut() || settings_.tratareEroareStare != 1) return false;
   if (!PrinterErrorCleared(error)) return false;
   closeError_.reset();
   return AfterClose();
@@ -164,7 +165,8 @@ bool FileExecution::CloseReceipt() {
 bool FileExecution::FinishClosedReceipt() {
   if (!AfterClose()) {
     // The receipt is closed and counted: the sale stands, only what follows it is lost.
-    run_.file.response.extraMessage = closeError_.value_or(link_.LastError()) + kAfterCloseHint;
+    run_.file.response.extraMessage =
+        closeError_.value_or(link_.Engine().LastError()) + kAfterCloseHint;
     closeError_.reset();
   }
   return true;
@@ -174,15 +176,16 @@ bool FileExecution::AfterClose() {
   for (const Fields& barcode : deferredBarcodes_) {
     if (!link_.PrintBarcode(IntValue(FieldOrEmpty(barcode, 1)), IntValue(FieldOrEmpty(barcode, 2)),
                             IntValue(FieldOrEmpty(barcode, 3)), FieldOrEmpty(barcode, 4))) {
-      run_.response.WriteResponse(link_.LastError());
+      run_.response.WriteResponse(link_.Engine().LastError());
       return false;
     }
   }
 
   // A lost answer is asked for once more: the number is what the sale is answered with.
-  if (!ReadReceiptNumber() && AnswerLost(link_.LastError())) ReadReceiptNumber();
-  const std::optional<std::string> numberError =
-      run_.file.response.fiscalReceiptNumber ? std::nullopt : std::optional(link_.LastError());
+  if (!ReadReceiptNumber() && AnswerLost(link_.Engine().LastError())) ReadReceiptNumber();
+  const std::optional<std::string> numberError = run_.file.response.fiscalReceiptNumber
+                                                     ? std::nullopt
+                                                     : std::optional(link_.Engine().LastError());
 
   if (!deferredTexts12_.empty() && WaitForPaidState()) {
     // Lines after the close are a courtesy of the receipt; their failure changes nothing.
@@ -192,7 +195,7 @@ bool FileExecution::AfterClose() {
   }
   bool cut = Cut();
   if (!cut) {
-    const std::string error = link_.LastError();
+    const std::string error = link_.Engine().LastError();
     cut = AnswerLost(error) && CutAfterLostAnswer();
     if (!cut) closeError_ = error;
   }

@@ -41,7 +41,9 @@ FileExecution::LineResult FileExecution::ExecuteLine(const std::string& line,
     return Fail(UnknownCommandText(line));
   }
   auto field = [&fields](std::size_t i) -> const std::string& { return FieldOrEmpty(fields, i); };
-  auto outcome = [this](bool ok) { return ok ? LineResult::Done : Fail(link_.LastError()); };
+  auto outcome = [this](bool ok) {
+    return ok ? LineResult::Done : Fail(link_.Engine().LastError());
+  };
 
   switch (command->run) {
     case LineRun::FinishReceipt:
@@ -101,7 +103,7 @@ FileExecution::LineResult FileExecution::ExecuteLine(const std::string& line,
     case LineRun::FiscalSeriesRead: {
       std::string series;
       int resultCode = 0;
-      if (!link_.ReadFiscalSeries(series, resultCode)) return Fail(link_.LastError());
+      if (!link_.ReadFiscalSeries(series, resultCode)) return Fail(link_.Engine().LastError());
       run_.state.fiscalSeries = series;
       return LineResult::Done;
     }
@@ -156,17 +158,17 @@ FileExecution::LineResult FileExecution::Sale(const Fields& fields) {
     if (link_.SellItem(name, department, price, vatCode, unit, quantity, denominator, storno)) {
       return LineResult::Done;
     }
-    const std::string error = link_.LastError();
-    if (link_.ErrorZReportDue()) {
+    const std::string error = link_.Engine().LastError();
+    if (link_.Engine().ErrorZReportDue()) {
       if (askOperator && Ask(kZReportQuestion, "Atentie") && link_.PrintZReport()) {
         run_.clock.SleepMs(kPauseAfterZReportMs);
         // The Z began the numbers and counts again.
         if (!MarkEcr()) return LineResult::Failed;
         continue;
       }
-      return Fail(link_.LastError());
+      return Fail(link_.Engine().LastError());
     }
-    if (link_.ErrorPaperOut() && askOperator && PrinterErrorCleared(error) &&
+    if (link_.Engine().ErrorPaperOut() && askOperator && PrinterErrorCleared(error) &&
         CancelAfterPrinterError()) {
       return LineResult::Restart;
     }
@@ -179,7 +181,7 @@ FileExecution::LineResult FileExecution::Payment(const Fields& fields) {
   const double amount = Hundredths(FieldOrEmpty(fields, 1));
   if (link_.Payment(paymentForm, "", amount)) return LineResult::Done;
 
-  const std::string error = link_.LastError();
+  const std::string error = link_.Engine().LastError();
   // Never paid again blindly: a receipt the ECR shows paid goes on to its close; one the
   // ECR cannot be asked about is not answered on a guess.
   if (AnswerLost(error)) {
@@ -187,12 +189,12 @@ FileExecution::LineResult FileExecution::Payment(const Fields& fields) {
     if (!paid) return LineResult::Unsettled;
     return *paid ? LineResult::Done : Fail(error);
   }
-  if (link_.ErrorPaperOut()) {
+  if (link_.Engine().ErrorPaperOut()) {
     // Counted as done: the close pays in cash whatever the last accepted payment left due.
     if (settings_.tratareEroareStare == 1 && PrinterErrorCleared(error)) return LineResult::Done;
     return Fail(error);
   }
-  if (!link_.ErrorExtended()) return Fail(error);
+  if (!link_.Engine().ErrorExtended()) return Fail(error);
 
   if (settings_.tratareFormaPlata == 0) {
     ResendPayment(settings_.codFormaPlata, amount);
@@ -213,7 +215,7 @@ FileExecution::LineResult FileExecution::Payment(const Fields& fields) {
 
 bool FileExecution::ResendPayment(int paymentForm, double amount) {
   if (link_.Payment(paymentForm, "", amount)) return true;
-  paymentNotes_.push_back(link_.LastError());
+  paymentNotes_.push_back(link_.Engine().LastError());
   return false;
 }
 

@@ -29,9 +29,9 @@ bool PrepareEcrLink(ReceiptRun& run, TXruvoLinux& link) {
   const Settings& settings = run.state.settings;
   link.SetLongTimeOut(settings.longTimeOut);
 
-  if (!link.OpenPort(FilePort(run))) {
-    link.IsReady();  // puts the port error into LastError
-    run.response.WriteResponse(link.LastError());
+  if (!link.Engine().OpenPort(FilePort(run))) {
+    link.Engine().IsReady();  // puts the port error into LastError
+    run.response.WriteResponse(link.Engine().LastError());
     return false;
   }
 

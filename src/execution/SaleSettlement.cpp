@@ -20,10 +20,10 @@ std::optional<int> Count(const std::string& block, std::size_t at) {
   return ParseInt32(text);
 }
 
-SaleSettlement Silent(const TXruvoLinux& link, const std::string& what) {
+SaleSettlement Silent(const FrameLink& engine, const std::string& what) {
   SaleSettlement s;
   s.outcome = SaleSettlement::Outcome::EcrSilent;
-  s.notes.push_back(what + " : " + link.LastError());
+  s.notes.push_back(what + " : " + engine.LastError());
   return s;
 }
 
@@ -70,7 +70,7 @@ std::optional<int> NumberOf(const std::string& text) {
 bool ReadCounts(TXruvoLinux& link, EcrMark& mark) {
   if (!link.ReadDailyTotals()) {
     // An ECR that refuses the block only tells less; one that does not answer tells nothing.
-    return !AnswerLost(link.LastError());
+    return !AnswerLost(link.Engine().LastError());
   }
   const std::optional<int> receipts = Count(link.DailyTotalsBlock(), kReceiptsAt);
   const std::optional<int> cancelled = Count(link.DailyTotalsBlock(), kCancelledAt);
@@ -96,7 +96,7 @@ std::optional<EcrMark> ReadEcrMark(TXruvoLinux& link) {
 SaleSettlement SettleInterruptedSale(TXruvoLinux& link, const InFlightRecord& record,
                                      IRunPhases& phases) {
   const std::optional<EcrMark> now = ReadEcrMark(link);
-  if (!now) return Silent(link, "Casa de marcat nu raspunde la citirea starii bonului");
+  if (!now) return Silent(link.Engine(), "Casa de marcat nu raspunde la citirea starii bonului");
   const std::string number = link.ReceiptNumberText();
   const std::optional<EcrMark>& mark = record.mark;
   if (now->lastNumber < 0) {
@@ -113,7 +113,7 @@ SaleSettlement SettleInterruptedSale(TXruvoLinux& link, const InFlightRecord& re
     if (cancelled.CountsKnown()) ++cancelled.cancelled;
     if (!phases.Marked(RunPhase::Lines, cancelled)) return Unsaved();
     if (!link.CancelReceipt() || !link.PartialCut(0)) {
-      return Silent(link, "Bonul " + number + " neplatit nu a putut fi anulat");
+      return Silent(link.Engine(), "Bonul " + number + " neplatit nu a putut fi anulat");
     }
     return RunAgain("Bonul " + number + " neplatit a fost anulat; fisierul se executa din nou");
   }
@@ -124,7 +124,7 @@ SaleSettlement SettleInterruptedSale(TXruvoLinux& link, const InFlightRecord& re
     }
     if (!phases.Reached(RunPhase::Closing, "")) return Unsaved();
     if (!link.PartialCut(0))
-      return Silent(link, "Bonul " + number + " platit nu a putut fi finalizat");
+      return Silent(link.Engine(), "Bonul " + number + " platit nu a putut fi finalizat");
     static_cast<void>(phases.Reached(RunPhase::Closed, number));
     return Finished(number, "Bonul " + number + " era platit si a fost finalizat");
   }

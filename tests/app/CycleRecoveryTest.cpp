@@ -27,7 +27,7 @@ struct Crash {
   void BringEcrTo(Done done) {
     if (done == Done::Nothing) return;
     const std::unique_ptr<TXruvoLinux> link = bench.MakeLink();
-    ASSERT_TRUE(link->OpenPort(1));
+    ASSERT_TRUE(link->Engine().OpenPort(1));
     ASSERT_TRUE(link->SellItem("PAINE", 1, 2.5, 1, "BUC", 1, 1, false));
     if (done >= Done::Payment) {
       ASSERT_TRUE(link->Payment(1, "", 2.5));
@@ -36,14 +36,14 @@ struct Crash {
       ASSERT_TRUE(link->CloseReceipt());
     }
     if (done >= Done::Cut) {
-      ASSERT_TRUE(link->FullCut());
+      ASSERT_TRUE(link->CutReceipt(CutSettings{}));
     }
   }
 
   // What the driver notes before a sale's lines go to the ECR.
   std::optional<EcrMark> MarkNow() {
     const std::unique_ptr<TXruvoLinux> link = bench.MakeLink();
-    if (!link->OpenPort(1)) return std::nullopt;
+    if (!link->Engine().OpenPort(1)) return std::nullopt;
     return ReadEcrMark(*link);
   }
 

@@ -28,7 +28,7 @@ class EcrStateCheckTest : public ::testing::Test {
   EcrStateCheckTest()
       : link(std::make_unique<xruvo_sim::SimSerialPort>(engine, clock), clock, pump) {
     link.SetLongTimeOut(5);
-    EXPECT_TRUE(link.OpenPort(1));
+    EXPECT_TRUE(link.Engine().OpenPort(1));
   }
 
   EcrCheckResult Check(EcrCheckKind kind, int tratareEroareStare = 0) {
@@ -103,7 +103,8 @@ TEST_F(EcrStateCheckTest, HardFaultsAreShownOnTheDisplay) {
   Fault("cutter-error off");
   Fault("je-absent");
   EXPECT_EQ(Check(EcrCheckKind::ReceiptFileRun, 1).error.substr(0, 3), "33;");
-  EXPECT_EQ(engine.GetDevice().DisplayText().substr(0, 10), link.LastError().substr(3, 10));
+  EXPECT_EQ(engine.GetDevice().DisplayText().substr(0, 10),
+            link.Engine().LastError().substr(3, 10));
   EXPECT_TRUE(op.boxes.empty());
 }
 

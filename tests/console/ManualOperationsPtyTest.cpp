@@ -97,7 +97,7 @@ TEST_F(ManualOperationsPtyTest, ReceiptCancelAndClose) {
   // A paid receipt left open by somebody else is finished by "Inchidere bon".
   {
     TXruvoLinux link(ports->MakePort(), clock, pump);
-    ASSERT_TRUE(link.OpenPort(1));
+    ASSERT_TRUE(link.Engine().OpenPort(1));
     ASSERT_TRUE(link.SellItem("PAINE", 1, 2.5, 1, "BUC", 1, 1, false));
     ASSERT_TRUE(link.Payment(1, "", 2.5));
   }

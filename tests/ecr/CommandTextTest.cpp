@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "LinkFixture.h"
+#include "ecr/TextLine.h"
+#include "platform/CalendarDate.h"
 
 namespace ruvo::test {
 namespace {
@@ -28,7 +30,7 @@ class CommandTest : public LinkTest {
   void Ok(const std::string& data = std::string()) { port->QueueAnswer(Answer(data)); }
   void ExpectNothingSentOrLogged() const {
     EXPECT_TRUE(port->written.empty());
-    EXPECT_TRUE(link->ExchangeLog().empty());
+    EXPECT_TRUE(link->Engine().ExchangeLog().empty());
   }
 };
 
@@ -47,8 +49,8 @@ TEST_F(CommandTest, PaymentExchangesTypesOneAndThreeAndLogsThePrinterResult) {
             "CARD"
             "0000012"
             "35");
-  EXPECT_EQ(link->ExchangeLog().back(), "14:03:07:135-Imprimanta : 0");
-  EXPECT_EQ(link->LastPaymentAnswer(), "+000000000");
+  EXPECT_EQ(link->Engine().ExchangeLog().back(), "14:03:07:135-Imprimanta : 0");
+  EXPECT_EQ(link->Engine().LastAnswer(), "+000000000");
   Ok();
   ASSERT_TRUE(link->Payment(2, "CARD", 12.345));
   EXPECT_EQ(LastSent(),
@@ -127,12 +129,12 @@ TEST_F(CommandTest, FollowUpDecidesTheResultOfTheSale) {
                 "00000-2"
                 "-50"
                 "0");
-  EXPECT_EQ(link->LastError().substr(0, 3), "23;");
+  EXPECT_EQ(link->Engine().LastError().substr(0, 3), "23;");
   // A refused sale sends no follow-up.
   port->QueueAnswer(ErrorAnswer("16"));
   EXPECT_FALSE(link->SellItem("PAINE", 1, 1, 1, "BUC", 1, 1, false, 2));
   EXPECT_EQ(Sent().size(), 3u);
-  EXPECT_TRUE(link->ErrorPaperOut());
+  EXPECT_TRUE(link->Engine().ErrorPaperOut());
 }
 
 TEST_F(CommandTest, OperatorChangeSendsTwentyTwoBlanks) {
@@ -203,7 +205,7 @@ TEST_F(CommandTest, CutsTextsAndSmallCommands) {
   EXPECT_EQ(link->Engine().TimeOutMs(), 7000);
   ASSERT_TRUE(link->PartialCut(9));
   ASSERT_TRUE(link->PartialCut(-1));
-  ASSERT_TRUE(link->FullCut());
+  ASSERT_TRUE(link->CutReceipt(CutSettings{}));
   ASSERT_TRUE(link->SendTwoPartText("A;B"));
   ASSERT_TRUE(link->SendTwoPartText("NO SEPARATOR\rHERE;X" + std::string(50, 'Y')));
   ASSERT_TRUE(link->PrintNonFiscalText("1", ""));
@@ -298,34 +300,33 @@ TEST_F(CommandTest, ExportAndLogoTexts) {
 // --- Text lines --------------------------------------------------------------------------
 
 TEST(TextLine, FontAndLengthRules) {
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("1", std::string(44, 'x')), 0);
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("1", std::string(45, 'x')), 8004);
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("5", std::string(22, 'x')), 0);
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("5", std::string(23, 'x')), 8004);
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("A", std::string(45, 'x')), 8004);
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("B", std::string(72, 'x')), 0);
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("D", std::string(73, 'x')), 8004);
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("01", ""), 8004);  // passes the font rule only
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("+1", ""), 8004);
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("E", ""), 8003);
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("a", ""), 8003);
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("7", ""), 8003);
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("0", ""), 8003);
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("", ""), 8003);
-  EXPECT_EQ(TXruvoLinux::CheckTextLine("AB", ""), 8003);
+  EXPECT_EQ(TextLineError("1", std::string(44, 'x')), 0);
+  EXPECT_EQ(TextLineError("1", std::string(45, 'x')), 8004);
+  EXPECT_EQ(TextLineError("5", std::string(22, 'x')), 0);
+  EXPECT_EQ(TextLineError("5", std::string(23, 'x')), 8004);
+  EXPECT_EQ(TextLineError("A", std::string(45, 'x')), 8004);
+  EXPECT_EQ(TextLineError("B", std::string(72, 'x')), 0);
+  EXPECT_EQ(TextLineError("D", std::string(73, 'x')), 8004);
+  EXPECT_EQ(TextLineError("01", ""), 8004);  // passes the font rule only
+  EXPECT_EQ(TextLineError("+1", ""), 8004);
+  EXPECT_EQ(TextLineError("E", ""), 8003);
+  EXPECT_EQ(TextLineError("a", ""), 8003);
+  EXPECT_EQ(TextLineError("7", ""), 8003);
+  EXPECT_EQ(TextLineError("0", ""), 8003);
+  EXPECT_EQ(TextLineError("", ""), 8003);
+  EXPECT_EQ(TextLineError("AB", ""), 8003);
 }
 
 TEST(TextLine, AlignText) {
-  EXPECT_EQ(TXruvoLinux::AlignText("3", std::string(10, 'x'), 1),
-            std::string(16, ' ') + std::string(10, 'x'));
-  EXPECT_EQ(TXruvoLinux::AlignText("1", std::string(40, 'x'), 2), std::string(40, 'x'));
-  EXPECT_EQ(TXruvoLinux::AlignText("1", "ABC", 2), std::string(29, ' ') + "ABC");
-  EXPECT_EQ(TXruvoLinux::AlignText("2", std::string(31, 'x'), 1), std::string(31, 'x'));  // gap 0
-  EXPECT_EQ(TXruvoLinux::AlignText("6", std::string(40, 'x'), 1), std::string(40, 'x'));
-  EXPECT_EQ(TXruvoLinux::AlignText("A", "ABC", 2), "ABC");
-  EXPECT_EQ(TXruvoLinux::AlignText("1", "ABC", 0), "ABC");
-  EXPECT_EQ(TXruvoLinux::AlignText("1", "ABC", 3), "ABC");
-  EXPECT_EQ(TXruvoLinux::AlignText("1", "", 1), std::string(16, ' '));
+  EXPECT_EQ(AlignText("3", std::string(10, 'x'), 1), std::string(16, ' ') + std::string(10, 'x'));
+  EXPECT_EQ(AlignText("1", std::string(40, 'x'), 2), std::string(40, 'x'));
+  EXPECT_EQ(AlignText("1", "ABC", 2), std::string(29, ' ') + "ABC");
+  EXPECT_EQ(AlignText("2", std::string(31, 'x'), 1), std::string(31, 'x'));  // gap 0
+  EXPECT_EQ(AlignText("6", std::string(40, 'x'), 1), std::string(40, 'x'));
+  EXPECT_EQ(AlignText("A", "ABC", 2), "ABC");
+  EXPECT_EQ(AlignText("1", "ABC", 0), "ABC");
+  EXPECT_EQ(AlignText("1", "ABC", 3), "ABC");
+  EXPECT_EQ(AlignText("1", "", 1), std::string(16, ' '));
 }
 
 TEST_F(CommandTest, TextLineCommandsAlignAfterTheCheck) {
@@ -383,7 +384,6 @@ TEST_F(CommandTest, RefusedArgumentsWriteNothingToPortOrLog) {
       {[&] { return link->SellItem(std::string(100, 'n'), 1, 1, 1, "BUC", 1, 1, false); }, length},
       {[&] { return link->SellItem("PAINE", 1, 1, 1, std::string(99, 'u'), 1, 1, false); }, length},
       {[&] { return link->Payment(1, std::string(100, 't'), 1); }, length},
-      {[&] { return link->Command3301C(std::string(100, 'n'), 1); }, length},
       {[&] { return link->AdjustPercentKind1(std::string(100, 'l'), 1); }, length},
       {[&] { return link->PrintBarcode(1, 1, 3, std::string(1000, '1')); }, length},
       {[&] { return link->PrintBarcode(1, -1, 3, "1"); },
@@ -391,7 +391,7 @@ TEST_F(CommandTest, RefusedArgumentsWriteNothingToPortOrLog) {
   };
   for (std::size_t k = 0; k < cases.size(); ++k) {
     EXPECT_FALSE(cases[k].first()) << "case " << k;
-    EXPECT_EQ(link->LastError(), cases[k].second) << "case " << k;
+    EXPECT_EQ(link->Engine().LastError(), cases[k].second) << "case " << k;
   }
   ExpectNothingSentOrLogged();
 }
@@ -418,26 +418,26 @@ TEST_F(CommandTest, LongestTextsThatFitTheirLengthField) {
 }
 
 TEST(CalendarDate, YearValueAsGiven) {
-  EXPECT_TRUE(TXruvoLinux::IsCalendarDate(29, 2, 24));
-  EXPECT_FALSE(TXruvoLinux::IsCalendarDate(29, 2, 25));
-  EXPECT_FALSE(TXruvoLinux::IsCalendarDate(29, 2, 100));
-  EXPECT_TRUE(TXruvoLinux::IsCalendarDate(29, 2, 400));
-  EXPECT_FALSE(TXruvoLinux::IsCalendarDate(1, 1, 0));
-  EXPECT_FALSE(TXruvoLinux::IsCalendarDate(31, 4, 26));
-  EXPECT_FALSE(TXruvoLinux::IsCalendarDate(1, 13, 26));
-  EXPECT_FALSE(TXruvoLinux::IsCalendarDate(0, 1, 26));
-  EXPECT_TRUE(TXruvoLinux::IsCalendarDate(31, 12, 99));
+  EXPECT_TRUE(IsValidDate(29, 2, 24));
+  EXPECT_FALSE(IsValidDate(29, 2, 25));
+  EXPECT_FALSE(IsValidDate(29, 2, 100));
+  EXPECT_TRUE(IsValidDate(29, 2, 400));
+  EXPECT_FALSE(IsValidDate(1, 1, 0));
+  EXPECT_FALSE(IsValidDate(31, 4, 26));
+  EXPECT_FALSE(IsValidDate(1, 13, 26));
+  EXPECT_FALSE(IsValidDate(0, 1, 26));
+  EXPECT_TRUE(IsValidDate(31, 12, 99));
 }
 
 TEST_F(CommandTest, ReadyCommandsRefuseAClosedLinkWithoutWriting) {
-  link->ClosePort();
+  link->Engine().ClosePort();
   port->written.clear();
   EXPECT_FALSE(link->PrintZReport());
   EXPECT_FALSE(link->SellItem("X", 1, 1, 1, "", 1, 1, false));
   EXPECT_FALSE(link->CloseReceipt());
   EXPECT_FALSE(link->ReadStatus());
   EXPECT_FALSE(link->StartXmlExport("2026", 1, "R"));
-  EXPECT_EQ(link->LastError(), "8001;Eroare la deschiderea portului serial");
+  EXPECT_EQ(link->Engine().LastError(), "8001;Eroare la deschiderea portului serial");
   ExpectNothingSentOrLogged();
 }
 

@@ -108,7 +108,7 @@ struct LineRig {
     auto paced = std::make_unique<PacedLine>(clock);
     line = paced.get();
     link = std::make_unique<TXruvoLinux>(std::move(paced), clock, pump);
-    link->OpenPort(1);
+    link->Engine().OpenPort(1);
   }
   MicroClock clock;
   CountingPump pump;
@@ -124,7 +124,7 @@ TEST(LineHold, AStatusAnswerIsReadInAFewPiecesAndEndsWithItsLastByte) {
   LineRig rig;
   rig.line->answer = Answer(kStatus);
   ASSERT_EQ(rig.line->answer.size(), 32u);
-  ASSERT_TRUE(rig.link->ReadStatus()) << rig.link->LastError();
+  ASSERT_TRUE(rig.link->ReadStatus()) << rig.link->Engine().LastError();
   EXPECT_EQ(rig.link->StatusText(), kStatus);
   EXPECT_EQ(rig.clock.us, rig.line->AnswerEndUs());
   EXPECT_LE(rig.line->readsWithBytes, 4);
@@ -132,8 +132,8 @@ TEST(LineHold, AStatusAnswerIsReadInAFewPiecesAndEndsWithItsLastByte) {
 
   // Any other command knows only the shortest answer, and still ends on its last byte.
   rig.line->answer = Answer("A longer answer than the shortest one");
-  ASSERT_TRUE(rig.link->Engine().RunCommand("1001", TXruvoLinux::kDefaultTimeOut));
-  EXPECT_EQ(rig.link->LastAnswer(), "A longer answer than the shortest one");
+  ASSERT_TRUE(rig.link->Engine().RunCommand("1001", FrameLink::kDefaultTimeOut));
+  EXPECT_EQ(rig.link->Engine().LastAnswer(), "A longer answer than the shortest one");
   EXPECT_EQ(rig.clock.us, rig.line->AnswerEndUs());
 }
 
@@ -146,7 +146,7 @@ TEST(LineHold, ALateFirstByteOrASlowEcrDoesNotMakeTheAnswerLate) {
       rig.line->answer = Answer(kStatus);
       rig.line->firstByteLateUs = lateUs;
       rig.line->answerDelayUs = thinkUs;
-      ASSERT_TRUE(rig.link->ReadStatus()) << rig.link->LastError();
+      ASSERT_TRUE(rig.link->ReadStatus()) << rig.link->Engine().LastError();
       EXPECT_EQ(rig.clock.us, rig.line->AnswerEndUs())
           << lateUs << " us late, " << thinkUs << " us";
     }
@@ -161,7 +161,7 @@ TEST(LineHold, TheIdleProbeTakesTheRestOfItsAnswerInOneWakeUp) {
     rig.line->answer = Answer(kStatus);
     rig.line->answerDelayUs = 200;
     rig.line->firstByteLateUs = lateUs;
-    ASSERT_TRUE(rig.link->ProbeStatus()) << rig.link->LastError();
+    ASSERT_TRUE(rig.link->ProbeStatus()) << rig.link->Engine().LastError();
     EXPECT_EQ(rig.link->StatusText(), kStatus);
     EXPECT_EQ(rig.line->readsWithBytes, 2) << lateUs;
     EXPECT_EQ(rig.clock.sleeps, 1) << lateUs;
@@ -174,7 +174,7 @@ TEST(LineHold, AnAnswerShorterThanExpectedIsStillTakenWhole) {
   LineRig rig;
   rig.line->answer = ErrorAnswer("16");
   EXPECT_FALSE(rig.link->ReadStatus());
-  EXPECT_EQ(rig.link->LastError().rfind("16;", 0), 0u) << rig.link->LastError();
+  EXPECT_EQ(rig.link->Engine().LastError().rfind("16;", 0), 0u) << rig.link->Engine().LastError();
   // Late by no more than the status bytes it did not send.
   const std::int64_t missing = 32 - static_cast<std::int64_t>(rig.line->answer.size());
   EXPECT_GE(rig.clock.us, rig.line->AnswerEndUs());
@@ -197,7 +197,7 @@ TEST(LineHold, ASilentEcrTimesOutOnTime) {
   rig.line->answer.clear();
   rig.link->Engine().SetTimeOut(2);
   const std::int64_t start = rig.clock.us;
-  EXPECT_EQ(rig.link->Engine().SendCommand("1215"), TXruvoLinux::kErrTimeOut);
+  EXPECT_EQ(rig.link->Engine().SendCommand("1215"), FrameLink::kErrTimeOut);
   EXPECT_LT(rig.clock.us - start, 2000 * 1000 + 1000);
 }
 

@@ -28,7 +28,7 @@ class LinkTest : public ::testing::Test {
     port = scripted.get();
     link = std::make_unique<TXruvoLinux>(std::move(scripted), clock, pump);
   }
-  void SetUp() override { ASSERT_TRUE(link->OpenPort(1, 0)); }
+  void SetUp() override { ASSERT_TRUE(link->Engine().OpenPort(1)); }
 
   std::int64_t Elapsed() const { return clock.MonotonicMs(); }
   static std::string Frame(const std::string& text) { return FrameLink::BuildFrame(text); }

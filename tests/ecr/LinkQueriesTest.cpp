@@ -17,14 +17,14 @@ TEST(LinkPort, OpensTheComNameOfTheNumber) {
   auto scripted = std::make_unique<ScriptedPort>(clock);
   ScriptedPort* port = scripted.get();
   TXruvoLinux link(std::move(scripted), clock, pump);
-  EXPECT_FALSE(link.Connected());
-  EXPECT_TRUE(link.OpenPort(12, 2));
-  EXPECT_TRUE(link.Connected());
+  EXPECT_FALSE(link.Engine().Connected());
+  EXPECT_TRUE(link.Engine().OpenPort(12));
+  EXPECT_TRUE(link.Engine().Connected());
   EXPECT_EQ(port->openedNames, std::vector<std::string>{"COM12"});
-  link.ClosePort();
+  link.Engine().ClosePort();
   EXPECT_EQ(port->closeCount, 1);
-  EXPECT_FALSE(link.IsReady());
-  EXPECT_FALSE(link.OpenPort(0, 0));
+  EXPECT_FALSE(link.Engine().IsReady());
+  EXPECT_FALSE(link.Engine().OpenPort(0));
   EXPECT_EQ(port->openedNames.size(), 1u);
 }
 
@@ -32,8 +32,8 @@ TEST(LinkPort, NullPortNeverConnects) {
   VirtualClock clock;
   NullEventPump pump;
   TXruvoLinux link(nullptr, clock, pump);
-  EXPECT_FALSE(link.OpenPort(1, 0));
-  EXPECT_EQ(link.Engine().SendCommand("1001"), TXruvoLinux::kErrTimeOut);
+  EXPECT_FALSE(link.Engine().OpenPort(1));
+  EXPECT_EQ(link.Engine().SendCommand("1001"), FrameLink::kErrTimeOut);
   EXPECT_FALSE(link.ProbeStatus());
 }
 
@@ -41,19 +41,19 @@ class UnopenedLinkTest : public LinkTest {
  protected:
   void SetUp() override {
     port->openSucceeds = false;
-    ASSERT_FALSE(link->OpenPort(3, 0));
+    ASSERT_FALSE(link->Engine().OpenPort(3));
   }
 };
 
 TEST_F(UnopenedLinkTest, CommandsAreRefusedWithoutWritingOrLogging) {
   EXPECT_FALSE(link->ProbeStatus());
-  EXPECT_EQ(link->LastError(), "8001;Eroare la deschiderea portului serial");
+  EXPECT_EQ(link->Engine().LastError(), "8001;Eroare la deschiderea portului serial");
   EXPECT_FALSE(link->ReadJEFreeLines());
   EXPECT_FALSE(link->Engine().ReadExtendedError());
   EXPECT_TRUE(port->written.empty());
-  EXPECT_TRUE(link->ExchangeLog().empty());
+  EXPECT_TRUE(link->Engine().ExchangeLog().empty());
   // Commands that skip the ready check fail at once instead of waiting on a dead port.
-  EXPECT_EQ(link->Engine().SendCommand("3002"), TXruvoLinux::kErrTimeOut);
+  EXPECT_EQ(link->Engine().SendCommand("3002"), FrameLink::kErrTimeOut);
   EXPECT_EQ(Elapsed(), 0);
 }
 
@@ -64,7 +64,7 @@ TEST_F(LinkTest, ProbeKeepsTwentyStatusCharacters) {
   EXPECT_TRUE(link->ProbeStatus());
   EXPECT_EQ(link->StatusText(), "01234567890123456789");
   EXPECT_EQ(port->written, std::vector<std::string>{Frame("1215")});
-  EXPECT_EQ(link->ExchangeLog().back(), "14:03:07:130-Ecr result : 0");
+  EXPECT_EQ(link->Engine().ExchangeLog().back(), "14:03:07:130-Ecr result : 0");
 }
 
 TEST_F(LinkTest, ProbeWithAShortStatusFailsAndZeroesIt) {
@@ -73,13 +73,14 @@ TEST_F(LinkTest, ProbeWithAShortStatusFailsAndZeroesIt) {
   port->QueueAnswer(Answer("0123456789012345678"), 5);
   EXPECT_FALSE(link->ProbeStatus());
   EXPECT_EQ(link->StatusText(), std::string(20, '\0'));
-  EXPECT_EQ(link->LastError(), "8002;Numar invalid de caractere returnate fata de cel asteptat");
+  EXPECT_EQ(link->Engine().LastError(),
+            "8002;Numar invalid de caractere returnate fata de cel asteptat");
 }
 
 TEST_F(LinkTest, ProbeWaitsTwoSecondsOnly) {
   EXPECT_FALSE(link->ProbeStatus());
   EXPECT_EQ(Elapsed(), 2000);
-  EXPECT_EQ(link->LastError(), "8048;TIME OUT");
+  EXPECT_EQ(link->Engine().LastError(), "8048;TIME OUT");
   EXPECT_EQ(port->written.size(), 1u);
 }
 
@@ -120,7 +121,7 @@ TEST_F(LinkTest, FreeJournalLinesFailedQuery) {
   port->QueueAnswer(ErrorAnswer("30"), 5);
   EXPECT_FALSE(link->ReadJEFreeLines());
   EXPECT_EQ(link->JEFreeLines(), -1);
-  EXPECT_EQ(link->LastError().substr(0, 3), "30;");
+  EXPECT_EQ(link->Engine().LastError().substr(0, 3), "30;");
 }
 
 }  // namespace

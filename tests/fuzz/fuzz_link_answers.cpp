@@ -51,7 +51,7 @@ class WholeWaitPump final : public ruvo::IEventPump {
 };
 
 void ExpectError(ruvo::TXruvoLinux& link, bool ok) {
-  if (!ok && link.LastError().empty()) __builtin_trap();  // a failure always says why
+  if (!ok && link.Engine().LastError().empty()) __builtin_trap();  // a failure always says why
 }
 
 // Commands whose answers are taken apart in different ways; each takes the next reaction
@@ -86,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t rounds = std::min<std::size_t>(8, 1 + reactions.size() / kCommandsPerRound);
   for (Reaction& reaction : reactions) line->Queue(std::move(reaction));
   ruvo::TXruvoLinux link(std::move(line), clock, pump);
-  if (!link.OpenPort(1)) __builtin_trap();
+  if (!link.Engine().OpenPort(1)) __builtin_trap();
   for (std::size_t round = 0; round < rounds; ++round) RunEachCommand(link);
-  link.ClosePort();
+  link.Engine().ClosePort();
   return 0;
 }

@@ -173,7 +173,7 @@ TEST_F(AdminExecutorTest, FailingCommandStopsTheFileWithItsError) {
                            "03"}));
   ASSERT_EQ(response.lines.size(), 2u);
   EXPECT_EQ(response.lines[0], "1 ERROR");
-  EXPECT_EQ(response.lines[1], link->LastError());
+  EXPECT_EQ(response.lines[1], link->Engine().LastError());
   EXPECT_EQ(response.lines[1].rfind("16;", 0), 0u);
   // The cash already taken in stays done; its drawer line belongs to a finished file only.
   EXPECT_FALSE(file.response.drawerCash.has_value());
@@ -202,8 +202,8 @@ TEST_F(AdminExecutorTest, RefusedOpeningSendsNothingElse) {
   Control("err 40011 21 once");
   Run({"20", "21;1;TEXT"});
   EXPECT_EQ(Sent(), Lines{kOpenNonFiscal});
-  EXPECT_EQ(response.texts, Lines{link->LastError()});
-  EXPECT_EQ(link->LastError().rfind("21;", 0), 0u);
+  EXPECT_EQ(response.texts, Lines{link->Engine().LastError()});
+  EXPECT_EQ(link->Engine().LastError().rfind("21;", 0), 0u);
 }
 
 TEST_F(AdminExecutorTest, RefusedCloseIsTheFilesError) {

@@ -104,7 +104,7 @@ TEST(CommandTable, EveryCodeRunsOnTheEcr) {
       }
       if (sample.openReceipt) {
         const std::unique_ptr<TXruvoLinux> link = bench.MakeLink();
-        ASSERT_TRUE(link->OpenPort(1));
+        ASSERT_TRUE(link->Engine().OpenPort(1));
         ASSERT_TRUE(link->SellItem("VECHI", 1, 2.5, 1, "BUC", 1, 1, false));
       }
       const Lines response = bench.Run(sample.file);
@@ -133,7 +133,7 @@ TEST(CommandTable, CodesAreUniqueAndFindable) {
 class ExecutorRefusal : public testing::AdminRunFixture {
  protected:
   void RunUnchecked(const Lines& lines, bool fiscal) {
-    if (!link || !link->Connected()) OpenLink();
+    if (!link || !link->Engine().Connected()) OpenLink();
     fileLines = lines;
     validation = ValidateReceiptLines(fileLines, ValidationOptions{true});
     firstCommand = Ecr().ReceivedCommands().size();

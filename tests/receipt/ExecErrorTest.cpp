@@ -16,7 +16,7 @@ const Lines kSale = {"1;PAINE;BUC;1;1;250;100000", "5;250;1"};
 // Leaves a fiscal receipt open in the ECR, as a file that failed half way would.
 void LeaveReceiptOpen(ExecBench& bench, bool paid) {
   const std::unique_ptr<TXruvoLinux> link = bench.MakeLink();
-  ASSERT_TRUE(link->OpenPort(1));
+  ASSERT_TRUE(link->Engine().OpenPort(1));
   ASSERT_TRUE(link->SellItem("VECHI", 1, 2.5, 1, "BUC", 1, 1, false));
   ASSERT_TRUE(paid ? link->Payment(1, "", 2.5) : link->Command3003());
 }

@@ -238,7 +238,7 @@ namespace {
 TEST(ExecAdministrative, RunsOnTheCheckedLinkAfterAnOpenReceiptIsCleared) {
   ExecBench bench;
   const std::unique_ptr<TXruvoLinux> link = bench.MakeLink();
-  ASSERT_TRUE(link->OpenPort(1));
+  ASSERT_TRUE(link->Engine().OpenPort(1));
   ASSERT_TRUE(link->SellItem("VECHI", 1, 2.5, 1, "BUC", 1, 1, false));
   EXPECT_EQ(bench.Run({"116;3;2"})[0], "0 OK");
   EXPECT_LT(bench.IndexOf("1215"), bench.IndexOf("33028"));

@@ -120,7 +120,7 @@ TEST_F(ExportTransferTest, ArchiveAboveTheBoundIsRefusedWholeInBothModes) {
   OpenLink();
   for (const int mode : {kExportModeHexPieces, kExportModeBinary}) {
     SCOPED_TRACE(mode);
-    ASSERT_TRUE(link->StartXmlExport("2026", 2, "R")) << link->LastError();
+    ASSERT_TRUE(link->StartXmlExport("2026", 2, "R")) << link->Engine().LastError();
     ExportTransferRequest request;
     request.year = "2026";
     request.month = 2;
@@ -175,7 +175,7 @@ TEST_F(ExportTransferTest, HexTransferBrokenOffInTheMiddleLeavesTheOlderArchive)
   EXPECT_EQ(ExportFolderEntries(), Lines{"202607_" + kSeries + ".ZIP"});
   // The ECR executed the export command; what broke was only the copy to the PC.
   EXPECT_EQ(response.lines[0], "0 OK");
-  const std::string lastLog = link->ExchangeLog().back();
+  const std::string lastLog = link->Engine().ExchangeLog().back();
   EXPECT_NE(lastLog.find("transfer intrerupt"), std::string::npos) << lastLog;
 }
 
@@ -249,7 +249,7 @@ TEST_F(ExportTransferTest, RefusedExportRequestIsTheFilesError) {
 // The console's export: no busy marker, the diagnostics of the binary transfer in order.
 TEST_F(ExportTransferTest, ConsoleTransferWithDiagnosticsAndNoMarker) {
   OpenLink();
-  ASSERT_TRUE(link->StartXmlExport("2026", 5, "X")) << link->LastError();
+  ASSERT_TRUE(link->StartXmlExport("2026", 5, "X")) << link->Engine().LastError();
   Lines messages;
   bool markerSeen = false;
   port->onRequest = [&](const std::string&) {

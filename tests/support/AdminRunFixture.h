@@ -86,7 +86,7 @@ class AdminRunFixture : public ::testing::Test {
   }
   void OpenLink() {
     Ecr();
-    ASSERT_TRUE(link->OpenPort(1));
+    ASSERT_TRUE(link->Engine().OpenPort(1));
   }
   void Control(const std::string& command) {
     ASSERT_EQ(xruvo_sim::ApplyControlCommand(Ecr(), command), "");
@@ -94,7 +94,7 @@ class AdminRunFixture : public ::testing::Test {
 
   // Validates the lines (they must pass) and runs them on the open link.
   void Run(const std::vector<std::string>& lines) {
-    if (!link || !link->Connected()) OpenLink();
+    if (!link || !link->Engine().Connected()) OpenLink();
     fileLines = lines;
     validation = ValidateReceiptLines(fileLines, ValidationOptions{true});
     ASSERT_TRUE(validation.ok) << validation.errorText;

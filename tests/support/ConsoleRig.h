@@ -105,7 +105,7 @@ class ConsoleRig : public ::testing::Test {
   // Brings the ECR into a state through a link of the test's own (a receipt left open...).
   void Prepare(const std::function<void(TXruvoLinux&)>& steps) {
     TXruvoLinux link(std::make_unique<xruvo_sim::SimSerialPort>(engine, clock), clock, pump);
-    ASSERT_TRUE(link.OpenPort(1));
+    ASSERT_TRUE(link.Engine().OpenPort(1));
     steps(link);
     Sent();
   }
@@ -119,7 +119,7 @@ class ConsoleRig : public ::testing::Test {
       if (receiptState == 3) ok = link.AdjustValueKind1("REDUCERE", 0.5);
       if (receiptState == 4) ok = link.Payment(1, "", 1);
       if (receiptState == 5) ok = link.Payment(1, "", 2.5);
-      ASSERT_TRUE(ok) << link.LastError();
+      ASSERT_TRUE(ok) << link.Engine().LastError();
       ASSERT_TRUE(link.ReadReceiptState());
       ASSERT_EQ(link.ReceiptStateText(), std::to_string(receiptState));
     });
