@@ -39,12 +39,6 @@ IFileOperations& RealFileOperations() {
 
 }  // namespace
 
-CurrentFile::CurrentFile(DriverState& state, IOperator& op, IClock& clock,
-                         const std::vector<std::string>& extraWarnings, const std::string& name,
-                         bool hold)
-    : run{ReceiptSuffix(name), FormatFileStamp(clock.Now()), {}},
-      response(state, op, extraWarnings, run, hold) {}
-
 ReceiptFileCycle::FileScope::FileScope(ReceiptFileCycle& cycle, const std::string& name, bool hold)
     : cycle_(cycle) {
   cycle_.file_.emplace(cycle_.state_, cycle_.op_, cycle_.clock_, cycle_.warningLines_, name, hold);
