@@ -104,7 +104,8 @@ class ReceiptFileCycle {
   // False, with a warning, when the response file of a new file cannot be cleared away
   // (a folder or another entry stands in its place): that file waits, the others go on.
   bool AnswerNameFree(const std::string& name);
-  // Makes the current file for its scope and drops it on every way out.
+  // Makes the current file for its scope, shows it to the ledger, and drops it on every way
+  // out.
   class FileScope {
    public:
     FileScope(ReceiptFileCycle& cycle, const std::string& name, bool hold);
