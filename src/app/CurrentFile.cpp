@@ -1,6 +1,5 @@
 #include "app/CurrentFile.h"
 
-#include "app/ReceiptCycle.h"
 #include "platform/TimeFormat.h"
 
 namespace ruvo {

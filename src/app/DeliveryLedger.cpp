@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/ReceiptCycle.h"
 #include "app/ResponseFile.h"
 #include "platform/FileIdentity.h"
 #include "platform/Files.h"

@@ -50,11 +50,6 @@ ReceiptFileCycle::FileScope::~FileScope() {
   cycle_.file_.reset();
 }
 
-std::string ReceiptSuffix(const std::string& name) {
-  const std::string base = name.substr(0, name.find('.'));
-  return base.size() > 6 ? base.substr(6) : std::string();
-}
-
 ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock,
                                    IReceiptExecution& execution, IFileOperations& files)
     : state_(state),

@@ -23,10 +23,6 @@ namespace ruvo {
 // "ONLINE*.TXT": the receipt files the sales application drops into the working folder.
 inline const std::string kReceiptMask = "ONLINE*.TXT";
 
-// What follows the first six characters of the name's part before its first ".":
-// "" for ONLINE.TXT, "7" for online7.txt, "_POS1" for ONLINE_POS1.TXT.
-std::string ReceiptSuffix(const std::string& name);
-
 // The answer of a file whose processing was cut short by an unexpected error, so that the
 // sales application is never left without an answer (or with the previous one).
 inline const std::string kProcessingFailedPrefix = "8098;Eroare la procesarea fisierului : ";
