@@ -22,6 +22,10 @@ struct ResponseItems {
   bool statusNotRead = false;
 };
 
+// What follows the first six characters of the name's part before its first ".":
+// "" for ONLINE.TXT, "7" for online7.txt, "_POS1" for ONLINE_POS1.TXT.
+std::string ReceiptSuffix(const std::string& name);
+
 // One receipt file from its pickup to its answer: its names' parts and what its answer
 // says about it. The cycle makes a new one for every file it takes up and drops it once
 // the file is answered, so that nothing of one file can reach the next one's answer.

@@ -2,21 +2,18 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "app/CleanOldFiles.h"
-#include "app/ReceiptFileReader.h"
 #include "app/ResponseWarnings.h"
 #include "app/StrangeEntries.h"
 #include "platform/AtomicFile.h"
 #include "platform/ExceptionText.h"
 #include "platform/Files.h"
-#include "platform/IniFile.h"
 #include "platform/Log.h"
 #include "platform/ServedPause.h"
 #include "platform/TimeFormat.h"
 #include "platform/WriteProbe.h"
-#include "receipt/LegacyConversion.h"
-#include "receipt/PresenceFlags.h"
 
 namespace ruvo {
 
@@ -34,60 +31,39 @@ class BusyScope {
   bool& busy_;
 };
 
+// The real file system's operations hold no state: one serves every cycle.
+IFileOperations& RealFileOperations() {
+  static PosixFileOperations files;
+  return files;
+}
+
 }  // namespace
 
-ReceiptFileCycle::CurrentFile::CurrentFile(ReceiptFileCycle& cycle, const std::string& name,
-                                           bool hold)
-    : run{ReceiptSuffix(name), FormatFileStamp(cycle.clock_.Now()), {}},
-      response(cycle.state_, cycle.op_, cycle.warningLines_, run, hold) {}
-
 ReceiptFileCycle::FileScope::FileScope(ReceiptFileCycle& cycle, const std::string& name, bool hold)
-    : file_(cycle.file_) {
-  file_.emplace(cycle, name, hold);
+    : cycle_(cycle) {
+  cycle_.file_.emplace(cycle_.state_, cycle_.op_, cycle_.clock_, cycle_.warningLines_, name, hold);
+  cycle_.ledger_.Attend(&*cycle_.file_);
 }
 
-std::string ReceiptSuffix(const std::string& name) {
-  const std::string base = name.substr(0, name.find('.'));
-  return base.size() > 6 ? base.substr(6) : std::string();
+ReceiptFileCycle::FileScope::~FileScope() {
+  cycle_.ledger_.Attend(nullptr);
+  cycle_.file_.reset();
 }
-
-ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock,
-                                   IReceiptExecution& execution)
-    : state_(state),
-      op_(op),
-      clock_(clock),
-      ownedFiles_(std::make_unique<PosixFileOperations>()),
-      execution_(&execution),
-      files_(ownedFiles_.get()),
-      journal_(state.workingFolder),
-      guard_(*files_, clock, journal_),
-      strangeEntries_(*files_),
-      readiness_(clock) {}
 
 ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock,
                                    IReceiptExecution& execution, IFileOperations& files)
     : state_(state),
       op_(op),
       clock_(clock),
-      execution_(&execution),
-      files_(&files),
-      journal_(state.workingFolder),
-      guard_(files, clock, journal_),
-      strangeEntries_(*files_),
+      files_(files),
+      ledger_(state, clock, files, execution, [this] { RefreshWarnings(); }),
+      pipeline_(state, op, clock, execution, ledger_),
+      strangeEntries_(files),
       readiness_(clock) {}
 
-ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock)
-    : state_(state),
-      op_(op),
-      clock_(clock),
-      ownedExecution_(std::make_unique<UnavailableReceiptExecution>()),
-      ownedFiles_(std::make_unique<PosixFileOperations>()),
-      execution_(ownedExecution_.get()),
-      files_(ownedFiles_.get()),
-      journal_(state.workingFolder),
-      guard_(*files_, clock, journal_),
-      strangeEntries_(*files_),
-      readiness_(clock) {}
+ReceiptFileCycle::ReceiptFileCycle(DriverState& state, IOperator& op, IClock& clock,
+                                   IReceiptExecution& execution)
+    : ReceiptFileCycle(state, op, clock, execution, RealFileOperations()) {}
 
 std::optional<std::string> ReceiptFileCycle::FindNext(const std::vector<std::string>& passedOver) {
   const std::int64_t lookNs = clock_.FileTimeNowNs();
@@ -99,34 +75,22 @@ std::optional<std::string> ReceiptFileCycle::FindNext(const std::vector<std::str
     return std::find(names.begin(), names.end(), name) != names.end();
   };
   auto open = [&](const std::string& name) {
-    return contains(waiting, name) && !contains(passedOver, name) &&
-           !guard_.IsSkipped(state_.workingFolder, name);
-  };
-  auto answerOwed = [&](const std::string& name) {
-    if (FindPending(name) != nullptr) return true;
-    const std::optional<InFlightRecord> record = journal_.Find(name);
-    return record && record->phase == RunPhase::Answered;
+    return contains(waiting, name) && !contains(passedOver, name) && !ledger_.IsSkipped(name);
   };
   // A copy: telling whether a file is skipped may change the journal.
-  const std::vector<InFlightRecord> records = journal_.Records();
+  const std::vector<InFlightRecord> records = ledger_.Records();
   // An interrupted file goes first: another file's state check would settle the receipt
   // it left open without knowing whose it is.
   for (const InFlightRecord& record : records) {
-    if (!answerOwed(record.name) && open(record.name)) return record.name;
+    if (!ledger_.AnswerOwed(record.name) && open(record.name)) return record.name;
   }
   // An answer that only waits to be saved holds up nobody once it has failed.
-  std::vector<std::string> owed;
-  for (const InFlightRecord& record : records) {
-    if (answerOwed(record.name)) owed.push_back(record.name);
-  }
-  for (const PendingAnswer& p : pending_) {
-    if (!contains(owed, p.name)) owed.push_back(p.name);
-  }
+  const std::vector<std::string> owed = ledger_.OwedNames(records);
   for (const std::string& name : owed) {
-    if (!contains(answerFailed_, name) && open(name)) return name;
+    if (!ledger_.AnswerFailed(name) && open(name)) return name;
   }
   for (const std::string& name : waiting) {
-    if (contains(owed, name) || journal_.Find(name)) continue;
+    if (contains(owed, name) || ledger_.HasRecord(name)) continue;
     if (strangeEntries_.IsSetAside(state_.workingFolder, name)) continue;
     // A new file is taken only once the sales application has finished it.
     if (open(name) &&
@@ -147,19 +111,9 @@ bool ReceiptFileCycle::PickUpNext() {
   for (;;) {
     std::optional<std::string> name;
     try {
-      const bool ready = journal_.Ready();
-      const bool damaged = journal_.Damaged();
-      const std::string journalPath = JoinPath(state_.workingFolder, InFlightJournal::kFileName);
-      SetTrouble(SaveTroubles::Cause::JournalUnreadable, journalPath, !ready && !damaged);
-      if (damaged) {
-        SetTrouble(SaveTroubles::Cause::JournalDamaged,
-                   journalPath + " (copie: " + journal_.AsideName() + ")", true);
-      } else if (troubles_.Clear(SaveTroubles::Cause::JournalDamaged)) {
-        RefreshWarnings();
-      }
       // Without its records nothing can be told from a file that already ran.
-      if (!ready) return false;
-      if (passedOver.empty()) Housekeep();
+      if (!ledger_.JournalReady()) return false;
+      if (passedOver.empty()) ledger_.Housekeep();
       name = FindNext(passedOver);
     } catch (...) {
       return false;  // a folder that cannot be listed now may be listed on the next tick
@@ -177,14 +131,14 @@ bool ReceiptFileCycle::PickUpNext() {
 
 bool ReceiptFileCycle::AnswerNameFree(const std::string& name) {
   // Only a new file: an answer owed is retried where it failed, and goes last meanwhile.
-  if (FindPending(name) != nullptr || journal_.Find(name)) return true;
+  if (ledger_.Holds(name)) return true;
   const std::string response = ResponseFileName(ReceiptSuffix(name));
   const std::string path = JoinPath(state_.workingFolder, response);
   // One that cannot be deleted is replaced when the new response is saved, unless it is
   // no file at all (a folder): then nothing could answer this receipt file.
-  if (files_->Exists(path)) files_->Delete(path);
-  const bool free = !files_->Exists(path) || IsRegularFile(path);
-  SetTrouble(SaveTroubles::Cause::Answer, response, !free);
+  if (files_.Exists(path)) files_.Delete(path);
+  const bool free = !files_.Exists(path) || IsRegularFile(path);
+  ledger_.SetTrouble(SaveTroubles::Cause::Answer, response, !free);
   return free;
 }
 
@@ -198,18 +152,16 @@ bool ReceiptFileCycle::TakeUp(const std::string& name) {
   {
     const FileScope file(*this, name, true);
     try {
-      if (PendingAnswer* pending = FindPending(name)) {
-        const PendingAnswer known = *pending;
-        pause = SaveKnownAnswer(name, known.stamp, known.delivery, known.answer);
-      } else if (const std::optional<InFlightRecord> record = journal_.Find(name);
-                 record && record->phase == RunPhase::Answered) {
-        pause = SaveKnownAnswer(name, record->stamp, record->delivery, *record->answer);
+      if (const std::optional<bool> finished = ledger_.SaveOwedAnswer(name)) {
+        pause = *finished;
       } else {
-        const RecoveryStep step = RecoverInterrupted(name);
-        if (step == RecoveryStep::Wait) return false;
-        if (step == RecoveryStep::RunNormally) ProcessReceiptFile(name);
+        std::vector<std::string> recoveryLog;
+        const DeliveryLedger::RecoveryStep step = ledger_.RecoverInterrupted(name, recoveryLog);
+        if (step == DeliveryLedger::RecoveryStep::Wait) return false;
+        if (step == DeliveryLedger::RecoveryStep::Answered) KeepLog(recoveryLog);
+        if (step == DeliveryLedger::RecoveryStep::RunNormally) ProcessReceiptFile(name);
         try {
-          Conclude(name);
+          ledger_.Conclude(name);
         } catch (...) {
           ReportException(WhatOf(std::current_exception()));
         }
@@ -218,7 +170,7 @@ bool ReceiptFileCycle::TakeUp(const std::string& name) {
     } catch (...) {
       ReportException(WhatOf(std::current_exception()));
       try {
-        Conclude(name);
+        ledger_.Conclude(name);
       } catch (...) {
       }
     }
@@ -246,54 +198,14 @@ bool ReceiptFileCycle::AnswerPlaceReady() {
   return writable;
 }
 
-bool ReceiptFileCycle::WriteRecord(RunPhase phase, const std::string& receiptNumber,
-                                   const std::optional<EcrMark>& mark) {
-  if (!file_ || !file_->record) return true;
-  InFlightRecord moved = *file_->record;
-  moved.phase = phase;
-  moved.receiptNumber = receiptNumber;
-  if (mark) moved.mark = mark;
-  if (phase == RunPhase::Closed) {
-    // Nothing more goes to the ECR: the answer's record, saved before the response, says
-    // all this one would, one flush later. A crash in between is settled from the closing
-    // phase, by asking the ECR, as a crash just before this save would be.
-    file_->record = moved;
-    file_->closedUnsaved = true;
-    return true;
-  }
-  const bool saved = journal_.Put(moved);
-  SetTrouble(SaveTroubles::Cause::Journal,
-             JoinPath(state_.workingFolder, InFlightJournal::kFileName), !saved);
-  if (!saved) {
-    // The file waits unanswered; its record on the disk says where it was before.
-    file_->waitUnanswered = true;
-    return false;
-  }
-  file_->record = moved;
-  return true;
-}
-
-void ReceiptFileCycle::SaveClosedPhase() {
-  if (!file_ || !file_->closedUnsaved || !file_->record) return;
-  file_->closedUnsaved = false;
-  const bool saved = journal_.Put(*file_->record);
-  SetTrouble(SaveTroubles::Cause::Journal,
-             JoinPath(state_.workingFolder, InFlightJournal::kFileName), !saved);
-}
-
-void ReceiptFileCycle::SetTrouble(SaveTroubles::Cause cause, const std::string& subject,
-                                  bool failing) {
-  if (troubles_.Set(cause, subject, failing)) RefreshWarnings();
-}
-
 bool ReceiptFileCycle::RefuseStrangeEntry(const std::string& name) {
   BusyScope busy(state_.busy);
   {
     const FileScope file(*this, name, false);
     try {
       WriteResponse(kCannotOpenPrefix + name);
-      SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(File().run.suffix),
-                 !File().response.LastSaveSucceeded());
+      ledger_.SetTrouble(SaveTroubles::Cause::Answer, ResponseFileName(File().run.suffix),
+                         !File().response.LastSaveSucceeded());
       strangeEntries_.SetAside(state_.workingFolder, name, File().run.stamp);
     } catch (...) {
       ReportException(WhatOf(std::current_exception()));
@@ -319,145 +231,15 @@ void ReceiptFileCycle::ProcessReceiptFile(const std::string& name) {
   std::vector<std::string> log = std::move(File().recoveryLog);
   std::exception_ptr failure;
   try {
-    RunFile(name, log);
+    if (ledger_.ReadyToRun()) {
+      pipeline_.Run(name, File(), readiness_.TakeFoundWhole(name), log);
+    }
   } catch (...) {
     failure = std::current_exception();
   }
   // The log tells what happened to the ECR, so it is kept whatever went wrong; a file
   // that waits before reaching it leaves none, or every tick of the wait would.
   if (!File().waitUnanswered || File().reachedEcr) KeepLog(log);
-  if (failure) std::rethrow_exception(failure);
-}
-
-std::optional<ReceiptFileContent> ReceiptFileCycle::ReadWithRetry(const std::string& path,
-                                                                  bool writersSought) {
-  const std::int64_t start = clock_.MonotonicMs();
-  for (;;) {
-    if (std::optional<ReceiptFileContent> content = ReadCompleteReceipt(path, writersSought)) {
-      return content;
-    }
-    writersSought = false;
-    if (clock_.MonotonicMs() - start >= kReadRetryMs) return std::nullopt;
-    clock_.SleepMs(kReadRetryPauseMs);
-  }
-}
-
-std::optional<DeliveryId> ReceiptFileCycle::DeliveryOf(const std::string& name,
-                                                       const ReceiptFileContent& read) {
-  if (const std::optional<InFlightRecord> record = journal_.Find(name)) {
-    const DeliveryId& known = record->delivery;
-    const std::optional<FileOrigin> origin =
-        OriginOf(JoinPath(state_.workingFolder, known.pinned ? PinName(known.token) : name));
-    if (known.sha256 == read.sha256 && origin && origin->device == read.identity.device &&
-        origin->inode == read.identity.inode) {
-      live_.Mark(known.token);
-      return known;
-    }
-  }
-  std::optional<DeliveryId> claimed =
-      ClaimDelivery(state_.workingFolder, name, read.identity, read.sha256, *files_);
-  if (claimed) live_.Mark(claimed->token);
-  return claimed;
-}
-
-void ReceiptFileCycle::RunFile(const std::string& name, std::vector<std::string>& log) {
-  const std::string journalPath = JoinPath(state_.workingFolder, InFlightJournal::kFileName);
-  if (troubles_.Has(SaveTroubles::Cause::Journal)) {
-    // Tried again quietly before anything of the file is read or copied.
-    const bool saved = journal_.Flush();
-    SetTrouble(SaveTroubles::Cause::Journal, journalPath, !saved);
-    if (!saved) {
-      File().waitUnanswered = true;
-      return;
-    }
-  }
-  std::optional<ReceiptFileContent> read =
-      ReadWithRetry(JoinPath(state_.workingFolder, name), readiness_.TakeFoundWhole(name));
-  if (!read) {
-    WriteResponse(kCannotOpenPrefix + name);
-    return;
-  }
-  CurrentFile& file = File();
-  file.delivery = DeliveryOf(name, *read);
-  if (!file.delivery) {
-    // Changed since it was read: it is read again on the next tick.
-    file.waitUnanswered = true;
-    return;
-  }
-  std::vector<std::string> lines = std::move(read->lines);
-
-  if (state_.settings.sintaxa == 1) {
-    // Read for every file, so that an edit of the settings file counts from the next one.
-    IniFile ini;
-    ini.Load(JoinPath(state_.workingFolder, "XRUVODRV.INI"));
-    LegacyConversionSettings conversion;
-    conversion.unitConversions = ini.SectionValues("ConversieUM");
-    conversion.advanceReversal = ini.SectionValues("ConversieStornoAvans");
-    lines = ConvertLegacyLines(lines, conversion);
-  }
-
-  if (state_.settings.history) {
-    const std::string copy = "ONLINE" + file.run.suffix + "_" + file.run.stamp + ".TXT";
-    CreateFolders(state_.historyFolder);
-    if (!WriteLinesAtomic(JoinPath(state_.historyFolder, copy), lines)) {
-      Log(LogLevel::Warning, "cannot write the history copy " + copy);
-    }
-  }
-
-  if (lines.empty()) {
-    File().response.Refuse("8005;Fisierul de intrare nu contine date");
-    return;
-  }
-
-  ValidationOptions options;
-  options.connected = state_.connected;
-  const ValidationResult validation = ValidateReceiptLines(lines, options);
-  if (!validation.ok) {
-    File().response.Refuse(validation.errorText);
-    return;
-  }
-
-  ReceiptRun run{state_, file.run, op_, clock_, file.response, lines, validation, log, &phases_};
-  const int port = validation.port.value_or(state_.settings.port);
-  const std::optional<InFlightRecord> earlier = journal_.Find(name);
-  InFlightRecord record;
-  record.name = name;
-  record.delivery = *file.delivery;
-  record.stamp = file.run.stamp;
-  record.kind = SaleClosesReceipt(validation.flags) && validation.flags.fiscalGroup
-                    ? FileKind::Sale
-                    : FileKind::Other;
-  record.phase = RunPhase::Preparing;
-  record.port = port == 0 ? 1 : port;
-  const bool saved = journal_.Put(record);
-  SetTrouble(SaveTroubles::Cause::Journal, journalPath, !saved);
-  if (!saved) {
-    // Without its record a crash could print the file twice; it waits unanswered.
-    file.waitUnanswered = true;
-    return;
-  }
-  file.record = record;
-  file.reachedEcr = true;
-  if (earlier && earlier->delivery.token != file.delivery->token)
-    ReleaseIfUnused(earlier->delivery);
-  std::exception_ptr failure;
-  try {
-    if (execution_->PrepareEcrLink(run) && run.Reached(RunPhase::Lines)) {
-      if (validation.flags.fiscalGroup) {
-        execution_->ExecuteReceipt(run);
-      } else {
-        execution_->ExecuteAdministrative(run);
-      }
-    }
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  // The link is closed and its log handed over on every way out.
-  try {
-    execution_->EndFile(run);
-  } catch (...) {
-    if (!failure) failure = std::current_exception();
-  }
   if (failure) std::rethrow_exception(failure);
 }
 
@@ -502,35 +284,25 @@ void ReceiptFileCycle::RefreshWarnings() {
 }
 
 void ReceiptFileCycle::RebuildWarningLines() {
-  warningLines_ = guard_.WarningLines();
-  warningLines_.insert(warningLines_.end(), recoveryNotes_.begin(), recoveryNotes_.end());
-  const std::vector<std::string> troubles = troubles_.WarningLines();
-  warningLines_.insert(warningLines_.end(), troubles.begin(), troubles.end());
+  warningLines_ = ledger_.WarningLines();
   if (folderUnwritable_) warningLines_.push_back(kFolderUnwritableWarning);
 }
 
 void ReceiptFileCycle::CleanOldFiles() {
-  // What the ledger holds in flight, and its answer, is no waiting file: deleting it would
-  // lose an answer owed or, with its record gone, print it again.
+  // The files of the deliveries the ledger holds stay.
   std::vector<std::string> kept;
   bool keepAll = true;
   try {
-    if (journal_.Ready()) {
-      std::vector<std::string> owed;
-      for (const PendingAnswer& p : pending_) owed.push_back(p.name);
-      kept = NamesInFlight(journal_.Records(), journal_.Executed(), owed);
+    if (std::optional<std::vector<std::string>> names = ledger_.NamesToKeep()) {
+      kept = std::move(*names);
       keepAll = false;
     }
   } catch (...) {
     keepAll = true;
   }
-  ruvo::CleanOldFiles(state_, clock_, *files_, kept, keepAll);
+  ruvo::CleanOldFiles(state_, clock_, files_, kept, keepAll);
   try {
-    // A killed run's private files go; what they stood for is in the journal.
-    Housekeep();
-    RemoveStrayPrivateFiles();
-    // What the journal remembers from before a restart is shown from the start.
-    guard_.RebuildWarnings();
+    ledger_.AfterCleanup();
     RefreshWarnings();
   } catch (...) {
   }

@@ -329,6 +329,34 @@ TEST_F(CycleDelivery, APhaseThatCannotBeSavedStopsTheRunAndTheFileWaitsQuietly) 
   }
 }
 
+// A file whose run cannot be recorded is not sent to the ECR at all: a crash would leave
+// nothing to tell that it may have printed. It waits, unanswered and unpinned, and runs
+// once the journal can be saved again.
+TEST_F(CycleDelivery, ARunThatCannotBeRecordedNeverReachesTheEcr) {
+  Drop("ONLINE.TXT", kSale);
+  ASSERT_TRUE(cycle.PickUpNext());  // the journal is read and known from here on
+  ASSERT_EQ(execution.prepares, 1);
+  BlockJournal(*this);
+  Drop("ONLINE2.TXT", kSale);
+  ::testing::internal::CaptureStderr();
+  for (int tick = 0; tick < 3; ++tick) cycle.PickUpNext();
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(execution.prepares, 1);
+  EXPECT_TRUE(Exists(PathOf("ONLINE2.TXT")));
+  EXPECT_FALSE(Exists(PathOf("ERROR2.TXT")));
+  EXPECT_EQ(ListMatching(folder.Path(), ".ruvodrv-pin-*"), std::vector<std::string>{});
+  EXPECT_TRUE(Warns(state, kJournalWarning));
+  EXPECT_EQ(CountOf(said, "cannot save the journal"), 1) << said;
+
+  UnblockJournal(*this);
+  EXPECT_TRUE(cycle.PickUpNext());
+  EXPECT_EQ(execution.prepares, 2);
+  EXPECT_EQ(execution.closesSent, 2);
+  EXPECT_EQ(Read("ERROR2.TXT"), "0 OK\r\n");
+  EXPECT_FALSE(Exists(PathOf("ONLINE2.TXT")));
+  EXPECT_FALSE(Warns(state, kJournalWarning));
+}
+
 TEST_F(CycleDelivery, AnUnreadableJournalLetsNothingRun) {
   ASSERT_EQ(::mkdir(PathOf(InFlightJournal::kFileName).c_str(), 0755), 0);
   Drop("ONLINE.TXT", kSale);

@@ -152,7 +152,8 @@ TEST_F(CyclePickup, NothingOfAFileReachesTheNextFilesAnswerButTheFiscalSeries) {
 
 TEST(CycleWithoutExecutors, RefusesAFileItCannotPrint) {
   CycleFixtureBase f;
-  ReceiptFileCycle cycle(f.state, f.op, f.clock);
+  UnavailableReceiptExecution unavailable;
+  ReceiptFileCycle cycle(f.state, f.op, f.clock, unavailable);
   f.Drop("ONLINE.TXT", kSale);
   cycle.PickUpNext();
   EXPECT_EQ(f.Read("ERROR.TXT"), "1 ERROR\r\n" + kExecutionUnavailable + "\r\n");

@@ -1,17 +1,29 @@
-// The end of a receipt file: its answer saved (into the journal first, then into the
-// response file), the file taken out of its name by its identity, and what a killed or
-// failed end left behind settled at the next tick or start.
+// The end of a delivery: its answer saved (into the journal first, then into the response
+// file), the file taken out of its name by its identity, and what a killed or failed end
+// left behind settled at the next tick or start.
 #include <algorithm>
-#include <iostream>
+#include <optional>
 
-#include "app/ReceiptCycle.h"
+#include "app/DeliveryLedger.h"
 #include "app/ReceiptDelivery.h"
 #include "platform/Files.h"
 
 namespace ruvo {
 
-bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::string& stamp,
-                                       const DeliveryId& delivery, const ReceiptAnswer& answer) {
+std::optional<bool> DeliveryLedger::SaveOwedAnswer(const std::string& name) {
+  if (PendingAnswer* pending = FindPending(name)) {
+    const PendingAnswer known = *pending;
+    return SaveKnownAnswer(name, known.stamp, known.delivery, known.answer);
+  }
+  if (const std::optional<InFlightRecord> record = journal_.Find(name);
+      record && record->phase == RunPhase::Answered) {
+    return SaveKnownAnswer(name, record->stamp, record->delivery, *record->answer);
+  }
+  return std::nullopt;
+}
+
+bool DeliveryLedger::SaveKnownAnswer(const std::string& name, const std::string& stamp,
+                                     const DeliveryId& delivery, const ReceiptAnswer& answer) {
   // The file must still be the one the answer is for; anything else is a new delivery.
   // The same bytes written again into it (a retry in place) are still the one.
   if (guard_.MatchSettled(state_.workingFolder, name, delivery) != DeliveryMatch::Same) {
@@ -53,7 +65,7 @@ bool ReceiptFileCycle::SaveKnownAnswer(const std::string& name, const std::strin
   return true;
 }
 
-void ReceiptFileCycle::Conclude(const std::string& name) {
+void DeliveryLedger::Conclude(const std::string& name) {
   CurrentFile& file = File();
   if (file.waitUnanswered || !file.response.Written()) {
     // Nothing was answered: the file waits as it is. A claim made only for this tick is
@@ -79,15 +91,15 @@ void ReceiptFileCycle::Conclude(const std::string& name) {
   if (!SaveKnownAnswer(name, known.stamp, known.delivery, known.answer)) return;
 }
 
-void ReceiptFileCycle::FinishDelivery(const std::string& name, const std::string& stamp,
-                                      const DeliveryId& delivery) {
+void DeliveryLedger::FinishDelivery(const std::string& name, const std::string& stamp,
+                                    const DeliveryId& delivery) {
   const std::string& folder = state_.workingFolder;
   const MoveOutcome moved = guard_.MoveOut(folder, name, delivery);
   if (moved == MoveOutcome::Stuck) {
     const bool saved = guard_.Remember(name, delivery);
     SetTrouble(SaveTroubles::Cause::Journal, JoinPath(folder, InFlightJournal::kFileName), !saved);
     if (saved) DropPending(name);
-    RefreshWarnings();
+    WarningsChanged();
     return;
   }
   // The record goes before the file: a record left by a crash now finds the leaving
@@ -106,18 +118,18 @@ void ReceiptFileCycle::FinishDelivery(const std::string& name, const std::string
   }
 }
 
-ReceiptFileCycle::PendingAnswer* ReceiptFileCycle::FindPending(const std::string& name) {
+DeliveryLedger::PendingAnswer* DeliveryLedger::FindPending(const std::string& name) {
   for (PendingAnswer& p : pending_) {
     if (p.name == name) return &p;
   }
   return nullptr;
 }
 
-void ReceiptFileCycle::DropPending(const std::string& name) {
+void DeliveryLedger::DropPending(const std::string& name) {
   std::erase_if(pending_, [&](const PendingAnswer& p) { return p.name == name; });
 }
 
-void ReceiptFileCycle::ReleaseIfUnused(const DeliveryId& delivery) {
+void DeliveryLedger::ReleaseIfUnused(const DeliveryId& delivery) {
   for (const InFlightRecord& r : journal_.Records()) {
     if (r.delivery.token == delivery.token) return;
   }
@@ -128,10 +140,10 @@ void ReceiptFileCycle::ReleaseIfUnused(const DeliveryId& delivery) {
     if (p.delivery.token == delivery.token) return;
   }
   live_.Forget(delivery.token);
-  ReleasePin(state_.workingFolder, delivery, *files_);
+  ReleasePin(state_.workingFolder, delivery, files_);
 }
 
-void ReceiptFileCycle::Housekeep() {
+void DeliveryLedger::Housekeep() {
   const std::vector<InFlightRecord> records = journal_.Records();
   for (const InFlightRecord& record : records) HousekeepRecord(record);
   const std::vector<PendingAnswer> pending = pending_;
@@ -144,13 +156,13 @@ void ReceiptFileCycle::Housekeep() {
   }
   const std::size_t remembered = journal_.Executed().size();
   guard_.ForgetGone(state_.workingFolder);
-  if (journal_.Executed().size() != remembered) RefreshWarnings();
+  if (journal_.Executed().size() != remembered) WarningsChanged();
 }
 
-void ReceiptFileCycle::HousekeepRecord(const InFlightRecord& record) {
+void DeliveryLedger::HousekeepRecord(const InFlightRecord& record) {
   const std::string& folder = state_.workingFolder;
   const std::string leaving = LeavingName(record.delivery.token, record.name);
-  if (files_->Exists(JoinPath(folder, leaving))) {
+  if (files_.Exists(JoinPath(folder, leaving))) {
     if (MatchDelivery(folder, leaving, record.delivery) == DeliveryMatch::Same) {
       // Taken out of its name after its answer was saved: only the forgetting was left.
       const bool removed = journal_.Remove(record.name);
@@ -160,7 +172,7 @@ void ReceiptFileCycle::HousekeepRecord(const InFlightRecord& record) {
       return;
     }
     // A later file caught in the rename: it gets its name back.
-    files_->Rename(JoinPath(folder, leaving), JoinPath(folder, record.name));
+    files_.Rename(JoinPath(folder, leaving), JoinPath(folder, record.name));
   }
   if (FindPending(record.name) != nullptr) return;
   // A record whose file is gone belongs to a run that was answered (or given up by the
@@ -177,7 +189,7 @@ void ReceiptFileCycle::HousekeepRecord(const InFlightRecord& record) {
   }
 }
 
-void ReceiptFileCycle::RemoveStrayPrivateFiles() {
+void DeliveryLedger::RemoveStrayPrivateFiles() {
   if (!journal_.Ready()) return;
   const std::string& folder = state_.workingFolder;
   auto referenced = [&](const std::string& token) {
@@ -201,15 +213,15 @@ void ReceiptFileCycle::RemoveStrayPrivateFiles() {
     const std::optional<FileOrigin> file = OriginOf(path);
     if (pin && file && (pin->device != file->device || pin->inode != file->inode)) {
       // Not the file that ran: one that arrived at that moment, given its name back.
-      files_->Rename(path, JoinPath(folder, parts->second));
+      files_.Rename(path, JoinPath(folder, parts->second));
       continue;
     }
     // Only an answered file is ever taken out of its name.
-    files_->Delete(path);
+    files_.Delete(path);
   }
   for (const std::string& name : ListMatching(folder, ".ruvodrv-pin-*")) {
     const std::optional<std::string> token = PinToken(name);
-    if (token && !referenced(*token)) files_->Delete(JoinPath(folder, name));
+    if (token && !referenced(*token)) files_.Delete(JoinPath(folder, name));
   }
 }
 

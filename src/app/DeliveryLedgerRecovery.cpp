@@ -3,7 +3,7 @@
 // answered or run again accordingly, never printed twice.
 #include <algorithm>
 
-#include "app/ReceiptCycle.h"
+#include "app/DeliveryLedger.h"
 #include "app/ReceiptFileGuard.h"
 #include "platform/FileIdentity.h"
 #include "platform/Files.h"
@@ -36,8 +36,8 @@ const char* PhaseText(RunPhase phase) {
 
 }  // namespace
 
-void ReceiptFileCycle::Note(const std::string& name, const std::string& text,
-                            std::vector<std::string>& log) {
+void DeliveryLedger::Note(const std::string& name, const std::string& text,
+                          std::vector<std::string>& log) {
   log.push_back(FormatLogTime(clock_.Now()) + " " + text);
   const std::string line = "Atentie ! Fisierul " + name + " : " + text;
   // A silent ECR is asked again every tick: its notes are shown and said once.
@@ -45,18 +45,17 @@ void ReceiptFileCycle::Note(const std::string& name, const std::string& text,
   Log(LogLevel::Warning, name + ": " + text);
   recoveryNotes_.push_back(line);
   if (recoveryNotes_.size() > kRecoveryNotesShown) recoveryNotes_.erase(recoveryNotes_.begin());
-  RefreshWarnings();
+  WarningsChanged();
 }
 
-void ReceiptFileCycle::AnswerRecovered(const std::string& name, const std::string& text,
-                                       std::vector<std::string>& log) {
+void DeliveryLedger::AnswerRecovered(const std::string& name, const std::string& text,
+                                     std::vector<std::string>& log) {
   Note(name, "raspuns " + text, log);
-  WriteResponse(text);
-  KeepLog(log);
+  File().response.WriteResponse(text);
 }
 
-std::optional<InFlightRecord> ReceiptFileCycle::Reclaimed(const std::string& name,
-                                                          const InFlightRecord& record) {
+std::optional<InFlightRecord> DeliveryLedger::Reclaimed(const std::string& name,
+                                                        const InFlightRecord& record) {
   if (!HoldsUnansweredRun(state_.workingFolder, record)) return std::nullopt;
   const std::optional<FileIdentity> identity = IdentityOf(JoinPath(state_.workingFolder, name));
   if (!identity) return std::nullopt;
@@ -66,10 +65,10 @@ std::optional<InFlightRecord> ReceiptFileCycle::Reclaimed(const std::string& nam
   // of its receipt. The file gets a pin of its own, saved in the record before anything.
   InFlightRecord kept = record;
   const std::optional<DeliveryId> claimed =
-      ClaimDelivery(state_.workingFolder, name, *identity, record.delivery.sha256, *files_);
+      ClaimDelivery(state_.workingFolder, name, *identity, record.delivery.sha256, files_);
   kept.delivery = claimed ? *claimed : DeliveryId{};
   if (!claimed || !journal_.Put(kept)) {
-    if (claimed) ReleasePin(state_.workingFolder, *claimed, *files_);
+    if (claimed) ReleasePin(state_.workingFolder, *claimed, files_);
     kept.delivery = DeliveryId{};
     return kept;
   }
@@ -80,7 +79,8 @@ std::optional<InFlightRecord> ReceiptFileCycle::Reclaimed(const std::string& nam
   return kept;
 }
 
-ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::string& name) {
+DeliveryLedger::RecoveryStep DeliveryLedger::RecoverInterrupted(const std::string& name,
+                                                                std::vector<std::string>& log) {
   std::optional<InFlightRecord> record = journal_.Find(name);
   if (!record) return RecoveryStep::RunNormally;
   if (MatchDelivery(state_.workingFolder, name, record->delivery) != DeliveryMatch::Same) {
@@ -102,7 +102,6 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
   CurrentFile& file = File();
   file.run.stamp = FormatFileStamp(clock_.Now());
   file.delivery = record->delivery;
-  std::vector<std::string> log;
   Note(name, std::string("executie intrerupta ") + PhaseText(record->phase), log);
 
   if (record->kind == FileKind::Other) {
@@ -117,7 +116,7 @@ ReceiptFileCycle::RecoveryStep ReceiptFileCycle::RecoverInterrupted(const std::s
 
   file.record = record;
   const SaleSettlement settled =
-      execution_->SettleInterruptedSale(state_.settings, *record, phases_, log);
+      execution_.SettleInterruptedSale(state_.settings, *record, phases_, log);
   for (const std::string& note : settled.notes) Note(name, note, log);
   switch (settled.outcome) {
     case SaleSettlement::Outcome::EcrSilent:
