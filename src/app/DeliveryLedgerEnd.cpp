@@ -54,7 +54,12 @@ bool DeliveryLedger::SaveKnownAnswer(const std::string& name, const std::string&
   std::string keeperPath;
   const bool kept =
       !written || keeper_ == nullptr || keeper_->Keep(file.run.suffix, answer, keeperPath);
-  if (!keeperPath.empty()) SetTrouble(SaveTroubles::Cause::Answer, keeperPath, !kept);
+  if (!kept) {
+    SetTrouble(SaveTroubles::Cause::KeptAnswer, keeperPath, true);
+  } else if (written && troubles_.Clear(SaveTroubles::Cause::KeptAnswer)) {
+    // The keeper's records live in one place: one kept means it takes them again.
+    WarningsChanged();
+  }
   if (!written || !kept) {
     if (std::find(answerFailed_.begin(), answerFailed_.end(), name) == answerFailed_.end()) {
       answerFailed_.push_back(name);

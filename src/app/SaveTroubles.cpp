@@ -23,6 +23,9 @@ std::string StderrText(SaveTroubles::Cause cause, const std::string& subject, bo
     case SaveTroubles::Cause::Answer:
       return failing ? "cannot write the response file " + subject + "; its receipt file waits"
                      : "the response file " + subject + " is written again";
+    case SaveTroubles::Cause::KeptAnswer:
+      return failing ? "cannot keep the answer in " + subject + "; its receipt file waits"
+                     : "the answer is kept in " + subject + " again";
   }
   return {};
 }
@@ -71,6 +74,9 @@ std::vector<std::string> SaveTroubles::WarningLines() const {
         break;
       case Cause::Answer:
         lines.push_back("Atentie ! Nu pot scrie raspunsul " + t.subject + " ! Bonul asteapta.");
+        break;
+      case Cause::KeptAnswer:
+        lines.push_back("Atentie ! Nu pot salva raspunsul in " + t.subject + " ! Bonul asteapta.");
         break;
     }
   }

@@ -17,7 +17,8 @@ inline const std::string kDamagedJournalAdvice =
 // standard error or in the warning box every second would bury everything else.
 class SaveTroubles {
  public:
-  enum class Cause { Journal, JournalUnreadable, JournalDamaged, Answer };
+  // KeptAnswer: the answer could not be handed to its keeper (an HTTP key's record).
+  enum class Cause { Journal, JournalUnreadable, JournalDamaged, Answer, KeptAnswer };
 
   // Marks the trouble of cause with subject (the file concerned) as there or gone. True
   // when that changed anything; the change is said on standard error.

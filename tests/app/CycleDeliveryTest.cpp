@@ -357,6 +357,49 @@ TEST_F(CycleDelivery, ARunThatCannotBeRecordedNeverReachesTheEcr) {
   EXPECT_FALSE(Warns(state, kJournalWarning));
 }
 
+// A keeper of answers (the HTTP server's key records) that cannot keep one holds the file
+// where it is, answered but not gone; the same answer, never a second run, is offered
+// again until it is kept, and a refusal reaches it as a refusal.
+TEST_F(CycleDelivery, AnAnswerTheKeeperCannotKeepHoldsTheFileUntilItIsKept) {
+  struct Keeper final : IAnswerKeeper {
+    bool Keep(const std::string& suffix, const ReceiptAnswer& answer,
+              std::string& failedPath) override {
+      offered.emplace_back(suffix, answer);
+      if (!works) failedPath = "/records/k.key";
+      return works;
+    }
+    bool works = false;
+    std::vector<std::pair<std::string, ReceiptAnswer>> offered;
+  } keeper;
+  cycle.KeepAnswersWith(&keeper);
+  Drop("ONLINE_H1.TXT", kSale);
+  EXPECT_TRUE(cycle.PickUpNext());
+  EXPECT_EQ(Read("ERROR_H1.TXT"), "0 OK\r\n");
+  EXPECT_TRUE(Exists(PathOf("ONLINE_H1.TXT")));
+  const std::string warning = "Atentie ! Nu pot salva raspunsul in /records/k.key";
+  EXPECT_TRUE(Warns(state, warning));
+  cycle.PickUpNext();
+  keeper.works = true;
+  cycle.PickUpNext();
+  EXPECT_FALSE(Exists(PathOf("ONLINE_H1.TXT")));
+  EXPECT_EQ(execution.Executions(), 1);
+  ASSERT_EQ(keeper.offered.size(), 3u);
+  for (const auto& [suffix, answer] : keeper.offered) {
+    EXPECT_EQ(suffix, "_H1");
+    EXPECT_EQ(answer, keeper.offered[0].second);
+  }
+  EXPECT_TRUE(keeper.offered[0].second.Ok());
+  EXPECT_FALSE(Warns(state, warning));
+
+  // Refused by the command language: nothing reached the ECR, and the keeper knows it.
+  Drop("ONLINE_H2.TXT", "31;X\r\n");
+  EXPECT_TRUE(cycle.PickUpNext());
+  ASSERT_EQ(keeper.offered.size(), 4u);
+  EXPECT_EQ(keeper.offered[3].second.outcome, AnswerOutcome::Refused);
+  EXPECT_EQ(execution.Executions(), 1);
+  cycle.KeepAnswersWith(nullptr);
+}
+
 TEST_F(CycleDelivery, AnUnreadableJournalLetsNothingRun) {
   ASSERT_EQ(::mkdir(PathOf(InFlightJournal::kFileName).c_str(), 0755), 0);
   Drop("ONLINE.TXT", kSale);
