@@ -31,11 +31,15 @@ TEST_F(OperatorQuestionsTest, APrinterErrorQuestionGetsNoAndTheErrorIsAnsweredAn
   ASSERT_TRUE(rig.Ecr().Control("paper-out"));
   const std::string paperOut = "16;Eroare lipsa hartie \x96 inlocuiti rola de hartie";
   EXPECT_EQ(rig.Run("ONLINE.TXT", sale), (std::vector<std::string>{"1 ERROR", paperOut}));
+  // The error box comes once the answer is saved: the sales application never waits on it.
+  const std::string shown = "[Eroare] " + Utf8From1250(paperOut);
+  EXPECT_TRUE(WaitUntil([&] { return rig.DriverMessages().find(shown) != std::string::npos; },
+                        DriverRig::kAnswerMs));
   const std::string messages = rig.DriverMessages();
   EXPECT_NE(messages.find("[Eroare imprimanta]"), std::string::npos) << messages;
   EXPECT_NE(messages.find("Ati eliminat eroarea ?"), std::string::npos) << messages;
   // Standard error shows the text as UTF-8, the response file keeps its bytes.
-  EXPECT_NE(messages.find("[Eroare] " + Utf8From1250(paperOut)), std::string::npos) << messages;
+  EXPECT_NE(messages.find(shown), std::string::npos) << messages;
   EXPECT_EQ(CountOf(rig.Ecr().Paper(), "PAINE ALBA"), 1) << rig.Ecr().Paper();
 }
 
