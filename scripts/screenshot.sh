@@ -22,7 +22,9 @@ cleanup() {
 trap cleanup EXIT
 
 # A display of our own; Xvfb tells its number once it is ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.err" &
+# -noreset: by default the server resets once its last client has gone, and a driver
+# started in that moment finds no display.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3> "$work/display" 2> "$work/xvfb.err" &
 xvfb=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n 1 "$work/display")"
