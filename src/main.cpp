@@ -5,22 +5,16 @@
 // every question gets the answer of an absent operator.
 #include <csignal>
 #include <exception>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "DriverProgram.h"
 #include "EntryAnswers.h"
-#include "HeadlessLoop.h"
+#include "Frontend.h"
 #include "InstanceStart.h"
-#include "WindowRun.h"
-#include "app/Operator.h"
-#include "app/ServingPump.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/ServiceNotify.h"
-#include "platform/StopSignals.h"
 
 namespace {
 
@@ -32,18 +26,6 @@ void IgnoreBrokenPipes() {
   sigaction(SIGPIPE, &ignore, nullptr);
 }
 
-// Whether the driver gets its window: asked for, built with it and a display there.
-bool Windowed(const ruvo::CommandLine& line) {
-#ifdef RUVO_WITH_GUI
-  const bool windowed = !line.headless && ruvo::gui::DisplayAvailable();
-  if (!line.headless && !windowed) ruvo::Log(ruvo::LogLevel::Info, "no display; running headless");
-  return windowed;
-#else
-  if (!line.headless) ruvo::Log(ruvo::LogLevel::Info, "built without the window; running headless");
-  return false;
-#endif
-}
-
 }  // namespace
 
 int Run(int argc, char** argv) {
@@ -51,48 +33,23 @@ int Run(int argc, char** argv) {
   if (const std::optional<int> answered = ruvo::AnswerWithoutDriver(argc, argv, launch)) {
     return *answered;
   }
-  // Without the window built in, nothing asks.
-  [[maybe_unused]] const bool windowed = Windowed(launch.line);
-
-  ruvo::HeadlessOperator op;
-  // The second start's notice comes before any window: the platform's simple box.
-  std::function<void(const std::string&)> showAlready;
-#ifdef RUVO_WITH_GUI
-  if (windowed) {
-    showAlready = [&argc, argv](const std::string& text) {
-      ruvo::gui::ShowSimpleMessage(argc, argv, text);
-    };
-  }
-#endif
+  ruvo::Frontend frontend(argc, argv, launch.line.headless);
   int status = 1;
+  // The second start's notice comes before any window.
   const std::optional<ruvo::RunningInstance> instance =
-      ruvo::TakeInstance(launch, op, showAlready, status);
+      ruvo::TakeInstance(launch, frontend.Operator(), frontend.NoticeBeforeStart(), status);
   if (!instance) return status;
 
   IgnoreBrokenPipes();
-  // Before the window starts any thread: from here on SIGTERM and SIGINT wait in its
-  // descriptor for the loop or the window to close the driver.
-  ruvo::StopSignals stopSignals;
+  // From here on SIGTERM and SIGINT wait for the loop or the window to close the driver.
+  frontend.Open();
   ruvo::SystemClock clock;
-  ruvo::ServingPump pump;
-#ifdef RUVO_WITH_GUI
-  std::unique_ptr<ruvo::gui::WindowedDriver> window;
-  if (windowed) window = std::make_unique<ruvo::gui::WindowedDriver>(argc, argv);
-  ruvo::IOperator& shownTo = window ? window->Operator() : op;
-  ruvo::IEventPump& pumped = window ? window->Pump() : pump;
-#else
-  ruvo::IOperator& shownTo = op;
-  ruvo::IEventPump& pumped = pump;
-#endif
   // The ECR's long waits run no loop: the watchdog is told from inside them.
   ruvo::ServiceWatchdog watchdog(clock);
-  ruvo::AlivePump alivePump(pumped, watchdog);
+  ruvo::AlivePump alivePump(frontend.Pump(), watchdog);
   ruvo::DriverProgram program(launch.workingFolder, instance->runtimeFolder, clock, alivePump,
-                              shownTo);
-#ifdef RUVO_WITH_GUI
-  if (window) return ruvo::RunWindowed(*window, program, stopSignals);
-#endif
-  return ruvo::RunHeadless(program, clock, pump, watchdog, stopSignals);
+                              frontend.Operator());
+  return frontend.Run(program, clock, watchdog);
 }
 
 int main(int argc, char** argv) {
