@@ -43,8 +43,9 @@ void SplitCode(const std::string& text, std::optional<int>& code, std::string& m
                       head.find_first_not_of("0123456789") == std::string::npos;
   // A number too large for a code is no code: the text is all message then.
   const std::optional<std::int32_t> number = digits ? ParseInt32(head) : std::nullopt;
-  code = number;
   message = number ? text.substr(semicolon + 1) : text;
+  // Nor is 0 a code: only "0 OK" is success.
+  code = number == 0 ? std::nullopt : number;
 }
 
 std::string EncodeAnswer(const ReceiptAnswer& answer) {
@@ -127,7 +128,6 @@ ReceiptAnswer AnswerOfLines(const std::vector<std::string>& lines) {
   } else if (!lines.empty()) {
     next = lines[0] == kFailedLine ? 1 : 0;
     if (next < lines.size()) SplitCode(lines[next++], answer.code, answer.message);
-    if (answer.code == 0) answer.code.reset();  // "0;..." is no success
   }
   for (std::size_t i = next; i < lines.size(); ++i) {
     const std::string& line = lines[i];

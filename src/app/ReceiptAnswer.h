@@ -37,7 +37,7 @@ struct ReceiptAnswer {
 };
 
 // The code and message of a first line: "8007;Comanda ..." is 8007 and the rest; a text
-// without a numeric code is all message.
+// without a numeric code is all message; "0;..." has no code, since only "0 OK" is success.
 void SplitCode(const std::string& text, std::optional<int>& code, std::string& message);
 
 // The answer's own durable form: one "name value" line per field, values in hex so that no

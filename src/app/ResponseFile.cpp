@@ -21,7 +21,6 @@ ReceiptAnswer BuildAnswer(const std::string& text, AnswerOutcome outcome, const 
     answer.code = 0;
   } else {
     SplitCode(text, answer.code, answer.message);
-    if (answer.code == 0) answer.code.reset();  // "0;..." is no success
   }
   std::vector<std::string>& lines = answer.lines;
   if (!answer.Ok()) lines.push_back("1 ERROR");

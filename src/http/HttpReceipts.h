@@ -59,6 +59,7 @@ class HttpReceipts final : public IAnswerKeeper {
   std::string DamagedRecordOf(const std::string& key) const;
   // One warning per damaged record file, naming it and what the operator does next.
   std::vector<std::string> DamageWarnings() const;
+  std::size_t DamagedCount() const { return damaged_.size(); }
   ReceiptState StateOf(const KeyRecord& record) const;
   // The answer of an answered record.
   static ReceiptAnswer AnswerOf(const KeyRecord& record);

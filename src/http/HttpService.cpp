@@ -101,6 +101,7 @@ HttpService::HttpService(const HttpSettings& settings, const ListenAddress& addr
   receipts_.SetRunningChannel([&driver] { return driver.RunningSuffix(); });
   if (opened_) {
     driver.KeepAnswersWith(&receipts_);
+    damageShown_ = receipts_.DamagedCount();
     driver.SetServiceWarnings(receipts_.DamageWarnings());
   }
   if (opened_ && !server_.Listening()) problem_ = server_.Problem();
@@ -113,7 +114,11 @@ HttpService::~HttpService() {
 
 void HttpService::Serve() {
   receipts_.Advance();
-  if (opened_) driver_.SetServiceWarnings(receipts_.DamageWarnings());
+  // Damage is found when the records are read and only goes after: told when it went.
+  if (opened_ && receipts_.DamagedCount() != damageShown_) {
+    damageShown_ = receipts_.DamagedCount();
+    driver_.SetServiceWarnings(receipts_.DamageWarnings());
+  }
   server_.Serve();
 }
 

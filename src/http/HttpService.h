@@ -56,6 +56,7 @@ class HttpService {
   std::string problem_;
   bool opened_ = false;
   Driver& driver_;
+  std::size_t damageShown_ = 0;  // damaged records in the driver's warnings
   HttpServer server_;
 };
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 
 #include "platform/PortDeadline.h"
 #include "platform/PortNames.h"
@@ -154,33 +155,8 @@ bool TcpSerialPort::ReceiveOnce(std::vector<std::uint8_t>& data) {
   }
 }
 
-bool TcpSerialPort::SendAll(const std::string& bytes, std::int64_t deadlineMs) {
+bool TcpSerialPort::SendAll(const std::string& bytes, const std::function<bool()>& waitWritable) {
   std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      lost_ = true;
-      return false;
-    }
-    if (WaitSocket(fd_, POLLOUT, deadlineMs, clock_, pump_) == 0) return false;
-  }
-  return true;
-}
-
-bool TcpSerialPort::Write(const std::uint8_t* data, std::size_t count) {
-  if (fd_ < 0 || lost_) return false;
-  if (count == 0) return true;
-  if (data == nullptr) return false;
-  const std::string bytes = telnet_ ? telnet_->Encode(data, count)
-                                    : std::string(reinterpret_cast<const char*>(data), count);
-  // The deadline of a local port's write: a server that takes nothing is a line held up.
-  std::size_t done = 0;
-  const std::int64_t deadline = PortNowMs() + PosixSerialPort::WriteTimeoutMs(count);
   while (done < bytes.size()) {
     const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
     if (n > 0) {
@@ -192,12 +168,29 @@ bool TcpSerialPort::Write(const std::uint8_t* data, std::size_t count) {
       lost_ = true;  // EPIPE, ECONNRESET: the server is gone
       return false;
     }
+    if (!waitWritable()) return false;
+  }
+  return true;
+}
+
+bool TcpSerialPort::SendAll(const std::string& bytes, std::int64_t deadlineMs) {
+  return SendAll(bytes, [&] { return WaitSocket(fd_, POLLOUT, deadlineMs, clock_, pump_) != 0; });
+}
+
+bool TcpSerialPort::Write(const std::uint8_t* data, std::size_t count) {
+  if (fd_ < 0 || lost_) return false;
+  if (count == 0) return true;
+  if (data == nullptr) return false;
+  const std::string bytes = telnet_ ? telnet_->Encode(data, count)
+                                    : std::string(reinterpret_cast<const char*>(data), count);
+  // The deadline of a local port's write: a server that takes nothing is a line held up.
+  const std::int64_t deadline = PortNowMs() + PosixSerialPort::WriteTimeoutMs(count);
+  return SendAll(bytes, [&] {
     const int left = PortRemainingMs(deadline);
     if (left == 0) return false;
     pollfd p{fd_, POLLOUT, 0};
-    if (::poll(&p, 1, left) < 0 && errno != EINTR) return false;
-  }
-  return true;
+    return ::poll(&p, 1, left) >= 0 || errno == EINTR;
+  });
 }
 
 std::size_t TcpSerialPort::Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +55,9 @@ class TcpSerialPort final : public ISerialPort {
   bool AwaitRefusal(std::int64_t deadlineMs);
   // One receive: the data bytes appended to data; false when the connection has ended.
   bool ReceiveOnce(std::vector<std::uint8_t>& data);
+  // Sends all of bytes; waitWritable waits for room in the socket, false once it is time
+  // to give up. The second form waits until deadlineMs on the clock, serving the loop.
+  bool SendAll(const std::string& bytes, const std::function<bool()>& waitWritable);
   bool SendAll(const std::string& bytes, std::int64_t deadlineMs);
   // The server turned us away: the text it sent says why (ser2net: "Port already in use").
   bool Refused(const std::string& said);
